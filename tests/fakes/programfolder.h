@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QDir>
+#include <QFile>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// A temporary program folder for a test: the engine wmaspi.dll is either a copy
+// of the scripted fake engine or a link to the real one.
+class TestProgramFolder
+{
+public:
+    enum class Engine { Fake, Real, None };
+
+    explicit TestProgramFolder(Engine engine = Engine::Fake)
+    {
+        const QString target = enginePath();
+        if (engine == Engine::Fake)
+            QFile::copy(QStringLiteral(VANTORIX_FAKE_ENGINE), target);
+        else if (engine == Engine::Real)
+            QFile::link(QStringLiteral(VANTORIX_FFMPEG), target);
+    }
+
+    bool isValid() const { return m_dir.isValid(); }
+    // The folder, ending with a separator.
+    QString path() const { return m_dir.path() + QLatin1Char('/'); }
+    QString filePath(const QString &name) const { return m_dir.filePath(name); }
+    QString enginePath() const { return filePath(QStringLiteral("wmaspi.dll")); }
+
+    // The fake engine's script: for every start (call 0) or for start number call (from 1).
+    void setScript(const QString &lines, int call = 0) const
+    {
+        const QString name = call == 0 ? QStringLiteral("fake-engine.txt")
+                                       : QStringLiteral("fake-engine-%1.txt").arg(call);
+        QFile file(filePath(name));
+        file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        file.write(lines.toUtf8());
+    }
+
+    // How many times the fake engine was started.
+    int callCount() const
+    {
+        int n = 0;
+        while (QFile::exists(filePath(QStringLiteral("call-%1.args").arg(n + 1))))
+            ++n;
+        return n;
+    }
+
+    // The argument list that start number call (from 1) received.
+    QStringList arguments(int call) const
+    {
+        QFile file(filePath(QStringLiteral("call-%1.args").arg(call)));
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        QStringList result;
+        const QList<QByteArray> parts = file.readAll().split('\0');
+        for (qsizetype i = 0; i + 1 < parts.size(); ++i)
+            result << QString::fromUtf8(parts[i]);
+        return result;
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
