@@ -1,0 +1,349 @@
+#include "conversion/conversionrun.h"
+
+#include "platform/interactive.h"
+#include "platform/powercontrol.h"
+#include "platform/shell.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <cmath>
+
+namespace {
+
+const QString StatusConverting = QStringLiteral("Converting");
+const QString StatusComplete = QStringLiteral("Complete");
+const QString StatusStop = QStringLiteral("Stop");
+const QString StatusFailed = QStringLiteral("Failed");
+
+QString percentText(int position)
+{
+    return QString::number(position) + QLatin1Char('%');
+}
+
+// A percentage for a bar: the rounded value held within 0..100; -1 when the
+// computation gave no number.
+int barPosition(double numerator, double denominator)
+{
+    const double value = numerator / denominator * 100;
+    if (std::isnan(value))
+        return -1;
+    if (value <= 0)
+        return 0;
+    if (value >= 100)
+        return 100;
+    return static_cast<int>(RoundHalfEven(value));
+}
+
+QString withTrailingSeparator(const QString &folder)
+{
+    if (folder.endsWith(QLatin1Char('/')) || folder.endsWith(QDir::separator()))
+        return folder;
+    return folder + QLatin1Char('/');
+}
+
+bool sameFile(const QString &a, const QString &b)
+{
+    const QFileInfo first(a);
+    const QFileInfo second(b);
+    if (first.exists() && second.exists())
+        return first.canonicalFilePath() == second.canonicalFilePath();
+    return QDir::cleanPath(first.absoluteFilePath()) == QDir::cleanPath(second.absoluteFilePath());
+}
+
+} // namespace
+
+ConversionRun::ConversionRun(QStandardItemModel &tasks, ConversionView &view, IInteractive &interactive,
+                             IShell &shell, IPowerControl &power, QObject *parent)
+    : QObject(parent)
+    , m_tasks(tasks)
+    , m_view(view)
+    , m_interactive(interactive)
+    , m_shell(shell)
+    , m_power(power)
+{
+}
+
+QString ConversionRun::OutputPathFor(const ltvItemData &task, int row, const QString &outputFolder,
+                                     const QString &outputExt, bool rename)
+{
+    const QString folder = withTrailingSeparator(outputFolder);
+    const QString path = folder + task.NewName + outputExt;
+    const bool isInput = sameFile(path, task.InputFile);
+    if (!isInput && !(rename && QFileInfo::exists(path)))
+        return path;
+
+    // Never the input itself, and never a file that must not be overwritten:
+    // name_k, then name_k_2, name_k_3, ... until a free name is found.
+    const QString indexed = folder + task.NewName + QLatin1Char('_') + QString::number(row + 1);
+    QString candidate = indexed + task.NewExt;
+    for (int n = 2; QFileInfo::exists(candidate) || sameFile(candidate, task.InputFile); ++n)
+        candidate = indexed + QLatin1Char('_') + QString::number(n) + task.NewExt;
+    return candidate;
+}
+
+void ConversionRun::RunConversion(const QString &params)
+{
+    if (m_state != Idle)
+        return;
+    m_params = params;
+
+    m_view.setConvertingFile(QString());
+    m_view.setElapsedText(QString());
+    m_view.setRemainingText(QString());
+    m_currentPosition = 0;
+    m_totalPosition = 0;
+    m_view.setCurrentProgress(0, percentText(0));
+    m_view.setTotalProgress(0, percentText(0));
+    m_view.showProgressPanel(true);
+
+    m_state = Running;
+    m_doneSecs = 0;
+    m_totalSecs = 0;
+    m_elapsedSecs = 0;
+    m_remainingSecs = 0;
+    m_failedCount = 0;
+    m_view.setTimerEnabled(true);
+
+    m_rowCount = m_tasks.rowCount();
+    for (int row = 0; row < m_rowCount; ++row) {
+        ltvItemData task;
+        ReadItemData(m_tasks, row, WholeRowField, task);
+        m_totalSecs += task.ClipLengthSecs;
+    }
+
+    m_row = 0;
+    if (m_rowCount == 0) {
+        // Nothing to convert: back to idle without a word.
+        m_view.setTimerEnabled(false);
+        m_view.showProgressPanel(false);
+        finish();
+        return;
+    }
+    // Let pending events through before the first task, as before every task.
+    QTimer::singleShot(0, this, &ConversionRun::startTask);
+}
+
+void ConversionRun::startTask()
+{
+    if (m_state == StopRequested) {
+        // Stop arrived between two tasks: start nothing more.
+        cancel(false);
+        return;
+    }
+
+    m_currentSecs = 0;
+    ReadItemData(m_tasks, m_row, WholeRowField, m_task);
+    writeStatus(StatusConverting);
+    m_view.setConvertingFile(QFileInfo(m_task.InputFile).fileName());
+
+    const QString outputPath = OutputPathFor(m_task, m_row, m_view.outputFolder(), m_view.outputExt(),
+                                             m_view.batchOptions().rename);
+    std::optional<QString> start;
+    if (m_task.StartSecs != m_task.OrigStartSecs)
+        start = m_task.StartText;
+    std::optional<QString> seconds;
+    if (m_task.ClipLengthSecs != m_task.LengthSecs)
+        seconds = QString::number(RoundHalfEven(m_task.ClipLengthSecs));
+    const EngineCommand command = ConversionCommand(m_task.InputFile, m_params, start, seconds, outputPath);
+
+    m_output.clear();
+    m_chunkCount = 0;
+    auto *engine = new EngineProcess(this);
+    connect(engine, &EngineProcess::chunkRead, this, &ConversionRun::onChunk);
+    connect(engine, &EngineProcess::ended, this, &ConversionRun::onEngineEnded);
+    m_engine = engine;
+    if (!engine->start(m_enginePath, command)) {
+        m_output = engine->errorString();
+        m_engine = nullptr;
+        engine->deleteLater();
+        failToStart(QStringLiteral("Error on CreateProcess()"));
+        return;
+    }
+    emit engineStarted(command.text);
+}
+
+void ConversionRun::onChunk(const QString &text)
+{
+    m_view.setMemoText(text);
+    m_output += text;
+    if (m_output.size() > 2 * KeptOutputChars)
+        m_output.remove(0, m_output.size() - KeptOutputChars);
+    if (m_chunkCount >= 2)
+        parseProgress(text);
+    ++m_chunkCount;
+}
+
+void ConversionRun::parseProgress(const QString &text)
+{
+    const qsizetype marker = text.indexOf(QLatin1String("time"));
+    // The value follows "time" and one separator character; without a marker
+    // the search starts at the fifth character, as if one stood at the start.
+    const QString rest = text.mid(marker < 0 ? 4 : marker + 5);
+    const qsizetype blank = rest.indexOf(QLatin1Char(' '));
+    const QString value = blank < 0 ? QString() : rest.left(blank);
+
+    // Current engines write the time as h:m:s.f; older ones as seconds.
+    double seconds = TimeTextToSeconds(value);
+    if (seconds != -1 || ParseDecimal(value, seconds)) {
+        if (seconds > m_currentSecs)
+            m_currentSecs = seconds;
+    }
+
+    if (m_task.ClipLengthSecs != 0) {
+        const int position = barPosition(m_currentSecs, m_task.ClipLengthSecs);
+        if (position < 0)
+            return;
+        setCurrentPosition(position);
+    }
+    if (m_totalSecs != 0) {
+        const int position = barPosition(m_doneSecs + m_currentSecs, m_totalSecs);
+        if (position < 0)
+            return;
+        setTotalPosition(position);
+    }
+}
+
+void ConversionRun::setCurrentPosition(int position)
+{
+    if (position == m_currentPosition)
+        return;
+    m_currentPosition = position;
+    m_view.setCurrentProgress(position, percentText(position));
+}
+
+void ConversionRun::setTotalPosition(int position)
+{
+    if (position == m_totalPosition)
+        return;
+    m_totalPosition = position;
+    m_view.setTotalProgress(position, percentText(position));
+}
+
+void ConversionRun::writeStatus(const QString &status)
+{
+    m_task.StatusText = status;
+    WriteItemData(m_tasks, m_row, 2, m_task);
+}
+
+void ConversionRun::keepOutput()
+{
+    if (m_output.size() > KeptOutputChars)
+        m_output.remove(0, m_output.size() - KeptOutputChars);
+    if (QStandardItem *caption = m_tasks.item(m_row, 0))
+        caption->setData(m_output, TaskListModel::EngineOutputRole);
+}
+
+void ConversionRun::onEngineEnded(int exitCode, bool crashed)
+{
+    if (m_engine)
+        m_engine->deleteLater();
+    m_engine = nullptr;
+    keepOutput();
+
+    if (m_state == StopRequested) {
+        cancel(true);
+        return;
+    }
+
+    m_doneSecs += m_task.ClipLengthSecs;
+    if (crashed || exitCode != 0) {
+        ++m_failedCount;
+        writeStatus(StatusFailed);
+    } else {
+        writeStatus(StatusComplete);
+    }
+
+    const bool last = m_row + 1 >= m_rowCount;
+    if (!last)
+        setCurrentPosition(0);
+    // A failed task's progress still counts towards the batch.
+    if (m_totalSecs != 0) {
+        const int position = barPosition(m_doneSecs, m_totalSecs);
+        if (position >= 0 && position > m_totalPosition)
+            setTotalPosition(position);
+    }
+
+    if (last) {
+        endOfBatch();
+        return;
+    }
+    ++m_row;
+    QTimer::singleShot(0, this, &ConversionRun::startTask);
+}
+
+void ConversionRun::requestStop()
+{
+    if (m_state != Running)
+        return;
+    m_state = StopRequested;
+    if (m_engine)
+        m_engine->TerminateEngine();
+}
+
+void ConversionRun::timerTick()
+{
+    ++m_elapsedSecs;
+    m_view.setElapsedText(SecondsToTimeText(m_elapsedSecs));
+    if (m_totalPosition != 0)
+        m_remainingSecs = static_cast<int>(
+            RoundHalfEven(m_elapsedSecs / (m_totalPosition / 100.0) - m_elapsedSecs));
+    m_view.setRemainingText(SecondsToTimeText(m_remainingSecs));
+}
+
+void ConversionRun::cancel(bool duringTask)
+{
+    m_view.setTimerEnabled(false);
+    if (duringTask)
+        writeStatus(StatusStop);
+    m_interactive.information(QStringLiteral("Cancel"), QStringLiteral("The Coversion is canceled."));
+    m_view.showProgressPanel(false);
+    finish();
+}
+
+void ConversionRun::failToStart(const QString &message)
+{
+    writeStatus(StatusFailed);
+    keepOutput();
+    m_interactive.plainMessage(message);
+    m_view.setTimerEnabled(false);
+    m_view.showProgressPanel(false);
+    finish();
+}
+
+void ConversionRun::endOfBatch()
+{
+    m_view.setTimerEnabled(false);
+    const BatchOptions options = m_view.batchOptions();
+    if (options.turnOff) {
+        m_power.powerOff();
+        m_view.closeMainWindow();
+        emit finished();
+        return;
+    }
+    if (options.exitProgram) {
+        m_view.closeMainWindow();
+        emit finished();
+        return;
+    }
+
+    if (m_failedCount == 0)
+        m_interactive.information(QStringLiteral("Complete"),
+                                  QStringLiteral("The coversion is completed successfully."));
+    else
+        m_interactive.warning(QStringLiteral("Complete"),
+                              QStringLiteral("The conversion is finished, but %1 of %2 files failed.")
+                                  .arg(m_failedCount)
+                                  .arg(m_rowCount));
+    if (m_view.batchOptions().openDir)
+        m_shell.openPath(m_view.outputFolder());
+    m_view.showProgressPanel(false);
+    finish();
+}
+
+void ConversionRun::finish()
+{
+    m_state = Idle;
+    emit finished();
+}

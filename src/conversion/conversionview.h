@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+// The end-of-batch and overwrite choices, read from the Settings window at the
+// moment they are needed.
+struct BatchOptions
+{
+    bool rename = false;      // rdbRename: rename instead of overwriting
+    bool openDir = false;     // chkOpenDir: open the output folder at the end
+    bool exitProgram = false; // chkExit: close the program at the end
+    bool turnOff = false;     // chkTurnoff: power the computer off at the end
+};
+
+// What the conversion run shows and reads in the main window.
+class ConversionView
+{
+public:
+    virtual ~ConversionView() = default;
+
+    virtual void setConvertingFile(const QString &text) = 0;           // labConvertingFile
+    virtual void setElapsedText(const QString &text) = 0;              // labElapsed
+    virtual void setRemainingText(const QString &text) = 0;            // labRemaining
+    virtual void setCurrentProgress(int position, const QString &label) = 0; // pgbCurrent, labCurProgress
+    virtual void setTotalProgress(int position, const QString &label) = 0;   // pgbTotal, labTotalProgress
+    // panBottomLeft (progress) while running, panBottomCenter (profile, output) otherwise.
+    virtual void showProgressPanel(bool running) = 0;
+    virtual void setMemoText(const QString &text) = 0;                 // Memo1
+    virtual void setTimerEnabled(bool enabled) = 0;                    // timerTime
+    virtual QString outputFolder() const = 0;                          // edtOutputdir, as typed
+    virtual QString outputExt() const = 0; // "." + Type of the profile loaded in the main window
+    virtual BatchOptions batchOptions() const = 0;
+    virtual void closeMainWindow() = 0;
+};

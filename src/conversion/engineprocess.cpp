@@ -1,0 +1,68 @@
+#include "conversion/engineprocess.h"
+
+void ConfigureEngineProcess(QProcess &process)
+{
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.setInputChannelMode(QProcess::ForwardedInputChannel);
+}
+
+EngineProcess::EngineProcess(QObject *parent)
+    : QObject(parent)
+    , m_decoder(QStringDecoder::Utf8)
+{
+    ConfigureEngineProcess(m_process);
+    m_killTimer.setSingleShot(true);
+    m_killTimer.setInterval(KillDelayMs);
+    connect(&m_killTimer, &QTimer::timeout, &m_process, &QProcess::kill);
+    connect(&m_process, &QProcess::readyReadStandardOutput, this, &EngineProcess::readChunks);
+    connect(&m_process, &QProcess::finished, this, &EngineProcess::onFinished);
+}
+
+EngineProcess::~EngineProcess()
+{
+    // Never leave an engine behind: kill it and reap it.
+    m_process.disconnect(this);
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+}
+
+bool EngineProcess::start(const QString &enginePath, const EngineCommand &command)
+{
+    if (isRunning())
+        return false;
+    m_decoder.resetState();
+    m_process.start(enginePath, command.arguments, QIODevice::ReadOnly);
+    return m_process.waitForStarted(-1);
+}
+
+void EngineProcess::TerminateEngine()
+{
+    if (!isRunning())
+        return;
+    m_process.terminate();
+    m_killTimer.start();
+}
+
+bool EngineProcess::isRunning() const
+{
+    return m_process.state() != QProcess::NotRunning;
+}
+
+void EngineProcess::readChunks()
+{
+    while (m_process.bytesAvailable() > 0) {
+        const QByteArray bytes = m_process.read(ChunkSize);
+        if (bytes.isEmpty())
+            break;
+        emit chunkRead(m_decoder.decode(bytes));
+    }
+}
+
+void EngineProcess::onFinished(int exitCode, QProcess::ExitStatus status)
+{
+    m_killTimer.stop();
+    readChunks();
+    emit ended(exitCode, status == QProcess::CrashExit);
+}

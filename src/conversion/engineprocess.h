@@ -1,0 +1,55 @@
+#pragma once
+
+#include "conversion/enginecommand.h"
+
+#include <QObject>
+#include <QProcess>
+#include <QStringDecoder>
+#include <QTimer>
+
+// Prepares a process the way the engine is always run: standard output and
+// standard error merged into one stream, standard input the program's own.
+void ConfigureEngineProcess(QProcess &process);
+
+// The engine started for one conversion task. Its output arrives as chunks of at
+// most ChunkSize bytes, one per read, decoded as UTF-8 (a character split over
+// two reads is kept whole). Everything is driven by the process's signals on the
+// caller's thread: nothing here ever blocks on a read.
+class EngineProcess final : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr qint64 ChunkSize = 4095;
+    // How long a terminated engine may take to end before it is killed.
+    static constexpr int KillDelayMs = 3000;
+
+    explicit EngineProcess(QObject *parent = nullptr);
+    ~EngineProcess() override;
+    Q_DISABLE_COPY_MOVE(EngineProcess)
+
+    // Starts the engine; false when it could not be started (errorString() says
+    // why). Only one engine runs at a time: a running one is refused.
+    bool start(const QString &enginePath, const EngineCommand &command);
+
+    // Stops the engine started last: asks it to end, and kills it when it has
+    // not ended after KillDelayMs. Nothing happens when none is running.
+    void TerminateEngine();
+
+    bool isRunning() const;
+    QString errorString() const { return m_process.errorString(); }
+
+signals:
+    // One read of the engine's output.
+    void chunkRead(const QString &text);
+    // The output has ended and the engine has exited; crashed when it died
+    // from a signal (also when it was terminated).
+    void ended(int exitCode, bool crashed);
+
+private:
+    void readChunks();
+    void onFinished(int exitCode, QProcess::ExitStatus status);
+
+    QProcess m_process;
+    QStringDecoder m_decoder;
+    QTimer m_killTimer;
+};

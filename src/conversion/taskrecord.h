@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QStandardItemModel>
+#include <QString>
+
+// One task as held in its task-list row: the caption (the input path), ten
+// sub-item texts and six seconds values derived from the time texts. A record is
+// a copy: changing it changes nothing in the list until it is written back.
+struct ltvItemData
+{
+    QString InputFile;      // caption
+    QString LengthText;     // sub-item 0
+    QString SizeText;       // sub-item 1
+    QString StatusText;     // sub-item 2
+    QString NewName;        // sub-item 3
+    QString NewExt;         // sub-item 4
+    QString OrigStartText;  // sub-item 5
+    QString OrigEndText;    // sub-item 6
+    QString ClipLengthText; // sub-item 7
+    QString StartText;      // sub-item 8
+    QString EndText;        // sub-item 9
+    double LengthSecs = 0;
+    double OrigStartSecs = 0;
+    double OrigEndSecs = 0;
+    double ClipLengthSecs = 0;
+    double StartSecs = 0;
+    double EndSecs = 0;
+};
+
+// Field numbers for ReadItemData and WriteItemData besides the sub-items 0..9.
+constexpr int CaptionField = -1;
+constexpr int WholeRowField = -2;
+
+// The task list: one row per task, column 0 the caption, columns 1..10 the ten
+// sub-items. The view shows the first four columns.
+class TaskListModel final : public QStandardItemModel
+{
+    Q_OBJECT
+public:
+    static constexpr int SubItemCount = 10;
+    static constexpr int ColumnCount = SubItemCount + 1;
+    static constexpr int VisibleColumnCount = 4;
+    // Where a task keeps the end of its engine's output (on the caption item).
+    static constexpr int EngineOutputRole = Qt::UserRole + 1;
+
+    explicit TaskListModel(QObject *parent = nullptr);
+
+    // Appends a row with the record's caption and sub-items; returns its index.
+    int appendTask(const ltvItemData &record);
+};
+
+// Copies from row `row` into `record`: a sub-item (0..9, with its seconds value
+// for 0, 5, 6, 7, 8 and 9), the caption (-1) or everything (-2). Other fields of
+// the record keep what they held; any other field number does nothing.
+void ReadItemData(const QStandardItemModel &model, int row, int field, ltvItemData &record);
+
+// Copies from `record` into row `row`: one sub-item (0..9), the caption (-1) or
+// the caption and all sub-items (-2). Seconds values are never written.
+void WriteItemData(QStandardItemModel &model, int row, int field, const ltvItemData &record);
+
+// Seconds of a time text "h:m:s[.f]"; -1 when the text is not one.
+double TimeTextToSeconds(const QString &text);
+
+// "hh:mm:ss", or "hh:mm:ss.t" when the tenths are not 0, for seconds >= 0.
+QString SecondsToTimeText(double seconds);
+
+// Reads a decimal number with a point: optional sign, digits with an optional
+// point and fraction, an optional exponent, blanks around allowed.
+bool ParseDecimal(const QString &text, double &value);
+
+// Nearest whole number, halves to even.
+qint64 RoundHalfEven(double value);

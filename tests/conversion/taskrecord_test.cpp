@@ -1,0 +1,169 @@
+#include "conversion/taskrecord.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace {
+
+struct TimeCase
+{
+    const char *text;
+    double seconds;
+};
+
+void PrintTo(const TimeCase &c, std::ostream *os)
+{
+    *os << '"' << c.text << '"';
+}
+
+class TimeTextToSecondsTest : public ::testing::TestWithParam<TimeCase>
+{
+};
+
+TEST_P(TimeTextToSecondsTest, ReadsTheTextAsSeconds)
+{
+    EXPECT_DOUBLE_EQ(TimeTextToSeconds(QString::fromUtf8(GetParam().text)), GetParam().seconds)
+        << GetParam().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    TimeTexts, TimeTextToSecondsTest,
+    ::testing::Values(
+        // Times, with no range check on the parts.
+        TimeCase{"00:00:00.0", 0}, TimeCase{"00:01:23.45", 83.45}, TimeCase{"1:2:3", 3723},
+        TimeCase{"00:90:00", 5400}, TimeCase{"-1:00:00", -3600}, TimeCase{"00: 01:02", 62},
+        TimeCase{"+1:00:00", 3600}, TimeCase{"0:0:1e1", 10}, TimeCase{"0:0: 5 ", 5},
+        TimeCase{"0:0:5.", 5}, TimeCase{"100:00:00", 360000},
+        // Not times.
+        TimeCase{"N/A", -1}, TimeCase{"00:00", -1}, TimeCase{"", -1}, TimeCase{"00:00:05:00", -1},
+        TimeCase{"00:00:.5", -1}, TimeCase{"00 :00:05", -1}, TimeCase{"0x1:00:00", -1},
+        TimeCase{"1.5:00:00", -1}, TimeCase{"00:00:5,5", -1}, TimeCase{"00:00:", -1},
+        TimeCase{"00:00:e5", -1}, TimeCase{"00:00:5e", -1}, TimeCase{"99999999999:00:00", -1},
+        TimeCase{"00:00:1e999", -1}, TimeCase{"::", -1}));
+
+TEST(SecondsToTimeText, FormatsWithTenthsOnlyWhenNeeded)
+{
+    EXPECT_EQ(SecondsToTimeText(0), QStringLiteral("00:00:00"));
+    EXPECT_EQ(SecondsToTimeText(3723), QStringLiteral("01:02:03"));
+    EXPECT_EQ(SecondsToTimeText(3723.5), QStringLiteral("01:02:03.5"));
+    EXPECT_EQ(SecondsToTimeText(0.04), QStringLiteral("00:00:00"));
+    EXPECT_EQ(SecondsToTimeText(59.96), QStringLiteral("00:01:00"));
+    EXPECT_EQ(SecondsToTimeText(360000), QStringLiteral("100:00:00"));
+    // Halves go to the even tenth.
+    EXPECT_EQ(SecondsToTimeText(0.25), QStringLiteral("00:00:00.2"));
+    EXPECT_EQ(SecondsToTimeText(0.75), QStringLiteral("00:00:00.8"));
+}
+
+TEST(SecondsToTimeText, ReadsBackToTheRoundedValue)
+{
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> seconds(0, 400000);
+    for (int i = 0; i < 2000; ++i) {
+        const double x = seconds(random);
+        const QString text = SecondsToTimeText(x);
+        EXPECT_NEAR(TimeTextToSeconds(text), static_cast<double>(RoundHalfEven(x * 10)) / 10, 1e-6)
+            << x << " " << text.toStdString();
+    }
+}
+
+TEST(RoundHalfEven, RoundsHalvesToEven)
+{
+    EXPECT_EQ(RoundHalfEven(0.5), 0);
+    EXPECT_EQ(RoundHalfEven(1.5), 2);
+    EXPECT_EQ(RoundHalfEven(2.5), 2);
+    EXPECT_EQ(RoundHalfEven(-2.5), -2);
+    EXPECT_EQ(RoundHalfEven(2.51), 3);
+}
+
+ltvItemData sampleTask()
+{
+    ltvItemData task;
+    task.InputFile = QStringLiteral("/videos/clip.avi");
+    task.LengthText = QStringLiteral("00:01:23.45");
+    task.SizeText = QStringLiteral(" 320x240");
+    task.StatusText = QStringLiteral("OK");
+    task.NewName = QStringLiteral("clip");
+    task.NewExt = QStringLiteral(".mp4");
+    task.OrigStartText = QStringLiteral("00:00:00.0");
+    task.OrigEndText = QStringLiteral("00:01:23.45");
+    task.ClipLengthText = QStringLiteral("00:01:23.45");
+    task.StartText = QStringLiteral("00:00:00.0");
+    task.EndText = QStringLiteral("00:01:23.45");
+    return task;
+}
+
+TEST(TaskRecord, WholeRowRoundTripDerivesTheSeconds)
+{
+    TaskListModel model;
+    const int row = model.appendTask(sampleTask());
+    ASSERT_EQ(model.columnCount(), 11);
+
+    ltvItemData read;
+    ReadItemData(model, row, WholeRowField, read);
+    EXPECT_EQ(read.InputFile, QStringLiteral("/videos/clip.avi"));
+    EXPECT_EQ(read.SizeText, QStringLiteral(" 320x240"));
+    EXPECT_EQ(read.EndText, QStringLiteral("00:01:23.45"));
+    EXPECT_DOUBLE_EQ(read.LengthSecs, 83.45);
+    EXPECT_DOUBLE_EQ(read.OrigStartSecs, 0);
+    EXPECT_DOUBLE_EQ(read.ClipLengthSecs, 83.45);
+    EXPECT_DOUBLE_EQ(read.EndSecs, 83.45);
+    // The visible columns: caption, length, size, status.
+    EXPECT_EQ(model.index(row, 3).data().toString(), QStringLiteral("OK"));
+    EXPECT_EQ(model.headerData(3, Qt::Horizontal).toString(), QStringLiteral("Status"));
+}
+
+TEST(TaskRecord, SingleFieldsTouchOnlyTheirOwnText)
+{
+    TaskListModel model;
+    model.appendTask(sampleTask());
+
+    ltvItemData record;
+    record.SizeText = QStringLiteral("keep");
+    record.LengthSecs = 42;
+    ReadItemData(model, 0, CaptionField, record);
+    EXPECT_EQ(record.InputFile, QStringLiteral("/videos/clip.avi"));
+    EXPECT_EQ(record.SizeText, QStringLiteral("keep"));
+
+    record.InputFile = QStringLiteral("keep");
+    ReadItemData(model, 0, 1, record); // the size has no seconds value
+    EXPECT_EQ(record.SizeText, QStringLiteral(" 320x240"));
+    EXPECT_EQ(record.InputFile, QStringLiteral("keep"));
+    EXPECT_DOUBLE_EQ(record.LengthSecs, 42);
+
+    ReadItemData(model, 0, 9, record);
+    EXPECT_DOUBLE_EQ(record.EndSecs, 83.45);
+    ReadItemData(model, 0, 10, record); // no such field: nothing
+    ReadItemData(model, 0, -3, record);
+    EXPECT_EQ(record.InputFile, QStringLiteral("keep"));
+
+    // Writing one field leaves every other cell alone.
+    ltvItemData change = sampleTask();
+    change.StartText = QStringLiteral("00:00:10");
+    change.NewName = QStringLiteral("changed");
+    WriteItemData(model, 0, 8, change);
+    ltvItemData after;
+    ReadItemData(model, 0, WholeRowField, after);
+    EXPECT_DOUBLE_EQ(after.StartSecs, 10);
+    EXPECT_EQ(after.NewName, QStringLiteral("clip"));
+
+    change.InputFile = QStringLiteral("/other.avi");
+    WriteItemData(model, 0, 11, change);
+    WriteItemData(model, 0, CaptionField, change);
+    ReadItemData(model, 0, WholeRowField, after);
+    EXPECT_EQ(after.InputFile, QStringLiteral("/other.avi"));
+    EXPECT_EQ(after.NewName, QStringLiteral("clip"));
+}
+
+TEST(TaskRecord, TextsThatAreNotTimesGiveMinusOne)
+{
+    TaskListModel model;
+    ltvItemData task = sampleTask();
+    task.LengthText = QStringLiteral("N/A");
+    model.appendTask(task);
+    ltvItemData read;
+    ReadItemData(model, 0, WholeRowField, read);
+    EXPECT_DOUBLE_EQ(read.LengthSecs, -1);
+}
+
+} // namespace
