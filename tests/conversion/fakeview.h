@@ -1,0 +1,44 @@
+#pragma once
+
+#include "conversion/conversionview.h"
+
+#include <QStringList>
+
+// Records what the run shows instead of showing it.
+class FakeView final : public ConversionView
+{
+public:
+    void setConvertingFile(const QString &text) override { convertingFile = text; }
+    void setElapsedText(const QString &text) override { elapsed = text; }
+    void setRemainingText(const QString &text) override { remaining = text; }
+    void setCurrentProgress(int position, const QString &label) override
+    {
+        currentBar = position;
+        currentLabel = label;
+        currentHistory << position;
+    }
+    void setTotalProgress(int position, const QString &label) override
+    {
+        totalBar = position;
+        totalLabel = label;
+        totalHistory << position;
+    }
+    void showProgressPanel(bool running) override { progressPanelShown = running; }
+    void setMemoText(const QString &text) override { memo = text; }
+    void setTimerEnabled(bool enabled) override { timerEnabled = enabled; }
+    QString outputFolder() const override { return folder; }
+    QString outputExt() const override { return ext; }
+    BatchOptions batchOptions() const override { return options; }
+    void closeMainWindow() override { ++closeRequests; }
+
+    QString convertingFile, elapsed, remaining, currentLabel, totalLabel, memo;
+    int currentBar = -1;
+    int totalBar = -1;
+    QList<int> currentHistory, totalHistory;
+    bool progressPanelShown = false;
+    bool timerEnabled = false;
+    QString folder;
+    QString ext = QStringLiteral(".mp4");
+    BatchOptions options;
+    int closeRequests = 0;
+};
