@@ -1,0 +1,116 @@
+#include "conversion/mediaprobe.h"
+
+#include "fakes/programfolder.h"
+
+#include <QElapsedTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString Path = QStringLiteral("/videos/my clip.wmv");
+
+TEST(ExtractProbeReport, FindsDurationAndSizeAfterThePath)
+{
+    const struct
+    {
+        QString output;
+        QString length;
+        QString size;
+    } cases[] = {
+        // The classic report.
+        {QStringLiteral("Input #0, asf, from '/videos/my clip.wmv':\r\n  Duration: 00:01:23.45, start: 0.000000, "
+                        "bitrate: 1 kb/s\r\n    Stream #0.0: Video: wmv3, yuv420p, 320x240, 25 tbr\r\n"),
+         QStringLiteral("00:01:23.45"), QStringLiteral(" 320x240")},
+        // Today's report: commas inside parentheses and brackets.
+        {QStringLiteral("Input #0, mov, from '/videos/my clip.wmv':\n  Metadata:\n    encoder : Lavf\n"
+                        "  Duration: 00:00:03.00, start: 0.000000, bitrate: 47 kb/s\n"
+                        "  Stream #0:0[0x1](und): Video: h264 (High) (avc1 / 0x31637661), yuv420p(tv, bt709, "
+                        "progressive), 1920x1080 [SAR 1:1 DAR 16:9], 42 kb/s, 25 fps\n"),
+         QStringLiteral("00:00:03.00"), QStringLiteral(" 1920x1080")},
+        // A "Duration" before the path is not the file's.
+        {QStringLiteral("Duration: 99:99:99.99, x\nInput #0, from '/videos/my clip.wmv':\n"
+                        "  Duration: 00:00:02.00, start: 0\n  Stream #0:0: Video: mpeg4, yuv420p, 640x480\n"),
+         QStringLiteral("00:00:02.00"), QStringLiteral(" 640x480")},
+        // Audio only: a length and no size, even when a video stream's word shows up elsewhere.
+        {QStringLiteral("from '/videos/my clip.wmv':\n  Duration: 00:00:04.50, start: 0.0, bitrate: 128 kb/s\n"
+                        "  Stream #0:0: Audio: mp3, 44100 Hz, stereo, fltp, 128 kb/s\n"),
+         QStringLiteral("00:00:04.50"), QString()},
+        // Unknown duration is kept as written.
+        {QStringLiteral("'/videos/my clip.wmv':\n  Duration: N/A, bitrate: N/A\n  Stream #0:0: Video: h264, "
+                        "yuv420p, 352x288, 25 fps\n"),
+         QStringLiteral("N/A"), QStringLiteral(" 352x288")},
+        // A size that ends its line.
+        {QStringLiteral("'/videos/my clip.wmv':\n  Duration: 00:00:01.00, start: 0\n"
+                        "  Stream #0:0: Video: rawvideo, rgb24, 64x48\n  Stream #0:1: Audio: pcm, 8000 Hz, mono\n"),
+         QStringLiteral("00:00:01.00"), QStringLiteral(" 64x48")},
+        // The path is missing: nothing is learnt.
+        {QStringLiteral("/videos/other.wmv: No such file or directory\n  Duration: 00:00:01.00, start: 0\n"),
+         QString(), QString()},
+        // No duration line, a video stream all the same.
+        {QStringLiteral("'/videos/my clip.wmv':\n  Stream #0:0: Video: png, rgb24(pc), 100x50, 25 tbr\n"),
+         QString(), QStringLiteral(" 100x50")},
+        // A video line with too few fields.
+        {QStringLiteral("'/videos/my clip.wmv':\n  Duration: 00:00:01.00, start: 0\n  Stream #0:0: Video: h264\n"),
+         QStringLiteral("00:00:01.00"), QString()},
+    };
+    for (const auto &c : cases) {
+        const ProbeReport report = ExtractProbeReport(c.output, Path);
+        EXPECT_EQ(report.length, c.length) << c.output.toStdString();
+        EXPECT_EQ(report.size, c.size) << c.output.toStdString();
+    }
+}
+
+TEST(MediaProbe, EachProbeStartsFromEmptyResults)
+{
+    TestProgramFolder folder;
+    folder.setScript(QStringLiteral("stderr 0 Input #0, from '%1':\\n  Duration: 00:00:07.20, start: 0.0\\n"
+                                    "  Stream #0:0: Video: mpeg4, yuv420p, 320x240, 25 fps\\n\nexit 1\n")
+                         .arg(Path));
+    MediaProbe probe(folder.enginePath());
+    QStringList memo;
+    probe.setMemo([&](const QString &text) { memo << text; });
+
+    probe.ProbeFile(Path);
+    EXPECT_EQ(probe.ProbeLength, QStringLiteral("00:00:07.20"));
+    EXPECT_EQ(probe.ProbeSize, QStringLiteral(" 320x240"));
+    EXPECT_EQ(probe.ProbeStart, QStringLiteral("00:00:00.0"));
+    EXPECT_EQ(probe.ProbeEnd, QStringLiteral("00:00:07.20"));
+    EXPECT_EQ(folder.arguments(1), QStringList({"-i", Path}));
+    ASSERT_FALSE(memo.isEmpty());
+    EXPECT_TRUE(memo.join(QString()).contains(QStringLiteral("Duration")));
+
+    // A second file that the engine knows nothing about gets nothing of the first's.
+    probe.ProbeFile(QStringLiteral("/videos/second.avi"));
+    EXPECT_EQ(probe.ProbeLength, QString());
+    EXPECT_EQ(probe.ProbeSize, QString());
+    EXPECT_EQ(probe.ProbeEnd, QString());
+
+    // An engine that cannot be started: empty results too.
+    probe.ProbeFile(Path);
+    ASSERT_EQ(probe.ProbeLength, QStringLiteral("00:00:07.20"));
+    probe.setEnginePath(folder.filePath(QStringLiteral("missing.exe")));
+    probe.ProbeFile(Path);
+    EXPECT_EQ(probe.ProbeLength, QString());
+    EXPECT_EQ(probe.ProbeSize, QString());
+    EXPECT_EQ(probe.ProbeStart, QStringLiteral("00:00:00.0"));
+}
+
+TEST(MediaProbe, AnEngineThatNeverEndsIsTerminated)
+{
+    TestProgramFolder folder;
+    folder.setScript(QStringLiteral("print 0 Input #0, from '%1':\\n  Duration: 00:00:09.00, start: 0\\n\n"
+                                    "sleep 60000\n")
+                         .arg(Path));
+    MediaProbe probe(folder.enginePath());
+    probe.setTimeoutMs(500);
+
+    QElapsedTimer clock;
+    clock.start();
+    probe.ProbeFile(Path);
+    EXPECT_LT(clock.elapsed(), 30000);
+    // What the output gave before the engine was stopped still counts.
+    EXPECT_EQ(probe.ProbeLength, QStringLiteral("00:00:09.00"));
+    EXPECT_EQ(probe.ProbeSize, QString());
+}
+
+} // namespace
