@@ -1,0 +1,117 @@
+// Vantorix from the command line: lists the named files as tasks with the
+// length and frame size the engine reports, and converts them one after another.
+#include "app/consolefrontend.h"
+#include "conversion/conversionrun.h"
+#include "conversion/mediaprobe.h"
+#include "platform/powercontrol.h"
+#include "platform/shell.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace {
+
+// A new task row for `path`, filled from the probe.
+ltvItemData newTask(const QString &path, const MediaProbe &probe, const QString &outputExt)
+{
+    ltvItemData task;
+    task.InputFile = path;
+    task.LengthText = probe.ProbeLength;
+    task.SizeText = probe.ProbeSize;
+    task.StatusText = QStringLiteral("OK");
+    task.NewName = QFileInfo(path).completeBaseName();
+    task.NewExt = outputExt;
+    task.OrigStartText = probe.ProbeStart;
+    task.OrigEndText = probe.ProbeEnd;
+    task.ClipLengthText = probe.ProbeLength;
+    task.StartText = probe.ProbeStart;
+    task.EndText = probe.ProbeEnd;
+    return task;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Vantorix"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Lists video files as conversion tasks (length and frame size) and, with --convert, "
+                       "converts them one after another with the engine wmaspi.dll in the program folder."));
+    parser.addHelpOption();
+    const QCommandLineOption convert(QStringLiteral("convert"), QStringLiteral("Convert the tasks."));
+    const QCommandLineOption output(QStringLiteral("output"), QStringLiteral("Output folder (default: the program folder)."),
+                                    QStringLiteral("folder"));
+    const QCommandLineOption params(QStringLiteral("params"),
+                                    QStringLiteral("Engine options for every task, e.g. \"-vcodec mpeg4 -b:v 800k\"."),
+                                    QStringLiteral("options"));
+    const QCommandLineOption ext(QStringLiteral("ext"), QStringLiteral("Output extension (default .mp4)."),
+                                 QStringLiteral("ext"), QStringLiteral(".mp4"));
+    const QCommandLineOption rename(QStringLiteral("rename"),
+                                    QStringLiteral("Rename outputs to <name>_<index> instead of overwriting."));
+    parser.addOptions({convert, output, params, ext, rename});
+    parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Video files to add as tasks."));
+    parser.process(app);
+
+    const QString programFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    const QString enginePath = programFolder + QStringLiteral("wmaspi.dll");
+    QString outputExt = parser.value(ext);
+    if (!outputExt.startsWith(QLatin1Char('.')))
+        outputExt.prepend(QLatin1Char('.'));
+
+    const QStringList files = parser.positionalArguments();
+    if (files.isEmpty()) {
+        parser.showHelp(1);
+    }
+
+    TaskListModel tasks;
+    MediaProbe probe(enginePath);
+    QTextStream out(stdout);
+    for (const QString &file : files) {
+        const QString path = QFileInfo(file).absoluteFilePath();
+        probe.ProbeFile(path);
+        tasks.appendTask(newTask(path, probe, outputExt));
+        out << path << "\tLength " << (probe.ProbeLength.isEmpty() ? QStringLiteral("?") : probe.ProbeLength)
+            << "\tSize" << (probe.ProbeSize.isEmpty() ? QStringLiteral(" ?") : probe.ProbeSize) << '\n';
+    }
+    out.flush();
+    if (!parser.isSet(convert))
+        return 0;
+
+    const QString outputFolder = parser.isSet(output) ? parser.value(output) : programFolder;
+    if (!QFileInfo(outputFolder).isDir()) {
+        std::fprintf(stderr, "The output path does not exist. Please specify another one.\n");
+        return 2;
+    }
+    QString engineOptions = parser.value(params);
+    if (!engineOptions.isEmpty() && !engineOptions.startsWith(QLatin1Char(' ')))
+        engineOptions.prepend(QLatin1Char(' '));
+
+    BatchOptions options;
+    options.rename = parser.isSet(rename);
+    ConsoleView view(outputFolder, outputExt, options);
+    ConsoleInteractive interactive;
+    DesktopShell shell;
+    SystemPowerControl power;
+    ConversionRun run(tasks, view, interactive, shell, power);
+    run.setEnginePath(enginePath);
+    QObject::connect(&run, &ConversionRun::finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    run.RunConversion(engineOptions);
+    app.exec();
+
+    int failed = 0;
+    for (int row = 0; row < tasks.rowCount(); ++row) {
+        ltvItemData task;
+        ReadItemData(tasks, row, WholeRowField, task);
+        out << task.StatusText << '\t' << task.InputFile << '\n';
+        failed += task.StatusText != QStringLiteral("Complete");
+    }
+    return failed == 0 ? 0 : 1;
+}
