@@ -1,0 +1,349 @@
+#include "profiles/newinifile.h"
+
+#include "platform/interactive.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QSaveFile>
+
+#include <limits>
+
+namespace {
+
+const QByteArray LineEnd = QByteArrayLiteral("\r\n");
+
+QByteArray encode(const QString &text)
+{
+    return text.toLocal8Bit();
+}
+
+QString decode(const QByteArray &bytes)
+{
+    return QString::fromLocal8Bit(bytes);
+}
+
+// A line break inside a written name or value would make the stored line read
+// back as two lines and move every line index after it, so writes replace
+// line breaks with blanks.
+QByteArray singleLine(const QString &text)
+{
+    QByteArray bytes = encode(text);
+    for (char &c : bytes) {
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    }
+    return bytes;
+}
+
+QByteArray header(const QByteArray &section)
+{
+    return '[' + section + ']';
+}
+
+QByteArray trimBlanks(const QByteArray &text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin] == ' ')
+        ++begin;
+    while (end > begin && text[end - 1] == ' ')
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+} // namespace
+
+QByteArray AsciiLower(const QByteArray &text)
+{
+    QByteArray result = text;
+    for (char &c : result) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return result;
+}
+
+QList<QByteArray> SplitLines(const QByteArray &text)
+{
+    QList<QByteArray> lines;
+    qsizetype start = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = text[i];
+        if (c != '\r' && c != '\n')
+            continue;
+        lines << text.mid(start, i - start);
+        if (c == '\r' && i + 1 < n && text[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < n)
+        lines << text.mid(start);
+    return lines;
+}
+
+std::optional<qint32> TextToInteger(const QByteArray &text)
+{
+    const QByteArray t = trimBlanks(text);
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) {
+        negative = t[i] == '-';
+        ++i;
+    }
+    if (i == t.size())
+        return std::nullopt;
+    qint64 magnitude = 0;
+    for (; i < t.size(); ++i) {
+        if (!isDigit(t[i]))
+            return std::nullopt;
+        magnitude = magnitude * 10 + (t[i] - '0');
+        if (magnitude > qint64(std::numeric_limits<qint32>::max()) + 1)
+            return std::nullopt;
+    }
+    const qint64 value = negative ? -magnitude : magnitude;
+    if (value > std::numeric_limits<qint32>::max() || value < std::numeric_limits<qint32>::min())
+        return std::nullopt;
+    return static_cast<qint32>(value);
+}
+
+std::optional<double> TextToFloat(const QByteArray &text, const QByteArray &decimalSeparator)
+{
+    const QByteArray t = trimBlanks(text);
+    // Rebuilt in the C form ([sign]digits[.digits][e[sign]digits]) for the
+    // locale-independent converter.
+    QByteArray c;
+    qsizetype i = 0;
+    const qsizetype n = t.size();
+    if (i < n && (t[i] == '+' || t[i] == '-'))
+        c += t[i++];
+    int mantissaDigits = 0;
+    while (i < n && isDigit(t[i])) {
+        c += t[i++];
+        ++mantissaDigits;
+    }
+    if (!decimalSeparator.isEmpty() && t.mid(i, decimalSeparator.size()) == decimalSeparator) {
+        i += decimalSeparator.size();
+        c += '.';
+        while (i < n && isDigit(t[i])) {
+            c += t[i++];
+            ++mantissaDigits;
+        }
+    }
+    if (mantissaDigits == 0)
+        return std::nullopt;
+    if (i < n && (t[i] == 'e' || t[i] == 'E')) {
+        c += 'e';
+        ++i;
+        if (i < n && (t[i] == '+' || t[i] == '-'))
+            c += t[i++];
+        int exponentDigits = 0;
+        while (i < n && isDigit(t[i])) {
+            c += t[i++];
+            ++exponentDigits;
+        }
+        if (exponentDigits == 0)
+            return std::nullopt;
+    }
+    if (i != n)
+        return std::nullopt;
+    bool ok = false;
+    const double value = c.toDouble(&ok);
+    if (!ok)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<bool> TextToBool(const QByteArray &text, const QByteArray &decimalSeparator)
+{
+    if (const auto number = TextToFloat(text, decimalSeparator))
+        return *number != 0.0;
+    const QByteArray lower = AsciiLower(text);
+    if (lower == "true")
+        return true;
+    if (lower == "false")
+        return false;
+    return std::nullopt;
+}
+
+QByteArray SystemDecimalSeparator()
+{
+    return encode(QLocale::system().decimalPoint());
+}
+
+TNewInifile::TNewInifile(const QString &fileName, const QByteArray &content)
+    : m_fileName(fileName)
+    , m_lines(SplitLines(content))
+{
+}
+
+std::unique_ptr<TNewInifile> TNewInifile::Create(const QString &fileName, IInteractive &interactive)
+{
+    QByteArray content;
+    if (QFileInfo(fileName).isFile()) {
+        QFile file(fileName);
+        if (!file.open(QIODevice::ReadOnly)) {
+            interactive.error(QStringLiteral("Cannot open file \"%1\". %2")
+                                  .arg(QDir::toNativeSeparators(fileName), file.errorString()));
+            return nullptr;
+        }
+        content = file.readAll();
+        if (file.error() != QFileDevice::NoError) {
+            interactive.error(QStringLiteral("Cannot read file \"%1\". %2")
+                                  .arg(QDir::toNativeSeparators(fileName), file.errorString()));
+            return nullptr;
+        }
+    }
+    return std::make_unique<TNewInifile>(fileName, content);
+}
+
+bool TNewInifile::SaveAndFree(std::unique_ptr<TNewInifile> store, IInteractive &interactive)
+{
+    if (!store)
+        return true;
+    QString errorText;
+    if (store->Save(&errorText))
+        return true;
+    interactive.error(errorText);
+    return false;
+}
+
+QByteArray TNewInifile::Text() const
+{
+    QByteArray text;
+    qsizetype size = 0;
+    for (const QByteArray &line : m_lines)
+        size += line.size() + LineEnd.size();
+    text.reserve(size);
+    for (const QByteArray &line : m_lines) {
+        text += line;
+        text += LineEnd;
+    }
+    return text;
+}
+
+bool TNewInifile::Save(QString *errorText) const
+{
+    QSaveFile file(m_fileName);
+    const QByteArray text = Text();
+    const bool ok = file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit();
+    if (!ok && errorText) {
+        *errorText = QStringLiteral("Cannot create file \"%1\". %2")
+                         .arg(QDir::toNativeSeparators(m_fileName), file.errorString());
+    }
+    return ok;
+}
+
+QByteArray TNewInifile::SectionText(const QByteArray &section) const
+{
+    const QByteArray text = Text();
+    const QByteArray needle = AsciiLower(header(section));
+    const qsizetype at = AsciiLower(text).indexOf(needle);
+    if (at < 0)
+        return {};
+    QByteArray rest = text.mid(at + needle.size());
+    const qsizetype bracket = rest.indexOf('[');
+    if (bracket >= 0)
+        rest.truncate(bracket);
+    return rest;
+}
+
+int TNewInifile::IndexOfSection(const QByteArray &section) const
+{
+    const QByteArray needle = AsciiLower(header(section));
+    for (qsizetype i = 0; i < m_lines.size(); ++i) {
+        if (AsciiLower(m_lines[i]).contains(needle))
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+int TNewInifile::IndexOfKey(const QByteArray &section, const QByteArray &key) const
+{
+    const QList<QByteArray> lines = SplitLines(SectionText(section));
+    const QByteArray needle = AsciiLower(key) + '=';
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (AsciiLower(lines[i]).contains(needle))
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+std::optional<QByteArray> TNewInifile::FindRaw(const QByteArray &section, const QByteArray &key) const
+{
+    const QList<QByteArray> lines = SplitLines(SectionText(section));
+    const QByteArray needle = AsciiLower(key) + '=';
+    for (const QByteArray &line : lines) {
+        const qsizetype at = AsciiLower(line).indexOf(needle);
+        if (at >= 0)
+            return line.mid(at + needle.size());
+    }
+    return std::nullopt;
+}
+
+QString TNewInifile::ReadString(const QString &section, const QString &key, const QString &defaultValue) const
+{
+    const auto raw = FindRaw(encode(section), encode(key));
+    return raw ? decode(*raw) : defaultValue;
+}
+
+void TNewInifile::WriteString(const QString &section, const QString &key, const QString &value)
+{
+    const QByteArray sectionBytes = singleLine(section);
+    const QByteArray keyBytes = singleLine(key);
+    const QByteArray line = keyBytes + '=' + singleLine(value);
+    const int sectionIndex = IndexOfSection(sectionBytes);
+    if (sectionIndex < 0) {
+        m_lines << header(sectionBytes) << line;
+        return;
+    }
+    const int keyIndex = IndexOfKey(sectionBytes, keyBytes);
+    if (keyIndex < 0) {
+        m_lines.insert(sectionIndex + 1, line);
+        return;
+    }
+    const qsizetype target = qsizetype(sectionIndex) + keyIndex;
+    if (target < m_lines.size())
+        m_lines[target] = line;
+}
+
+qint32 TNewInifile::ReadInteger(const QString &section, const QString &key, qint32 defaultValue) const
+{
+    const auto raw = FindRaw(encode(section), encode(key));
+    if (!raw)
+        return defaultValue;
+    return TextToInteger(*raw).value_or(defaultValue);
+}
+
+void TNewInifile::WriteInteger(const QString &section, const QString &key, qint32 value)
+{
+    WriteString(section, key, QString::number(value));
+}
+
+bool TNewInifile::ReadBool(const QString &section, const QString &key, bool defaultValue) const
+{
+    const auto raw = FindRaw(encode(section), encode(key));
+    if (!raw)
+        return defaultValue;
+    return TextToBool(*raw, SystemDecimalSeparator()).value_or(defaultValue);
+}
+
+void TNewInifile::WriteBool(const QString &section, const QString &key, bool value)
+{
+    WriteString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+double TNewInifile::ReadFloat(const QString &section, const QString &key, double defaultValue) const
+{
+    const auto raw = FindRaw(encode(section), encode(key));
+    if (!raw)
+        return defaultValue;
+    return TextToFloat(*raw, SystemDecimalSeparator()).value_or(defaultValue);
+}

@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+class IInteractive;
+
+// The program's own INI file: the whole file held as a list of byte lines.
+// Section headers and keys are found by case-insensitive substring search over
+// the text, a section ends at the next '[' wherever it stands, a key added to
+// an existing section goes directly under its header, and the file is written
+// back, every line ended by CR LF, each time a store is disposed of with
+// SaveAndFree (also after pure reads).
+//
+// The text is kept as bytes so that ASCII lower-casing keeps every position;
+// names and values cross the interface in the system's 8-bit encoding.
+//
+// Usage, always within one routine:
+//     auto ini = TNewInifile::Create(path, interactive);
+//     if (!ini) return;                       // unreadable file, already reported
+//     ... reads and writes ...
+//     if (!TNewInifile::SaveAndFree(std::move(ini), interactive)) return;
+class TNewInifile final
+{
+public:
+    // A store for fileName holding content (split into lines); the file itself
+    // is not read.
+    explicit TNewInifile(const QString &fileName, const QByteArray &content = {});
+
+    // A store for fileName, loaded from the file when a file of that name
+    // exists. A file that exists but cannot be read is reported through
+    // interactive and gives no store.
+    static std::unique_ptr<TNewInifile> Create(const QString &fileName, IInteractive &interactive);
+
+    // Writes the lines to the store's file and destroys the store; a null store
+    // does nothing. The file is replaced in one step: a failed write leaves the
+    // previous file as it was. A failure is reported through interactive, the
+    // edits are lost and the result is false, so that the caller stops.
+    static bool SaveAndFree(std::unique_ptr<TNewInifile> store, IInteractive &interactive);
+
+    QString ReadString(const QString &section, const QString &key, const QString &defaultValue) const;
+    void WriteString(const QString &section, const QString &key, const QString &value);
+    qint32 ReadInteger(const QString &section, const QString &key, qint32 defaultValue) const;
+    void WriteInteger(const QString &section, const QString &key, qint32 value);
+    bool ReadBool(const QString &section, const QString &key, bool defaultValue) const;
+    void WriteBool(const QString &section, const QString &key, bool value);
+    double ReadFloat(const QString &section, const QString &key, double defaultValue) const;
+
+    const QString &FileName() const { return m_fileName; }
+    const QList<QByteArray> &Lines() const { return m_lines; }
+    // The content as it is written: every line followed by CR LF.
+    QByteArray Text() const;
+
+    // Writes the content to the file in one step; on failure errorText names
+    // the file and the reason.
+    bool Save(QString *errorText) const;
+
+    // The text search the operations above are built on, on encoded bytes.
+    QByteArray SectionText(const QByteArray &section) const;
+    int IndexOfSection(const QByteArray &section) const;
+    int IndexOfKey(const QByteArray &section, const QByteArray &key) const;
+    // The stored value of key in section, or nothing when either is missing.
+    std::optional<QByteArray> FindRaw(const QByteArray &section, const QByteArray &key) const;
+
+private:
+    QString m_fileName;
+    QList<QByteArray> m_lines;
+};
+
+// Splits text into lines: CR LF, a lone CR and a lone LF each end a line; the
+// text after the last line end is a line when it is not empty.
+QList<QByteArray> SplitLines(const QByteArray &text);
+
+// A-Z to a-z, every other byte unchanged.
+QByteArray AsciiLower(const QByteArray &text);
+
+// Whole-text conversions used by the readers. Leading and trailing blanks are
+// allowed; anything else that is not part of the number makes the text not
+// convert.
+std::optional<qint32> TextToInteger(const QByteArray &text);
+// A decimal number with decimalSeparator as its separator, optionally with an
+// exponent (1,5E3).
+std::optional<double> TextToFloat(const QByteArray &text, const QByteArray &decimalSeparator);
+// 1/0 and other numbers (non-zero is true), or True/False in any letter case.
+std::optional<bool> TextToBool(const QByteArray &text, const QByteArray &decimalSeparator);
+
+// The decimal separator of the system's locale, encoded.
+QByteArray SystemDecimalSeparator();

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+class IInteractive;
+
+// The user's preferences in Preferences.ini in the program folder. Section
+// "Main" holds the live values, section "Default" the values "Load Default"
+// restores. The windows hold the values in their controls and bind them to
+// these structures.
+
+// The main window's part: its output folder and the position of its profile.
+struct MainPreferences
+{
+    QString outputPath;
+    int profileIndex = -1; // -1: no profile selected
+};
+
+// The Settings window's General tab.
+struct GeneralPreferences
+{
+    QString outputPath;
+    int synMode = 0;          // 0 "Auto", 1 "Force Mode", 2 "Progressive Mode"
+    bool openDir = true;      // open the output folder when the batch is done
+    bool exitProgram = false; // exit the program when the batch is done
+    bool turnOff = false;     // turn the computer off when the batch is done
+    bool overwrite = true;    // false: rename to <name>_<index> instead
+};
+
+// programFolder (ending with a separator) + "Preferences.ini".
+QString PreferencesPath(const QString &programFolder);
+
+// Every operation below opens the file, reads or writes and writes the file
+// back at once (creating it when it is missing). A file that cannot be read or
+// written is reported through interactive and gives nothing or false.
+
+// "Version" of "Main"; "3.0" when missing.
+std::optional<QString> ReadVersion(const QString &programFolder, IInteractive &interactive);
+
+// "Output Path" of "Main" (default programFolder) and, only when there are
+// profiles (profileCount > 0), "Profile" (default 0). A stored position that is
+// not in the profile list gives the first profile.
+std::optional<MainPreferences> LoadMainPreferences(const QString &programFolder, int profileCount,
+                                                   IInteractive &interactive);
+
+// At the main window's close: "Profile", "Output Path" (the main window's),
+// "Syn Mode", "Auto Open Dir", "Auto Exit", "Auto Turn Off", "Overwrite", in
+// this order. general.outputPath is not written.
+bool SaveMainPreferences(const QString &programFolder, const MainPreferences &main,
+                         const GeneralPreferences &general, IInteractive &interactive);
+
+// The General values from "Main", at the Settings window's creation.
+std::optional<GeneralPreferences> LoadGeneralPreferences(const QString &programFolder,
+                                                         IInteractive &interactive);
+
+// At the Settings window's OK: "Output Path", "Syn Mode", "Auto Open Dir",
+// "Auto Exit", "Auto Turn Off", "Overwrite", in this order.
+bool SaveGeneralPreferences(const QString &programFolder, const GeneralPreferences &general,
+                            IInteractive &interactive);
+
+// "Load Default": the General values from section "Default" ("Auto Open Dir"
+// defaults to false there). No key is written.
+std::optional<GeneralPreferences> LoadDefaultPreferences(const QString &programFolder,
+                                                         IInteractive &interactive);

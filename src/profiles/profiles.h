@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class IInteractive;
+class ParameterGrids;
+
+// Profiles: files Profiles/<name>.apf under the program folder. Section "Main"
+// holds "Type" (the output extension without its dot), "Para" (the number of
+// parameters) and the keys 0, 1, ... naming each parameter; every parameter
+// has a section of its own with "Sort" (1 Video, 2 Audio, 3 Advanced),
+// "ReadOnly", "List", "Caption", "Value", "Index" and "cmd" (the engine switch).
+//
+// Every operation takes the profile's full path and does nothing when no file
+// of that name exists.
+
+// Splits a list text into its items: every item is followed by a comma, and
+// text after the last comma is not an item ("a,b,c," gives a, b and c; "a,b,c"
+// gives a and b; ",," gives two empty items). Items are not trimmed.
+QStringList SplitList(const QString &text);
+
+// The profiles folder: programFolder (ending with a separator) + "Profiles/".
+QString ProfilesFolder(const QString &programFolder);
+// The path of the profile named name.
+QString ProfilePath(const QString &programFolder, const QString &name);
+// The profile's name: its file name without the extension.
+QString ProfileName(const QString &path);
+
+// The names of the profiles in the profiles folder, sorted by name ignoring
+// letter case, so that a stored position in this list keeps naming the same
+// profile from one start to the next.
+QStringList ProfileList(const QString &programFolder);
+
+enum class ProfileStatus {
+    Missing,   // no such file; nothing was touched
+    Loaded,    // done
+    Malformed, // done as far as possible; the fault was reported
+    Failed,    // the file could not be read or written back; reported
+};
+
+// Fills the three grids from the profile at path (their previous rows are
+// deleted). When outputExt is given (the main window), it becomes "." + the
+// profile's "Type". A list parameter whose "Index" has no choice, or whose
+// chosen position has no engine value, is reported as one message naming the
+// profile and the parameters; its row is still added, with an empty value.
+ProfileStatus LoadProfile(const QString &path, ParameterGrids &grids, IInteractive &interactive,
+                          QString *outputExt = nullptr);
+
+// The engine options for the profile at path and the values the grids show
+// now: empty, or a run of " switch value" pairs in the profile's order. The
+// empty text when the file does not exist. Nothing (after reporting) when the
+// profile is malformed or its file cannot be rewritten: the batch must not
+// start then.
+std::optional<QString> BuildParameterString(const QString &path, const ParameterGrids &grids,
+                                            IInteractive &interactive);
+
+// Writes the grids' values into the profile at path: "Index" for list
+// parameters, "Caption" and "Value" for free-text ones; read-only parameters
+// and parameters without a grid row are left as they are. False when the file
+// could not be written (reported).
+bool SaveProfile(const QString &path, const ParameterGrids &grids, IInteractive &interactive);
+
+// Copies the profile at source to target, replacing any file there, then
+// SaveProfile on target. The source is not changed unless it is the target.
+// False when a file could not be read or written (reported).
+bool SaveProfileAs(const QString &source, const QString &target, const ParameterGrids &grids,
+                   IInteractive &interactive);
