@@ -1,9 +1,22 @@
 #include "conversion/engineprocess.h"
 
+#ifdef Q_OS_UNIX
+#include <csignal>
+#endif
+
 void ConfigureEngineProcess(QProcess &process)
 {
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.setInputChannelMode(QProcess::ForwardedInputChannel);
+#ifdef Q_OS_UNIX
+    // The engine shares the program's terminal input. When the program runs in
+    // the background of a terminal, the engine's terminal set-up would stop it
+    // for good (SIGTTOU/SIGTTIN); ignoring those lets it go on.
+    process.setChildProcessModifier([] {
+        ::signal(SIGTTOU, SIG_IGN);
+        ::signal(SIGTTIN, SIG_IGN);
+    });
+#endif
 }
 
 EngineProcess::EngineProcess(QObject *parent)

@@ -4,6 +4,7 @@
 //  - probe cost: 50 files probed through ProbeFile against 50 direct engine runs.
 // Both sides run alternately in one process; medians of several rounds.
 #include "conversion/conversionrun.h"
+#include "conversion/engineprocess.h"
 #include "conversion/mediaprobe.h"
 #include "platform/interactive.h"
 #include "platform/powercontrol.h"
@@ -70,7 +71,7 @@ double runDirect(const QString &engine, const QStringList &arguments)
     QElapsedTimer clock;
     clock.start();
     QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
+    ConfigureEngineProcess(process); // the same channels as the program's runs
     process.start(engine, arguments, QIODevice::ReadOnly);
     process.waitForStarted(-1);
     while (process.state() != QProcess::NotRunning) {

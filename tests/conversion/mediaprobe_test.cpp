@@ -114,3 +114,20 @@ TEST(MediaProbe, AnEngineThatNeverEndsIsTerminated)
 }
 
 } // namespace
+
+namespace {
+
+// A program run in the background of a terminal must not have its engine
+// stopped by the terminal: the engine ignores the terminal's stop signals.
+TEST(EngineProcess, EngineIgnoresTerminalStopSignals)
+{
+    TestProgramFolder folder;
+    folder.setScript(QStringLiteral("signals\n"));
+    QStringList memo;
+    MediaProbe probe(folder.enginePath());
+    probe.setMemo([&](const QString &text) { memo << text; });
+    probe.ProbeFile(QStringLiteral("/x.avi"));
+    EXPECT_EQ(memo.join(QString()), QStringLiteral("SIGTTOU ignored\nSIGTTIN ignored\n"));
+}
+
+} // namespace

@@ -11,6 +11,7 @@
 //   sleep <ms>                wait
 //   exit <code>               end with that status
 //   crash                     die from a signal
+//   signals                   write which of SIGTTOU and SIGTTIN are ignored
 // Without a script the engine ends at once with status 0.
 #include <chrono>
 #include <csignal>
@@ -102,6 +103,12 @@ int main(int argc, char **argv)
             pause(std::atoi(rest.c_str()));
         } else if (verb == "exit") {
             return std::atoi(rest.c_str());
+        } else if (verb == "signals") {
+            for (const auto &[number, name] : {std::pair{SIGTTOU, "SIGTTOU"}, std::pair{SIGTTIN, "SIGTTIN"}}) {
+                struct sigaction action {};
+                sigaction(number, nullptr, &action);
+                writeAll(1, std::string(name) + (action.sa_handler == SIG_IGN ? " ignored\n" : " default\n"));
+            }
         } else if (verb == "crash") {
             std::signal(SIGABRT, SIG_DFL);
             std::abort();
