@@ -14,28 +14,6 @@
 
 #include <cstdio>
 
-namespace {
-
-// A new task row for `path`, filled from the probe.
-ltvItemData newTask(const QString &path, const MediaProbe &probe, const QString &outputExt)
-{
-    ltvItemData task;
-    task.InputFile = path;
-    task.LengthText = probe.ProbeLength;
-    task.SizeText = probe.ProbeSize;
-    task.StatusText = QStringLiteral("OK");
-    task.NewName = QFileInfo(path).completeBaseName();
-    task.NewExt = outputExt;
-    task.OrigStartText = probe.ProbeStart;
-    task.OrigEndText = probe.ProbeEnd;
-    task.ClipLengthText = probe.ProbeLength;
-    task.StartText = probe.ProbeStart;
-    task.EndText = probe.ProbeEnd;
-    return task;
-}
-
-} // namespace
-
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
@@ -77,7 +55,7 @@ int main(int argc, char **argv)
     for (const QString &file : files) {
         const QString path = QFileInfo(file).absoluteFilePath();
         probe.ProbeFile(path);
-        tasks.appendTask(newTask(path, probe, outputExt));
+        tasks.appendTask(TaskFromProbe(path, probe, outputExt));
         out << path << "\tLength " << (probe.ProbeLength.isEmpty() ? QStringLiteral("?") : probe.ProbeLength)
             << "\tSize" << (probe.ProbeSize.isEmpty() ? QStringLiteral(" ?") : probe.ProbeSize) << '\n';
     }

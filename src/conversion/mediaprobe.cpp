@@ -3,6 +3,7 @@
 #include "conversion/enginecommand.h"
 #include "conversion/engineprocess.h"
 
+#include <QFileInfo>
 #include <QProcess>
 #include <QStringDecoder>
 
@@ -104,4 +105,21 @@ void MediaProbe::ProbeFile(const QString &path)
     ProbeLength = values.length;
     ProbeSize = values.size;
     ProbeEnd = ProbeLength;
+}
+
+ltvItemData TaskFromProbe(const QString &path, const MediaProbe &probe, const QString &outputExt)
+{
+    ltvItemData task;
+    task.InputFile = path;
+    task.LengthText = probe.ProbeLength;
+    task.SizeText = probe.ProbeSize;
+    task.StatusText = QStringLiteral("OK");
+    task.NewName = QFileInfo(path).completeBaseName();
+    task.NewExt = outputExt;
+    task.OrigStartText = probe.ProbeStart;
+    task.OrigEndText = probe.ProbeEnd;
+    task.ClipLengthText = probe.ProbeLength;
+    task.StartText = probe.ProbeStart;
+    task.EndText = probe.ProbeEnd;
+    return task;
 }

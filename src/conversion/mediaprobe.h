@@ -1,5 +1,7 @@
 #pragma once
 
+#include "conversion/taskrecord.h"
+
 #include <QString>
 
 #include <functional>
@@ -48,3 +50,8 @@ private:
     int m_timeoutMs = DefaultTimeoutMs;
     std::function<void(const QString &)> m_memo;
 };
+
+// A new task for `path` as the probe found it: status "OK", the file's name
+// without folder and extension as the output name, `outputExt` as the task's
+// extension, and the whole input as the range to convert.
+ltvItemData TaskFromProbe(const QString &path, const MediaProbe &probe, const QString &outputExt);

@@ -82,18 +82,6 @@ double runDirect(const QString &engine, const QStringList &arguments)
     return clock.nsecsElapsed() / 1e6;
 }
 
-ltvItemData taskFor(const QString &path, const MediaProbe &probe)
-{
-    ltvItemData task;
-    task.InputFile = path;
-    task.LengthText = task.ClipLengthText = task.OrigEndText = task.EndText = probe.ProbeLength;
-    task.OrigStartText = task.StartText = probe.ProbeStart;
-    task.StatusText = QStringLiteral("OK");
-    task.NewName = QStringLiteral("run");
-    task.NewExt = QStringLiteral(".mp4");
-    return task;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -117,7 +105,7 @@ int main(int argc, char **argv)
     MediaProbe probe(engine);
     probe.ProbeFile(clip);
     TaskListModel tasks;
-    tasks.appendTask(taskFor(clip, probe));
+    tasks.appendTask(TaskFromProbe(clip, probe, QStringLiteral(".mp4")));
     NullView view(outFolder);
     Silent silent;
     ConversionRun run(tasks, view, silent, silent, silent);

@@ -14,6 +14,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
 
 QString runTool(const QString &program, const QStringList &arguments)
@@ -61,22 +63,19 @@ protected:
         QDir().mkpath(view.folder);
     }
 
-    void addProbedTask(MediaProbe &probe, const QString &path)
+    // Probes `clip` into the task list and converts it with `params`.
+    void convert(const QString &clip, const QString &params, const std::function<void(ConversionRun &)> &prepare = {})
     {
-        probe.ProbeFile(path);
-        ltvItemData task;
-        task.InputFile = path;
-        task.LengthText = probe.ProbeLength;
-        task.SizeText = probe.ProbeSize;
-        task.StatusText = QStringLiteral("OK");
-        task.NewName = QFileInfo(path).completeBaseName();
-        task.NewExt = view.ext;
-        task.OrigStartText = probe.ProbeStart;
-        task.OrigEndText = probe.ProbeEnd;
-        task.ClipLengthText = probe.ProbeLength;
-        task.StartText = probe.ProbeStart;
-        task.EndText = probe.ProbeEnd;
-        tasks.appendTask(task);
+        MediaProbe probe(folder.enginePath());
+        probe.ProbeFile(clip);
+        tasks.appendTask(TaskFromProbe(clip, probe, view.ext));
+        ConversionRun run(tasks, view, interactive, shell, power);
+        run.setEnginePath(folder.enginePath());
+        if (prepare)
+            prepare(run);
+        QSignalSpy finished(&run, &ConversionRun::finished);
+        run.RunConversion(params);
+        ASSERT_TRUE(finished.wait(60000));
     }
 
     TestProgramFolder folder{TestProgramFolder::Engine::Real};
@@ -93,16 +92,13 @@ TEST_F(RealEngineTest, ProbesAndConvertsAGeneratedClip)
     const QString clip = clipFolder + QStringLiteral("/it's a \"clip\".avi");
     ASSERT_TRUE(makeClip(clip, 3));
 
-    MediaProbe probe(folder.enginePath());
-    addProbedTask(probe, clip);
-    EXPECT_NEAR(TimeTextToSeconds(probe.ProbeLength), 3.0, 0.1) << probe.ProbeLength.toStdString();
-    EXPECT_EQ(probe.ProbeSize, QStringLiteral(" 320x240"));
+    convert(clip, QStringLiteral(" -vcodec libx264 -preset ultrafast -s 160x120 -acodec aac"));
 
-    ConversionRun run(tasks, view, interactive, shell, power);
-    run.setEnginePath(folder.enginePath());
-    QSignalSpy finished(&run, &ConversionRun::finished);
-    run.RunConversion(QStringLiteral(" -vcodec libx264 -preset ultrafast -s 160x120 -acodec aac"));
-    ASSERT_TRUE(finished.wait(60000));
+    ltvItemData task;
+    ReadItemData(tasks, 0, WholeRowField, task);
+    EXPECT_NEAR(task.LengthSecs, 3.0, 0.1) << task.LengthText.toStdString();
+    EXPECT_EQ(task.SizeText, QStringLiteral(" 320x240"));
+    EXPECT_EQ(task.OrigEndText, task.LengthText);
 
     EXPECT_EQ(tasks.index(0, 3).data().toString(), QStringLiteral("Complete"));
     EXPECT_EQ(interactive.messages,
@@ -119,14 +115,7 @@ TEST_F(RealEngineTest, AnEngineErrorIsReportedAsAFailure)
 {
     const QString clip = clipFolder + QStringLiteral("/short.avi");
     ASSERT_TRUE(makeClip(clip, 1));
-    MediaProbe probe(folder.enginePath());
-    addProbedTask(probe, clip);
-
-    ConversionRun run(tasks, view, interactive, shell, power);
-    run.setEnginePath(folder.enginePath());
-    QSignalSpy finished(&run, &ConversionRun::finished);
-    run.RunConversion(QStringLiteral(" -vcodec no_such_codec"));
-    ASSERT_TRUE(finished.wait(60000));
+    convert(clip, QStringLiteral(" -vcodec no_such_codec"));
 
     EXPECT_EQ(tasks.index(0, 3).data().toString(), QStringLiteral("Failed"));
     EXPECT_TRUE(tasks.item(0, 0)->data(TaskListModel::EngineOutputRole).toString().contains(
@@ -139,23 +128,17 @@ TEST_F(RealEngineTest, StopLeavesNoEngineBehind)
 {
     const QString clip = clipFolder + QStringLiteral("/long.avi");
     ASSERT_TRUE(makeClip(clip, 20));
-    MediaProbe probe(folder.enginePath());
-    addProbedTask(probe, clip);
-
-    ConversionRun run(tasks, view, interactive, shell, power);
-    run.setEnginePath(folder.enginePath());
-    // Slow the engine to real time so the stop lands in the middle.
+    // The engine is slowed to real time so that the stop lands in the middle.
     const QString marker = QStringLiteral("stop-marker-%1").arg(QCoreApplication::applicationPid());
     bool sawRunning = false;
-    QObject::connect(&run, &ConversionRun::engineStarted, &run, [&] {
-        QTimer::singleShot(1500, &run, [&] {
-            sawRunning = engineStillRunning(marker);
-            run.requestStop();
+    convert(clip, QStringLiteral(" -vf realtime -vcodec mpeg4 -metadata comment=") + marker, [&](ConversionRun &run) {
+        QObject::connect(&run, &ConversionRun::engineStarted, &run, [&] {
+            QTimer::singleShot(1500, &run, [&] {
+                sawRunning = engineStillRunning(marker);
+                run.requestStop();
+            });
         });
     });
-    QSignalSpy finished(&run, &ConversionRun::finished);
-    run.RunConversion(QStringLiteral(" -vf realtime -vcodec mpeg4 -metadata comment=") + marker);
-    ASSERT_TRUE(finished.wait(60000));
 
     EXPECT_TRUE(sawRunning);
     EXPECT_EQ(tasks.index(0, 3).data().toString(), QStringLiteral("Stop"));
