@@ -1,0 +1,406 @@
+// The INI store: matching rules, line editing, conversions, and the file.
+#include "profiles/newinifile.h"
+
+#include "fakes/recorders.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <csignal>
+#include <map>
+#include <random>
+#include <sys/resource.h>
+
+namespace {
+
+QByteArray crlf(std::initializer_list<const char *> lines)
+{
+    QByteArray text;
+    for (const char *line : lines)
+        text += QByteArray(line) + "\r\n";
+    return text;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(content);
+}
+
+// ---------------------------------------------------------------- reading
+
+struct ReadCase
+{
+    const char *what;
+    QByteArray content;
+    const char *section;
+    const char *key;
+    const char *expected; // nullptr: the default
+};
+
+void PrintTo(const ReadCase &c, std::ostream *os)
+{
+    *os << c.what;
+}
+
+class IniFileRead : public ::testing::TestWithParam<ReadCase>
+{
+};
+
+TEST_P(IniFileRead, FindsTheValueByTheStoresMatchingRules)
+{
+    const ReadCase &c = GetParam();
+    const TNewInifile ini(QStringLiteral("x.ini"), c.content);
+    const QString got = ini.ReadString(QString::fromUtf8(c.section), QString::fromUtf8(c.key),
+                                       QStringLiteral("<default>"));
+    EXPECT_EQ(got.toStdString(), c.expected ? std::string(c.expected) : std::string("<default>")) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, IniFileRead,
+    ::testing::Values(
+        ReadCase{"key is a substring of a longer key", crlf({"[S]", "Bit Rate=128"}), "S", "Rate", "128"},
+        ReadCase{"key letter case is ignored", crlf({"[S]", "Bit Rate=128"}), "S", "rate", "128"},
+        ReadCase{"the first line containing key= wins", crlf({"[S]", "11=x", "1=y"}), "S", "1", "x"},
+        ReadCase{"the first line containing key= wins (reversed)", crlf({"[S]", "1=y", "11=x"}), "S", "1", "y"},
+        ReadCase{"header letter case is ignored", crlf({"[MAIN]", "Type=avi"}), "Main", "type", "avi"},
+        ReadCase{"a value holding [S] above the real header is the header",
+                 crlf({"[A]", "x=[S]", "k=fake", "[S]", "k=real"}), "S", "k", "fake"},
+        ReadCase{"[ in a value ends the section at that character", crlf({"[S]", "A=1", "B=x[y", "C=3"}), "S", "B",
+                 "x"},
+        ReadCase{"keys after a [ in a value are outside the section", crlf({"[S]", "A=1", "B=x[y", "C=3"}), "S",
+                 "C", nullptr},
+        ReadCase{"the next section is not searched", crlf({"[S]", "A=1", "[T]", "B=2"}), "S", "B", nullptr},
+        ReadCase{"an earlier section is not searched", crlf({"[T]", "B=2", "[S]", "A=1"}), "S", "B", nullptr},
+        ReadCase{"nothing after = is the empty text", crlf({"[S]", "K="}), "S", "K", ""},
+        ReadCase{"a blank before = hides the key", crlf({"[S]", "Key = 5"}), "S", "Key", nullptr},
+        ReadCase{"blanks in the value are kept", crlf({"[S]", "K= a b "}), "S", "K", " a b "},
+        ReadCase{"the value runs from the first key= to the end", crlf({"[S]", "K=a=b"}), "S", "K", "a=b"},
+        ReadCase{"missing section", crlf({"[S]", "K=1"}), "T", "K", nullptr},
+        ReadCase{"lone CR ends a line", QByteArray("[S]\rA=1\rB=2"), "S", "B", "2"},
+        ReadCase{"lone LF ends a line", QByteArray("[S]\nA=1\nB=2\n"), "S", "A", "1"},
+        ReadCase{"non-ASCII bytes keep their positions", QByteArray("[Ünïcode]\r\nKÉY=välue\r\n"), "Ünïcode",
+                 "KÉY", "välue"}),
+    [](const auto &info) {
+        std::string name;
+        for (const char *c = info.param.what; *c; ++c)
+            name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+        return name;
+    });
+
+TEST(IniFileIntegers, ConvertOrGiveTheDefault)
+{
+    struct Case
+    {
+        const char *text;
+        qint32 expected;
+    };
+    const Case cases[] = {{"42", 42},
+                          {"-7", -7},
+                          {"+5", 5},
+                          {"2147483647", 2147483647},
+                          {"-2147483648", std::numeric_limits<qint32>::min()},
+                          {"2147483648", -99},
+                          {"99999999999999999999", -99},
+                          {"", -99},
+                          {"   ", -99},
+                          {"abc", -99},
+                          {"12abc", -99},
+                          {"1.5", -99},
+                          {"-", -99}};
+    for (const Case &c : cases) {
+        const TNewInifile ini(QStringLiteral("x.ini"), "[S]\r\nK=" + QByteArray(c.text) + "\r\n");
+        EXPECT_EQ(ini.ReadInteger(QStringLiteral("S"), QStringLiteral("K"), -99), c.expected) << c.text;
+    }
+    const TNewInifile empty(QStringLiteral("x.ini"));
+    EXPECT_EQ(empty.ReadInteger(QStringLiteral("S"), QStringLiteral("K"), 17), 17);
+}
+
+TEST(IniFileBooleans, NumbersAndTrueFalseInAnyCase)
+{
+    struct Case
+    {
+        const char *text;
+        std::optional<bool> expected; // nothing: the default
+    };
+    const Case cases[] = {{"1", true},      {"-1", true},    {"2", true},     {"True", true},   {"TRUE", true},
+                          {"tRuE", true},   {"0", false},    {"False", false}, {"fALSE", false}, {"00", false},
+                          {"yes", {}},      {"", {}},        {"on", {}},      {" 1", true},     {"1 x", {}}};
+    for (const Case &c : cases) {
+        const TNewInifile ini(QStringLiteral("x.ini"), "[S]\r\nK=" + QByteArray(c.text) + "\r\n");
+        for (const bool def : {false, true}) {
+            EXPECT_EQ(ini.ReadBool(QStringLiteral("S"), QStringLiteral("K"), def), c.expected.value_or(def))
+                << '"' << c.text << "\" default " << def;
+        }
+    }
+    const TNewInifile missing(QStringLiteral("x.ini"));
+    EXPECT_TRUE(missing.ReadBool(QStringLiteral("S"), QStringLiteral("K"), true));
+    EXPECT_FALSE(missing.ReadBool(QStringLiteral("S"), QStringLiteral("K"), false));
+}
+
+TEST(IniFileBooleans, DecimalsCountOnlyWithTheLocaleSeparator)
+{
+    EXPECT_EQ(TextToBool("0,5", ","), std::optional<bool>(true));
+    EXPECT_EQ(TextToBool("0,0", ","), std::optional<bool>(false));
+    EXPECT_EQ(TextToBool("0.5", ","), std::nullopt);
+    EXPECT_EQ(TextToBool("0,5", "."), std::nullopt);
+    EXPECT_EQ(TextToBool("0.5", "."), std::optional<bool>(true));
+
+    // The store itself uses the system locale's separator.
+    const QByteArray separator = SystemDecimalSeparator();
+    const TNewInifile ini(QStringLiteral("x.ini"), "[S]\r\nK=0" + separator + "25\r\n");
+    EXPECT_TRUE(ini.ReadBool(QStringLiteral("S"), QStringLiteral("K"), false));
+    EXPECT_DOUBLE_EQ(ini.ReadFloat(QStringLiteral("S"), QStringLiteral("K"), 9.0), 0.25);
+}
+
+TEST(IniFileFloats, ConvertWithTheGivenSeparator)
+{
+    EXPECT_EQ(TextToFloat("1,5", ","), std::optional<double>(1.5));
+    EXPECT_EQ(TextToFloat("-2,25E2", ","), std::optional<double>(-225.0));
+    EXPECT_EQ(TextToFloat(",5", ","), std::optional<double>(0.5));
+    EXPECT_EQ(TextToFloat("1.5", ","), std::nullopt);
+    EXPECT_EQ(TextToFloat("1e", "."), std::nullopt);
+    EXPECT_EQ(TextToFloat(".", "."), std::nullopt);
+    EXPECT_EQ(TextToFloat("nan", "."), std::nullopt);
+    EXPECT_EQ(TextToFloat("", "."), std::nullopt);
+
+    const TNewInifile ini(QStringLiteral("x.ini"), crlf({"[S]", "A=abc", "B="}));
+    EXPECT_DOUBLE_EQ(ini.ReadFloat(QStringLiteral("S"), QStringLiteral("A"), 2.5), 2.5);
+    EXPECT_DOUBLE_EQ(ini.ReadFloat(QStringLiteral("S"), QStringLiteral("B"), 2.5), 2.5);
+    EXPECT_DOUBLE_EQ(ini.ReadFloat(QStringLiteral("S"), QStringLiteral("C"), 0.1), 0.1);
+}
+
+TEST(IniFileRead, EmptyValueIsEmptyTextButDefaultInteger)
+{
+    const TNewInifile ini(QStringLiteral("x.ini"), crlf({"[S]", "K="}));
+    EXPECT_EQ(ini.ReadString(QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("d")), QString());
+    EXPECT_EQ(ini.ReadInteger(QStringLiteral("S"), QStringLiteral("K"), 5), 5);
+}
+
+// ---------------------------------------------------------------- writing
+
+TEST(IniFileWrite, KeyMissingInAnExistingSectionGoesDirectlyUnderTheHeader)
+{
+    TNewInifile ini(QStringLiteral("x.ini"), crlf({"[T]", "Z=0", "[S]", "A=1", "[U]"}));
+    ini.WriteString(QStringLiteral("S"), QStringLiteral("B"), QStringLiteral("2"));
+    ini.WriteString(QStringLiteral("s"), QStringLiteral("C"), QStringLiteral("3"));
+    EXPECT_EQ(ini.Text(), crlf({"[T]", "Z=0", "[S]", "C=3", "B=2", "A=1", "[U]"}));
+}
+
+TEST(IniFileWrite, MissingSectionIsAppendedWithTheCallersLetters)
+{
+    TNewInifile ini(QStringLiteral("x.ini"), crlf({"[S]", "A=1"}));
+    ini.WriteString(QStringLiteral("New Section"), QStringLiteral("Key"), QStringLiteral("v"));
+    EXPECT_EQ(ini.Text(), crlf({"[S]", "A=1", "[New Section]", "Key=v"}));
+    EXPECT_EQ(ini.ReadString(QStringLiteral("new section"), QStringLiteral("KEY"), QString()), QStringLiteral("v"));
+}
+
+TEST(IniFileWrite, ExistingKeyReplacesTheWholeLine)
+{
+    TNewInifile ini(QStringLiteral("x.ini"), crlf({"[S]", "A=1", "Bit Rate=128", "C=3"}));
+    ini.WriteString(QStringLiteral("S"), QStringLiteral("rate"), QStringLiteral("256"));
+    EXPECT_EQ(ini.Text(), crlf({"[S]", "A=1", "rate=256", "C=3"}));
+    ini.WriteInteger(QStringLiteral("S"), QStringLiteral("A"), -4);
+    ini.WriteBool(QStringLiteral("S"), QStringLiteral("C"), true);
+    ini.WriteBool(QStringLiteral("S"), QStringLiteral("D"), false);
+    EXPECT_EQ(ini.Text(), crlf({"[S]", "D=0", "A=-4", "rate=256", "C=1"}));
+}
+
+TEST(IniFileWrite, KeyBehindABracketIsWrittenAgainUnderTheHeader)
+{
+    TNewInifile ini(QStringLiteral("x.ini"), crlf({"[S]", "A=1", "B=x[y", "C=3"}));
+    ini.WriteString(QStringLiteral("S"), QStringLiteral("C"), QStringLiteral("4"));
+    EXPECT_EQ(ini.Text(), crlf({"[S]", "C=4", "A=1", "B=x[y", "C=3"}));
+    EXPECT_EQ(ini.ReadString(QStringLiteral("S"), QStringLiteral("C"), QString()), QStringLiteral("4"));
+}
+
+TEST(IniFileWrite, LineBreaksInWrittenTextCannotSplitALine)
+{
+    TNewInifile ini(QStringLiteral("x.ini"), crlf({"[S]", "A=1", "B=2"}));
+    ini.WriteString(QStringLiteral("S"), QStringLiteral("A"), QStringLiteral("one\r\ntwo"));
+    ini.WriteString(QStringLiteral("S"), QStringLiteral("B"), QStringLiteral("three"));
+    EXPECT_EQ(ini.Text(), crlf({"[S]", "A=one  two", "B=three"}));
+}
+
+// ---------------------------------------------------------------- the file
+
+class IniFileDisk : public ::testing::Test
+{
+protected:
+    QString path(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
+    QTemporaryDir dir;
+    RecordingInteractive interactive;
+};
+
+TEST_F(IniFileDisk, StoreForAMissingFileLeavesAnEmptyFile)
+{
+    auto ini = TNewInifile::Create(path("new.ini"), interactive);
+    ASSERT_TRUE(ini);
+    EXPECT_TRUE(ini->Lines().isEmpty());
+    EXPECT_TRUE(TNewInifile::SaveAndFree(std::move(ini), interactive));
+    EXPECT_EQ(readFile(path("new.ini")), QByteArray());
+    EXPECT_TRUE(interactive.messages.isEmpty());
+}
+
+TEST_F(IniFileDisk, PureReadRewritesWithCrLf)
+{
+    writeFile(path("lf.ini"), "[S]\nA=1\rB=2\r\n\nC=3");
+    auto ini = TNewInifile::Create(path("lf.ini"), interactive);
+    ASSERT_TRUE(ini);
+    EXPECT_EQ(ini->ReadString(QStringLiteral("S"), QStringLiteral("C"), QString()), QStringLiteral("3"));
+    EXPECT_TRUE(TNewInifile::SaveAndFree(std::move(ini), interactive));
+    EXPECT_EQ(readFile(path("lf.ini")), crlf({"[S]", "A=1", "B=2", "", "C=3"}));
+}
+
+TEST_F(IniFileDisk, NullStoreDoesNothing)
+{
+    EXPECT_TRUE(TNewInifile::SaveAndFree(nullptr, interactive));
+    EXPECT_TRUE(interactive.messages.isEmpty());
+}
+
+TEST_F(IniFileDisk, UnwritableFileIsReportedWithItsName)
+{
+    const QString target = path("no such folder/p.ini");
+    auto ini = TNewInifile::Create(target, interactive);
+    ASSERT_TRUE(ini);
+    ini->WriteString(QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("v"));
+    EXPECT_FALSE(TNewInifile::SaveAndFree(std::move(ini), interactive));
+    ASSERT_EQ(interactive.messages.size(), 1);
+    EXPECT_TRUE(interactive.messages[0].startsWith(QStringLiteral("error||Cannot create file \"")));
+    EXPECT_TRUE(interactive.messages[0].contains(QStringLiteral("p.ini")));
+    EXPECT_FALSE(QFile::exists(target));
+}
+
+// Lowers the largest file this process may write, so that writing the new
+// content fails part-way (as on a full disk). Root is bound by it too.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit lowered = m_old;
+        lowered.rlim_cur = bytes;
+        m_active = setrlimit(RLIMIT_FSIZE, &lowered) == 0;
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+    bool active() const { return m_active; }
+
+private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int) = nullptr;
+    bool m_active = false;
+};
+
+TEST_F(IniFileDisk, FailedSaveLeavesTheOldFileIntact)
+{
+    const QByteArray old = crlf({"[Main]", "Output Path=/old/", "Profile=3"});
+    writeFile(path("Preferences.ini"), old);
+    auto ini = TNewInifile::Create(path("Preferences.ini"), interactive);
+    ASSERT_TRUE(ini);
+    ini->WriteString(QStringLiteral("Main"), QStringLiteral("Output Path"), QString(200000, QLatin1Char('x')));
+    bool saved = true;
+    {
+        FileSizeLimit limit(4096);
+        ASSERT_TRUE(limit.active());
+        saved = TNewInifile::SaveAndFree(std::move(ini), interactive);
+    }
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(readFile(path("Preferences.ini")), old);
+    ASSERT_EQ(interactive.messages.size(), 1);
+    EXPECT_TRUE(interactive.messages[0].contains(QStringLiteral("Preferences.ini")));
+    // No temporary file is left behind.
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("Preferences.ini")});
+}
+
+// ---------------------------------------------------------------- round trip
+
+// Random sections, keys and values (no '[', ']', '=' or line breaks; no key
+// the end of another key of its section, ignoring ASCII case, since the store
+// matches keys as substrings): what is written reads back, before and after
+// the file round trip, also after overwriting some values.
+TEST_F(IniFileDisk, RoundTripProperty)
+{
+    const QString alphabet = QStringLiteral("abcXYZ 019_-.,;:!/\\éÄß");
+    auto lowerAscii = [](const QString &s) { return AsciiLower(s.toUtf8()); };
+
+    for (unsigned seed = 1; seed <= 40; ++seed) {
+        std::mt19937 rng(seed);
+        auto randomText = [&](int minLength, int maxLength) {
+            std::uniform_int_distribution<int> length(minLength, maxLength);
+            std::uniform_int_distribution<int> pick(0, static_cast<int>(alphabet.size()) - 1);
+            QString s;
+            for (int n = length(rng); n > 0; --n)
+                s += alphabet[pick(rng)];
+            return s;
+        };
+
+        std::map<QByteArray, std::pair<QString, std::map<QString, QString>>> model; // lower section -> data
+        const QString file = path("round.ini");
+        QFile::remove(file);
+        TNewInifile ini(file);
+        std::uniform_int_distribution<int> count(1, 6);
+        for (int s = count(rng); s > 0; --s) {
+            const QString section = randomText(1, 8);
+            auto &entry = model[lowerAscii(section)];
+            if (entry.first.isEmpty())
+                entry.first = section;
+            for (int k = count(rng); k > 0; --k) {
+                const QString key = randomText(1, 6);
+                const QByteArray lk = lowerAscii(key);
+                bool clash = false;
+                for (const auto &[other, value] : entry.second) {
+                    const QByteArray lo = lowerAscii(other);
+                    clash = clash || (lo != lk && (lo.endsWith(lk) || lk.endsWith(lo)));
+                }
+                if (clash)
+                    continue;
+                QString existing;
+                for (const auto &[other, value] : entry.second) {
+                    if (lowerAscii(other) == lk)
+                        existing = other;
+                }
+                const QString value = randomText(0, 12);
+                ini.WriteString(section, key, value);
+                if (!existing.isEmpty())
+                    entry.second.erase(existing);
+                entry.second[key] = value;
+            }
+        }
+
+        auto check = [&](const TNewInifile &store, const char *when) {
+            for (const auto &[lower, data] : model) {
+                for (const auto &[key, value] : data.second) {
+                    EXPECT_EQ(store.ReadString(data.first, key, QStringLiteral("<missing>")), value)
+                        << when << " seed " << seed << " [" << data.first.toStdString() << "] "
+                        << key.toStdString();
+                }
+            }
+        };
+        check(ini, "in memory");
+        QString error;
+        ASSERT_TRUE(ini.Save(&error)) << error.toStdString();
+        auto reloaded = TNewInifile::Create(file, interactive);
+        ASSERT_TRUE(reloaded);
+        EXPECT_EQ(reloaded->Lines(), ini.Lines());
+        check(*reloaded, "reloaded");
+    }
+    EXPECT_TRUE(interactive.messages.isEmpty());
+}
+
+} // namespace

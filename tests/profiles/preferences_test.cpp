@@ -1,0 +1,160 @@
+// Preferences.ini: defaults, key orders, "Load Default", failures.
+#include "profiles/preferences.h"
+
+#include "fakes/recorders.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray crlf(const QStringList &lines)
+{
+    QByteArray text;
+    for (const QString &line : lines)
+        text += line.toUtf8() + "\r\n";
+    return text;
+}
+
+class PreferencesTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        programFolder = dir.path() + QLatin1Char('/');
+    }
+    QByteArray fileContent() const
+    {
+        QFile file(PreferencesPath(programFolder));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+    void setFile(const QStringList &lines)
+    {
+        QFile file(PreferencesPath(programFolder));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(crlf(lines));
+    }
+
+    QTemporaryDir dir;
+    QString programFolder;
+    RecordingInteractive interactive;
+};
+
+TEST_F(PreferencesTest, FirstRunWithoutAFile)
+{
+    // Start-up: the version, the Settings window's values, the main window's.
+    EXPECT_EQ(ReadVersion(programFolder, interactive), std::optional<QString>(QStringLiteral("3.0")));
+    EXPECT_EQ(fileContent(), QByteArray()); // created by the first read
+    const auto general = LoadGeneralPreferences(programFolder, interactive);
+    ASSERT_TRUE(general);
+    EXPECT_EQ(general->outputPath, programFolder);
+    EXPECT_EQ(general->synMode, 0);
+    EXPECT_TRUE(general->openDir);
+    EXPECT_FALSE(general->exitProgram);
+    EXPECT_FALSE(general->turnOff);
+    EXPECT_TRUE(general->overwrite);
+    const auto main = LoadMainPreferences(programFolder, 3, interactive);
+    ASSERT_TRUE(main);
+    EXPECT_EQ(main->outputPath, programFolder);
+    EXPECT_EQ(main->profileIndex, 0);
+
+    // Close: every key is new, so each goes directly under the header.
+    ASSERT_TRUE(SaveMainPreferences(programFolder, *main, *general, interactive));
+    EXPECT_EQ(fileContent(), crlf({"[Main]", "Overwrite=1", "Auto Turn Off=0", "Auto Exit=0", "Auto Open Dir=1",
+                                   "Syn Mode=0", "Output Path=" + programFolder, "Profile=0"}));
+    EXPECT_TRUE(interactive.messages.isEmpty());
+}
+
+TEST_F(PreferencesTest, WithoutProfilesTheProfileIsNotReadAndMinusOneIsWritten)
+{
+    setFile({"[Main]", "Profile=2"});
+    const auto main = LoadMainPreferences(programFolder, 0, interactive);
+    ASSERT_TRUE(main);
+    EXPECT_EQ(main->profileIndex, -1);
+    ASSERT_TRUE(SaveMainPreferences(programFolder, *main, GeneralPreferences{}, interactive));
+    EXPECT_TRUE(fileContent().contains("\r\nProfile=-1\r\n"));
+}
+
+TEST_F(PreferencesTest, StoredProfileOutsideTheListFallsBackToTheFirst)
+{
+    for (const char *stored : {"5", "-1", "junk", "2"}) {
+        setFile({"[Main]", QStringLiteral("Profile=") + QLatin1String(stored)});
+        const auto main = LoadMainPreferences(programFolder, 3, interactive);
+        ASSERT_TRUE(main);
+        EXPECT_EQ(main->profileIndex, QByteArray(stored) == "2" ? 2 : 0) << stored;
+    }
+}
+
+TEST_F(PreferencesTest, ExistingKeysAreReadAndRewrittenInPlace)
+{
+    setFile({"[Main]", "Version=3.1 beta", "Profile=1", "Output Path=/videos/out/", "Syn Mode=2",
+             "Auto Open Dir=0", "Auto Exit=True", "Auto Turn Off=false", "Overwrite=0"});
+    EXPECT_EQ(ReadVersion(programFolder, interactive), std::optional<QString>(QStringLiteral("3.1 beta")));
+    const auto general = LoadGeneralPreferences(programFolder, interactive);
+    ASSERT_TRUE(general);
+    EXPECT_EQ(general->outputPath, QStringLiteral("/videos/out/"));
+    EXPECT_EQ(general->synMode, 2);
+    EXPECT_FALSE(general->openDir);
+    EXPECT_TRUE(general->exitProgram);
+    EXPECT_FALSE(general->turnOff);
+    EXPECT_FALSE(general->overwrite);
+    const auto main = LoadMainPreferences(programFolder, 2, interactive);
+    ASSERT_TRUE(main);
+    EXPECT_EQ(main->profileIndex, 1);
+
+    // The Settings window's OK: no "Profile"; the Settings window's own path.
+    GeneralPreferences changed = *general;
+    changed.outputPath = QStringLiteral("/elsewhere/");
+    changed.turnOff = true;
+    ASSERT_TRUE(SaveGeneralPreferences(programFolder, changed, interactive));
+    EXPECT_EQ(fileContent(), crlf({"[Main]", "Version=3.1 beta", "Profile=1", "Output Path=/elsewhere/",
+                                   "Syn Mode=2", "Auto Open Dir=0", "Auto Exit=1", "Auto Turn Off=1",
+                                   "Overwrite=0"}));
+
+    // The main window's close writes its own output folder.
+    ASSERT_TRUE(SaveMainPreferences(programFolder, MainPreferences{QStringLiteral("/main/"), 0}, changed,
+                                    interactive));
+    EXPECT_EQ(fileContent(), crlf({"[Main]", "Version=3.1 beta", "Profile=0", "Output Path=/main/", "Syn Mode=2",
+                                   "Auto Open Dir=0", "Auto Exit=1", "Auto Turn Off=1", "Overwrite=0"}));
+    EXPECT_TRUE(interactive.messages.isEmpty());
+}
+
+TEST_F(PreferencesTest, LoadDefaultReadsItsOwnSectionAndWritesNothing)
+{
+    setFile({"[Main]", "Auto Open Dir=1", "Output Path=/main/"});
+    auto defaults = LoadDefaultPreferences(programFolder, interactive);
+    ASSERT_TRUE(defaults);
+    // Unlike "Main", "Auto Open Dir" defaults to false here.
+    EXPECT_FALSE(defaults->openDir);
+    EXPECT_EQ(defaults->outputPath, programFolder);
+    EXPECT_TRUE(defaults->overwrite);
+    EXPECT_FALSE(defaults->exitProgram);
+
+    setFile({"[Main]", "Auto Open Dir=0", "[Default]", "Output Path=/default/", "Syn Mode=1", "Auto Open Dir=1",
+             "Auto Exit=1", "Auto Turn Off=1", "Overwrite=0"});
+    const QByteArray before = fileContent();
+    defaults = LoadDefaultPreferences(programFolder, interactive);
+    ASSERT_TRUE(defaults);
+    EXPECT_EQ(defaults->outputPath, QStringLiteral("/default/"));
+    EXPECT_EQ(defaults->synMode, 1);
+    EXPECT_TRUE(defaults->openDir);
+    EXPECT_TRUE(defaults->exitProgram);
+    EXPECT_TRUE(defaults->turnOff);
+    EXPECT_FALSE(defaults->overwrite);
+    EXPECT_EQ(fileContent(), before);
+}
+
+TEST_F(PreferencesTest, UnwritableProgramFolderIsReported)
+{
+    const QString missing = programFolder + QStringLiteral("gone/");
+    EXPECT_EQ(ReadVersion(missing, interactive), std::nullopt);
+    EXPECT_EQ(LoadGeneralPreferences(missing, interactive), std::nullopt);
+    EXPECT_FALSE(SaveMainPreferences(missing, MainPreferences{}, GeneralPreferences{}, interactive));
+    ASSERT_EQ(interactive.messages.size(), 3);
+    for (const QString &message : interactive.messages)
+        EXPECT_TRUE(message.contains(QStringLiteral("Preferences.ini"))) << message.toStdString();
+}
+
+} // namespace

@@ -1,0 +1,377 @@
+// Profiles: the list, loading into the grids, the parameter string, saving.
+#include "profiles/profiles.h"
+
+#include "fakes/recorders.h"
+#include "profiles/parametergrid.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cctype>
+
+namespace {
+
+QByteArray crlf(const QStringList &lines)
+{
+    QByteArray text;
+    for (const QString &line : lines)
+        text += line.toUtf8() + "\r\n";
+    return text;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// A profile of six parameters in three grids: Video Size (list, Video),
+// Quality (free text, Audio), Pixel Format (free text, read-only), Bit Exact
+// (switch alone), Note (no switch), Aspect (list, Video after Advanced).
+const QStringList SampleProfile = {
+    "[Main]", "Type=avi", "Para=6",
+    "0=Video Size", "1=Quality", "2=Pixel Format", "3=Bit Exact", "4=Note", "5=Aspect",
+    "[Video Size]", "Sort=1", "List=1", "Caption=Original Size,Custom Size,320x240,640x480,",
+    "Value=,,320x240,640x480,", "Index=2", "cmd=-s",
+    "[Quality]", "Sort=2", "List=0", "Caption=5", "Value=5", "cmd=-q:a",
+    "[Pixel Format]", "Sort=3", "ReadOnly=1", "List=0", "Caption=shown", "Value=yuv420p", "cmd=-pix_fmt",
+    "[Bit Exact]", "Sort=3", "Caption=No,Yes,", "Value=,\\,", "Index=1", "cmd=-bitexact",
+    "[Note]", "Sort=3", "List=0", "Caption=anything",
+    "[Aspect]", "Sort=1", "Caption=Original,16:9,", "Value=,16:9,", "Index=1", "cmd=-aspect",
+};
+
+class ProfileTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        programFolder = dir.path() + QLatin1Char('/');
+        ASSERT_TRUE(QDir().mkpath(ProfilesFolder(programFolder)));
+    }
+
+    QString writeProfile(const QString &name, const QStringList &lines)
+    {
+        const QString path = ProfilePath(programFolder, name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(crlf(lines));
+        return path;
+    }
+
+    QString build(const QString &path)
+    {
+        const auto params = BuildParameterString(path, grids, interactive);
+        EXPECT_TRUE(params.has_value()) << interactive.messages.join(QLatin1Char('\n')).toStdString();
+        return params.value_or(QStringLiteral("<failed>"));
+    }
+
+    QTemporaryDir dir;
+    QString programFolder;
+    ParameterGrids grids;
+    RecordingInteractive interactive;
+};
+
+TEST(SplitList, ItemsAreFollowedByACommaAndNotTrimmed)
+{
+    const std::pair<const char *, QStringList> cases[] = {
+        {"a,b,c,", {"a", "b", "c"}},
+        {"a,b,c", {"a", "b"}},
+        {"abc", {}},
+        {"", {}},
+        {",,", {"", ""}},
+        {",\\,", {"", "\\"}},
+        {" a , b,", {" a ", " b"}},
+    };
+    for (const auto &[text, items] : cases)
+        EXPECT_EQ(SplitList(QString::fromLatin1(text)), items) << text;
+}
+
+TEST_F(ProfileTest, ProfileListIsSortedIgnoringCaseAndHoldsOnlyProfiles)
+{
+    for (const char *name : {"b.apf", "A.apf", "c.APF", "a.b.apf", "notes.txt", "apf", "Z.apf.bak"})
+        QFile(ProfilesFolder(programFolder) + QString::fromLatin1(name)).open(QIODevice::WriteOnly);
+    QDir().mkpath(ProfilesFolder(programFolder) + QStringLiteral("folder.apf"));
+    EXPECT_EQ(ProfileList(programFolder),
+              (QStringList{QStringLiteral("A"), QStringLiteral("a.b"), QStringLiteral("b"), QStringLiteral("c")}));
+    EXPECT_EQ(ProfileList(dir.filePath(QStringLiteral("nowhere/"))), QStringList());
+}
+
+TEST_F(ProfileTest, PathsJoinUnderTheProgramFolder)
+{
+    EXPECT_EQ(ProfilePath(QStringLiteral("/opt/v/"), QStringLiteral("MP4")), QStringLiteral("/opt/v/Profiles/MP4.apf"));
+    EXPECT_EQ(ProfilePath(QStringLiteral("/opt/v"), QStringLiteral("MP4")), QStringLiteral("/opt/v/Profiles/MP4.apf"));
+    EXPECT_EQ(ProfileName(QStringLiteral("/x/MP4 for Phones.apf")), QStringLiteral("MP4 for Phones"));
+    EXPECT_EQ(ProfileName(QStringLiteral("/x/clip.part1.apf")), QStringLiteral("clip.part1"));
+}
+
+TEST_F(ProfileTest, LoadFillsTheGridsAndTheOutputExtension)
+{
+    const QString path = writeProfile(QStringLiteral("Sample"), SampleProfile);
+    const QByteArray before = readFile(path);
+    QString outputExt;
+    EXPECT_EQ(LoadProfile(path, grids, interactive, &outputExt), ProfileStatus::Loaded);
+    EXPECT_EQ(outputExt, QStringLiteral(".avi"));
+    EXPECT_TRUE(interactive.messages.isEmpty());
+
+    EXPECT_EQ(grids.video.names(), (QStringList{QStringLiteral("Video Size"), QStringLiteral("Aspect")}));
+    EXPECT_EQ(grids.audio.names(), QStringList{QStringLiteral("Quality")});
+    EXPECT_EQ(grids.advanced.names(),
+              (QStringList{QStringLiteral("Pixel Format"), QStringLiteral("Bit Exact"), QStringLiteral("Note")}));
+
+    EXPECT_EQ(grids.video.valueAt(0), QStringLiteral("320x240"));
+    EXPECT_TRUE(grids.video.isPickList(0));
+    EXPECT_TRUE(grids.video.isReadOnly(0)); // a list row changes only by picking
+    EXPECT_EQ(grids.video.pickList(0).size(), 4);
+    EXPECT_EQ(grids.audio.valueAt(0), QStringLiteral("5"));
+    EXPECT_FALSE(grids.audio.isReadOnly(0));
+    EXPECT_FALSE(grids.audio.isPickList(0));
+    EXPECT_EQ(grids.advanced.valueAt(0), QStringLiteral("shown"));
+    EXPECT_TRUE(grids.advanced.isReadOnly(0));
+    EXPECT_EQ(grids.advanced.valueAt(1), QStringLiteral("Yes"));
+
+    // Loading changes nothing in the file (it is rewritten as it was).
+    EXPECT_EQ(readFile(path), before);
+
+    // The Settings window's load leaves the output extension alone.
+    ParameterGrids settings;
+    EXPECT_EQ(LoadProfile(path, settings, interactive), ProfileStatus::Loaded);
+    EXPECT_EQ(settings.video.valueAt(0), QStringLiteral("320x240"));
+}
+
+TEST_F(ProfileTest, MissingFileChangesNothing)
+{
+    QString outputExt = QStringLiteral(".keep");
+    grids.video.setValue(QStringLiteral("Video Codec"), QStringLiteral("kept"));
+    const QString path = ProfilePath(programFolder, QStringLiteral("Gone"));
+    EXPECT_EQ(LoadProfile(path, grids, interactive, &outputExt), ProfileStatus::Missing);
+    EXPECT_EQ(outputExt, QStringLiteral(".keep"));
+    EXPECT_EQ(grids.video.value(QStringLiteral("Video Codec")), QStringLiteral("kept"));
+    EXPECT_EQ(BuildParameterString(path, grids, interactive), std::optional<QString>(QString()));
+    EXPECT_TRUE(SaveProfileAs(path, ProfilePath(programFolder, QStringLiteral("Copy")), grids, interactive));
+    EXPECT_FALSE(QFile::exists(ProfilePath(programFolder, QStringLiteral("Copy"))));
+    EXPECT_TRUE(SaveProfile(path, grids, interactive));
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_TRUE(interactive.messages.isEmpty());
+}
+
+TEST_F(ProfileTest, ProfileWithoutMainLoadsNoRowsAndTypeMp4)
+{
+    const QString path = writeProfile(QStringLiteral("Bare"), {"[Other]", "Type=avi"});
+    QString outputExt;
+    EXPECT_EQ(LoadProfile(path, grids, interactive, &outputExt), ProfileStatus::Loaded);
+    EXPECT_EQ(outputExt, QStringLiteral(".mp4"));
+    EXPECT_EQ(grids.video.rowCount() + grids.audio.rowCount() + grids.advanced.rowCount(), 0);
+    EXPECT_EQ(build(path), QString());
+}
+
+TEST_F(ProfileTest, ParameterStringFollowsTheProfileOrderAcrossGrids)
+{
+    const QString path = writeProfile(QStringLiteral("Sample"), SampleProfile);
+    LoadProfile(path, grids, interactive);
+    // Read-only free text passes its Value, not the shown Caption; "\" passes
+    // the switch alone; a parameter without a switch passes nothing.
+    EXPECT_EQ(build(path), QStringLiteral(" -s 320x240 -q:a 5 -pix_fmt yuv420p -bitexact  -aspect 16:9"));
+
+    grids.video.setValue(QStringLiteral("video size"), QStringLiteral("Original Size"));
+    grids.advanced.setValue(QStringLiteral("Bit Exact"), QStringLiteral("No"));
+    grids.audio.setValue(QStringLiteral("Quality"), QStringLiteral("2"));
+    grids.advanced.setValue(QStringLiteral("Pixel Format"), QStringLiteral("typed over"));
+    EXPECT_EQ(build(path), QStringLiteral(" -q:a 2 -pix_fmt yuv420p -aspect 16:9"));
+
+    // A value that is not a choice (a custom size) is passed as it stands;
+    // choices match ignoring letter case.
+    grids.video.setValue(QStringLiteral("Video Size"), QStringLiteral("640x-5"));
+    grids.advanced.setValue(QStringLiteral("Bit Exact"), QStringLiteral("yes"));
+    grids.audio.setValue(QStringLiteral("Quality"), QString());
+    EXPECT_EQ(build(path), QStringLiteral(" -s 640x-5 -pix_fmt yuv420p -bitexact  -aspect 16:9"));
+}
+
+TEST_F(ProfileTest, SortOutsideTheGridsFollowsThePreviousParameter)
+{
+    const QString path = writeProfile(
+        QStringLiteral("Sorts"),
+        {"[Main]", "Para=4", "0=First", "1=Second", "2=Third", "3=Fourth", "[First]", "Sort=0", "List=0",
+         "Caption=1", "[Second]", "Sort=9", "List=0", "Caption=2", "cmd=-two", "[Third]", "Sort=2", "List=0",
+         "Caption=3", "[Fourth]", "List=0", "Caption=4", "cmd=-four"});
+    EXPECT_EQ(LoadProfile(path, grids, interactive), ProfileStatus::Loaded);
+    EXPECT_EQ(grids.advanced.names(), (QStringList{QStringLiteral("First"), QStringLiteral("Second")}));
+    EXPECT_EQ(grids.audio.names(), (QStringList{QStringLiteral("Third"), QStringLiteral("Fourth")}));
+    EXPECT_EQ(grids.video.rowCount(), 0);
+    // The parameter string looks each value up in the same grid.
+    grids.advanced.setValue(QStringLiteral("Second"), QStringLiteral("b"));
+    grids.audio.setValue(QStringLiteral("Fourth"), QStringLiteral("d"));
+    EXPECT_EQ(build(path), QStringLiteral(" -two b -four d"));
+}
+
+struct MalformedCase
+{
+    const char *what;
+    QStringList parameter; // the lines of section [Size]
+    bool loadReports;
+    const char *loadedValue;
+    const char *fault;
+};
+
+void PrintTo(const MalformedCase &c, std::ostream *os)
+{
+    *os << c.what;
+}
+
+class MalformedProfile : public ProfileTest, public ::testing::WithParamInterface<MalformedCase>
+{
+};
+
+TEST_P(MalformedProfile, IsReportedOnceAndNeverHalfUsed)
+{
+    const MalformedCase &c = GetParam();
+    QStringList lines = {"[Main]", "Type=mkv", "Para=3", "0=Codec", "1=Size", "2=Rate",
+                         "[Codec]", "Sort=1", "Caption=H.264,", "Value=libx264,", "cmd=-vcodec",
+                         "[Rate]", "Sort=2", "Caption=Low,High,", "Value=64k,192k,", "Index=1", "cmd=-b:a",
+                         "[Size]"};
+    lines += c.parameter;
+    const QString path = writeProfile(QStringLiteral("Broken One"), lines);
+    const QString message = QStringLiteral("warning|Malformed profile|The profile \"Broken One\" is malformed.\n"
+                                           "Parameter \"Size\": List index out of bounds (%1)")
+                                .arg(QString::fromLatin1(c.fault));
+
+    QString outputExt;
+    const ProfileStatus status = LoadProfile(path, grids, interactive, &outputExt);
+    EXPECT_EQ(status, c.loadReports ? ProfileStatus::Malformed : ProfileStatus::Loaded) << c.what;
+    EXPECT_EQ(interactive.messages, c.loadReports ? QStringList{message} : QStringList()) << c.what;
+    // Everything else is loaded.
+    EXPECT_EQ(outputExt, QStringLiteral(".mkv"));
+    EXPECT_EQ(grids.video.names(), (QStringList{QStringLiteral("Codec"), QStringLiteral("Size")}));
+    EXPECT_EQ(grids.video.value(QStringLiteral("Size")), QString::fromLatin1(c.loadedValue));
+    EXPECT_EQ(grids.audio.value(QStringLiteral("Rate")), QStringLiteral("High"));
+
+    // Start must not go ahead with it.
+    interactive.messages.clear();
+    EXPECT_EQ(BuildParameterString(path, grids, interactive), std::nullopt) << c.what;
+    EXPECT_EQ(interactive.messages, QStringList{message}) << c.what;
+
+    // Once the user has picked a choice that has an engine value, it builds.
+    interactive.messages.clear();
+    grids.video.setValue(QStringLiteral("Size"), QStringLiteral("Small"));
+    EXPECT_EQ(build(path), QStringLiteral(" -vcodec libx264 -s 320x240 -b:a 192k")) << c.what;
+    EXPECT_TRUE(interactive.messages.isEmpty());
+}
+
+std::string caseName(const char *what)
+{
+    std::string name;
+    for (const char *c = what; *c; ++c)
+        name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MalformedProfile,
+    ::testing::Values(
+        MalformedCase{"Index beyond the choices",
+                      {"Sort=1", "Caption=Small,Large,", "Value=320x240,", "Index=7", "cmd=-s"}, true, "", "7"},
+        MalformedCase{"negative Index",
+                      {"Sort=1", "Caption=Small,Large,", "Value=320x240,", "Index=-1", "cmd=-s"}, true, "", "-1"},
+        MalformedCase{"chosen position without an engine value",
+                      {"Sort=1", "Caption=Small,Large,", "Value=320x240,", "Index=1", "cmd=-s"}, true, "Large",
+                      "1"},
+        MalformedCase{"choices written without their final comma",
+                      {"Sort=1", "Caption=Small,Large", "Value=320x240,", "Index=1", "cmd=-s"}, true, "", "1"}),
+    [](const auto &info) { return caseName(info.param.what); });
+
+TEST_F(ProfileTest, AbsurdParameterCountDoesNotStall)
+{
+    const QString path = writeProfile(QStringLiteral("Huge"),
+                                      {"[Main]", "Para=2147483647", "0=A", "[A]", "Sort=1", "List=0", "Caption=x"});
+    // The positions without a name are list parameters without choices.
+    EXPECT_EQ(LoadProfile(path, grids, interactive), ProfileStatus::Malformed);
+    ASSERT_EQ(interactive.messages.size(), 1);
+    EXPECT_TRUE(interactive.messages[0].contains(QStringLiteral("List index out of bounds (0)")));
+    EXPECT_EQ(grids.video.value(QStringLiteral("A")), QStringLiteral("x"));
+    EXPECT_LE(grids.video.rowCount(), 7);
+    // None of them has a switch, so nothing of them reaches the engine.
+    EXPECT_EQ(build(path), QString());
+}
+
+TEST_F(ProfileTest, SaveWritesIndexForListsAndCaptionValueForFreeText)
+{
+    const QString path = writeProfile(QStringLiteral("Sample"), SampleProfile);
+    LoadProfile(path, grids, interactive);
+    grids.video.setValue(QStringLiteral("Video Size"), QStringLiteral("640X480")); // case ignored
+    grids.video.setValue(QStringLiteral("Aspect"), QStringLiteral("800x600"));    // not a choice
+    grids.audio.setValue(QStringLiteral("Quality"), QStringLiteral("7"));
+    grids.advanced.setValue(QStringLiteral("Pixel Format"), QStringLiteral("never written"));
+    grids.advanced.setValue(QStringLiteral("Note"), QStringLiteral("new note"));
+    ASSERT_TRUE(SaveProfile(path, grids, interactive));
+
+    // Only the values change; a key a section lacked goes directly under its
+    // header; read-only parameters are not written.
+    const QStringList expected = {
+        "[Main]", "Type=avi", "Para=6",
+        "0=Video Size", "1=Quality", "2=Pixel Format", "3=Bit Exact", "4=Note", "5=Aspect",
+        "[Video Size]", "Sort=1", "List=1", "Caption=Original Size,Custom Size,320x240,640x480,",
+        "Value=,,320x240,640x480,", "Index=3", "cmd=-s",
+        "[Quality]", "Sort=2", "List=0", "Caption=7", "Value=7", "cmd=-q:a",
+        "[Pixel Format]", "Sort=3", "ReadOnly=1", "List=0", "Caption=shown", "Value=yuv420p", "cmd=-pix_fmt",
+        "[Bit Exact]", "Sort=3", "Caption=No,Yes,", "Value=,\\,", "Index=1", "cmd=-bitexact",
+        "[Note]", "Value=new note", "Sort=3", "List=0", "Caption=new note",
+        "[Aspect]", "Sort=1", "Caption=Original,16:9,", "Value=,16:9,", "Index=-1", "cmd=-aspect",
+    };
+    EXPECT_EQ(QString::fromUtf8(readFile(path)), QString::fromUtf8(crlf(expected)));
+    EXPECT_TRUE(interactive.messages.isEmpty());
+}
+
+TEST_F(ProfileTest, SaveLeavesParametersWithoutARowAlone)
+{
+    const QString path = writeProfile(QStringLiteral("Sample"), SampleProfile);
+    const QByteArray before = readFile(path);
+    grids.video.clear();
+    grids.audio.clear();
+    grids.advanced.clear();
+    ASSERT_TRUE(SaveProfile(path, grids, interactive));
+    EXPECT_EQ(readFile(path), before);
+}
+
+TEST_F(ProfileTest, SaveAsOntoItsOwnSourceKeepsTheEdits)
+{
+    const QString path = writeProfile(QStringLiteral("Sample"), SampleProfile);
+    LoadProfile(path, grids, interactive);
+    grids.video.setValue(QStringLiteral("Video Size"), QStringLiteral("Original Size"));
+    ASSERT_TRUE(SaveProfileAs(path, path, grids, interactive));
+    ParameterGrids again;
+    LoadProfile(path, again, interactive);
+    EXPECT_EQ(again.video.value(QStringLiteral("Video Size")), QStringLiteral("Original Size"));
+    EXPECT_TRUE(interactive.messages.isEmpty());
+}
+
+TEST_F(ProfileTest, SaveAsReplacesTheTargetAndLeavesTheSource)
+{
+    const QString source = writeProfile(QStringLiteral("Sample"), SampleProfile);
+    const QByteArray before = readFile(source);
+    const QString target = writeProfile(QStringLiteral("Other"), {"[Main]", "Type=wav", "Para=0"});
+    LoadProfile(source, grids, interactive);
+    grids.audio.setValue(QStringLiteral("Quality"), QStringLiteral("9"));
+    ASSERT_TRUE(SaveProfileAs(source, target, grids, interactive));
+    EXPECT_EQ(readFile(source), before);
+
+    ParameterGrids copy;
+    QString outputExt;
+    LoadProfile(target, copy, interactive, &outputExt);
+    EXPECT_EQ(outputExt, QStringLiteral(".avi"));
+    EXPECT_EQ(copy.audio.value(QStringLiteral("Quality")), QStringLiteral("9"));
+    EXPECT_EQ(copy.video.value(QStringLiteral("Video Size")), QStringLiteral("320x240"));
+}
+
+TEST_F(ProfileTest, SaveAsIntoAMissingFolderIsReported)
+{
+    const QString source = writeProfile(QStringLiteral("Sample"), SampleProfile);
+    const QString target = dir.filePath(QStringLiteral("missing/Copy.apf"));
+    EXPECT_FALSE(SaveProfileAs(source, target, grids, interactive));
+    ASSERT_EQ(interactive.messages.size(), 1);
+    EXPECT_TRUE(interactive.messages[0].startsWith(QStringLiteral("error||Cannot create file")));
+    EXPECT_TRUE(interactive.messages[0].contains(QStringLiteral("Copy.apf")));
+}
+
+} // namespace
