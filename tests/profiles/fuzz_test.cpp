@@ -2,8 +2,13 @@
 // splitter: nothing may crash or hang, and the few invariants that hold for
 // any input must hold. The iteration counts are fixed.
 #include "profiles/newinifile.h"
+#include "profiles/parametergrid.h"
 #include "profiles/profiles.h"
 
+#include "fakes/recorders.h"
+
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <random>
@@ -83,6 +88,55 @@ TEST(SplitListFuzz, ItemsRebuildTheTextUpToItsLastComma)
             rebuilt += item + QLatin1Char(',');
         }
         ASSERT_EQ(rebuilt, text.left(text.lastIndexOf(QLatin1Char(',')) + 1));
+    }
+}
+
+// A shipped profile with random bytes replaced, inserted or removed: loading,
+// building the parameter string and saving finish, and the parameter string is
+// refused exactly when something was reported.
+TEST(ProfileFuzz, MutatedProfilesAreHandledOrReported)
+{
+    QFile shipped(ProfilePath(QStringLiteral(VANTORIX_PROGRAM_FOLDER), QStringLiteral("MP4 H.264 AAC")));
+    ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
+    const QByteArray original = shipped.readAll();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Fuzzed.apf"));
+
+    std::mt19937 rng(4242);
+    std::uniform_int_distribution<int> edits(1, 12);
+    std::uniform_int_distribution<int> kind(0, 2);
+    for (int iteration = 0; iteration < 400; ++iteration) {
+        QByteArray text = original;
+        for (int n = edits(rng); n > 0 && !text.isEmpty(); --n) {
+            const qsizetype at = std::uniform_int_distribution<qsizetype>(0, text.size() - 1)(rng);
+            const QByteArray bytes = randomBytes(rng, 3);
+            switch (kind(rng)) {
+            case 0:
+                text.replace(at, 1, bytes);
+                break;
+            case 1:
+                text.insert(at, bytes);
+                break;
+            default:
+                text.remove(at, std::uniform_int_distribution<qsizetype>(1, 20)(rng));
+            }
+        }
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text);
+        file.close();
+
+        ParameterGrids grids;
+        RecordingInteractive interactive;
+        QString outputExt;
+        const ProfileStatus status = LoadProfile(path, grids, interactive, &outputExt);
+        ASSERT_TRUE(status == ProfileStatus::Loaded || status == ProfileStatus::Malformed);
+        ASSERT_EQ(status == ProfileStatus::Malformed, !interactive.messages.isEmpty());
+
+        interactive.messages.clear();
+        const auto params = BuildParameterString(path, grids, interactive);
+        ASSERT_EQ(params.has_value(), interactive.messages.isEmpty()) << text.toStdString();
+        ASSERT_TRUE(SaveProfile(path, grids, interactive));
     }
 }
 
