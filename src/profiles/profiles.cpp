@@ -110,7 +110,7 @@ QStringList SplitList(const QString &text)
 QString ProfilesFolder(const QString &programFolder)
 {
     QString folder = programFolder;
-    if (!folder.endsWith(QLatin1Char('/')) && !folder.endsWith(QDir::separator()))
+    if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/')) && !folder.endsWith(QDir::separator()))
         folder += QLatin1Char('/');
     return folder + QStringLiteral("Profiles/");
 }
