@@ -4,6 +4,8 @@
 #include "conversion/conversionrun.h"
 #include "conversion/mediaprobe.h"
 #include "platform/powercontrol.h"
+#include "profiles/parametergrid.h"
+#include "profiles/profiles.h"
 #include "platform/shell.h"
 
 #include <QCommandLineParser>
@@ -27,22 +29,53 @@ int main(int argc, char **argv)
     const QCommandLineOption convert(QStringLiteral("convert"), QStringLiteral("Convert the tasks."));
     const QCommandLineOption output(QStringLiteral("output"), QStringLiteral("Output folder (default: the program folder)."),
                                     QStringLiteral("folder"));
+    const QCommandLineOption profile(QStringLiteral("profile"),
+                                     QStringLiteral("Convert with this profile at its stored values (see --list-profiles)."),
+                                     QStringLiteral("name"));
+    const QCommandLineOption listProfiles(QStringLiteral("list-profiles"), QStringLiteral("List the profiles."));
     const QCommandLineOption params(QStringLiteral("params"),
-                                    QStringLiteral("Engine options for every task, e.g. \"-vcodec mpeg4 -b:v 800k\"."),
+                                    QStringLiteral("Engine options for every task instead of a profile's, "
+                                                   "e.g. \"-vcodec mpeg4 -b:v 800k\"."),
                                     QStringLiteral("options"));
-    const QCommandLineOption ext(QStringLiteral("ext"), QStringLiteral("Output extension (default .mp4)."),
+    const QCommandLineOption ext(QStringLiteral("ext"),
+                                 QStringLiteral("Output extension with --params (default .mp4)."),
                                  QStringLiteral("ext"), QStringLiteral(".mp4"));
     const QCommandLineOption rename(QStringLiteral("rename"),
                                     QStringLiteral("Rename outputs to <name>_<index> instead of overwriting."));
-    parser.addOptions({convert, output, params, ext, rename});
+    parser.addOptions({convert, output, profile, listProfiles, params, ext, rename});
     parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Video files to add as tasks."));
     parser.process(app);
 
     const QString programFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
     const QString enginePath = programFolder + QStringLiteral("wmaspi.dll");
+    ConsoleInteractive interactive;
+    QTextStream out(stdout);
+    if (parser.isSet(listProfiles)) {
+        for (const QString &name : ProfileList(programFolder))
+            out << name << '\n';
+        return 0;
+    }
+
     QString outputExt = parser.value(ext);
     if (!outputExt.startsWith(QLatin1Char('.')))
         outputExt.prepend(QLatin1Char('.'));
+    QString engineOptions = parser.value(params);
+    if (!engineOptions.isEmpty() && !engineOptions.startsWith(QLatin1Char(' ')))
+        engineOptions.prepend(QLatin1Char(' '));
+    if (parser.isSet(profile)) {
+        const QString path = ProfilePath(programFolder, parser.value(profile));
+        ParameterGrids grids;
+        const ProfileStatus status = LoadProfile(path, grids, interactive, &outputExt);
+        if (status == ProfileStatus::Missing) {
+            std::fprintf(stderr, "No profile named \"%s\" (--list-profiles lists them).\n",
+                         qPrintable(parser.value(profile)));
+            return 2;
+        }
+        const std::optional<QString> built = BuildParameterString(path, grids, interactive);
+        if (status != ProfileStatus::Loaded || !built)
+            return 2;
+        engineOptions = *built;
+    }
 
     const QStringList files = parser.positionalArguments();
     if (files.isEmpty()) {
@@ -51,7 +84,6 @@ int main(int argc, char **argv)
 
     TaskListModel tasks;
     MediaProbe probe(enginePath);
-    QTextStream out(stdout);
     for (const QString &file : files) {
         const QString path = QFileInfo(file).absoluteFilePath();
         probe.ProbeFile(path);
@@ -68,14 +100,9 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "The output path does not exist. Please specify another one.\n");
         return 2;
     }
-    QString engineOptions = parser.value(params);
-    if (!engineOptions.isEmpty() && !engineOptions.startsWith(QLatin1Char(' ')))
-        engineOptions.prepend(QLatin1Char(' '));
-
     BatchOptions options;
     options.rename = parser.isSet(rename);
     ConsoleView view(outputFolder, outputExt, options);
-    ConsoleInteractive interactive;
     DesktopShell shell;
     SystemPowerControl power;
     ConversionRun run(tasks, view, interactive, shell, power);
