@@ -2,6 +2,7 @@
 #include "profiles/newinifile.h"
 
 #include "fakes/recorders.h"
+#include "filetext.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,27 +16,6 @@
 #include <sys/resource.h>
 
 namespace {
-
-QByteArray crlf(std::initializer_list<const char *> lines)
-{
-    QByteArray text;
-    for (const char *line : lines)
-        text += QByteArray(line) + "\r\n";
-    return text;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(content);
-}
 
 // ---------------------------------------------------------------- reading
 

@@ -2,20 +2,13 @@
 #include "profiles/preferences.h"
 
 #include "fakes/recorders.h"
+#include "filetext.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
-
-QByteArray crlf(const QStringList &lines)
-{
-    QByteArray text;
-    for (const QString &line : lines)
-        text += line.toUtf8() + "\r\n";
-    return text;
-}
 
 class PreferencesTest : public ::testing::Test
 {
@@ -25,17 +18,8 @@ protected:
         ASSERT_TRUE(dir.isValid());
         programFolder = dir.path() + QLatin1Char('/');
     }
-    QByteArray fileContent() const
-    {
-        QFile file(PreferencesPath(programFolder));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
-    void setFile(const QStringList &lines)
-    {
-        QFile file(PreferencesPath(programFolder));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(crlf(lines));
-    }
+    QByteArray fileContent() const { return readFile(PreferencesPath(programFolder)); }
+    void setFile(const QStringList &lines) { writeFile(PreferencesPath(programFolder), crlf(lines)); }
 
     QTemporaryDir dir;
     QString programFolder;

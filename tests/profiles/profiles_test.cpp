@@ -2,6 +2,7 @@
 #include "profiles/profiles.h"
 
 #include "fakes/recorders.h"
+#include "filetext.h"
 #include "profiles/parametergrid.h"
 
 #include <QDir>
@@ -12,20 +13,6 @@
 #include <cctype>
 
 namespace {
-
-QByteArray crlf(const QStringList &lines)
-{
-    QByteArray text;
-    for (const QString &line : lines)
-        text += line.toUtf8() + "\r\n";
-    return text;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 // A profile of six parameters in three grids: Video Size (list, Video),
 // Quality (free text, Audio), Pixel Format (free text, read-only), Bit Exact
