@@ -79,7 +79,7 @@ int main(int argc, char **argv)
 
     const QStringList files = parser.positionalArguments();
     if (files.isEmpty()) {
-        parser.showHelp(1);
+        parser.showHelp(0);
     }
 
     TaskListModel tasks;

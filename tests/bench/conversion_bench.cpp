@@ -93,7 +93,7 @@ int main(int argc, char **argv)
     const QString clip = dir.filePath(QStringLiteral("clip20.avi"));
     const QString outFolder = dir.filePath(QStringLiteral("out"));
     QDir().mkpath(outFolder);
-    runDirect(engine, {"-y", "-f", "lavfi", "-i", "testsrc=size=320x240:rate=25", "-f", "lavfi", "-i",
+    runDirect(engine, {"-y", "-f", "lavfi", "-i", "testsrc=size=640x360:rate=25", "-f", "lavfi", "-i",
                        "sine=frequency=440", "-t", "20", "-c:v", "mpeg4", "-c:a", "mp2", clip});
     if (!QFile::exists(clip)) {
         std::fprintf(stderr, "could not make the test clip\n");
@@ -101,7 +101,7 @@ int main(int argc, char **argv)
     }
 
     // Batch overhead.
-    const QString params = QStringLiteral(" -vcodec libx264 -preset veryfast -acodec aac");
+    const QString params = QStringLiteral(" -vcodec libx264 -preset faster -acodec aac");
     MediaProbe probe(engine);
     probe.ProbeFile(clip);
     TaskListModel tasks;
@@ -129,6 +129,9 @@ int main(int argc, char **argv)
         if (i % 2 == 1)
             direct.push_back(runDirect(engine, directArguments));
     }
+    if (qEnvironmentVariableIsSet("VANTORIX_BENCH_VERBOSE"))
+        for (int i = 0; i < rounds; ++i)
+            std::printf("  round %d: run %.1f ms, direct %.1f ms\n", i + 1, viaRun[i], direct[i]);
     const double runMedian = median(viaRun);
     const double directMedian = median(direct);
     std::printf("batch overhead: RunConversion %.1f ms, direct engine %.1f ms (median of %d), ratio %.3f (target <= 1.03)\n",
