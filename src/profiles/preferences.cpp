@@ -30,6 +30,20 @@ GeneralPreferences readGeneral(const TNewInifile &ini, const QString &section, c
     return g;
 }
 
+// Opens the file, reads the General values of one section ("Main" or
+// "Default") and writes the file back; nothing when either step failed.
+std::optional<GeneralPreferences> loadGeneral(const QString &programFolder, const QString &section,
+                                              bool openDirDefault, IInteractive &interactive)
+{
+    auto ini = TNewInifile::Create(PreferencesPath(programFolder), interactive);
+    if (!ini)
+        return std::nullopt;
+    const GeneralPreferences g = readGeneral(*ini, section, programFolder, openDirDefault);
+    if (!TNewInifile::SaveAndFree(std::move(ini), interactive))
+        return std::nullopt;
+    return g;
+}
+
 void writeBatchOptions(TNewInifile &ini, const GeneralPreferences &g)
 {
     ini.WriteInteger(MainSection, SynModeKey, g.synMode);
@@ -90,13 +104,7 @@ bool SaveMainPreferences(const QString &programFolder, const MainPreferences &ma
 std::optional<GeneralPreferences> LoadGeneralPreferences(const QString &programFolder,
                                                          IInteractive &interactive)
 {
-    auto ini = TNewInifile::Create(PreferencesPath(programFolder), interactive);
-    if (!ini)
-        return std::nullopt;
-    const GeneralPreferences g = readGeneral(*ini, MainSection, programFolder, true);
-    if (!TNewInifile::SaveAndFree(std::move(ini), interactive))
-        return std::nullopt;
-    return g;
+    return loadGeneral(programFolder, MainSection, true, interactive);
 }
 
 bool SaveGeneralPreferences(const QString &programFolder, const GeneralPreferences &general,
@@ -113,11 +121,5 @@ bool SaveGeneralPreferences(const QString &programFolder, const GeneralPreferenc
 std::optional<GeneralPreferences> LoadDefaultPreferences(const QString &programFolder,
                                                          IInteractive &interactive)
 {
-    auto ini = TNewInifile::Create(PreferencesPath(programFolder), interactive);
-    if (!ini)
-        return std::nullopt;
-    const GeneralPreferences g = readGeneral(*ini, DefaultSection, programFolder, false);
-    if (!TNewInifile::SaveAndFree(std::move(ini), interactive))
-        return std::nullopt;
-    return g;
+    return loadGeneral(programFolder, DefaultSection, false, interactive);
 }
