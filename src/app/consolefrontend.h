@@ -24,6 +24,8 @@ public:
     QString outputExt() const override { return m_outputExt; }
     BatchOptions batchOptions() const override { return m_options; }
     void closeMainWindow() override {}
+    // No countdown on a terminal: turning off was asked for on the command line.
+    bool confirmPowerOff() override { return true; }
 
 private:
     void printStatus();

@@ -3,6 +3,7 @@
 #include "platform/interactive.h"
 #include "platform/powercontrol.h"
 #include "platform/shell.h"
+#include "platform/sleepinhibitor.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -23,11 +24,13 @@ QString percentText(int position)
 }
 
 // A percentage for a bar: the rounded value held within 0..100; -1 when the
-// computation gave no number.
+// computation gave no number, or one too large to round to a whole number
+// (the bars then stay where they are).
 int barPosition(double numerator, double denominator)
 {
+    constexpr double LargestRounded = 9.2e18; // just inside a 64-bit integer
     const double value = numerator / denominator * 100;
-    if (std::isnan(value))
+    if (!std::isfinite(value) || std::fabs(value) >= LargestRounded)
         return -1;
     if (value <= 0)
         return 0;
@@ -63,6 +66,9 @@ ConversionRun::ConversionRun(QStandardItemModel &tasks, ConversionView &view, II
     , m_shell(shell)
     , m_power(power)
 {
+    m_nextTask.setSingleShot(true);
+    m_nextTask.setInterval(0);
+    connect(&m_nextTask, &QTimer::timeout, this, &ConversionRun::startTask);
 }
 
 QString ConversionRun::OutputPathFor(const ltvItemData &task, int row, const QString &outputFolder,
@@ -75,11 +81,13 @@ QString ConversionRun::OutputPathFor(const ltvItemData &task, int row, const QSt
         return path;
 
     // Never the input itself, and never a file that must not be overwritten:
-    // name_k, then name_k_2, name_k_3, ... until a free name is found.
+    // name_k, then name_k_2, name_k_3, ... until a free name is found. A task
+    // added before any profile was loaded has no extension of its own.
+    const QString ext = task.NewExt.isEmpty() ? outputExt : task.NewExt;
     const QString indexed = folder + task.NewName + QLatin1Char('_') + QString::number(row + 1);
-    QString candidate = indexed + task.NewExt;
+    QString candidate = indexed + ext;
     for (int n = 2; QFileInfo::exists(candidate) || sameFile(candidate, task.InputFile); ++n)
-        candidate = indexed + QLatin1Char('_') + QString::number(n) + task.NewExt;
+        candidate = indexed + QLatin1Char('_') + QString::number(n) + ext;
     return candidate;
 }
 
@@ -88,6 +96,9 @@ void ConversionRun::RunConversion(const QString &params)
     if (m_state != Idle)
         return;
     m_params = params;
+    // Taken once: a change in the window during the batch applies to the next.
+    m_outputFolder = m_view.outputFolder();
+    m_outputExt = m_view.outputExt();
 
     m_view.setConvertingFile(QString());
     m_view.setElapsedText(QString());
@@ -117,16 +128,21 @@ void ConversionRun::RunConversion(const QString &params)
     if (m_rowCount == 0) {
         // Nothing to convert: back to idle without a word.
         m_view.setTimerEnabled(false);
-        m_view.showProgressPanel(false);
         finish();
         return;
     }
+    if (m_inhibitor) {
+        m_inhibitor->inhibit(QStringLiteral("Converting videos"));
+        m_inhibiting = true;
+    }
     // Let pending events through before the first task, as before every task.
-    QTimer::singleShot(0, this, &ConversionRun::startTask);
+    m_nextTask.start();
 }
 
 void ConversionRun::startTask()
 {
+    if (m_state == Idle)
+        return;
     if (m_state == StopRequested) {
         // Stop arrived between two tasks: start nothing more.
         cancel(false);
@@ -138,7 +154,7 @@ void ConversionRun::startTask()
     writeStatus(StatusConverting);
     m_view.setConvertingFile(QFileInfo(m_task.InputFile).fileName());
 
-    const QString outputPath = OutputPathFor(m_task, m_row, m_view.outputFolder(), m_view.outputExt(),
+    const QString outputPath = OutputPathFor(m_task, m_row, m_outputFolder, m_outputExt,
                                              m_view.batchOptions().rename);
     std::optional<QString> start;
     if (m_task.StartSecs != m_task.OrigStartSecs)
@@ -177,10 +193,10 @@ void ConversionRun::onChunk(const QString &text)
 
 void ConversionRun::parseProgress(const QString &text)
 {
+    // The value follows "time" and one separator character, up to a blank. A
+    // chunk without the marker has no value: other numbers in it are not times.
     const qsizetype marker = text.indexOf(QLatin1String("time"));
-    // The value follows "time" and one separator character; without a marker
-    // the search starts at the fifth character, as if one stood at the start.
-    const QString rest = text.mid(marker < 0 ? 4 : marker + 5);
+    const QString rest = marker < 0 ? QString() : text.mid(marker + 5);
     const qsizetype blank = rest.indexOf(QLatin1Char(' '));
     const QString value = blank < 0 ? QString() : rest.left(blank);
 
@@ -270,7 +286,7 @@ void ConversionRun::onEngineEnded(int exitCode, bool crashed)
         return;
     }
     ++m_row;
-    QTimer::singleShot(0, this, &ConversionRun::startTask);
+    m_nextTask.start();
 }
 
 void ConversionRun::requestStop()
@@ -292,13 +308,32 @@ void ConversionRun::timerTick()
     m_view.setRemainingText(SecondsToTimeText(m_remainingSecs));
 }
 
+void ConversionRun::abandon()
+{
+    if (m_state == Idle)
+        return;
+    m_nextTask.stop();
+    m_view.setTimerEnabled(false);
+    if (m_engine) {
+        // The program is going away: no engine may outlive it.
+        m_engine->killAndWait();
+        m_engine->deleteLater();
+        m_engine = nullptr;
+        keepOutput();
+        writeStatus(StatusStop);
+    }
+    finish();
+}
+
 void ConversionRun::cancel(bool duringTask)
 {
     m_view.setTimerEnabled(false);
+    releaseSleep();
     if (duringTask)
         writeStatus(StatusStop);
     m_interactive.information(QStringLiteral("Cancel"), QStringLiteral("The Coversion is canceled."));
-    m_view.showProgressPanel(false);
+    if (m_state == Idle)
+        return; // abandoned while the message was up
     finish();
 }
 
@@ -306,28 +341,56 @@ void ConversionRun::failToStart(const QString &message)
 {
     writeStatus(StatusFailed);
     keepOutput();
-    m_interactive.plainMessage(message);
     m_view.setTimerEnabled(false);
-    m_view.showProgressPanel(false);
+    releaseSleep();
+    m_interactive.plainMessage(message);
+    if (m_state == Idle)
+        return; // abandoned while the message was up
     finish();
 }
 
 void ConversionRun::endOfBatch()
 {
     m_view.setTimerEnabled(false);
+    releaseSleep();
     const BatchOptions options = m_view.batchOptions();
     if (options.turnOff) {
+        // A way back: the window counts down first, and a machine that cannot
+        // be turned off says so instead of closing the program for nothing.
+        const bool confirmed = m_view.confirmPowerOff();
+        if (m_state == Idle)
+            return; // abandoned during the countdown
+        if (!confirmed) {
+            complete();
+            return;
+        }
+        if (!m_power.canPowerOff()) {
+            m_interactive.warning(QStringLiteral("Turn off"),
+                                  QStringLiteral("The computer could not be turned off: ") + m_power.lastError());
+            if (m_state == Idle)
+                return;
+            complete();
+            return;
+        }
         m_power.powerOff();
+        backToIdle();
         m_view.closeMainWindow();
         emit finished();
         return;
     }
     if (options.exitProgram) {
+        // Idle before the window is asked to close, so that its close handler
+        // sees no run; a refused close leaves a usable window.
+        backToIdle();
         m_view.closeMainWindow();
         emit finished();
         return;
     }
+    complete();
+}
 
+void ConversionRun::complete()
+{
     if (m_failedCount == 0)
         m_interactive.information(QStringLiteral("Complete"),
                                   QStringLiteral("The coversion is completed successfully."));
@@ -336,14 +399,34 @@ void ConversionRun::endOfBatch()
                               QStringLiteral("The conversion is finished, but %1 of %2 files failed.")
                                   .arg(m_failedCount)
                                   .arg(m_rowCount));
+    if (m_state == Idle)
+        return; // abandoned while the message was up
+    // The folder this batch wrote to, made absolute against the program's
+    // working folder as the engine saw it.
     if (m_view.batchOptions().openDir)
-        m_shell.openPath(m_view.outputFolder());
-    m_view.showProgressPanel(false);
+        m_shell.openPath(QDir::current().absoluteFilePath(m_outputFolder));
     finish();
+}
+
+void ConversionRun::releaseSleep()
+{
+    if (!m_inhibiting)
+        return;
+    m_inhibiting = false;
+    if (m_inhibitor)
+        m_inhibitor->release();
+}
+
+void ConversionRun::backToIdle()
+{
+    m_nextTask.stop();
+    releaseSleep();
+    m_view.showProgressPanel(false);
+    m_state = Idle;
 }
 
 void ConversionRun::finish()
 {
-    m_state = Idle;
+    backToIdle();
     emit finished();
 }

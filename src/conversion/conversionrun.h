@@ -6,10 +6,12 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 
 class IInteractive;
 class IPowerControl;
 class IShell;
+class ISleepInhibitor;
 
 // Converts every task of the task list, one after another, with one engine start
 // per task. Runs on the GUI thread and is driven by the engine's signals: the
@@ -30,13 +32,22 @@ public:
     void setEnginePath(const QString &path) { m_enginePath = path; }
     QString enginePath() const { return m_enginePath; }
 
+    // Keeps the machine from suspending while a batch runs (may be null).
+    void setSleepInhibitor(ISleepInhibitor *inhibitor) { m_inhibitor = inhibitor; }
+
     // Begins the batch with the parameter string `params` and returns at once;
     // finished() is emitted when the batch has ended, was cancelled or failed.
-    // Ignored while a batch runs.
+    // The output folder and the output extension are read here, once, and
+    // serve the whole batch. Ignored while a batch runs.
     void RunConversion(const QString &params);
 
     // Stop: while running, asks the engine to end; the run then cancels.
     void requestStop();
+
+    // The window closes during a batch: the current row becomes "Stop", the
+    // engine is killed and reaped, and the run ends without a message
+    // (finished() is emitted). Nothing happens when idle.
+    void abandon();
 
     // One tick of the one-second timer: elapsed time and the remaining-time
     // estimate from the total progress.
@@ -51,6 +62,8 @@ public:
 
     // The path a task's output goes to: the folder, the new name and the output
     // extension, with an index suffix when that file must not be overwritten.
+    // The indexed name takes the task's own extension, or `outputExt` when the
+    // task has none.
     static QString OutputPathFor(const ltvItemData &task, int row, const QString &outputFolder,
                                  const QString &outputExt, bool rename);
 
@@ -71,6 +84,9 @@ private:
     void cancel(bool duringTask);
     void failToStart(const QString &message);
     void endOfBatch();
+    void complete();
+    void releaseSleep();
+    void backToIdle();
     void finish();
 
     QStandardItemModel &m_tasks;
@@ -78,11 +94,16 @@ private:
     IInteractive &m_interactive;
     IShell &m_shell;
     IPowerControl &m_power;
+    ISleepInhibitor *m_inhibitor = nullptr;
+    bool m_inhibiting = false;
     QString m_enginePath;
     QPointer<EngineProcess> m_engine;
+    QTimer m_nextTask; // lets pending events through before each task
 
     State m_state = Idle;
     QString m_params;
+    QString m_outputFolder; // as typed, for the whole batch
+    QString m_outputExt;
     int m_rowCount = 0;
     int m_row = 0;
     int m_failedCount = 0;

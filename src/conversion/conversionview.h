@@ -31,4 +31,7 @@ public:
     virtual QString outputExt() const = 0; // "." + Type of the profile loaded in the main window
     virtual BatchOptions batchOptions() const = 0;
     virtual void closeMainWindow() = 0;
+    // Before turning the computer off: a 30-second countdown with a Cancel
+    // button. True when it ran out, false on Cancel.
+    virtual bool confirmPowerOff() = 0;
 };

@@ -29,16 +29,13 @@ EngineProcess::EngineProcess(QObject *parent)
     connect(&m_killTimer, &QTimer::timeout, &m_process, &QProcess::kill);
     connect(&m_process, &QProcess::readyReadStandardOutput, this, &EngineProcess::readChunks);
     connect(&m_process, &QProcess::finished, this, &EngineProcess::onFinished);
+    connect(&m_process, &QProcess::errorOccurred, this, &EngineProcess::onError);
 }
 
 EngineProcess::~EngineProcess()
 {
     // Never leave an engine behind: kill it and reap it.
-    m_process.disconnect(this);
-    if (m_process.state() != QProcess::NotRunning) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
+    killAndWait();
 }
 
 bool EngineProcess::start(const QString &enginePath, const EngineCommand &command)
@@ -48,6 +45,37 @@ bool EngineProcess::start(const QString &enginePath, const EngineCommand &comman
     m_decoder.resetState();
     m_process.start(enginePath, command.arguments, QIODevice::ReadOnly);
     return m_process.waitForStarted(-1);
+}
+
+void EngineProcess::launch(const QString &enginePath, const EngineCommand &command)
+{
+    if (isRunning())
+        return;
+    m_decoder.resetState();
+    m_process.start(enginePath, command.arguments, QIODevice::ReadOnly);
+}
+
+bool EngineProcess::waitForEnded(int ms)
+{
+    if (!isRunning())
+        return true;
+    return m_process.waitForFinished(ms);
+}
+
+void EngineProcess::kill()
+{
+    if (isRunning())
+        m_process.kill();
+}
+
+void EngineProcess::killAndWait()
+{
+    m_killTimer.stop();
+    m_process.disconnect(this);
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
 }
 
 void EngineProcess::TerminateEngine()
@@ -78,4 +106,10 @@ void EngineProcess::onFinished(int exitCode, QProcess::ExitStatus status)
     m_killTimer.stop();
     readChunks();
     emit ended(exitCode, status == QProcess::CrashExit);
+}
+
+void EngineProcess::onError(QProcess::ProcessError error)
+{
+    if (error == QProcess::FailedToStart)
+        emit failedToStart(m_process.errorString());
 }

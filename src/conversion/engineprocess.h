@@ -31,9 +31,25 @@ public:
     // why). Only one engine runs at a time: a running one is refused.
     bool start(const QString &enginePath, const EngineCommand &command);
 
+    // Starts the engine without waiting for it: ended() follows, or
+    // failedToStart() when it could not be started. A running one is refused
+    // (nothing is emitted then).
+    void launch(const QString &enginePath, const EngineCommand &command);
+
+    // Waits up to `ms` for the engine to end, delivering its chunks and ended()
+    // meanwhile; false when it is still running. For callers that must block.
+    bool waitForEnded(int ms);
+
     // Stops the engine started last: asks it to end, and kills it when it has
     // not ended after KillDelayMs. Nothing happens when none is running.
     void TerminateEngine();
+
+    // Kills the engine at once; ended() follows with what it wrote until then.
+    void kill();
+
+    // Kills the engine and waits until it is gone, without emitting anything
+    // more: for a caller that drops the engine's work.
+    void killAndWait();
 
     bool isRunning() const;
     QString errorString() const { return m_process.errorString(); }
@@ -44,10 +60,13 @@ signals:
     // The output has ended and the engine has exited; crashed when it died
     // from a signal (also when it was terminated).
     void ended(int exitCode, bool crashed);
+    // launch() could not start the engine.
+    void failedToStart(const QString &error);
 
 private:
     void readChunks();
     void onFinished(int exitCode, QProcess::ExitStatus status);
+    void onError(QProcess::ProcessError error);
 
     QProcess m_process;
     QStringDecoder m_decoder;

@@ -4,8 +4,6 @@
 #include "conversion/engineprocess.h"
 
 #include <QFileInfo>
-#include <QProcess>
-#include <QStringDecoder>
 
 namespace {
 
@@ -39,15 +37,19 @@ ProbeReport ExtractProbeReport(const QString &output, const QString &path)
         return report;
     qsizetype pos = pathAt + path.size();
 
-    // "Duration: 00:01:23.45, start: ..."
+    // "Duration: 00:01:23.45, start: ...": the length never reaches past its line.
     const qsizetype duration = output.indexOf(QLatin1String("Duration"), pos);
     if (duration >= 0) {
-        const qsizetype colon = output.indexOf(QLatin1Char(':'), duration);
-        const qsizetype comma = colon < 0 ? -1 : output.indexOf(QLatin1Char(','), colon);
-        const qsizetype lineEnd = colon < 0 ? -1 : output.indexOf(QLatin1Char('\n'), colon);
-        if (comma >= 0 && (lineEnd < 0 || comma < lineEnd)) {
-            report.length = output.mid(colon + 2, comma - colon - 2);
-            pos = comma + 1;
+        qsizetype lineEnd = duration;
+        while (lineEnd < output.size() && output[lineEnd] != QLatin1Char('\n')
+               && output[lineEnd] != QLatin1Char('\r'))
+            ++lineEnd;
+        const QString line = output.mid(duration, lineEnd - duration);
+        const qsizetype colon = line.indexOf(QLatin1Char(':'));
+        const qsizetype comma = colon < 0 ? -1 : line.indexOf(QLatin1Char(','), colon);
+        if (comma >= 0) {
+            report.length = line.mid(colon + 1, comma - colon - 1).trimmed();
+            pos = duration + comma + 1;
         }
     }
 
@@ -68,6 +70,62 @@ ProbeReport ExtractProbeReport(const QString &output, const QString &path)
     return report;
 }
 
+EngineProbe::EngineProbe(QString enginePath, QString path, QObject *parent)
+    : QObject(parent)
+    , m_enginePath(std::move(enginePath))
+    , m_path(std::move(path))
+{
+    m_timeout.setSingleShot(true);
+    connect(&m_timeout, &QTimer::timeout, &m_engine, &EngineProcess::kill);
+    connect(&m_engine, &EngineProcess::chunkRead, this, &EngineProbe::onChunk);
+    connect(&m_engine, &EngineProcess::ended, this, &EngineProbe::finish);
+    // Queued: a start that fails at once must not finish inside launch().
+    connect(&m_engine, &EngineProcess::failedToStart, this, &EngineProbe::finish, Qt::QueuedConnection);
+}
+
+void EngineProbe::launch(int timeoutMs)
+{
+    m_timeout.start(timeoutMs);
+    m_engine.launch(m_enginePath, ProbeCommand(m_path));
+}
+
+void EngineProbe::runAndWait(int timeoutMs)
+{
+    if (!m_engine.start(m_enginePath, ProbeCommand(m_path))) {
+        finish();
+        return;
+    }
+    if (!m_engine.waitForEnded(timeoutMs)) {
+        m_engine.kill();
+        m_engine.waitForEnded(-1);
+    }
+}
+
+void EngineProbe::abandon()
+{
+    m_timeout.stop();
+    m_engine.killAndWait();
+    m_done = true;
+}
+
+void EngineProbe::onChunk(const QString &text)
+{
+    emit chunkRead(text);
+    if (m_output.size() < MaxReportChars)
+        m_output += text;
+}
+
+void EngineProbe::finish()
+{
+    if (m_done)
+        return;
+    m_done = true;
+    m_timeout.stop();
+    m_report = ExtractProbeReport(m_output, m_path);
+    m_output.clear();
+    emit done();
+}
+
 MediaProbe::MediaProbe(QString enginePath)
     : m_enginePath(std::move(enginePath))
 {
@@ -75,51 +133,41 @@ MediaProbe::MediaProbe(QString enginePath)
 
 void MediaProbe::ProbeFile(const QString &path)
 {
-    ProbeLength.clear();
-    ProbeSize.clear();
+    EngineProbe probe(m_enginePath, path);
+    if (m_memo)
+        QObject::connect(&probe, &EngineProbe::chunkRead, m_memo);
+    probe.runAndWait(m_timeoutMs);
+
+    ProbeLength = probe.report().length;
+    ProbeSize = probe.report().size;
     ProbeStart = QStringLiteral("00:00:00.0");
-    ProbeEnd.clear();
-
-    QProcess process;
-    ConfigureEngineProcess(process);
-    process.start(m_enginePath, ProbeCommand(path).arguments, QIODevice::ReadOnly);
-    if (!process.waitForStarted(-1))
-        return;
-    if (!process.waitForFinished(m_timeoutMs)) {
-        process.kill();
-        process.waitForFinished(-1);
-    }
-
-    // The report is read in chunks of the engine's read size, each shown in the
-    // memo; the values come from the whole report.
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    QString report;
-    while (process.bytesAvailable() > 0) {
-        const QString chunk = decoder.decode(process.read(EngineProcess::ChunkSize));
-        if (m_memo)
-            m_memo(chunk);
-        report += chunk;
-    }
-
-    const ProbeReport values = ExtractProbeReport(report, path);
-    ProbeLength = values.length;
-    ProbeSize = values.size;
     ProbeEnd = ProbeLength;
 }
 
 ltvItemData TaskFromProbe(const QString &path, const MediaProbe &probe, const QString &outputExt)
 {
+    ltvItemData task = TaskFromProbe(path, ProbeReport{probe.ProbeLength, probe.ProbeSize}, outputExt);
+    task.OrigStartText = probe.ProbeStart;
+    task.StartText = probe.ProbeStart;
+    task.OrigEndText = probe.ProbeEnd;
+    task.EndText = probe.ProbeEnd;
+    return task;
+}
+
+ltvItemData TaskFromProbe(const QString &path, const ProbeReport &report, const QString &outputExt)
+{
+    const QString start = QStringLiteral("00:00:00.0");
     ltvItemData task;
     task.InputFile = path;
-    task.LengthText = probe.ProbeLength;
-    task.SizeText = probe.ProbeSize;
+    task.LengthText = report.length;
+    task.SizeText = report.size;
     task.StatusText = QStringLiteral("OK");
     task.NewName = QFileInfo(path).completeBaseName();
     task.NewExt = outputExt;
-    task.OrigStartText = probe.ProbeStart;
-    task.OrigEndText = probe.ProbeEnd;
-    task.ClipLengthText = probe.ProbeLength;
-    task.StartText = probe.ProbeStart;
-    task.EndText = probe.ProbeEnd;
+    task.OrigStartText = start;
+    task.OrigEndText = report.length;
+    task.ClipLengthText = report.length;
+    task.StartText = start;
+    task.EndText = report.length;
     return task;
 }

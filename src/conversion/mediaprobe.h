@@ -1,8 +1,11 @@
 #pragma once
 
+#include "conversion/engineprocess.h"
 #include "conversion/taskrecord.h"
 
+#include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 
@@ -18,12 +21,57 @@ struct ProbeReport
 // Both are searched only after the first occurrence of the path. The frame size
 // is the third field after "Video:", where commas inside parentheses or
 // brackets do not separate fields, cut before " [".
+// The length is the text between "Duration: " and the next comma on the same
+// line; a Duration line without one gives no length.
 ProbeReport ExtractProbeReport(const QString &output, const QString &path);
 
+// One probe of one file: the engine run with only the input named, its report
+// gathered chunk by chunk, and the values read from it when the engine ends.
+// An engine that cannot be started gives an empty report; one that runs past
+// the time limit is killed, and what it wrote until then still counts.
+class EngineProbe final : public QObject
+{
+    Q_OBJECT
+public:
+    // More of a report than this is not kept: the values stand near its start.
+    static constexpr qsizetype MaxReportChars = 1024 * 1024;
+
+    EngineProbe(QString enginePath, QString path, QObject *parent = nullptr);
+    Q_DISABLE_COPY_MOVE(EngineProbe)
+
+    // Starts the engine and returns at once; done() follows on this thread.
+    void launch(int timeoutMs);
+    // Starts the engine and waits for its end (done() is emitted before this
+    // returns).
+    void runAndWait(int timeoutMs);
+    // Kills a running engine and waits until it is gone; done() never follows.
+    void abandon();
+
+    QString path() const { return m_path; }
+    bool isDone() const { return m_done; }
+    const ProbeReport &report() const { return m_report; }
+
+signals:
+    void chunkRead(const QString &text);
+    void done();
+
+private:
+    void onChunk(const QString &text);
+    void finish();
+
+    QString m_enginePath;
+    QString m_path;
+    EngineProcess m_engine;
+    QTimer m_timeout;
+    QString m_output;
+    ProbeReport m_report;
+    bool m_done = false;
+};
+
 // Learns an input file's duration and frame size by running the engine with
-// only the input named. The window waits for it (a probe takes a fraction of a
-// second); an engine that has not ended after TimeoutMs is terminated.
-class MediaProbe
+// only the input named, and waits for it (ProbeQueue runs probes without
+// waiting); an engine that has not ended after the time limit is killed.
+class MediaProbe final
 {
 public:
     static constexpr int DefaultTimeoutMs = 30000;
@@ -55,3 +103,6 @@ private:
 // without folder and extension as the output name, `outputExt` as the task's
 // extension, and the whole input as the range to convert.
 ltvItemData TaskFromProbe(const QString &path, const MediaProbe &probe, const QString &outputExt);
+// The same from the report itself: the range starts at "00:00:00.0" and ends
+// at the length.
+ltvItemData TaskFromProbe(const QString &path, const ProbeReport &report, const QString &outputExt);

@@ -24,6 +24,12 @@ void EnableShutdownPrivilege()
 
 } // namespace
 
+bool SystemPowerControl::canPowerOff()
+{
+    m_lastError.clear();
+    return true;
+}
+
 void SystemPowerControl::powerOff()
 {
     EnableShutdownPrivilege();
@@ -31,22 +37,30 @@ void SystemPowerControl::powerOff()
 }
 
 #else
-#include <QDBusInterface>
-#include <QDBusReply>
+#include "platform/logind.h"
+
+bool SystemPowerControl::canPowerOff()
+{
+    // "yes"; or "challenge" when a password would be asked, "no", "na".
+    const QDBusMessage reply = CallLoginManager(QStringLiteral("CanPowerOff"), {});
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+        m_lastError = LoginManagerError(reply);
+        return false;
+    }
+    const QString answer = reply.arguments().constFirst().toString();
+    if (answer != QStringLiteral("yes")) {
+        m_lastError = QStringLiteral("the login manager answers \"%1\"").arg(answer);
+        return false;
+    }
+    m_lastError.clear();
+    return true;
+}
 
 void SystemPowerControl::powerOff()
 {
     // logind asks for authorisation when needed (interactive = true), so a
     // logged-in user powers off without root.
-    QDBusInterface manager(QStringLiteral("org.freedesktop.login1"),
-                           QStringLiteral("/org/freedesktop/login1"),
-                           QStringLiteral("org.freedesktop.login1.Manager"),
-                           QDBusConnection::systemBus());
-    if (!manager.isValid()) {
-        m_lastError = manager.lastError().message();
-        return;
-    }
-    const QDBusReply<void> reply = manager.call(QStringLiteral("PowerOff"), true);
-    m_lastError = reply.isValid() ? QString() : reply.error().message();
+    const QDBusMessage reply = CallLoginManager(QStringLiteral("PowerOff"), {true});
+    m_lastError = reply.type() == QDBusMessage::ReplyMessage ? QString() : LoginManagerError(reply);
 }
 #endif

@@ -8,9 +8,14 @@ class IPowerControl
 {
 public:
     virtual ~IPowerControl() = default;
+    // Whether the system will let this user power off now; when not,
+    // lastError() says why.
+    virtual bool canPowerOff() = 0;
     // Asks the system to shut down and power off. Failures are not reported to
     // the caller: the program closes its main window either way.
     virtual void powerOff() = 0;
+    // Why the last request was refused; empty when it was accepted.
+    virtual QString lastError() const { return {}; }
 };
 
 // The system's power off: systemd-logind over D-Bus on Linux, the shutdown
@@ -18,9 +23,9 @@ public:
 class SystemPowerControl final : public IPowerControl
 {
 public:
+    bool canPowerOff() override;
     void powerOff() override;
-    // What the last request answered; empty when it was accepted.
-    QString lastError() const { return m_lastError; }
+    QString lastError() const override { return m_lastError; }
 
 private:
     QString m_lastError;

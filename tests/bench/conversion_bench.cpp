@@ -40,6 +40,7 @@ public:
     QString outputExt() const override { return QStringLiteral(".mp4"); }
     BatchOptions batchOptions() const override { return {}; }
     void closeMainWindow() override {}
+    bool confirmPowerOff() override { return false; }
 
 private:
     QString m_folder;
@@ -55,6 +56,7 @@ public:
     void error(const QString &) override {}
     bool openPath(const QString &) override { return true; }
     bool openAddress(const QString &) override { return true; }
+    bool canPowerOff() override { return false; }
     void powerOff() override {}
 };
 

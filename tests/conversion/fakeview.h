@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <functional>
+
 // Records what the run shows instead of showing it.
 class FakeView final : public ConversionView
 {
@@ -29,7 +31,19 @@ public:
     QString outputFolder() const override { return folder; }
     QString outputExt() const override { return ext; }
     BatchOptions batchOptions() const override { return options; }
-    void closeMainWindow() override { ++closeRequests; }
+    void closeMainWindow() override
+    {
+        ++closeRequests;
+        if (onClose)
+            onClose();
+    }
+    bool confirmPowerOff() override
+    {
+        ++powerOffQuestions;
+        if (onConfirm)
+            onConfirm();
+        return powerOffConfirmed;
+    }
 
     QString convertingFile, elapsed, remaining, currentLabel, totalLabel, memo;
     int currentBar = -1;
@@ -41,4 +55,9 @@ public:
     QString ext = QStringLiteral(".mp4");
     BatchOptions options;
     int closeRequests = 0;
+    int powerOffQuestions = 0;
+    bool powerOffConfirmed = true;
+    // What the window does when asked (e.g. look at the run's state).
+    std::function<void()> onClose;
+    std::function<void()> onConfirm;
 };

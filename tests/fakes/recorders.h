@@ -3,6 +3,7 @@
 #include "platform/interactive.h"
 #include "platform/powercontrol.h"
 #include "platform/shell.h"
+#include "platform/sleepinhibitor.h"
 
 #include <QStringList>
 
@@ -50,6 +51,38 @@ public:
 class RecordingPowerControl final : public IPowerControl
 {
 public:
+    bool canPowerOff() override
+    {
+        ++questions;
+        return allowed;
+    }
     void powerOff() override { ++requests; }
+    QString lastError() const override { return allowed ? QString() : reason; }
+
+    bool allowed = true;
+    QString reason = QStringLiteral("the login manager answers \"no\"");
+    int questions = 0;
     int requests = 0;
+};
+
+// Counts the requests; `held` is what a real one would hold now.
+class RecordingSleepInhibitor final : public ISleepInhibitor
+{
+public:
+    void inhibit(const QString &why) override
+    {
+        ++inhibits;
+        reasons << why;
+        held = true;
+    }
+    void release() override
+    {
+        ++releases;
+        held = false;
+    }
+
+    int inhibits = 0;
+    int releases = 0;
+    bool held = false;
+    QStringList reasons;
 };

@@ -1,0 +1,187 @@
+#include "conversion/probequeue.h"
+
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+
+ProbeQueue::ProbeQueue(TaskListModel &tasks, QObject *parent)
+    : QObject(parent)
+    , m_tasks(tasks)
+    , m_maxParallel(std::max(1, QThread::idealThreadCount()))
+{
+}
+
+ProbeQueue::~ProbeQueue()
+{
+    // The probes are children: each kills and reaps its engine as it goes.
+    for (const auto &entry : m_entries) {
+        if (entry->probe)
+            entry->probe->abandon();
+    }
+}
+
+void ProbeQueue::setEnginePath(const QString &path)
+{
+    m_enginePath = path;
+}
+
+void ProbeQueue::setMaxParallel(int count)
+{
+    m_maxParallel = std::max(1, count);
+    scheduleStart();
+}
+
+void ProbeQueue::setTimeoutMs(int ms)
+{
+    m_timeoutMs = ms;
+}
+
+bool ProbeQueue::hasRow(const QString &path) const
+{
+    for (int row = 0; row < m_tasks.rowCount(); ++row) {
+        if (m_tasks.index(row, 0).data(Qt::DisplayRole).toString() == path)
+            return true;
+    }
+    return false;
+}
+
+bool ProbeQueue::enqueue(const QString &path, const QString &outputExt)
+{
+    if (m_queuedPaths.contains(path) || hasRow(path))
+        return false;
+    if (!isBusy() && !m_idleScheduled) {
+        m_total = 0;
+        m_done = 0;
+    }
+    auto entry = std::make_unique<Entry>();
+    entry->path = path;
+    entry->outputExt = outputExt;
+    m_entries.push_back(std::move(entry));
+    m_queuedPaths.insert(path);
+    ++m_total;
+    emit progress(m_done, m_total);
+    // Started from the event loop, so that nothing of a probe happens inside
+    // enqueue() and a caller can queue many files in one go.
+    scheduleStart();
+    return true;
+}
+
+bool ProbeQueue::isBusy() const
+{
+    return !m_entries.empty();
+}
+
+int ProbeQueue::total() const
+{
+    return m_total;
+}
+
+int ProbeQueue::done() const
+{
+    return m_done;
+}
+
+void ProbeQueue::scheduleStart()
+{
+    if (m_startScheduled)
+        return;
+    m_startScheduled = true;
+    QTimer::singleShot(0, this, [this] {
+        m_startScheduled = false;
+        startMore();
+    });
+}
+
+void ProbeQueue::startMore()
+{
+    while (m_running < m_maxParallel && m_started < static_cast<qsizetype>(m_entries.size())) {
+        Entry *entry = m_entries[static_cast<size_t>(m_started)].get();
+        ++m_started;
+        ++m_running;
+        entry->probe = new EngineProbe(m_enginePath, entry->path, this);
+        connect(entry->probe, &EngineProbe::done, this, [this, entry] { onProbeDone(entry); });
+        entry->probe->launch(m_timeoutMs);
+    }
+}
+
+void ProbeQueue::onProbeDone(Entry *entry)
+{
+    entry->report = entry->probe->report();
+    entry->probe->deleteLater();
+    entry->probe = nullptr;
+    entry->finished = true;
+    --m_running;
+
+    appendFinished();
+    startMore();
+    if (!isBusy())
+        scheduleIdle();
+}
+
+void ProbeQueue::appendFinished()
+{
+    // A handler of taskAdded may queue more files or cancel: the queue is
+    // looked at anew on every turn.
+    while (!m_entries.empty() && m_entries.front()->finished) {
+        const std::unique_ptr<Entry> entry = std::move(m_entries.front());
+        m_entries.pop_front();
+        --m_started;
+        m_queuedPaths.remove(entry->path);
+        ++m_done;
+        appendRow(*entry);
+    }
+}
+
+void ProbeQueue::appendRow(const Entry &entry)
+{
+    const int row = m_tasks.appendTask(TaskFromProbe(entry.path, entry.report, entry.outputExt));
+    emit taskAdded(row);
+    emit progress(m_done, m_total);
+}
+
+void ProbeQueue::cancel()
+{
+    if (!isBusy())
+        return;
+    std::deque<std::unique_ptr<Entry>> entries;
+    entries.swap(m_entries);
+    m_queuedPaths.clear();
+    m_started = 0;
+    m_running = 0;
+
+    // Every engine is gone before any row is added.
+    for (const auto &entry : entries) {
+        if (entry->probe) {
+            entry->probe->abandon();
+            entry->probe->deleteLater();
+            entry->probe = nullptr;
+        }
+    }
+    int dropped = 0;
+    for (const auto &entry : entries) {
+        if (entry->finished) {
+            ++m_done;
+            appendRow(*entry);
+        } else {
+            ++dropped;
+        }
+    }
+    m_done += dropped;
+    emit progress(m_done, m_total);
+    if (!isBusy())
+        scheduleIdle();
+}
+
+void ProbeQueue::scheduleIdle()
+{
+    if (m_idleScheduled)
+        return;
+    m_idleScheduled = true;
+    QTimer::singleShot(0, this, [this] {
+        m_idleScheduled = false;
+        // Files queued since then: idle() waits for them.
+        if (!isBusy())
+            emit idle();
+    });
+}
