@@ -1,0 +1,97 @@
+#include "ui/dialogs.h"
+
+#include "ui/shellhelpers.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QTimer>
+
+QString ToolkitNameFilter(const QString &entry)
+{
+    static const QRegularExpression form(QStringLiteral("^(.*)\\(([^()]*)\\)\\s*$"));
+    const QRegularExpressionMatch match = form.match(entry);
+    if (!match.hasMatch())
+        return entry;
+    static const QRegularExpression separators(QStringLiteral("[;\\s]+"));
+    QStringList patterns = match.captured(2).split(separators, Qt::SkipEmptyParts);
+    for (QString &pattern : patterns) {
+        if (pattern == QLatin1String("*.*"))
+            pattern = QStringLiteral("*");
+    }
+    return match.captured(1) + QLatin1Char('(') + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+}
+
+std::optional<QString> WidgetDialogs::pickFolder(QWidget *owner, const QString &title)
+{
+    return PickFolder(owner, title);
+}
+
+QStringList WidgetDialogs::openFiles(QWidget *owner, const QStringList &filters)
+{
+    QFileDialog dialog(owner, QStringLiteral("Open"));
+    dialog.setObjectName(QStringLiteral("openDialog"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setSizeGripEnabled(true);
+    if (!m_lastOpenFolder.isEmpty())
+        dialog.setDirectory(m_lastOpenFolder);
+
+    if (!filters.isEmpty()) {
+        QStringList toolkitFilters;
+        toolkitFilters.reserve(filters.size());
+        for (const QString &entry : filters)
+            toolkitFilters << ToolkitNameFilter(entry);
+        dialog.setNameFilters(toolkitFilters);
+        dialog.selectNameFilter(toolkitFilters.first());
+        // The dialog matches with its own form of the entries but shows them
+        // as they were given.
+        auto *types = dialog.findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+        if (types && types->count() == filters.size()) {
+            for (int i = 0; i < types->count(); ++i)
+                types->setItemText(i, filters[i]);
+        }
+    }
+
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    m_lastOpenFolder = dialog.directory().absolutePath();
+    QStringList files = dialog.selectedFiles();
+    for (QString &file : files)
+        file = QDir::toNativeSeparators(file);
+    return files;
+}
+
+bool WidgetDialogs::countdown(QWidget *owner, const QString &caption, const QString &text, int seconds)
+{
+    int left = seconds;
+    if (left <= 0)
+        return true;
+    const auto textFor = [&text](int secondsLeft) {
+        return QString(text).replace(QLatin1String("%1"), QString::number(secondsLeft));
+    };
+
+    QMessageBox box(QMessageBox::Warning, caption, textFor(left), QMessageBox::Cancel, owner);
+    box.setObjectName(QStringLiteral("countdownBox"));
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.setEscapeButton(QMessageBox::Cancel);
+
+    bool ranOut = false;
+    QTimer tick;
+    tick.setInterval(1000);
+    QObject::connect(&tick, &QTimer::timeout, &box, [&] {
+        if (--left > 0) {
+            box.setText(textFor(left));
+            return;
+        }
+        ranOut = true;
+        tick.stop();
+        box.done(QDialog::Accepted);
+    });
+    tick.start();
+    box.exec();
+    return ranOut;
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class QWidget;
+
+// Every dialog the windows open, behind one interface so that tests can
+// answer them.
+class IDialogs
+{
+public:
+    virtual ~IDialogs() = default;
+
+    // The folder chooser (PickFolder): the chosen folder, or nothing.
+    virtual std::optional<QString> pickFolder(QWidget *owner, const QString &title) = 0;
+    // The open dialog: several files, folder and files must exist, the filter
+    // entries ("Text(patterns)", patterns separated by ';') with the first one
+    // preselected, resizable. The chosen files in the order the dialog lists
+    // them; empty on Cancel.
+    virtual QStringList openFiles(QWidget *owner, const QStringList &filters) = 0;
+    // A countdown box: text with %1 replaced by the seconds left, refreshed
+    // every second, Cancel the default button. True when the time ran out,
+    // false on Cancel or close.
+    virtual bool countdown(QWidget *owner, const QString &caption, const QString &text, int seconds) = 0;
+};
+
+// The real dialogs of the toolkit.
+class WidgetDialogs final : public IDialogs
+{
+public:
+    WidgetDialogs() = default;
+    Q_DISABLE_COPY_MOVE(WidgetDialogs)
+
+    std::optional<QString> pickFolder(QWidget *owner, const QString &title) override;
+    QStringList openFiles(QWidget *owner, const QStringList &filters) override;
+    bool countdown(QWidget *owner, const QString &caption, const QString &text, int seconds) override;
+
+private:
+    QString m_lastOpenFolder; // the open dialog starts where it was last left
+};
+
+// The filter entry as the toolkit's file dialog matches it: the patterns of
+// "Text(*.a;*.b;)" separated by blanks, and "*.*" standing for every file as
+// it does on Windows. Entries without a pattern list are returned unchanged.
+QString ToolkitNameFilter(const QString &entry);

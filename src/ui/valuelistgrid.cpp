@@ -1,0 +1,469 @@
+#include "ui/valuelistgrid.h"
+
+#include "profiles/parametergrid.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+
+#include <utility>
+
+namespace {
+
+// Set on a drop-down editor once the user picked a choice in it.
+constexpr char EditedProperty[] = "valueListEdited";
+
+// The narrowest a column may be dragged.
+constexpr int MinimumColumnWidth = 8;
+// How far from the column border a press still grabs it.
+constexpr int BorderGrip = 2;
+
+const QColor ReadOnlyText(192, 192, 192);
+const QColor FocusedKeyBackground(49, 106, 197);
+
+// The same mouse event at another place in the viewport.
+QMouseEvent movedTo(const QMouseEvent &event, const QPoint &pos)
+{
+    const QPointF shift = QPointF(pos) - event.position();
+    return QMouseEvent(event.type(), pos, event.scenePosition() + shift, event.globalPosition(), event.button(),
+                       event.buttons(), event.modifiers(), event.pointingDevice());
+}
+
+} // namespace
+
+// Creates the in-place editors and paints the cells in the grid's colours:
+//
+// - value text is black, silver for a read-only row that is not a pick list;
+// - value cells are never drawn selected, the current one included: window
+//   background and the text colour above;
+// - the name of the current row is blue while the grid has the focus, and on
+//   the window background with black text otherwise;
+// - every other name cell has the button-face look.
+class ValueListDelegate final : public QStyledItemDelegate
+{
+public:
+    explicit ValueListDelegate(ValueListGrid *grid)
+        : QStyledItemDelegate(grid)
+        , m_grid(grid)
+    {
+    }
+
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &, const QModelIndex &index) const override
+    {
+        if (index.column() != ParameterGrid::ValueColumn)
+            return nullptr;
+        QWidget *editor = nullptr;
+        if (index.data(ParameterGrid::IsPickListRole).toBool()) {
+            auto *combo = new QComboBox(parent);
+            combo->setEditable(false);
+            combo->setFrame(false);
+            combo->addItems(index.data(ParameterGrid::PickListRole).toStringList());
+            // A picked choice goes into the model at once, as the value of a
+            // drop-down row changes with the pick, not when the cell is left.
+            auto *self = const_cast<ValueListDelegate *>(this);
+            QObject::connect(combo, &QComboBox::activated, self, [self, combo] {
+                combo->setProperty(EditedProperty, true);
+                emit self->commitData(combo);
+            });
+            editor = combo;
+        } else if (!index.data(ParameterGrid::ReadOnlyRole).toBool()) {
+            auto *line = new QLineEdit(parent);
+            line->setFrame(false);
+            editor = line;
+        }
+        m_editor = editor;
+        return editor;
+    }
+
+    void setEditorData(QWidget *editor, const QModelIndex &index) const override
+    {
+        const QString value = index.data(Qt::EditRole).toString();
+        if (auto *combo = qobject_cast<QComboBox *>(editor)) {
+            const int choice = combo->findText(value);
+            combo->setCurrentIndex(choice);
+            // A value outside the choices is shown, but not offered.
+            combo->setPlaceholderText(choice < 0 ? value : QString());
+        } else if (auto *line = qobject_cast<QLineEdit *>(editor)) {
+            if (line->text() != value)
+                line->setText(value);
+        }
+    }
+
+    void setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override
+    {
+        if (auto *combo = qobject_cast<QComboBox *>(editor)) {
+            if (!combo->property(EditedProperty).toBool() || combo->currentIndex() < 0)
+                return;
+            model->setData(index, combo->currentText());
+        } else if (auto *line = qobject_cast<QLineEdit *>(editor)) {
+            if (!line->isModified())
+                return;
+            model->setData(index, line->text());
+        } else {
+            return;
+        }
+        m_grid->noteEdited(index.row());
+    }
+
+    void destroyEditor(QWidget *editor, const QModelIndex &index) const override
+    {
+        if (m_editor == editor)
+            m_editor = nullptr;
+        QStyledItemDelegate::destroyEditor(editor, index);
+    }
+
+    QWidget *editor() const { return m_editor; }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->state &= ~(QStyle::State_Selected | QStyle::State_HasFocus | QStyle::State_MouseOver);
+
+        const bool silver = index.column() == ParameterGrid::ValueColumn
+                            && index.data(ParameterGrid::ReadOnlyRole).toBool()
+                            && !index.data(ParameterGrid::IsPickListRole).toBool();
+        const QColor valueText = silver ? ReadOnlyText : QColor(Qt::black);
+        const QModelIndex current = m_grid->currentIndex();
+        const bool currentRow = current.isValid() && current.row() == index.row();
+        const QPalette &palette = m_grid->palette();
+
+        QColor background;
+        QColor text;
+        if (index.column() == ParameterGrid::ValueColumn) {
+            background = palette.color(QPalette::Base);
+            text = valueText;
+        } else if (currentRow && m_grid->hasGridFocus()) {
+            background = FocusedKeyBackground;
+            text = palette.color(QPalette::ButtonText);
+        } else if (currentRow) {
+            background = palette.color(QPalette::Base);
+            text = Qt::black;
+        } else {
+            background = palette.color(QPalette::Button);
+            text = palette.color(QPalette::ButtonText);
+        }
+        option->backgroundBrush = background;
+        option->palette.setColor(QPalette::Text, text);
+    }
+
+private:
+    ValueListGrid *m_grid;
+    mutable QPointer<QWidget> m_editor;
+};
+
+ValueListGrid::ValueListGrid(QWidget *parent)
+    : QTableView(parent)
+    , m_delegate(new ValueListDelegate(this))
+{
+    setItemDelegate(m_delegate);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setEditTriggers(QAbstractItemView::CurrentChanged | QAbstractItemView::AnyKeyPressed
+                    | QAbstractItemView::EditKeyPressed);
+    // Tab leaves the grid, as in any form, instead of walking its cells.
+    setTabKeyNavigation(false);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    setFrameStyle(QFrame::Box | QFrame::Plain);
+    setLineWidth(1);
+
+    horizontalHeader()->hide();
+    horizontalHeader()->setMinimumSectionSize(MinimumColumnWidth);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    horizontalHeader()->setStretchLastSection(true);
+    verticalHeader()->hide();
+    verticalHeader()->setMinimumSectionSize(1);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(m_rowHeight);
+
+    // The names never scroll out of sight: the grid has no horizontal scrolling.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, [this](int offset) {
+        if (offset != 0)
+            horizontalScrollBar()->setValue(0);
+    });
+
+    viewport()->setMouseTracking(true);
+    connect(qApp, &QApplication::focusChanged, this, &ValueListGrid::focusMoved);
+}
+
+ValueListGrid::~ValueListGrid() = default;
+
+void ValueListGrid::setGrid(ParameterGrid *grid)
+{
+    if (m_grid == grid)
+        return;
+    if (m_grid)
+        disconnect(m_grid, nullptr, this, nullptr);
+    forgetEdit();
+    m_grid = grid;
+
+    QItemSelectionModel *oldSelection = selectionModel();
+    setModel(grid);
+    if (oldSelection && oldSelection->parent() == this && oldSelection != selectionModel())
+        delete oldSelection;
+    if (!grid)
+        return;
+
+    connect(grid, &QAbstractItemModel::dataChanged, this, &ValueListGrid::valuesChanged);
+    connect(grid, &QAbstractItemModel::rowsInserted, this, &ValueListGrid::valuesChanged);
+    connect(grid, &QAbstractItemModel::rowsRemoved, this, &ValueListGrid::valuesChanged);
+    connect(grid, &QAbstractItemModel::modelReset, this, &ValueListGrid::valuesChanged);
+    connect(grid, &QAbstractItemModel::layoutChanged, this, &ValueListGrid::valuesChanged);
+    // Row numbers of an edit do not survive the rows changing under it.
+    connect(grid, &QAbstractItemModel::modelAboutToBeReset, this, &ValueListGrid::forgetEdit);
+    connect(grid, &QAbstractItemModel::rowsAboutToBeRemoved, this, &ValueListGrid::forgetEdit);
+}
+
+ParameterGrid *ValueListGrid::grid() const
+{
+    return m_grid;
+}
+
+void ValueListGrid::setColumnWidths(int key, int value)
+{
+    m_valueWidth = value;
+    setColumnWidth(ParameterGrid::NameColumn, key);
+    setColumnWidth(ParameterGrid::ValueColumn, value);
+    updateGeometry();
+}
+
+void ValueListGrid::setRowHeight(int pixels)
+{
+    m_rowHeight = pixels;
+    verticalHeader()->setDefaultSectionSize(pixels);
+    updateGeometry();
+}
+
+int ValueListGrid::heightForRows(int rows) const
+{
+    return rows * m_rowHeight + rows + 1;
+}
+
+QString ValueListGrid::value(const QString &key) const
+{
+    return m_grid ? m_grid->value(key) : QString();
+}
+
+void ValueListGrid::setGridValue(const QString &key, const QString &value)
+{
+    if (!m_grid)
+        return;
+    const int row = m_grid->findRow(key);
+    if (row >= 0)
+        m_grid->setValueAt(row, value);
+    else
+        m_grid->appendRow(key, value);
+}
+
+void ValueListGrid::refuseEditOnThisPress()
+{
+    m_refuseEdit = true;
+}
+
+void ValueListGrid::refresh()
+{
+    viewport()->update();
+    if (QWidget *editor = currentEditor())
+        editor->update();
+}
+
+bool ValueListGrid::hasGridFocus() const
+{
+    return holds(QApplication::focusWidget());
+}
+
+QWidget *ValueListGrid::currentEditor() const
+{
+    return m_delegate->editor();
+}
+
+QSize ValueListGrid::sizeHint() const
+{
+    const int frame = 2 * frameWidth();
+    const int rows = model() ? model()->rowCount() : 0;
+    return {columnWidth(ParameterGrid::NameColumn) + m_valueWidth + frame, heightForRows(rows) + frame};
+}
+
+void ValueListGrid::mousePressEvent(QMouseEvent *event)
+{
+    m_refuseEdit = false;
+    emit mousePressed();
+    const bool refused = std::exchange(m_refuseEdit, false);
+
+    if (event->button() == Qt::LeftButton && onColumnBorder(event->position().toPoint().x())) {
+        m_resizingColumns = true;
+        event->accept();
+        return;
+    }
+
+    // A press on a name acts on the value of its row: the current cell never
+    // lies in the name column.
+    const QPoint pos = inValueColumn(event->position().toPoint());
+    QMouseEvent moved = movedTo(*event, pos);
+    m_refuseEdit = refused;
+    QTableView::mousePressEvent(&moved);
+    m_refuseEdit = false;
+    event->setAccepted(moved.isAccepted());
+
+    // A click on the cell that is already current opens its editor too.
+    const QModelIndex pressed = QTableView::indexAt(pos);
+    if (!refused && event->button() == Qt::LeftButton && pressed.isValid() && pressed == currentIndex()
+        && state() != QAbstractItemView::EditingState)
+        edit(pressed, QAbstractItemView::AllEditTriggers, event);
+}
+
+void ValueListGrid::mouseMoveEvent(QMouseEvent *event)
+{
+    const int x = event->position().toPoint().x();
+    if (m_resizingColumns) {
+        setColumnWidth(ParameterGrid::NameColumn, clampedKeyWidth(x));
+        event->accept();
+        return;
+    }
+    if (event->buttons() == Qt::NoButton) {
+        if (onColumnBorder(x))
+            viewport()->setCursor(Qt::SplitHCursor);
+        else
+            viewport()->unsetCursor();
+    }
+    QTableView::mouseMoveEvent(event);
+}
+
+void ValueListGrid::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (m_resizingColumns) {
+        m_resizingColumns = false;
+        event->accept();
+        return;
+    }
+    const QPoint pos = inValueColumn(event->position().toPoint());
+    QMouseEvent moved = movedTo(*event, pos);
+    QTableView::mouseReleaseEvent(&moved);
+    event->setAccepted(moved.isAccepted());
+}
+
+void ValueListGrid::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    // The second press of a double click is a press as well.
+    m_refuseEdit = false;
+    emit mousePressed();
+    if (onColumnBorder(event->position().toPoint().x())) {
+        m_refuseEdit = false;
+        event->accept();
+        return;
+    }
+    const QPoint pos = inValueColumn(event->position().toPoint());
+    QMouseEvent moved = movedTo(*event, pos);
+    QTableView::mouseDoubleClickEvent(&moved);
+    m_refuseEdit = false;
+    event->setAccepted(moved.isAccepted());
+}
+
+bool ValueListGrid::viewportEvent(QEvent *event)
+{
+    if (event->type() == QEvent::Leave && !m_resizingColumns)
+        viewport()->unsetCursor();
+    return QTableView::viewportEvent(event);
+}
+
+bool ValueListGrid::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
+{
+    if (m_refuseEdit)
+        return false;
+    return QTableView::edit(index, trigger, event);
+}
+
+void ValueListGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    // The base class commits and closes the editor of the cell being left.
+    QTableView::currentChanged(current, previous);
+    viewport()->update();
+    if (current != previous && m_editedRow >= 0)
+        emitValidate();
+}
+
+void ValueListGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    if (hint == QAbstractItemDelegate::EditNextItem || hint == QAbstractItemDelegate::EditPreviousItem) {
+        // Tab and Backtab in an editor leave the grid like they do elsewhere.
+        QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+        focusNextPrevChild(hint == QAbstractItemDelegate::EditNextItem);
+        return;
+    }
+    QTableView::closeEditor(editor, hint);
+}
+
+QModelIndex ValueListGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers)
+{
+    const QModelIndex next = QTableView::moveCursor(cursorAction, modifiers);
+    if (next.isValid() && next.column() != ParameterGrid::ValueColumn)
+        return next.siblingAtColumn(ParameterGrid::ValueColumn);
+    return next;
+}
+
+void ValueListGrid::noteEdited(int row)
+{
+    m_editedRow = row;
+}
+
+void ValueListGrid::forgetEdit()
+{
+    m_editedRow = -1;
+}
+
+void ValueListGrid::emitValidate()
+{
+    emit validate(std::exchange(m_editedRow, -1));
+}
+
+void ValueListGrid::focusMoved(QWidget *old, QWidget *now)
+{
+    const bool wasInside = holds(old);
+    const bool isInside = holds(now);
+    if (wasInside == isInside)
+        return;
+    // Only the focused grid marks its current name: repaint on every change.
+    viewport()->update();
+    // Focus going nowhere (another program became active) is not leaving the
+    // grid; the edit is validated when the user really leaves.
+    if (wasInside && now && m_editedRow >= 0)
+        emitValidate();
+}
+
+bool ValueListGrid::holds(const QWidget *widget) const
+{
+    // Walks across windows too, so that a drop-down's list counts as ours.
+    for (const QWidget *w = widget; w; w = w->parentWidget()) {
+        if (w == this)
+            return true;
+    }
+    return false;
+}
+
+bool ValueListGrid::onColumnBorder(int x) const
+{
+    if (!model() || model()->columnCount() < 2)
+        return false;
+    const int border = columnViewportPosition(ParameterGrid::ValueColumn);
+    return x >= border - 1 - BorderGrip && x <= border + BorderGrip;
+}
+
+int ValueListGrid::clampedKeyWidth(int width) const
+{
+    return qBound(MinimumColumnWidth, width, qMax(MinimumColumnWidth, viewport()->width() - MinimumColumnWidth));
+}
+
+QPoint ValueListGrid::inValueColumn(const QPoint &pos) const
+{
+    const QModelIndex index = QTableView::indexAt(pos);
+    if (!index.isValid() || index.column() == ParameterGrid::ValueColumn)
+        return pos;
+    return {columnViewportPosition(ParameterGrid::ValueColumn) + 1, pos.y()};
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "ui/dialogs.h"
+
+#include <QList>
+#include <QStringList>
+
+#include <optional>
+
+// Answers every dialog from a script and records each call.
+// - pickFolder takes the next entry of folders (nothing when the queue is
+//   empty or the entry is nullopt, as on Cancel);
+// - openFiles takes the next entry of fileLists (empty, as on Cancel, when
+//   the queue is empty);
+// - countdown answers countdownAnswer.
+// Each call is also recorded in calls as "<kind>|<title or caption>|<text>",
+// with the filters joined by '|' as the text of openFiles.
+class RecordingDialogs final : public IDialogs
+{
+public:
+    std::optional<QString> pickFolder(QWidget *owner, const QString &title) override
+    {
+        owners << owner;
+        folderTitles << title;
+        calls << QStringLiteral("pickFolder|") + title + QLatin1Char('|');
+        return folders.isEmpty() ? std::nullopt : folders.takeFirst();
+    }
+
+    QStringList openFiles(QWidget *owner, const QStringList &filters) override
+    {
+        owners << owner;
+        filterCalls << filters;
+        calls << QStringLiteral("openFiles||") + filters.join(QLatin1Char('|'));
+        return fileLists.isEmpty() ? QStringList() : fileLists.takeFirst();
+    }
+
+    bool countdown(QWidget *owner, const QString &caption, const QString &text, int seconds) override
+    {
+        owners << owner;
+        countdownTexts << text;
+        countdownSeconds << seconds;
+        calls << QStringLiteral("countdown|") + caption + QLatin1Char('|') + text;
+        return countdownAnswer;
+    }
+
+    // Script.
+    QList<std::optional<QString>> folders;
+    QList<QStringList> fileLists;
+    bool countdownAnswer = false;
+
+    // Record.
+    QStringList calls;
+    QList<QWidget *> owners;
+    QStringList folderTitles;
+    QList<QStringList> filterCalls;
+    QStringList countdownTexts;
+    QList<int> countdownSeconds;
+};

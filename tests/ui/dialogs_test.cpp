@@ -1,0 +1,173 @@
+// The real dialogs and message boxes, answered from the event loop.
+#include "fakes/recordingdialogs.h"
+#include "ui/dialogs.h"
+#include "ui/widgetinteractive.h"
+#include "uitesthelpers.h"
+
+#include <QPushButton>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <type_traits>
+
+namespace {
+
+TEST(Countdown, CancelStopsItAndRunningOutConfirms)
+{
+    WidgetDialogs dialogs;
+    QWidget owner;
+    QString shown;
+    QAbstractButton *defaultButton = nullptr;
+    QAbstractButton *cancel = nullptr;
+    WhenModalShows([&](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        ASSERT_NE(box, nullptr);
+        shown = box->text();
+        defaultButton = box->defaultButton();
+        cancel = box->button(QMessageBox::Cancel);
+        cancel->click();
+    });
+    EXPECT_FALSE(dialogs.countdown(&owner, QStringLiteral("Vantorix"),
+                                   QStringLiteral("The computer turns off in %1 seconds."), 30));
+    EXPECT_EQ(shown, QStringLiteral("The computer turns off in 30 seconds."));
+    EXPECT_NE(cancel, nullptr);
+    EXPECT_EQ(defaultButton, cancel);
+
+    // Left alone, the count runs down to the end; the text follows it.
+    QStringList texts;
+    WhenModalShows([&](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        texts << box->text();
+        auto *watch = new QTimer(box);
+        watch->setInterval(20);
+        QObject::connect(watch, &QTimer::timeout, box, [&texts, box] {
+            if (texts.last() != box->text())
+                texts << box->text();
+        });
+        watch->start();
+    });
+    EXPECT_TRUE(dialogs.countdown(&owner, QStringLiteral("Vantorix"), QStringLiteral("%1 s left"), 2));
+    EXPECT_EQ(texts, (QStringList{QStringLiteral("2 s left"), QStringLiteral("1 s left")}));
+}
+
+TEST(OpenFiles, ShowsTheEntriesAsGivenMatchesTheirPatternsAndStartsWhereItWasLeft)
+{
+    EXPECT_EQ(ToolkitNameFilter(QStringLiteral("All Support Files(*.avi;*.mpg;)")),
+              QStringLiteral("All Support Files(*.avi *.mpg)"));
+    EXPECT_EQ(ToolkitNameFilter(QStringLiteral("All Files (*.*)")), QStringLiteral("All Files (*)"));
+    EXPECT_EQ(ToolkitNameFilter(QStringLiteral("No patterns")), QStringLiteral("No patterns"));
+
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    for (const char *name : {"a.avi", "b.mpg", "c.flv"}) {
+        QFile file(QDir(folder.path()).filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    const QStringList filters{QStringLiteral("All Support Files(*.avi;*.mpg;)"), QStringLiteral("All Files (*.*)")};
+
+    WidgetDialogs dialogs;
+    QStringList entries;
+    QStringList matching;
+    QString selectedEntry;
+    bool multiple = false;
+    WhenModalShows([&](QWidget *modal) {
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
+        ASSERT_NE(dialog, nullptr);
+        multiple = dialog->fileMode() == QFileDialog::ExistingFiles;
+        auto *types = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+        ASSERT_NE(types, nullptr);
+        for (int i = 0; i < types->count(); ++i)
+            entries << types->itemText(i);
+        selectedEntry = dialog->selectedNameFilter();
+        if (auto *files = dialog->findChild<QFileSystemModel *>())
+            matching = files->nameFilters();
+        dialog->setDirectory(folder.path());
+        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("\"b.mpg\" \"a.avi\""));
+        static_cast<QDialog *>(dialog)->accept();
+    });
+    const QStringList chosen = dialogs.openFiles(nullptr, filters);
+
+    EXPECT_TRUE(multiple);
+    EXPECT_EQ(entries, filters);
+    EXPECT_EQ(selectedEntry, filters.first());
+    EXPECT_EQ(matching, (QStringList{QStringLiteral("*.avi"), QStringLiteral("*.mpg")}));
+    EXPECT_EQ(chosen, (QStringList{QDir::toNativeSeparators(QDir(folder.path()).filePath(QStringLiteral("b.mpg"))),
+                                   QDir::toNativeSeparators(QDir(folder.path()).filePath(QStringLiteral("a.avi")))}));
+
+    QString startedIn;
+    WhenModalShows([&](QWidget *modal) {
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
+        startedIn = dialog->directory().absolutePath();
+        dialog->reject();
+    });
+    EXPECT_TRUE(dialogs.openFiles(nullptr, filters).isEmpty());
+    EXPECT_EQ(QDir(startedIn), QDir(folder.path()));
+}
+
+TEST(WidgetInteractive, BoxesCarryTheirIconButtonsAndOwner)
+{
+    QWidget owner;
+    WidgetInteractive interactive(&owner);
+    struct Seen
+    {
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QMessageBox::StandardButtons buttons;
+        QWidget *parent = nullptr;
+        QString caption;
+        QString text;
+    };
+    const auto answer = [](Seen &seen, QMessageBox::StandardButton button) {
+        WhenModalShows([&seen, button](QWidget *modal) {
+            auto *box = qobject_cast<QMessageBox *>(modal);
+            seen = {box->icon(), box->standardButtons(), box->parentWidget(), box->windowTitle(), box->text()};
+            box->button(button)->click();
+        });
+    };
+
+    Seen info;
+    answer(info, QMessageBox::Ok);
+    interactive.information(QStringLiteral("Complete"), QStringLiteral("The coversion is completed successfully."));
+    EXPECT_EQ(info.icon, QMessageBox::Information);
+    EXPECT_EQ(info.buttons, QMessageBox::Ok);
+    EXPECT_EQ(info.parent, &owner);
+    EXPECT_EQ(info.caption, QStringLiteral("Complete"));
+    EXPECT_EQ(info.text, QStringLiteral("The coversion is completed successfully."));
+
+    Seen plain;
+    answer(plain, QMessageBox::Ok);
+    interactive.plainMessage(QStringLiteral("Error on CreateProcess()"));
+    EXPECT_EQ(plain.icon, QMessageBox::NoIcon);
+    EXPECT_EQ(plain.buttons, QMessageBox::Ok);
+
+    Seen warning;
+    answer(warning, QMessageBox::Ok);
+    interactive.warning(QStringLiteral("Warning"), QStringLiteral("text"));
+    EXPECT_EQ(warning.icon, QMessageBox::Warning);
+
+    Seen error;
+    answer(error, QMessageBox::Ok);
+    interactive.error(QStringLiteral("Cannot write Preferences.ini"));
+    EXPECT_EQ(error.icon, QMessageBox::Critical);
+
+    QWidget otherOwner;
+    interactive.setOwner(&otherOwner);
+    Seen question;
+    answer(question, QMessageBox::Yes);
+    EXPECT_TRUE(interactive.question(QStringLiteral("Load Default"), QStringLiteral("Sure?")));
+    EXPECT_EQ(question.buttons, QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(question.parent, &otherOwner);
+    answer(question, QMessageBox::No);
+    EXPECT_FALSE(interactive.question(QStringLiteral("Load Default"), QStringLiteral("Sure?")));
+}
+
+// The scripted stand-in must stay a complete IDialogs.
+static_assert(!std::is_abstract_v<RecordingDialogs>);
+
+} // namespace
