@@ -50,7 +50,9 @@ bool ProbeQueue::enqueue(const QString &path, const QString &outputExt)
 {
     if (m_queuedPaths.contains(path) || hasRow(path))
         return false;
-    if (!isBusy() && !m_idleScheduled) {
+    if (m_countsEnded) {
+        // The first file since idle() starts the counts anew.
+        m_countsEnded = false;
         m_total = 0;
         m_done = 0;
     }
@@ -181,7 +183,9 @@ void ProbeQueue::scheduleIdle()
     QTimer::singleShot(0, this, [this] {
         m_idleScheduled = false;
         // Files queued since then: idle() waits for them.
-        if (!isBusy())
-            emit idle();
+        if (isBusy())
+            return;
+        m_countsEnded = true;
+        emit idle();
     });
 }

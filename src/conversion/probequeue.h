@@ -76,4 +76,5 @@ private:
     int m_done = 0;
     bool m_startScheduled = false;
     bool m_idleScheduled = false;
+    bool m_countsEnded = true; // total and done belong to a finished run
 };

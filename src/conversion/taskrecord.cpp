@@ -107,6 +107,36 @@ int TaskListModel::appendTask(const ltvItemData &record)
     return row;
 }
 
+QVariant TaskListModel::data(const QModelIndex &index, int role) const
+{
+    constexpr int StatusColumn = 3;
+    if (role == Qt::ToolTipRole && index.isValid() && index.column() == StatusColumn
+        && QStandardItemModel::data(index, Qt::DisplayRole).toString() == QStringLiteral("Failed")) {
+        const QString output =
+            QStandardItemModel::data(index.siblingAtColumn(0), EngineOutputRole).toString();
+        const QString tip = LastLines(output, FailureTipLines);
+        if (!tip.isEmpty())
+            return tip;
+    }
+    return QStandardItemModel::data(index, role);
+}
+
+QString TaskListModel::LastLines(const QString &output, int count)
+{
+    QStringList lines;
+    qsizetype end = output.size();
+    while (end > 0 && lines.size() < count) {
+        qsizetype begin = end;
+        while (begin > 0 && output[begin - 1] != QLatin1Char('\n') && output[begin - 1] != QLatin1Char('\r'))
+            --begin;
+        const QString line = output.mid(begin, end - begin);
+        if (!line.trimmed().isEmpty())
+            lines.prepend(line);
+        end = begin - 1;
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
 void ReadItemData(const QStandardItemModel &model, int row, int field, ltvItemData &record)
 {
     if (field >= 0 && field < TaskListModel::SubItemCount) {

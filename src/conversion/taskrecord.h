@@ -42,11 +42,21 @@ public:
     static constexpr int VisibleColumnCount = 4;
     // Where a task keeps the end of its engine's output (on the caption item).
     static constexpr int EngineOutputRole = Qt::UserRole + 1;
+    // How many lines of that output the Status cell of a failed task shows.
+    static constexpr int FailureTipLines = 10;
 
     explicit TaskListModel(QObject *parent = nullptr);
 
     // Appends a row with the record's caption and sub-items; returns its index.
     int appendTask(const ltvItemData &record);
+
+    // As stored; in addition, the Status cell of a "Failed" task has the last
+    // lines of its engine's output as its tool tip.
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+
+    // The last `count` non-empty lines of an engine's output, one per line.
+    // Lines end with a newline or a carriage return (progress lines).
+    static QString LastLines(const QString &output, int count);
 };
 
 // Copies from row `row` into `record`: a sub-item (0..9, with its seconds value

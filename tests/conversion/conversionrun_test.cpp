@@ -7,12 +7,24 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
+
+// Whether any process's command line holds `text`.
+bool processRunsWith(const QString &text)
+{
+    QProcess ps;
+    ps.start(QStringLiteral("ps"), {QStringLiteral("-eo"), QStringLiteral("args")});
+    ps.waitForFinished(10000);
+    return QString::fromUtf8(ps.readAll()).contains(text);
+}
 
 // A batch against the fake engine, with every window service recorded.
 class ConversionRunTest : public ::testing::Test
@@ -255,23 +267,74 @@ TEST_F(ConversionRunTest, EndOfBatchChoices)
 {
     addTask(QStringLiteral("a"));
 
-    // Power off wins over exit, and nothing else happens.
+    // Power off wins over exit, and nothing else happens; the window that is
+    // asked to close sees an idle run.
     view.options = {false, true, true, true};
+    int stateAtClose = -1;
+    view.onClose = [&] { stateAtClose = run.RunState(); };
     runBatch();
+    EXPECT_EQ(view.powerOffQuestions, 1);
+    EXPECT_EQ(power.questions, 1);
     EXPECT_EQ(power.requests, 1);
     EXPECT_EQ(view.closeRequests, 1);
+    EXPECT_EQ(stateAtClose, ConversionRun::Idle);
     EXPECT_TRUE(interactive.messages.isEmpty());
     EXPECT_TRUE(shell.opened.isEmpty());
+}
+
+TEST_F(ConversionRunTest, PowerOffCancelledOrRefusedEndsAsANormalCompletion)
+{
+    addTask(QStringLiteral("a"));
+    view.options = {false, true, true, true};
+
+    // Cancel in the countdown: the completion message and the folder, no exit.
+    view.powerOffConfirmed = false;
+    runBatch();
+    EXPECT_EQ(power.questions, 0);
+    EXPECT_EQ(power.requests, 0);
+    EXPECT_EQ(view.closeRequests, 0);
+    EXPECT_EQ(interactive.messages,
+              QStringList({"information|Complete|The coversion is completed successfully."}));
+    EXPECT_EQ(shell.opened, QStringList({view.folder}));
+    EXPECT_EQ(run.RunState(), ConversionRun::Idle);
+    EXPECT_FALSE(view.progressPanelShown);
+
+    // The countdown ran out, but the system will not let the user turn it off.
+    view.powerOffConfirmed = true;
+    power.allowed = false;
+    interactive.messages.clear();
+    shell.opened.clear();
+    runBatch();
+    EXPECT_EQ(power.questions, 1);
+    EXPECT_EQ(power.requests, 0);
+    EXPECT_EQ(view.closeRequests, 0);
+    EXPECT_EQ(interactive.messages,
+              QStringList({"warning|Turn off|The computer could not be turned off: the login manager answers \"no\"",
+                           "information|Complete|The coversion is completed successfully."}));
+    EXPECT_EQ(shell.opened, QStringList({view.folder}));
+    EXPECT_EQ(run.RunState(), ConversionRun::Idle);
+    EXPECT_EQ(folder.callCount(), 2);
 }
 
 TEST_F(ConversionRunTest, EndOfBatchExitAndOpenFolder)
 {
     addTask(QStringLiteral("a"));
     view.options = {false, true, true, false};
+    int stateAtClose = -1;
+    view.onClose = [&] { stateAtClose = run.RunState(); };
     runBatch();
     EXPECT_EQ(view.closeRequests, 1);
+    EXPECT_EQ(stateAtClose, ConversionRun::Idle);
     EXPECT_EQ(power.requests, 0);
+    EXPECT_EQ(view.powerOffQuestions, 0);
     EXPECT_TRUE(interactive.messages.isEmpty());
+
+    // The window refused to close: the run is idle and converts again.
+    EXPECT_EQ(run.RunState(), ConversionRun::Idle);
+    EXPECT_FALSE(view.progressPanelShown);
+    runBatch();
+    EXPECT_EQ(folder.callCount(), 2);
+    EXPECT_EQ(view.closeRequests, 2);
 
     ConversionRun second(tasks, view, interactive, shell, power);
     second.setEnginePath(folder.enginePath());
@@ -306,6 +369,232 @@ TEST_F(ConversionRunTest, TimerEstimatesTheRemainingTime)
     EXPECT_EQ(view.remaining, QStringLiteral("00:04:30"));
     ASSERT_TRUE(finished.wait(10000));
 }
+
+TEST_F(ConversionRunTest, OpensTheFolderAsAnAbsolutePath)
+{
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(folder.path()));
+    addTask(QStringLiteral("a"));
+    view.options.openDir = true;
+    view.folder = QStringLiteral("out");
+    runBatch();
+    QDir::setCurrent(previous);
+
+    EXPECT_EQ(folder.arguments(1).last(), QStringLiteral("out/a.mp4"));
+    ASSERT_EQ(shell.opened.size(), 1);
+    EXPECT_TRUE(QDir::isAbsolutePath(shell.opened[0])) << shell.opened[0].toStdString();
+    EXPECT_EQ(QDir(shell.opened[0]).canonicalPath(), QDir(folder.filePath(QStringLiteral("out"))).canonicalPath());
+}
+
+TEST_F(ConversionRunTest, FolderAndExtensionAreTakenAtTheStartOfTheBatch)
+{
+    addTask(QStringLiteral("a"));
+    addTask(QStringLiteral("b"));
+    const QString first = view.folder;
+    const QString second = folder.filePath(QStringLiteral("elsewhere"));
+    QDir().mkpath(second);
+    view.options.openDir = true;
+    // Changed in the window while the first task converts.
+    QObject::connect(&run, &ConversionRun::engineStarted, [&] {
+        view.folder = second;
+        view.ext = QStringLiteral(".mkv");
+    });
+    runBatch();
+
+    EXPECT_EQ(folder.arguments(1).last(), first + QStringLiteral("/a.mp4"));
+    EXPECT_EQ(folder.arguments(2).last(), first + QStringLiteral("/b.mp4"));
+    EXPECT_EQ(shell.opened, QStringList({first}));
+
+    // The next batch takes the new ones.
+    runBatch();
+    EXPECT_EQ(folder.arguments(3).last(), second + QStringLiteral("/a.mkv"));
+}
+
+TEST_F(ConversionRunTest, ATaskWithoutItsOwnExtensionIsRenamedWithTheBatchExtension)
+{
+    addTask(QStringLiteral("a"));
+    ltvItemData task;
+    ReadItemData(tasks, 0, WholeRowField, task);
+    task.NewExt.clear(); // added before any profile was loaded
+    WriteItemData(tasks, 0, 4, task);
+    QFile existing(view.folder + QStringLiteral("/a.mp4"));
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.close();
+    view.options.rename = true;
+
+    runBatch();
+
+    EXPECT_EQ(folder.arguments(1).last(), view.folder + QStringLiteral("/a_1.mp4"));
+}
+
+TEST_F(ConversionRunTest, ProgressTooLargeToComputeLeavesTheBars)
+{
+    addTask(QStringLiteral("a"));
+    folder.setScript(QStringLiteral("print 0 x\nprint 60 y\nprint 60 time=2.50 \r\n"
+                                    "print 60 time=1e300 \r\nprint 60 time=1e308 \r\nexit 0\n"));
+    runBatch();
+    // 2.5 of 10: 25%; the huge times move neither bar; the end of the (only)
+    // task completes the total.
+    EXPECT_EQ(view.currentHistory, QList<int>({0, 25}));
+    EXPECT_EQ(view.totalHistory, QList<int>({0, 25, 100}));
+    EXPECT_EQ(status(0), QStringLiteral("Complete"));
+}
+
+TEST_F(ConversionRunTest, ChunksWithoutTimeMoveNothing)
+{
+    addTask(QStringLiteral("a"));
+    // Numbers where a time would stand if "time" were there.
+    folder.setScript(QStringLiteral("print 0 x\nprint 60 y\nprint 60 1234567.5 frames\r\n"
+                                    "print 60 abc\r\nprint 60 xxxx5.00 \r\nprint 60 time=5.00 \r\nexit 0\n"));
+    runBatch();
+    EXPECT_EQ(view.currentHistory, QList<int>({0, 50}));
+    EXPECT_EQ(view.totalHistory, QList<int>({0, 50, 100}));
+}
+
+TEST_F(ConversionRunTest, TotalBarNeverDropsWhenATaskRanPastItsLength)
+{
+    addTask(QStringLiteral("a"));
+    addTask(QStringLiteral("b"));
+    folder.setScript(QStringLiteral("print 0 x\nprint 60 y\nprint 60 time=15.00 \r\nexit 0\n"), 1);
+    runBatch();
+    // 15 s of a 10 s task: 75% of the batch; its end (10 of 20 s done) keeps 75.
+    EXPECT_EQ(view.totalHistory, QList<int>({0, 75, 100}));
+    EXPECT_EQ(view.currentHistory, QList<int>({0, 100, 0}));
+}
+
+TEST_F(ConversionRunTest, AbandonKillsTheEngineAndEndsQuietly)
+{
+    addTask(QStringLiteral("a"));
+    addTask(QStringLiteral("b"));
+    folder.setScript(QStringLiteral("print 0 started\nsleep 60000\nexit 0\n"));
+    QSignalSpy finished(&run, &ConversionRun::finished);
+
+    run.abandon(); // idle: nothing
+    EXPECT_EQ(finished.count(), 0);
+
+    run.RunConversion(QString());
+    QSignalSpy started(&run, &ConversionRun::engineStarted);
+    ASSERT_TRUE(started.wait(10000));
+    // Wait for the engine's first words, so that it surely runs.
+    for (int i = 0; i < 500 && view.memo.isEmpty(); ++i)
+        QTest::qWait(10);
+    ASSERT_TRUE(processRunsWith(folder.enginePath()));
+
+    run.abandon();
+
+    EXPECT_FALSE(processRunsWith(folder.enginePath())) << "the engine outlived the run";
+    EXPECT_EQ(finished.count(), 1);
+    EXPECT_EQ(run.RunState(), ConversionRun::Idle);
+    EXPECT_EQ(status(0), QStringLiteral("Stop"));
+    EXPECT_EQ(status(1), QStringLiteral("OK"));
+    EXPECT_FALSE(view.timerEnabled);
+    EXPECT_FALSE(view.progressPanelShown);
+    EXPECT_TRUE(interactive.messages.isEmpty());
+    QTest::qWait(100);
+    EXPECT_EQ(folder.callCount(), 1);
+    EXPECT_EQ(finished.count(), 1);
+}
+
+TEST_F(ConversionRunTest, AbandonBetweenTasksStartsNothingMore)
+{
+    addTask(QStringLiteral("a"));
+    addTask(QStringLiteral("b"));
+    QSignalSpy finished(&run, &ConversionRun::finished);
+    QObject::connect(&tasks, &QStandardItemModel::dataChanged, &run, [&](const QModelIndex &index) {
+        if (index.row() == 0 && index.column() == 3 && index.data().toString() == QStringLiteral("Complete"))
+            run.abandon();
+    });
+    run.RunConversion(QString());
+    ASSERT_TRUE(finished.wait(10000));
+    QTest::qWait(100);
+    EXPECT_EQ(finished.count(), 1);
+    EXPECT_EQ(folder.callCount(), 1);
+    EXPECT_EQ(status(0), QStringLiteral("Complete"));
+    EXPECT_EQ(status(1), QStringLiteral("OK"));
+    EXPECT_TRUE(interactive.messages.isEmpty());
+}
+
+TEST_F(ConversionRunTest, AbandonDuringThePowerOffCountdownTurnsNothingOff)
+{
+    addTask(QStringLiteral("a"));
+    view.options = {false, false, false, true};
+    view.onConfirm = [&] { run.abandon(); };
+    QSignalSpy finished(&run, &ConversionRun::finished);
+    run.RunConversion(QString());
+    ASSERT_TRUE(finished.wait(10000));
+    QTest::qWait(50);
+    EXPECT_EQ(finished.count(), 1);
+    EXPECT_EQ(power.questions, 0);
+    EXPECT_EQ(power.requests, 0);
+    EXPECT_EQ(view.closeRequests, 0);
+    EXPECT_TRUE(interactive.messages.isEmpty());
+}
+
+// Every way a batch ends gives the machine back its sleep, once.
+class SleepInhibitionTest : public ConversionRunTest, public ::testing::WithParamInterface<const char *>
+{
+};
+
+TEST_P(SleepInhibitionTest, EveryWayOutReleasesOnce)
+{
+    RecordingSleepInhibitor inhibitor;
+    run.setSleepInhibitor(&inhibitor);
+    addTask(QStringLiteral("a"));
+    addTask(QStringLiteral("b"));
+    bool heldWhileConverting = true;
+    QObject::connect(&run, &ConversionRun::engineStarted, [&] { heldWhileConverting &= inhibitor.held; });
+    const std::string way = GetParam();
+    if (way == "stop") {
+        folder.setScript(QStringLiteral("print 0 started\nsleep 20000\nexit 0\n"));
+        QObject::connect(&run, &ConversionRun::engineStarted, &run,
+                         [&] { QTimer::singleShot(100, &run, &ConversionRun::requestStop); });
+    } else if (way == "start failure") {
+        QFile::remove(folder.enginePath());
+    } else if (way == "abandon") {
+        folder.setScript(QStringLiteral("print 0 started\nsleep 20000\nexit 0\n"));
+        QObject::connect(&run, &ConversionRun::engineStarted, &run,
+                         [&] { QTimer::singleShot(100, &run, &ConversionRun::abandon); });
+    } else if (way == "exit") {
+        view.options.exitProgram = true;
+    } else if (way == "power off") {
+        view.options.turnOff = true;
+    } else if (way == "power off cancelled") {
+        view.options.turnOff = true;
+        view.powerOffConfirmed = false;
+    } else if (way == "power off refused") {
+        view.options.turnOff = true;
+        power.allowed = false;
+    } else {
+        ASSERT_EQ(way, "complete");
+    }
+
+    runBatch();
+
+    EXPECT_EQ(inhibitor.inhibits, 1);
+    EXPECT_EQ(inhibitor.releases, 1);
+    EXPECT_FALSE(inhibitor.held);
+    EXPECT_EQ(run.RunState(), ConversionRun::Idle);
+    if (way != "start failure") {
+        EXPECT_TRUE(heldWhileConverting);
+    }
+    ASSERT_EQ(inhibitor.reasons.size(), 1);
+    EXPECT_FALSE(inhibitor.reasons[0].isEmpty());
+
+    // No batch without tasks: nothing held.
+    tasks.removeRows(0, tasks.rowCount());
+    runBatch();
+    EXPECT_EQ(inhibitor.inhibits, 1);
+    EXPECT_EQ(inhibitor.releases, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(WaysOut, SleepInhibitionTest,
+                         ::testing::Values("complete", "stop", "start failure", "abandon", "exit", "power off",
+                                           "power off cancelled", "power off refused"),
+                         [](const ::testing::TestParamInfo<const char *> &info) {
+                             std::string name = info.param;
+                             std::replace(name.begin(), name.end(), ' ', '_');
+                             return name;
+                         });
 
 TEST(OutputPath, RenameRuleNeverOverwritesWhenToldNotTo)
 {
@@ -344,6 +633,12 @@ TEST(OutputPath, RenameRuleNeverOverwritesWhenToldNotTo)
     indexed.NewName = QStringLiteral("clip_1");
     EXPECT_EQ(ConversionRun::OutputPathFor(indexed, 0, dir, QStringLiteral(".mp4"), false),
               dir + "clip_1_1.mp4");
+    // A task without an extension of its own takes the batch's.
+    ltvItemData bare = task;
+    bare.NewExt.clear();
+    EXPECT_EQ(ConversionRun::OutputPathFor(bare, 2, dir, QStringLiteral(".mp4"), true), dir + "clip_3_3.mp4");
+    bare.InputFile = dir + QStringLiteral("clip.avi");
+    EXPECT_EQ(ConversionRun::OutputPathFor(bare, 4, dir, QStringLiteral(".avi"), false), dir + "clip_5.avi");
 }
 
 } // namespace

@@ -2,9 +2,11 @@
 // folder as wmaspi.dll.
 //
 // Each start records its argument list in <own folder>/call-N.args (N counts
-// from 1, arguments separated by NUL bytes) and then plays the script
-// <own folder>/fake-engine-N.txt, or <own folder>/fake-engine.txt when there is
-// no script for that call. Script lines:
+// from 1, arguments separated by NUL bytes; engines started side by side each
+// get a number of their own) and then plays the first script that exists of
+// <own folder>/fake-engine-for-NAME.txt (NAME: the file name of the argument
+// after -i), <own folder>/fake-engine-N.txt and <own folder>/fake-engine.txt.
+// Script lines:
 //   print <delay ms> <text>   wait, then write the text in one write to stdout;
 //                             \r \n \t \\ and \xHH are decoded
 //   stderr <delay ms> <text>  the same on stderr
@@ -12,6 +14,8 @@
 //   exit <code>               end with that status
 //   crash                     die from a signal
 //   signals                   write which of SIGTTOU and SIGTTIN are ignored
+//   touch <name>              create the file <own folder>/<name>
+//   wait-for <name>           wait until <own folder>/<name> exists (30 s at most)
 // Without a script the engine ends at once with status 0.
 #include <chrono>
 #include <csignal>
@@ -21,6 +25,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -75,18 +80,26 @@ int main(int argc, char **argv)
 {
     const fs::path folder = fs::read_symlink("/proc/self/exe").parent_path();
 
+    // The number is taken by creating its file: two engines never share one.
     int call = 1;
-    while (fs::exists(folder / ("call-" + std::to_string(call) + ".args")))
-        ++call;
-    {
-        std::ofstream args(folder / ("call-" + std::to_string(call) + ".args"), std::ios::binary);
-        for (int i = 1; i < argc; ++i) {
-            args << argv[i];
-            args.put('\0');
-        }
+    int fd = -1;
+    for (; fd < 0 && call < 100000; ++call)
+        fd = ::open((folder / ("call-" + std::to_string(call) + ".args")).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    --call;
+    std::string recorded;
+    std::string input;
+    for (int i = 1; i < argc; ++i) {
+        recorded += argv[i];
+        recorded += '\0';
+        if (std::string(argv[i]) == "-i" && i + 1 < argc)
+            input = fs::path(argv[i + 1]).filename().string();
     }
+    writeAll(fd, recorded);
+    ::close(fd);
 
-    fs::path script = folder / ("fake-engine-" + std::to_string(call) + ".txt");
+    fs::path script = folder / ("fake-engine-for-" + input + ".txt");
+    if (input.empty() || !fs::exists(script))
+        script = folder / ("fake-engine-" + std::to_string(call) + ".txt");
     if (!fs::exists(script))
         script = folder / "fake-engine.txt";
     std::ifstream in(script);
@@ -109,6 +122,11 @@ int main(int argc, char **argv)
                 sigaction(number, nullptr, &action);
                 writeAll(1, std::string(name) + (action.sa_handler == SIG_IGN ? " ignored\n" : " default\n"));
             }
+        } else if (verb == "touch") {
+            std::ofstream(folder / rest).put('\n');
+        } else if (verb == "wait-for") {
+            for (int waited = 0; waited < 30000 && !fs::exists(folder / rest); waited += 10)
+                pause(10);
         } else if (verb == "crash") {
             std::signal(SIGABRT, SIG_DFL);
             std::abort();

@@ -37,6 +37,15 @@ public:
         file.write(lines.toUtf8());
     }
 
+    // The fake engine's script for every start whose input (after -i) has the
+    // file name `inputName`; it wins over the others.
+    void setScriptFor(const QString &inputName, const QString &lines) const
+    {
+        QFile file(filePath(QStringLiteral("fake-engine-for-") + inputName + QStringLiteral(".txt")));
+        file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        file.write(lines.toUtf8());
+    }
+
     // How many times the fake engine was started.
     int callCount() const
     {

@@ -1,0 +1,232 @@
+// Adding files through the probe queue, against the scripted fake engine.
+#include "conversion/probequeue.h"
+
+#include "fakes/programfolder.h"
+
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Whether any process's command line holds `text`.
+bool processRunsWith(const QString &text)
+{
+    QProcess ps;
+    ps.start(QStringLiteral("ps"), {QStringLiteral("-eo"), QStringLiteral("args")});
+    ps.waitForFinished(10000);
+    return QString::fromUtf8(ps.readAll()).contains(text);
+}
+
+class ProbeQueueTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.isValid());
+        queue.setEnginePath(folder.enginePath());
+    }
+
+    QString input(const QString &name) const { return folder.filePath(name); }
+
+    // The engine's report on `name`: a length and a frame size, then `tail`
+    // (further script lines).
+    void report(const QString &name, const QString &length, const QString &size, const QString &tail = {})
+    {
+        folder.setScriptFor(name, QStringLiteral("stderr 0 Input #0, avi, from '%1':\\n  Duration: %2, start: 0.0\\n"
+                                                 "  Stream #0:0: Video: mpeg4, yuv420p, %3, 25 fps\\n\n")
+                                          .arg(input(name), length, size)
+                                      + tail + QStringLiteral("exit 1\n"));
+    }
+
+    bool waitForIdle()
+    {
+        QSignalSpy idle(&queue, &ProbeQueue::idle);
+        return idle.wait(30000);
+    }
+
+    QStringList captions() const
+    {
+        QStringList result;
+        for (int row = 0; row < tasks.rowCount(); ++row)
+            result << tasks.index(row, 0).data().toString();
+        return result;
+    }
+
+    ltvItemData row(int index) const
+    {
+        ltvItemData task;
+        ReadItemData(tasks, index, WholeRowField, task);
+        return task;
+    }
+
+    TestProgramFolder folder;
+    TaskListModel tasks;
+    ProbeQueue queue{tasks};
+};
+
+TEST_F(ProbeQueueTest, RowsKeepTheQueueOrderWhenLaterProbesFinishFirst)
+{
+    // The first probe can only end after the third has run: it waits for the
+    // mark the third one leaves, so the probes really run side by side.
+    report(QStringLiteral("a.avi"), QStringLiteral("00:00:01.00"), QStringLiteral("320x240"),
+           QStringLiteral("wait-for c-ran\n"));
+    report(QStringLiteral("b.avi"), QStringLiteral("00:00:02.00"), QStringLiteral("640x480"));
+    report(QStringLiteral("c.avi"), QStringLiteral("00:00:03.00"), QStringLiteral("160x120"),
+           QStringLiteral("touch c-ran\n"));
+    report(QStringLiteral("d.avi"), QStringLiteral("00:00:04.00"), QStringLiteral("80x60"));
+    queue.setMaxParallel(3);
+    QList<int> added;
+    QList<int> runningSeen;
+    QObject::connect(&queue, &ProbeQueue::taskAdded, [&](int index) { added << index; });
+    QObject::connect(&queue, &ProbeQueue::progress, [&] { runningSeen << queue.running(); });
+
+    for (const char *name : {"a.avi", "b.avi", "c.avi", "d.avi"})
+        ASSERT_TRUE(queue.enqueue(input(QString::fromLatin1(name)), QStringLiteral(".mp4")));
+    EXPECT_TRUE(queue.isBusy());
+    EXPECT_EQ(tasks.rowCount(), 0); // nothing happens inside enqueue
+    EXPECT_EQ(queue.total(), 4);
+    EXPECT_EQ(queue.done(), 0);
+    ASSERT_TRUE(waitForIdle());
+
+    EXPECT_EQ(captions(), QStringList({input("a.avi"), input("b.avi"), input("c.avi"), input("d.avi")}));
+    EXPECT_EQ(added, QList<int>({0, 1, 2, 3}));
+    const ltvItemData c = row(2);
+    EXPECT_EQ(c.LengthText, QStringLiteral("00:00:03.00"));
+    EXPECT_EQ(c.SizeText, QStringLiteral(" 160x120"));
+    EXPECT_EQ(c.StatusText, QStringLiteral("OK"));
+    EXPECT_EQ(c.NewName, QStringLiteral("c"));
+    EXPECT_EQ(c.NewExt, QStringLiteral(".mp4"));
+    EXPECT_EQ(c.OrigStartText, QStringLiteral("00:00:00.0"));
+    EXPECT_EQ(c.EndText, QStringLiteral("00:00:03.00"));
+    EXPECT_EQ(c.ClipLengthSecs, 3.0);
+    EXPECT_EQ(row(3).SizeText, QStringLiteral(" 80x60"));
+    EXPECT_FALSE(queue.isBusy());
+    EXPECT_EQ(queue.done(), 4);
+    EXPECT_EQ(queue.total(), 4);
+    for (int running : runningSeen)
+        EXPECT_LE(running, 3);
+    EXPECT_EQ(folder.arguments(1).mid(0, 1), QStringList({"-i"}));
+}
+
+TEST_F(ProbeQueueTest, DuplicatesAreRefused)
+{
+    report(QStringLiteral("a.avi"), QStringLiteral("00:00:01.00"), QStringLiteral("320x240"));
+    QSignalSpy progress(&queue, &ProbeQueue::progress);
+    EXPECT_TRUE(queue.enqueue(input("a.avi"), QStringLiteral(".mp4")));
+    EXPECT_FALSE(queue.enqueue(input("a.avi"), QStringLiteral(".avi"))); // queued already
+    EXPECT_TRUE(queue.enqueue(input("A.avi"), QStringLiteral(".mp4")));  // letter case counts
+    EXPECT_EQ(queue.total(), 2);
+    EXPECT_EQ(progress.count(), 2);
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_EQ(captions(), QStringList({input("a.avi"), input("A.avi")}));
+    EXPECT_EQ(row(0).NewExt, QStringLiteral(".mp4"));
+
+    // Now a row's caption; the counts start again after the idle queue.
+    EXPECT_FALSE(queue.enqueue(input("a.avi"), QStringLiteral(".mp4")));
+    EXPECT_FALSE(queue.isBusy());
+    EXPECT_TRUE(queue.enqueue(input("b.avi"), QStringLiteral(".mp4")));
+    EXPECT_EQ(queue.total(), 1);
+    EXPECT_EQ(queue.done(), 0);
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_EQ(tasks.rowCount(), 3);
+    EXPECT_EQ(folder.callCount(), 3);
+}
+
+TEST_F(ProbeQueueTest, CancelKillsTheProbesAndKeepsTheCompletedRows)
+{
+    // Two at a time: a ends at once, b never does, c (started when a ends)
+    // ends at once, d (started when c ends) never does, e never gets a place.
+    report(QStringLiteral("a.avi"), QStringLiteral("00:00:01.00"), QStringLiteral("320x240"));
+    report(QStringLiteral("b.avi"), QStringLiteral("00:00:02.00"), QStringLiteral("320x240"),
+           QStringLiteral("sleep 60000\n"));
+    report(QStringLiteral("c.avi"), QStringLiteral("00:00:03.00"), QStringLiteral("320x240"));
+    folder.setScriptFor(QStringLiteral("d.avi"), QStringLiteral("sleep 60000\n"));
+    queue.setMaxParallel(2);
+    QSignalSpy idle(&queue, &ProbeQueue::idle);
+    for (const char *name : {"a.avi", "b.avi", "c.avi", "d.avi", "e.avi"})
+        ASSERT_TRUE(queue.enqueue(input(QString::fromLatin1(name)), QStringLiteral(".mp4")));
+
+    // d runs only once c has ended.
+    for (int i = 0; i < 1000 && folder.callCount() < 4; ++i)
+        QTest::qWait(10);
+    ASSERT_EQ(folder.callCount(), 4);
+    EXPECT_EQ(queue.done(), 1);
+    EXPECT_EQ(queue.running(), 2);
+    ASSERT_TRUE(processRunsWith(folder.enginePath()));
+
+    queue.cancel();
+
+    EXPECT_FALSE(processRunsWith(folder.enginePath())) << "a probe outlived the cancel";
+    EXPECT_EQ(captions(), QStringList({input("a.avi"), input("c.avi")}));
+    EXPECT_EQ(row(1).LengthText, QStringLiteral("00:00:03.00"));
+    EXPECT_FALSE(queue.isBusy());
+    EXPECT_EQ(queue.done(), 5);
+    EXPECT_EQ(queue.total(), 5);
+    EXPECT_EQ(folder.callCount(), 4); // e never started
+    EXPECT_EQ(idle.count(), 0);       // not from inside cancel()
+    ASSERT_TRUE(idle.wait(10000));
+    EXPECT_EQ(idle.count(), 1);
+
+    // A cancelled file may be queued again.
+    EXPECT_TRUE(queue.enqueue(input("b.avi"), QStringLiteral(".mp4")));
+    queue.cancel();
+}
+
+TEST_F(ProbeQueueTest, AProbeThatRunsTooLongIsKilledAndItsRowKeepsWhatItSaid)
+{
+    report(QStringLiteral("slow.avi"), QStringLiteral("00:00:09.00"), QStringLiteral("320x240"),
+           QStringLiteral("sleep 60000\n"));
+    queue.setTimeoutMs(300);
+    ASSERT_TRUE(queue.enqueue(input("slow.avi"), QStringLiteral(".mp4")));
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_FALSE(processRunsWith(folder.enginePath()));
+    ASSERT_EQ(tasks.rowCount(), 1);
+    EXPECT_EQ(row(0).LengthText, QStringLiteral("00:00:09.00"));
+    EXPECT_EQ(row(0).SizeText, QStringLiteral(" 320x240"));
+}
+
+TEST_F(ProbeQueueTest, AnEngineThatCannotStartGivesEmptyValues)
+{
+    queue.setEnginePath(folder.filePath(QStringLiteral("missing.exe")));
+    ASSERT_TRUE(queue.enqueue(input("a.avi"), QString()));
+    ASSERT_TRUE(queue.enqueue(input("b.avi"), QString()));
+    ASSERT_TRUE(waitForIdle());
+    ASSERT_EQ(tasks.rowCount(), 2);
+    for (int index = 0; index < 2; ++index) {
+        const ltvItemData task = row(index);
+        EXPECT_EQ(task.LengthText, QString());
+        EXPECT_EQ(task.SizeText, QString());
+        EXPECT_EQ(task.StatusText, QStringLiteral("OK"));
+        EXPECT_EQ(task.LengthSecs, -1);
+    }
+}
+
+TEST_F(ProbeQueueTest, AHandlerMayQueueOrCancelWhileRowsAreAdded)
+{
+    report(QStringLiteral("a.avi"), QStringLiteral("00:00:01.00"), QStringLiteral("320x240"));
+    report(QStringLiteral("b.avi"), QStringLiteral("00:00:02.00"), QStringLiteral("320x240"));
+    folder.setScriptFor(QStringLiteral("c.avi"), QStringLiteral("sleep 60000\n"));
+    // The first row queues b and c; b's row cancels the rest.
+    QObject::connect(&queue, &ProbeQueue::taskAdded, [&](int index) {
+        if (index == 0) {
+            queue.enqueue(input("b.avi"), QStringLiteral(".mp4"));
+            queue.enqueue(input("c.avi"), QStringLiteral(".mp4"));
+        } else if (index == 1) {
+            queue.cancel();
+        }
+    });
+    QSignalSpy idle(&queue, &ProbeQueue::idle);
+    queue.setMaxParallel(1);
+    ASSERT_TRUE(queue.enqueue(input("a.avi"), QStringLiteral(".mp4")));
+    ASSERT_TRUE(idle.wait(30000));
+    EXPECT_EQ(captions(), QStringList({input("a.avi"), input("b.avi")}));
+    EXPECT_FALSE(queue.isBusy());
+    EXPECT_EQ(queue.done(), queue.total());
+    EXPECT_EQ(queue.total(), 3);
+    QTest::qWait(50);
+    EXPECT_EQ(idle.count(), 1);
+}
+
+} // namespace
