@@ -21,7 +21,7 @@ public:
     std::optional<QString> pickFolder(QWidget *owner, const QString &title) override
     {
         owners << owner;
-        folderTitles << title;
+        pickFolderTitles << title;
         calls << QStringLiteral("pickFolder|") + title + QLatin1Char('|');
         return folders.isEmpty() ? std::nullopt : folders.takeFirst();
     }
@@ -29,7 +29,7 @@ public:
     QStringList openFiles(QWidget *owner, const QStringList &filters) override
     {
         owners << owner;
-        filterCalls << filters;
+        openFilesCalls << filters;
         calls << QStringLiteral("openFiles||") + filters.join(QLatin1Char('|'));
         return fileLists.isEmpty() ? QStringList() : fileLists.takeFirst();
     }
@@ -37,7 +37,8 @@ public:
     bool countdown(QWidget *owner, const QString &caption, const QString &text, int seconds) override
     {
         owners << owner;
-        countdownTexts << text;
+        countdownCaptions << caption;
+        countdowns << text;
         countdownSeconds << seconds;
         calls << QStringLiteral("countdown|") + caption + QLatin1Char('|') + text;
         return countdownAnswer;
@@ -51,8 +52,9 @@ public:
     // Record.
     QStringList calls;
     QList<QWidget *> owners;
-    QStringList folderTitles;
-    QList<QStringList> filterCalls;
-    QStringList countdownTexts;
+    QStringList pickFolderTitles;
+    QList<QStringList> openFilesCalls;
+    QStringList countdownCaptions;
+    QStringList countdowns; // the texts, %1 not replaced
     QList<int> countdownSeconds;
 };

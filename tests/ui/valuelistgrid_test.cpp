@@ -125,6 +125,27 @@ TEST_F(ValueListGridTest, EnterStoresTheTextAndTheLaterLeaveValidatesIt)
     EXPECT_EQ(validate[0][0].toInt(), 2);
 }
 
+TEST_F(ValueListGridTest, TypingOnACellEditsItAndTabLeavesTheGrid)
+{
+    QSignalSpy validate(grid, &ValueListGrid::validate);
+    model.setValueAt(1, QStringLiteral("00:00:05"));
+    press(1, 1);
+    QTest::keyClick(lineEditor(), Qt::Key_Escape);
+    ASSERT_EQ(grid->currentEditor(), nullptr);
+    ASSERT_TRUE(grid->hasFocus());
+
+    // The first key opens the editor and replaces the shown value.
+    QTest::keyClick(grid, Qt::Key_0);
+    ASSERT_NE(lineEditor(), nullptr);
+    ASSERT_TRUE(lineEditor()->hasFocus());
+    QTest::keyClicks(lineEditor(), QStringLiteral("0:00:30"));
+    QTest::keyClick(lineEditor(), Qt::Key_Tab);
+    EXPECT_TRUE(other->hasFocus());
+    ASSERT_EQ(validate.size(), 1);
+    EXPECT_EQ(validate[0][0].toInt(), 1);
+    EXPECT_EQ(model.valueAt(1), QStringLiteral("00:00:30"));
+}
+
 TEST_F(ValueListGridTest, EscapeAndProgrammaticValuesAreNoEdits)
 {
     QSignalSpy validate(grid, &ValueListGrid::validate);
