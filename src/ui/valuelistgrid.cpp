@@ -293,11 +293,16 @@ QSize ValueListGrid::sizeHint() const
 
 void ValueListGrid::mousePressEvent(QMouseEvent *event)
 {
-    m_refuseEdit = false;
-    emit mousePressed();
-    const bool refused = std::exchange(m_refuseEdit, false);
+    // A double click on a cell that was not pressed first comes back here as
+    // a press; it was announced already.
+    if (!m_pressAnnounced) {
+        m_refuseEdit = false;
+        emit mousePressed();
+    }
+    const bool refused = m_refuseEdit;
 
     if (event->button() == Qt::LeftButton && onColumnBorder(event->position().toPoint().x())) {
+        m_refuseEdit = false;
         m_resizingColumns = true;
         event->accept();
         return;
@@ -307,16 +312,15 @@ void ValueListGrid::mousePressEvent(QMouseEvent *event)
     // lies in the name column.
     const QPoint pos = inValueColumn(event->position().toPoint());
     QMouseEvent moved = movedTo(*event, pos);
-    m_refuseEdit = refused;
     QTableView::mousePressEvent(&moved);
-    m_refuseEdit = false;
     event->setAccepted(moved.isAccepted());
 
     // A click on the cell that is already current opens its editor too.
     const QModelIndex pressed = QTableView::indexAt(pos);
     if (!refused && event->button() == Qt::LeftButton && pressed.isValid() && pressed == currentIndex()
         && state() != QAbstractItemView::EditingState)
-        edit(pressed, QAbstractItemView::AllEditTriggers, event);
+        edit(pressed, QAbstractItemView::AllEditTriggers, nullptr);
+    m_refuseEdit = false;
 }
 
 void ValueListGrid::mouseMoveEvent(QMouseEvent *event)
@@ -354,16 +358,15 @@ void ValueListGrid::mouseDoubleClickEvent(QMouseEvent *event)
     // The second press of a double click is a press as well.
     m_refuseEdit = false;
     emit mousePressed();
-    if (onColumnBorder(event->position().toPoint().x())) {
-        m_refuseEdit = false;
-        event->accept();
-        return;
+    if (!onColumnBorder(event->position().toPoint().x())) {
+        const QPoint pos = inValueColumn(event->position().toPoint());
+        QMouseEvent moved = movedTo(*event, pos);
+        m_pressAnnounced = true;
+        QTableView::mouseDoubleClickEvent(&moved);
+        m_pressAnnounced = false;
     }
-    const QPoint pos = inValueColumn(event->position().toPoint());
-    QMouseEvent moved = movedTo(*event, pos);
-    QTableView::mouseDoubleClickEvent(&moved);
     m_refuseEdit = false;
-    event->setAccepted(moved.isAccepted());
+    event->accept();
 }
 
 bool ValueListGrid::viewportEvent(QEvent *event)

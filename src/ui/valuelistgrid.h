@@ -102,7 +102,8 @@ private:
     ValueListDelegate *m_delegate = nullptr;
     int m_rowHeight = DefaultRowHeight;
     int m_valueWidth = 0;
-    int m_editedRow = -1;        // row whose edited text awaits validate, or -1
-    bool m_refuseEdit = false;   // set during mousePressed() for this press
+    int m_editedRow = -1;          // row whose edited text awaits validate, or -1
+    bool m_refuseEdit = false;     // set during mousePressed() for this press
+    bool m_pressAnnounced = false; // mousePressed() was sent for the press being handled
     bool m_resizingColumns = false;
 };
