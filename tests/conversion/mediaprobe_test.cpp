@@ -49,6 +49,23 @@ TEST(ExtractProbeReport, FindsDurationAndSizeAfterThePath)
         // No duration line, a video stream all the same.
         {QStringLiteral("'/videos/my clip.wmv':\n  Stream #0:0: Video: png, rgb24(pc), 100x50, 25 tbr\n"),
          QString(), QStringLiteral(" 100x50")},
+        // A malformed Duration line gives no length, never text from further on.
+        {QStringLiteral("'/videos/my clip.wmv':\n  Duration:, 00:00:03.00, start: 0\n"
+                        "  Stream #0:0: Video: h264, yuv420p, 352x288, 25 fps\n"),
+         QString(), QStringLiteral(" 352x288")},
+        {QStringLiteral("'/videos/my clip.wmv':\n  Duration:,00:00:03.00\n"
+                        "  Stream #0:0: Video: h264, yuv420p, 352x288, 25 fps\n"),
+         QString(), QStringLiteral(" 352x288")},
+        // A Duration line without a comma: no length, and still the size.
+        {QStringLiteral("'/videos/my clip.wmv':\n  Duration: 00:00:03.00\n"
+                        "  Stream #0:0: Video: h264, yuv420p, 176x144, 25 fps\n"),
+         QString(), QStringLiteral(" 176x144")},
+        {QStringLiteral("'/videos/my clip.wmv':\r\n  Duration: 00:00:03.00\r\n"
+                        "  Stream #0:0: Video: h264, yuv420p, 176x144, 25 fps\r\n"),
+         QString(), QStringLiteral(" 176x144")},
+        // A Duration line without a colon.
+        {QStringLiteral("'/videos/my clip.wmv':\n  Duration 00, x\n  Stream #0:0: Video: h264, yuv420p, 8x8\n"),
+         QString(), QStringLiteral(" 8x8")},
         // A video line with too few fields.
         {QStringLiteral("'/videos/my clip.wmv':\n  Duration: 00:00:01.00, start: 0\n  Stream #0:0: Video: h264\n"),
          QStringLiteral("00:00:01.00"), QString()},

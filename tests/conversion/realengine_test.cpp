@@ -2,6 +2,7 @@
 // test makes with the engine itself.
 #include "conversion/conversionrun.h"
 #include "conversion/mediaprobe.h"
+#include "conversion/probequeue.h"
 
 #include "fakes/programfolder.h"
 #include "fakes/recorders.h"
@@ -28,11 +29,11 @@ QString runTool(const QString &program, const QStringList &arguments)
 }
 
 // A clip of `seconds` seconds: test picture and sine tone.
-bool makeClip(const QString &path, int seconds)
+bool makeClip(const QString &path, int seconds, const QString &size = QStringLiteral("320x240"))
 {
     runTool(QStringLiteral(VANTORIX_FFMPEG),
             {"-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-             "testsrc=size=320x240:rate=25", "-f", "lavfi", "-i", "sine=frequency=440", "-t",
+             "testsrc=size=" + size + ":rate=25", "-f", "lavfi", "-i", "sine=frequency=440", "-t",
              QString::number(seconds), "-c:v", "mpeg4", "-c:a", "mp2", path});
     return QFileInfo(path).size() > 0;
 }
@@ -109,6 +110,37 @@ TEST_F(RealEngineTest, ProbesAndConvertsAGeneratedClip)
               QStringLiteral("codec_name=h264\nwidth=160\nheight=120\ncodec_name=aac"));
     EXPECT_NEAR(ffprobe(output, QStringLiteral("format=duration")).mid(9).toDouble(), 3.0, 0.2);
     EXPECT_EQ(view.totalBar, 100);
+}
+
+TEST_F(RealEngineTest, ProbeQueueAddsClipsSideBySideInTheirOrder)
+{
+    const QStringList sizes = {"320x240", "160x120", "64x48"};
+    QStringList clips;
+    for (int i = 0; i < sizes.size(); ++i) {
+        clips << clipFolder + QStringLiteral("/clip %1.avi").arg(i + 1);
+        ASSERT_TRUE(makeClip(clips.last(), i + 1, sizes[i]));
+    }
+    clips.insert(1, clipFolder + QStringLiteral("/missing.avi"));
+
+    ProbeQueue queue(tasks);
+    queue.setEnginePath(folder.enginePath());
+    queue.setMaxParallel(2);
+    QSignalSpy idle(&queue, &ProbeQueue::idle);
+    for (const QString &clip : clips)
+        ASSERT_TRUE(queue.enqueue(clip, QStringLiteral(".mkv")));
+    ASSERT_TRUE(idle.wait(60000));
+
+    ASSERT_EQ(tasks.rowCount(), 4);
+    const double lengths[] = {1, -1, 2, 3};
+    const QStringList expectedSizes = {" 320x240", "", " 160x120", " 64x48"};
+    for (int row = 0; row < 4; ++row) {
+        ltvItemData task;
+        ReadItemData(tasks, row, WholeRowField, task);
+        EXPECT_EQ(task.InputFile, clips[row]);
+        EXPECT_NEAR(task.LengthSecs, lengths[row], 0.1) << task.LengthText.toStdString();
+        EXPECT_EQ(task.SizeText, expectedSizes[row]);
+        EXPECT_EQ(task.NewExt, QStringLiteral(".mkv"));
+    }
 }
 
 TEST_F(RealEngineTest, AnEngineErrorIsReportedAsAFailure)

@@ -40,7 +40,8 @@ INSTANTIATE_TEST_SUITE_P(
         TimeCase{"00:00:.5", -1}, TimeCase{"00 :00:05", -1}, TimeCase{"0x1:00:00", -1},
         TimeCase{"1.5:00:00", -1}, TimeCase{"00:00:5,5", -1}, TimeCase{"00:00:", -1},
         TimeCase{"00:00:e5", -1}, TimeCase{"00:00:5e", -1}, TimeCase{"99999999999:00:00", -1},
-        TimeCase{"00:00:1e999", -1}, TimeCase{"::", -1}));
+        TimeCase{"00:00:1e999", -1}, TimeCase{"::", -1}, TimeCase{"+-1:00:00", -1},
+        TimeCase{"-+1:00:00", -1}, TimeCase{"0:--1:00", -1}, TimeCase{"0:0:+-5", -1}));
 
 TEST(SecondsToTimeText, FormatsWithTenthsOnlyWhenNeeded)
 {
@@ -164,6 +165,38 @@ TEST(TaskRecord, TextsThatAreNotTimesGiveMinusOne)
     ltvItemData read;
     ReadItemData(model, 0, WholeRowField, read);
     EXPECT_DOUBLE_EQ(read.LengthSecs, -1);
+}
+
+TEST(TaskRecord, AFailedTaskTellsWhyInItsStatusTip)
+{
+    TaskListModel model;
+    ltvItemData task = sampleTask();
+    task.StatusText = QStringLiteral("Failed");
+    model.appendTask(task);
+    const QModelIndex statusCell = model.index(0, 3);
+    // No output kept: no tip.
+    EXPECT_FALSE(statusCell.data(Qt::ToolTipRole).isValid());
+
+    // Progress lines end with a carriage return; empty lines do not count.
+    QString output;
+    for (int i = 1; i <= 12; ++i)
+        output += QStringLiteral("line %1\n").arg(i);
+    output += QStringLiteral("frame=1 time=00:00:01.00 \rframe=2 time=00:00:02.00 \r\n  \n\r\n"
+                             "Conversion failed!\n\n");
+    model.item(0, 0)->setData(output, TaskListModel::EngineOutputRole);
+    EXPECT_EQ(statusCell.data(Qt::ToolTipRole).toString(),
+              QStringLiteral("line 6\nline 7\nline 8\nline 9\nline 10\nline 11\nline 12\n"
+                             "frame=1 time=00:00:01.00 \nframe=2 time=00:00:02.00 \nConversion failed!"));
+    // Only the Status cell, and only of a failed task.
+    EXPECT_FALSE(model.index(0, 2).data(Qt::ToolTipRole).isValid());
+    EXPECT_FALSE(model.index(0, 0).data(Qt::ToolTipRole).isValid());
+    task.StatusText = QStringLiteral("Complete");
+    WriteItemData(model, 0, 2, task);
+    EXPECT_FALSE(statusCell.data(Qt::ToolTipRole).isValid());
+
+    EXPECT_EQ(TaskListModel::LastLines(QStringLiteral("a\r\nb"), 10), QStringLiteral("a\nb"));
+    EXPECT_EQ(TaskListModel::LastLines(QStringLiteral("a\nb\nc"), 2), QStringLiteral("b\nc"));
+    EXPECT_EQ(TaskListModel::LastLines(QStringLiteral("\n\r\n"), 10), QString());
 }
 
 } // namespace

@@ -63,7 +63,8 @@ TEST_F(PreferencesTest, WithoutProfilesTheProfileIsNotReadAndMinusOneIsWritten)
 
 TEST_F(PreferencesTest, StoredProfileOutsideTheListFallsBackToTheFirst)
 {
-    for (const char *stored : {"5", "-1", "junk", "2"}) {
+    // 3 profiles: positions 0 to 2; 3, the count itself, is outside as well.
+    for (const char *stored : {"5", "-1", "junk", "3", "2"}) {
         setFile({"[Main]", QStringLiteral("Profile=") + QLatin1String(stored)});
         const auto main = LoadMainPreferences(programFolder, 3, interactive);
         ASSERT_TRUE(main);

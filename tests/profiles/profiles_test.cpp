@@ -310,6 +310,35 @@ TEST_F(ProfileTest, SaveWritesIndexForListsAndCaptionValueForFreeText)
     EXPECT_TRUE(interactive.messages.isEmpty());
 }
 
+TEST_F(ProfileTest, SaveGoesOnPastAReadOnlyParameter)
+{
+    // A read-only parameter between two edited ones, in one grid: the one
+    // after it is saved as well, a list by its position and a free text by
+    // its value.
+    const QString path = writeProfile(
+        QStringLiteral("Locked"),
+        {"[Main]", "Type=mp4", "Para=4", "0=First", "1=Locked", "2=Third", "3=Fourth",
+         "[First]", "Sort=1", "List=0", "Caption=a", "Value=a", "cmd=-first",
+         "[Locked]", "Sort=1", "ReadOnly=1", "List=0", "Caption=fixed", "Value=fixed", "cmd=-locked",
+         "[Third]", "Sort=1", "List=0", "Caption=c", "Value=c", "cmd=-third",
+         "[Fourth]", "Sort=1", "List=1", "Caption=x,y,", "Value=1,2,", "Index=0", "cmd=-fourth"});
+    ASSERT_EQ(LoadProfile(path, grids, interactive), ProfileStatus::Loaded);
+    ASSERT_TRUE(grids.video.setValue(QStringLiteral("First"), QStringLiteral("edited first")));
+    ASSERT_TRUE(grids.video.setValue(QStringLiteral("Third"), QStringLiteral("edited third")));
+    ASSERT_TRUE(grids.video.setValue(QStringLiteral("Fourth"), QStringLiteral("y")));
+    ASSERT_TRUE(SaveProfile(path, grids, interactive));
+
+    ParameterGrids again;
+    ASSERT_EQ(LoadProfile(path, again, interactive), ProfileStatus::Loaded);
+    EXPECT_EQ(again.video.value(QStringLiteral("First")), QStringLiteral("edited first"));
+    EXPECT_EQ(again.video.value(QStringLiteral("Locked")), QStringLiteral("fixed"));
+    EXPECT_EQ(again.video.value(QStringLiteral("Third")), QStringLiteral("edited third"));
+    EXPECT_EQ(again.video.value(QStringLiteral("Fourth")), QStringLiteral("y"));
+    EXPECT_TRUE(readFile(path).contains("\r\n[Third]\r\nSort=1\r\nList=0\r\nCaption=edited third\r\n"
+                                        "Value=edited third\r\n"));
+    EXPECT_TRUE(interactive.messages.isEmpty());
+}
+
 TEST_F(ProfileTest, SaveLeavesParametersWithoutARowAlone)
 {
     const QString path = writeProfile(QStringLiteral("Sample"), SampleProfile);
