@@ -1,5 +1,6 @@
 #include "conversion/conversionrun.h"
 
+#include "fakes/processes.h"
 #include "fakes/programfolder.h"
 #include "fakes/recorders.h"
 #include "fakeview.h"
@@ -7,7 +8,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -16,15 +16,6 @@
 #include <algorithm>
 
 namespace {
-
-// Whether any process's command line holds `text`.
-bool processRunsWith(const QString &text)
-{
-    QProcess ps;
-    ps.start(QStringLiteral("ps"), {QStringLiteral("-eo"), QStringLiteral("args")});
-    ps.waitForFinished(10000);
-    return QString::fromUtf8(ps.readAll()).contains(text);
-}
 
 // A batch against the fake engine, with every window service recorded.
 class ConversionRunTest : public ::testing::Test
@@ -478,11 +469,11 @@ TEST_F(ConversionRunTest, AbandonKillsTheEngineAndEndsQuietly)
     // Wait for the engine's first words, so that it surely runs.
     for (int i = 0; i < 500 && view.memo.isEmpty(); ++i)
         QTest::qWait(10);
-    ASSERT_TRUE(processRunsWith(folder.enginePath()));
+    ASSERT_TRUE(ProcessRunsWith(folder.enginePath()));
 
     run.abandon();
 
-    EXPECT_FALSE(processRunsWith(folder.enginePath())) << "the engine outlived the run";
+    EXPECT_FALSE(ProcessRunsWith(folder.enginePath())) << "the engine outlived the run";
     EXPECT_EQ(finished.count(), 1);
     EXPECT_EQ(run.RunState(), ConversionRun::Idle);
     EXPECT_EQ(status(0), QStringLiteral("Stop"));

@@ -1,23 +1,14 @@
 // Adding files through the probe queue, against the scripted fake engine.
 #include "conversion/probequeue.h"
 
+#include "fakes/processes.h"
 #include "fakes/programfolder.h"
 
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
-
-// Whether any process's command line holds `text`.
-bool processRunsWith(const QString &text)
-{
-    QProcess ps;
-    ps.start(QStringLiteral("ps"), {QStringLiteral("-eo"), QStringLiteral("args")});
-    ps.waitForFinished(10000);
-    return QString::fromUtf8(ps.readAll()).contains(text);
-}
 
 class ProbeQueueTest : public ::testing::Test
 {
@@ -154,11 +145,11 @@ TEST_F(ProbeQueueTest, CancelKillsTheProbesAndKeepsTheCompletedRows)
     ASSERT_EQ(folder.callCount(), 4);
     EXPECT_EQ(queue.done(), 1);
     EXPECT_EQ(queue.running(), 2);
-    ASSERT_TRUE(processRunsWith(folder.enginePath()));
+    ASSERT_TRUE(ProcessRunsWith(folder.enginePath()));
 
     queue.cancel();
 
-    EXPECT_FALSE(processRunsWith(folder.enginePath())) << "a probe outlived the cancel";
+    EXPECT_FALSE(ProcessRunsWith(folder.enginePath())) << "a probe outlived the cancel";
     EXPECT_EQ(captions(), QStringList({input("a.avi"), input("c.avi")}));
     EXPECT_EQ(row(1).LengthText, QStringLiteral("00:00:03.00"));
     EXPECT_FALSE(queue.isBusy());
@@ -181,7 +172,7 @@ TEST_F(ProbeQueueTest, AProbeThatRunsTooLongIsKilledAndItsRowKeepsWhatItSaid)
     queue.setTimeoutMs(300);
     ASSERT_TRUE(queue.enqueue(input("slow.avi"), QStringLiteral(".mp4")));
     ASSERT_TRUE(waitForIdle());
-    EXPECT_FALSE(processRunsWith(folder.enginePath()));
+    EXPECT_FALSE(ProcessRunsWith(folder.enginePath()));
     ASSERT_EQ(tasks.rowCount(), 1);
     EXPECT_EQ(row(0).LengthText, QStringLiteral("00:00:09.00"));
     EXPECT_EQ(row(0).SizeText, QStringLiteral(" 320x240"));

@@ -4,6 +4,7 @@
 #include "conversion/mediaprobe.h"
 #include "conversion/probequeue.h"
 
+#include "fakes/processes.h"
 #include "fakes/programfolder.h"
 #include "fakes/recorders.h"
 #include "fakeview.h"
@@ -43,13 +44,6 @@ QString ffprobe(const QString &path, const QString &entries)
     return runTool(QStringLiteral(VANTORIX_FFPROBE),
                    {"-v", "error", "-show_entries", entries, "-of", "default=noprint_wrappers=1", path})
         .trimmed();
-}
-
-bool engineStillRunning(const QString &marker)
-{
-    // Any process whose command line holds the marker.
-    const QString listing = runTool(QStringLiteral("ps"), {"-eo", "args"});
-    return listing.contains(marker);
 }
 
 class RealEngineTest : public ::testing::Test
@@ -166,7 +160,7 @@ TEST_F(RealEngineTest, StopLeavesNoEngineBehind)
     convert(clip, QStringLiteral(" -vf realtime -vcodec mpeg4 -metadata comment=") + marker, [&](ConversionRun &run) {
         QObject::connect(&run, &ConversionRun::engineStarted, &run, [&] {
             QTimer::singleShot(1500, &run, [&] {
-                sawRunning = engineStillRunning(marker);
+                sawRunning = ProcessRunsWith(marker);
                 run.requestStop();
             });
         });
@@ -176,7 +170,7 @@ TEST_F(RealEngineTest, StopLeavesNoEngineBehind)
     EXPECT_EQ(tasks.index(0, 3).data().toString(), QStringLiteral("Stop"));
     EXPECT_GT(view.currentBar, 0);
     EXPECT_LT(view.currentBar, 100);
-    EXPECT_FALSE(engineStillRunning(marker));
+    EXPECT_FALSE(ProcessRunsWith(marker));
 }
 
 } // namespace
