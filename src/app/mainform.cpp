@@ -1,0 +1,1064 @@
+#include "app/mainform.h"
+
+#include "app/picturebutton.h"
+#include "conversion/conversionrun.h"
+#include "conversion/probequeue.h"
+#include "conversion/taskrecord.h"
+#include "platform/interactive.h"
+#include "platform/shell.h"
+#include "profiles/preferences.h"
+#include "profiles/profiles.h"
+#include "ui/dialogs.h"
+#include "ui/generalsettings.h"
+#include "ui/outputsettings.h"
+#include "ui/shellhelpers.h"
+#include "ui/tasklistops.h"
+#include "ui/valuelistgrid.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCursor>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QSplitter>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int TopHeight = 15;
+constexpr int BottomHeight = 77;
+constexpr int SplitterWidth = 10;
+constexpr int ListMargin = 10;
+constexpr int ToolbarHeight = 75;
+constexpr int ToolButtonSize = 54;
+constexpr int ToolbarGap = 26;
+constexpr int PreviewHeight = 177;
+constexpr int HeaderPanelHeight = 18;
+constexpr int ParameterPanelWidth = 165;
+constexpr int BottomPanelDesignWidth = 607;
+const QSize StartStopSize(188, 58);
+const QPoint StartStopPlace(592, 8);
+
+const QString NewFilenameKey = QStringLiteral("New Filename");
+const QString StartTimeKey = QStringLiteral("Start Time");
+const QString EndTimeKey = QStringLiteral("End Time");
+
+// Column shares of a change in the list's width: Input File, Length, Size, Status.
+constexpr double ColumnShares[] = {0.49, 0.17, 0.15, 0.19};
+constexpr int DesignColumnWidths[] = {260, 90, 80, 100};
+
+QLabel *makeLabel(const QString &text, QWidget *parent, int x, int y)
+{
+    auto *label = new QLabel(text, parent);
+    label->move(x, y);
+    label->adjustSize();
+    return label;
+}
+
+template <typename W>
+W *named(W *widget, const char *name)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+QPixmap stripImage(const QString &resource, int index, QSize size)
+{
+    const QPixmap strip(resource);
+    if (strip.isNull())
+        return {};
+    return strip.copy(index * size.width(), 0, size.width(), size.height());
+}
+
+} // namespace
+
+TMainForm::TMainForm(const MainFormServices &services, QWidget *parent)
+    : QWidget(parent)
+    , m_services(services)
+{
+    setObjectName(QStringLiteral("TMainForm"));
+    FormCreate();
+}
+
+TMainForm::~TMainForm()
+{
+    // No probe or engine outlives the window.
+    if (m_probes)
+        m_probes->cancel();
+    if (m_run)
+        m_run->abandon();
+}
+
+void TMainForm::setGeneralSettings(const IGeneralSettings *settings)
+{
+    m_generalSettings = settings ? settings : m_storedGeneral.get();
+}
+
+// ---------------------------------------------------------------------------
+// Creation, layout, show and close
+
+void TMainForm::FormCreate()
+{
+    QString folder = m_services.programFolder.isEmpty() ? QCoreApplication::applicationDirPath()
+                                                        : m_services.programFolder;
+    m_programFolder = AddTrailingSeparator(folder);
+    m_enginePath = m_programFolder + QStringLiteral("wmaspi.dll");
+
+    m_tasks = new TaskListModel(this);
+    m_run = new ConversionRun(*m_tasks, *this, *m_services.interactive, *m_services.shell, *m_services.power, this);
+    m_run->setEnginePath(m_enginePath);
+    m_run->setSleepInhibitor(m_services.sleepInhibitor);
+    connect(m_run, &ConversionRun::finished, this, &TMainForm::onRunFinished);
+
+    m_probes = new ProbeQueue(*m_tasks, this);
+    m_probes->setEnginePath(m_enginePath);
+    connect(m_probes, &ProbeQueue::idle, this, &TMainForm::onAddingIdle);
+    connect(m_probes, &ProbeQueue::progress, this, [this](int done, int total) {
+        if (m_addingProgress) {
+            m_addingProgress->setMaximum(total);
+            m_addingProgress->setValue(done);
+            m_addingProgress->setLabelText(QStringLiteral("Adding files: %1 of %2").arg(done).arg(total));
+        }
+    });
+    m_addingDelay = new QTimer(this);
+    m_addingDelay->setSingleShot(true);
+    m_addingDelay->setInterval(500);
+    connect(m_addingDelay, &QTimer::timeout, this, &TMainForm::showAddingProgress);
+
+    buildWidgets();
+    edtOutputdir->setText(m_programFolder);
+
+    ltvTask->header()->setStyleSheet(
+        QStringLiteral("QHeaderView::section { background-color: rgb(253, 228, 204); }"));
+
+    m_versionText = ReadVersion(m_programFolder, *m_services.interactive).value_or(QStringLiteral("3.0"));
+    m_storedGeneral = std::make_unique<StoredGeneralSettings>(
+        LoadGeneralPreferences(m_programFolder, *m_services.interactive).value_or(GeneralPreferences{}));
+    m_generalSettings = m_storedGeneral.get();
+
+    // On Linux the manual is an HTML page opened with the desktop's browser.
+    m_helpFile = m_programFolder + QStringLiteral("Vantorix.html");
+    QCoreApplication::setApplicationName(QStringLiteral("Vantorix"));
+    setWindowTitle(QStringLiteral("Vantorix V") + m_versionText);
+    setWindowIcon(QIcon(QStringLiteral(":/pictures/vantorix.png")));
+
+    m_inputExts = ::InputExts();
+    m_inputMask = ::InputMask(m_inputExts);
+    m_openDialogFilter = ::OpenDialogFilter(m_inputExts);
+
+    {
+        const QSignalBlocker blocker(cmbProfile);
+        cmbProfile->addItems(ProfileList(m_programFolder));
+        cmbProfile->setCurrentIndex(-1);
+    }
+
+    // The list has its design size now: its width change from the starting
+    // value is taken here, and the design widths below replace what it set.
+    resize(DesignWidth, DesignHeight);
+    layoutRegions();
+    ltvTaskResize();
+
+    AddCommandLineFiles();
+    setAcceptDrops(true);
+
+    panBottomCenter->resize(BottomPanelDesignWidth, BottomHeight);
+    panBottomLeft->resize(BottomPanelDesignWidth, BottomHeight);
+    panBottomLeft->hide();
+
+    for (int column = 0; column < 4; ++column)
+        ltvTask->setColumnWidth(column, DesignColumnWidths[column]);
+
+    ibtnAddFile->setToolTip(QStringLiteral("Add File"));
+    ibtnAddDir->setToolTip(QStringLiteral("Add Directory"));
+    ibtnRemove->setToolTip(QStringLiteral("Remove"));
+    ibtnClear->setToolTip(QStringLiteral("Clear"));
+    ibtnSetting->setToolTip(QStringLiteral("Settings"));
+    ibtnAbout->setToolTip(QStringLiteral("About"));
+    ibtnHelp->setToolTip(QStringLiteral("Help"));
+
+    FormResize();
+}
+
+void TMainForm::buildWidgets()
+{
+    QFont font = this->font();
+    font.setPointSize(8);
+    setFont(font);
+
+    pantop = named(new QWidget(this), "pantop");
+    panBottom = named(new QWidget(this), "panBottom");
+    panMain = named(new QWidget(this), "panMain");
+    panSplitter = named(new QLabel(QStringLiteral("<>"), this), "panSplitter");
+    panSplitter->setAlignment(Qt::AlignCenter);
+    panSplitter->setCursor(Qt::SizeHorCursor);
+    panSplitter->setFrameShape(QFrame::Panel);
+    panSplitter->setFrameShadow(QFrame::Raised);
+    panSplitter->installEventFilter(this);
+    panProfile = named(new QWidget(this), "panProfile");
+
+    buildBottomStrip();
+    buildTaskArea();
+    buildRightPane();
+    buildPopupMenu();
+
+    Memo1 = named(new QPlainTextEdit(this), "Memo1");
+    Memo1->setReadOnly(true);
+    Memo1->hide();
+
+    timerTime = named(new QTimer(this), "timerTime");
+    timerTime->setInterval(1000);
+    connect(timerTime, &QTimer::timeout, this, &TMainForm::timerTimeTimer);
+}
+
+void TMainForm::buildBottomStrip()
+{
+    panBottomRight = named(new QWidget(panBottom), "panBottomRight");
+
+    panBottomCenter = named(new QWidget(panBottomRight), "panBottomCenter");
+    makeLabel(QStringLiteral("Profile:"), panBottomCenter, 8, 13);
+    cmbProfile = named(new QComboBox(panBottomCenter), "cmbProfile");
+    cmbProfile->setGeometry(75, 9, 407, 22);
+    connect(cmbProfile, &QComboBox::currentIndexChanged, this, &TMainForm::cmbProfileChange);
+    bbtnSetting = named(new QPushButton(QStringLiteral("&Setting"), panBottomCenter), "bbtnSetting");
+    bbtnSetting->setGeometry(490, 8, 75, 25);
+    makeLabel(QStringLiteral("Output Path:"), panBottomCenter, 8, 45);
+    edtOutputdir = named(new QLineEdit(panBottomCenter), "edtOutputdir");
+    edtOutputdir->setGeometry(75, 41, 322, 22);
+    bbtnBrowser = named(new QPushButton(QStringLiteral("&Browse"), panBottomCenter), "bbtnBrowser");
+    bbtnBrowser->setGeometry(405, 40, 75, 25);
+    connect(bbtnBrowser, &QPushButton::clicked, this, &TMainForm::bbtnBrowserClick);
+    bbtnOpen = named(new QPushButton(QStringLiteral("&Open"), panBottomCenter), "bbtnOpen");
+    bbtnOpen->setGeometry(490, 40, 75, 25);
+    connect(bbtnOpen, &QPushButton::clicked, this, &TMainForm::bbtnOpenClick);
+
+    panBottomLeft = named(new QWidget(panBottomRight), "panBottomLeft");
+    makeLabel(QStringLiteral("Converting:"), panBottomLeft, 8, 5);
+    labConvertingFile = named(makeLabel(QStringLiteral("No File"), panBottomLeft, 115, 5), "labConvertingFile");
+    labConvertingFile->resize(440, labConvertingFile->height());
+    makeLabel(QStringLiteral("Time Elapsed:"), panBottomLeft, 8, 21);
+    labElapsed = named(makeLabel(QStringLiteral("00:00:00"), panBottomLeft, 115, 21), "labElapsed");
+    labElapsed->resize(90, labElapsed->height());
+    makeLabel(QStringLiteral("Time Remaining:"), panBottomLeft, 230, 21);
+    labRemaining = named(makeLabel(QStringLiteral("00:00:00"), panBottomLeft, 340, 21), "labRemaining");
+    labRemaining->resize(90, labRemaining->height());
+    makeLabel(QStringLiteral("Current Progress:"), panBottomLeft, 8, 39);
+    pgbCurrent = named(new QProgressBar(panBottomLeft), "pgbCurrent");
+    pgbCurrent->setGeometry(115, 39, 430, 14);
+    labCurProgress = named(makeLabel(QStringLiteral("0%"), panBottomLeft, 553, 39), "labCurProgress");
+    makeLabel(QStringLiteral("Total Progress:"), panBottomLeft, 8, 57);
+    pgbTotal = named(new QProgressBar(panBottomLeft), "pgbTotal");
+    pgbTotal->setGeometry(115, 57, 430, 14);
+    labTotalProgress = named(makeLabel(QStringLiteral("0%"), panBottomLeft, 553, 57), "labTotalProgress");
+    for (QProgressBar *bar : {pgbCurrent, pgbTotal}) {
+        bar->setRange(0, 100);
+        bar->setValue(0);
+        bar->setTextVisible(false);
+    }
+    for (QLabel *label : {labCurProgress, labTotalProgress})
+        label->resize(30, label->height());
+
+    imgStop = named(new PictureButton(StartStopSize, panBottomRight), "imgStop");
+    imgStop->move(StartStopPlace);
+    imgStop->setPicture(stripImage(QStringLiteral(":/pictures/stop.png"), 0, StartStopSize));
+    connect(imgStop, &PictureButton::clicked, this, &TMainForm::imgStopClick);
+    imgStart = named(new PictureButton(StartStopSize, panBottomRight), "imgStart");
+    imgStart->move(StartStopPlace);
+    imgStart->setPicture(stripImage(QStringLiteral(":/pictures/start.png"), 0, StartStopSize));
+    connect(imgStart, &PictureButton::clicked, this, &TMainForm::imgStartClick);
+
+    // The commands behind the pictures, reachable without a pointer.
+    tbtnStart = named(new QToolButton(this), "tbtnStart");
+    tbtnStart->hide();
+    connect(tbtnStart, &QToolButton::clicked, this, &TMainForm::tbtnStartClick);
+    tbtnStop = named(new QToolButton(this), "tbtnStop");
+    tbtnStop->hide();
+    connect(tbtnStop, &QToolButton::clicked, this, &TMainForm::tbtnStopClick);
+}
+
+void TMainForm::buildTaskArea()
+{
+    ltvTask = named(new QTreeView(panMain), "ltvTask");
+    ltvTask->setModel(m_tasks);
+    ltvTask->setRootIsDecorated(false);
+    ltvTask->setUniformRowHeights(true);
+    ltvTask->setItemsExpandable(false);
+    ltvTask->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    ltvTask->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ltvTask->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ltvTask->setContextMenuPolicy(Qt::CustomContextMenu);
+    ltvTask->header()->setStretchLastSection(false);
+    ltvTask->header()->setSectionsMovable(false);
+    for (int column = TaskListModel::VisibleColumnCount; column < TaskListModel::ColumnCount; ++column)
+        ltvTask->setColumnHidden(column, true);
+    ltvTask->installEventFilter(this);
+    ltvTask->viewport()->installEventFilter(this);
+    connect(ltvTask, &QWidget::customContextMenuRequested, this, &TMainForm::ppmTaskPopup);
+
+    Toolbar1 = named(new QWidget(panMain), "Toolbar1");
+    const QString normal = QStringLiteral(":/pictures/toolbar-normal.png");
+    const QSize buttonSize(ToolButtonSize, ToolButtonSize);
+    int x = 5 + ListMargin - 5;
+    auto addButton = [&](const char *name, int index, void (TMainForm::*handler)()) {
+        auto *button = named(new PictureButton(buttonSize, Toolbar1), name);
+        button->move(x, (ToolbarHeight - ToolButtonSize) / 2);
+        button->setPicture(stripImage(normal, index, buttonSize));
+        if (handler)
+            connect(button, &PictureButton::clicked, this, handler);
+        x += ToolButtonSize;
+        return button;
+    };
+    auto addGap = [&](const char *name) {
+        auto *gap = named(new QWidget(Toolbar1), name);
+        gap->setGeometry(x, (ToolbarHeight - ToolButtonSize) / 2, ToolbarGap, ToolButtonSize);
+        x += ToolbarGap;
+    };
+    ibtnAddFile = addButton("ibtnAddFile", 0, &TMainForm::tbtnAddFileClick);
+    ibtnAddDir = addButton("ibtnAddDir", 1, &TMainForm::tbtnAddDirClick);
+    addGap("panmargin1");
+    ibtnRemove = addButton("ibtnRemove", 2, &TMainForm::tbtnRemoveClick);
+    ibtnClear = addButton("ibtnClear", 3, &TMainForm::tbtnClearClick);
+    addGap("panmarin2");
+    // Settings and About open the windows of those names.
+    ibtnSetting = addButton("ibtnSetting", 4, nullptr);
+    ibtnAbout = addButton("ibtnAbout", 5, nullptr);
+    ibtnHelp = addButton("ibtnHelp", 6, &TMainForm::tbtnHelpClick);
+
+    panGettingStarted = named(new QWidget(panMain), "panGettingStarted");
+    panGettingStarted->setGeometry(11, 1, 568, 335);
+    panGettingStarted->setAutoFillBackground(true);
+    auto *background = named(new QLabel(panGettingStarted), "imgGettingStartedBackground");
+    background->setGeometry(0, 0, 568, 335);
+    background->setPixmap(QPixmap(QStringLiteral(":/pictures/getting-started-background.png")));
+    auto *picture = named(new QLabel(panGettingStarted), "imgGettingStarted");
+    picture->move(13, 22);
+    picture->setPixmap(QPixmap(QStringLiteral(":/pictures/getting-started.png")));
+    picture->adjustSize();
+    QFont heading(QStringLiteral("Tahoma"));
+    heading.setPixelSize(26);
+    heading.setBold(true);
+    auto *title = makeLabel(QStringLiteral("Getting started:"), panGettingStarted, 54, 206);
+    title->setFont(heading);
+    title->setStyleSheet(QStringLiteral("color: rgb(40, 180, 232); background: transparent;"));
+    title->adjustSize();
+    QFont lineFont(QStringLiteral("Tahoma"));
+    lineFont.setPixelSize(15);
+    const QStringList lines = {QStringLiteral("1. Add video files in to the list."),
+                               QStringLiteral("2. Select a profile and specify the output path."),
+                               QStringLiteral("3. Click on the \"Start\" button.")};
+    int y = 246;
+    for (const QString &text : lines) {
+        QLabel *line = makeLabel(text, panGettingStarted, 70, y);
+        line->setFont(lineFont);
+        line->setStyleSheet(QStringLiteral("color: rgb(242, 152, 53); background: transparent;"));
+        line->adjustSize();
+        y += 27;
+    }
+    panGettingStarted->raise();
+}
+
+void TMainForm::buildRightPane()
+{
+    splPreview = named(new QSplitter(Qt::Vertical, panProfile), "splPreview");
+    splPreview->setHandleWidth(4);
+    splPreview->setChildrenCollapsible(false);
+
+    panPreview = named(new QWidget(splPreview), "panPreview");
+    panPreview->setAutoFillBackground(true);
+    QPalette black = panPreview->palette();
+    black.setColor(QPalette::Window, Qt::black);
+    panPreview->setPalette(black);
+    panPreview->setMinimumHeight(40);
+
+    gpbProfile = named(new QGroupBox(QStringLiteral("Parameters"), splPreview), "gpbProfile");
+    auto *groupLayout = new QVBoxLayout(gpbProfile);
+    groupLayout->setContentsMargins(2, 2, 2, 2);
+    auto *scroll = named(new QScrollArea(gpbProfile), "scbParameters");
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidgetResizable(true);
+    groupLayout->addWidget(scroll);
+    auto *stack = new QWidget(scroll);
+    auto *stackLayout = new QVBoxLayout(stack);
+    stackLayout->setContentsMargins(0, 0, 0, 0);
+    stackLayout->setSpacing(0);
+    scroll->setWidget(stack);
+
+    m_outputGrid.appendRow(NewFilenameKey);
+    m_outputGrid.appendRow(StartTimeKey);
+    m_outputGrid.appendRow(EndTimeKey);
+
+    auto addSection = [&](const char *panelName, const char *buttonName, const QString &caption,
+                          const char *gridName, ParameterGrid *model) {
+        auto *panel = named(new QLabel(QStringLiteral("      ") + caption, stack), panelName);
+        panel->setFixedSize(ParameterPanelWidth, HeaderPanelHeight);
+        QFont bold = panel->font();
+        bold.setBold(true);
+        panel->setFont(bold);
+        panel->setAutoFillBackground(true);
+        QPalette palette = panel->palette();
+        palette.setColor(QPalette::Window, palette.color(QPalette::Dark));
+        palette.setColor(QPalette::WindowText, Qt::black);
+        panel->setPalette(palette);
+        auto *button = named(new QToolButton(panel), buttonName);
+        button->setText(QStringLiteral("-"));
+        button->setGeometry(5, 3, 12, 12);
+        auto *grid = named(new ValueListGrid(stack), gridName);
+        grid->setGrid(model);
+        grid->setColumnWidths(95, 68);
+        grid->setRowHeight(17);
+        grid->setFixedSize(ParameterPanelWidth, grid->heightForRows(model->rowCount()));
+        stackLayout->addWidget(panel);
+        stackLayout->addWidget(grid);
+        return grid;
+    };
+    vleOutput = addSection("panOutput", "btnOutput", QStringLiteral("Output"), "vleOutput", &m_outputGrid);
+    vleVideo = addSection("panVideo", "btnVideo", QStringLiteral("Video"), "vleVideo", &m_grids.video);
+    vleAudio = addSection("panAudio", "btnAudio", QStringLiteral("Audio"), "vleAudio", &m_grids.audio);
+    vleAdvanced = addSection("panAdvanced", "btnAdvanced", QStringLiteral("Advanced"), "vleAdvanced",
+                             &m_grids.advanced);
+    stackLayout->addStretch(1);
+
+    connect(vleOutput, &ValueListGrid::validate, this, &TMainForm::vleOutputValidate);
+    connect(vleOutput, &ValueListGrid::mousePressed, this, &TMainForm::vleOutputMouseDown);
+
+    splPreview->setSizes({PreviewHeight, 1000});
+    splPreview->setStretchFactor(0, 0);
+    splPreview->setStretchFactor(1, 1);
+}
+
+void TMainForm::buildPopupMenu()
+{
+    ppmTask = named(new QMenu(this), "ppmTask");
+    // "Open" plays the row in the preview.
+    ppmTask->addAction(QStringLiteral("Open"))->setObjectName(QStringLiteral("mniOpen"));
+    ppmTask->addSeparator();
+    QAction *addFiles = ppmTask->addAction(QStringLiteral("Add Files..."), this, &TMainForm::tbtnAddFileClick);
+    addFiles->setObjectName(QStringLiteral("mniAddFiles"));
+    QAction *addDir = ppmTask->addAction(QStringLiteral("Add Directorys..."), this, &TMainForm::tbtnAddDirClick);
+    addDir->setObjectName(QStringLiteral("mniAddDirectory"));
+    ppmTask->addSeparator();
+    ppmTask->addAction(QStringLiteral("Remove"), this, &TMainForm::tbtnRemoveClick)
+        ->setObjectName(QStringLiteral("mniRemove"));
+    ppmTask->addAction(QStringLiteral("Clear"), this, &TMainForm::tbtnClearClick)
+        ->setObjectName(QStringLiteral("mniClear"));
+}
+
+void TMainForm::layoutRegions()
+{
+    const int w = width();
+    const int h = height();
+    const int middle = std::max(0, h - TopHeight - BottomHeight);
+    const int right = std::max(0, m_rightPaneWidth);
+    const int mainWidth = std::max(0, w - right - SplitterWidth);
+
+    pantop->setGeometry(0, 0, w, TopHeight);
+    panBottom->setGeometry(0, h - BottomHeight, w, BottomHeight);
+    panBottomRight->setGeometry(0, 0, w, BottomHeight);
+    panProfile->setGeometry(w - right, TopHeight, right, middle);
+    splPreview->setGeometry(0, 0, right, middle);
+    panSplitter->setGeometry(w - right - SplitterWidth, TopHeight, SplitterWidth, middle);
+    panMain->setGeometry(0, TopHeight, mainWidth, middle);
+    ltvTask->setGeometry(ListMargin, 0, std::max(0, mainWidth - ListMargin), std::max(0, middle - ToolbarHeight));
+    Toolbar1->setGeometry(0, middle - ToolbarHeight, mainWidth, ToolbarHeight);
+    imgStart->raise();
+    imgStop->raise();
+}
+
+void TMainForm::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    layoutRegions();
+    FormResize();
+}
+
+void TMainForm::FormResize()
+{
+    const int w = panMain->width();
+    panBottomCenter->resize(w, BottomHeight);
+    panBottomLeft->resize(w, BottomHeight);
+
+    bbtnSetting->move(panBottomCenter->width() - 90, bbtnSetting->y());
+    cmbProfile->resize(bbtnSetting->x() - 83, cmbProfile->height());
+    bbtnOpen->move(panBottomCenter->width() - 90, bbtnOpen->y());
+    bbtnBrowser->move(bbtnOpen->x() - 85, bbtnBrowser->y());
+    edtOutputdir->resize(bbtnBrowser->x() - 83, edtOutputdir->height());
+
+    labCurProgress->move(panBottomLeft->width() - 27, labCurProgress->y());
+    pgbCurrent->resize(labCurProgress->x() - 123, pgbCurrent->height());
+    labTotalProgress->move(panBottomLeft->width() - 27, labTotalProgress->y());
+    pgbTotal->resize(labTotalProgress->x() - 123, pgbTotal->height());
+    labConvertingFile->resize(std::max(0, panBottomLeft->width() - 130), labConvertingFile->height());
+}
+
+void TMainForm::panSplitterMouseMove(int x, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers)
+{
+    if (buttons != Qt::LeftButton || modifiers != Qt::NoModifier || x == 0)
+        return;
+    m_rightPaneWidth = std::max(0, m_rightPaneWidth - x + 5);
+    layoutRegions();
+    FormResize();
+}
+
+void TMainForm::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_shown)
+        return;
+    m_shown = true;
+    if (const QScreen *screen = this->screen()) {
+        const QRect available = screen->availableGeometry();
+        const QRect frame = frameGeometry();
+        move(available.center() - QPoint(frame.width() / 2, frame.height() / 2));
+    }
+    FormShow();
+}
+
+void TMainForm::FormShow()
+{
+    const std::optional<MainPreferences> stored =
+        LoadMainPreferences(m_programFolder, cmbProfile->count(), *m_services.interactive);
+    if (!stored)
+        return;
+    edtOutputdir->setText(stored->outputPath);
+    if (cmbProfile->count() > 0) {
+        {
+            const QSignalBlocker blocker(cmbProfile);
+            cmbProfile->setCurrentIndex(stored->profileIndex);
+        }
+        cmbProfileChange();
+    }
+}
+
+void TMainForm::closeEvent(QCloseEvent *event)
+{
+    FormClose();
+    QWidget::closeEvent(event);
+}
+
+void TMainForm::FormClose()
+{
+    // Closing during a batch or while files are added ends the engine first:
+    // no process outlives the program.
+    m_startWhenAdded = false;
+    if (m_probes->isBusy())
+        m_probes->cancel();
+    if (m_run->RunState() != ConversionRun::Idle)
+        m_run->abandon();
+
+    MainPreferences main;
+    main.outputPath = edtOutputdir->text();
+    main.profileIndex = cmbProfile->currentIndex();
+    SaveMainPreferences(m_programFolder, main, m_generalSettings->generalPreferences(), *m_services.interactive);
+}
+
+// ---------------------------------------------------------------------------
+// Events of the list, the splitter and drops
+
+bool TMainForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ltvTask) {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            if (key == Qt::Key_Backspace) {
+                tbtnClearClick();
+                return true;
+            }
+            if (key == Qt::Key_Delete) {
+                tbtnRemoveClick();
+                return true;
+            }
+        } else if (event->type() == QEvent::Resize) {
+            ltvTaskResize();
+        }
+    } else if (watched == ltvTask->viewport()) {
+        // The click is handled once the list has updated its selection.
+        if (event->type() == QEvent::MouseButtonRelease)
+            QMetaObject::invokeMethod(this, &TMainForm::ltvTaskClick, Qt::QueuedConnection);
+    } else if (watched == panSplitter && event->type() == QEvent::MouseMove) {
+        const auto *move = static_cast<QMouseEvent *>(event);
+        panSplitterMouseMove(qRound(move->position().x()), move->buttons(), move->modifiers());
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (ltvTask->isEnabled() && event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent *event)
+{
+    if (!ltvTask->isEnabled())
+        return;
+    for (const QUrl &url : event->mimeData()->urls()) {
+        if (!url.isLocalFile())
+            continue;
+        const QString path = QDir::toNativeSeparators(url.toLocalFile());
+        const QFileInfo info(path);
+        if (info.isDir())
+            AddTaskFolder(path);
+        else if (HasInputExt(path, m_inputExts))
+            AddTaskFile(path);
+    }
+    event->acceptProposedAction();
+}
+
+// ---------------------------------------------------------------------------
+// Task list operations
+
+bool TMainForm::isAdding() const
+{
+    return m_probes->isBusy();
+}
+
+void TMainForm::AddTaskFile(const QString &path)
+{
+    panGettingStarted->hide();
+    if (!m_probes->enqueue(path, m_outputExt))
+        return;
+    if (!m_addingProgress && !m_addingDelay->isActive())
+        m_addingDelay->start();
+}
+
+void TMainForm::AddTaskFolder(const QString &folder)
+{
+    for (const QString &path : ListInputFiles(folder, m_inputExts))
+        AddTaskFile(path);
+}
+
+void TMainForm::AddCommandLineFiles()
+{
+    QString error;
+    const QStringList paths = CommandLinePaths(m_services.arguments, &error);
+    if (!error.isEmpty())
+        m_services.interactive->warning(QStringLiteral("Vantorix"), error);
+    for (const QString &argument : paths) {
+        const QFileInfo info(argument);
+        const QString path = QDir::toNativeSeparators(QDir::cleanPath(info.absoluteFilePath()));
+        if (info.isFile()) {
+            if (HasInputExt(path, m_inputExts))
+                AddTaskFile(path);
+        } else if (info.isDir()) {
+            AddTaskFolder(path);
+        }
+    }
+}
+
+void TMainForm::showAddingProgress()
+{
+    if (!m_probes->isBusy() || m_addingProgress)
+        return;
+    auto *dialog = new QProgressDialog(this);
+    dialog->setObjectName(QStringLiteral("dlgAddingFiles"));
+    dialog->setWindowTitle(QStringLiteral("Adding files"));
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAutoClose(false);
+    dialog->setAutoReset(false);
+    dialog->setMinimumDuration(0);
+    dialog->setRange(0, m_probes->total());
+    dialog->setValue(m_probes->done());
+    dialog->setLabelText(QStringLiteral("Adding files: %1 of %2").arg(m_probes->done()).arg(m_probes->total()));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QProgressDialog::canceled, this, [this] { m_probes->cancel(); });
+    m_addingProgress = dialog;
+    dialog->show();
+}
+
+void TMainForm::whenAddingDone(std::function<void()> action)
+{
+    if (isAdding())
+        m_afterAdding.push_back(std::move(action));
+    else
+        action();
+}
+
+void TMainForm::onAddingIdle()
+{
+    m_addingDelay->stop();
+    if (m_addingProgress) {
+        m_addingProgress->disconnect(this);
+        m_addingProgress->close();
+    }
+    std::vector<std::function<void()>> actions;
+    actions.swap(m_afterAdding);
+    for (const auto &action : actions)
+        action();
+    emit addingFinished();
+    if (m_startWhenAdded) {
+        m_startWhenAdded = false;
+        tbtnStartClick();
+    }
+}
+
+void TMainForm::SetGridValue(int grid, const QString &key, const QString &value)
+{
+    if (ValueListGrid *target = gridByNumber(grid))
+        target->setGridValue(key, value);
+}
+
+ValueListGrid *TMainForm::gridByNumber(int grid) const
+{
+    switch (grid) {
+    case 0:
+        return vleOutput;
+    case 1:
+        return vleVideo;
+    case 2:
+        return vleAudio;
+    case 3:
+        return vleAdvanced;
+    default:
+        return nullptr;
+    }
+}
+
+int TMainForm::firstSelectedRow() const
+{
+    const QModelIndexList rows = ltvTask->selectionModel()->selectedRows();
+    int first = -1;
+    for (const QModelIndex &index : rows)
+        if (first < 0 || index.row() < first)
+            first = index.row();
+    return first;
+}
+
+void TMainForm::tbtnAddFileClick()
+{
+    const QStringList files = m_services.dialogs->openFiles(this, FilterEntries(m_openDialogFilter));
+    // The first-listed file is added last.
+    for (qsizetype i = 1; i < files.size(); ++i)
+        AddTaskFile(files[i]);
+    if (!files.isEmpty())
+        AddTaskFile(files.first());
+    whenAddingDone([this] {
+        if (m_tasks->rowCount() == 1) {
+            ltvTask->selectionModel()->select(m_tasks->index(0, 0),
+                                              QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            ltvTaskClick();
+        }
+    });
+    ltvTask->setFocus();
+}
+
+void TMainForm::tbtnAddDirClick()
+{
+    if (const std::optional<QString> folder =
+            m_services.dialogs->pickFolder(this, QStringLiteral("Add a directory to the Task List")))
+        AddTaskFolder(*folder);
+    ltvTask->setFocus();
+}
+
+void TMainForm::tbtnRemoveClick()
+{
+    QList<int> rows;
+    for (const QModelIndex &index : ltvTask->selectionModel()->selectedRows())
+        rows << index.row();
+    std::sort(rows.begin(), rows.end(), std::greater<int>());
+    for (int row : rows)
+        m_tasks->removeRow(row);
+    SetGridValue(0, NewFilenameKey, QString());
+    SetGridValue(0, StartTimeKey, QString());
+    SetGridValue(0, EndTimeKey, QString());
+}
+
+void TMainForm::tbtnClearClick()
+{
+    for (int row = m_tasks->rowCount() - 1; row >= 0; --row)
+        m_tasks->removeRow(row);
+    SetGridValue(0, NewFilenameKey, QString());
+    SetGridValue(0, StartTimeKey, QString());
+    SetGridValue(0, EndTimeKey, QString());
+}
+
+void TMainForm::ppmTaskPopup()
+{
+    const bool selected = ltvTask->selectionModel()->hasSelection();
+    const bool rows = m_tasks->rowCount() > 0;
+    for (QAction *action : ppmTask->actions()) {
+        const QString name = action->objectName();
+        if (name == QLatin1String("mniOpen") || name == QLatin1String("mniRemove"))
+            action->setEnabled(selected);
+        else if (name == QLatin1String("mniClear"))
+            action->setEnabled(rows);
+    }
+    if (sender() == ltvTask)
+        ppmTask->popup(QCursor::pos());
+}
+
+void TMainForm::ltvTaskResize()
+{
+    const int width = ltvTask->width();
+    const int change = width - m_lastListWidth;
+    m_lastListWidth = width;
+    if (change == 0)
+        return;
+    for (int column = 0; column < 4; ++column)
+        ltvTask->setColumnWidth(
+            column, static_cast<int>(RoundHalfEven(ltvTask->columnWidth(column) + change * ColumnShares[column])));
+}
+
+// ---------------------------------------------------------------------------
+// Output settings of the selected task
+
+void TMainForm::ltvTaskClick()
+{
+    const int row = firstSelectedRow();
+    if (row < 0) {
+        SetGridValue(0, NewFilenameKey, QString());
+        SetGridValue(0, StartTimeKey, QString());
+        SetGridValue(0, EndTimeKey, QString());
+        return;
+    }
+    ltvItemData task;
+    ReadItemData(*m_tasks, row, WholeRowField, task);
+    const OutputSettings shown = OutputSettingsOf(task, m_outputExt);
+    SetGridValue(0, NewFilenameKey, shown.newFilename);
+    SetGridValue(0, StartTimeKey, shown.startTime);
+    SetGridValue(0, EndTimeKey, shown.endTime);
+}
+
+void TMainForm::vleOutputValidate()
+{
+    const int row = firstSelectedRow();
+    if (row < 0)
+        return;
+    ltvItemData task;
+    ReadItemData(*m_tasks, row, WholeRowField, task);
+    const OutputSettings edited{vleOutput->value(NewFilenameKey), vleOutput->value(StartTimeKey),
+                                vleOutput->value(EndTimeKey)};
+    const ltvItemData stored = ApplyOutputSettings(task, edited);
+    for (int field : {3, 4, 7, 8, 9})
+        WriteItemData(*m_tasks, row, field, stored);
+}
+
+void TMainForm::vleOutputMouseDown()
+{
+    if (vleOutput->value(NewFilenameKey).isEmpty()) {
+        QWidget *under = QApplication::widgetAt(QCursor::pos());
+        AttachBalloonTip(under ? under : vleOutput->viewport(), 1, QStringLiteral("Tip:"),
+                         QStringLiteral("Please select a file in Task List."));
+        vleOutput->refuseEditOnThisPress();
+        return;
+    }
+    for (ValueListGrid *grid : {vleOutput, vleVideo, vleAudio, vleAdvanced})
+        grid->refresh();
+}
+
+// ---------------------------------------------------------------------------
+// Profile, output folder, help
+
+void TMainForm::cmbProfileChange()
+{
+    const QString path = ProfilePath(m_programFolder, cmbProfile->currentText());
+    if (cmbProfile->currentIndex() < 0 || !QFileInfo::exists(path))
+        return;
+    LoadProfile(path, m_grids, *m_services.interactive, &m_outputExt);
+    for (ValueListGrid *grid : {vleVideo, vleAudio, vleAdvanced})
+        grid->setFixedHeight(grid->heightForRows(grid->grid()->rowCount()));
+}
+
+void TMainForm::bbtnBrowserClick()
+{
+    if (const std::optional<QString> folder =
+            m_services.dialogs->pickFolder(this, QStringLiteral("Select the output directory.")))
+        edtOutputdir->setText(AddTrailingSeparator(*folder));
+}
+
+void TMainForm::bbtnOpenClick()
+{
+    const QString folder = edtOutputdir->text();
+    if (!folder.isEmpty() && QFileInfo(folder).isDir())
+        m_services.shell->openPath(QDir(folder).absolutePath());
+}
+
+void TMainForm::tbtnHelpClick()
+{
+    m_services.shell->openPath(m_helpFile);
+}
+
+// ---------------------------------------------------------------------------
+// Batch control
+
+int TMainForm::RunState() const
+{
+    return m_run->RunState();
+}
+
+void TMainForm::imgStartClick()
+{
+    if (m_tasks->rowCount() == 0 && !isAdding())
+        return;
+    imgStart->hide();
+    imgStop->show();
+    tbtnStartClick();
+}
+
+void TMainForm::imgStopClick()
+{
+    imgStop->hide();
+    imgStart->show();
+    tbtnStopClick();
+}
+
+void TMainForm::tbtnStartClick()
+{
+    ltvTask->setFocus();
+    const QString folder = edtOutputdir->text();
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
+        m_services.interactive->information(QStringLiteral("Output path does not exist"),
+                                            QStringLiteral("The output path does not exist. Please specify another one."));
+        edtOutputdir->setFocus();
+        imgStart->show();
+        imgStop->hide();
+        return;
+    }
+    if (m_run->RunState() != ConversionRun::Idle)
+        return;
+    if (isAdding()) {
+        // Files are still being added: the batch starts once they are listed.
+        m_startWhenAdded = true;
+        return;
+    }
+    if (m_tasks->rowCount() == 0) {
+        imgStart->show();
+        imgStop->hide();
+        return;
+    }
+    PrepareForBatch();
+    const std::optional<QString> params = BuildParameterString(
+        ProfilePath(m_programFolder, cmbProfile->currentText()), m_grids, *m_services.interactive);
+    if (!params) {
+        // A malformed profile was reported; nothing starts.
+        EnableControls();
+        return;
+    }
+    m_run->RunConversion(*params);
+}
+
+void TMainForm::tbtnStopClick()
+{
+    m_startWhenAdded = false;
+    m_run->requestStop();
+}
+
+void TMainForm::onRunFinished()
+{
+    EnableControls();
+}
+
+void TMainForm::PrepareForBatch()
+{
+    for (QWidget *widget : std::initializer_list<QWidget *>{ibtnAddFile, ibtnAddDir, ibtnRemove, ibtnClear,
+                                                            ibtnSetting, ltvTask, panSplitter, gpbProfile})
+        widget->setEnabled(false);
+}
+
+void TMainForm::EnableControls()
+{
+    for (QWidget *widget : std::initializer_list<QWidget *>{ibtnAddFile, ibtnAddDir, ibtnRemove, ibtnClear,
+                                                            ibtnSetting, ltvTask, panSplitter, gpbProfile})
+        widget->setEnabled(true);
+    imgStop->hide();
+    imgStart->show();
+}
+
+void TMainForm::timerTimeTimer()
+{
+    m_run->timerTick();
+}
+
+// ---------------------------------------------------------------------------
+// What the conversion run shows and reads
+
+void TMainForm::setConvertingFile(const QString &text)
+{
+    labConvertingFile->setText(text);
+}
+
+void TMainForm::setElapsedText(const QString &text)
+{
+    labElapsed->setText(text);
+}
+
+void TMainForm::setRemainingText(const QString &text)
+{
+    labRemaining->setText(text);
+}
+
+void TMainForm::setCurrentProgress(int position, const QString &label)
+{
+    pgbCurrent->setValue(position);
+    labCurProgress->setText(label);
+}
+
+void TMainForm::setTotalProgress(int position, const QString &label)
+{
+    pgbTotal->setValue(position);
+    labTotalProgress->setText(label);
+}
+
+void TMainForm::showProgressPanel(bool running)
+{
+    panBottomCenter->setVisible(!running);
+    panBottomLeft->setVisible(running);
+}
+
+void TMainForm::setMemoText(const QString &text)
+{
+    Memo1->setPlainText(text);
+}
+
+void TMainForm::setTimerEnabled(bool enabled)
+{
+    if (enabled)
+        timerTime->start();
+    else
+        timerTime->stop();
+}
+
+QString TMainForm::outputFolder() const
+{
+    return edtOutputdir->text();
+}
+
+BatchOptions TMainForm::batchOptions() const
+{
+    const GeneralPreferences general = m_generalSettings->generalPreferences();
+    BatchOptions options;
+    options.rename = !general.overwrite;
+    options.openDir = general.openDir;
+    options.exitProgram = general.exitProgram;
+    options.turnOff = general.turnOff;
+    return options;
+}
+
+void TMainForm::closeMainWindow()
+{
+    close();
+}
+
+bool TMainForm::confirmPowerOff()
+{
+    return m_services.dialogs->countdown(this, QStringLiteral("Turn off"),
+                                         QStringLiteral("The computer will be turned off in %1 seconds."), 30);
+}

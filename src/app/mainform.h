@@ -1,0 +1,240 @@
+#pragma once
+
+#include "conversion/conversionview.h"
+#include "profiles/parametergrid.h"
+
+#include <QPointer>
+#include <QStringList>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class ConversionRun;
+class IDialogs;
+class IGeneralSettings;
+class IInteractive;
+class IPowerControl;
+class ISleepInhibitor;
+class IShell;
+class PictureButton;
+class ProbeQueue;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QProgressDialog;
+class QPushButton;
+class QSplitter;
+class QTimer;
+class QToolButton;
+class QTreeView;
+class TaskListModel;
+class ValueListGrid;
+
+// What the main window is given by the program's start-up: the folder it runs
+// from, its command line, and the services it opens dialogs and reaches the
+// system through.
+struct MainFormServices
+{
+    QString programFolder;   // the executable's folder; empty: the running executable's
+    QStringList arguments;   // the command line without the program name
+    IInteractive *interactive = nullptr;
+    IDialogs *dialogs = nullptr;
+    IShell *shell = nullptr;
+    IPowerControl *power = nullptr;
+    ISleepInhibitor *sleepInhibitor = nullptr; // may be null
+};
+
+// The main window: the task list, the profile and output folder, the per-task
+// output settings and the parameter grids, and Start and Stop.
+class TMainForm final : public QWidget, public ConversionView
+{
+    Q_OBJECT
+public:
+    static constexpr int DesignWidth = 790;
+    static constexpr int DesignHeight = 505;
+
+    explicit TMainForm(const MainFormServices &services, QWidget *parent = nullptr);
+    ~TMainForm() override;
+    Q_DISABLE_COPY_MOVE(TMainForm)
+
+    // The Settings window's General controls, once it exists; until then the
+    // values read from the preferences at start-up.
+    void setGeneralSettings(const IGeneralSettings *settings);
+
+    QString ProgramFolder() const { return m_programFolder; }
+    QString EnginePath() const { return m_enginePath; }
+    QString VersionText() const { return m_versionText; }
+    QString HelpFile() const { return m_helpFile; }
+    QString OutputExt() const { return m_outputExt; }
+    QStringList InputExts() const { return m_inputExts; }
+    QString InputMask() const { return m_inputMask; }
+    QString OpenDialogFilter() const { return m_openDialogFilter; }
+    int LastListWidth() const { return m_lastListWidth; }
+    int RunState() const;
+    TaskListModel &tasks() { return *m_tasks; }
+    ConversionRun &run() { return *m_run; }
+    ParameterGrids &grids() { return m_grids; }
+    ParameterGrid &outputGrid() { return m_outputGrid; }
+    // True while files are being added (their probes run).
+    bool isAdding() const;
+
+    // Task list operations.
+    void AddTaskFile(const QString &path);
+    void AddTaskFolder(const QString &folder);
+    void AddCommandLineFiles();
+    void SetGridValue(int grid, const QString &key, const QString &value);
+
+    // Handlers.
+    void tbtnAddFileClick();
+    void tbtnAddDirClick();
+    void tbtnRemoveClick();
+    void tbtnClearClick();
+    void tbtnStartClick();
+    void tbtnStopClick();
+    void tbtnHelpClick();
+    void imgStartClick();
+    void imgStopClick();
+    void bbtnBrowserClick();
+    void bbtnOpenClick();
+    void cmbProfileChange();
+    void ltvTaskClick();
+    void ltvTaskResize();
+    void ppmTaskPopup();
+    void vleOutputValidate();
+    void vleOutputMouseDown();
+    void timerTimeTimer();
+    void FormResize();
+    void PrepareForBatch();
+    void EnableControls();
+
+    // ConversionView
+    void setConvertingFile(const QString &text) override;
+    void setElapsedText(const QString &text) override;
+    void setRemainingText(const QString &text) override;
+    void setCurrentProgress(int position, const QString &label) override;
+    void setTotalProgress(int position, const QString &label) override;
+    void showProgressPanel(bool running) override;
+    void setMemoText(const QString &text) override;
+    void setTimerEnabled(bool enabled) override;
+    QString outputFolder() const override;
+    QString outputExt() const override { return m_outputExt; }
+    BatchOptions batchOptions() const override;
+    void closeMainWindow() override;
+    bool confirmPowerOff() override;
+
+signals:
+    // Every file queued so far has been added (or adding was cancelled).
+    void addingFinished();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    void buildWidgets();
+    void buildBottomStrip();
+    void buildTaskArea();
+    void buildRightPane();
+    void buildPopupMenu();
+    void layoutRegions();
+    void panSplitterMouseMove(int x, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
+    void whenAddingDone(std::function<void()> action);
+    void onAddingIdle();
+    void showAddingProgress();
+    void onRunFinished();
+    int firstSelectedRow() const;
+    ValueListGrid *gridByNumber(int grid) const;
+
+    MainFormServices m_services;
+    const IGeneralSettings *m_generalSettings = nullptr;
+    std::unique_ptr<IGeneralSettings> m_storedGeneral;
+
+    QString m_programFolder;
+    QString m_enginePath;
+    QString m_versionText;
+    QString m_helpFile;
+    QString m_outputExt;
+    QStringList m_inputExts;
+    QString m_inputMask;
+    QString m_openDialogFilter;
+    int m_lastListWidth = 562;
+    int m_rightPaneWidth = 200;
+    bool m_shown = false;
+    bool m_startWhenAdded = false;
+    std::vector<std::function<void()>> m_afterAdding;
+
+    TaskListModel *m_tasks = nullptr;
+    ConversionRun *m_run = nullptr;
+    ProbeQueue *m_probes = nullptr;
+    ParameterGrid m_outputGrid;
+    ParameterGrids m_grids;
+
+    // Regions
+    QWidget *pantop = nullptr;
+    QWidget *panBottom = nullptr;
+    QWidget *panBottomRight = nullptr;
+    QWidget *panBottomCenter = nullptr;
+    QWidget *panBottomLeft = nullptr;
+    QWidget *panMain = nullptr;
+    QLabel *panSplitter = nullptr;
+    QWidget *panProfile = nullptr;
+    QSplitter *splPreview = nullptr;
+    QWidget *panPreview = nullptr;
+    QGroupBox *gpbProfile = nullptr;
+    QWidget *panGettingStarted = nullptr;
+
+    // Task area
+    QTreeView *ltvTask = nullptr;
+    QWidget *Toolbar1 = nullptr;
+    PictureButton *ibtnAddFile = nullptr;
+    PictureButton *ibtnAddDir = nullptr;
+    PictureButton *ibtnRemove = nullptr;
+    PictureButton *ibtnClear = nullptr;
+    PictureButton *ibtnSetting = nullptr;
+    PictureButton *ibtnAbout = nullptr;
+    PictureButton *ibtnHelp = nullptr;
+    QMenu *ppmTask = nullptr;
+
+    // Bottom strip
+    QComboBox *cmbProfile = nullptr;
+    QPushButton *bbtnSetting = nullptr;
+    QLineEdit *edtOutputdir = nullptr;
+    QPushButton *bbtnBrowser = nullptr;
+    QPushButton *bbtnOpen = nullptr;
+    QLabel *labConvertingFile = nullptr;
+    QLabel *labElapsed = nullptr;
+    QLabel *labRemaining = nullptr;
+    QProgressBar *pgbCurrent = nullptr;
+    QLabel *labCurProgress = nullptr;
+    QProgressBar *pgbTotal = nullptr;
+    QLabel *labTotalProgress = nullptr;
+    PictureButton *imgStart = nullptr;
+    PictureButton *imgStop = nullptr;
+    QToolButton *tbtnStart = nullptr;
+    QToolButton *tbtnStop = nullptr;
+
+    // Right pane
+    ValueListGrid *vleOutput = nullptr;
+    ValueListGrid *vleVideo = nullptr;
+    ValueListGrid *vleAudio = nullptr;
+    ValueListGrid *vleAdvanced = nullptr;
+
+    QPlainTextEdit *Memo1 = nullptr;
+    QTimer *timerTime = nullptr;
+    QTimer *m_addingDelay = nullptr;
+    QPointer<QProgressDialog> m_addingProgress;
+};

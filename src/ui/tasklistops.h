@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What the task list accepts and how paths reach it: the supported input
+// types, the open dialog's filter, folder listings and the command line.
+
+// The supported input extensions, lower case with their point, in the order
+// the open dialog lists them.
+QStringList InputExts();
+
+// "*.avi;*.mpg;...;" — every extension as a mask, each followed by ";".
+QString InputMask(const QStringList &exts);
+
+// The open dialog's filter as "text|pattern|text|pattern|...": all supported
+// files first, then one entry per extension, then all files.
+QString OpenDialogFilter(const QStringList &exts);
+
+// The texts of a "text|pattern|..." filter, one entry each, in order.
+QStringList FilterEntries(const QString &filter);
+
+// True when the extension of the path's file name (from its last point,
+// lower-cased) is one of exts.
+bool HasInputExt(const QString &path, const QStringList &exts);
+
+// The file name without its extension: the text before the last point; a name
+// without a point is returned whole, and ".name" gives the empty text.
+QString StripExtension(const QString &name);
+
+// The folder with one separator at its end.
+QString AddTrailingSeparator(const QString &folder);
+
+// The files directly inside folder (no subfolders, no hidden files, no
+// folders) whose extension is one of exts, letter case ignored; sorted by name,
+// letter case ignored. Full paths. Empty when the folder cannot be read.
+QStringList ListInputFiles(const QString &folder, const QStringList &exts);
+
+// The paths named on the command line (arguments without the program name).
+// When the first argument's extension is ".tmp" it names a list file: the
+// paths are its lines, used unchanged, and further arguments are ignored.
+// `error` receives a message when the list file cannot be read (no paths then).
+QStringList CommandLinePaths(const QStringList &arguments, QString *error);

@@ -1,0 +1,701 @@
+// The main window against the scripted fake engine: layout, the task list's
+// ways in and out, the output settings and batch control.
+#include "windowfixture.h"
+
+#include "conversion/conversionrun.h"
+#include "ui/generalsettings.h"
+#include "ui/valuelistgrid.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeView>
+#include <QUrl>
+
+namespace {
+
+using MainFormTest = WindowTest;
+
+QPoint placeIn(const QWidget *widget, const QWidget *ancestor)
+{
+    return widget->mapTo(ancestor, QPoint(0, 0));
+}
+
+TEST_F(MainFormTest, CaptionFollowsTheStoredVersion)
+{
+    EXPECT_EQ(open().windowTitle(), QStringLiteral("Vantorix V3.0"));
+    window.reset();
+    QFile prefs(folder.filePath(QStringLiteral("Preferences.ini")));
+    ASSERT_TRUE(prefs.open(QIODevice::WriteOnly));
+    prefs.write("[Main]\r\nVersion=3.1\r\n");
+    prefs.close();
+    EXPECT_EQ(open().windowTitle(), QStringLiteral("Vantorix V3.1"));
+}
+
+TEST_F(MainFormTest, DesignLayoutPlacesTheRegionsAndControls)
+{
+    TMainForm &form = open();
+    EXPECT_EQ(form.size(), QSize(790, 505));
+    EXPECT_EQ(child<QWidget>("panMain")->geometry(), QRect(0, 15, 580, 413));
+    EXPECT_EQ(child<QWidget>("panSplitter")->geometry(), QRect(580, 15, 10, 413));
+    EXPECT_EQ(child<QWidget>("panProfile")->geometry(), QRect(590, 15, 200, 413));
+    EXPECT_EQ(child<QWidget>("panBottom")->geometry(), QRect(0, 428, 790, 77));
+    EXPECT_EQ(child<QTreeView>("ltvTask")->geometry(), QRect(10, 0, 570, 338));
+    EXPECT_EQ(child<QWidget>("Toolbar1")->geometry(), QRect(0, 338, 580, 75));
+    EXPECT_EQ(child<QWidget>("panGettingStarted")->geometry(), QRect(11, 1, 568, 335));
+    EXPECT_TRUE(child<QWidget>("panGettingStarted")->isVisible());
+
+    const QWidget *bottom = child<QWidget>("panBottom");
+    EXPECT_EQ(placeIn(child<QWidget>("imgStart"), bottom), QPoint(592, 8));
+    EXPECT_EQ(child<QWidget>("imgStart")->size(), QSize(188, 58));
+    EXPECT_EQ(placeIn(child<QWidget>("imgStop"), bottom), QPoint(592, 8));
+
+    // FormResize at the design size: the task area is 580 wide.
+    EXPECT_EQ(child<QWidget>("panBottomCenter")->width(), 580);
+    EXPECT_EQ(child<QWidget>("panBottomLeft")->width(), 580);
+    EXPECT_EQ(child<QWidget>("bbtnSetting")->x(), 490);
+    EXPECT_EQ(child<QWidget>("bbtnOpen")->x(), 490);
+    EXPECT_EQ(child<QWidget>("bbtnBrowser")->x(), 405);
+    EXPECT_EQ(child<QWidget>("cmbProfile")->width(), 407);
+    EXPECT_EQ(child<QWidget>("edtOutputdir")->width(), 322);
+    EXPECT_EQ(child<QWidget>("labCurProgress")->x(), 553);
+    EXPECT_EQ(child<QWidget>("pgbCurrent")->width(), 430);
+    EXPECT_FALSE(child<QWidget>("panBottomLeft")->isVisible());
+
+    const QTreeView *list = child<QTreeView>("ltvTask");
+    EXPECT_EQ(list->columnWidth(0), 260);
+    EXPECT_EQ(list->columnWidth(1), 90);
+    EXPECT_EQ(list->columnWidth(2), 80);
+    EXPECT_EQ(list->columnWidth(3), 100);
+    EXPECT_EQ(form.LastListWidth(), 570);
+    for (int column = 4; column < TaskListModel::ColumnCount; ++column)
+        EXPECT_TRUE(list->isColumnHidden(column)) << column;
+
+    // The toolbar: seven 54-pixel buttons with two 26-pixel gaps.
+    const char *buttons[] = {"ibtnAddFile", "ibtnAddDir", "ibtnRemove", "ibtnClear",
+                             "ibtnSetting", "ibtnAbout", "ibtnHelp"};
+    const char *hints[] = {"Add File", "Add Directory", "Remove", "Clear", "Settings", "About", "Help"};
+    int expected = child<QWidget>("ibtnAddFile")->x();
+    for (int i = 0; i < 7; ++i) {
+        const QWidget *button = child<QWidget>(buttons[i]);
+        EXPECT_EQ(button->size(), QSize(54, 54)) << buttons[i];
+        EXPECT_EQ(button->x(), expected) << buttons[i];
+        EXPECT_EQ(button->toolTip(), QString::fromLatin1(hints[i]));
+        expected += 54 + (i == 1 || i == 3 ? 26 : 0);
+    }
+
+    // A wider window: the task area takes the difference, the pictures stay.
+    form.resize(890, 505);
+    EXPECT_EQ(child<QWidget>("panMain")->width(), 680);
+    EXPECT_EQ(child<QWidget>("bbtnOpen")->x(), 590);
+    EXPECT_EQ(child<QWidget>("edtOutputdir")->width(), 422);
+    EXPECT_EQ(child<QWidget>("pgbTotal")->width(), 530);
+    EXPECT_EQ(placeIn(child<QWidget>("imgStart"), bottom), QPoint(592, 8));
+}
+
+TEST_F(MainFormTest, ListColumnsShareAWidthChange)
+{
+    TMainForm &form = open();
+    QTreeView *list = child<QTreeView>("ltvTask");
+    form.resize(890, 505);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(list->width(), 670);
+    EXPECT_EQ(list->columnWidth(0), 309);
+    EXPECT_EQ(list->columnWidth(1), 107);
+    EXPECT_EQ(list->columnWidth(2), 95);
+    EXPECT_EQ(list->columnWidth(3), 119);
+    // One pixel more is lost: every share rounds to nothing.
+    form.resize(891, 505);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form.LastListWidth(), 671);
+    EXPECT_EQ(list->columnWidth(0) + list->columnWidth(1) + list->columnWidth(2) + list->columnWidth(3), 630);
+}
+
+TEST_F(MainFormTest, SplitterBarDragsTheRightPane)
+{
+    open();
+    QWidget *bar = child<QWidget>("panSplitter");
+    QWidget *pane = child<QWidget>("panProfile");
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 100), bar->mapToGlobal(QPointF(5, 100)), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(bar, &press);
+    QMouseEvent move(QEvent::MouseMove, QPointF(-15, 100), bar->mapToGlobal(QPointF(-15, 100)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(bar, &move);
+    EXPECT_EQ(pane->width(), 220);
+    EXPECT_EQ(child<QWidget>("panMain")->width(), 560);
+    // A move reported at 0, or with a key held, changes nothing.
+    QMouseEvent still(QEvent::MouseMove, QPointF(0, 100), bar->mapToGlobal(QPointF(0, 100)), Qt::NoButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(bar, &still);
+    QMouseEvent shifted(QEvent::MouseMove, QPointF(-30, 100), bar->mapToGlobal(QPointF(-30, 100)), Qt::NoButton,
+                        Qt::LeftButton, Qt::ShiftModifier);
+    QCoreApplication::sendEvent(bar, &shifted);
+    EXPECT_EQ(pane->width(), 220);
+}
+
+TEST_F(MainFormTest, OpenDialogOffersTheSupportedTypesThenAllFiles)
+{
+    TMainForm &form = open();
+    EXPECT_EQ(form.InputMask(), QStringLiteral("*.avi;*.mpg;*.mpeg;*.mp4;*.wmv;*.mov;*.vob;*.asf;"));
+    dialogs.fileLists.append(QStringList());
+    form.tbtnAddFileClick();
+    ASSERT_EQ(dialogs.openFilesCalls.size(), 1);
+    const QStringList filters = dialogs.openFilesCalls.first();
+    ASSERT_EQ(filters.size(), 10);
+    EXPECT_EQ(filters[0], QStringLiteral("All Support Files(*.avi;*.mpg;*.mpeg;*.mp4;*.wmv;*.mov;*.vob;*.asf;)"));
+    EXPECT_EQ(filters[1], QStringLiteral("AVI Files (*.avi)"));
+    EXPECT_EQ(filters[3], QStringLiteral("MPEG Files (*.mpeg)"));
+    EXPECT_EQ(filters[8], QStringLiteral("ASF Files (*.asf)"));
+    EXPECT_EQ(filters[9], QStringLiteral("All Files (*.*)"));
+    EXPECT_EQ(form.tasks().rowCount(), 0);
+}
+
+TEST_F(MainFormTest, AddFilesAddsTheFirstListedLastAndSelectsALoneRow)
+{
+    TMainForm &form = open();
+    const QString a = folder.filePath(QStringLiteral("in/a.avi"));
+    const QString b = folder.filePath(QStringLiteral("in/b.mp4"));
+    const QString c = folder.filePath(QStringLiteral("in/c.flv")); // any type under "All Files"
+    for (const QString &path : {a, b, c})
+        touchFile(path);
+
+    dialogs.fileLists.append({a});
+    form.tbtnAddFileClick();
+    ASSERT_TRUE(waitAdded());
+    EXPECT_EQ(captions(), QStringList({a}));
+    EXPECT_FALSE(child<QWidget>("panGettingStarted")->isVisible());
+    // The one row is selected and its output settings are shown.
+    EXPECT_EQ(child<QTreeView>("ltvTask")->selectionModel()->selectedRows().size(), 1);
+    EXPECT_EQ(form.outputGrid().value(QStringLiteral("New Filename")), QStringLiteral("a") + form.OutputExt());
+    EXPECT_EQ(task(0).StatusText, QStringLiteral("OK"));
+    EXPECT_EQ(task(0).NewExt, form.OutputExt());
+    EXPECT_FALSE(form.OutputExt().isEmpty());
+
+    form.tbtnClearClick();
+    child<QTreeView>("ltvTask")->clearSelection();
+    dialogs.fileLists.append({a, b, c});
+    form.tbtnAddFileClick();
+    ASSERT_TRUE(waitAdded());
+    EXPECT_EQ(captions(), QStringList({b, c, a}));
+    EXPECT_TRUE(child<QTreeView>("ltvTask")->selectionModel()->selectedRows().isEmpty());
+    // The getting-started panel stays hidden after Clear.
+    EXPECT_FALSE(child<QWidget>("panGettingStarted")->isVisible());
+}
+
+TEST_F(MainFormTest, DuplicatesAreSkippedButLetterCaseMakesAnotherFile)
+{
+    TMainForm &form = open();
+    const QString lower = folder.filePath(QStringLiteral("in/clip.avi"));
+    const QString upper = folder.filePath(QStringLiteral("in/Clip.avi"));
+    touchFile(lower);
+    touchFile(upper);
+    form.AddTaskFile(lower);
+    form.AddTaskFile(lower); // queued twice before the first probe ended
+    ASSERT_TRUE(waitAdded());
+    form.AddTaskFile(lower); // already a row
+    form.AddTaskFile(upper);
+    ASSERT_TRUE(waitAdded());
+    EXPECT_EQ(captions(), QStringList({lower, upper}));
+}
+
+TEST_F(MainFormTest, AddDirectoryListsDirectMembersSortedIgnoringCase)
+{
+    TMainForm &form = open();
+    const QString dir = folder.filePath(QStringLiteral("videos"));
+    for (const char *name : {"b.MPG", "A.avi", "c.wmv", "notes.txt", ".hidden.avi", "sub/inner.avi"})
+        touchFile(dir + QLatin1Char('/') + QString::fromLatin1(name));
+    QDir().mkpath(dir + QStringLiteral("/folder.avi"));
+
+    dialogs.folders.append(std::nullopt); // cancelled: nothing changes
+    form.tbtnAddDirClick();
+    dialogs.folders.append(dir);
+    form.tbtnAddDirClick();
+    ASSERT_TRUE(waitAdded());
+    EXPECT_EQ(dialogs.pickFolderTitles,
+              QStringList({QStringLiteral("Add a directory to the Task List"),
+                           QStringLiteral("Add a directory to the Task List")}));
+    EXPECT_EQ(captions(), QStringList({dir + QStringLiteral("/A.avi"), dir + QStringLiteral("/b.MPG"),
+                                       dir + QStringLiteral("/c.wmv")}));
+    EXPECT_TRUE(child<QTreeView>("ltvTask")->selectionModel()->selectedRows().isEmpty());
+}
+
+TEST_F(MainFormTest, DropsAddFoldersAndSupportedFilesOnlyWhileTheListIsEnabled)
+{
+    TMainForm &form = open();
+    const QString dir = folder.filePath(QStringLiteral("dropped"));
+    touchFile(dir + QStringLiteral("/x.mov"));
+    touchFile(dir + QStringLiteral("/sub/y.avi"));
+    const QString upperCase = folder.filePath(QStringLiteral("clip.AVI"));
+    const QString flash = folder.filePath(QStringLiteral("clip.flv"));
+    touchFile(upperCase);
+    touchFile(flash);
+
+    auto drop = [&](const QStringList &paths) {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const QString &path : paths)
+            urls << QUrl::fromLocalFile(path);
+        data.setUrls(urls);
+        QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&form, &enter);
+        QDropEvent dropEvent(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&form, &dropEvent);
+        return enter.isAccepted();
+    };
+
+    EXPECT_TRUE(drop({flash, dir, upperCase}));
+    ASSERT_TRUE(waitAdded());
+    EXPECT_EQ(captions(), QStringList({dir + QStringLiteral("/x.mov"), upperCase}));
+    EXPECT_TRUE(child<QTreeView>("ltvTask")->selectionModel()->selectedRows().isEmpty());
+
+    form.tbtnClearClick();
+    child<QTreeView>("ltvTask")->setEnabled(false);
+    EXPECT_FALSE(drop({upperCase}));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form.tasks().rowCount(), 0);
+}
+
+TEST_F(MainFormTest, CommandLineTakesFilesFoldersAndAListFile)
+{
+    const QString clip = folder.filePath(QStringLiteral("in/clip.avi"));
+    const QString notes = folder.filePath(QStringLiteral("in/notes.txt"));
+    const QString dir = folder.filePath(QStringLiteral("videos"));
+    touchFile(clip);
+    touchFile(notes);
+    touchFile(dir + QStringLiteral("/v.vob"));
+    touchFile(dir + QStringLiteral("/w.asf"));
+
+    open({clip, notes, dir, folder.filePath(QStringLiteral("missing.avi"))});
+    ASSERT_TRUE(waitAdded());
+    EXPECT_EQ(captions(), QStringList({clip, dir + QStringLiteral("/v.vob"), dir + QStringLiteral("/w.asf")}));
+    // Added before any profile was loaded: no extension of their own.
+    EXPECT_TRUE(task(0).NewExt.isEmpty());
+    EXPECT_TRUE(interactive.messages.isEmpty());
+    window.reset();
+
+    // A list file: its lines only; a second argument is ignored.
+    const QString list = folder.filePath(QStringLiteral("list.TMP"));
+    touchFile(list, (dir + QStringLiteral("/w.asf\r\n") + clip + QStringLiteral("\n")).toUtf8());
+    open({list, notes});
+    ASSERT_TRUE(waitAdded());
+    EXPECT_EQ(captions(), QStringList({dir + QStringLiteral("/w.asf"), clip}));
+    window.reset();
+
+    // An unreadable list file is reported and start-up goes on.
+    open({folder.filePath(QStringLiteral("absent.tmp"))});
+    ASSERT_TRUE(waitAdded());
+    EXPECT_EQ(window->tasks().rowCount(), 0);
+    ASSERT_EQ(interactive.messages.size(), 1);
+    EXPECT_TRUE(interactive.messages.first().contains(QStringLiteral("absent.tmp")));
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(MainFormTest, RemoveClearKeysAndThePopupMenu)
+{
+    TMainForm &form = open();
+    QStringList paths;
+    for (const char *name : {"a.avi", "b.avi", "c.avi", "d.avi"}) {
+        paths << folder.filePath(QStringLiteral("in/") + QString::fromLatin1(name));
+        touchFile(paths.last());
+        form.AddTaskFile(paths.last());
+    }
+    ASSERT_TRUE(waitAdded());
+    QTreeView *list = child<QTreeView>("ltvTask");
+    QMenu *menu = child<QMenu>("ppmTask");
+    auto enabled = [menu](const char *name) {
+        return menu->findChild<QAction *>(QString::fromLatin1(name)) != nullptr
+            && menu->findChild<QAction *>(QString::fromLatin1(name))->isEnabled();
+    };
+    QStringList texts;
+    for (QAction *action : menu->actions())
+        texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    EXPECT_EQ(texts, QStringList({"Open", "-", "Add Files...", "Add Directorys...", "-", "Remove", "Clear"}));
+
+    form.ppmTaskPopup();
+    EXPECT_FALSE(enabled("mniOpen"));
+    EXPECT_FALSE(enabled("mniRemove"));
+    EXPECT_TRUE(enabled("mniClear"));
+    EXPECT_TRUE(enabled("mniAddFiles"));
+
+    list->selectionModel()->select(form.tasks().index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    list->selectionModel()->select(form.tasks().index(3, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    form.ltvTaskClick();
+    EXPECT_EQ(form.outputGrid().value(QStringLiteral("New Filename")), QStringLiteral("b") + form.OutputExt());
+    form.ppmTaskPopup();
+    EXPECT_TRUE(enabled("mniOpen"));
+    EXPECT_TRUE(enabled("mniRemove"));
+
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_EQ(captions(), QStringList({paths[0], paths[2]}));
+    EXPECT_TRUE(form.outputGrid().value(QStringLiteral("New Filename")).isEmpty());
+    EXPECT_TRUE(form.outputGrid().value(QStringLiteral("Start Time")).isEmpty());
+
+    QTest::keyClick(list, Qt::Key_Backspace, Qt::ShiftModifier);
+    EXPECT_EQ(form.tasks().rowCount(), 0);
+    form.ppmTaskPopup();
+    EXPECT_FALSE(enabled("mniClear"));
+    EXPECT_TRUE(enabled("mniAddDirectory"));
+}
+
+TEST_F(MainFormTest, OutputSettingsAreCheckedWhenStored)
+{
+    TMainForm &form = open();
+    // A 100-second input from the engine's report.
+    const QString clip = folder.filePath(QStringLiteral("in/clip.avi"));
+    touchFile(clip);
+    folder.setScript(QStringLiteral("print 0 Input #0, avi, from '") + clip
+                     + QStringLiteral("':\\n  Duration: 00:01:40.00, start: 0.000000, bitrate: 1 kb/s\\n"
+                                      "  Stream #0:0: Video: mpeg4 (FMP4), yuv420p, 320x240, 25 fps\\n"));
+    form.AddTaskFile(clip);
+    ASSERT_TRUE(waitAdded());
+    ASSERT_EQ(task(0).LengthText, QStringLiteral("00:01:40.00"));
+    ASSERT_EQ(cell(0, 2), QStringLiteral(" 320x240"));
+    child<QTreeView>("ltvTask")->selectionModel()->select(form.tasks().index(0, 0),
+                                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    form.ltvTaskClick();
+
+    auto edit = [&](const QString &name, const QString &start, const QString &end) {
+        form.outputGrid().setValue(QStringLiteral("New Filename"), name);
+        form.outputGrid().setValue(QStringLiteral("Start Time"), start);
+        form.outputGrid().setValue(QStringLiteral("End Time"), end);
+        form.vleOutputValidate();
+        return task(0);
+    };
+
+    ltvItemData t = edit(QStringLiteral("holiday.wmv"), QStringLiteral("00:00:10"), QStringLiteral("00:01:00"));
+    EXPECT_EQ(t.NewName, QStringLiteral("holiday"));
+    EXPECT_EQ(t.NewExt, QStringLiteral(".wmv"));
+    EXPECT_EQ(t.StartText, QStringLiteral("00:00:10"));
+    EXPECT_EQ(t.EndText, QStringLiteral("00:01:00"));
+    EXPECT_EQ(t.ClipLengthText, QStringLiteral("00:00:50"));
+
+    // Not a time, and the input's end as start: both keep the stored start;
+    // an end beyond the input is accepted.
+    t = edit(QStringLiteral("holiday"), QStringLiteral("abc"), QStringLiteral("00:05:00"));
+    EXPECT_EQ(t.NewExt, QString());
+    EXPECT_EQ(t.StartText, QStringLiteral("00:00:10"));
+    EXPECT_EQ(t.EndText, QStringLiteral("00:05:00"));
+    t = edit(QStringLiteral("holiday"), QStringLiteral("00:01:40"), QStringLiteral("00:00:00"));
+    EXPECT_EQ(t.StartText, QStringLiteral("00:00:10"));
+    EXPECT_EQ(t.EndText, QStringLiteral("00:05:00"));
+
+    // Start equal to end is refused; the end is then checked against the
+    // restored start. Tenths are kept, rounded half to even.
+    t = edit(QStringLiteral("holiday"), QStringLiteral("00:00:20"), QStringLiteral("00:00:20"));
+    EXPECT_EQ(t.StartText, QStringLiteral("00:00:10"));
+    EXPECT_EQ(t.EndText, QStringLiteral("00:00:20"));
+    t = edit(QStringLiteral("holiday"), QStringLiteral("00:00:10.25"), QStringLiteral("00:00:20"));
+    EXPECT_EQ(t.StartText, QStringLiteral("00:00:10.2"));
+    EXPECT_EQ(t.ClipLengthText, QStringLiteral("00:00:09.8"));
+
+    // Without a selected row nothing is stored.
+    child<QTreeView>("ltvTask")->clearSelection();
+    edit(QStringLiteral("other"), QStringLiteral("00:00:30"), QStringLiteral("00:00:40"));
+    EXPECT_EQ(task(0).NewName, QStringLiteral("holiday"));
+}
+
+TEST_F(MainFormTest, PressOnAnEmptyOutputGridGivesATipAndNoEditor)
+{
+    open();
+    ValueListGrid *grid = child<ValueListGrid>("vleOutput");
+    const QRect valueCell = grid->visualRect(grid->model()->index(0, 1));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, valueCell.center());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(grid->currentEditor(), nullptr);
+    // Once a task is shown the same press edits.
+    window->outputGrid().setValue(QStringLiteral("New Filename"), QStringLiteral("clip.mp4"));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, valueCell.center());
+    QCoreApplication::processEvents();
+    EXPECT_NE(grid->currentEditor(), nullptr);
+}
+
+// ---------------------------------------------------------------------------
+// Batch control
+
+class BatchControlTest : public WindowTest
+{
+protected:
+    // Rows for the listed names (the fake engine's probe reports nothing).
+    void addRows(TMainForm &form, const QStringList &names)
+    {
+        for (const QString &name : names) {
+            const QString path = folder.filePath(QStringLiteral("in/") + name);
+            touchFile(path);
+            form.AddTaskFile(path);
+        }
+        ASSERT_TRUE(waitAdded());
+    }
+
+    void setOutputFolder(const QString &path) { child<QLineEdit>("edtOutputdir")->setText(path); }
+
+    // The argument lists of the conversion starts, in order.
+    QList<QStringList> conversions() const
+    {
+        QList<QStringList> result;
+        for (int call = 1; call <= folder.callCount(); ++call) {
+            const QStringList arguments = folder.arguments(call);
+            if (arguments.value(0) == QLatin1String("-y"))
+                result << arguments;
+        }
+        return result;
+    }
+
+    bool controlsEnabled() const
+    {
+        for (const char *name : {"ibtnAddFile", "ibtnAddDir", "ibtnRemove", "ibtnClear", "ibtnSetting", "ltvTask",
+                                 "panSplitter", "gpbProfile"})
+            if (!window->findChild<QWidget *>(QString::fromLatin1(name))->isEnabled())
+                return false;
+        return true;
+    }
+};
+
+TEST_F(BatchControlTest, StartIsRefusedWithoutRowsOrWithoutAnOutputFolder)
+{
+    TMainForm &form = open();
+    QWidget *start = child<QWidget>("imgStart");
+    QWidget *stop = child<QWidget>("imgStop");
+    QTest::mouseClick(start, Qt::LeftButton);
+    EXPECT_TRUE(start->isVisible());
+    EXPECT_TRUE(stop->isVisible()); // at start-up both show, Start on top
+    EXPECT_TRUE(interactive.messages.isEmpty());
+
+    addRows(form, {QStringLiteral("a.avi")});
+    setOutputFolder(folder.filePath(QStringLiteral("nowhere")));
+    QTest::mouseClick(start, Qt::LeftButton);
+    EXPECT_EQ(interactive.messages,
+              QStringList({"information|Output path does not exist|The output path does not exist. Please "
+                           "specify another one."}));
+    EXPECT_TRUE(start->isVisible());
+    EXPECT_FALSE(stop->isVisible());
+    EXPECT_EQ(form.RunState(), 0);
+    EXPECT_EQ(folder.callCount(), 1); // the probe only
+    setOutputFolder(QString());
+    QTest::mouseClick(start, Qt::LeftButton);
+    EXPECT_EQ(interactive.messages.size(), 2);
+}
+
+TEST_F(BatchControlTest, StopCancelsTheRunningTaskAndEnablesTheControls)
+{
+    TMainForm &form = open();
+    addRows(form, {QStringLiteral("a.avi"), QStringLiteral("b.avi")});
+    setOutputFolder(folder.path());
+    folder.setScript(QStringLiteral("print 0 starting\\r\nprint 10 frame=1\\r\nsleep 20000\n"));
+
+    QTest::mouseClick(child<QWidget>("imgStart"), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return conversions().size() == 1; }));
+    EXPECT_EQ(form.RunState(), 1);
+    EXPECT_FALSE(controlsEnabled());
+    EXPECT_TRUE(child<QWidget>("cmbProfile")->isEnabled());
+    EXPECT_TRUE(child<QWidget>("edtOutputdir")->isEnabled());
+    EXPECT_FALSE(child<QWidget>("imgStart")->isVisible());
+    EXPECT_TRUE(child<QWidget>("imgStop")->isVisible());
+    EXPECT_TRUE(child<QWidget>("panBottomLeft")->isVisible());
+    EXPECT_FALSE(child<QWidget>("panBottomCenter")->isVisible());
+    EXPECT_TRUE(child<QTimer>("timerTime")->isActive());
+    EXPECT_EQ(child<QTimer>("timerTime")->interval(), 1000);
+    EXPECT_EQ(cell(0, 3), QStringLiteral("Converting"));
+    EXPECT_EQ(sleep.inhibits, 1);
+
+    QTest::mouseClick(child<QWidget>("imgStop"), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return form.RunState() == 0; }));
+    EXPECT_EQ(cell(0, 3), QStringLiteral("Stop"));
+    EXPECT_EQ(cell(1, 3), QStringLiteral("OK"));
+    EXPECT_TRUE(interactive.messages.contains(QStringLiteral("information|Cancel|The Coversion is canceled.")));
+    EXPECT_TRUE(controlsEnabled());
+    EXPECT_TRUE(child<QWidget>("imgStart")->isVisible());
+    EXPECT_FALSE(child<QWidget>("imgStop")->isVisible());
+    EXPECT_TRUE(child<QWidget>("panBottomCenter")->isVisible());
+    EXPECT_FALSE(child<QTimer>("timerTime")->isActive());
+    EXPECT_EQ(sleep.releases, 1);
+}
+
+TEST_F(BatchControlTest, TimerTicksShowElapsedAndRemainingTime)
+{
+    TMainForm &form = open();
+    addRows(form, {QStringLiteral("a.avi")});
+    setOutputFolder(folder.path());
+    folder.setScript(QStringLiteral("sleep 20000\n"));
+    form.tbtnStartClick();
+    ASSERT_TRUE(waitFor([&] { return conversions().size() == 1; }));
+    QLabel *elapsed = child<QLabel>("labElapsed");
+    QLabel *remaining = child<QLabel>("labRemaining");
+    for (int i = 0; i < 90; ++i)
+        form.timerTimeTimer();
+    EXPECT_EQ(elapsed->text(), QStringLiteral("00:01:30"));
+    // No progress yet: the estimate keeps its reset value.
+    EXPECT_EQ(remaining->text(), QStringLiteral("00:00:00"));
+    form.tbtnStopClick();
+    ASSERT_TRUE(waitFor([&] { return form.RunState() == 0; }));
+}
+
+TEST_F(BatchControlTest, AProfileChangedDuringARunAppliesToTheNextBatch)
+{
+    TMainForm &form = open();
+    QComboBox *profiles = child<QComboBox>("cmbProfile");
+    const int mkv = profiles->findText(QStringLiteral("MKV H.264"));
+    const int wav = profiles->findText(QStringLiteral("WAV Audio"));
+    ASSERT_GE(mkv, 0);
+    ASSERT_GE(wav, 0);
+    profiles->setCurrentIndex(mkv);
+    ASSERT_EQ(form.OutputExt(), QStringLiteral(".mkv"));
+    addRows(form, {QStringLiteral("a.avi"), QStringLiteral("b.avi")});
+    const QString out = folder.filePath(QStringLiteral("out"));
+    QDir().mkpath(out);
+    setOutputFolder(out);
+    folder.setScript(QStringLiteral("sleep 300\n"));
+
+    form.tbtnStartClick();
+    ASSERT_TRUE(waitFor([&] { return conversions().size() == 1; }));
+    const QStringList first = conversions().first();
+    profiles->setCurrentIndex(wav);
+    setOutputFolder(folder.path());
+    EXPECT_EQ(form.OutputExt(), QStringLiteral(".wav"));
+    ASSERT_TRUE(waitFor([&] { return form.RunState() == 0; }));
+    const QList<QStringList> calls = conversions();
+    ASSERT_EQ(calls.size(), 2);
+    EXPECT_EQ(calls[1].last(), out + QStringLiteral("/b.mkv"));
+    // The second task got the first profile's options too.
+    EXPECT_EQ(calls[1].mid(3, calls[1].size() - 4), first.mid(3, first.size() - 4));
+    EXPECT_EQ(cell(1, 3), QStringLiteral("Complete"));
+}
+
+TEST_F(BatchControlTest, AMalformedProfileStartsNothing)
+{
+    const QString broken = folder.filePath(QStringLiteral("Profiles/Broken.apf"));
+    touchFile(broken, "[Main]\r\nType=mp4\r\nPara=1\r\n0=Video Codec\r\n[Video Codec]\r\nSort=1\r\nReadOnly=0\r\n"
+                      "List=1\r\nCaption=H.264,\r\nValue=libx264,\r\nIndex=0\r\ncmd=-vcodec\r\n");
+    TMainForm &form = open();
+    QComboBox *profiles = child<QComboBox>("cmbProfile");
+    profiles->setCurrentIndex(profiles->findText(QStringLiteral("Broken")));
+    addRows(form, {QStringLiteral("a.avi")});
+    setOutputFolder(folder.path());
+    // The list's choice is gone from the file after it was loaded.
+    touchFile(broken, "[Main]\r\nType=mp4\r\nPara=1\r\n0=Video Codec\r\n[Video Codec]\r\nSort=1\r\nReadOnly=0\r\n"
+                      "List=1\r\nCaption=H.264,\r\nValue=libx264,\r\nIndex=7\r\ncmd=-vcodec\r\n");
+    interactive.messages.clear();
+    QTest::mouseClick(child<QWidget>("imgStart"), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form.RunState(), 0);
+    EXPECT_EQ(interactive.messages.size(), 1);
+    EXPECT_TRUE(conversions().isEmpty());
+    EXPECT_TRUE(controlsEnabled());
+    EXPECT_TRUE(child<QWidget>("imgStart")->isVisible());
+}
+
+TEST_F(BatchControlTest, ClosingDuringARunStopsTheEngineAndSavesThePreferences)
+{
+    TMainForm &form = open();
+    addRows(form, {QStringLiteral("a.avi")});
+    const QString out = folder.filePath(QStringLiteral("out/"));
+    QDir().mkpath(out);
+    setOutputFolder(out);
+    folder.setScript(QStringLiteral("sleep 30000\n"));
+    form.tbtnStartClick();
+    ASSERT_TRUE(waitFor([&] { return conversions().size() == 1; }));
+
+    EXPECT_TRUE(form.close());
+    EXPECT_EQ(form.RunState(), 0);
+    EXPECT_EQ(cell(0, 3), QStringLiteral("Stop"));
+    EXPECT_EQ(sleep.releases, 1);
+    // No engine process is left: the fake engine would still sleep.
+    QProcess ps;
+    ps.start(QStringLiteral("ps"), {QStringLiteral("-eo"), QStringLiteral("args")});
+    ps.waitForFinished();
+    EXPECT_FALSE(QString::fromUtf8(ps.readAll()).contains(folder.enginePath()));
+    QFile prefs(folder.filePath(QStringLiteral("Preferences.ini")));
+    ASSERT_TRUE(prefs.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(prefs.readAll().contains(("Output Path=" + out).toUtf8()));
+}
+
+TEST_F(BatchControlTest, PowerOffAsksFirstAndACancelKeepsTheProgramOpen)
+{
+    TMainForm &form = open();
+    GeneralPreferences general;
+    general.turnOff = true;
+    general.openDir = false;
+    StoredGeneralSettings settings(general);
+    form.setGeneralSettings(&settings);
+    addRows(form, {QStringLiteral("a.avi")});
+    setOutputFolder(folder.path());
+
+    dialogs.countdownAnswer = false;
+    form.tbtnStartClick();
+    ASSERT_TRUE(waitFor([&] { return form.RunState() == 0 && !dialogs.countdowns.isEmpty(); }));
+    EXPECT_EQ(dialogs.countdowns.first(), QStringLiteral("The computer will be turned off in %1 seconds."));
+    EXPECT_EQ(power.requests, 0);
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(controlsEnabled());
+
+    // Confirmed: the computer is asked to power off and the window closes.
+    dialogs.countdownAnswer = true;
+    form.tbtnStartClick();
+    ASSERT_TRUE(waitFor([&] { return power.requests == 1; }));
+    ASSERT_TRUE(waitFor([&] { return !form.isVisible(); }));
+    EXPECT_EQ(form.RunState(), 0);
+}
+
+TEST_F(BatchControlTest, CancelWhileAddingKeepsOnlyTheProbedFilesAndLeavesNoEngine)
+{
+    TMainForm &form = open();
+    folder.setScript(QStringLiteral("sleep 400\n"));
+    for (int i = 0; i < 12; ++i) {
+        const QString path = folder.filePath(QStringLiteral("in/f%1.avi").arg(i, 2, 10, QLatin1Char('0')));
+        touchFile(path);
+        form.AddTaskFile(path);
+    }
+    EXPECT_TRUE(form.isAdding());
+    // The window keeps answering and, after half a second, shows the progress.
+    QProgressDialog *progress = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        progress = form.findChild<QProgressDialog *>(QStringLiteral("dlgAddingFiles"));
+        return progress && progress->isVisible() && form.tasks().rowCount() > 0;
+    }));
+    EXPECT_EQ(progress->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(progress->maximum(), 12);
+    progress->cancel();
+    ASSERT_TRUE(waitFor([&] { return !form.isAdding(); }));
+    const int rows = form.tasks().rowCount();
+    EXPECT_GT(rows, 0);
+    EXPECT_LT(rows, 12);
+    for (int row = 0; row < rows; ++row)
+        EXPECT_EQ(cell(row, 0), folder.filePath(QStringLiteral("in/f%1.avi").arg(row, 2, 10, QLatin1Char('0'))));
+    QProcess ps;
+    ps.start(QStringLiteral("ps"), {QStringLiteral("-eo"), QStringLiteral("args")});
+    ps.waitForFinished();
+    EXPECT_FALSE(QString::fromUtf8(ps.readAll()).contains(folder.enginePath()));
+    EXPECT_TRUE(waitFor([&] { return !form.findChild<QProgressDialog *>(QStringLiteral("dlgAddingFiles")); }));
+}
+
+TEST_F(BatchControlTest, BrowseOpenAndHelp)
+{
+    TMainForm &form = open();
+    const QString out = folder.filePath(QStringLiteral("out"));
+    QDir().mkpath(out);
+    dialogs.folders.append(std::nullopt);
+    dialogs.folders.append(out);
+    child<QPushButton>("bbtnBrowser")->click();
+    EXPECT_EQ(child<QLineEdit>("edtOutputdir")->text(), folder.path());
+    child<QPushButton>("bbtnBrowser")->click();
+    EXPECT_EQ(child<QLineEdit>("edtOutputdir")->text(), out + QLatin1Char('/'));
+    EXPECT_EQ(dialogs.pickFolderTitles.last(), QStringLiteral("Select the output directory."));
+
+    child<QPushButton>("bbtnOpen")->click();
+    setOutputFolder(folder.filePath(QStringLiteral("missing")));
+    child<QPushButton>("bbtnOpen")->click();
+    form.tbtnHelpClick();
+    EXPECT_EQ(shell.opened, QStringList({out, folder.filePath(QStringLiteral("Vantorix.html"))}));
+}
+
+} // namespace

@@ -1,0 +1,127 @@
+#pragma once
+// A main window in a temporary program folder, with every dialog, message,
+// shell request and power request recorded instead of shown.
+
+#include "app/mainform.h"
+#include "conversion/taskrecord.h"
+#include "fakes/programfolder.h"
+#include "fakes/recorders.h"
+#include "fakes/recordingdialogs.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+// Processes events until the condition holds or the time is up.
+inline bool waitFor(const std::function<bool()> &condition, int timeoutMs = 20000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QTest::qWait(5);
+    }
+    return true;
+}
+
+// A clip of `seconds` seconds made by the real engine: test picture and tone.
+inline bool makeClip(const QString &path, int seconds)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(QStringLiteral(VANTORIX_FFMPEG),
+                  {"-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=320x240:rate=25",
+                   "-f", "lavfi", "-i", "sine=frequency=440", "-t", QString::number(seconds), "-c:v", "mpeg4",
+                   "-c:a", "mp2", "-f", "avi", path});
+    process.waitForFinished(60000);
+    return QFileInfo(path).size() > 0;
+}
+
+inline void touchFile(const QString &path, const QByteArray &content = QByteArray("x"))
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(content);
+}
+
+class WindowTest : public ::testing::Test
+{
+protected:
+    explicit WindowTest(TestProgramFolder::Engine engine = TestProgramFolder::Engine::Fake)
+        : folder(engine)
+    {
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.isValid());
+        const QDir shipped(QStringLiteral(VANTORIX_PROGRAM_FOLDER "/Profiles"));
+        QDir().mkpath(folder.filePath(QStringLiteral("Profiles")));
+        for (const QString &name : shipped.entryList({QStringLiteral("*.apf")}, QDir::Files))
+            QFile::copy(shipped.filePath(name), folder.filePath(QStringLiteral("Profiles/") + name));
+    }
+
+    void TearDown() override { window.reset(); }
+
+    // Creates the window with these command-line arguments and shows it.
+    TMainForm &open(const QStringList &arguments = {}, bool show = true)
+    {
+        MainFormServices services;
+        services.programFolder = folder.path();
+        services.arguments = arguments;
+        services.interactive = &interactive;
+        services.dialogs = &dialogs;
+        services.shell = &shell;
+        services.power = &power;
+        services.sleepInhibitor = &sleep;
+        window = std::make_unique<TMainForm>(services);
+        if (show) {
+            window->show();
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        }
+        return *window;
+    }
+
+    template <typename W>
+    W *child(const char *name) const
+    {
+        W *widget = window->findChild<W *>(QString::fromLatin1(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+
+    bool waitAdded() { return waitFor([this] { return !window->isAdding(); }); }
+
+    QString cell(int row, int column) const { return window->tasks().index(row, column).data().toString(); }
+    QStringList captions() const
+    {
+        QStringList result;
+        for (int row = 0; row < window->tasks().rowCount(); ++row)
+            result << cell(row, 0);
+        return result;
+    }
+    ltvItemData task(int row) const
+    {
+        ltvItemData record;
+        ReadItemData(window->tasks(), row, WholeRowField, record);
+        return record;
+    }
+
+    TestProgramFolder folder;
+    RecordingInteractive interactive;
+    RecordingDialogs dialogs;
+    RecordingShell shell;
+    RecordingPowerControl power;
+    RecordingSleepInhibitor sleep;
+    std::unique_ptr<TMainForm> window;
+};

@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# End to end in a real window under Xvfb: a fresh program folder, a generated
+# clip on the command line, a click on the Start picture, a converted file
+# checked with ffprobe, the window closed, Preferences.ini checked.
+# Usage: window_e2e.sh PROGRAM_FOLDER CLOSEWINDOW_TOOL [SCREENSHOT.png]
+set -euo pipefail
+bin="$1"
+closewindow="$2"
+screenshot="${3:-}"
+
+work="$(mktemp -d)"
+xvfb_pid=""
+app_pid=""
+cleanup() {
+    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# A fresh program folder: the executable, the engine, the profiles, the help.
+prog="$work/program"
+mkdir -p "$prog" "$work/clips" "$work/shell"
+cp "$bin/vantorix" "$prog/"
+cp -P "$bin/wmaspi.dll" "$prog/"
+cp -r "$bin/Profiles" "$prog/"
+[ -f "$bin/Vantorix.html" ] && cp "$bin/Vantorix.html" "$prog/"
+
+clip="$work/clips/clip.avi"
+ffmpeg -loglevel error -f lavfi -i testsrc=duration=3:size=320x240:rate=25 \
+    -f lavfi -i sine=duration=3 -shortest "$clip"
+
+# The desktop's opener, recorded instead of run.
+cat > "$work/shell/xdg-open" <<SH
+#!/bin/sh
+echo "\$@" >> "$work/opened.txt"
+SH
+chmod +x "$work/shell/xdg-open"
+
+exec 3> "$work/display"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+export DISPLAY=":$(head -n1 "$work/display")"
+export QT_QPA_PLATFORM=xcb
+export PATH="$work/shell:$PATH"
+unset XDG_CURRENT_DESKTOP DESKTOP_SESSION KDE_FULL_SESSION GNOME_DESKTOP_SESSION_ID
+
+(cd "$work" && exec "$prog/vantorix" "$clip") > "$work/app.log" 2>&1 &
+app_pid=$!
+
+wid="$(timeout 30 xdotool search --sync --onlyvisible --name '^Vantorix V3\.0$' | head -n1)" \
+    || fail "the main window did not appear"
+caption="$(xdotool getwindowname "$wid")"
+[ "$caption" = "Vantorix V3.0" ] || fail "caption is '$caption'"
+
+# Wait until the clip is listed (the probe runs beside the window).
+sleep 1
+eval "$(xdotool getwindowgeometry --shell "$wid")"
+# The Start picture: 188 x 58 at (592, 8) in the bottom strip, which is the
+# last 77 pixels of the 790 x 505 client area.
+start_x=$((X + 592 + 94))
+start_y=$((Y + 505 - 77 + 8 + 29))
+xdotool mousemove --sync "$start_x" "$start_y" click 1
+
+done_box="$(timeout 60 xdotool search --sync --onlyvisible --name '^Complete$' | head -n1)" \
+    || fail "the batch did not complete"
+[ -n "$screenshot" ] && import -window root "$screenshot" 2>/dev/null || true
+
+output="$(ls "$prog"/clip.* 2>/dev/null | head -n1)"
+[ -n "$output" ] || fail "no converted file in $prog"
+streams="$(ffprobe -v error -show_entries stream=codec_type -of csv=p=0 "$output" | sort -u | tr '\n' ' ')"
+[[ "$streams" == *video* ]] || fail "the output has no video stream: $streams"
+duration="$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$output")"
+awk -v d="$duration" 'BEGIN { exit !(d > 2.5 && d < 3.5) }' || fail "output lasts $duration s"
+
+xdotool windowfocus --sync "$done_box" key Return
+for _ in $(seq 50); do [ -s "$work/opened.txt" ] && break; sleep 0.1; done
+grep -q "$prog" "$work/opened.txt" 2>/dev/null || fail "the output folder was not opened"
+
+"$closewindow" "$wid"
+for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$app_pid" 2>/dev/null && fail "the program did not end when its window closed"
+wait "$app_pid" || fail "the program ended with status $?"
+app_pid=""
+
+prefs="$prog/Preferences.ini"
+[ -f "$prefs" ] || fail "no Preferences.ini"
+grep -qx 'Profile=0' <(tr -d '\r' < "$prefs") || fail "Preferences.ini lacks Profile=0"
+grep -qx "Output Path=$prog/" <(tr -d '\r' < "$prefs") || fail "Preferences.ini lacks the output path"
+grep -qx 'Overwrite=1' <(tr -d '\r' < "$prefs") || fail "Preferences.ini lacks Overwrite=1"
+echo "PASS: converted $(basename "$output") in the window"
