@@ -478,8 +478,9 @@ void TMainForm::layoutRegions()
     panMain->setGeometry(0, TopHeight, mainWidth, middle);
     ltvTask->setGeometry(ListMargin, 0, std::max(0, mainWidth - ListMargin), std::max(0, middle - ToolbarHeight));
     Toolbar1->setGeometry(0, middle - ToolbarHeight, mainWidth, ToolbarHeight);
-    imgStart->raise();
+    // Both pictures lie above the bottom panels, Start on top of Stop.
     imgStop->raise();
+    imgStart->raise();
 }
 
 void TMainForm::resizeEvent(QResizeEvent *event)

@@ -17,7 +17,14 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+fail() {
+    echo "FAIL: $*" >&2
+    if [ -n "${VANTORIX_E2E_SHOTS:-}" ] && [ -n "${DISPLAY:-}" ]; then
+        import -window root "$VANTORIX_E2E_SHOTS/failure.png" 2>/dev/null || true
+        cp "$work/app.log" "$VANTORIX_E2E_SHOTS/app.log" 2>/dev/null || true
+    fi
+    exit 1
+}
 
 # A fresh program folder: the executable, the engine, the profiles, the help.
 prog="$work/program"
@@ -65,7 +72,7 @@ start_x=$((X + 592 + 94))
 start_y=$((Y + 505 - 77 + 8 + 29))
 xdotool mousemove --sync "$start_x" "$start_y" click 1
 
-done_box="$(timeout 60 xdotool search --sync --onlyvisible --name '^Complete$' | head -n1)" \
+done_box="$(timeout 30 xdotool search --sync --onlyvisible --name '^Complete$' | head -n1)" \
     || fail "the batch did not complete"
 [ -n "$screenshot" ] && import -window root "$screenshot" 2>/dev/null || true
 
