@@ -591,7 +591,8 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
         }
     } else if (watched == ltvTask->viewport()) {
         // The click is handled once the list has updated its selection.
-        if (event->type() == QEvent::MouseButtonRelease)
+        if (event->type() == QEvent::MouseButtonRelease
+            && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
             QMetaObject::invokeMethod(this, &TMainForm::ltvTaskClick, Qt::QueuedConnection);
     } else if (watched == panSplitter && event->type() == QEvent::MouseMove) {
         const auto *move = static_cast<QMouseEvent *>(event);

@@ -527,18 +527,33 @@ TEST_F(BatchControlTest, StopCancelsTheRunningTaskAndEnablesTheControls)
 TEST_F(BatchControlTest, TimerTicksShowElapsedAndRemainingTime)
 {
     TMainForm &form = open();
-    addRows(form, {QStringLiteral("a.avi")});
+    const QString clip = folder.filePath(QStringLiteral("in/clip.avi"));
+    touchFile(clip);
+    folder.setScriptFor(QStringLiteral("clip.avi"),
+                        QStringLiteral("print 0 Input #0, avi, from '") + clip
+                            + QStringLiteral("':\\n  Duration: 00:00:10.00, start: 0.000000\\n"));
+    form.AddTaskFile(clip);
+    ASSERT_TRUE(waitAdded());
+    ASSERT_EQ(task(0).LengthText, QStringLiteral("00:00:10.00"));
     setOutputFolder(folder.path());
-    folder.setScript(QStringLiteral("sleep 20000\n"));
+    // Two chunks that are never read for progress, then a quarter of the clip.
+    folder.setScriptFor(QStringLiteral("clip.avi"), QStringLiteral("print 0 one\\r\nprint 50 two\\r\n"
+                                                                    "print 50 frame=1 time=00:00:02.50 bitrate=1\\r\n"
+                                                                    "sleep 20000\n"));
     form.tbtnStartClick();
-    ASSERT_TRUE(waitFor([&] { return conversions().size() == 1; }));
     QLabel *elapsed = child<QLabel>("labElapsed");
     QLabel *remaining = child<QLabel>("labRemaining");
-    for (int i = 0; i < 90; ++i)
-        form.timerTimeTimer();
-    EXPECT_EQ(elapsed->text(), QStringLiteral("00:01:30"));
+    form.timerTimeTimer();
     // No progress yet: the estimate keeps its reset value.
     EXPECT_EQ(remaining->text(), QStringLiteral("00:00:00"));
+    ASSERT_TRUE(waitFor([&] { return child<QLabel>("labTotalProgress")->text() == QLatin1String("25%"); }));
+    EXPECT_EQ(child<QProgressBar>("pgbTotal")->value(), 25);
+    EXPECT_EQ(child<QProgressBar>("pgbCurrent")->value(), 25);
+    for (int i = 1; i < 90; ++i)
+        form.timerTimeTimer();
+    EXPECT_EQ(elapsed->text(), QStringLiteral("00:01:30"));
+    EXPECT_EQ(remaining->text(), QStringLiteral("00:04:30"));
+    EXPECT_EQ(child<QLabel>("labConvertingFile")->text(), QStringLiteral("clip.avi"));
     form.tbtnStopClick();
     ASSERT_TRUE(waitFor([&] { return form.RunState() == 0; }));
 }
