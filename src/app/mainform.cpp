@@ -770,6 +770,13 @@ void TMainForm::tbtnAddDirClick()
     ltvTask->setFocus();
 }
 
+void TMainForm::emptyOutputSettings()
+{
+    SetGridValue(0, NewFilenameKey, QString());
+    SetGridValue(0, StartTimeKey, QString());
+    SetGridValue(0, EndTimeKey, QString());
+}
+
 void TMainForm::tbtnRemoveClick()
 {
     QList<int> rows;
@@ -778,18 +785,14 @@ void TMainForm::tbtnRemoveClick()
     std::sort(rows.begin(), rows.end(), std::greater<int>());
     for (int row : rows)
         m_tasks->removeRow(row);
-    SetGridValue(0, NewFilenameKey, QString());
-    SetGridValue(0, StartTimeKey, QString());
-    SetGridValue(0, EndTimeKey, QString());
+    emptyOutputSettings();
 }
 
 void TMainForm::tbtnClearClick()
 {
     for (int row = m_tasks->rowCount() - 1; row >= 0; --row)
         m_tasks->removeRow(row);
-    SetGridValue(0, NewFilenameKey, QString());
-    SetGridValue(0, StartTimeKey, QString());
-    SetGridValue(0, EndTimeKey, QString());
+    emptyOutputSettings();
 }
 
 void TMainForm::ppmTaskPopup()
@@ -968,17 +971,21 @@ void TMainForm::onRunFinished()
     EnableControls();
 }
 
+// What a batch must not see changed, in the order they are disabled and enabled.
+QList<QWidget *> TMainForm::batchLockedControls() const
+{
+    return {ibtnAddFile, ibtnAddDir, ibtnRemove, ibtnClear, ibtnSetting, ltvTask, panSplitter, gpbProfile};
+}
+
 void TMainForm::PrepareForBatch()
 {
-    for (QWidget *widget : std::initializer_list<QWidget *>{ibtnAddFile, ibtnAddDir, ibtnRemove, ibtnClear,
-                                                            ibtnSetting, ltvTask, panSplitter, gpbProfile})
+    for (QWidget *widget : batchLockedControls())
         widget->setEnabled(false);
 }
 
 void TMainForm::EnableControls()
 {
-    for (QWidget *widget : std::initializer_list<QWidget *>{ibtnAddFile, ibtnAddDir, ibtnRemove, ibtnClear,
-                                                            ibtnSetting, ltvTask, panSplitter, gpbProfile})
+    for (QWidget *widget : batchLockedControls())
         widget->setEnabled(true);
     imgStop->hide();
     imgStart->show();

@@ -157,6 +157,8 @@ private:
     void showAddingProgress();
     void onRunFinished();
     int firstSelectedRow() const;
+    void emptyOutputSettings();
+    QList<QWidget *> batchLockedControls() const;
     ValueListGrid *gridByNumber(int grid) const;
 
     MainFormServices m_services;
