@@ -408,6 +408,34 @@ TEST_F(MainFormTest, OutputSettingsAreCheckedWhenStored)
     EXPECT_EQ(task(0).NewName, QStringLiteral("holiday"));
 }
 
+TEST_F(MainFormTest, TypingInTheOutputGridIsStoredWhenTheUserMovesOn)
+{
+    TMainForm &form = open();
+    const QString clip = folder.filePath(QStringLiteral("in/clip.avi"));
+    touchFile(clip);
+    folder.setScript(QStringLiteral("print 0 Input #0, avi, from '") + clip
+                     + QStringLiteral("':\\n  Duration: 00:00:30.00, start: 0.000000\\n"));
+    form.AddTaskFile(clip);
+    ASSERT_TRUE(waitAdded());
+    QTreeView *list = child<QTreeView>("ltvTask");
+    // A click on the row shows its settings.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, list->visualRect(form.tasks().index(0, 0)).center());
+    ASSERT_TRUE(waitFor([&] { return !form.outputGrid().value(QStringLiteral("End Time")).isEmpty(); }));
+    EXPECT_EQ(form.outputGrid().value(QStringLiteral("Start Time")), QStringLiteral("00:00:00.0"));
+    EXPECT_EQ(form.outputGrid().value(QStringLiteral("End Time")), QStringLiteral("00:00:30.00"));
+
+    ValueListGrid *grid = child<ValueListGrid>("vleOutput");
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, grid->visualRect(grid->model()->index(1, 1)).center());
+    QWidget *editor = grid->currentEditor();
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(editor, QStringLiteral("00:00:05"));
+    // Leaving the grid for the list stores the edit.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, list->visualRect(form.tasks().index(0, 0)).center());
+    ASSERT_TRUE(waitFor([&] { return task(0).StartText == QLatin1String("00:00:05"); }));
+    EXPECT_EQ(task(0).ClipLengthText, QStringLiteral("00:00:25"));
+}
+
 TEST_F(MainFormTest, PressOnAnEmptyOutputGridGivesATipAndNoEditor)
 {
     open();
