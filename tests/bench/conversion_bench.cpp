@@ -3,6 +3,8 @@
 //    the same engine command run directly;
 //  - probe cost: 50 files probed through ProbeFile against 50 direct engine runs.
 // Both sides run alternately in one process; medians of several rounds.
+#include "benchutil.h"
+
 #include "conversion/conversionrun.h"
 #include "conversion/engineprocess.h"
 #include "conversion/mediaprobe.h"
@@ -59,30 +61,6 @@ public:
     bool canPowerOff() override { return false; }
     void powerOff() override {}
 };
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-// The engine run the plain way: start, drain the output, wait for the end.
-double runDirect(const QString &engine, const QStringList &arguments)
-{
-    QElapsedTimer clock;
-    clock.start();
-    QProcess process;
-    ConfigureEngineProcess(process); // the same channels as the program's runs
-    process.start(engine, arguments, QIODevice::ReadOnly);
-    process.waitForStarted(-1);
-    while (process.state() != QProcess::NotRunning) {
-        process.waitForReadyRead(-1);
-        process.readAll();
-    }
-    process.readAll();
-    return clock.nsecsElapsed() / 1e6;
-}
 
 } // namespace
 

@@ -1,0 +1,98 @@
+#pragma once
+// Shared by the benchmarks: medians, the engine run the plain way, clips made
+// by the engine, and a fresh copy of the program folder.
+#include "conversion/engineprocess.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStringList>
+
+#include <algorithm>
+#include <vector>
+
+inline double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// The engine run the plain way: start, drain the output, wait for the end.
+// Milliseconds from the start to the end of the output.
+inline double runDirect(const QString &engine, const QStringList &arguments)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QProcess process;
+    ConfigureEngineProcess(process); // the same channels as the program's runs
+    process.start(engine, arguments, QIODevice::ReadOnly);
+    process.waitForStarted(-1);
+    while (process.state() != QProcess::NotRunning) {
+        process.waitForReadyRead(-1);
+        process.readAll();
+    }
+    process.readAll();
+    return clock.nsecsElapsed() / 1e6;
+}
+
+// A clip made by the engine: the test picture at `size`, with a tone unless
+// `withSound` is false, in an AVI file (MPEG-4 video, MP2 sound).
+inline bool makeClip(const QString &engine, const QString &path, int seconds, const QString &size,
+                     bool withSound = true)
+{
+    QStringList arguments = {"-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                             QStringLiteral("testsrc=size=%1:rate=25").arg(size)};
+    if (withSound)
+        arguments << QStringList{"-f", "lavfi", "-i", "sine=frequency=440"};
+    arguments << QStringList{"-t", QString::number(seconds), "-c:v", "mpeg4"};
+    if (withSound)
+        arguments << QStringList{"-c:a", "mp2"};
+    arguments << QStringList{"-f", "avi", path};
+    runDirect(engine, arguments);
+    return QFileInfo(path).size() > 0;
+}
+
+// `count` copies of `clip` in `folder`, named `stem`000.avi, `stem`001.avi, ...
+inline QStringList copyClip(const QString &clip, const QString &folder, const QString &stem, int count)
+{
+    QDir().mkpath(folder);
+    QStringList copies;
+    for (int i = 0; i < count; ++i) {
+        const QString copy = QDir(folder).filePath(stem + QStringLiteral("%1.avi").arg(i, 3, 10, QLatin1Char('0')));
+        QFile::remove(copy);
+        if (QFile::copy(clip, copy))
+            copies << copy;
+    }
+    return copies;
+}
+
+// A fresh program folder at `target` made from the built one: the executable
+// (unless a window is made in-process), the engine (a link stays a link), the
+// profiles and the manual.
+inline bool copyProgramFolder(const QString &built, const QString &target, bool withExecutable = true)
+{
+    const QDir from(built);
+    QDir to(target);
+    if (!to.mkpath(QStringLiteral("Profiles")))
+        return false;
+    if (withExecutable
+        && !QFile::copy(from.filePath(QStringLiteral("vantorix")), to.filePath(QStringLiteral("vantorix"))))
+        return false;
+    const QFileInfo engine(from.filePath(QStringLiteral("wmaspi.dll")));
+    const bool engineCopied = engine.isSymLink()
+        ? QFile::link(engine.symLinkTarget(), to.filePath(QStringLiteral("wmaspi.dll")))
+        : QFile::copy(engine.filePath(), to.filePath(QStringLiteral("wmaspi.dll")));
+    if (!engineCopied)
+        return false;
+    const QDir profiles(from.filePath(QStringLiteral("Profiles")));
+    for (const QString &name : profiles.entryList({QStringLiteral("*.apf")}, QDir::Files))
+        QFile::copy(profiles.filePath(name), to.filePath(QStringLiteral("Profiles/") + name));
+    if (from.exists(QStringLiteral("Vantorix.html")))
+        QFile::copy(from.filePath(QStringLiteral("Vantorix.html")), to.filePath(QStringLiteral("Vantorix.html")));
+    return true;
+}
