@@ -1,0 +1,314 @@
+#include "fakes/recorders.h"
+#include "preview/previewpanel.h"
+#include "preview/seekbar.h"
+#include "previewtesthelpers.h"
+
+#include <QLabel>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QVideoFrame>
+#include <QVideoSink>
+#include <QVideoWidget>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using State = PreviewPlayer::State;
+
+class PreviewTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        s_dir = new QTemporaryDir;
+        ASSERT_TRUE(makeClip(s_dir->filePath(QStringLiteral("clip.avi")), 3));
+        ASSERT_TRUE(makeSoundOnly(s_dir->filePath(QStringLiteral("tone.avi")), 3));
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_dir;
+        s_dir = nullptr;
+    }
+    static QString file(const char *name) { return s_dir->filePath(QString::fromLatin1(name)); }
+
+    void SetUp() override
+    {
+        panel = std::make_unique<PreviewPanel>(interactive);
+        panel->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(panel.get()));
+        QObject::connect(panel->videoWindow()->videoSink(), &QVideoSink::videoFrameChanged, panel.get(),
+                         [this](const QVideoFrame &frame) {
+                    if (frame.isValid())
+                        ++frames;
+                });
+    }
+    void TearDown() override { panel.reset(); }
+
+    template <typename W>
+    W *child(const char *name) const
+    {
+        W *widget = panel->findChild<W *>(QString::fromLatin1(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+
+    bool waitPlaying() { return waitFor([this] { return panel->state() == State::Playing; }); }
+
+    static QTemporaryDir *s_dir;
+    RecordingInteractive interactive;
+    std::unique_ptr<PreviewPanel> panel;
+    int frames = 0;
+};
+
+QTemporaryDir *PreviewTest::s_dir = nullptr;
+
+// The height of the middle of the bar's channel, below the tick marks.
+int grooveCentre(QSlider *bar)
+{
+    QStyleOptionSlider option;
+    option.initFrom(bar);
+    option.subControls = QStyle::SC_All;
+    option.orientation = bar->orientation();
+    option.minimum = bar->minimum();
+    option.maximum = bar->maximum();
+    option.sliderPosition = bar->sliderPosition();
+    option.sliderValue = bar->value();
+    option.singleStep = bar->singleStep();
+    option.pageStep = bar->pageStep();
+    option.tickPosition = bar->tickPosition();
+    option.tickInterval = bar->tickInterval();
+    return bar->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, bar).center().y();
+}
+
+TEST(PlayRowTest, EmptyListNoSelectionAndFirstSelected)
+{
+    EXPECT_EQ(PlayRow(0, {}), -1);
+    EXPECT_EQ(PlayRow(0, {0}), -1);
+    EXPECT_EQ(PlayRow(3, {}), 0);
+    EXPECT_EQ(PlayRow(5, {3, 1, 4}), 1);
+    EXPECT_EQ(PlayRow(5, {4}), 4);
+}
+
+TEST(SeekBarTest, SeekLandsOnAFractionOfTheEndAndNeverWithoutLength)
+{
+    // 10.9 seconds: the bar counts 10 whole seconds; the thumb at 5 is half
+    // of the file's end, not second 5.
+    EXPECT_EQ(SeekBar::SeekTarget(10900, 5, 10), std::optional<qint64>(5450));
+    EXPECT_EQ(SeekBar::SeekTarget(10900, 10, 10), std::optional<qint64>(10900));
+    EXPECT_EQ(SeekBar::SeekTarget(10900, 0, 10), std::optional<qint64>(0));
+    EXPECT_EQ(SeekBar::SeekTarget(900, 0, 0), std::nullopt);
+    // Long files do not overflow.
+    EXPECT_EQ(SeekBar::SeekTarget(qint64(4000) * 3600 * 1000, 1, 2), std::optional<qint64>(qint64(2000) * 3600 * 1000));
+}
+
+TEST_F(PreviewTest, LayoutNamesHintsAndStartingValues)
+{
+    EXPECT_EQ(panel->objectName(), QStringLiteral("panPreview"));
+    EXPECT_EQ(panel->size(), QSize(200, 177));
+    EXPECT_EQ(child<QVideoWidget>("VideoWindow1")->geometry(), QRect(0, 0, 190, 123));
+    EXPECT_EQ(child<QWidget>("panRight1")->geometry(), QRect(190, 0, 10, 123));
+    EXPECT_EQ(child<QWidget>("panPreviewButton")->geometry(), QRect(0, 123, 200, 54));
+    auto *bar = child<SeekBar>("TrackBar");
+    EXPECT_EQ(bar->geometry(), QRect(0, 0, 200, 21));
+    EXPECT_EQ(bar->tickPosition(), QSlider::TicksAbove);
+    EXPECT_EQ(bar->tickInterval(), 1);
+    EXPECT_EQ(bar->singleStep(), 1);
+    EXPECT_EQ(bar->pageStep(), 2);
+    EXPECT_EQ(bar->maximum(), 10);
+    EXPECT_EQ(bar->value(), 0);
+
+    const struct
+    {
+        const char *name;
+        int x;
+        const char *hint;
+    } buttons[] = {{"sbtnPlay", 4, "Play"}, {"sbtnPause", 47, "Pause / Resume"}, {"sbtnStop", 90, "Stop"}};
+    for (const auto &b : buttons) {
+        auto *button = child<QToolButton>(b.name);
+        EXPECT_EQ(button->geometry(), QRect(b.x, 26, 38, 22)) << b.name;
+        EXPECT_EQ(button->toolTip(), QString::fromLatin1(b.hint)) << b.name;
+        EXPECT_FALSE(button->icon().isNull()) << b.name;
+    }
+    EXPECT_EQ(child<QLabel>("imgPreviewTime")->geometry(), QRect(132, 28, 58, 18));
+    EXPECT_FALSE(child<QLabel>("imgPreviewTime")->pixmap().isNull());
+    auto *time = child<QLabel>("labPreviewTime");
+    EXPECT_EQ(time->geometry(), QRect(140, 32, 57, 13));
+    EXPECT_EQ(time->text(), QStringLiteral("00:00:00"));
+
+    // The video area follows the panel; the strip keeps its height.
+    panel->resize(260, 240);
+    EXPECT_EQ(child<QWidget>("VideoWindow1")->geometry(), QRect(0, 0, 250, 186));
+    EXPECT_EQ(child<QWidget>("panPreviewButton")->geometry(), QRect(0, 186, 260, 54));
+}
+
+TEST_F(PreviewTest, ButtonsBeforeTheFirstPreviewDoNothing)
+{
+    QSignalSpy play(panel.get(), &PreviewPanel::playClicked);
+    QTest::mouseClick(child<QToolButton>("sbtnPause"), Qt::LeftButton);
+    QTest::mouseClick(child<QToolButton>("sbtnStop"), Qt::LeftButton);
+    EXPECT_EQ(panel->state(), State::Uninitialised);
+    EXPECT_FALSE(panel->player().isActive());
+    QTest::mouseClick(child<QToolButton>("sbtnPlay"), Qt::LeftButton);
+    // Which row plays is the window's choice: Play only asks.
+    EXPECT_EQ(play.count(), 1);
+    EXPECT_EQ(panel->state(), State::Uninitialised);
+    EXPECT_TRUE(interactive.messages.isEmpty());
+}
+
+TEST_F(PreviewTest, PlaysThePictureAndFollowsItOnTheSeekBarAndLabel)
+{
+    auto *bar = child<SeekBar>("TrackBar");
+    QSignalSpy ticks(bar, &SeekBar::timer);
+    panel->previewFile(file("clip.avi"));
+    ASSERT_TRUE(waitPlaying());
+    EXPECT_TRUE(panel->player().hasVideo());
+    // The picture arrives also on a machine without a sound device.
+    ASSERT_TRUE(waitFor([this] { return frames >= 10; }));
+    ASSERT_TRUE(waitFor([&] { return panel->timeText() != QStringLiteral("00:00:00"); }));
+    EXPECT_EQ(bar->maximum(), 3);
+    EXPECT_GE(bar->value(), 1);
+    EXPECT_EQ(panel->timeText(), QStringLiteral("00:00:0%1").arg(bar->value()));
+    ASSERT_FALSE(ticks.isEmpty());
+    EXPECT_GE(ticks.last().at(1).toUInt(), 3000u);
+    EXPECT_TRUE(interactive.messages.isEmpty()) << interactive.messages.join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(PreviewTest, PauseAndResumeToggleOnlyBetweenPlayingAndPaused)
+{
+    auto *pause = child<QToolButton>("sbtnPause");
+    auto *bar = child<SeekBar>("TrackBar");
+    panel->previewFile(file("clip.avi"));
+    ASSERT_TRUE(waitPlaying());
+    EXPECT_TRUE(bar->isTimerRunning());
+
+    QTest::mouseClick(pause, Qt::LeftButton);
+    ASSERT_TRUE(waitFor([this] { return panel->state() == State::Paused; }));
+    EXPECT_FALSE(bar->isTimerRunning());
+
+    QTest::mouseClick(pause, Qt::LeftButton);
+    ASSERT_TRUE(waitPlaying());
+    EXPECT_TRUE(bar->isTimerRunning());
+
+    QTest::mouseClick(child<QToolButton>("sbtnStop"), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([this] { return panel->state() == State::Stopped; }));
+    // After Stop only a new preview plays again.
+    QTest::mouseClick(pause, Qt::LeftButton);
+    QTest::qWait(300);
+    EXPECT_EQ(panel->state(), State::Stopped);
+    EXPECT_FALSE(bar->isTimerRunning());
+}
+
+TEST_F(PreviewTest, StopKeepsTheThumbAndTheTime)
+{
+    // What the start of a batch does to a running preview.
+    auto *bar = child<SeekBar>("TrackBar");
+    panel->previewFile(file("clip.avi"));
+    ASSERT_TRUE(waitPlaying());
+    ASSERT_TRUE(waitFor([&] { return bar->value() >= 1; }));
+    panel->stop();
+    EXPECT_EQ(panel->state(), State::Stopped);
+    EXPECT_FALSE(bar->isTimerRunning());
+    const int thumb = bar->value();
+    const QString time = panel->timeText();
+    QTest::qWait(1500);
+    EXPECT_EQ(bar->value(), thumb);
+    EXPECT_EQ(panel->timeText(), time);
+    EXPECT_EQ(panel->state(), State::Stopped);
+}
+
+TEST_F(PreviewTest, StopWhileTheFileLoadsPlaysNothing)
+{
+    panel->previewFile(file("clip.avi"));
+    EXPECT_TRUE(panel->isStarting());
+    panel->stop();
+    EXPECT_FALSE(panel->isStarting());
+    QTest::qWait(1000);
+    EXPECT_NE(panel->state(), State::Playing);
+}
+
+TEST_F(PreviewTest, PlayWhilePlayingStartsTheFileAgain)
+{
+    panel->previewFile(file("clip.avi"));
+    ASSERT_TRUE(waitPlaying());
+    ASSERT_TRUE(waitFor([this] { return panel->player().position() >= 1500; }));
+    panel->previewFile(file("clip.avi"));
+    ASSERT_TRUE(waitPlaying());
+    EXPECT_LT(panel->player().position(), 1000);
+}
+
+TEST_F(PreviewTest, ASoundOnlyFilePlaysOnABlackArea)
+{
+    panel->previewFile(file("clip.avi"));
+    ASSERT_TRUE(waitPlaying());
+    ASSERT_TRUE(waitFor([this] { return frames > 0; }));
+    panel->previewFile(file("tone.avi"));
+    ASSERT_TRUE(waitPlaying());
+    EXPECT_FALSE(panel->player().hasVideo());
+    EXPECT_TRUE(panel->player().hasAudio());
+    // No picture of the previous file is left on the video area.
+    EXPECT_FALSE(panel->videoWindow()->videoSink()->videoFrame().isValid());
+    ASSERT_TRUE(waitFor([this] { return panel->timeText() == QStringLiteral("00:00:01"); }));
+    EXPECT_TRUE(interactive.messages.isEmpty()) << interactive.messages.join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(PreviewTest, AFileThatCannotBePlayedIsReportedOnceAndPlaysNothing)
+{
+    const QString garbage = s_dir->filePath(QStringLiteral("garbage.avi"));
+    {
+        QFile out(garbage);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(QByteArray(4096, 'x'));
+    }
+    const QRegularExpression message(QStringLiteral(R"(^error\|\|.+ \(\$[0-9a-f]+\)\.$)"));
+    for (const QString &path : {garbage, s_dir->filePath(QStringLiteral("missing.avi"))}) {
+        interactive.messages.clear();
+        panel->previewFile(path);
+        ASSERT_TRUE(waitFor([this] { return !interactive.messages.isEmpty(); })) << path.toStdString();
+        QTest::qWait(500);
+        ASSERT_EQ(interactive.messages.size(), 1) << interactive.messages.join(QLatin1Char('\n')).toStdString();
+        EXPECT_TRUE(message.match(interactive.messages.first()).hasMatch()) << interactive.messages.first().toStdString();
+        EXPECT_NE(panel->state(), State::Playing) << path.toStdString();
+        EXPECT_FALSE(panel->isStarting());
+    }
+    // The next preview plays as usual.
+    interactive.messages.clear();
+    panel->previewFile(file("clip.avi"));
+    ASSERT_TRUE(waitPlaying());
+    EXPECT_TRUE(interactive.messages.isEmpty());
+}
+
+TEST_F(PreviewTest, ReleasingTheThumbSeeksButKeysOnlyMoveIt)
+{
+    auto *bar = child<SeekBar>("TrackBar");
+    panel->previewFile(file("clip.avi"));
+    ASSERT_TRUE(waitPlaying());
+    ASSERT_TRUE(waitFor([&] { return bar->value() >= 1 && bar->maximum() == 3; }));
+    panel->pauseOrResume();
+    ASSERT_TRUE(waitFor([this] { return panel->state() == State::Paused; }));
+
+    // Keys move the thumb and leave the playback where it is.
+    const qint64 before = panel->player().position();
+    const int thumb = bar->value();
+    bar->setFocus();
+    QTest::keyClick(bar, thumb > 0 ? Qt::Key_Left : Qt::Key_Right);
+    EXPECT_NE(bar->value(), thumb);
+    QTest::qWait(200);
+    EXPECT_EQ(panel->player().position(), before);
+
+    // Click on the channel at its start: the thumb steps back and the
+    // release seeks to that fraction of the end.
+    bar->setValue(3);
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(3, grooveCentre(bar)));
+    EXPECT_FALSE(bar->isDragging());
+    const int landed = bar->value();
+    EXPECT_LT(landed, 3);
+    const qint64 expected = panel->player().duration() * landed / bar->maximum();
+    ASSERT_TRUE(waitFor([&] { return qAbs(panel->player().position() - expected) < 100; }, 5000))
+        << panel->player().position() << " expected " << expected;
+    // Paused, the label waits for playback to run again.
+    EXPECT_EQ(panel->state(), State::Paused);
+}
