@@ -102,6 +102,7 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    const OtherLoad otherLoad;
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const bool verbose = qEnvironmentVariableIsSet("VANTORIX_BENCH_VERBOSE");
 
@@ -170,5 +171,6 @@ int main(int argc, char **argv)
                 median(lateness), rounds, *std::max_element(lateness.begin(), lateness.end()));
     if (!interactive.messages.isEmpty())
         std::fprintf(stderr, "note: the window reported: %s\n", qPrintable(interactive.messages.join(QLatin1String("; "))));
+    otherLoad.print();
     return 0;
 }

@@ -166,6 +166,7 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
+    const OtherLoad otherLoad;
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const bool verbose = qEnvironmentVariableIsSet("VANTORIX_BENCH_VERBOSE");
 
@@ -259,5 +260,6 @@ int main(int argc, char **argv)
                 qPrintable(ProfileName), windowMedian, directMedian, rounds, windowMedian / directMedian);
     std::printf("  same rounds paired: median ratio %.3f; the window's own CPU during a batch %.1f ms (median)\n",
                 median(pairRatios), median(windowCpu));
+    otherLoad.print();
     return 0;
 }

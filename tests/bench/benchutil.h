@@ -10,7 +10,12 @@
 #include <QProcess>
 #include <QStringList>
 
+#include <QString>
+
 #include <algorithm>
+#include <cstdio>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <vector>
 
 inline double median(std::vector<double> values)
@@ -96,3 +101,63 @@ inline bool copyProgramFolder(const QString &built, const QString &target, bool 
         QFile::copy(from.filePath(QStringLiteral("Vantorix.html")), to.filePath(QStringLiteral("Vantorix.html")));
     return true;
 }
+
+// How busy other programs kept the cores while a benchmark ran: the machine's
+// busy time from /proc/stat less the CPU time of this process and of its
+// children that have ended. Figures taken beside a compiler are not this
+// program's.
+class OtherLoad final
+{
+public:
+    OtherLoad()
+        : m_busyMs(machineBusyMs())
+        , m_ownMs(ownMs())
+    {
+        m_clock.start();
+    }
+
+    // The share of all cores, from 0 to 1.
+    double share() const
+    {
+        const double available = m_clock.nsecsElapsed() / 1e6 * cores();
+        const double other = (machineBusyMs() - m_busyMs) - (ownMs() - m_ownMs);
+        return available > 0 ? std::clamp(other / available, 0.0, 1.0) : 0.0;
+    }
+
+    void print() const
+    {
+        std::printf("  (meanwhile other programs kept %.0f%% of the %d cores busy)\n", share() * 100, cores());
+    }
+
+private:
+    static int cores() { return std::max(1, static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN))); }
+
+    static double machineBusyMs()
+    {
+        QFile stat(QStringLiteral("/proc/stat"));
+        if (!stat.open(QIODevice::ReadOnly))
+            return 0;
+        // cpu user nice system idle iowait irq softirq steal ...
+        const QList<QByteArray> fields = stat.readLine().simplified().split(' ');
+        double ticks = 0;
+        for (int i : {1, 2, 3, 6, 7, 8})
+            ticks += fields.value(i).toDouble();
+        return ticks * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
+    }
+
+    static double ownMs()
+    {
+        const auto ms = [](const timeval &t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
+        double total = 0;
+        for (int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+            rusage usage{};
+            getrusage(who, &usage);
+            total += ms(usage.ru_utime) + ms(usage.ru_stime);
+        }
+        return total;
+    }
+
+    double m_busyMs;
+    double m_ownMs;
+    QElapsedTimer m_clock;
+};

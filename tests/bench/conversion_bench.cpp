@@ -67,6 +67,7 @@ public:
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    const OtherLoad otherLoad;
     const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
     QTemporaryDir dir;
     const QString engine = QStringLiteral(VANTORIX_FFMPEG);
@@ -149,5 +150,6 @@ int main(int argc, char **argv)
     const double directProbeMedian = median(directProbe);
     std::printf("probe cost: 50 x ProbeFile %.1f ms, 50 direct engine runs %.1f ms (median of %d), ratio %.3f (target <= 1.10)\n",
                 probeMedian, directProbeMedian, rounds, probeMedian / directProbeMedian);
+    otherLoad.print();
     return 0;
 }

@@ -312,6 +312,7 @@ std::string pictureText(const std::vector<double> &values, size_t expected)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    const OtherLoad otherLoad;
     if (argc < 2) {
         std::fprintf(stderr, "usage: %s PROGRAM_FOLDER [ROUNDS]\n", argv[0]);
         return 2;
@@ -370,5 +371,6 @@ int main(int argc, char **argv)
     }
     std::printf("resident memory of the idle window, 0 files: %.1f MB (median of %d), target <= 80 MB\n",
                 median(memory), rounds);
+    otherLoad.print();
     return 0;
 }
