@@ -6,6 +6,8 @@
 #include "platform/shell.h"
 #include "platform/sleepinhibitor.h"
 #include "ui/dialogs.h"
+#include "ui/settingform.h"
+#include "ui/sizeform.h"
 #include "ui/widgetinteractive.h"
 
 #include <QApplication>
@@ -32,8 +34,22 @@ int main(int argc, char **argv)
     services.power = &power;
     services.sleepInhibitor = &sleepInhibitor;
 
+    // The windows, in this order, before any is shown; each lives until the
+    // program ends, which is when the main window closes.
     TMainForm mainForm(services);
     interactive.setOwner(&mainForm);
+
+    // Messages of a window that blocks the main window belong to that window.
+    WidgetInteractive settingInteractive;
+    TSettingForm settingForm(mainForm, mainForm.ProgramFolder(), settingInteractive, dialogs);
+    settingInteractive.setOwner(&settingForm);
+    mainForm.setSettingForm(&settingForm);
+
+    WidgetInteractive sizeInteractive;
+    TSizeForm sizeForm(&mainForm, mainForm.grids().video, sizeInteractive);
+    sizeInteractive.setOwner(&sizeForm);
+    mainForm.setSizeForm(&sizeForm);
+
     mainForm.show();
     return app.exec();
 }

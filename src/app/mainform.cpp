@@ -11,7 +11,9 @@
 #include "ui/dialogs.h"
 #include "ui/generalsettings.h"
 #include "ui/outputsettings.h"
+#include "ui/parametereditors.h"
 #include "ui/shellhelpers.h"
+#include "ui/sizeform.h"
 #include "ui/tasklistops.h"
 #include "ui/valuelistgrid.h"
 
@@ -32,7 +34,6 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
-#include <QScrollArea>
 #include <QSplitter>
 #include <QTimer>
 #include <QToolButton>
@@ -51,8 +52,6 @@ constexpr int ToolbarHeight = 75;
 constexpr int ToolButtonSize = 54;
 constexpr int ToolbarGap = 26;
 constexpr int PreviewHeight = 177;
-constexpr int HeaderPanelHeight = 18;
-constexpr int ParameterPanelWidth = 165;
 constexpr int BottomPanelDesignWidth = 607;
 const QSize StartStopSize(188, 58);
 const QPoint StartStopPlace(592, 8);
@@ -60,6 +59,8 @@ const QPoint StartStopPlace(592, 8);
 const QString NewFilenameKey = QStringLiteral("New Filename");
 const QString StartTimeKey = QStringLiteral("Start Time");
 const QString EndTimeKey = QStringLiteral("End Time");
+const QString VideoSizeKey = QStringLiteral("Video Size");
+const QString CustomSize = QStringLiteral("Custom Size");
 
 // Column shares of a change in the list's width: Input File, Length, Size, Status.
 constexpr double ColumnShares[] = {0.49, 0.17, 0.15, 0.19};
@@ -107,9 +108,31 @@ TMainForm::~TMainForm()
         m_run->abandon();
 }
 
+void TMainForm::setSettingForm(TSettingForm *form)
+{
+    m_settingForm = form;
+}
+
+void TMainForm::setSizeForm(TSizeForm *form)
+{
+    m_sizeForm = form;
+}
+
 void TMainForm::setGeneralSettings(const IGeneralSettings *settings)
 {
-    m_generalSettings = settings ? settings : m_storedGeneral.get();
+    m_generalSettings = settings;
+}
+
+const IGeneralSettings &TMainForm::generalSettings() const
+{
+    if (m_generalSettings)
+        return *m_generalSettings;
+    if (m_settingForm)
+        return *m_settingForm;
+    if (!m_storedGeneral)
+        m_storedGeneral = std::make_unique<StoredGeneralSettings>(
+            LoadGeneralPreferences(m_programFolder, *m_services.interactive).value_or(GeneralPreferences{}));
+    return *m_storedGeneral;
 }
 
 // ---------------------------------------------------------------------------
@@ -150,9 +173,6 @@ void TMainForm::FormCreate()
         QStringLiteral("QHeaderView::section { background-color: rgb(253, 228, 204); }"));
 
     m_versionText = ReadVersion(m_programFolder, *m_services.interactive).value_or(QStringLiteral("3.0"));
-    m_storedGeneral = std::make_unique<StoredGeneralSettings>(
-        LoadGeneralPreferences(m_programFolder, *m_services.interactive).value_or(GeneralPreferences{}));
-    m_generalSettings = m_storedGeneral.get();
 
     // On Linux the manual is an HTML page opened with the desktop's browser.
     m_helpFile = m_programFolder + QStringLiteral("Vantorix.html");
@@ -239,6 +259,7 @@ void TMainForm::buildBottomStrip()
     connect(cmbProfile, &QComboBox::currentIndexChanged, this, &TMainForm::cmbProfileChange);
     bbtnSetting = named(new QPushButton(QStringLiteral("&Setting"), panBottomCenter), "bbtnSetting");
     bbtnSetting->setGeometry(490, 8, 75, 25);
+    connect(bbtnSetting, &QPushButton::clicked, this, &TMainForm::bbtnSettingClick);
     makeLabel(QStringLiteral("Output Path:"), panBottomCenter, 8, 45);
     edtOutputdir = named(new QLineEdit(panBottomCenter), "edtOutputdir");
     edtOutputdir->setGeometry(75, 41, 322, 22);
@@ -336,8 +357,8 @@ void TMainForm::buildTaskArea()
     ibtnRemove = addButton("ibtnRemove", 2, &TMainForm::tbtnRemoveClick);
     ibtnClear = addButton("ibtnClear", 3, &TMainForm::tbtnClearClick);
     addGap("panmarin2");
-    // Settings and About open the windows of those names.
-    ibtnSetting = addButton("ibtnSetting", 4, nullptr);
+    ibtnSetting = addButton("ibtnSetting", 4, &TMainForm::tbtnSettingClick);
+    // About opens its window once that window is given.
     ibtnAbout = addButton("ibtnAbout", 5, nullptr);
     ibtnHelp = addButton("ibtnHelp", 6, &TMainForm::tbtnHelpClick);
 
@@ -390,54 +411,22 @@ void TMainForm::buildRightPane()
     gpbProfile = named(new QGroupBox(QStringLiteral("Parameters"), splPreview), "gpbProfile");
     auto *groupLayout = new QVBoxLayout(gpbProfile);
     groupLayout->setContentsMargins(2, 2, 2, 2);
-    auto *scroll = named(new QScrollArea(gpbProfile), "scbParameters");
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setWidgetResizable(true);
-    groupLayout->addWidget(scroll);
-    auto *stack = new QWidget(scroll);
-    auto *stackLayout = new QVBoxLayout(stack);
-    stackLayout->setContentsMargins(0, 0, 0, 0);
-    stackLayout->setSpacing(0);
-    scroll->setWidget(stack);
 
     m_outputGrid.appendRow(NewFilenameKey);
     m_outputGrid.appendRow(StartTimeKey);
     m_outputGrid.appendRow(EndTimeKey);
 
-    auto addSection = [&](const char *panelName, const char *buttonName, const QString &caption,
-                          const char *gridName, ParameterGrid *model) {
-        auto *panel = named(new QLabel(QStringLiteral("      ") + caption, stack), panelName);
-        panel->setFixedSize(ParameterPanelWidth, HeaderPanelHeight);
-        QFont bold = panel->font();
-        bold.setBold(true);
-        panel->setFont(bold);
-        panel->setAutoFillBackground(true);
-        QPalette palette = panel->palette();
-        palette.setColor(QPalette::Window, palette.color(QPalette::Dark));
-        palette.setColor(QPalette::WindowText, Qt::black);
-        panel->setPalette(palette);
-        auto *button = named(new QToolButton(panel), buttonName);
-        button->setText(QStringLiteral("-"));
-        button->setGeometry(5, 3, 12, 12);
-        auto *grid = named(new ValueListGrid(stack), gridName);
-        grid->setGrid(model);
-        grid->setColumnWidths(95, 68);
-        grid->setRowHeight(17);
-        grid->setFixedSize(ParameterPanelWidth, grid->heightForRows(model->rowCount()));
-        stackLayout->addWidget(panel);
-        stackLayout->addWidget(grid);
-        return grid;
-    };
-    vleOutput = addSection("panOutput", "btnOutput", QStringLiteral("Output"), "vleOutput", &m_outputGrid);
-    vleVideo = addSection("panVideo", "btnVideo", QStringLiteral("Video"), "vleVideo", &m_grids.video);
-    vleAudio = addSection("panAudio", "btnAudio", QStringLiteral("Audio"), "vleAudio", &m_grids.audio);
-    vleAdvanced = addSection("panAdvanced", "btnAdvanced", QStringLiteral("Advanced"), "vleAdvanced",
-                             &m_grids.advanced);
-    stackLayout->addStretch(1);
+    m_editors = named(new ParameterEditors(ParameterEditors::MainWindowLayout(), m_grids, &m_outputGrid, gpbProfile),
+                      "scbParameters");
+    groupLayout->addWidget(m_editors);
+    vleOutput = m_editors->vleOutput();
+    vleVideo = m_editors->vleVideo();
+    vleAudio = m_editors->vleAudio();
+    vleAdvanced = m_editors->vleAdvanced();
 
     connect(vleOutput, &ValueListGrid::validate, this, &TMainForm::vleOutputValidate);
     connect(vleOutput, &ValueListGrid::mousePressed, this, &TMainForm::vleOutputMouseDown);
+    connect(vleVideo, &ValueListGrid::valuesChanged, this, &TMainForm::vleVideoStringsChange);
 
     splPreview->setSizes({PreviewHeight, 1000});
     splPreview->setStretchFactor(0, 0);
@@ -567,7 +556,7 @@ void TMainForm::FormClose()
     MainPreferences main;
     main.outputPath = edtOutputdir->text();
     main.profileIndex = cmbProfile->currentIndex();
-    SaveMainPreferences(m_programFolder, main, m_generalSettings->generalPreferences(), *m_services.interactive);
+    SaveMainPreferences(m_programFolder, main, generalSettings().generalPreferences(), *m_services.interactive);
 }
 
 // ---------------------------------------------------------------------------
@@ -865,8 +854,18 @@ void TMainForm::vleOutputMouseDown()
         vleOutput->refuseEditOnThisPress();
         return;
     }
-    for (ValueListGrid *grid : {vleOutput, vleVideo, vleAudio, vleAdvanced})
-        grid->refresh();
+    m_editors->refreshGrids();
+}
+
+void TMainForm::vleVideoStringsChange()
+{
+    // Only a choice made on the "Video Size" row itself asks for a size.
+    const QModelIndex cursor = vleVideo->currentIndex();
+    if (!m_sizeForm || !cursor.isValid() || m_sizeForm->isOpen())
+        return;
+    if (m_grids.video.nameAt(cursor.row()) != VideoSizeKey || m_grids.video.value(VideoSizeKey) != CustomSize)
+        return;
+    m_sizeForm->show();
 }
 
 // ---------------------------------------------------------------------------
@@ -877,9 +876,20 @@ void TMainForm::cmbProfileChange()
     const QString path = ProfilePath(m_programFolder, cmbProfile->currentText());
     if (cmbProfile->currentIndex() < 0 || !QFileInfo::exists(path))
         return;
-    LoadProfile(path, m_grids, *m_services.interactive, &m_outputExt);
-    for (ValueListGrid *grid : {vleVideo, vleAudio, vleAdvanced})
-        grid->setFixedHeight(grid->heightForRows(grid->grid()->rowCount()));
+    const int cursorRow = vleVideo->currentIndex().row();
+    if (LoadProfile(path, m_grids, *m_services.interactive, &m_outputExt) == ProfileStatus::Missing)
+        return;
+    m_editors->profileLoaded();
+    // The Video grid's cursor stays on its row, without opening an editor
+    // there or taking the focus; a stored "Custom Size" under it asks for a
+    // size at once.
+    if (cursorRow >= 0 && cursorRow < m_grids.video.rowCount()) {
+        const QAbstractItemView::EditTriggers triggers = vleVideo->editTriggers();
+        vleVideo->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        vleVideo->setCurrentIndex(m_grids.video.index(cursorRow, ParameterGrid::ValueColumn));
+        vleVideo->setEditTriggers(triggers);
+        vleVideoStringsChange();
+    }
 }
 
 void TMainForm::bbtnBrowserClick()
@@ -899,6 +909,62 @@ void TMainForm::bbtnOpenClick()
 void TMainForm::tbtnHelpClick()
 {
     m_services.shell->openPath(m_helpFile);
+}
+
+void TMainForm::tbtnSettingClick()
+{
+    if (m_settingForm)
+        m_settingForm->showGeneral();
+}
+
+void TMainForm::bbtnSettingClick()
+{
+    if (m_settingForm)
+        m_settingForm->showProfiles(cmbProfile->currentIndex());
+}
+
+// ---------------------------------------------------------------------------
+// What the Settings window reads and changes here
+
+QStringList TMainForm::profileItems() const
+{
+    QStringList items;
+    for (int i = 0; i < cmbProfile->count(); ++i)
+        items << cmbProfile->itemText(i);
+    return items;
+}
+
+int TMainForm::profileIndex() const
+{
+    return cmbProfile->currentIndex();
+}
+
+QString TMainForm::profileText() const
+{
+    return cmbProfile->currentText();
+}
+
+QString TMainForm::outputFolderText() const
+{
+    return edtOutputdir->text();
+}
+
+void TMainForm::setOutputFolderText(const QString &folder)
+{
+    edtOutputdir->setText(folder);
+}
+
+void TMainForm::reloadProfile()
+{
+    cmbProfileChange();
+}
+
+void TMainForm::insertProfileItem(int position, const QString &name)
+{
+    // The selection moves with its item and nothing is loaded: the grids
+    // keep what the user set there.
+    const QSignalBlocker blocker(cmbProfile);
+    cmbProfile->insertItem(position, name);
 }
 
 // ---------------------------------------------------------------------------
@@ -1052,7 +1118,7 @@ QString TMainForm::outputFolder() const
 
 BatchOptions TMainForm::batchOptions() const
 {
-    const GeneralPreferences general = m_generalSettings->generalPreferences();
+    const GeneralPreferences general = generalSettings().generalPreferences();
     BatchOptions options;
     options.rename = !general.overwrite;
     options.openDir = general.openDir;

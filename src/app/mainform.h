@@ -2,6 +2,7 @@
 
 #include "conversion/conversionview.h"
 #include "profiles/parametergrid.h"
+#include "ui/settingform.h"
 
 #include <QPointer>
 #include <QStringList>
@@ -18,6 +19,7 @@ class IInteractive;
 class IPowerControl;
 class ISleepInhibitor;
 class IShell;
+class ParameterEditors;
 class PictureButton;
 class ProbeQueue;
 class QComboBox;
@@ -35,6 +37,7 @@ class QTimer;
 class QToolButton;
 class QTreeView;
 class TaskListModel;
+class TSizeForm;
 class ValueListGrid;
 
 // What the main window is given by the program's start-up: the folder it runs
@@ -53,7 +56,7 @@ struct MainFormServices
 
 // The main window: the task list, the profile and output folder, the per-task
 // output settings and the parameter grids, and Start and Stop.
-class TMainForm final : public QWidget, public ConversionView
+class TMainForm final : public QWidget, public ConversionView, public ISettingsOwner
 {
     Q_OBJECT
 public:
@@ -64,8 +67,14 @@ public:
     ~TMainForm() override;
     Q_DISABLE_COPY_MOVE(TMainForm)
 
-    // The Settings window's General controls, once it exists; until then the
-    // values read from the preferences at start-up.
+    // The Settings window, opened by the Settings picture and "&Setting"; its
+    // General controls hold the batch options from then on.
+    void setSettingForm(TSettingForm *form);
+    // The custom size dialog, opened when "Video Size" becomes "Custom Size".
+    void setSizeForm(TSizeForm *form);
+    // Where the batch options are read instead of the Settings window (null:
+    // the Settings window again). Without either, the values stored in the
+    // preferences are used.
     void setGeneralSettings(const IGeneralSettings *settings);
 
     QString ProgramFolder() const { return m_programFolder; }
@@ -82,6 +91,7 @@ public:
     ConversionRun &run() { return *m_run; }
     ParameterGrids &grids() { return m_grids; }
     ParameterGrid &outputGrid() { return m_outputGrid; }
+    ParameterEditors *editors() const { return m_editors; }
     // True while files are being added (their probes run).
     bool isAdding() const;
 
@@ -99,6 +109,8 @@ public:
     void tbtnStartClick();
     void tbtnStopClick();
     void tbtnHelpClick();
+    void tbtnSettingClick();
+    void bbtnSettingClick();
     void imgStartClick();
     void imgStopClick();
     void bbtnBrowserClick();
@@ -109,6 +121,7 @@ public:
     void ppmTaskPopup();
     void vleOutputValidate();
     void vleOutputMouseDown();
+    void vleVideoStringsChange();
     void timerTimeTimer();
     void FormResize();
     void PrepareForBatch();
@@ -128,6 +141,16 @@ public:
     BatchOptions batchOptions() const override;
     void closeMainWindow() override;
     bool confirmPowerOff() override;
+
+    // ISettingsOwner
+    QWidget *ownerWindow() override { return this; }
+    QStringList profileItems() const override;
+    int profileIndex() const override;
+    QString profileText() const override;
+    QString outputFolderText() const override;
+    void setOutputFolderText(const QString &folder) override;
+    void reloadProfile() override;
+    void insertProfileItem(int position, const QString &name) override;
 
 signals:
     // Every file queued so far has been added (or adding was cancelled).
@@ -160,10 +183,14 @@ private:
     void emptyOutputSettings();
     QList<QWidget *> batchLockedControls() const;
     ValueListGrid *gridByNumber(int grid) const;
+    const IGeneralSettings &generalSettings() const;
 
     MainFormServices m_services;
     const IGeneralSettings *m_generalSettings = nullptr;
-    std::unique_ptr<IGeneralSettings> m_storedGeneral;
+    QPointer<TSettingForm> m_settingForm;
+    QPointer<TSizeForm> m_sizeForm;
+    // Read from the preferences when needed without a Settings window.
+    mutable std::unique_ptr<IGeneralSettings> m_storedGeneral;
 
     QString m_programFolder;
     QString m_enginePath;
@@ -230,6 +257,7 @@ private:
     QToolButton *tbtnStop = nullptr;
 
     // Right pane
+    ParameterEditors *m_editors = nullptr;
     ValueListGrid *vleOutput = nullptr;
     ValueListGrid *vleVideo = nullptr;
     ValueListGrid *vleAudio = nullptr;

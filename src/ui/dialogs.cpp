@@ -24,6 +24,29 @@ QString ToolkitNameFilter(const QString &entry)
     return match.captured(1) + QLatin1Char('(') + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
 }
 
+namespace {
+
+// The filter entries, the first one preselected. The dialog matches with its
+// own form of the entries but shows them as they were given.
+void setFilterEntries(QFileDialog &dialog, const QStringList &filters)
+{
+    if (filters.isEmpty())
+        return;
+    QStringList toolkitFilters;
+    toolkitFilters.reserve(filters.size());
+    for (const QString &entry : filters)
+        toolkitFilters << ToolkitNameFilter(entry);
+    dialog.setNameFilters(toolkitFilters);
+    dialog.selectNameFilter(toolkitFilters.first());
+    auto *types = dialog.findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+    if (types && types->count() == filters.size()) {
+        for (int i = 0; i < types->count(); ++i)
+            types->setItemText(i, filters[i]);
+    }
+}
+
+} // namespace
+
 std::optional<QString> WidgetDialogs::pickFolder(QWidget *owner, const QString &title)
 {
     return PickFolder(owner, title);
@@ -40,21 +63,7 @@ QStringList WidgetDialogs::openFiles(QWidget *owner, const QStringList &filters)
     if (!m_lastOpenFolder.isEmpty())
         dialog.setDirectory(m_lastOpenFolder);
 
-    if (!filters.isEmpty()) {
-        QStringList toolkitFilters;
-        toolkitFilters.reserve(filters.size());
-        for (const QString &entry : filters)
-            toolkitFilters << ToolkitNameFilter(entry);
-        dialog.setNameFilters(toolkitFilters);
-        dialog.selectNameFilter(toolkitFilters.first());
-        // The dialog matches with its own form of the entries but shows them
-        // as they were given.
-        auto *types = dialog.findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
-        if (types && types->count() == filters.size()) {
-            for (int i = 0; i < types->count(); ++i)
-                types->setItemText(i, filters[i]);
-        }
-    }
+    setFilterEntries(dialog, filters);
 
     if (dialog.exec() != QDialog::Accepted)
         return {};
@@ -63,6 +72,32 @@ QStringList WidgetDialogs::openFiles(QWidget *owner, const QStringList &filters)
     for (QString &file : files)
         file = QDir::toNativeSeparators(file);
     return files;
+}
+
+std::optional<QString> WidgetDialogs::saveFile(QWidget *owner, const QString &folder,
+                                               const QString &defaultExtension, const QStringList &filters)
+{
+    QFileDialog dialog(owner, QStringLiteral("Save As"));
+    dialog.setObjectName(QStringLiteral("saveDialog"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setSizeGripEnabled(true);
+    QString suffix = defaultExtension;
+    if (suffix.startsWith(QLatin1Char('.')))
+        suffix.remove(0, 1);
+    dialog.setDefaultSuffix(suffix);
+    if (!folder.isEmpty())
+        dialog.setDirectory(folder);
+    setFilterEntries(dialog, filters);
+
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty())
+        return std::nullopt;
+    return QDir::toNativeSeparators(files.first());
 }
 
 bool WidgetDialogs::countdown(QWidget *owner, const QString &caption, const QString &text, int seconds)

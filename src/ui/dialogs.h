@@ -21,6 +21,12 @@ public:
     // preselected, resizable. The chosen files in the order the dialog lists
     // them; empty on Cancel.
     virtual QStringList openFiles(QWidget *owner, const QStringList &filters) = 0;
+    // The save dialog: one file name, starting in folder, the filter entries
+    // as for openFiles, defaultExtension (".apf") added to a name typed
+    // without an extension; an existing file is chosen without a question.
+    // The chosen path, or nothing on Cancel.
+    virtual std::optional<QString> saveFile(QWidget *owner, const QString &folder, const QString &defaultExtension,
+                                            const QStringList &filters) = 0;
     // A countdown box: text with %1 replaced by the seconds left, refreshed
     // every second, Cancel the default button. True when the time ran out,
     // false on Cancel or close.
@@ -36,6 +42,8 @@ public:
 
     std::optional<QString> pickFolder(QWidget *owner, const QString &title) override;
     QStringList openFiles(QWidget *owner, const QStringList &filters) override;
+    std::optional<QString> saveFile(QWidget *owner, const QString &folder, const QString &defaultExtension,
+                                    const QStringList &filters) override;
     bool countdown(QWidget *owner, const QString &caption, const QString &text, int seconds) override;
 
 private:

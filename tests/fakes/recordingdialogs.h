@@ -12,6 +12,8 @@
 //   empty or the entry is nullopt, as on Cancel);
 // - openFiles takes the next entry of fileLists (empty, as on Cancel, when
 //   the queue is empty);
+// - saveFile takes the next entry of saveNames (nothing when the queue is
+//   empty or the entry is nullopt, as on Cancel);
 // - countdown answers countdownAnswer.
 // Each call is also recorded in calls as "<kind>|<title or caption>|<text>",
 // with the filters joined by '|' as the text of openFiles.
@@ -34,6 +36,15 @@ public:
         return fileLists.isEmpty() ? QStringList() : fileLists.takeFirst();
     }
 
+    std::optional<QString> saveFile(QWidget *owner, const QString &folder, const QString &defaultExtension,
+                                    const QStringList &filters) override
+    {
+        owners << owner;
+        saveFolders << folder;
+        calls << QStringLiteral("saveFile|") + defaultExtension + QLatin1Char('|') + filters.join(QLatin1Char('|'));
+        return saveNames.isEmpty() ? std::nullopt : saveNames.takeFirst();
+    }
+
     bool countdown(QWidget *owner, const QString &caption, const QString &text, int seconds) override
     {
         owners << owner;
@@ -47,6 +58,7 @@ public:
     // Script.
     QList<std::optional<QString>> folders;
     QList<QStringList> fileLists;
+    QList<std::optional<QString>> saveNames;
     bool countdownAnswer = false;
 
     // Record.
@@ -54,6 +66,7 @@ public:
     QList<QWidget *> owners;
     QStringList pickFolderTitles;
     QList<QStringList> openFilesCalls;
+    QStringList saveFolders;
     QStringList countdownCaptions;
     QStringList countdowns; // the texts, %1 not replaced
     QList<int> countdownSeconds;

@@ -1,0 +1,317 @@
+#include "ui/settingform.h"
+
+#include "platform/interactive.h"
+#include "profiles/preferences.h"
+#include "profiles/profiles.h"
+#include "ui/dialogs.h"
+#include "ui/parametereditors.h"
+#include "ui/tasklistops.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QTabWidget>
+#include <QToolButton>
+
+#include <algorithm>
+
+namespace {
+
+const QString ProfileExtension = QStringLiteral(".apf");
+
+template <typename W>
+W *named(W *widget, const char *name)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+QLabel *makeLabel(const QString &text, QWidget *parent, int x, int y)
+{
+    auto *label = new QLabel(text, parent);
+    label->move(x, y);
+    label->adjustSize();
+    return label;
+}
+
+} // namespace
+
+int ProfileInsertPosition(const QStringList &names, const QString &name)
+{
+    // The order of the profile list: letter case ignored, ties by code points.
+    const auto before = [](const QString &a, const QString &b) {
+        const int c = a.compare(b, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a < b;
+    };
+    return static_cast<int>(std::lower_bound(names.begin(), names.end(), name, before) - names.begin());
+}
+
+TSettingForm::TSettingForm(ISettingsOwner &owner, const QString &programFolder, IInteractive &interactive,
+                           IDialogs &dialogs, QWidget *parent)
+    : BlockingWindow(owner.ownerWindow(), QStringLiteral("Settings"), QSize(ClientWidth, ClientHeight), parent)
+    , m_owner(owner)
+    , m_programFolder(programFolder)
+    , m_interactive(interactive)
+    , m_dialogs(dialogs)
+{
+    setObjectName(QStringLiteral("TSettingForm"));
+
+    // A blank strip of 5 pixels above the tabs.
+    pgcSetting = named(new QTabWidget(this), "pgcSetting");
+    pgcSetting->setGeometry(0, 5, 391, 442);
+    auto *general = named(new QWidget, "tbsGeneral");
+    auto *profiles = named(new QWidget, "tbsProfiles");
+    pgcSetting->addTab(general, QStringLiteral("     General     "));
+    pgcSetting->addTab(profiles, QStringLiteral("     Profiles     "));
+    buildGeneralTab(general);
+    buildProfilesTab(profiles);
+
+    btnDefault = named(new QPushButton(QStringLiteral("&Load Default"), this), "btnDefault");
+    btnDefault->setGeometry(16, 461, 89, 25);
+    connect(btnDefault, &QPushButton::clicked, this, &TSettingForm::btnDefaultClick);
+    btnOK = named(new QPushButton(QStringLiteral("&OK"), this), "btnOK");
+    btnOK->setGeometry(208, 461, 75, 25);
+    connect(btnOK, &QPushButton::clicked, this, &TSettingForm::btnOKClick);
+    btnCancel = named(new QPushButton(QStringLiteral("&Cancel"), this), "btnCancel");
+    btnCancel->setGeometry(296, 461, 75, 25);
+    connect(btnCancel, &QPushButton::clicked, this, &TSettingForm::btnCancelClick);
+
+    FormCreate();
+}
+
+TSettingForm::~TSettingForm() = default;
+
+void TSettingForm::buildGeneralTab(QWidget *page)
+{
+    edtOutputDir = named(new QLineEdit(page), "edtOutputDir");
+    edtOutputDir->setGeometry(112, 16, 225, 21);
+    // The edit box's label stands 3 pixels to its left, centred on its height.
+    QLabel *outputLabel = named(new QLabel(QStringLiteral("Default Output Path:"), page), "labOutputDir");
+    outputLabel->adjustSize();
+    outputLabel->move(112 - 3 - outputLabel->width(), 16 + (21 - outputLabel->height()) / 2);
+    outputLabel->setBuddy(edtOutputDir);
+
+    sbtnBrowse = named(new QToolButton(page), "sbtnBrowse");
+    sbtnBrowse->setGeometry(344, 16, 23, 22);
+    sbtnBrowse->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+    sbtnBrowse->setAutoRaise(true);
+    connect(sbtnBrowse, &QToolButton::clicked, this, &TSettingForm::sbtnBrowseClick);
+
+    named(makeLabel(QStringLiteral("Synchronization Mode:"), page, 11, 59), "labSyn");
+    cmbSyn = named(new QComboBox(page), "cmbSyn");
+    cmbSyn->setGeometry(124, 56, 245, 21);
+    cmbSyn->setEditable(false);
+    cmbSyn->addItems({QStringLiteral("Auto"), QStringLiteral("Force Mode"), QStringLiteral("Progressive Mode")});
+
+    auto *rule = named(new QFrame(page), "bvlGeneral");
+    rule->setFrameShape(QFrame::HLine);
+    rule->setFrameShadow(QFrame::Sunken);
+    rule->setGeometry(8, 88, 369, 2);
+
+    chkOpenDir = named(new QCheckBox(QStringLiteral("Open the output directory when the task is completed. "), page),
+                       "chkOpenDir");
+    chkOpenDir->setGeometry(24, 128, 345, 17);
+    chkExit = named(new QCheckBox(QStringLiteral("Exit the program when the task is completed."), page), "chkExit");
+    chkExit->setGeometry(24, 160, 345, 17);
+    chkTurnoff = named(new QCheckBox(QStringLiteral("Turn off the computer when the task is completed."), page),
+                       "chkTurnoff");
+    chkTurnoff->setGeometry(24, 192, 345, 17);
+
+    gpbOverwrite = named(new QGroupBox(QStringLiteral("Output File Overwrite"), page), "gpbOverwrite");
+    gpbOverwrite->setGeometry(16, 240, 353, 105);
+    rdbOverWrite = named(new QRadioButton(QStringLiteral("Overwrite"), gpbOverwrite), "rdbOverWrite");
+    rdbOverWrite->setGeometry(24, 32, 305, 17);
+    rdbOverWrite->setChecked(true);
+    rdbRename = named(new QRadioButton(QStringLiteral("Not overwrite (Rename to <Filename> + Index"), gpbOverwrite),
+                      "rdbRename");
+    rdbRename->setGeometry(24, 67, 305, 17);
+}
+
+void TSettingForm::buildProfilesTab(QWidget *page)
+{
+    cmbProfile = named(new QComboBox(page), "cmbProfile");
+    cmbProfile->setGeometry(8, 7, 283, 21);
+    cmbProfile->setEditable(false);
+    connect(cmbProfile, &QComboBox::currentIndexChanged, this, &TSettingForm::cmbProfileChange);
+
+    btnSaveAs = named(new QPushButton(QStringLiteral("&Save as..."), page), "btnSaveAs");
+    btnSaveAs->setGeometry(298, 4, 75, 25);
+    connect(btnSaveAs, &QPushButton::clicked, this, &TSettingForm::btnSaveAsClick);
+
+    m_editors = named(new ParameterEditors(ParameterEditors::SettingsLayout(), m_grids, nullptr, page),
+                      "scbParameters");
+    m_editors->setGeometry(8, 36, 366, 373);
+    m_editors->setBackgroundRole(QPalette::Window);
+
+    memDescription = named(new QPlainTextEdit(page), "memDescription");
+    memDescription->setPlainText(QStringLiteral("Description:"));
+    memDescription->hide();
+}
+
+void TSettingForm::FormCreate()
+{
+    {
+        const QSignalBlocker blocker(cmbProfile);
+        cmbProfile->addItems(m_owner.profileItems());
+        cmbProfile->setCurrentIndex(-1);
+    }
+    // LoadPreferences: the General values stored in "Main".
+    if (const std::optional<GeneralPreferences> stored = LoadGeneralPreferences(m_programFolder, m_interactive))
+        setGeneralControls(*stored);
+}
+
+void TSettingForm::FormShow()
+{
+    edtOutputDir->setText(m_owner.outputFolderText());
+    activateWindow();
+    raise();
+}
+
+GeneralPreferences TSettingForm::generalPreferences() const
+{
+    GeneralPreferences preferences;
+    preferences.outputPath = edtOutputDir->text();
+    preferences.synMode = cmbSyn->currentIndex();
+    preferences.openDir = chkOpenDir->isChecked();
+    preferences.exitProgram = chkExit->isChecked();
+    preferences.turnOff = chkTurnoff->isChecked();
+    preferences.overwrite = rdbOverWrite->isChecked();
+    return preferences;
+}
+
+void TSettingForm::setGeneralControls(const GeneralPreferences &preferences)
+{
+    edtOutputDir->setText(preferences.outputPath);
+    // A position outside the list leaves no selection.
+    cmbSyn->setCurrentIndex(preferences.synMode);
+    chkOpenDir->setChecked(preferences.openDir);
+    chkExit->setChecked(preferences.exitProgram);
+    chkTurnoff->setChecked(preferences.turnOff);
+    // The two are exclusive: checking one unchecks the other.
+    if (preferences.overwrite)
+        rdbOverWrite->setChecked(true);
+    else
+        rdbRename->setChecked(true);
+}
+
+void TSettingForm::showGeneral()
+{
+    show();
+    pgcSetting->setCurrentIndex(GeneralPage);
+}
+
+void TSettingForm::showProfiles(int index)
+{
+    show();
+    pgcSetting->setCurrentIndex(ProfilesPage);
+    {
+        const QSignalBlocker blocker(cmbProfile);
+        cmbProfile->setCurrentIndex(index);
+    }
+    cmbProfileChange();
+}
+
+QString TSettingForm::currentProfilePath() const
+{
+    if (cmbProfile->currentIndex() < 0)
+        return {};
+    return ProfilePath(m_programFolder, cmbProfile->currentText());
+}
+
+void TSettingForm::sbtnBrowseClick()
+{
+    if (const std::optional<QString> folder =
+            m_dialogs.pickFolder(this, QStringLiteral("Select the output directory.")))
+        edtOutputDir->setText(AddTrailingSeparator(*folder));
+}
+
+void TSettingForm::cmbProfileChange()
+{
+    const QString path = currentProfilePath();
+    if (path.isEmpty() || !QFileInfo::exists(path))
+        return;
+    // The main window's output extension is its own: not given here.
+    if (LoadProfile(path, m_grids, m_interactive) != ProfileStatus::Missing)
+        m_editors->profileLoaded();
+}
+
+void TSettingForm::btnSaveAsClick()
+{
+    const std::optional<QString> target =
+        m_dialogs.saveFile(this, ProfilesFolder(m_programFolder), ProfileExtension,
+                           FilterEntries(QStringLiteral("Profiles (*.apf)|*.apf")));
+    if (!target)
+        return;
+    const QString source = currentProfilePath();
+    if (source.isEmpty() || !QFileInfo(source).isFile())
+        return; // no profile chosen: nothing to copy
+    // A failure is reported and leaves the target as it was.
+    if (!SaveProfileAs(source, *target, m_grids, m_interactive))
+        return;
+    listSavedProfile(*target);
+}
+
+void TSettingForm::listSavedProfile(const QString &path)
+{
+    // Only a profile file in the Profiles folder is one the lists can name.
+    const QFileInfo saved(path);
+    const QString fileName = saved.fileName();
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0 || fileName.mid(dot).compare(ProfileExtension, Qt::CaseInsensitive) != 0)
+        return;
+    const QString profiles = QDir(ProfilesFolder(m_programFolder)).canonicalPath();
+    if (profiles.isEmpty() || saved.dir().canonicalPath() != profiles)
+        return;
+    const QString name = fileName.left(dot);
+    if (cmbProfile->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0)
+        return; // saved over a listed profile
+
+    QStringList names;
+    for (int i = 0; i < cmbProfile->count(); ++i)
+        names << cmbProfile->itemText(i);
+    const int position = ProfileInsertPosition(names, name);
+    {
+        // The selection moves with its item; the grids keep their edits.
+        const QSignalBlocker blocker(cmbProfile);
+        cmbProfile->insertItem(position, name);
+    }
+    m_owner.insertProfileItem(position, name);
+}
+
+void TSettingForm::btnDefaultClick()
+{
+    if (!m_interactive.question(QStringLiteral("Load Default"),
+                                QStringLiteral("Are you sure to load the default preferences?")))
+        return;
+    // Nothing is written: OK makes the values permanent.
+    if (const std::optional<GeneralPreferences> defaults = LoadDefaultPreferences(m_programFolder, m_interactive))
+        setGeneralControls(*defaults);
+}
+
+void TSettingForm::btnOKClick()
+{
+    m_owner.setOutputFolderText(edtOutputDir->text());
+    SaveGeneralPreferences(m_programFolder, generalPreferences(), m_interactive);
+    const QString path = currentProfilePath();
+    if (!path.isEmpty() && QFileInfo::exists(path))
+        SaveProfile(path, m_grids, m_interactive);
+    // The main window shows the saved values when it uses the same profile;
+    // its own unsaved edits give way to them.
+    if (m_owner.profileText() == cmbProfile->currentText())
+        m_owner.reloadProfile();
+    close();
+}
+
+void TSettingForm::btnCancelClick()
+{
+    close();
+}

@@ -1,0 +1,108 @@
+#include "ui/sizeform.h"
+
+#include "platform/interactive.h"
+#include "profiles/parametergrid.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+const QString VideoSizeKey = QStringLiteral("Video Size");
+const QString CustomSize = QStringLiteral("Custom Size");
+const QString OriginalSize = QStringLiteral("Original Size");
+
+QLabel *makeLabel(const QString &text, QWidget *parent, int x, int y)
+{
+    auto *label = new QLabel(text, parent);
+    label->move(x, y);
+    label->adjustSize();
+    return label;
+}
+
+} // namespace
+
+bool IsFrameDimension(const QString &text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    return ok && value >= 1;
+}
+
+TSizeForm::TSizeForm(QWidget *mainWindow, ParameterGrid &videoGrid, IInteractive &interactive, QWidget *parent)
+    : BlockingWindow(mainWindow, QStringLiteral("Video Size of output files"), QSize(ClientWidth, ClientHeight),
+                     parent)
+    , m_videoGrid(videoGrid)
+    , m_interactive(interactive)
+{
+    setObjectName(QStringLiteral("TSizeForm"));
+
+    makeLabel(QStringLiteral("Width:"), this, 19, 24)->setObjectName(QStringLiteral("labWidth"));
+    edtWidth = new QLineEdit(this);
+    edtWidth->setObjectName(QStringLiteral("edtWidth"));
+    edtWidth->setGeometry(56, 20, 81, 21);
+    makeLabel(QStringLiteral("Height:"), this, 176, 24)->setObjectName(QStringLiteral("labHeight"));
+    edtHeight = new QLineEdit(this);
+    edtHeight->setObjectName(QStringLiteral("edtHeight"));
+    edtHeight->setGeometry(216, 20, 97, 21);
+
+    btnOK = new QPushButton(QStringLiteral("&OK"), this);
+    btnOK->setObjectName(QStringLiteral("btnOK"));
+    btnOK->setGeometry(160, 64, 75, 25);
+    btnOK->setDefault(true);
+    connect(btnOK, &QPushButton::clicked, this, &TSizeForm::btnOKClick);
+    btnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    btnCancel->setGeometry(248, 64, 75, 25);
+    connect(btnCancel, &QPushButton::clicked, this, &TSizeForm::btnCancelClick);
+
+    setTabOrder(edtWidth, edtHeight);
+    setTabOrder(edtHeight, btnOK);
+    setTabOrder(btnOK, btnCancel);
+}
+
+TSizeForm::~TSizeForm() = default;
+
+void TSizeForm::FormShow()
+{
+    activateWindow();
+    raise();
+    edtWidth->setFocus();
+}
+
+void TSizeForm::btnOKClick()
+{
+    // The engine cannot make a frame of no size: zero and negative numbers
+    // are refused like text that is no number.
+    if (!IsFrameDimension(edtWidth->text())) {
+        m_interactive.information(QStringLiteral("Incorrect Width"),
+                                  QStringLiteral("Please specify a proper width for output videos."));
+        edtWidth->setFocus();
+        return;
+    }
+    if (!IsFrameDimension(edtHeight->text())) {
+        m_interactive.information(QStringLiteral("Incorrect Height"),
+                                  QStringLiteral("Please specify a proper height for output videos."));
+        edtHeight->setFocus();
+        return;
+    }
+    // Blanks around a number are no part of it; inside the value they would
+    // split it into two engine arguments.
+    m_videoGrid.setValue(VideoSizeKey,
+                         edtWidth->text().trimmed() + QLatin1Char('x') + edtHeight->text().trimmed());
+    close();
+}
+
+void TSizeForm::btnCancelClick()
+{
+    close();
+}
+
+void TSizeForm::FormClose()
+{
+    // Left without a size: the row must not keep a choice the engine has no
+    // value for.
+    if (m_videoGrid.value(VideoSizeKey) == CustomSize)
+        m_videoGrid.setValue(VideoSizeKey, OriginalSize);
+}
