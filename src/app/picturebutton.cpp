@@ -23,6 +23,13 @@ void PictureButton::paintEvent(QPaintEvent *)
     painter.drawPixmap(0, 0, m_picture);
 }
 
+// A move over the picture is the picture's: it does not pass on to the
+// panel below, which would take it for a move over its own background.
+void PictureButton::mouseMoveEvent(QMouseEvent *event)
+{
+    event->accept();
+}
+
 void PictureButton::mousePressEvent(QMouseEvent *event)
 {
     m_pressed = true;
