@@ -7,6 +7,8 @@
 #include "fakes/programfolder.h"
 #include "fakes/recorders.h"
 #include "fakes/recordingdialogs.h"
+#include "ui/settingform.h"
+#include "ui/sizeform.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -71,7 +73,12 @@ protected:
             QFile::copy(shipped.filePath(name), folder.filePath(QStringLiteral("Profiles/") + name));
     }
 
-    void TearDown() override { window.reset(); }
+    void TearDown() override
+    {
+        sizeForm.reset();
+        settingForm.reset();
+        window.reset();
+    }
 
     // Creates the window with these command-line arguments and shows it.
     TMainForm &open(const QStringList &arguments = {}, bool show = true)
@@ -90,6 +97,21 @@ protected:
             EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
         }
         return *window;
+    }
+
+    // The main window with the Settings window and the custom size dialog,
+    // made and joined as the program does it, then shown. Every window's
+    // messages are recorded in interactive.
+    TMainForm &openAll(const QStringList &arguments = {})
+    {
+        TMainForm &form = open(arguments, false);
+        settingForm = std::make_unique<TSettingForm>(form, form.ProgramFolder(), interactive, dialogs);
+        form.setSettingForm(settingForm.get());
+        sizeForm = std::make_unique<TSizeForm>(&form, form.grids().video, interactive);
+        form.setSizeForm(sizeForm.get());
+        form.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&form));
+        return form;
     }
 
     template <typename W>
@@ -124,4 +146,6 @@ protected:
     RecordingPowerControl power;
     RecordingSleepInhibitor sleep;
     std::unique_ptr<TMainForm> window;
+    std::unique_ptr<TSettingForm> settingForm;
+    std::unique_ptr<TSizeForm> sizeForm;
 };

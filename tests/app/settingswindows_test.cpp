@@ -1,0 +1,326 @@
+// The main window joined with the Settings window and the custom size
+// dialog, against the scripted fake engine: what each opens, what OK and
+// Cancel leave behind, and what the next batch then passes to the engine.
+#include "windowfixture.h"
+
+#include "profiles/profiles.h"
+#include "ui/parametereditors.h"
+#include "ui/valuelistgrid.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QToolButton>
+
+namespace {
+
+const QString Mp4 = QStringLiteral("MP4 H.264 AAC");
+const QString VideoSize = QStringLiteral("Video Size");
+
+class SettingsWindowsTest : public WindowTest
+{
+protected:
+    void selectProfile(const QString &name)
+    {
+        auto *profiles = child<QComboBox>("cmbProfile");
+        const int index = profiles->findText(name);
+        ASSERT_GE(index, 0) << name.toStdString();
+        profiles->setCurrentIndex(index);
+    }
+
+    // A click on the value of a grid's row; the row's editor, if any.
+    static QWidget *pressValue(ValueListGrid *grid, int row)
+    {
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          grid->visualRect(grid->model()->index(row, 1)).center());
+        return grid->currentEditor();
+    }
+
+    // Picks the next choice of the row's drop-down, as the Down key does.
+    static void pickNext(ValueListGrid *grid, int row)
+    {
+        auto *combo = qobject_cast<QComboBox *>(pressValue(grid, row));
+        ASSERT_NE(combo, nullptr);
+        QTest::keyClick(combo, Qt::Key_Down);
+    }
+
+    template <typename W>
+    W *sizeChild(const char *name) const
+    {
+        return sizeForm->findChild<W *>(QString::fromLatin1(name));
+    }
+    template <typename W>
+    W *settingChild(const char *name) const
+    {
+        return settingForm->findChild<W *>(QString::fromLatin1(name));
+    }
+
+    void addRow(const QString &name)
+    {
+        const QString path = folder.filePath(QStringLiteral("in/") + name);
+        touchFile(path);
+        window->AddTaskFile(path);
+        ASSERT_TRUE(waitAdded());
+    }
+
+    // Runs a batch of the listed rows into out and returns the engine's
+    // arguments of its conversions.
+    QList<QStringList> runBatch(const QString &out)
+    {
+        const int before = folder.callCount();
+        child<QLineEdit>("edtOutputdir")->setText(out);
+        window->tbtnStartClick();
+        EXPECT_TRUE(waitFor([this] { return window->RunState() == 0; }));
+        QList<QStringList> result;
+        for (int call = before + 1; call <= folder.callCount(); ++call) {
+            const QStringList arguments = folder.arguments(call);
+            if (arguments.value(0) == QLatin1String("-y"))
+                result << arguments;
+        }
+        return result;
+    }
+
+    // The value after the engine switch in one conversion's arguments.
+    static QString optionValue(const QStringList &arguments, const QString &option)
+    {
+        const qsizetype at = arguments.indexOf(option);
+        return at < 0 ? QString() : arguments.value(at + 1);
+    }
+};
+
+TEST_F(SettingsWindowsTest, CustomSizeChosenInTheMainGridIsAskedForAndReachesTheEngine)
+{
+    TMainForm &form = openAll();
+    selectProfile(Mp4);
+    ValueListGrid *video = child<ValueListGrid>("vleVideo");
+    const int row = form.grids().video.findRow(VideoSize);
+    ASSERT_GE(row, 0);
+
+    pickNext(video, row); // Original Size -> Custom Size
+    ASSERT_TRUE(sizeForm->isVisible());
+    EXPECT_FALSE(form.isEnabled());
+    sizeChild<QLineEdit>("edtWidth")->setText(QStringLiteral("600"));
+    sizeChild<QLineEdit>("edtHeight")->setText(QStringLiteral("400"));
+    sizeChild<QPushButton>("btnOK")->click();
+    EXPECT_FALSE(sizeForm->isVisible());
+    EXPECT_TRUE(form.isEnabled());
+    EXPECT_EQ(form.grids().video.value(VideoSize), QStringLiteral("600x400"));
+
+    // Moving on in the grid keeps the size and asks nothing more.
+    pressValue(video, 0);
+    EXPECT_EQ(form.grids().video.value(VideoSize), QStringLiteral("600x400"));
+    EXPECT_FALSE(sizeForm->isVisible());
+
+    addRow(QStringLiteral("a.avi"));
+    const QList<QStringList> calls = runBatch(folder.path());
+    ASSERT_EQ(calls.size(), 1);
+    EXPECT_EQ(optionValue(calls[0], QStringLiteral("-s")), QStringLiteral("600x400"));
+
+    // Chosen again: the last texts are offered, and Cancel gives Original Size.
+    pickNext(video, row); // no choice is current: the first one
+    EXPECT_EQ(form.grids().video.value(VideoSize), QStringLiteral("Original Size"));
+    EXPECT_FALSE(sizeForm->isVisible());
+    pickNext(video, row);
+    ASSERT_TRUE(sizeForm->isVisible());
+    EXPECT_EQ(sizeChild<QLineEdit>("edtWidth")->text(), QStringLiteral("600"));
+    EXPECT_EQ(sizeChild<QLineEdit>("edtHeight")->text(), QStringLiteral("400"));
+    sizeChild<QPushButton>("btnCancel")->click();
+    EXPECT_EQ(form.grids().video.value(VideoSize), QStringLiteral("Original Size"));
+    EXPECT_TRUE(form.isEnabled());
+    EXPECT_TRUE(interactive.messages.contains(
+        QStringLiteral("information|Complete|The coversion is completed successfully.")));
+}
+
+TEST_F(SettingsWindowsTest, TheSettingsGridAndOtherLetterCaseNeverAskForASize)
+{
+    touchFile(folder.filePath(QStringLiteral("Profiles/Lower.apf")),
+              "[Main]\r\nType=mp4\r\nPara=2\r\n0=Video Codec\r\n1=video size\r\n"
+              "[Video Codec]\r\nSort=1\r\nCaption=H.264,\r\nValue=libx264,\r\ncmd=-vcodec\r\n"
+              "[video size]\r\nSort=1\r\nCaption=Original Size,Custom Size,\r\nValue=,,\r\ncmd=-s\r\n");
+    TMainForm &form = openAll();
+    selectProfile(QStringLiteral("Lower"));
+    pickNext(child<ValueListGrid>("vleVideo"), 1);
+    EXPECT_EQ(form.grids().video.value(VideoSize), QStringLiteral("Custom Size"));
+    EXPECT_FALSE(sizeForm->isVisible());
+    EXPECT_TRUE(form.isEnabled());
+
+    selectProfile(Mp4);
+    child<QPushButton>("bbtnSetting")->click();
+    ASSERT_TRUE(settingForm->isVisible());
+    ParameterGrids &grids = settingForm->grids();
+    const int row = grids.video.findRow(VideoSize);
+    pickNext(settingForm->editors()->vleVideo(), row);
+    EXPECT_EQ(grids.video.value(VideoSize), QStringLiteral("Custom Size"));
+    EXPECT_FALSE(sizeForm->isVisible());
+    settingChild<QPushButton>("btnCancel")->click();
+    EXPECT_TRUE(form.isEnabled());
+}
+
+TEST_F(SettingsWindowsTest, AStoredCustomSizeAsksOnLoadingOnlyUnderTheCursor)
+{
+    QFile shipped(folder.filePath(QStringLiteral("Profiles/") + Mp4 + QStringLiteral(".apf")));
+    ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
+    QByteArray custom = shipped.readAll();
+    custom.replace("Value=,,320x240,480x360,640x360,640x480,720x480,720x576,854x480,1280x720,1920x1080,\r\nIndex=0",
+                   "Value=,,320x240,480x360,640x360,640x480,720x480,720x576,854x480,1280x720,1920x1080,\r\nIndex=1");
+    ASSERT_TRUE(custom.contains("Index=1"));
+    touchFile(folder.filePath(QStringLiteral("Profiles/Stored Custom.apf")), custom);
+
+    TMainForm &form = openAll();
+    selectProfile(Mp4);
+    ValueListGrid *video = child<ValueListGrid>("vleVideo");
+    const int row = form.grids().video.findRow(VideoSize);
+    pressValue(video, 0); // the cursor on another row
+    selectProfile(QStringLiteral("Stored Custom"));
+    EXPECT_EQ(form.grids().video.value(VideoSize), QStringLiteral("Custom Size"));
+    EXPECT_FALSE(sizeForm->isVisible());
+
+    selectProfile(Mp4);
+    pressValue(video, row);
+    selectProfile(QStringLiteral("Stored Custom"));
+    ASSERT_TRUE(sizeForm->isVisible());
+    // The cursor stayed on its row; the profile list kept the focus.
+    EXPECT_EQ(video->currentIndex().row(), row);
+    sizeForm->close();
+    EXPECT_EQ(form.grids().video.value(VideoSize), QStringLiteral("Original Size"));
+    EXPECT_TRUE(form.isEnabled());
+}
+
+TEST_F(SettingsWindowsTest, ACollapsedMainGridOpensOnAProfileChangeWithItsButtonStillPlus)
+{
+    TMainForm &form = openAll();
+    ValueListGrid *video = child<ValueListGrid>("vleVideo");
+    QToolButton *button = child<QToolButton>("btnVideo");
+    button->click();
+    ASSERT_EQ(video->height(), 1);
+    selectProfile(QStringLiteral("WAV Audio"));
+    const int rows = form.grids().video.rowCount();
+    ASSERT_GT(rows, 0);
+    EXPECT_EQ(video->height(), 18 * rows);
+    EXPECT_EQ(button->text(), QStringLiteral("+"));
+    button->click();
+    EXPECT_EQ(video->height(), 18 * rows + 1);
+    EXPECT_EQ(button->text(), QStringLiteral("-"));
+}
+
+TEST_F(SettingsWindowsTest, OkReloadsTheMainGridsOnlyForTheSameProfileAndTheBatchUsesTheSavedValues)
+{
+    TMainForm &form = openAll();
+    selectProfile(Mp4);
+    form.grids().video.setValue(QStringLiteral("Bit Rate"), QStringLiteral("1000 kbps"));
+
+    child<QPushButton>("bbtnSetting")->click();
+    ASSERT_TRUE(settingForm->isVisible());
+    EXPECT_FALSE(form.isEnabled());
+    EXPECT_EQ(settingChild<QTabWidget>("pgcSetting")->currentIndex(), TSettingForm::ProfilesPage);
+    EXPECT_EQ(settingChild<QComboBox>("cmbProfile")->currentText(), Mp4);
+    EXPECT_EQ(settingForm->grids().video.value(QStringLiteral("Bit Rate")), QStringLiteral("Auto"));
+    settingForm->grids().advanced.setValue(QStringLiteral("Encoding Preset"), QStringLiteral("fast"));
+    settingChild<QPushButton>("btnOK")->click();
+    EXPECT_FALSE(settingForm->isVisible());
+    EXPECT_TRUE(form.isEnabled());
+    // The main window's unsaved edit gives way to the stored values.
+    EXPECT_EQ(form.grids().video.value(QStringLiteral("Bit Rate")), QStringLiteral("Auto"));
+    EXPECT_EQ(form.grids().advanced.value(QStringLiteral("Encoding Preset")), QStringLiteral("fast"));
+
+    addRow(QStringLiteral("a.avi"));
+    QList<QStringList> calls = runBatch(folder.path());
+    ASSERT_EQ(calls.size(), 1);
+    EXPECT_EQ(optionValue(calls[0], QStringLiteral("-preset")), QStringLiteral("fast"));
+    EXPECT_FALSE(calls[0].contains(QStringLiteral("-b:v")));
+
+    // Another profile chosen in the Settings window: the main edits stay.
+    form.grids().video.setValue(QStringLiteral("Bit Rate"), QStringLiteral("1000 kbps"));
+    child<QPushButton>("bbtnSetting")->click();
+    auto *settingProfiles = settingChild<QComboBox>("cmbProfile");
+    settingProfiles->setCurrentIndex(settingProfiles->findText(QStringLiteral("MKV H.264")));
+    settingChild<QPushButton>("btnOK")->click();
+    EXPECT_EQ(form.grids().video.value(QStringLiteral("Bit Rate")), QStringLiteral("1000 kbps"));
+    calls = runBatch(folder.path());
+    ASSERT_EQ(calls.size(), 1);
+    EXPECT_EQ(optionValue(calls[0], QStringLiteral("-b:v")), QStringLiteral("1000k"));
+
+    // The Settings picture opens the General tab; the Profiles tab keeps the
+    // profile of the last opening.
+    QTest::mouseClick(child<QWidget>("ibtnSetting"), Qt::LeftButton);
+    ASSERT_TRUE(settingForm->isVisible());
+    EXPECT_EQ(settingChild<QTabWidget>("pgcSetting")->currentIndex(), TSettingForm::GeneralPage);
+    EXPECT_EQ(settingProfiles->currentText(), QStringLiteral("MKV H.264"));
+    settingForm->close(); // the title-bar button
+    EXPECT_TRUE(form.isEnabled());
+}
+
+TEST_F(SettingsWindowsTest, CancelKeepsTheGeneralChoicesForTheNextBatchAndTheClose)
+{
+    TMainForm &form = openAll();
+    QTest::mouseClick(child<QWidget>("ibtnSetting"), Qt::LeftButton);
+    ASSERT_TRUE(settingForm->isVisible());
+    EXPECT_EQ(settingChild<QLineEdit>("edtOutputDir")->text(), child<QLineEdit>("edtOutputdir")->text());
+    settingChild<QRadioButton>("rdbRename")->click();
+    settingChild<QCheckBox>("chkOpenDir")->click();
+    settingChild<QPushButton>("btnCancel")->click();
+    EXPECT_TRUE(form.isEnabled());
+
+    addRow(QStringLiteral("a.avi"));
+    const QString out = folder.filePath(QStringLiteral("out/"));
+    QDir().mkpath(out);
+    touchFile(out + QStringLiteral("a") + form.OutputExt());
+    const QList<QStringList> calls = runBatch(out);
+    ASSERT_EQ(calls.size(), 1);
+    EXPECT_EQ(calls[0].last(), out + QStringLiteral("a_1") + form.OutputExt());
+    EXPECT_TRUE(shell.opened.isEmpty());
+
+    form.close();
+    QFile prefs(folder.filePath(QStringLiteral("Preferences.ini")));
+    ASSERT_TRUE(prefs.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(prefs.readAll());
+    EXPECT_TRUE(text.contains(QStringLiteral("Overwrite=0"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Auto Open Dir=0"))) << text.toStdString();
+}
+
+TEST_F(SettingsWindowsTest, OkPassesTheOutputFolderToTheMainWindow)
+{
+    TMainForm &form = openAll();
+    const QString out = folder.filePath(QStringLiteral("chosen"));
+    QDir().mkpath(out);
+    QTest::mouseClick(child<QWidget>("ibtnSetting"), Qt::LeftButton);
+    dialogs.folders.append(out);
+    settingChild<QToolButton>("sbtnBrowse")->click();
+    settingChild<QPushButton>("btnOK")->click();
+    EXPECT_EQ(child<QLineEdit>("edtOutputdir")->text(), out + QLatin1Char('/'));
+    EXPECT_EQ(form.outputFolder(), out + QLatin1Char('/'));
+}
+
+TEST_F(SettingsWindowsTest, SaveAsIntoTheProfilesFolderListsTheProfileInTheMainWindowAtOnce)
+{
+    TMainForm &form = openAll();
+    selectProfile(Mp4);
+    auto *profiles = child<QComboBox>("cmbProfile");
+    const int selected = profiles->currentIndex();
+    form.grids().video.setValue(QStringLiteral("Bit Rate"), QStringLiteral("1000 kbps"));
+
+    child<QPushButton>("bbtnSetting")->click();
+    settingForm->grids().audio.setValue(QStringLiteral("Channels"), QStringLiteral("Mono"));
+    dialogs.saveNames = {folder.filePath(QStringLiteral("Profiles/A mono.apf"))};
+    settingChild<QPushButton>("btnSaveAs")->click();
+    settingChild<QPushButton>("btnCancel")->click();
+
+    QStringList items;
+    for (int i = 0; i < profiles->count(); ++i)
+        items << profiles->itemText(i);
+    EXPECT_EQ(items, ProfileList(folder.path()));
+    EXPECT_TRUE(items.contains(QStringLiteral("A mono")));
+    // Still the same profile, not loaded again: the edit stays.
+    EXPECT_EQ(profiles->currentText(), Mp4);
+    EXPECT_EQ(profiles->currentIndex(), selected + 1);
+    EXPECT_EQ(form.grids().video.value(QStringLiteral("Bit Rate")), QStringLiteral("1000 kbps"));
+
+    selectProfile(QStringLiteral("A mono"));
+    EXPECT_EQ(form.grids().audio.value(QStringLiteral("Channels")), QStringLiteral("Mono"));
+    EXPECT_EQ(form.OutputExt(), QStringLiteral(".mp4"));
+}
+
+} // namespace
