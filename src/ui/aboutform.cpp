@@ -6,6 +6,8 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int UpperHeight = 167;
@@ -102,6 +104,9 @@ void TAboutForm::FormCreate()
     Label7 = makeLabel("Label7", panBottom, 16, 8, QStringLiteral("More video converting softwares"));
     Label7->adjustSize();
     labMore = link(makeLabel("labMore", panBottom, 184, 8, QStringLiteral("(More)")));
+    // Where the heading's font is wider than the window was drawn for, the
+    // link moves right rather than over the heading.
+    labMore->move(std::max(labMore->x(), Label7->geometry().right() + 5), labMore->y());
     QLabel **products[] = {&Label8, &Label9, &Label10};
     const char *productNames[] = {"Label8", "Label9", "Label10"};
     for (int i = 0; i < 3; ++i) {
