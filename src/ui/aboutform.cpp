@@ -46,10 +46,12 @@ AboutInfo DefaultAboutInfo(const QString &version)
     info.techMail = QStringLiteral("support@quellmark.example");
     info.salesMail = QStringLiteral("sales@quellmark.example");
     info.products = {
-        {QStringLiteral("Quellmark DVD to Video Converter"), QStringLiteral("https://www.quellmark.example/dvd-converter/")},
+        {QStringLiteral("Quellmark DVD to Video Converter"),
+         QStringLiteral("https://www.quellmark.example/dvd-converter/")},
         {QStringLiteral("Quellmark Video to Audio Converter"),
          QStringLiteral("https://www.quellmark.example/audio-converter/")},
-        {QStringLiteral("Quellmark Phone Video Converter"), QStringLiteral("https://www.quellmark.example/phone-converter/")},
+        {QStringLiteral("Quellmark Phone Video Converter"),
+         QStringLiteral("https://www.quellmark.example/phone-converter/")},
     };
     return info;
 }

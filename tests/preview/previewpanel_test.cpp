@@ -270,7 +270,8 @@ TEST_F(PreviewTest, AFileThatCannotBePlayedIsReportedOnceAndPlaysNothing)
         ASSERT_TRUE(waitFor([this] { return !interactive.messages.isEmpty(); })) << path.toStdString();
         QTest::qWait(500);
         ASSERT_EQ(interactive.messages.size(), 1) << interactive.messages.join(QLatin1Char('\n')).toStdString();
-        EXPECT_TRUE(message.match(interactive.messages.first()).hasMatch()) << interactive.messages.first().toStdString();
+        EXPECT_TRUE(message.match(interactive.messages.first()).hasMatch())
+            << interactive.messages.first().toStdString();
         EXPECT_NE(panel->state(), State::Playing) << path.toStdString();
         EXPECT_FALSE(panel->isStarting());
     }
