@@ -12,7 +12,6 @@
 
 #include <xcb/xcb.h>
 
-#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
