@@ -11,6 +11,7 @@
 #include "ui/dialogs.h"
 #include "ui/generalsettings.h"
 #include "ui/outputsettings.h"
+#include "ui/blockingwindow.h"
 #include "ui/parametereditors.h"
 #include "ui/shellhelpers.h"
 #include "ui/sizeform.h"
@@ -253,14 +254,15 @@ void TMainForm::buildBottomStrip()
     panBottomRight = named(new QWidget(panBottom), "panBottomRight");
 
     panBottomCenter = named(new QWidget(panBottomRight), "panBottomCenter");
-    makeLabel(QStringLiteral("Profile:"), panBottomCenter, 8, 13);
+    // The labels fit before their boxes whatever the font.
+    FitLabel(makeLabel(QStringLiteral("Profile:"), panBottomCenter, 8, 13), 75 - 3 - 8);
     cmbProfile = named(new QComboBox(panBottomCenter), "cmbProfile");
     cmbProfile->setGeometry(75, 9, 407, 22);
     connect(cmbProfile, &QComboBox::currentIndexChanged, this, &TMainForm::cmbProfileChange);
     bbtnSetting = named(new QPushButton(QStringLiteral("&Setting"), panBottomCenter), "bbtnSetting");
     bbtnSetting->setGeometry(490, 8, 75, 25);
     connect(bbtnSetting, &QPushButton::clicked, this, &TMainForm::bbtnSettingClick);
-    makeLabel(QStringLiteral("Output Path:"), panBottomCenter, 8, 45);
+    FitLabel(makeLabel(QStringLiteral("Output Path:"), panBottomCenter, 8, 45), 75 - 3 - 8);
     edtOutputdir = named(new QLineEdit(panBottomCenter), "edtOutputdir");
     edtOutputdir->setGeometry(75, 41, 322, 22);
     bbtnBrowser = named(new QPushButton(QStringLiteral("&Browse"), panBottomCenter), "bbtnBrowser");

@@ -1,6 +1,9 @@
 #include "ui/blockingwindow.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
 #include <QShowEvent>
 #include <QVariant>
 #include <QWindow>
@@ -72,6 +75,29 @@ void BlockingWindow::closeEvent(QCloseEvent *event)
     QWidget::closeEvent(event);
 }
 
+void BlockingWindow::keyPressEvent(QKeyEvent *event)
+{
+    if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+        switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            for (QPushButton *button : findChildren<QPushButton *>()) {
+                if (button->isDefault() && button->isVisible() && button->isEnabled()) {
+                    button->click();
+                    return;
+                }
+            }
+            break;
+        case Qt::Key_Escape:
+            close();
+            return;
+        default:
+            break;
+        }
+    }
+    QWidget::keyPressEvent(event);
+}
+
 void CentreOn(QWidget *window, const QWidget *owner)
 {
     if (!owner)
@@ -80,4 +106,18 @@ void CentreOn(QWidget *window, const QWidget *owner)
     const QSize frame = window->frameGeometry().size();
     const QRect around = owner->frameGeometry();
     window->move(around.x() + (around.width() - frame.width()) / 2, around.y() + (around.height() - frame.height()) / 2);
+}
+
+void FitLabel(QLabel *label, int width)
+{
+    QFont font = label->font();
+    const auto textWidth = [label](const QFont &f) { return QFontMetrics(f).horizontalAdvance(label->text()); };
+    if (textWidth(font) > width) {
+        font.setStretch(QFont::Condensed);
+        for (qreal size = font.pointSizeF(); size > 6 && textWidth(font) > width; size -= 0.5)
+            font.setPointSizeF(size - 0.5);
+        label->setFont(font);
+    }
+    label->adjustSize();
+    label->resize(std::min(label->width(), width), label->height());
 }

@@ -3,11 +3,14 @@
 #include <QPointer>
 #include <QWidget>
 
+class QLabel;
+
 // A secondary window that blocks its owner without a modal loop: created once,
 // hidden and shown again any number of times. Each showing centres it on the
 // owner and disables the owner; each closing, by any means (its own buttons
 // call close(), or the title-bar button), enables the owner again. The window
 // has a fixed client size and never keeps the program running on its own.
+// Enter clicks its default button; Escape closes it like the title-bar button.
 class BlockingWindow : public QWidget
 {
     Q_OBJECT
@@ -30,6 +33,7 @@ protected:
 
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     QPointer<QWidget> m_owner;
@@ -38,3 +42,8 @@ private:
 
 // Places window's frame in the middle of owner's frame.
 void CentreOn(QWidget *window, const QWidget *owner);
+
+// Makes the label's text fit into width pixels where the window's font is
+// wider than the layout was drawn for: first the condensed form of the font,
+// then smaller sizes, down to 6 points. The label is then as wide as its text.
+void FitLabel(QLabel *label, int width);

@@ -96,7 +96,7 @@ void TSettingForm::buildGeneralTab(QWidget *page)
     edtOutputDir->setGeometry(112, 16, 225, 21);
     // The edit box's label stands 3 pixels to its left, centred on its height.
     QLabel *outputLabel = named(new QLabel(QStringLiteral("Default Output Path:"), page), "labOutputDir");
-    outputLabel->adjustSize();
+    FitLabel(outputLabel, 112 - 3 - 4);
     outputLabel->move(112 - 3 - outputLabel->width(), 16 + (21 - outputLabel->height()) / 2);
     outputLabel->setBuddy(edtOutputDir);
 
@@ -106,7 +106,7 @@ void TSettingForm::buildGeneralTab(QWidget *page)
     sbtnBrowse->setAutoRaise(true);
     connect(sbtnBrowse, &QToolButton::clicked, this, &TSettingForm::sbtnBrowseClick);
 
-    named(makeLabel(QStringLiteral("Synchronization Mode:"), page, 11, 59), "labSyn");
+    FitLabel(named(makeLabel(QStringLiteral("Synchronization Mode:"), page, 11, 59), "labSyn"), 124 - 3 - 11);
     cmbSyn = named(new QComboBox(page), "cmbSyn");
     cmbSyn->setGeometry(124, 56, 245, 21);
     cmbSyn->setEditable(false);

@@ -38,11 +38,15 @@ TSizeForm::TSizeForm(QWidget *mainWindow, ParameterGrid &videoGrid, IInteractive
 {
     setObjectName(QStringLiteral("TSizeForm"));
 
-    makeLabel(QStringLiteral("Width:"), this, 19, 24)->setObjectName(QStringLiteral("labWidth"));
+    QLabel *width = makeLabel(QStringLiteral("Width:"), this, 19, 24);
+    width->setObjectName(QStringLiteral("labWidth"));
+    FitLabel(width, 56 - 3 - 19);
     edtWidth = new QLineEdit(this);
     edtWidth->setObjectName(QStringLiteral("edtWidth"));
     edtWidth->setGeometry(56, 20, 81, 21);
-    makeLabel(QStringLiteral("Height:"), this, 176, 24)->setObjectName(QStringLiteral("labHeight"));
+    QLabel *height = makeLabel(QStringLiteral("Height:"), this, 176, 24);
+    height->setObjectName(QStringLiteral("labHeight"));
+    FitLabel(height, 216 - 3 - 176);
     edtHeight = new QLineEdit(this);
     edtHeight->setObjectName(QStringLiteral("edtHeight"));
     edtHeight->setGeometry(216, 20, 97, 21);

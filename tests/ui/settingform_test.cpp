@@ -173,6 +173,13 @@ TEST_F(SettingFormTest, LayoutAtTheDesignSize)
     const QRect label = child<QLabel>("labOutputDir")->geometry();
     EXPECT_EQ(child<QLabel>("labOutputDir")->text(), QStringLiteral("Default Output Path:"));
     EXPECT_EQ(label.right(), 112 - 4);
+    EXPECT_GE(label.left(), 0);
+    // The labels' whole texts stand before their boxes.
+    for (const char *name : {"labOutputDir", "labSyn"}) {
+        const QLabel *text = child<QLabel>(name);
+        EXPECT_LE(text->fontMetrics().horizontalAdvance(text->text()), text->width()) << name;
+    }
+    EXPECT_LT(child<QLabel>("labSyn")->geometry().right(), 124);
     EXPECT_EQ(child<QWidget>("sbtnBrowse")->geometry(), QRect(344, 16, 23, 22));
     EXPECT_EQ(child<QLabel>("labSyn")->pos(), QPoint(11, 59));
     EXPECT_EQ(child<QLabel>("labSyn")->text(), QStringLiteral("Synchronization Mode:"));

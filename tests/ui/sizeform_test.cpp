@@ -82,6 +82,13 @@ TEST_F(SizeFormTest, LayoutAtTheDesignSizeCentredOnTheOwner)
     EXPECT_EQ(child<QLabel>("labWidth")->text(), QStringLiteral("Width:"));
     EXPECT_EQ(child<QLabel>("labHeight")->pos(), QPoint(176, 24));
     EXPECT_EQ(child<QLabel>("labHeight")->text(), QStringLiteral("Height:"));
+    // Each label's whole text stands before its box.
+    for (const char *name : {"labWidth", "labHeight"}) {
+        const QLabel *label = child<QLabel>(name);
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width()) << name;
+    }
+    EXPECT_LT(child<QLabel>("labWidth")->geometry().right(), 56);
+    EXPECT_LT(child<QLabel>("labHeight")->geometry().right(), 216);
     EXPECT_TRUE(child<QLineEdit>("edtWidth")->text().isEmpty());
 
     form->show();
@@ -136,6 +143,15 @@ TEST_F(SizeFormTest, OkWritesWidthByHeightClosesAndFreesTheOwner)
     // Blanks around the numbers stay out of the value.
     enter(QStringLiteral(" 320"), QStringLiteral("180 "));
     EXPECT_EQ(size(), QStringLiteral("320x180"));
+
+    // Enter in a text box is OK.
+    form->show();
+    child<QLineEdit>("edtWidth")->setText(QStringLiteral("720"));
+    child<QLineEdit>("edtHeight")->setText(QStringLiteral("576"));
+    QTest::keyClick(child<QLineEdit>("edtHeight"), Qt::Key_Return);
+    EXPECT_EQ(size(), QStringLiteral("720x576"));
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_TRUE(owner->isEnabled());
 }
 
 TEST_F(SizeFormTest, CancelAndTheTitleBarButtonReturnToOriginalSizeAndKeepTheTexts)
@@ -153,6 +169,14 @@ TEST_F(SizeFormTest, CancelAndTheTitleBarButtonReturnToOriginalSizeAndKeepTheTex
     EXPECT_EQ(child<QLineEdit>("edtWidth")->text(), QStringLiteral("720"));
     EXPECT_FALSE(owner->isEnabled());
     form->close(); // as the title-bar button does
+    EXPECT_EQ(size(), QStringLiteral("Original Size"));
+    EXPECT_TRUE(owner->isEnabled());
+
+    // Escape leaves like the title-bar button.
+    video.setValue(QStringLiteral("Video Size"), QStringLiteral("Custom Size"));
+    form->show();
+    QTest::keyClick(child<QLineEdit>("edtWidth"), Qt::Key_Escape);
+    EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(size(), QStringLiteral("Original Size"));
     EXPECT_TRUE(owner->isEnabled());
 
