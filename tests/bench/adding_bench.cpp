@@ -18,13 +18,24 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <ctime>
 
 namespace {
 
 constexpr int FileCount = 100;
 constexpr int TickMs = 10;
 
-// The longest gap between two ticks of a 10 ms timer, less the 10 ms.
+// CPU time of the calling thread, in milliseconds.
+double threadCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
+
+// The longest gap between two ticks of a 10 ms timer, less the 10 ms; with it,
+// when it ended and how much of it the GUI thread spent running (the rest it
+// waited, or was kept off the cores).
 class LatenessProbe final
 {
 public:
@@ -32,34 +43,54 @@ public:
     {
         m_timer.setTimerType(Qt::PreciseTimer);
         m_timer.setInterval(TickMs);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            m_worst = std::max(m_worst, m_clock.nsecsElapsed() / 1e6 - TickMs);
-            m_clock.restart();
-        });
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });
     }
     void start()
     {
         m_worst = 0;
+        m_since.start();
         m_clock.start();
+        m_cpu = threadCpuMs();
         m_timer.start();
     }
-    double stop()
+    void stop()
     {
         m_timer.stop();
-        // The gap still open counts too.
-        return std::max(m_worst, m_clock.nsecsElapsed() / 1e6 - TickMs);
+        tick(); // the gap still open counts too
     }
+    double worstMs() const { return m_worst; }
+    double worstAtMs() const { return m_worstAt; }
+    double worstCpuMs() const { return m_worstCpu; }
 
 private:
+    void tick()
+    {
+        const double gap = m_clock.nsecsElapsed() / 1e6 - TickMs;
+        const double cpu = threadCpuMs();
+        if (gap > m_worst) {
+            m_worst = gap;
+            m_worstAt = m_since.nsecsElapsed() / 1e6;
+            m_worstCpu = cpu - m_cpu;
+        }
+        m_cpu = cpu;
+        m_clock.restart();
+    }
+
     QTimer m_timer;
+    QElapsedTimer m_since;
     QElapsedTimer m_clock;
+    double m_cpu = 0;
     double m_worst = 0;
+    double m_worstAt = 0;
+    double m_worstCpu = 0;
 };
 
 struct Added
 {
     double ms = 0;
     double worstLatenessMs = 0;
+    double worstAtMs = 0;  // since the timer started
+    double worstCpuMs = 0; // the GUI thread's CPU time in that gap
     int rows = 0;
 };
 
@@ -82,7 +113,10 @@ Added addFolder(TMainForm &window, const QString &folder)
     loop.exec();
     Added result;
     result.ms = clock.nsecsElapsed() / 1e6;
-    result.worstLatenessMs = lateness.stop();
+    lateness.stop();
+    result.worstLatenessMs = lateness.worstMs();
+    result.worstAtMs = lateness.worstAtMs();
+    result.worstCpuMs = lateness.worstCpuMs();
     result.rows = window.tasks().rowCount();
     QObject::disconnect(done);
     return result;
@@ -144,6 +178,7 @@ int main(int argc, char **argv)
     addFolder(window, clips);
 
     std::vector<double> viaWindow, direct, lateness;
+    std::vector<Added> details;
     for (int round = 0; round < rounds; ++round) {
         if (round % 2 == 0)
             direct.push_back(probeDirectly(engine, files));
@@ -154,13 +189,16 @@ int main(int argc, char **argv)
         }
         viaWindow.push_back(added.ms);
         lateness.push_back(added.worstLatenessMs);
+        details.push_back(added);
         if (round % 2 == 1)
             direct.push_back(probeDirectly(engine, files));
     }
     if (verbose)
         for (int round = 0; round < rounds; ++round)
-            std::printf("  round %d: window %.1f ms (worst lateness %.1f ms), direct %.1f ms\n", round + 1,
-                        viaWindow[round], lateness[round], direct[round]);
+            std::printf("  round %d: window %.1f ms (worst lateness %.1f ms, ending at %.0f ms, GUI thread ran %.1f ms "
+                        "of it), direct %.1f ms\n",
+                        round + 1, viaWindow[round], lateness[round], details[size_t(round)].worstAtMs,
+                        details[size_t(round)].worstCpuMs, direct[round]);
     const double windowMedian = median(viaWindow);
     const double directMedian = median(direct);
     std::printf("adding 100 files: Add Directory %.1f ms, 100 direct probes %.1f ms (median of %d), "
