@@ -2,9 +2,11 @@
 // or, with --console, the terminal front end.
 #include "app/consolerun.h"
 #include "app/mainform.h"
+#include "app/orangestyle.h"
 #include "platform/powercontrol.h"
 #include "platform/shell.h"
 #include "platform/sleepinhibitor.h"
+#include "ui/aboutform.h"
 #include "ui/dialogs.h"
 #include "ui/settingform.h"
 #include "ui/sizeform.h"
@@ -19,6 +21,8 @@ int main(int argc, char **argv)
 
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Vantorix"));
+    // Before any window exists: some windows fit their labels to the font.
+    ApplyOrangeStyle(app);
 
     WidgetInteractive interactive;
     WidgetDialogs dialogs;
@@ -38,6 +42,9 @@ int main(int argc, char **argv)
     // program ends, which is when the main window closes.
     TMainForm mainForm(services);
     interactive.setOwner(&mainForm);
+
+    TAboutForm aboutForm(DefaultAboutInfo(mainForm.VersionText()), shell, &mainForm);
+    mainForm.setAboutForm(&aboutForm);
 
     // Messages of a window that blocks the main window belong to that window.
     WidgetInteractive settingInteractive;

@@ -1,5 +1,6 @@
 #include "app/mainform.h"
 
+#include "app/imagetoolbar.h"
 #include "app/picturebutton.h"
 #include "conversion/conversionrun.h"
 #include "conversion/probequeue.h"
@@ -8,6 +9,8 @@
 #include "platform/shell.h"
 #include "profiles/preferences.h"
 #include "profiles/profiles.h"
+#include "preview/previewpanel.h"
+#include "ui/aboutform.h"
 #include "ui/dialogs.h"
 #include "ui/generalsettings.h"
 #include "ui/outputsettings.h"
@@ -314,6 +317,8 @@ void TMainForm::buildBottomStrip()
     tbtnStop = named(new QToolButton(this), "tbtnStop");
     tbtnStop->hide();
     connect(tbtnStop, &QToolButton::clicked, this, &TMainForm::tbtnStopClick);
+
+    new StartStopPictures(imgStart, imgStop, panBottomRight);
 }
 
 void TMainForm::buildTaskArea()
@@ -360,9 +365,12 @@ void TMainForm::buildTaskArea()
     ibtnClear = addButton("ibtnClear", 3, &TMainForm::tbtnClearClick);
     addGap("panmarin2");
     ibtnSetting = addButton("ibtnSetting", 4, &TMainForm::tbtnSettingClick);
-    // About opens its window once that window is given.
-    ibtnAbout = addButton("ibtnAbout", 5, nullptr);
+    ibtnAbout = addButton("ibtnAbout", 5, &TMainForm::tbtnAboutClick);
     ibtnHelp = addButton("ibtnHelp", 6, &TMainForm::tbtnHelpClick);
+    // The pictures follow the pointer: normal, hover and pressed.
+    new ImageToolbar(Toolbar1, {ibtnAddFile, ibtnAddDir, ibtnRemove, ibtnClear, ibtnSetting, ibtnAbout, ibtnHelp},
+                     {Toolbar1->findChild<QWidget *>(QStringLiteral("panmargin1")),
+                      Toolbar1->findChild<QWidget *>(QStringLiteral("panmarin2"))});
 
     panGettingStarted = named(new QWidget(panMain), "panGettingStarted");
     panGettingStarted->setGeometry(11, 1, 568, 335);
@@ -403,12 +411,9 @@ void TMainForm::buildRightPane()
     splPreview->setHandleWidth(4);
     splPreview->setChildrenCollapsible(false);
 
-    panPreview = named(new QWidget(splPreview), "panPreview");
-    panPreview->setAutoFillBackground(true);
-    QPalette black = panPreview->palette();
-    black.setColor(QPalette::Window, Qt::black);
-    panPreview->setPalette(black);
-    panPreview->setMinimumHeight(40);
+    panPreview = new PreviewPanel(*m_services.interactive, splPreview);
+    panPreview->setMinimumHeight(PreviewPanel::StripHeight);
+    connect(panPreview, &PreviewPanel::playClicked, this, &TMainForm::sbtnPlayClick);
 
     gpbProfile = named(new QGroupBox(QStringLiteral("Parameters"), splPreview), "gpbProfile");
     auto *groupLayout = new QVBoxLayout(gpbProfile);
@@ -439,7 +444,8 @@ void TMainForm::buildPopupMenu()
 {
     ppmTask = named(new QMenu(this), "ppmTask");
     // "Open" plays the row in the preview.
-    ppmTask->addAction(QStringLiteral("Open"))->setObjectName(QStringLiteral("mniOpen"));
+    ppmTask->addAction(QStringLiteral("Open"), this, &TMainForm::ltvTaskDblClick)
+        ->setObjectName(QStringLiteral("mniOpen"));
     ppmTask->addSeparator();
     QAction *addFiles = ppmTask->addAction(QStringLiteral("Add Files..."), this, &TMainForm::tbtnAddFileClick);
     addFiles->setObjectName(QStringLiteral("mniAddFiles"));
@@ -585,6 +591,8 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
         if (event->type() == QEvent::MouseButtonRelease
             && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
             QMetaObject::invokeMethod(this, &TMainForm::ltvTaskClick, Qt::QueuedConnection);
+        else if (event->type() == QEvent::MouseButtonDblClick)
+            QMetaObject::invokeMethod(this, &TMainForm::ltvTaskDblClick, Qt::QueuedConnection);
     } else if (watched == panSplitter && event->type() == QEvent::MouseMove) {
         const auto *move = static_cast<QMouseEvent *>(event);
         panSplitterMouseMove(qRound(move->position().x()), move->buttons(), move->modifiers());
@@ -1047,6 +1055,7 @@ QList<QWidget *> TMainForm::batchLockedControls() const
 
 void TMainForm::PrepareForBatch()
 {
+    panPreview->stop();
     for (QWidget *widget : batchLockedControls())
         widget->setEnabled(false);
 }
@@ -1138,4 +1147,53 @@ bool TMainForm::confirmPowerOff()
 {
     return m_services.dialogs->countdown(this, QStringLiteral("Turn off"),
                                          QStringLiteral("The computer will be turned off in %1 seconds."), 30);
+}
+
+// ---------------------------------------------------------------------------
+// Preview and About
+
+void TMainForm::setAboutForm(TAboutForm *form)
+{
+    m_aboutForm = form;
+}
+
+void TMainForm::tbtnAboutClick()
+{
+    if (!m_aboutForm) {
+        m_ownAboutForm = std::make_unique<TAboutForm>(DefaultAboutInfo(m_versionText), *m_services.shell, this);
+        m_aboutForm = m_ownAboutForm.get();
+    }
+    m_aboutForm->show();
+    m_aboutForm->raise();
+    m_aboutForm->activateWindow();
+}
+
+void TMainForm::ltvTaskDblClick()
+{
+    if (ltvTask->selectionModel()->hasSelection())
+        PreviewSelectedTask();
+}
+
+void TMainForm::sbtnPlayClick()
+{
+    QList<int> selected;
+    for (const QModelIndex &index : ltvTask->selectionModel()->selectedRows())
+        selected << index.row();
+    const int row = PlayRow(m_tasks->rowCount(), selected);
+    if (row < 0)
+        return;
+    if (selected.isEmpty())
+        ltvTask->selectionModel()->select(m_tasks->index(row, 0),
+                                          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    PreviewSelectedTask();
+}
+
+void TMainForm::PreviewSelectedTask()
+{
+    const int row = firstSelectedRow();
+    if (row < 0)
+        return;
+    ltvItemData task;
+    ReadItemData(*m_tasks, row, CaptionField, task);
+    panPreview->previewFile(task.InputFile);
 }

@@ -21,6 +21,7 @@ class ISleepInhibitor;
 class IShell;
 class ParameterEditors;
 class PictureButton;
+class PreviewPanel;
 class ProbeQueue;
 class QComboBox;
 class QFrame;
@@ -37,6 +38,7 @@ class QTimer;
 class QToolButton;
 class QTreeView;
 class TaskListModel;
+class TAboutForm;
 class TSizeForm;
 class ValueListGrid;
 
@@ -72,6 +74,9 @@ public:
     void setSettingForm(TSettingForm *form);
     // The custom size dialog, opened when "Video Size" becomes "Custom Size".
     void setSizeForm(TSizeForm *form);
+    // The About window created at start-up; without one, the first About
+    // click creates it.
+    void setAboutForm(TAboutForm *form);
     // Where the batch options are read instead of the Settings window (null:
     // the Settings window again). Without either, the values stored in the
     // preferences are used.
@@ -110,6 +115,10 @@ public:
     void tbtnStopClick();
     void tbtnHelpClick();
     void tbtnSettingClick();
+    void tbtnAboutClick();
+    void ltvTaskDblClick();
+    void sbtnPlayClick();
+    void PreviewSelectedTask();
     void bbtnSettingClick();
     void imgStartClick();
     void imgStopClick();
@@ -222,7 +231,7 @@ private:
     QLabel *panSplitter = nullptr;
     QWidget *panProfile = nullptr;
     QSplitter *splPreview = nullptr;
-    QWidget *panPreview = nullptr;
+    PreviewPanel *panPreview = nullptr;
     QGroupBox *gpbProfile = nullptr;
     QWidget *panGettingStarted = nullptr;
 
@@ -267,4 +276,6 @@ private:
     QTimer *timerTime = nullptr;
     QTimer *m_addingDelay = nullptr;
     QPointer<QProgressDialog> m_addingProgress;
+    QPointer<TAboutForm> m_aboutForm;
+    std::unique_ptr<TAboutForm> m_ownAboutForm;
 };

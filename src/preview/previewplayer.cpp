@@ -206,3 +206,8 @@ void PreviewPlayer::fail(const PreviewError &error)
     m_failed = true;
     emit failed(error);
 }
+
+QString PreviewPlayer::source() const
+{
+    return m_player ? m_player->source().toLocalFile() : QString();
+}

@@ -68,6 +68,8 @@ public:
     qint64 duration() const;
     qint64 position() const;
     void setPosition(qint64 milliseconds);
+    // The path of the file loaded last; empty when none is.
+    QString source() const;
 
 signals:
     void activated();
