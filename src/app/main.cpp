@@ -1,6 +1,6 @@
 // Vantorix: starts the main window with the files named on the command line,
-// or, with --console, the terminal front end.
-#include "app/consolerun.h"
+// or, with --batch, converts them without a window.
+#include "app/batchmode.h"
 #include "app/mainform.h"
 #include "app/orangestyle.h"
 #include "platform/powercontrol.h"
@@ -14,10 +14,23 @@
 
 #include <QApplication>
 
+#include <cstdio>
+
 int main(int argc, char **argv)
 {
-    if (WantsConsole(argc, argv))
-        return RunConsole(argc, argv);
+    if (WantsBatch(argc, argv))
+        return RunBatch(argc, argv);
+
+    // Without a display the toolkit would abort with a message about plugins;
+    // say what to do instead.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (!DisplayAvailable(arguments)) {
+        std::fprintf(stderr, "vantorix: no display can be opened for the window; to convert without one, "
+                             "run \"vantorix --batch [OPTION...] PATH...\" (\"vantorix --batch --help\" lists the options).\n");
+        return 1;
+    }
 
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Vantorix"));

@@ -9,6 +9,7 @@
 #include "platform/shell.h"
 #include "profiles/preferences.h"
 #include "profiles/profiles.h"
+#include "profiles/userfolder.h"
 #include "preview/previewpanel.h"
 #include "ui/aboutform.h"
 #include "ui/dialogs.h"
@@ -171,7 +172,7 @@ void TMainForm::FormCreate()
     connect(m_addingDelay, &QTimer::timeout, this, &TMainForm::showAddingProgress);
 
     buildWidgets();
-    edtOutputdir->setText(m_programFolder);
+    edtOutputdir->setText(DefaultOutputFolder(m_programFolder));
 
     ltvTask->header()->setStyleSheet(
         QStringLiteral("QHeaderView::section { background-color: rgb(253, 228, 204); }"));

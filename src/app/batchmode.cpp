@@ -1,0 +1,577 @@
+// The batch mode: the window's task rows, probe, profile, parameter string,
+// rename rule and conversion run, driven from the command line and shown on a
+// terminal.
+#include "app/batchmode.h"
+
+#include "app/batchview.h"
+#include "conversion/conversionrun.h"
+#include "conversion/probequeue.h"
+#include "conversion/taskrecord.h"
+#include "profiles/newinifile.h"
+#include "profiles/parametergrid.h"
+#include "profiles/preferences.h"
+#include "profiles/profiles.h"
+#include "ui/outputsettings.h"
+#include "ui/sizeform.h"
+#include "ui/tasklistops.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSocketNotifier>
+#include <QTemporaryDir>
+
+#include <xcb/xcb.h>
+
+#include <csignal>
+#include <cstdio>
+#include <optional>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+const QString MainSection = QStringLiteral("Main");
+const QString VideoSizeKey = QStringLiteral("Video Size");
+const QString CustomSize = QStringLiteral("Custom Size");
+const QString StatusComplete = QStringLiteral("Complete");
+
+QByteArray local(const QString &text)
+{
+    return text.toLocal8Bit();
+}
+
+void printTo(std::FILE *stream, const QString &line)
+{
+    std::fprintf(stream, "%s\n", local(line).constData());
+    std::fflush(stream);
+}
+
+int usageError(const QString &message)
+{
+    printTo(stderr, QStringLiteral("vantorix --batch: ") + message);
+    printTo(stderr, QStringLiteral("Try \"vantorix --batch --help\" for the options."));
+    return BatchUsage;
+}
+
+// What Preferences.ini holds for a batch, read without writing the file back.
+struct StoredChoices
+{
+    QString version = QStringLiteral("3.0");
+    QString outputPath;
+    int profileIndex = 0;
+    bool overwrite = true;
+};
+
+StoredChoices readStoredChoices(const QString &programFolder, IInteractive &interactive)
+{
+    StoredChoices stored;
+    stored.outputPath = programFolder;
+    // The store reads the file when it is created; it is dropped without
+    // SaveAndFree, so nothing is written.
+    const std::unique_ptr<TNewInifile> ini = TNewInifile::Create(PreferencesPath(programFolder), interactive);
+    if (!ini)
+        return stored;
+    stored.version = ini->ReadString(MainSection, QStringLiteral("Version"), stored.version);
+    stored.outputPath = ini->ReadString(MainSection, QStringLiteral("Output Path"), programFolder);
+    stored.profileIndex = ini->ReadInteger(MainSection, QStringLiteral("Profile"), 0);
+    stored.overwrite = ini->ReadBool(MainSection, QStringLiteral("Overwrite"), true);
+    return stored;
+}
+
+// SIGINT and SIGTERM reach the event loop through a pipe: the handler only
+// writes a byte, the notifier does the rest on the loop's thread.
+class SignalPipe final : public QObject
+{
+    Q_OBJECT
+public:
+    SignalPipe()
+    {
+        if (::pipe2(s_fds, O_CLOEXEC | O_NONBLOCK) != 0)
+            return;
+        m_notifier = new QSocketNotifier(s_fds[0], QSocketNotifier::Read, this);
+        connect(m_notifier, &QSocketNotifier::activated, this, [this] {
+            char signal = 0;
+            while (::read(s_fds[0], &signal, 1) == 1)
+                emit caught();
+        });
+        struct sigaction action = {};
+        action.sa_handler = &SignalPipe::handler;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        sigaction(SIGINT, &action, nullptr);
+        sigaction(SIGTERM, &action, nullptr);
+    }
+    ~SignalPipe() override
+    {
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+    }
+    Q_DISABLE_COPY_MOVE(SignalPipe)
+
+signals:
+    void caught();
+
+private:
+    static void handler(int signal)
+    {
+        const char byte = static_cast<char>(signal);
+        [[maybe_unused]] const ssize_t written = ::write(s_fds[1], &byte, 1);
+    }
+
+    static inline int s_fds[2] = {-1, -1};
+    QSocketNotifier *m_notifier = nullptr;
+};
+
+struct Skipped
+{
+    QString path;
+    QString reason;
+};
+
+// The options of one batch, checked.
+struct BatchRequest
+{
+    QString profileName;
+    QStringList settings;
+    QString outputFolder;
+    bool rename = false;
+    std::optional<QString> start;
+    std::optional<QString> end;
+    QStringList files;
+    QStringList missing;
+};
+
+// Lists the tasks, applies the time range, runs the batch and prints the
+// summary.
+class BatchMode final : public QObject
+{
+    Q_OBJECT
+public:
+    BatchMode(QString programFolder, BatchRequest request, QString params, QString outputExt,
+              BatchInteractive &interactive)
+        : m_programFolder(std::move(programFolder))
+        , m_request(std::move(request))
+        , m_params(std::move(params))
+        , m_outputExt(std::move(outputExt))
+        , m_interactive(interactive)
+        , m_probes(m_tasks)
+        , m_view(m_tasks, m_request.outputFolder, m_outputExt, m_request.rename, ::isatty(STDERR_FILENO) == 1)
+        , m_run(m_tasks, m_view, interactive, m_shell, m_power)
+    {
+        const QString engine = m_programFolder + QStringLiteral("wmaspi.dll");
+        m_probes.setEnginePath(engine);
+        m_run.setEnginePath(engine);
+        m_view.setRun(&m_run);
+        connect(&m_probes, &ProbeQueue::idle, this, &BatchMode::onListed);
+        connect(&m_run, &ConversionRun::finished, this, &BatchMode::onFinished, Qt::QueuedConnection);
+        connect(&m_signals, &SignalPipe::caught, this, &BatchMode::onSignal);
+    }
+    Q_DISABLE_COPY_MOVE(BatchMode)
+
+    int exec()
+    {
+        for (const QString &path : m_request.missing)
+            printTo(stderr, QStringLiteral("Not found: %1").arg(path));
+        for (const QString &path : m_request.files)
+            m_probes.enqueue(path, m_outputExt);
+        if (!m_probes.isBusy()) {
+            if (m_request.files.isEmpty() && m_request.missing.isEmpty())
+                printTo(stderr, QStringLiteral("No files to convert."));
+            return summary();
+        }
+        return QCoreApplication::exec();
+    }
+
+private:
+    void onListed()
+    {
+        if (m_interrupted) {
+            QCoreApplication::exit(summary());
+            return;
+        }
+        applyTimes();
+        m_interactive.setQuiet(true);
+        m_running = true;
+        m_run.RunConversion(m_params);
+    }
+
+    // --start and --end through the output settings' own checks; a task they
+    // do not fit is left out.
+    void applyTimes()
+    {
+        if (!m_request.start && !m_request.end)
+            return;
+        for (int row = m_tasks.rowCount() - 1; row >= 0; --row) {
+            ltvItemData task;
+            ReadItemData(m_tasks, row, WholeRowField, task);
+            const OutputSettings edited{task.NewName + task.NewExt, m_request.start.value_or(task.StartText),
+                                        m_request.end.value_or(task.EndText)};
+            const ltvItemData stored = ApplyOutputSettings(task, edited);
+            const bool startFits = !m_request.start || stored.StartSecs == TimeTextToSeconds(*m_request.start);
+            const bool endFits = !m_request.end || stored.EndSecs == TimeTextToSeconds(*m_request.end);
+            if (startFits && endFits) {
+                for (int field : {3, 4, 7, 8, 9})
+                    WriteItemData(m_tasks, row, field, stored);
+                continue;
+            }
+            const QString length = task.LengthText.isEmpty() ? QStringLiteral("unknown") : task.LengthText;
+            const Skipped skipped{task.InputFile,
+                                  QStringLiteral("the time range does not fit its length %1").arg(length)};
+            printTo(stderr, QStringLiteral("Skipped %1: %2").arg(skipped.path, skipped.reason));
+            m_skipped.prepend(skipped);
+            m_tasks.removeRow(row);
+        }
+    }
+
+    void onSignal()
+    {
+        const bool again = m_interrupted;
+        m_interrupted = true;
+        if (m_probes.isBusy()) {
+            m_probes.cancel(); // idle follows, and the batch ends there
+            return;
+        }
+        if (!m_running)
+            return;
+        if (again)
+            m_run.abandon(); // a second signal: the engine is killed at once
+        else
+            m_run.requestStop();
+    }
+
+    void onFinished()
+    {
+        m_running = false;
+        QCoreApplication::exit(summary());
+    }
+
+    int summary()
+    {
+        const QStringList outputs = m_view.outputPaths();
+        int complete = 0, failed = 0, stopped = 0, notRun = 0;
+        QStringList lines;
+        for (int row = 0; row < m_tasks.rowCount(); ++row) {
+            ltvItemData task;
+            ReadItemData(m_tasks, row, WholeRowField, task);
+            const QString status = task.StatusText;
+            const QString output = outputs.value(row);
+            if (status == StatusComplete) {
+                ++complete;
+            } else if (status == QLatin1String("Failed")) {
+                ++failed;
+            } else if (status == QLatin1String("Stop")) {
+                ++stopped;
+            } else {
+                ++notRun;
+                lines << QStringLiteral("  Not converted  %1").arg(task.InputFile);
+                continue;
+            }
+            lines << QStringLiteral("  %1  %2 -> %3").arg(status, task.InputFile, output);
+            if (status == QLatin1String("Failed")) {
+                const QStandardItem *caption = m_tasks.item(row, 0);
+                const QString engineOutput =
+                    caption ? caption->data(TaskListModel::EngineOutputRole).toString() : QString();
+                const QString last = TaskListModel::LastLines(engineOutput, TaskListModel::FailureTipLines);
+                for (const QString &line : last.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+                    lines << QStringLiteral("      | ") + line;
+            }
+        }
+        for (const Skipped &skipped : m_skipped)
+            lines << QStringLiteral("  Skipped  %1 (%2)").arg(skipped.path, skipped.reason);
+        for (const QString &path : m_request.missing)
+            lines << QStringLiteral("  Not found  %1").arg(path);
+
+        QString head = QStringLiteral("Summary: %1 complete, %2 failed, %3 stopped").arg(complete).arg(failed).arg(stopped);
+        if (!m_skipped.isEmpty())
+            head += QStringLiteral(", %1 skipped").arg(m_skipped.size());
+        if (!m_request.missing.isEmpty())
+            head += QStringLiteral(", %1 not found").arg(m_request.missing.size());
+        if (notRun > 0)
+            head += QStringLiteral(", %1 not converted").arg(notRun);
+        if (m_interrupted)
+            head += QStringLiteral(" (interrupted)");
+        printTo(stdout, head);
+        for (const QString &line : lines)
+            printTo(stdout, line);
+
+        if (m_interrupted)
+            return BatchInterrupted;
+        const bool allDone = complete == m_tasks.rowCount() && m_skipped.isEmpty() && m_request.missing.isEmpty();
+        return allDone ? BatchCompleted : BatchFailed;
+    }
+
+    QString m_programFolder;
+    BatchRequest m_request;
+    QString m_params;
+    QString m_outputExt;
+    BatchInteractive &m_interactive;
+    NoShell m_shell;
+    NoPowerControl m_power;
+    TaskListModel m_tasks;
+    ProbeQueue m_probes;
+    BatchView m_view;
+    ConversionRun m_run;
+    SignalPipe m_signals;
+    QList<Skipped> m_skipped;
+    bool m_interrupted = false;
+    bool m_running = false;
+};
+
+bool isCustomSize(const QString &value)
+{
+    const QStringList parts = value.split(QLatin1Char('x'));
+    return parts.size() == 2 && IsFrameDimension(parts[0]) && IsFrameDimension(parts[1]);
+}
+
+bool xcbConnects()
+{
+    xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
+    const bool usable = connection && xcb_connection_has_error(connection) == 0;
+    if (connection)
+        xcb_disconnect(connection);
+    return usable;
+}
+
+bool waylandThere()
+{
+    return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+} // namespace
+
+QString ApplyGridSetting(ParameterGrids &grids, const QString &setting)
+{
+    const qsizetype equals = setting.indexOf(QLatin1Char('='));
+    if (equals <= 0)
+        return QStringLiteral("--set \"%1\": expected \"Parameter=Value\"").arg(setting);
+    const QString name = setting.left(equals).trimmed();
+    const QString value = setting.mid(equals + 1).trimmed();
+    for (ParameterGrid *grid : {&grids.video, &grids.audio, &grids.advanced}) {
+        const int row = grid->findRow(name);
+        if (row < 0)
+            continue;
+        if (grid->isPickList(row)) {
+            const QStringList choices = grid->pickList(row);
+            for (const QString &choice : choices) {
+                if (choice.compare(value, Qt::CaseInsensitive) != 0)
+                    continue;
+                if (choice == CustomSize)
+                    return QStringLiteral("--set \"%1\": give the size itself, e.g. \"%2=640x480\"")
+                        .arg(setting, grid->nameAt(row));
+                grid->setValueAt(row, choice);
+                return QString();
+            }
+            if (grid->nameAt(row).compare(VideoSizeKey, Qt::CaseInsensitive) == 0 && isCustomSize(value)) {
+                const QStringList parts = value.split(QLatin1Char('x'));
+                grid->setValueAt(row, parts[0].trimmed() + QLatin1Char('x') + parts[1].trimmed());
+                return QString();
+            }
+            QStringList offered;
+            for (const QString &choice : choices)
+                if (choice != CustomSize)
+                    offered << choice;
+            QString reason = QStringLiteral("--set \"%1\": \"%2\" is not a choice of \"%3\" (%4)")
+                                 .arg(setting, value, grid->nameAt(row), offered.join(QStringLiteral(", ")));
+            if (grid->nameAt(row).compare(VideoSizeKey, Qt::CaseInsensitive) == 0)
+                reason += QStringLiteral(" or a size WIDTHxHEIGHT");
+            return reason;
+        }
+        if (grid->isReadOnly(row))
+            return QStringLiteral("--set \"%1\": \"%2\" cannot be changed").arg(setting, grid->nameAt(row));
+        grid->setValueAt(row, value);
+        return QString();
+    }
+    return QStringLiteral("--set \"%1\": the profile has no parameter \"%2\"").arg(setting, name);
+}
+
+bool DisplayAvailable(const QStringList &arguments)
+{
+    QString platform = QString::fromLocal8Bit(qgetenv("QT_QPA_PLATFORM"));
+    const qsizetype option = arguments.indexOf(QStringLiteral("-platform"));
+    if (option >= 0 && option + 1 < arguments.size())
+        platform = arguments[option + 1];
+    if (platform.trimmed().isEmpty())
+        return xcbConnects() || waylandThere();
+    // A list such as "wayland;xcb" is tried in order; a platform's options
+    // follow its name after a colon.
+    for (const QString &entry : platform.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QString name = entry.section(QLatin1Char(':'), 0, 0).trimmed();
+        if (name == QLatin1String("xcb")) {
+            if (xcbConnects())
+                return true;
+        } else if (name.startsWith(QLatin1String("wayland"))) {
+            if (waylandThere())
+                return true;
+        } else {
+            return true; // offscreen, minimal, vnc, eglfs, ...: no display server to ask
+        }
+    }
+    return false;
+}
+
+bool WantsBatch(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], "--") == 0)
+            return false;
+        if (qstrcmp(argv[i], "--batch") == 0)
+            return true;
+    }
+    return false;
+}
+
+int RunBatch(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Vantorix"));
+    const QString programFolder = AddTrailingSeparator(QCoreApplication::applicationDirPath());
+    BatchInteractive interactive;
+    const StoredChoices stored = readStoredChoices(programFolder, interactive);
+    QCoreApplication::setApplicationVersion(stored.version);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Converts video files without a window, one after another, with a profile of the program folder.\n"
+        "PATH: a file (converted whatever its extension), a folder (its supported files), or, as the first "
+        "path, a .tmp file listing one path per line.\n"
+        "Exit status: 0 every task completed, 1 a task failed or was skipped, 2 bad usage, "
+        "130 interrupted."));
+    const QCommandLineOption batch(QStringLiteral("batch"), QStringLiteral("Convert without a window."));
+    const QCommandLineOption profile({QStringLiteral("p"), QStringLiteral("profile")},
+                                     QStringLiteral("The profile (default: the one chosen last in the window, "
+                                                    "else the first; see --list-profiles)."),
+                                     QStringLiteral("name"));
+    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
+                                    QStringLiteral("The output folder (default: the one chosen last in the window)."),
+                                    QStringLiteral("folder"));
+    const QCommandLineOption overwrite(QStringLiteral("overwrite"),
+                                       QStringLiteral("Overwrite existing output files."));
+    const QCommandLineOption rename(QStringLiteral("rename"),
+                                    QStringLiteral("Name an output <name>_<index> when its file exists "
+                                                   "(default: the choice stored in the Settings window)."));
+    const QCommandLineOption set(QStringLiteral("set"),
+                                 QStringLiteral("Set a parameter of the profile, as in its grid, e.g. "
+                                                "\"Video Size=640x480\" (repeatable)."),
+                                 QStringLiteral("Parameter=Value"));
+    const QCommandLineOption start(QStringLiteral("start"),
+                                   QStringLiteral("Convert every file from this time on (h:m:s[.f])."),
+                                   QStringLiteral("time"));
+    const QCommandLineOption end(QStringLiteral("end"), QStringLiteral("Convert every file up to this time."),
+                                 QStringLiteral("time"));
+    const QCommandLineOption listProfiles(QStringLiteral("list-profiles"), QStringLiteral("List the profiles."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    parser.addOptions({batch, profile, output, overwrite, rename, set, start, end, listProfiles});
+    parser.addPositionalArgument(QStringLiteral("paths"), QStringLiteral("Files and folders to convert."),
+                                 QStringLiteral("PATH..."));
+
+    if (!parser.parse(QCoreApplication::arguments()))
+        return usageError(parser.errorText());
+    if (parser.isSet(help)) {
+        QString text = parser.helpText();
+        text.replace(QCoreApplication::arguments().constFirst() + QStringLiteral(" [options]"),
+                     QStringLiteral("vantorix --batch [options]"));
+        std::fputs(local(text).constData(), stdout);
+        return BatchCompleted;
+    }
+    if (parser.isSet(version)) {
+        printTo(stdout, QStringLiteral("Vantorix ") + stored.version);
+        return BatchCompleted;
+    }
+    const QStringList profiles = ProfileList(programFolder);
+    if (parser.isSet(listProfiles)) {
+        for (const QString &name : profiles)
+            printTo(stdout, name);
+        return BatchCompleted;
+    }
+
+    BatchRequest request;
+    if (parser.isSet(overwrite) && parser.isSet(rename))
+        return usageError(QStringLiteral("--overwrite and --rename exclude each other"));
+    request.rename = parser.isSet(rename) || (!parser.isSet(overwrite) && !stored.overwrite);
+    for (const auto &[option, target] : {std::pair{&start, &request.start}, std::pair{&end, &request.end}}) {
+        if (!parser.isSet(*option))
+            continue;
+        const QString text = parser.value(*option).trimmed();
+        if (TimeTextToSeconds(text) < 0)
+            return usageError(QStringLiteral("--%1 \"%2\" is not a time (h:m:s, e.g. 0:01:30 or 0:00:05.5)")
+                                  .arg(option->names().constFirst(), text));
+        *target = text;
+    }
+    if (request.start && request.end && TimeTextToSeconds(*request.end) <= TimeTextToSeconds(*request.start))
+        return usageError(QStringLiteral("--end must come after --start"));
+
+    if (parser.isSet(profile)) {
+        const QString wanted = parser.value(profile);
+        for (const QString &name : profiles)
+            if (name == wanted || (request.profileName.isEmpty() && name.compare(wanted, Qt::CaseInsensitive) == 0))
+                request.profileName = name;
+        if (request.profileName.isEmpty())
+            return usageError(QStringLiteral("--profile: there is no profile \"%1\" (--list-profiles lists them)")
+                                  .arg(wanted));
+    } else if (profiles.isEmpty()) {
+        printTo(stderr, QStringLiteral("There is no profile in %1.").arg(ProfilesFolder(programFolder)));
+        return BatchUsage;
+    } else {
+        const int index = stored.profileIndex;
+        request.profileName = profiles.value(index >= 0 && index < profiles.size() ? index : 0);
+    }
+
+    const QString folder = parser.isSet(output) ? parser.value(output) : stored.outputPath;
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
+        if (parser.isSet(output))
+            return usageError(QStringLiteral("--output: the folder \"%1\" does not exist").arg(folder));
+        printTo(stderr, QStringLiteral("The output path does not exist. Please specify another one. "
+                                       "(stored: \"%1\"; give one with --output)").arg(folder));
+        return BatchUsage;
+    }
+    request.outputFolder = AddTrailingSeparator(QDir::cleanPath(QDir::current().absoluteFilePath(folder)));
+
+    const QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty())
+        return usageError(QStringLiteral("no files or folders to convert"));
+    QString listError;
+    const QStringList paths = CommandLinePaths(positional, &listError);
+    if (!listError.isEmpty())
+        return usageError(listError);
+    for (const QString &argument : paths) {
+        const QFileInfo info(argument);
+        const QString path = QDir::cleanPath(info.absoluteFilePath());
+        if (info.isFile())
+            request.files << path; // named on its own: whatever its extension
+        else if (info.isDir())
+            request.files << ListInputFiles(path, InputExts());
+        else
+            request.missing << argument;
+    }
+
+    // The profile is read from a copy: loading and building the parameter
+    // string write their file back, and a batch writes no profile.
+    QTemporaryDir scratch;
+    const QString copy = scratch.filePath(request.profileName + QStringLiteral(".apf"));
+    if (!scratch.isValid() || !QFile::copy(ProfilePath(programFolder, request.profileName), copy)) {
+        printTo(stderr, QStringLiteral("The profile \"%1\" could not be read.").arg(request.profileName));
+        return BatchFailed;
+    }
+    ParameterGrids grids;
+    QString outputExt;
+    if (LoadProfile(copy, grids, interactive, &outputExt) != ProfileStatus::Loaded)
+        return BatchUsage; // reported
+    request.settings = parser.values(set);
+    for (const QString &setting : std::as_const(request.settings)) {
+        const QString reason = ApplyGridSetting(grids, setting);
+        if (!reason.isEmpty())
+            return usageError(reason);
+    }
+    const std::optional<QString> params = BuildParameterString(copy, grids, interactive);
+    if (!params)
+        return BatchUsage; // reported
+
+    BatchMode mode(programFolder, std::move(request), *params, outputExt, interactive);
+    return mode.exec();
+}
+
+#include "batchmode.moc"
