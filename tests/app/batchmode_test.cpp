@@ -1,0 +1,425 @@
+// The batch mode as a user runs it: the real program started in a temporary
+// program folder, with the real engine or the scripted fake one, and no
+// display. Also the pieces it is built from (grid settings, the display check,
+// the progress lines).
+#include "app/batchmode.h"
+#include "app/batchview.h"
+#include "fakes/processes.h"
+#include "profiles/parametergrid.h"
+#include "profiles/profiles.h"
+#include "windowfixture.h"
+
+#include <QDateTime>
+#include <QProcessEnvironment>
+#include <QTemporaryFile>
+
+#include <csignal>
+
+namespace {
+
+const QString Mp4Profile = QStringLiteral("MP4 H.264 AAC");
+
+struct Result
+{
+    int exitCode = -1;
+    bool crashed = false;
+    QString out;
+    QString err;
+};
+
+QString ffprobe(const QString &path, const QString &entries)
+{
+    QProcess process;
+    process.start(QStringLiteral(VANTORIX_FFPROBE),
+                  {"-v", "error", "-show_entries", entries, "-of", "default=noprint_wrappers=1:nokey=1", path});
+    process.waitForFinished(30000);
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+QByteArray contentOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A fake engine script: the report the probe reads for `path` (length 10 s),
+// then success.
+QString reportScript(const QString &path)
+{
+    return QStringLiteral("print 0 Input #0, avi, from '%1':\\n  Duration: 00:00:10.00, start: 0.000000, "
+                          "bitrate: 1 kb/s\\n    Stream #0:0: Video: mpeg4, yuv420p, 320x240, 25 fps\\n\nexit 0\n")
+        .arg(path);
+}
+
+// A program folder of its own: the built executable, the engine and the
+// shipped profiles, and a work folder beside it.
+class BatchTest : public ::testing::Test
+{
+protected:
+    explicit BatchTest(TestProgramFolder::Engine engine = TestProgramFolder::Engine::Fake) : folder(engine) {}
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.isValid());
+        ASSERT_TRUE(QFile::copy(QStringLiteral(VANTORIX_PROGRAM_FOLDER "/vantorix"), program()));
+        const QDir shipped(QStringLiteral(VANTORIX_PROGRAM_FOLDER "/Profiles"));
+        QDir().mkpath(folder.filePath(QStringLiteral("Profiles")));
+        for (const QString &name : shipped.entryList({QStringLiteral("*.apf")}, QDir::Files))
+            QFile::copy(shipped.filePath(name), folder.filePath(QStringLiteral("Profiles/") + name));
+        QDir().mkpath(work(QStringLiteral("out")));
+        QDir().mkpath(work(QStringLiteral("in")));
+    }
+
+    QString program() const { return folder.filePath(QStringLiteral("vantorix")); }
+    QString work(const QString &name) const { return folder.filePath(QStringLiteral("work/") + name); }
+
+    // The environment of a machine without a display: no DISPLAY, no
+    // WAYLAND_DISPLAY, no platform chosen.
+    static QProcessEnvironment headless()
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QString::fromLatin1(name));
+        return env;
+    }
+
+    void start(QProcess &process, const QStringList &arguments) const
+    {
+        process.setProcessEnvironment(headless());
+        process.setWorkingDirectory(work(QString()));
+        process.start(program(), arguments);
+    }
+
+    Result run(const QStringList &arguments, int timeoutMs = 120000) const
+    {
+        QProcess process;
+        start(process, arguments);
+        Result result;
+        if (!process.waitForFinished(timeoutMs)) {
+            process.kill();
+            process.waitForFinished();
+        }
+        result.exitCode = process.exitCode();
+        result.crashed = process.exitStatus() != QProcess::NormalExit;
+        result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+        result.err = QString::fromLocal8Bit(process.readAllStandardError());
+        return result;
+    }
+
+    TestProgramFolder folder;
+};
+
+class RealEngineBatchTest : public BatchTest
+{
+protected:
+    RealEngineBatchTest() : BatchTest(TestProgramFolder::Engine::Real) {}
+};
+
+} // namespace
+
+TEST_F(RealEngineBatchTest, ConvertsAFolderWithAProfileASizeAndATimeRangeWithoutDisplayOrWrites)
+{
+    ASSERT_TRUE(makeClip(work(QStringLiteral("in/first clip.avi")), 4));
+    ASSERT_TRUE(makeClip(work(QStringLiteral("in/second.avi")), 4));
+    touchFile(work(QStringLiteral("in/notes.txt"))); // not a supported type: not listed from a folder
+
+    const QString preferences = PreferencesPath(folder.path());
+    touchFile(preferences, QByteArray("[Main]\r\nProfile=0\r\nOutput Path=/nowhere\r\nOverwrite=1\r\n"));
+    const QString profile = ProfilePath(folder.path(), Mp4Profile);
+    const QByteArray profileBefore = contentOf(profile);
+    const QDateTime preferencesTime = QFileInfo(preferences).lastModified();
+    const QDateTime profileTime = QFileInfo(profile).lastModified();
+    QTest::qWait(20); // a rewrite would show in the times too
+
+    const Result result = run({"--batch", "-p", Mp4Profile, "-o", "out", "--set", "Video Size=320x180",
+                               "--start", "0:00:01", "--end", "0:00:03", "in"});
+    EXPECT_EQ(result.exitCode, 0) << qPrintable(result.err + result.out);
+    EXPECT_FALSE(result.crashed);
+    EXPECT_TRUE(result.out.contains(QStringLiteral("Summary: 2 complete, 0 failed, 0 stopped"))) << qPrintable(result.out);
+    EXPECT_FALSE(result.err.contains(QStringLiteral("qt.qpa"))) << qPrintable(result.err);
+
+    for (const QString &name : {QStringLiteral("first clip.mp4"), QStringLiteral("second.mp4")}) {
+        const QString output = work(QStringLiteral("out/") + name);
+        ASSERT_TRUE(QFileInfo::exists(output)) << qPrintable(name);
+        EXPECT_TRUE(result.out.contains(QStringLiteral(" -> ") + output)) << qPrintable(result.out);
+        EXPECT_EQ(ffprobe(output, QStringLiteral("stream=codec_name")).split('\n'),
+                  QStringList({QStringLiteral("h264"), QStringLiteral("aac")}));
+        EXPECT_EQ(ffprobe(output, QStringLiteral("stream=width,height")).split('\n').mid(0, 2),
+                  QStringList({QStringLiteral("320"), QStringLiteral("180")}));
+        EXPECT_NEAR(ffprobe(output, QStringLiteral("format=duration")).toDouble(), 2.0, 0.2);
+    }
+    EXPECT_EQ(QDir(work(QStringLiteral("out"))).entryList(QDir::Files).size(), 2);
+
+    EXPECT_EQ(contentOf(preferences), QByteArray("[Main]\r\nProfile=0\r\nOutput Path=/nowhere\r\nOverwrite=1\r\n"));
+    EXPECT_EQ(QFileInfo(preferences).lastModified(), preferencesTime);
+    EXPECT_EQ(contentOf(profile), profileBefore);
+    EXPECT_EQ(QFileInfo(profile).lastModified(), profileTime);
+}
+
+TEST_F(RealEngineBatchTest, AFailingInputGivesStatusOneAndAFailedLineWhileTheOtherCompletes)
+{
+    const QString broken = work(QStringLiteral("in/broken.avi"));
+    touchFile(broken, QByteArray(4096, 'z'));
+    const QString clip = work(QStringLiteral("in/good.avi"));
+    ASSERT_TRUE(makeClip(clip, 1));
+
+    const Result result = run({"--batch", "-p", Mp4Profile, "-o", "out", broken, clip});
+    EXPECT_EQ(result.exitCode, 1) << qPrintable(result.err + result.out);
+    EXPECT_TRUE(result.out.contains(QStringLiteral("Summary: 1 complete, 1 failed, 0 stopped"))) << qPrintable(result.out);
+    EXPECT_TRUE(result.out.contains(QStringLiteral("Failed  ") + broken)) << qPrintable(result.out);
+    // The engine's own words on why.
+    EXPECT_TRUE(result.out.contains(QStringLiteral("Invalid data found"))) << qPrintable(result.out);
+    EXPECT_TRUE(result.out.contains(QStringLiteral("Complete  ") + clip)) << qPrintable(result.out);
+    EXPECT_TRUE(QFileInfo(work(QStringLiteral("out/good.mp4"))).size() > 0);
+    // Not a terminal: one line per status change.
+    EXPECT_TRUE(result.err.contains(QStringLiteral("[1/2] Failed broken.avi"))) << qPrintable(result.err);
+    EXPECT_TRUE(result.err.contains(QStringLiteral("[2/2] Complete good.avi"))) << qPrintable(result.err);
+}
+
+class InterruptTest : public RealEngineBatchTest, public ::testing::WithParamInterface<int>
+{
+};
+
+TEST_P(InterruptTest, StopsTheEngineAndEndsWith130)
+{
+    const QString clip = work(QStringLiteral("in/long.avi"));
+    ASSERT_TRUE(makeClip(clip, 60));
+    QProcess process;
+    start(process, {"--batch", "-p", Mp4Profile, "-o", "out", "--set", "Video Size=1280x720", clip});
+    QString err;
+    ASSERT_TRUE(waitFor([&] {
+        err += QString::fromLocal8Bit(process.readAllStandardError());
+        return err.contains(QStringLiteral("Converting")) || process.state() == QProcess::NotRunning;
+    }));
+    ASSERT_EQ(process.state(), QProcess::Running) << qPrintable(err);
+    ASSERT_TRUE(waitFor([&] { return QFileInfo(work(QStringLiteral("out/long.mp4"))).size() > 0; }));
+    ::kill(static_cast<pid_t>(process.processId()), GetParam());
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 130);
+    const QString out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    EXPECT_TRUE(out.contains(QStringLiteral("Stop  ") + clip)) << qPrintable(out);
+    EXPECT_TRUE(out.contains(QStringLiteral("(interrupted)"))) << qPrintable(out);
+    EXPECT_FALSE(ProcessRunsWith(clip));
+}
+
+INSTANTIATE_TEST_SUITE_P(SigintAndSigterm, InterruptTest, ::testing::Values(SIGINT, SIGTERM));
+
+TEST_F(BatchTest, BadUsageGivesStatusTwoAndNamesTheOption)
+{
+    touchFile(work(QStringLiteral("in/a.avi")));
+    const struct
+    {
+        QStringList arguments;
+        QString named;
+    } cases[] = {
+        {{"--frob", "in"}, "frob"},
+        {{"-p"}, "-p"},
+        {{"--profile", "No Such Profile", "in"}, "--profile"},
+        {{"--output", "missing", "in"}, "--output"},
+        {{"--set", "Colour=red", "in"}, "Colour"},
+        {{"--set", "Video Size=huge", "in"}, "huge"},
+        {{"--set", "Video Size=Custom Size", "in"}, "Video Size"},
+        {{"--set", "just text", "in"}, "--set"},
+        {{"--start", "soon", "in"}, "--start"},
+        {{"--end", "1:2:3:4", "in"}, "--end"},
+        {{"--start", "0:00:05", "--end", "0:00:02", "in"}, "--end"},
+        {{"--overwrite", "--rename", "in"}, "--rename"},
+        {{"-p", Mp4Profile}, "no files"},
+        {{"in/missing.tmp"}, "missing.tmp"},
+    };
+    for (const auto &c : cases) {
+        const Result result = run(QStringList{"--batch", "-o", "out"} + c.arguments);
+        EXPECT_EQ(result.exitCode, 2) << qPrintable(c.arguments.join(' '));
+        EXPECT_TRUE(result.err.contains(c.named)) << qPrintable(c.arguments.join(' ') + ": " + result.err);
+        EXPECT_EQ(folder.callCount(), 0) << qPrintable(c.arguments.join(' '));
+    }
+}
+
+TEST_F(BatchTest, ReadsItsDefaultsFromThePreferencesAndRenamesWhenTheyAskForIt)
+{
+    const QString clip = work(QStringLiteral("in/clip.avi"));
+    touchFile(clip);
+    folder.setScriptFor(QStringLiteral("clip.avi"), reportScript(clip));
+    const int index = static_cast<int>(ProfileList(folder.path()).indexOf(Mp4Profile));
+    ASSERT_GE(index, 0);
+    const QByteArray stored = QStringLiteral("[Main]\r\nProfile=%1\r\nOutput Path=%2\r\nOverwrite=0\r\n")
+                                  .arg(index)
+                                  .arg(work(QStringLiteral("out")))
+                                  .toUtf8();
+    touchFile(PreferencesPath(folder.path()), stored);
+    touchFile(work(QStringLiteral("out/clip.mp4"))); // exists: not overwritten
+
+    const Result result = run({"--batch", clip});
+    EXPECT_EQ(result.exitCode, 0) << qPrintable(result.err + result.out);
+    ASSERT_EQ(folder.callCount(), 2); // the probe, then the conversion
+    const QStringList arguments = folder.arguments(2);
+    EXPECT_EQ(arguments.last(), work(QStringLiteral("out/clip_1.mp4")));
+    EXPECT_TRUE(arguments.contains(QStringLiteral("libx264"))) << qPrintable(arguments.join(' '));
+    EXPECT_EQ(contentOf(PreferencesPath(folder.path())), stored);
+
+    // --overwrite wins over the stored choice.
+    EXPECT_EQ(run({"--batch", "--overwrite", clip}).exitCode, 0);
+    EXPECT_EQ(folder.arguments(4).last(), work(QStringLiteral("out/clip.mp4")));
+}
+
+TEST_F(BatchTest, TakesFilesOfAnyTypeFoldersByTheirSupportedFilesAndListFiles)
+{
+    for (const char *name : {"in/b.avi", "in/A.MP4", "in/skipped.txt", "named.txt", "listed.avi"}) {
+        touchFile(work(name));
+        folder.setScriptFor(QFileInfo(name).fileName(), reportScript(work(name)));
+    }
+    const Result direct = run({"--batch", "-p", Mp4Profile, "-o", "out", "in", "named.txt", "in/b.avi"});
+    EXPECT_EQ(direct.exitCode, 0) << qPrintable(direct.err + direct.out);
+    QStringList converted;
+    for (int call = 1; call <= folder.callCount(); ++call)
+        if (folder.arguments(call).contains(QStringLiteral("-y")))
+            converted << QFileInfo(folder.arguments(call).value(folder.arguments(call).indexOf("-i") + 1)).fileName();
+    // Sorted ignoring case, the explicit .txt file too, b.avi once.
+    EXPECT_EQ(converted, QStringList({"A.MP4", "b.avi", "named.txt"}));
+
+    touchFile(work(QStringLiteral("list.tmp")), work(QStringLiteral("listed.avi")).toUtf8() + "\nmissing.avi\n");
+    const Result listed = run({"--batch", "-p", Mp4Profile, "-o", "out", "list.tmp", "ignored.avi"});
+    EXPECT_EQ(listed.exitCode, 1) << "a path that is not there counts against the batch";
+    EXPECT_TRUE(listed.out.contains(QStringLiteral("Complete  ") + work(QStringLiteral("listed.avi"))))
+        << qPrintable(listed.out);
+    EXPECT_TRUE(listed.out.contains(QStringLiteral("Not found  missing.avi"))) << qPrintable(listed.out);
+    EXPECT_FALSE(listed.out.contains(QStringLiteral("ignored"))) << qPrintable(listed.out);
+}
+
+TEST_F(BatchTest, ATaskTheTimeRangeDoesNotFitIsSkippedAndTheOthersRun)
+{
+    const QString longClip = work(QStringLiteral("in/long.avi"));
+    const QString shortClip = work(QStringLiteral("in/short.avi"));
+    touchFile(longClip);
+    touchFile(shortClip);
+    folder.setScriptFor(QStringLiteral("long.avi"), reportScript(longClip));
+    folder.setScriptFor(QStringLiteral("short.avi"),
+                        reportScript(shortClip).replace(QStringLiteral("00:00:10.00"), QStringLiteral("00:00:02.00")));
+
+    const Result result = run({"--batch", "-p", Mp4Profile, "-o", "out", "--start", "0:00:04", "--end", "0:00:06",
+                               longClip, shortClip});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.out.contains(QStringLiteral("Skipped  ") + shortClip)) << qPrintable(result.out);
+    EXPECT_TRUE(result.out.contains(QStringLiteral("Complete  ") + longClip)) << qPrintable(result.out);
+    // Probes of both, one conversion, of the range asked for.
+    ASSERT_EQ(folder.callCount(), 3);
+    const QStringList arguments = folder.arguments(3);
+    EXPECT_EQ(arguments.value(arguments.indexOf(QStringLiteral("-ss")) + 1), QStringLiteral("00:00:04"));
+    EXPECT_EQ(arguments.value(arguments.indexOf(QStringLiteral("-t")) + 1), QStringLiteral("2"));
+}
+
+TEST_F(BatchTest, WithoutBatchAndWithoutDisplayOneLineNamesBatch)
+{
+    const Result result = run({work(QStringLiteral("in"))}, 30000);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_FALSE(result.crashed) << "the toolkit aborted: " << qPrintable(result.err);
+    EXPECT_EQ(result.err.trimmed().count(QLatin1Char('\n')), 0) << qPrintable(result.err);
+    EXPECT_TRUE(result.err.contains(QStringLiteral("--batch"))) << qPrintable(result.err);
+}
+
+TEST_F(BatchTest, ListsProfilesAndTellsItsVersionAndOptions)
+{
+    const Result profiles = run({"--batch", "--list-profiles"});
+    EXPECT_EQ(profiles.exitCode, 0);
+    EXPECT_EQ(profiles.out.trimmed().split('\n'), ProfileList(folder.path()));
+    const Result version = run({"--batch", "--version"});
+    EXPECT_EQ(version.out.trimmed(), QStringLiteral("Vantorix 3.0"));
+    const Result help = run({"--batch", "--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    for (const char *option : {"--profile", "--output", "--overwrite", "--rename", "--set", "--start", "--end",
+                               "--list-profiles"})
+        EXPECT_TRUE(help.out.contains(QLatin1String(option))) << option;
+}
+
+TEST(GridSettingTest, SetsChoicesCustomSizesAndFreeTextAsTheGridsWould)
+{
+    ParameterGrids grids;
+    grids.video.clear();
+    const int size = grids.video.appendRow(QStringLiteral("Video Size"));
+    grids.video.setPickList(size, {"Original Size", "Custom Size", "640x480"});
+    grids.video.setReadOnly(size, true);
+    const int bitrate = grids.video.appendRow(QStringLiteral("Video Bitrate"));
+    grids.audio.clear();
+    const int fixed = grids.audio.appendRow(QStringLiteral("Audio Codec"), QStringLiteral("aac"), true);
+
+    EXPECT_EQ(ApplyGridSetting(grids, QStringLiteral("video size=640X480")), QString());
+    EXPECT_EQ(grids.video.valueAt(size), QStringLiteral("640x480"));
+    EXPECT_EQ(ApplyGridSetting(grids, QStringLiteral("Video Size= 200 x 100 ")), QString());
+    EXPECT_EQ(grids.video.valueAt(size), QStringLiteral("200x100"));
+    EXPECT_EQ(ApplyGridSetting(grids, QStringLiteral("Video Bitrate=800k")), QString());
+    EXPECT_EQ(grids.video.valueAt(bitrate), QStringLiteral("800k"));
+
+    for (const char *bad : {"Video Size=0x100", "Video Size=Custom Size", "Video Size=big", "Audio Codec=mp3",
+                              "Colour=red", "=1", "Video Size"})
+        EXPECT_NE(ApplyGridSetting(grids, bad), QString()) << qPrintable(bad);
+    EXPECT_EQ(grids.video.valueAt(size), QStringLiteral("200x100"));
+    EXPECT_EQ(grids.audio.valueAt(fixed), QStringLiteral("aac"));
+}
+
+TEST(DisplayCheckTest, PlatformsWithoutADisplayServerAreUsableAndAbsentServersAreNot)
+{
+    const QByteArray display = qgetenv("DISPLAY");
+    const QByteArray wayland = qgetenv("WAYLAND_DISPLAY");
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    qunsetenv("DISPLAY");
+    qunsetenv("WAYLAND_DISPLAY");
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    EXPECT_TRUE(DisplayAvailable({"vantorix"}));
+    EXPECT_FALSE(DisplayAvailable({"vantorix", "-platform", "xcb"}));
+    qputenv("QT_QPA_PLATFORM", "wayland;xcb");
+    EXPECT_FALSE(DisplayAvailable({"vantorix"}));
+    qputenv("WAYLAND_DISPLAY", "wayland-0");
+    EXPECT_TRUE(DisplayAvailable({"vantorix"}));
+    qunsetenv("QT_QPA_PLATFORM");
+    EXPECT_TRUE(DisplayAvailable({"vantorix"}));
+    qunsetenv("WAYLAND_DISPLAY");
+    EXPECT_FALSE(DisplayAvailable({"vantorix"}));
+
+    qputenv("DISPLAY", display);
+    qputenv("WAYLAND_DISPLAY", wayland);
+    qputenv("QT_QPA_PLATFORM", platform);
+    if (display.isEmpty())
+        qunsetenv("DISPLAY");
+    if (wayland.isEmpty())
+        qunsetenv("WAYLAND_DISPLAY");
+}
+
+TEST(BatchViewTest, ATerminalGetsOneRewrittenLinePerTaskAndALogOneLinePerStatus)
+{
+    for (const bool terminal : {true, false}) {
+        TaskListModel tasks;
+        ltvItemData task;
+        task.InputFile = QStringLiteral("/in/clip.avi");
+        task.NewName = QStringLiteral("clip");
+        task.NewExt = QStringLiteral(".mp4");
+        tasks.appendTask(task);
+        QTemporaryFile file;
+        ASSERT_TRUE(file.open());
+        std::FILE *stream = std::fopen(qPrintable(file.fileName()), "w");
+        ASSERT_NE(stream, nullptr);
+        {
+            BatchView view(tasks, QStringLiteral("/out/"), QStringLiteral(".mp4"), false, terminal, stream);
+            task.StatusText = QStringLiteral("Converting");
+            WriteItemData(tasks, 0, 2, task);
+            view.setCurrentProgress(40, QStringLiteral("40%"));
+            view.setCurrentProgress(80, QStringLiteral("80%"));
+            task.StatusText = QStringLiteral("Complete");
+            WriteItemData(tasks, 0, 2, task);
+            EXPECT_EQ(view.outputPaths(), QStringList{QStringLiteral("/out/clip.mp4")});
+        }
+        std::fclose(stream);
+        const QString text = QString::fromLocal8Bit(contentOf(file.fileName()));
+        if (terminal) {
+            EXPECT_EQ(text.count(QLatin1Char('\n')), 1) << qPrintable(text);
+            EXPECT_TRUE(text.contains(QStringLiteral("\r[1/1] clip.avi  40%"))) << qPrintable(text);
+            EXPECT_TRUE(text.contains(QStringLiteral("\r[1/1] clip.avi  80%"))) << qPrintable(text);
+            EXPECT_TRUE(text.endsWith(QStringLiteral("Complete  elapsed 00:00:00\033[K\n"))) << qPrintable(text);
+        } else {
+            EXPECT_EQ(text, QStringLiteral("[1/1] Converting /in/clip.avi -> /out/clip.mp4\n"
+                                           "[1/1] Complete clip.avi (00:00:00)\n"));
+        }
+    }
+    EXPECT_EQ(BatchView::RemainingText(10000, 25), QStringLiteral("00:00:30"));
+    EXPECT_EQ(BatchView::RemainingText(10000, 0), QString());
+}
