@@ -206,7 +206,7 @@ std::unique_ptr<TNewInifile> TNewInifile::Create(const QString &fileName, IInter
 
 bool TNewInifile::SaveAndFree(std::unique_ptr<TNewInifile> store, IInteractive &interactive)
 {
-    if (!store)
+    if (!store || !store->Modified())
         return true;
     QString errorText;
     if (store->Save(&errorText))
@@ -231,12 +231,25 @@ QByteArray TNewInifile::Text() const
 
 bool TNewInifile::Save(QString *errorText) const
 {
-    QSaveFile file(m_fileName);
-    const QByteArray text = Text();
-    const bool ok = file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit();
+    return WriteWholeFile(m_fileName, Text(), errorText);
+}
+
+bool WriteWholeFile(const QString &fileName, const QByteArray &content, QString *errorText)
+{
+    // Unbuffered, so that a short write (a full disk, a file size limit) is
+    // seen here: a buffered write reports every byte taken, and the flush at
+    // commit has been seen to cut the file short without an error.
+    QSaveFile file(fileName);
+    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    for (qint64 written = 0; ok && written < content.size();) {
+        const qint64 n = file.write(content.constData() + written, content.size() - written);
+        ok = n > 0;
+        written += n;
+    }
+    ok = ok && file.commit();
     if (!ok && errorText) {
         *errorText = QStringLiteral("Cannot create file \"%1\". %2")
-                         .arg(QDir::toNativeSeparators(m_fileName), file.errorString());
+                         .arg(QDir::toNativeSeparators(fileName), file.errorString());
     }
     return ok;
 }
@@ -302,16 +315,20 @@ void TNewInifile::WriteString(const QString &section, const QString &key, const 
     const int sectionIndex = IndexOfSection(sectionBytes);
     if (sectionIndex < 0) {
         m_lines << header(sectionBytes) << line;
+        m_modified = true;
         return;
     }
     const int keyIndex = IndexOfKey(sectionBytes, keyBytes);
     if (keyIndex < 0) {
         m_lines.insert(sectionIndex + 1, line);
+        m_modified = true;
         return;
     }
     const qsizetype target = qsizetype(sectionIndex) + keyIndex;
-    if (target < m_lines.size())
+    if (target < m_lines.size() && m_lines[target] != line) {
         m_lines[target] = line;
+        m_modified = true;
+    }
 }
 
 qint32 TNewInifile::ReadInteger(const QString &section, const QString &key, qint32 defaultValue) const

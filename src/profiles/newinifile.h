@@ -13,8 +13,9 @@ class IInteractive;
 // Section headers and keys are found by case-insensitive substring search over
 // the text, a section ends at the next '[' wherever it stands, a key added to
 // an existing section goes directly under its header, and the file is written
-// back, every line ended by CR LF, each time a store is disposed of with
-// SaveAndFree (also after pure reads).
+// back, every line ended by CR LF, when a store that a write has changed is
+// disposed of with SaveAndFree. A store that was only read leaves its file
+// alone, so that reading works in a folder the user cannot write to.
 //
 // The text is kept as bytes so that ASCII lower-casing keeps every position;
 // names and values cross the interface in the system's 8-bit encoding.
@@ -36,8 +37,8 @@ public:
     // interactive and gives no store.
     static std::unique_ptr<TNewInifile> Create(const QString &fileName, IInteractive &interactive);
 
-    // Writes the lines to the store's file and destroys the store; a null store
-    // does nothing. The file is replaced in one step: a failed write leaves the
+    // Writes the lines to the store's file when a write changed them, then
+    // destroys the store; a null store does nothing. The file is replaced in one step: a failed write leaves the
     // previous file as it was. A failure is reported through interactive, the
     // edits are lost and the result is false, so that the caller stops.
     static bool SaveAndFree(std::unique_ptr<TNewInifile> store, IInteractive &interactive);
@@ -51,6 +52,11 @@ public:
     double ReadFloat(const QString &section, const QString &key, double defaultValue) const;
 
     const QString &FileName() const { return m_fileName; }
+    // Whether a write changed the lines since the store was made; a write of
+    // the text a line already holds changes nothing.
+    bool Modified() const { return m_modified; }
+    // Makes SaveAndFree write the file, changed or not (a copy being made).
+    void SetModified() { m_modified = true; }
     const QList<QByteArray> &Lines() const { return m_lines; }
     // The content as it is written: every line followed by CR LF.
     QByteArray Text() const;
@@ -69,7 +75,13 @@ public:
 private:
     QString m_fileName;
     QList<QByteArray> m_lines;
+    bool m_modified = false;
 };
+
+// Replaces the file with content in one step: written to a temporary file
+// beside it, then renamed. On failure the old file is left as it was and
+// errorText names the file and the reason.
+bool WriteWholeFile(const QString &fileName, const QByteArray &content, QString *errorText);
 
 // Splits text into lines: CR LF, a lone CR and a lone LF each end a line; the
 // text after the last line end is a line when it is not empty.

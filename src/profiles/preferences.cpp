@@ -1,8 +1,11 @@
 #include "profiles/preferences.h"
 
+#include "platform/interactive.h"
 #include "profiles/newinifile.h"
+#include "profiles/userfolder.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace {
 
@@ -21,7 +24,7 @@ GeneralPreferences readGeneral(const TNewInifile &ini, const QString &section, c
                                bool openDirDefault)
 {
     GeneralPreferences g;
-    g.outputPath = ini.ReadString(section, OutputPathKey, programFolder);
+    g.outputPath = ini.ReadString(section, OutputPathKey, DefaultOutputFolder(programFolder));
     g.synMode = ini.ReadInteger(section, SynModeKey, 0);
     g.openDir = ini.ReadBool(section, OpenDirKey, openDirDefault);
     g.exitProgram = ini.ReadBool(section, ExitKey, false);
@@ -30,17 +33,57 @@ GeneralPreferences readGeneral(const TNewInifile &ini, const QString &section, c
     return g;
 }
 
-// Opens the file, reads the General values of one section ("Main" or
-// "Default") and writes the file back; nothing when either step failed.
+// The store of the user's preferences. While the user has no file of their
+// own in the configuration folder, a Preferences.ini in the (read-only)
+// program folder gives its starting content: its "Default" section and
+// "Version" then apply to every user.
+std::unique_ptr<TNewInifile> openPreferences(const QString &programFolder, IInteractive &interactive)
+{
+    const QString path = PreferencesPath(programFolder);
+    const QString shipped = QDir(programFolder).filePath(QStringLiteral("Preferences.ini"));
+    if (QFileInfo(path).absoluteFilePath() == QFileInfo(shipped).absoluteFilePath() || QFileInfo::exists(path)
+        || !QFileInfo(shipped).isFile())
+        return TNewInifile::Create(path, interactive);
+    auto seed = TNewInifile::Create(shipped, interactive);
+    if (!seed)
+        return nullptr;
+    return std::make_unique<TNewInifile>(path, seed->Text());
+}
+
+// Disposes of a store that was written to, creating the configuration folder
+// first when that is where the file goes (a missing program folder is not
+// made).
+bool savePreferences(const QString &programFolder, std::unique_ptr<TNewInifile> ini, IInteractive &interactive)
+{
+    if (ini->Modified() && !IsProgramFolderWritable(programFolder)) {
+        const QString folder = QFileInfo(ini->FileName()).absolutePath();
+        if (!QDir().mkpath(folder)) {
+            interactive.error(QStringLiteral("Cannot create file \"%1\". The folder cannot be created.")
+                                  .arg(QDir::toNativeSeparators(ini->FileName())));
+            return false;
+        }
+    }
+    return TNewInifile::SaveAndFree(std::move(ini), interactive);
+}
+
+// Disposes of a store that was only read. Reading changes nothing, so nothing
+// is written; should a write still fail, it has been reported and the values
+// read stand.
+void closeAfterReading(std::unique_ptr<TNewInifile> ini, IInteractive &interactive)
+{
+    TNewInifile::SaveAndFree(std::move(ini), interactive);
+}
+
+// Opens the file and reads the General values of one section ("Main" or
+// "Default"); nothing when the file cannot be read.
 std::optional<GeneralPreferences> loadGeneral(const QString &programFolder, const QString &section,
                                               bool openDirDefault, IInteractive &interactive)
 {
-    auto ini = TNewInifile::Create(PreferencesPath(programFolder), interactive);
+    auto ini = openPreferences(programFolder, interactive);
     if (!ini)
         return std::nullopt;
     const GeneralPreferences g = readGeneral(*ini, section, programFolder, openDirDefault);
-    if (!TNewInifile::SaveAndFree(std::move(ini), interactive))
-        return std::nullopt;
+    closeAfterReading(std::move(ini), interactive);
     return g;
 }
 
@@ -57,48 +100,46 @@ void writeBatchOptions(TNewInifile &ini, const GeneralPreferences &g)
 
 QString PreferencesPath(const QString &programFolder)
 {
-    return QDir(programFolder).filePath(QStringLiteral("Preferences.ini"));
+    return QDir(UserDataFolder(programFolder)).filePath(QStringLiteral("Preferences.ini"));
 }
 
 std::optional<QString> ReadVersion(const QString &programFolder, IInteractive &interactive)
 {
-    auto ini = TNewInifile::Create(PreferencesPath(programFolder), interactive);
+    auto ini = openPreferences(programFolder, interactive);
     if (!ini)
         return std::nullopt;
     const QString version = ini->ReadString(MainSection, VersionKey, QStringLiteral("3.0"));
-    if (!TNewInifile::SaveAndFree(std::move(ini), interactive))
-        return std::nullopt;
+    closeAfterReading(std::move(ini), interactive);
     return version;
 }
 
 std::optional<MainPreferences> LoadMainPreferences(const QString &programFolder, int profileCount,
                                                    IInteractive &interactive)
 {
-    auto ini = TNewInifile::Create(PreferencesPath(programFolder), interactive);
+    auto ini = openPreferences(programFolder, interactive);
     if (!ini)
         return std::nullopt;
     MainPreferences m;
-    m.outputPath = ini->ReadString(MainSection, OutputPathKey, programFolder);
+    m.outputPath = ini->ReadString(MainSection, OutputPathKey, DefaultOutputFolder(programFolder));
     if (profileCount > 0) {
         m.profileIndex = ini->ReadInteger(MainSection, ProfileKey, 0);
         if (m.profileIndex < 0 || m.profileIndex >= profileCount)
             m.profileIndex = 0;
     }
-    if (!TNewInifile::SaveAndFree(std::move(ini), interactive))
-        return std::nullopt;
+    closeAfterReading(std::move(ini), interactive);
     return m;
 }
 
 bool SaveMainPreferences(const QString &programFolder, const MainPreferences &main,
                          const GeneralPreferences &general, IInteractive &interactive)
 {
-    auto ini = TNewInifile::Create(PreferencesPath(programFolder), interactive);
+    auto ini = openPreferences(programFolder, interactive);
     if (!ini)
         return false;
     ini->WriteInteger(MainSection, ProfileKey, main.profileIndex);
     ini->WriteString(MainSection, OutputPathKey, main.outputPath);
     writeBatchOptions(*ini, general);
-    return TNewInifile::SaveAndFree(std::move(ini), interactive);
+    return savePreferences(programFolder, std::move(ini), interactive);
 }
 
 std::optional<GeneralPreferences> LoadGeneralPreferences(const QString &programFolder,
@@ -110,12 +151,12 @@ std::optional<GeneralPreferences> LoadGeneralPreferences(const QString &programF
 bool SaveGeneralPreferences(const QString &programFolder, const GeneralPreferences &general,
                             IInteractive &interactive)
 {
-    auto ini = TNewInifile::Create(PreferencesPath(programFolder), interactive);
+    auto ini = openPreferences(programFolder, interactive);
     if (!ini)
         return false;
     ini->WriteString(MainSection, OutputPathKey, general.outputPath);
     writeBatchOptions(*ini, general);
-    return TNewInifile::SaveAndFree(std::move(ini), interactive);
+    return savePreferences(programFolder, std::move(ini), interactive);
 }
 
 std::optional<GeneralPreferences> LoadDefaultPreferences(const QString &programFolder,

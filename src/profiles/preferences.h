@@ -6,7 +6,8 @@
 
 class IInteractive;
 
-// The user's preferences in Preferences.ini in the program folder. Section
+// The user's preferences in Preferences.ini: in the program folder when it is
+// writable, else in the user's configuration folder (see userfolder.h). Section
 // "Main" holds the live values, section "Default" the values "Load Default"
 // restores. The windows hold the values in their controls and bind them to
 // these structures.
@@ -29,12 +30,15 @@ struct GeneralPreferences
     bool overwrite = true;    // false: rename to <name>_<index> instead
 };
 
-// programFolder (ending with a separator) + "Preferences.ini".
+// UserDataFolder(programFolder) + "Preferences.ini".
 QString PreferencesPath(const QString &programFolder);
 
-// Every operation below opens the file, reads or writes and writes the file
-// back at once (creating it when it is missing). A file that cannot be read or
-// written is reported through interactive and gives nothing or false.
+// Every operation below opens the file, reads or writes, and writes the file
+// back at once when it wrote something (creating it, and the configuration
+// folder, when missing); reading writes nothing. A file that cannot be read
+// gives nothing or false, a file that cannot be written false, each reported
+// once through interactive. Where the output folder is not stored, it is
+// DefaultOutputFolder(programFolder).
 
 // "Version" of "Main"; "3.0" when missing.
 std::optional<QString> ReadVersion(const QString &programFolder, IInteractive &interactive);

@@ -3,11 +3,11 @@
 #include "platform/interactive.h"
 #include "profiles/newinifile.h"
 #include "profiles/parametergrid.h"
+#include "profiles/userfolder.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -115,9 +115,24 @@ QString ProfilesFolder(const QString &programFolder)
     return folder + QStringLiteral("Profiles/");
 }
 
+QString UserProfilesFolder(const QString &programFolder)
+{
+    return ProfilesFolder(UserDataFolder(programFolder));
+}
+
 QString ProfilePath(const QString &programFolder, const QString &name)
 {
-    return ProfilesFolder(programFolder) + name + QStringLiteral(".apf");
+    const QString fileName = name + QStringLiteral(".apf");
+    const QString shipped = ProfilesFolder(programFolder) + fileName;
+    if (IsProgramFolderWritable(programFolder))
+        return shipped;
+    const QString own = UserProfilesFolder(programFolder) + fileName;
+    return QFileInfo(own).isFile() ? own : shipped;
+}
+
+QString WritableProfilePath(const QString &programFolder, const QString &name)
+{
+    return UserProfilesFolder(programFolder) + name + QStringLiteral(".apf");
 }
 
 QString ProfileName(const QString &path)
@@ -129,15 +144,21 @@ QString ProfileName(const QString &path)
 
 QStringList ProfileList(const QString &programFolder)
 {
-    const QDir folder(ProfilesFolder(programFolder));
+    QStringList folders{ProfilesFolder(programFolder)};
+    if (!IsProgramFolderWritable(programFolder))
+        folders << UserProfilesFolder(programFolder);
     QStringList names;
-    const QFileInfoList entries = folder.entryInfoList(QDir::Files | QDir::Hidden, QDir::NoSort);
-    for (const QFileInfo &entry : entries) {
-        const QString fileName = entry.fileName();
-        const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
-        if (dot >= 0 && fileName.mid(dot).compare(QStringLiteral(".apf"), Qt::CaseInsensitive) == 0)
-            names << fileName.left(dot);
+    for (const QString &path : folders) {
+        const QFileInfoList entries = QDir(path).entryInfoList(QDir::Files | QDir::Hidden, QDir::NoSort);
+        for (const QFileInfo &entry : entries) {
+            const QString fileName = entry.fileName();
+            const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+            if (dot >= 0 && fileName.mid(dot).compare(QStringLiteral(".apf"), Qt::CaseInsensitive) == 0)
+                names << fileName.left(dot);
+        }
     }
+    // A user's profile named as a shipped one stands in for it.
+    names.removeDuplicates();
     std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
         const int c = a.compare(b, Qt::CaseInsensitive);
         return c != 0 ? c < 0 : a < b;
@@ -255,18 +276,15 @@ std::optional<QString> BuildParameterString(const QString &path, const Parameter
     return result;
 }
 
-bool SaveProfile(const QString &path, const ParameterGrids &grids, IInteractive &interactive)
-{
-    if (!isProfileFile(path))
-        return true;
-    auto ini = TNewInifile::Create(path, interactive);
-    if (!ini)
-        return false;
+namespace {
 
+// Writes the grids' values into the store of a profile.
+void writeGridValues(TNewInifile &ini, const ParameterGrids &grids)
+{
     const ParameterGrid *grid = nullptr;
-    const int count = parameterCount(*ini);
+    const int count = parameterCount(ini);
     for (int i = 0; i < count; ++i) {
-        const Parameter p = readParameter(*ini, i);
+        const Parameter p = readParameter(ini, i);
         // The grid is picked for every parameter, read-only ones included, so
         // that a following parameter without a Sort of its own finds the same
         // grid as when the profile was loaded.
@@ -279,11 +297,44 @@ bool SaveProfile(const QString &path, const ParameterGrids &grids, IInteractive 
         const QString current = grid->valueAt(row);
         if (p.list) {
             const auto index = indexOfIgnoringCase(grid->pickList(row), current);
-            ini->WriteInteger(p.name, QStringLiteral("Index"), static_cast<qint32>(index));
+            ini.WriteInteger(p.name, QStringLiteral("Index"), static_cast<qint32>(index));
         } else {
-            ini->WriteString(p.name, QStringLiteral("Caption"), current);
-            ini->WriteString(p.name, QStringLiteral("Value"), current);
+            ini.WriteString(p.name, QStringLiteral("Caption"), current);
+            ini.WriteString(p.name, QStringLiteral("Value"), current);
         }
+    }
+}
+
+bool sameFile(const QString &a, const QString &b)
+{
+    return QFileInfo(a).absoluteFilePath() == QFileInfo(b).absoluteFilePath();
+}
+
+} // namespace
+
+bool SaveProfile(const QString &path, const ParameterGrids &grids, IInteractive &interactive)
+{
+    return SaveProfileTo(path, path, grids, interactive);
+}
+
+bool SaveProfileTo(const QString &source, const QString &target, const ParameterGrids &grids,
+                   IInteractive &interactive)
+{
+    if (!isProfileFile(source))
+        return true;
+    auto ini = TNewInifile::Create(source, interactive);
+    if (!ini)
+        return false;
+    writeGridValues(*ini, grids);
+    if (ini->Modified() && !sameFile(source, target)) {
+        const QString folder = QFileInfo(target).absolutePath();
+        if (!QDir().mkpath(folder)) {
+            interactive.error(QStringLiteral("Cannot create folder \"%1\".").arg(QDir::toNativeSeparators(folder)));
+            return false;
+        }
+        auto copy = std::make_unique<TNewInifile>(target, ini->Text());
+        copy->SetModified();
+        return TNewInifile::SaveAndFree(std::move(copy), interactive);
     }
     return TNewInifile::SaveAndFree(std::move(ini), interactive);
 }
@@ -302,10 +353,9 @@ bool SaveProfileAs(const QString &source, const QString &target, const Parameter
     const QByteArray content = in.readAll();
     in.close();
 
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly) || out.write(content) != content.size() || !out.commit()) {
-        interactive.error(QStringLiteral("Cannot create file \"%1\". %2")
-                              .arg(QDir::toNativeSeparators(target), out.errorString()));
+    QString errorText;
+    if (!WriteWholeFile(target, content, &errorText)) {
+        interactive.error(errorText);
         return false;
     }
     return SaveProfile(target, grids, interactive);

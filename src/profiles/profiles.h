@@ -22,16 +22,27 @@ class ParameterGrids;
 // gives a and b; ",," gives two empty items). Items are not trimmed.
 QStringList SplitList(const QString &text);
 
-// The profiles folder: programFolder (ending with a separator) + "Profiles/".
+// The profiles that ship with the program: programFolder (ending with a
+// separator) + "Profiles/".
 QString ProfilesFolder(const QString &programFolder);
-// The path of the profile named name.
+// Where the user's own profiles go ("Save as..." and the edits of a shipped
+// profile that cannot be written in place): the Profiles folder under
+// UserDataFolder(programFolder), which is ProfilesFolder(programFolder) itself
+// when the program folder is writable.
+QString UserProfilesFolder(const QString &programFolder);
+// The path of the profile named name: the user's profile of that name when
+// there is one, else the shipped one (which need not exist).
 QString ProfilePath(const QString &programFolder, const QString &name);
+// Where edits of the profile named name are written: the path it is read
+// from, unless that is a shipped profile in a program folder the user cannot
+// write to; then the user's profile of that name, made from the shipped one.
+QString WritableProfilePath(const QString &programFolder, const QString &name);
 // The profile's name: its file name without the extension.
 QString ProfileName(const QString &path);
 
-// The names of the profiles in the profiles folder, sorted by name ignoring
-// letter case, so that a stored position in this list keeps naming the same
-// profile from one start to the next.
+// The names of the shipped profiles and the user's together, each name once,
+// sorted by name ignoring letter case, so that a stored position in this list
+// keeps naming the same profile from one start to the next.
 QStringList ProfileList(const QString &programFolder);
 
 enum class ProfileStatus {
@@ -67,4 +78,12 @@ bool SaveProfile(const QString &path, const ParameterGrids &grids, IInteractive 
 // SaveProfile on target. The source is not changed unless it is the target.
 // False when a file could not be read or written (reported).
 bool SaveProfileAs(const QString &source, const QString &target, const ParameterGrids &grids,
+                   IInteractive &interactive);
+
+// SaveProfile of the grids' values from the profile at source into target:
+// when the values change nothing, no file is written; otherwise source is
+// updated in place when target is source, else target becomes source with the
+// new values (its folder is created when missing). False when a file could
+// not be read or written (reported).
+bool SaveProfileTo(const QString &source, const QString &target, const ParameterGrids &grids,
                    IInteractive &interactive);

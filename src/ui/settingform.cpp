@@ -246,8 +246,12 @@ void TSettingForm::cmbProfileChange()
 
 void TSettingForm::btnSaveAsClick()
 {
+    // The user's profiles folder: the program's own Profiles folder when it is
+    // writable, else one in the user's configuration folder, made on first use.
+    const QString folder = UserProfilesFolder(m_programFolder);
+    QDir().mkpath(folder);
     const std::optional<QString> target =
-        m_dialogs.saveFile(this, ProfilesFolder(m_programFolder), ProfileExtension,
+        m_dialogs.saveFile(this, folder, ProfileExtension,
                            FilterEntries(QStringLiteral("Profiles (*.apf)|*.apf")));
     if (!target)
         return;
@@ -262,14 +266,17 @@ void TSettingForm::btnSaveAsClick()
 
 void TSettingForm::listSavedProfile(const QString &path)
 {
-    // Only a profile file in the Profiles folder is one the lists can name.
+    // Only a profile file in a folder the profile list reads is one the lists
+    // can name: the shipped profiles' folder or the user's.
     const QFileInfo saved(path);
     const QString fileName = saved.fileName();
     const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
     if (dot < 0 || fileName.mid(dot).compare(ProfileExtension, Qt::CaseInsensitive) != 0)
         return;
-    const QString profiles = QDir(ProfilesFolder(m_programFolder)).canonicalPath();
-    if (profiles.isEmpty() || saved.dir().canonicalPath() != profiles)
+    const QString savedIn = saved.dir().canonicalPath();
+    if (savedIn.isEmpty()
+        || (savedIn != QDir(ProfilesFolder(m_programFolder)).canonicalPath()
+            && savedIn != QDir(UserProfilesFolder(m_programFolder)).canonicalPath()))
         return;
     const QString name = fileName.left(dot);
     if (cmbProfile->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0)
@@ -302,8 +309,11 @@ void TSettingForm::btnOKClick()
     m_owner.setOutputFolderText(edtOutputDir->text());
     SaveGeneralPreferences(m_programFolder, generalPreferences(), m_interactive);
     const QString path = currentProfilePath();
+    // A shipped profile that cannot be written in place is saved as the
+    // user's profile of the same name, which the lists use from then on.
     if (!path.isEmpty() && QFileInfo::exists(path))
-        SaveProfile(path, m_grids, m_interactive);
+        SaveProfileTo(path, WritableProfilePath(m_programFolder, cmbProfile->currentText()), m_grids,
+                      m_interactive);
     // The main window shows the saved values when it uses the same profile;
     // its own unsaved edits give way to them.
     if (m_owner.profileText() == cmbProfile->currentText())

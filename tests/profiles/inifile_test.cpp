@@ -11,6 +11,7 @@
 
 #include <cctype>
 #include <csignal>
+#include <functional>
 #include <map>
 #include <random>
 #include <sys/resource.h>
@@ -222,24 +223,54 @@ protected:
     RecordingInteractive interactive;
 };
 
-TEST_F(IniFileDisk, StoreForAMissingFileLeavesAnEmptyFile)
+TEST_F(IniFileDisk, OnlyAChangeIsWrittenBack)
 {
+    // Reads alone leave no file where there was none, and a file as it was
+    // (its LF line ends included).
     auto ini = TNewInifile::Create(path("new.ini"), interactive);
     ASSERT_TRUE(ini);
     EXPECT_TRUE(ini->Lines().isEmpty());
+    EXPECT_EQ(ini->ReadString(QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("d")), QStringLiteral("d"));
     EXPECT_TRUE(TNewInifile::SaveAndFree(std::move(ini), interactive));
-    EXPECT_EQ(readFile(path("new.ini")), QByteArray());
-    EXPECT_TRUE(interactive.messages.isEmpty());
-}
+    EXPECT_FALSE(QFile::exists(path("new.ini")));
 
-TEST_F(IniFileDisk, PureReadRewritesWithCrLf)
-{
-    writeFile(path("lf.ini"), "[S]\nA=1\rB=2\r\n\nC=3");
-    auto ini = TNewInifile::Create(path("lf.ini"), interactive);
+    const QByteArray lf = "[S]\nA=1\rB=2\r\n\nC=3";
+    writeFile(path("lf.ini"), lf);
+    ini = TNewInifile::Create(path("lf.ini"), interactive);
     ASSERT_TRUE(ini);
     EXPECT_EQ(ini->ReadString(QStringLiteral("S"), QStringLiteral("C"), QString()), QStringLiteral("3"));
+    // Writing what a line already holds changes nothing either.
+    ini->WriteString(QStringLiteral("S"), QStringLiteral("B"), QStringLiteral("2"));
+    ini->WriteInteger(QStringLiteral("S"), QStringLiteral("A"), 1);
+    EXPECT_FALSE(ini->Modified());
     EXPECT_TRUE(TNewInifile::SaveAndFree(std::move(ini), interactive));
-    EXPECT_EQ(readFile(path("lf.ini")), crlf({"[S]", "A=1", "B=2", "", "C=3"}));
+    EXPECT_EQ(readFile(path("lf.ini")), lf);
+
+    // A changed value, a new key and a new section each make the whole file
+    // written back, with CR LF line ends.
+    const auto change = [](TNewInifile &store) { store.WriteString(QStringLiteral("S"), QStringLiteral("B"), QStringLiteral("9")); };
+    const auto newKey = [](TNewInifile &store) { store.WriteBool(QStringLiteral("S"), QStringLiteral("D"), true); };
+    const auto newSection = [](TNewInifile &store) { store.WriteInteger(QStringLiteral("T"), QStringLiteral("A"), 1); };
+    const std::function<void(TNewInifile &)> edits[] = {change, newKey, newSection};
+    const QList<QByteArray> expected = {crlf({"[S]", "A=1", "B=9", "", "C=3"}), crlf({"[S]", "D=1", "A=1", "B=2", "", "C=3"}),
+                                        crlf({"[S]", "A=1", "B=2", "", "C=3", "[T]", "A=1"})};
+    for (int i = 0; i < 3; ++i) {
+        writeFile(path("lf.ini"), lf);
+        ini = TNewInifile::Create(path("lf.ini"), interactive);
+        ASSERT_TRUE(ini);
+        edits[i](*ini);
+        EXPECT_TRUE(ini->Modified()) << i;
+        EXPECT_TRUE(TNewInifile::SaveAndFree(std::move(ini), interactive));
+        EXPECT_EQ(readFile(path("lf.ini")), expected[i]) << i;
+    }
+
+    // A store for a missing file that is written to makes the file.
+    ini = TNewInifile::Create(path("made.ini"), interactive);
+    ASSERT_TRUE(ini);
+    ini->WriteString(QStringLiteral("Main"), QStringLiteral("K"), QString());
+    EXPECT_TRUE(TNewInifile::SaveAndFree(std::move(ini), interactive));
+    EXPECT_EQ(readFile(path("made.ini")), crlf({"[Main]", "K="}));
+    EXPECT_TRUE(interactive.messages.isEmpty());
 }
 
 TEST_F(IniFileDisk, NullStoreDoesNothing)
@@ -260,32 +291,6 @@ TEST_F(IniFileDisk, UnwritableFileIsReportedWithItsName)
     EXPECT_TRUE(interactive.messages[0].contains(QStringLiteral("p.ini")));
     EXPECT_FALSE(QFile::exists(target));
 }
-
-// Lowers the largest file this process may write, so that writing the new
-// content fails part-way (as on a full disk). Root is bound by it too.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit lowered = m_old;
-        lowered.rlim_cur = bytes;
-        m_active = setrlimit(RLIMIT_FSIZE, &lowered) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-    bool active() const { return m_active; }
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int) = nullptr;
-    bool m_active = false;
-};
 
 TEST_F(IniFileDisk, FailedSaveLeavesTheOldFileIntact)
 {

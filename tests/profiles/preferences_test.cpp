@@ -3,6 +3,7 @@
 
 #include "fakes/recorders.h"
 #include "filetext.h"
+#include "readonlyfolder.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -30,7 +31,7 @@ TEST_F(PreferencesTest, FirstRunWithoutAFile)
 {
     // Start-up: the version, the Settings window's values, the main window's.
     EXPECT_EQ(ReadVersion(programFolder, interactive), std::optional<QString>(QStringLiteral("3.0")));
-    EXPECT_EQ(fileContent(), QByteArray()); // created by the first read
+    EXPECT_EQ(fileContent(), QByteArray("<missing>")); // reading writes nothing
     const auto general = LoadGeneralPreferences(programFolder, interactive);
     ASSERT_TRUE(general);
     EXPECT_EQ(general->outputPath, programFolder);
@@ -131,15 +132,91 @@ TEST_F(PreferencesTest, LoadDefaultReadsItsOwnSectionAndWritesNothing)
     EXPECT_EQ(fileContent(), before);
 }
 
-TEST_F(PreferencesTest, UnwritableProgramFolderIsReported)
+TEST_F(PreferencesTest, AFailedWriteLosesNoValueReadAndIsReportedOnce)
 {
+    const QByteArray stored = crlf({"[Main]", "Profile=2", "Output Path=/videos/", "Syn Mode=1", "Auto Open Dir=0",
+                                    "Auto Exit=1", "Auto Turn Off=0", "Overwrite=0"});
+    writeFile(PreferencesPath(programFolder), stored);
+    FileSizeLimit limit(16); // no file can be written from here on
+    ASSERT_TRUE(limit.active());
+
+    const auto general = LoadGeneralPreferences(programFolder, interactive);
+    ASSERT_TRUE(general);
+    EXPECT_EQ(general->outputPath, QStringLiteral("/videos/"));
+    EXPECT_EQ(general->synMode, 1);
+    EXPECT_TRUE(general->exitProgram);
+    EXPECT_FALSE(general->overwrite);
+    const auto main = LoadMainPreferences(programFolder, 3, interactive);
+    ASSERT_TRUE(main);
+    EXPECT_EQ(main->profileIndex, 2);
+    EXPECT_EQ(main->outputPath, QStringLiteral("/videos/"));
+    EXPECT_EQ(ReadVersion(programFolder, interactive), std::optional<QString>(QStringLiteral("3.0")));
+    EXPECT_TRUE(interactive.messages.isEmpty());
+
+    // Saving the same values writes nothing; a change fails, once, by name.
+    EXPECT_TRUE(SaveMainPreferences(programFolder, *main, *general, interactive));
+    EXPECT_TRUE(interactive.messages.isEmpty());
+    MainPreferences changed = *main;
+    changed.profileIndex = 0;
+    EXPECT_FALSE(SaveMainPreferences(programFolder, changed, *general, interactive));
+    ASSERT_EQ(interactive.messages.size(), 1);
+    EXPECT_TRUE(interactive.messages[0].contains(QStringLiteral("Preferences.ini")));
+    EXPECT_EQ(fileContent(), stored);
+}
+
+TEST_F(PreferencesTest, MissingFolderReadsDefaultsAndReportsTheWrite)
+{
+    // Taken as writable, but gone: writing really fails there.
     const QString missing = programFolder + QStringLiteral("gone/");
-    EXPECT_EQ(ReadVersion(missing, interactive), std::nullopt);
-    EXPECT_EQ(LoadGeneralPreferences(missing, interactive), std::nullopt);
-    EXPECT_FALSE(SaveMainPreferences(missing, MainPreferences{}, GeneralPreferences{}, interactive));
-    ASSERT_EQ(interactive.messages.size(), 3);
-    for (const QString &message : interactive.messages)
-        EXPECT_TRUE(message.contains(QStringLiteral("Preferences.ini"))) << message.toStdString();
+    SetFolderWritableTest([](const QString &) { return true; });
+    EXPECT_EQ(ReadVersion(missing, interactive), std::optional<QString>(QStringLiteral("3.0")));
+    const auto general = LoadGeneralPreferences(missing, interactive);
+    ASSERT_TRUE(general);
+    EXPECT_EQ(general->outputPath, missing);
+    EXPECT_TRUE(interactive.messages.isEmpty());
+    EXPECT_FALSE(SaveGeneralPreferences(missing, *general, interactive));
+    SetFolderWritableTest({});
+    ASSERT_EQ(interactive.messages.size(), 1);
+    EXPECT_TRUE(interactive.messages[0].contains(QStringLiteral("Preferences.ini")));
+}
+
+TEST_F(PreferencesTest, ReadOnlyProgramFolderKeepsThemInTheConfigurationFolder)
+{
+    // A Preferences.ini shipped in the program folder starts every user's own.
+    const QString shippedPath = programFolder + QStringLiteral("Preferences.ini");
+    const QByteArray shipped =
+        crlf({"[Main]", "Version=3.2", "Auto Exit=1", "[Default]", "Output Path=/shared/videos/", "Overwrite=0"});
+    writeFile(shippedPath, shipped);
+    ReadOnlyProgramFolder readOnly(programFolder);
+    const QString own = readOnly.userFolder() + QStringLiteral("Preferences.ini");
+    EXPECT_EQ(PreferencesPath(programFolder), own);
+
+    EXPECT_EQ(ReadVersion(programFolder, interactive), std::optional<QString>(QStringLiteral("3.2")));
+    const auto general = LoadGeneralPreferences(programFolder, interactive);
+    ASSERT_TRUE(general);
+    EXPECT_TRUE(general->exitProgram);
+    // No writable default output folder is the program folder.
+    EXPECT_EQ(general->outputPath, DefaultOutputFolder(programFolder));
+    EXPECT_NE(general->outputPath, programFolder);
+    EXPECT_EQ(LoadDefaultPreferences(programFolder, interactive)->outputPath, QStringLiteral("/shared/videos/"));
+    EXPECT_FALSE(QFile::exists(own)); // read, not written
+
+    // The first write makes the folder and the user's file, seeded from the
+    // shipped one; the shipped file stays as it was.
+    MainPreferences main;
+    main.outputPath = QStringLiteral("/mine/");
+    main.profileIndex = 1;
+    ASSERT_TRUE(SaveMainPreferences(programFolder, main, *general, interactive));
+    EXPECT_EQ(readFile(shippedPath), shipped);
+    const QByteArray written = readFile(own);
+    EXPECT_TRUE(written.contains("Version=3.2\r\n")) << written.constData();
+    EXPECT_TRUE(written.contains("Output Path=/shared/videos/\r\n")) << written.constData();
+    EXPECT_TRUE(written.contains("Output Path=/mine/\r\n")) << written.constData();
+
+    // From then on the user's file is the one read.
+    writeFile(shippedPath, crlf({"[Main]", "Output Path=/changed/shipped/"}));
+    EXPECT_EQ(LoadMainPreferences(programFolder, 3, interactive)->outputPath, QStringLiteral("/mine/"));
+    EXPECT_TRUE(interactive.messages.isEmpty());
 }
 
 } // namespace

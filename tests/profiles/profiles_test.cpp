@@ -3,6 +3,7 @@
 
 #include "fakes/recorders.h"
 #include "filetext.h"
+#include "readonlyfolder.h"
 #include "profiles/parametergrid.h"
 
 #include <QDir>
@@ -388,6 +389,76 @@ TEST_F(ProfileTest, SaveAsIntoAMissingFolderIsReported)
     ASSERT_EQ(interactive.messages.size(), 1);
     EXPECT_TRUE(interactive.messages[0].startsWith(QStringLiteral("error||Cannot create file")));
     EXPECT_TRUE(interactive.messages[0].contains(QStringLiteral("Copy.apf")));
+}
+
+TEST_F(ProfileTest, ReadOnlyProgramFolderListsTheShippedAndTheUsersProfilesTogether)
+{
+    for (const char *name : {"b", "Same", "A"})
+        writeProfile(QString::fromLatin1(name), {"[Main]", "Type=shipped"});
+    ReadOnlyProgramFolder readOnly(programFolder);
+    const QString own = readOnly.userFolder() + QStringLiteral("Profiles/");
+    EXPECT_EQ(UserProfilesFolder(programFolder), own);
+    EXPECT_EQ(ProfileList(programFolder), (QStringList{"A", "b", "Same"})); // no user folder yet
+
+    ASSERT_TRUE(QDir().mkpath(own));
+    for (const char *name : {"Same.apf", "a.apf", "c.apf", "notes.txt"})
+        writeFile(own + QString::fromLatin1(name), crlf({"[Main]", "Type=own"}));
+    EXPECT_EQ(ProfileList(programFolder), (QStringList{"A", "a", "b", "c", "Same"}));
+
+    // A user's profile stands in for the shipped one of the same name.
+    EXPECT_EQ(ProfilePath(programFolder, QStringLiteral("Same")), own + QStringLiteral("Same.apf"));
+    EXPECT_EQ(ProfilePath(programFolder, QStringLiteral("A")), ProfilesFolder(programFolder) + QStringLiteral("A.apf"));
+    EXPECT_EQ(ProfilePath(programFolder, QStringLiteral("c")), own + QStringLiteral("c.apf"));
+    EXPECT_EQ(WritableProfilePath(programFolder, QStringLiteral("A")), own + QStringLiteral("A.apf"));
+    QString outputExt;
+    ASSERT_EQ(LoadProfile(ProfilePath(programFolder, QStringLiteral("Same")), grids, interactive, &outputExt),
+              ProfileStatus::Loaded);
+    EXPECT_EQ(outputExt, QStringLiteral(".own"));
+}
+
+TEST_F(ProfileTest, WritableProgramFolderKeepsEverythingInItsProfilesFolder)
+{
+    writeProfile(QStringLiteral("A"), {"[Main]"});
+    EXPECT_EQ(UserProfilesFolder(programFolder), ProfilesFolder(programFolder));
+    EXPECT_EQ(WritableProfilePath(programFolder, QStringLiteral("A")), ProfilePath(programFolder, QStringLiteral("A")));
+    EXPECT_EQ(ProfileList(programFolder), QStringList{QStringLiteral("A")});
+}
+
+TEST_F(ProfileTest, ProfilesLoadWhereNothingCanBeWritten)
+{
+    const QString path = writeProfile(QStringLiteral("Sample"), SampleProfile);
+    ASSERT_EQ(LoadProfile(path, grids, interactive), ProfileStatus::Loaded);
+    ASSERT_TRUE(SaveProfile(path, grids, interactive)); // every key the window writes is there now
+    const QByteArray before = readFile(path);
+    FileSizeLimit limit(16);
+    ASSERT_TRUE(limit.active());
+    QString outputExt;
+    EXPECT_EQ(LoadProfile(path, grids, interactive, &outputExt), ProfileStatus::Loaded);
+    EXPECT_EQ(build(path), QStringLiteral(" -s 320x240 -q:a 5 -pix_fmt yuv420p -bitexact  -aspect 16:9"));
+    // OK without a change writes nothing either.
+    EXPECT_TRUE(SaveProfile(path, grids, interactive));
+    EXPECT_TRUE(interactive.messages.isEmpty());
+    EXPECT_EQ(readFile(path), before);
+}
+
+TEST_F(ProfileTest, SaveToAnotherPathWritesOnlyAChangedProfile)
+{
+    const QString source = writeProfile(QStringLiteral("Sample"), SampleProfile);
+    const QString target = dir.filePath(QStringLiteral("user/Profiles/Sample.apf"));
+    ASSERT_EQ(LoadProfile(source, grids, interactive), ProfileStatus::Loaded);
+    ASSERT_TRUE(SaveProfile(source, grids, interactive)); // every key the window writes is there now
+    const QByteArray before = readFile(source);
+    EXPECT_TRUE(SaveProfileTo(source, target, grids, interactive));
+    EXPECT_FALSE(QFile::exists(target)); // nothing changed
+
+    grids.audio.setValue(QStringLiteral("Quality"), QStringLiteral("9"));
+    EXPECT_TRUE(SaveProfileTo(source, target, grids, interactive));
+    EXPECT_EQ(readFile(source), before);
+    ParameterGrids copy;
+    ASSERT_EQ(LoadProfile(target, copy, interactive), ProfileStatus::Loaded);
+    EXPECT_EQ(copy.audio.value(QStringLiteral("Quality")), QStringLiteral("9"));
+    EXPECT_EQ(copy.video.value(QStringLiteral("Video Size")), QStringLiteral("320x240"));
+    EXPECT_TRUE(interactive.messages.isEmpty());
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "fakes/programfolder.h"
 #include "fakes/recorders.h"
 #include "fakes/recordingdialogs.h"
+#include "profiles/readonlyfolder.h"
 #include "profiles/profiles.h"
 #include "ui/parametereditors.h"
 #include "ui/settingform.h"
@@ -505,6 +506,42 @@ TEST_F(SettingFormTest, SaveAsWithoutAProfileCopiesAndReportsNothing)
     EXPECT_FALSE(QFileInfo::exists(folder.filePath(QStringLiteral("Profiles/Nothing.apf"))));
     EXPECT_TRUE(interactive.messages.isEmpty());
     EXPECT_EQ(settingItems(), owner.items);
+}
+
+TEST_F(SettingFormTest, AReadOnlyProgramFolderKeepsTheUsersProfilesAndPreferencesInTheConfigurationFolder)
+{
+    ReadOnlyProgramFolder readOnly(folder.path());
+    const QString own = readOnly.userFolder() + QStringLiteral("Profiles/");
+    const QString shippedMp4 = folder.filePath(QStringLiteral("Profiles/") + Mp4 + QStringLiteral(".apf"));
+    const QByteArray shipped = contentOf(shippedMp4);
+    owner.index = indexOf(Mp4);
+    create();
+    form->showProfiles(owner.index);
+    form->grids().advanced.setValue(QStringLiteral("Encoding Preset"), QStringLiteral("fast"));
+
+    // "Save as..." offers the user's profiles folder, made for it, and lists
+    // what is saved there.
+    dialogs.saveNames = {own + QStringLiteral("Mine.apf")};
+    child<QPushButton>("btnSaveAs")->click();
+    EXPECT_EQ(QDir(dialogs.saveFolders.value(0)), QDir(own));
+    EXPECT_TRUE(QFileInfo(own + QStringLiteral("Mine.apf")).isFile());
+    EXPECT_TRUE(owner.items.contains(QStringLiteral("Mine")));
+    EXPECT_EQ(owner.items, ProfileList(folder.path()));
+    EXPECT_EQ(settingItems(), owner.items);
+
+    // OK: the shipped profile stays as shipped; the user's copy of the same
+    // name holds the edit and is the one loaded from now on.
+    child<QPushButton>("btnOK")->click();
+    EXPECT_EQ(contentOf(shippedMp4), shipped);
+    EXPECT_EQ(profilePath(Mp4), own + Mp4 + QStringLiteral(".apf"));
+    ParameterGrids reread;
+    ASSERT_EQ(LoadProfile(profilePath(Mp4), reread, interactive), ProfileStatus::Loaded);
+    EXPECT_EQ(reread.advanced.value(QStringLiteral("Encoding Preset")), QStringLiteral("fast"));
+    EXPECT_EQ(owner.reloads, 1);
+    EXPECT_EQ(ProfileList(folder.path()).count(Mp4), 1);
+    EXPECT_TRUE(QFileInfo(readOnly.userFolder() + QStringLiteral("Preferences.ini")).isFile());
+    EXPECT_FALSE(QFileInfo::exists(prefsPath()));
+    EXPECT_TRUE(interactive.messages.isEmpty());
 }
 
 TEST(ProfileInsertPosition, KeepsTheProfileListOrder)
