@@ -11,6 +11,7 @@
 #include "profiles/parametergrid.h"
 #include "profiles/preferences.h"
 #include "profiles/profiles.h"
+#include "profiles/userfolder.h"
 #include "ui/outputsettings.h"
 #include "ui/sizeform.h"
 #include "ui/tasklistops.h"
@@ -68,14 +69,14 @@ struct StoredChoices
 StoredChoices readStoredChoices(const QString &programFolder, IInteractive &interactive)
 {
     StoredChoices stored;
-    stored.outputPath = programFolder;
+    stored.outputPath = DefaultOutputFolder(programFolder);
     // The store reads the file when it is created; it is dropped without
     // SaveAndFree, so nothing is written.
     const std::unique_ptr<TNewInifile> ini = TNewInifile::Create(PreferencesPath(programFolder), interactive);
     if (!ini)
         return stored;
     stored.version = ini->ReadString(MainSection, QStringLiteral("Version"), stored.version);
-    stored.outputPath = ini->ReadString(MainSection, QStringLiteral("Output Path"), programFolder);
+    stored.outputPath = ini->ReadString(MainSection, QStringLiteral("Output Path"), stored.outputPath);
     stored.profileIndex = ini->ReadInteger(MainSection, QStringLiteral("Profile"), 0);
     stored.overwrite = ini->ReadBool(MainSection, QStringLiteral("Overwrite"), true);
     return stored;

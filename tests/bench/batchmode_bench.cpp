@@ -1,0 +1,198 @@
+// The batch mode (vantorix --batch, a process of its own, no display) measured
+// from outside:
+// - three 20-second clips with the profile "MP4 H.264 AAC", from the start of
+//   the process to its end, against the same engine commands (its probes and
+//   conversions, read from /proc while it ran) run directly one after another;
+// - the peak resident memory of the batch process itself (VmHWM; the engines
+//   are processes of their own);
+// - with one file, the time from the start of the process to the start of the
+//   conversion engine, against one probe of that file run directly.
+// Usage: batchmode_bench PROGRAM_FOLDER [ROUNDS]
+#include "benchutil.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <map>
+#include <set>
+
+namespace {
+
+constexpr int ClipCount = 3;
+constexpr int ClipSeconds = 20;
+const QString ClipSize = QStringLiteral("640x360");
+const QString ProfileName = QStringLiteral("MP4 H.264 AAC");
+
+QStringList commandLine(qint64 pid)
+{
+    QFile file(QStringLiteral("/proc/%1/cmdline").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList command;
+    const QList<QByteArray> parts = file.readAll().split('\0');
+    for (qsizetype i = 0; i + 1 < parts.size(); ++i)
+        command << QString::fromLocal8Bit(parts[i]);
+    return command;
+}
+
+qint64 peakKb(qint64 pid)
+{
+    QFile file(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : file.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
+struct Observed
+{
+    double ms = -1;             // start to end of the process; negative when it failed
+    double firstConversionMs = -1; // start to the first conversion engine seen
+    qint64 peakKb = 0;
+    std::vector<QStringList> commands; // engine commands in the order they started
+};
+
+// Runs the batch and watches its children every millisecond.
+Observed runBatch(const QString &program, const QString &engine, const QStringList &arguments)
+{
+    Observed observed;
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QString::fromLatin1(name));
+    process.setProcessEnvironment(env);
+    QElapsedTimer clock;
+    clock.start();
+    process.start(program, arguments);
+    if (!process.waitForStarted(10000))
+        return observed;
+    const qint64 pid = process.processId();
+    std::set<qint64> seen;
+    while (!process.waitForFinished(1)) {
+        observed.peakKb = std::max(observed.peakKb, peakKb(pid));
+        QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(pid));
+        if (!children.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &text : children.readAll().simplified().split(' ')) {
+            const qint64 child = text.toLongLong();
+            if (child <= 0 || seen.count(child))
+                continue;
+            const QStringList command = commandLine(child);
+            // Until its exec the child still shows the batch's command line.
+            if (command.isEmpty() || command.first() != engine)
+                continue;
+            seen.insert(child);
+            observed.commands.push_back(command);
+            if (observed.firstConversionMs < 0 && command.contains(QStringLiteral("-y")))
+                observed.firstConversionMs = clock.nsecsElapsed() / 1e6;
+        }
+    }
+    if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
+        observed.ms = clock.nsecsElapsed() / 1e6;
+    return observed;
+}
+
+void emptyFolder(const QString &folder)
+{
+    QDir dir(folder);
+    for (const QString &name : dir.entryList(QDir::Files))
+        dir.remove(name);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: batchmode_bench PROGRAM_FOLDER [ROUNDS]\n");
+        return 2;
+    }
+    const OtherLoad otherLoad;
+    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+    const bool verbose = qEnvironmentVariableIsSet("VANTORIX_BENCH_VERBOSE");
+
+    QTemporaryDir work;
+    const QString programFolder = work.filePath(QStringLiteral("program"));
+    if (!copyProgramFolder(QString::fromLocal8Bit(argv[1]), programFolder)) {
+        std::fprintf(stderr, "could not copy the program folder\n");
+        return 1;
+    }
+    const QString program = QDir(programFolder).filePath(QStringLiteral("vantorix"));
+    const QString engine = QDir(programFolder).filePath(QStringLiteral("wmaspi.dll"));
+    const QString outFolder = work.filePath(QStringLiteral("out"));
+    QDir().mkpath(outFolder);
+    QStringList clips;
+    for (int i = 1; i <= ClipCount; ++i) {
+        const QString clip = work.filePath(QStringLiteral("clips/clip %1.avi").arg(i));
+        QDir().mkpath(QFileInfo(clip).path());
+        if (!makeClip(engine, clip, ClipSeconds, ClipSize)) {
+            std::fprintf(stderr, "could not make the test clips\n");
+            return 1;
+        }
+        clips << clip;
+    }
+    const QStringList options = {"--batch", "--overwrite", "-p", ProfileName, "-o", outFolder};
+
+    // Three clips: the first batch shows the engine commands.
+    emptyFolder(outFolder);
+    const Observed first = runBatch(program, engine, options + clips);
+    if (first.ms < 0 || first.commands.size() != 2 * ClipCount) {
+        std::fprintf(stderr, "the batch failed or started %zu engines, not %d\n", first.commands.size(),
+                     2 * ClipCount);
+        return 1;
+    }
+    if (verbose)
+        for (const QStringList &command : first.commands)
+            std::printf("  engine: %s\n", qPrintable(command.join(QLatin1Char(' '))));
+    std::vector<double> batch, direct, peaks, pairRatios;
+    for (int round = 0; round < rounds; ++round) {
+        emptyFolder(outFolder);
+        double total = 0;
+        for (const QStringList &command : first.commands)
+            total += runDirect(command.first(), command.mid(1));
+        direct.push_back(total);
+        emptyFolder(outFolder);
+        const Observed observed = runBatch(program, engine, options + clips);
+        if (observed.ms < 0) {
+            std::fprintf(stderr, "a batch failed\n");
+            return 1;
+        }
+        batch.push_back(observed.ms);
+        peaks.push_back(observed.peakKb / 1024.0);
+        pairRatios.push_back(observed.ms / total);
+        if (verbose)
+            std::printf("  round %d: batch %.1f ms (peak %.1f MB), direct %.1f ms\n", round + 1, observed.ms,
+                        peaks.back(), total);
+    }
+    std::printf("batch mode, 3 x 20 s clips (%s): %.1f ms, direct engine commands (probes and conversions) "
+                "%.1f ms (median of %d), ratio %.3f (target <= 1.03); paired median %.3f\n",
+                qPrintable(ProfileName), median(batch), median(direct), rounds, median(batch) / median(direct),
+                median(pairRatios));
+    std::printf("batch mode peak resident memory (VmHWM, the engines not counted): %.1f MB (target <= 25 MB)\n",
+                median(peaks));
+
+    // One file: start of the process to the start of the conversion engine,
+    // against a probe of the file run directly.
+    std::vector<double> toEngine, probe;
+    for (int round = 0; round < rounds; ++round) {
+        probe.push_back(runDirect(engine, {"-i", clips.first()}));
+        emptyFolder(outFolder);
+        const Observed observed = runBatch(program, engine, options + QStringList{clips.first()});
+        if (observed.ms < 0 || observed.firstConversionMs < 0) {
+            std::fprintf(stderr, "the one-file batch failed\n");
+            return 1;
+        }
+        toEngine.push_back(observed.firstConversionMs);
+    }
+    std::printf("batch mode start to the first engine start, one file: %.1f ms, a direct probe %.1f ms, "
+                "over the probe %.1f ms (target <= 150 ms)\n",
+                median(toEngine), median(probe), median(toEngine) - median(probe));
+    otherLoad.print();
+    return 0;
+}
