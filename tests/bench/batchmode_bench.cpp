@@ -2,7 +2,8 @@
 // from outside:
 // - three 20-second clips with the profile "MP4 H.264 AAC", from the start of
 //   the process to its end, against the same engine commands (its probes and
-//   conversions, read from /proc while it ran) run directly one after another;
+//   conversions, read from /proc while it ran) run directly one after another
+//   (the batch probes up to two files at once);
 // - the peak resident memory of the batch process itself (VmHWM; the engines
 //   are processes of their own);
 // - with one file, the time from the start of the process to the start of the
@@ -56,8 +57,10 @@ struct Observed
     std::vector<QStringList> commands; // engine commands in the order they started
 };
 
-// Runs the batch and watches its children every millisecond.
-Observed runBatch(const QString &program, const QString &engine, const QStringList &arguments)
+// Runs the batch and watches its children every `pollMs` milliseconds (the
+// watching takes CPU time from the engine on two cores: only the start-up
+// figure needs it often).
+Observed runBatch(const QString &program, const QString &engine, const QStringList &arguments, int pollMs)
 {
     Observed observed;
     QProcess process;
@@ -74,7 +77,7 @@ Observed runBatch(const QString &program, const QString &engine, const QStringLi
         return observed;
     const qint64 pid = process.processId();
     std::set<qint64> seen;
-    while (!process.waitForFinished(1)) {
+    while (!process.waitForFinished(pollMs)) {
         observed.peakKb = std::max(observed.peakKb, peakKb(pid));
         QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(pid));
         if (!children.open(QIODevice::ReadOnly))
@@ -141,7 +144,7 @@ int main(int argc, char **argv)
 
     // Three clips: the first batch shows the engine commands.
     emptyFolder(outFolder);
-    const Observed first = runBatch(program, engine, options + clips);
+    const Observed first = runBatch(program, engine, options + clips, 20);
     if (first.ms < 0 || first.commands.size() != 2 * ClipCount) {
         std::fprintf(stderr, "the batch failed or started %zu engines, not %d\n", first.commands.size(),
                      2 * ClipCount);
@@ -158,7 +161,7 @@ int main(int argc, char **argv)
             total += runDirect(command.first(), command.mid(1));
         direct.push_back(total);
         emptyFolder(outFolder);
-        const Observed observed = runBatch(program, engine, options + clips);
+        const Observed observed = runBatch(program, engine, options + clips, 50);
         if (observed.ms < 0) {
             std::fprintf(stderr, "a batch failed\n");
             return 1;
@@ -183,7 +186,7 @@ int main(int argc, char **argv)
     for (int round = 0; round < rounds; ++round) {
         probe.push_back(runDirect(engine, {"-i", clips.first()}));
         emptyFolder(outFolder);
-        const Observed observed = runBatch(program, engine, options + QStringList{clips.first()});
+        const Observed observed = runBatch(program, engine, options + QStringList{clips.first()}, 1);
         if (observed.ms < 0 || observed.firstConversionMs < 0) {
             std::fprintf(stderr, "the one-file batch failed\n");
             return 1;
