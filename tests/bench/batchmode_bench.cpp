@@ -154,18 +154,25 @@ int main(int argc, char **argv)
         for (const QStringList &command : first.commands)
             std::printf("  engine: %s\n", qPrintable(command.join(QLatin1Char(' '))));
     std::vector<double> batch, direct, peaks, pairRatios;
-    for (int round = 0; round < rounds; ++round) {
+    const auto runDirectly = [&] {
         emptyFolder(outFolder);
         double total = 0;
         for (const QStringList &command : first.commands)
             total += runDirect(command.first(), command.mid(1));
-        direct.push_back(total);
+        return total;
+    };
+    for (int round = 0; round < rounds; ++round) {
+        // Which goes first alternates, so that neither always meets a warmer machine.
+        double total = round % 2 == 0 ? runDirectly() : 0;
         emptyFolder(outFolder);
         const Observed observed = runBatch(program, engine, options + clips, 50);
         if (observed.ms < 0) {
             std::fprintf(stderr, "a batch failed\n");
             return 1;
         }
+        if (round % 2 == 1)
+            total = runDirectly();
+        direct.push_back(total);
         batch.push_back(observed.ms);
         peaks.push_back(observed.peakKb / 1024.0);
         pairRatios.push_back(observed.ms / total);
