@@ -21,6 +21,7 @@
 #include "ui/sizeform.h"
 #include "ui/tasklistops.h"
 #include "ui/valuelistgrid.h"
+#include "ui/widgetbuilding.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -70,21 +71,6 @@ const QString CustomSize = QStringLiteral("Custom Size");
 // Column shares of a change in the list's width: Input File, Length, Size, Status.
 constexpr double ColumnShares[] = {0.49, 0.17, 0.15, 0.19};
 constexpr int DesignColumnWidths[] = {260, 90, 80, 100};
-
-QLabel *makeLabel(const QString &text, QWidget *parent, int x, int y)
-{
-    auto *label = new QLabel(text, parent);
-    label->move(x, y);
-    label->adjustSize();
-    return label;
-}
-
-template <typename W>
-W *named(W *widget, const char *name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 QPixmap stripImage(const QString &resource, int index, QSize size)
 {

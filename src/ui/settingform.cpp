@@ -6,6 +6,7 @@
 #include "ui/dialogs.h"
 #include "ui/parametereditors.h"
 #include "ui/tasklistops.h"
+#include "ui/widgetbuilding.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -27,21 +28,6 @@
 namespace {
 
 const QString ProfileExtension = QStringLiteral(".apf");
-
-template <typename W>
-W *named(W *widget, const char *name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
-QLabel *makeLabel(const QString &text, QWidget *parent, int x, int y)
-{
-    auto *label = new QLabel(text, parent);
-    label->move(x, y);
-    label->adjustSize();
-    return label;
-}
 
 } // namespace
 

@@ -2,6 +2,7 @@
 
 #include "platform/interactive.h"
 #include "profiles/parametergrid.h"
+#include "ui/widgetbuilding.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -12,14 +13,6 @@ namespace {
 const QString VideoSizeKey = QStringLiteral("Video Size");
 const QString CustomSize = QStringLiteral("Custom Size");
 const QString OriginalSize = QStringLiteral("Original Size");
-
-QLabel *makeLabel(const QString &text, QWidget *parent, int x, int y)
-{
-    auto *label = new QLabel(text, parent);
-    label->move(x, y);
-    label->adjustSize();
-    return label;
-}
 
 } // namespace
 

@@ -27,15 +27,6 @@ struct Result
     QString err;
 };
 
-QString ffprobe(const QString &path, const QString &entries)
-{
-    QProcess process;
-    process.start(QStringLiteral(VANTORIX_FFPROBE),
-                  {"-v", "error", "-show_entries", entries, "-of", "default=noprint_wrappers=1:nokey=1", path});
-    process.waitForFinished(30000);
-    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-}
-
 QByteArray contentOf(const QString &path)
 {
     QFile file(path);
@@ -142,11 +133,11 @@ TEST_F(RealEngineBatchTest, ConvertsAFolderWithAProfileASizeAndATimeRangeWithout
         const QString output = work(QStringLiteral("out/") + name);
         ASSERT_TRUE(QFileInfo::exists(output)) << qPrintable(name);
         EXPECT_TRUE(result.out.contains(QStringLiteral(" -> ") + output)) << qPrintable(result.out);
-        EXPECT_EQ(ffprobe(output, QStringLiteral("stream=codec_name")).split('\n'),
+        EXPECT_EQ(ffprobeValues(output, QStringLiteral("stream=codec_name")).split('\n'),
                   QStringList({QStringLiteral("h264"), QStringLiteral("aac")}));
-        EXPECT_EQ(ffprobe(output, QStringLiteral("stream=width,height")).split('\n').mid(0, 2),
+        EXPECT_EQ(ffprobeValues(output, QStringLiteral("stream=width,height")).split('\n').mid(0, 2),
                   QStringList({QStringLiteral("320"), QStringLiteral("180")}));
-        EXPECT_NEAR(ffprobe(output, QStringLiteral("format=duration")).toDouble(), 2.0, 0.2);
+        EXPECT_NEAR(ffprobeValues(output, QStringLiteral("format=duration")).toDouble(), 2.0, 0.2);
     }
     EXPECT_EQ(QDir(work(QStringLiteral("out"))).entryList(QDir::Files).size(), 2);
 

@@ -15,15 +15,6 @@ protected:
         : WindowTest(TestProgramFolder::Engine::Real)
     {
     }
-
-    QString ffprobe(const QString &path, const QString &entries)
-    {
-        QProcess process;
-        process.start(QStringLiteral(VANTORIX_FFPROBE),
-                      {"-v", "error", "-show_entries", entries, "-of", "default=noprint_wrappers=1:nokey=1", path});
-        process.waitForFinished(30000);
-        return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-    }
 };
 
 TEST_F(RealWindowTest, ATrimmedTaskConvertsIntoAPlayableFile)
@@ -64,9 +55,9 @@ TEST_F(RealWindowTest, ATrimmedTaskConvertsIntoAPlayableFile)
     EXPECT_EQ(shell.opened, QStringList({out}));
     const QString output = out + QStringLiteral("/trimmed.mp4");
     ASSERT_TRUE(QFileInfo::exists(output));
-    EXPECT_EQ(ffprobe(output, QStringLiteral("stream=codec_name")).split('\n'),
+    EXPECT_EQ(ffprobeValues(output, QStringLiteral("stream=codec_name")).split('\n'),
               QStringList({QStringLiteral("h264"), QStringLiteral("aac")}));
-    const double seconds = ffprobe(output, QStringLiteral("format=duration")).toDouble();
+    const double seconds = ffprobeValues(output, QStringLiteral("format=duration")).toDouble();
     EXPECT_NEAR(seconds, 2.0, 0.2);
     EXPECT_EQ(child<QWidget>("pgbTotal")->property("value").toInt(), 100);
 }

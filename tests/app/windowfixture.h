@@ -4,9 +4,9 @@
 
 #include "app/mainform.h"
 #include "conversion/taskrecord.h"
+#include "fakes/clips.h"
 #include "fakes/programfolder.h"
-#include "fakes/recorders.h"
-#include "fakes/recordingdialogs.h"
+#include "fakes/recordedservices.h"
 #include "ui/settingform.h"
 #include "ui/sizeform.h"
 
@@ -21,32 +21,6 @@
 
 #include <functional>
 #include <memory>
-
-// Processes events until the condition holds or the time is up.
-inline bool waitFor(const std::function<bool()> &condition, int timeoutMs = 20000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QTest::qWait(5);
-    }
-    return true;
-}
-
-// A clip of `seconds` seconds made by the real engine: test picture and tone.
-inline bool makeClip(const QString &path, int seconds)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(QStringLiteral(VANTORIX_FFMPEG),
-                  {"-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=320x240:rate=25",
-                   "-f", "lavfi", "-i", "sine=frequency=440", "-t", QString::number(seconds), "-c:v", "mpeg4",
-                   "-c:a", "mp2", "-f", "avi", path});
-    process.waitForFinished(60000);
-    return QFileInfo(path).size() > 0;
-}
 
 inline void touchFile(const QString &path, const QByteArray &content = QByteArray("x"))
 {
@@ -83,15 +57,7 @@ protected:
     // Creates the window with these command-line arguments and shows it.
     TMainForm &open(const QStringList &arguments = {}, bool show = true)
     {
-        MainFormServices services;
-        services.programFolder = folder.path();
-        services.arguments = arguments;
-        services.interactive = &interactive;
-        services.dialogs = &dialogs;
-        services.shell = &shell;
-        services.power = &power;
-        services.sleepInhibitor = &sleep;
-        window = std::make_unique<TMainForm>(services);
+        window = std::make_unique<TMainForm>(recorded.services(folder.path(), arguments));
         if (show) {
             window->show();
             EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
@@ -140,11 +106,12 @@ protected:
     }
 
     TestProgramFolder folder;
-    RecordingInteractive interactive;
-    RecordingDialogs dialogs;
-    RecordingShell shell;
-    RecordingPowerControl power;
-    RecordingSleepInhibitor sleep;
+    RecordedServices recorded;
+    RecordingInteractive &interactive = recorded.interactive;
+    RecordingDialogs &dialogs = recorded.dialogs;
+    RecordingShell &shell = recorded.shell;
+    RecordingPowerControl &power = recorded.power;
+    RecordingSleepInhibitor &sleep = recorded.sleep;
     std::unique_ptr<TMainForm> window;
     std::unique_ptr<TSettingForm> settingForm;
     std::unique_ptr<TSizeForm> sizeForm;

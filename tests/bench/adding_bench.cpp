@@ -8,8 +8,7 @@
 
 #include "app/mainform.h"
 #include "conversion/taskrecord.h"
-#include "fakes/recorders.h"
-#include "fakes/recordingdialogs.h"
+#include "fakes/recordedservices.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -155,19 +154,8 @@ int main(int argc, char **argv)
     const QString clips = work.filePath(QStringLiteral("clips"));
     const QStringList files = copyClip(clip, clips, QStringLiteral("clip "), FileCount);
 
-    RecordingInteractive interactive;
-    RecordingDialogs dialogs;
-    RecordingShell shell;
-    RecordingPowerControl power;
-    RecordingSleepInhibitor sleep;
-    MainFormServices services;
-    services.programFolder = program + QLatin1Char('/');
-    services.interactive = &interactive;
-    services.dialogs = &dialogs;
-    services.shell = &shell;
-    services.power = &power;
-    services.sleepInhibitor = &sleep;
-    TMainForm window(services);
+    RecordedServices recorded;
+    TMainForm window(recorded.services(program + QLatin1Char('/')));
     window.show();
     if (!QTest::qWaitForWindowExposed(&window)) {
         std::fprintf(stderr, "the window was not shown\n");
@@ -207,8 +195,8 @@ int main(int argc, char **argv)
     std::printf("event loop while adding: worst lateness of a 10 ms timer %.1f ms (median of %d, highest %.1f), "
                 "target <= 100 ms\n",
                 median(lateness), rounds, *std::max_element(lateness.begin(), lateness.end()));
-    if (!interactive.messages.isEmpty())
-        std::fprintf(stderr, "note: the window reported: %s\n", qPrintable(interactive.messages.join(QLatin1String("; "))));
+    if (!recorded.interactive.messages.isEmpty())
+        std::fprintf(stderr, "note: the window reported: %s\n", qPrintable(recorded.interactive.messages.join(QLatin1String("; "))));
     otherLoad.print();
     return 0;
 }

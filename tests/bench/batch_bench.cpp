@@ -9,8 +9,7 @@
 #include "app/mainform.h"
 #include "conversion/taskrecord.h"
 #include "conversion/conversionrun.h"
-#include "fakes/recorders.h"
-#include "fakes/recordingdialogs.h"
+#include "fakes/recordedservices.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -190,19 +189,8 @@ int main(int argc, char **argv)
         clips << clip;
     }
 
-    RecordingInteractive interactive;
-    RecordingDialogs dialogs;
-    RecordingShell shell;
-    RecordingPowerControl power;
-    RecordingSleepInhibitor sleep;
-    MainFormServices services;
-    services.programFolder = program + QLatin1Char('/');
-    services.interactive = &interactive;
-    services.dialogs = &dialogs;
-    services.shell = &shell;
-    services.power = &power;
-    services.sleepInhibitor = &sleep;
-    TMainForm window(services);
+    RecordedServices recorded;
+    TMainForm window(recorded.services(program + QLatin1Char('/')));
     window.show();
     if (!QTest::qWaitForWindowExposed(&window)) {
         std::fprintf(stderr, "the window was not shown (is DISPLAY an X server?)\n");
@@ -225,7 +213,7 @@ int main(int argc, char **argv)
 
     // The first batch is not counted: it shows the commands the window starts.
     EngineCommands seen(engine);
-    if (runBatch(window, outFolder, interactive, &seen).ms < 0)
+    if (runBatch(window, outFolder, recorded.interactive, &seen).ms < 0)
         return 1;
     const std::vector<QStringList> commands = seen.commands();
     if (commands.size() != ClipCount) {
@@ -240,7 +228,7 @@ int main(int argc, char **argv)
     for (int round = 0; round < rounds; ++round) {
         if (round % 2 == 0)
             direct.push_back(runDirectly(commands, outFolder));
-        const Batch batch = runBatch(window, outFolder, interactive, nullptr);
+        const Batch batch = runBatch(window, outFolder, recorded.interactive, nullptr);
         if (batch.ms < 0)
             return 1;
         viaWindow.push_back(batch.ms);

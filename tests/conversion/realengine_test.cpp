@@ -4,6 +4,7 @@
 #include "conversion/mediaprobe.h"
 #include "conversion/probequeue.h"
 
+#include "fakes/clips.h"
 #include "fakes/processes.h"
 #include "fakes/programfolder.h"
 #include "fakes/recorders.h"
@@ -27,16 +28,6 @@ QString runTool(const QString &program, const QStringList &arguments)
     process.start(program, arguments);
     process.waitForFinished(60000);
     return QString::fromUtf8(process.readAll());
-}
-
-// A clip of `seconds` seconds: test picture and sine tone.
-bool makeClip(const QString &path, int seconds, const QString &size = QStringLiteral("320x240"))
-{
-    runTool(QStringLiteral(VANTORIX_FFMPEG),
-            {"-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-             "testsrc=size=" + size + ":rate=25", "-f", "lavfi", "-i", "sine=frequency=440", "-t",
-             QString::number(seconds), "-c:v", "mpeg4", "-c:a", "mp2", path});
-    return QFileInfo(path).size() > 0;
 }
 
 QString ffprobe(const QString &path, const QString &entries)

@@ -1,6 +1,6 @@
 #include "fakes/recorders.h"
 #include "preview/previewpanel.h"
-#include "previewtesthelpers.h"
+#include "fakes/clips.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "fakes/recorders.h"
 #include "preview/previewpanel.h"
 #include "preview/seekbar.h"
-#include "previewtesthelpers.h"
+#include "fakes/clips.h"
 
 #include <QLabel>
 #include <QRegularExpression>

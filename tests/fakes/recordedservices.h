@@ -1,0 +1,31 @@
+#pragma once
+// Every service the main window reaches the system through, recorded instead
+// of carried out: messages, dialogs, the shell, power off and the sleep block.
+
+#include "app/mainform.h"
+#include "fakes/recorders.h"
+#include "fakes/recordingdialogs.h"
+
+struct RecordedServices
+{
+    // The services for a main window running from programFolder with these
+    // command-line arguments.
+    MainFormServices services(const QString &programFolder, const QStringList &arguments = {})
+    {
+        MainFormServices result;
+        result.programFolder = programFolder;
+        result.arguments = arguments;
+        result.interactive = &interactive;
+        result.dialogs = &dialogs;
+        result.shell = &shell;
+        result.power = &power;
+        result.sleepInhibitor = &sleep;
+        return result;
+    }
+
+    RecordingInteractive interactive;
+    RecordingDialogs dialogs;
+    RecordingShell shell;
+    RecordingPowerControl power;
+    RecordingSleepInhibitor sleep;
+};
