@@ -130,15 +130,11 @@ int main(int argc, char **argv)
     const QString engine = QDir(programFolder).filePath(QStringLiteral("wmaspi.dll"));
     const QString outFolder = work.filePath(QStringLiteral("out"));
     QDir().mkpath(outFolder);
-    QStringList clips;
-    for (int i = 1; i <= ClipCount; ++i) {
-        const QString clip = work.filePath(QStringLiteral("clips/clip %1.avi").arg(i));
-        QDir().mkpath(QFileInfo(clip).path());
-        if (!makeClip(engine, clip, ClipSeconds, ClipSize)) {
-            std::fprintf(stderr, "could not make the test clips\n");
-            return 1;
-        }
-        clips << clip;
+    const QStringList clips =
+        makeClips(engine, work.filePath(QStringLiteral("clips")), ClipCount, ClipSeconds, ClipSize);
+    if (clips.isEmpty()) {
+        std::fprintf(stderr, "could not make the test clips\n");
+        return 1;
     }
     const QStringList options = {"--batch", "--overwrite", "-p", ProfileName, "-o", outFolder};
 

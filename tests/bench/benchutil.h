@@ -62,6 +62,22 @@ inline bool makeClip(const QString &engine, const QString &path, int seconds, co
     return QFileInfo(path).size() > 0;
 }
 
+// `count` clips "clip 1.avi", "clip 2.avi", ... in folder; empty when one
+// could not be made.
+inline QStringList makeClips(const QString &engine, const QString &folder, int count, int seconds,
+                             const QString &size)
+{
+    QDir().mkpath(folder);
+    QStringList clips;
+    for (int i = 1; i <= count; ++i) {
+        const QString clip = QDir(folder).filePath(QStringLiteral("clip %1.avi").arg(i));
+        if (!makeClip(engine, clip, seconds, size))
+            return {};
+        clips << clip;
+    }
+    return clips;
+}
+
 // `count` copies of `clip` in `folder`, named `stem`000.avi, `stem`001.avi, ...
 inline QStringList copyClip(const QString &clip, const QString &folder, const QString &stem, int count)
 {
