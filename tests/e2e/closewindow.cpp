@@ -38,8 +38,15 @@ int main(int argc, char **argv)
     event.type = atom(connection, "WM_PROTOCOLS");
     event.data.data32[0] = atom(connection, "WM_DELETE_WINDOW");
     event.data.data32[1] = XCB_CURRENT_TIME;
-    xcb_send_event(connection, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&event));
-    xcb_flush(connection);
+    const xcb_void_cookie_t sent = xcb_send_event_checked(connection, 0, window, XCB_EVENT_MASK_NO_EVENT,
+                                                          reinterpret_cast<const char *>(&event));
+    // Wait until the server has handled the request: a connection closed right
+    // after a plain flush can take the unprocessed request with it.
+    xcb_generic_error_t *error = xcb_request_check(connection, sent);
+    const int status = error ? 1 : 0;
+    if (error)
+        std::fprintf(stderr, "the close request failed (X error %d)\n", error->error_code);
+    std::free(error);
     xcb_disconnect(connection);
-    return 0;
+    return status;
 }

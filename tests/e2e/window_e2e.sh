@@ -58,7 +58,7 @@ unset XDG_CURRENT_DESKTOP DESKTOP_SESSION KDE_FULL_SESSION GNOME_DESKTOP_SESSION
 (cd "$work" && exec "$prog/vantorix" "$clip") > "$work/app.log" 2>&1 &
 app_pid=$!
 
-wid="$(timeout 30 xdotool search --sync --onlyvisible --name '^Vantorix V3\.0$' | head -n1)" \
+wid="$(timeout 60 xdotool search --sync --onlyvisible --name '^Vantorix V3\.0$' | head -n1)" \
     || fail "the main window did not appear"
 caption="$(xdotool getwindowname "$wid")"
 [ "$caption" = "Vantorix V3.0" ] || fail "caption is '$caption'"
@@ -72,7 +72,7 @@ start_x=$((X + 592 + 94))
 start_y=$((Y + 505 - 77 + 8 + 29))
 xdotool mousemove --sync "$start_x" "$start_y" click 1
 
-done_box="$(timeout 30 xdotool search --sync --onlyvisible --name '^Complete$' | head -n1)" \
+done_box="$(timeout 120 xdotool search --sync --onlyvisible --name '^Complete$' | head -n1)" \
     || fail "the batch did not complete"
 [ -n "$screenshot" ] && import -window root "$screenshot" 2>/dev/null || true
 
