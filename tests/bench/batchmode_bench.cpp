@@ -8,6 +8,9 @@
 //   are processes of their own);
 // - with one file, the time from the start of the process to the start of the
 //   conversion engine, against one probe of that file run directly.
+// - the peak resident memory of one batch over many two-second files (1,000 by
+//   default, VANTORIX_BENCH_MANY sets the number; 0 skips it): what the batch
+//   keeps per task must not add up.
 // Usage: batchmode_bench PROGRAM_FOLDER [ROUNDS]
 #include "benchutil.h"
 
@@ -199,6 +202,38 @@ int main(int argc, char **argv)
     std::printf("batch mode start to the first engine start, one file: %.1f ms, a direct probe %.1f ms, "
                 "over the probe %.1f ms (target <= 150 ms)\n",
                 median(toEngine), median(probe), median(toEngine) - median(probe));
+
+    const int many = qEnvironmentVariableIsSet("VANTORIX_BENCH_MANY")
+                         ? qEnvironmentVariableIntValue("VANTORIX_BENCH_MANY")
+                         : 1000;
+    if (many > 0) {
+        // One short clip, copied: the probes and conversions are alike, only
+        // their number grows.
+        const QString manyFolder = work.filePath(QStringLiteral("many"));
+        const QStringList seed = makeClips(engine, work.filePath(QStringLiteral("seed")), 1, 2,
+                                           QStringLiteral("160x120"));
+        QDir().mkpath(manyFolder);
+        bool copied = !seed.isEmpty();
+        for (int i = 0; copied && i < many; ++i)
+            copied = QFile::copy(seed.first(), QDir(manyFolder).filePath(QStringLiteral("clip%1.avi").arg(i, 4, 10,
+                                                                                                          QLatin1Char('0'))));
+        if (!copied) {
+            std::fprintf(stderr, "could not make the %d clips\n", many);
+            return 1;
+        }
+        emptyFolder(outFolder);
+        const QStringList manyOptions = {"--batch", "--overwrite", "-p", QStringLiteral("AVI MPEG-4 MP3"), "-o",
+                                         outFolder, manyFolder};
+        const Observed observed = runBatch(program, engine, manyOptions, 200);
+        if (observed.ms < 0) {
+            std::fprintf(stderr, "the batch of %d files failed\n", many);
+            return 1;
+        }
+        std::printf("batch mode over %d two-second files: %.1f s, peak resident memory (VmHWM) %.1f MB "
+                    "(target < 25 MB)\n",
+                    many, observed.ms / 1000, observed.peakKb / 1024.0);
+        emptyFolder(outFolder);
+    }
     otherLoad.print();
     return 0;
 }
