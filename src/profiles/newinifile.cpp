@@ -312,8 +312,8 @@ bool WriteWholeFile(const QString &fileName, const QByteArray &content, QString 
     // short without an error.
     QFile temp;
     do {
-        temp.setFileName(target
-                         + QStringLiteral(".%1.tmp").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+        const quint32 tag = QRandomGenerator::global()->generate();
+        temp.setFileName(target + QStringLiteral(".%1.tmp").arg(tag, 8, 16, QLatin1Char('0')));
     } while (QFileInfo::exists(temp.fileName()));
     if (!temp.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
         return fail(temp.errorString());

@@ -131,13 +131,14 @@ Profile readProfile(const TNewInifile &ini)
         profile.type = decoded(type);
 
     const auto paraText = ini.FindRaw(MainSection.toLocal8Bit(), "Para");
-    const qint32 para = paraText ? TextToInteger(*paraText).value_or(0) : 0;
     if (!paraText) {
         profile.faults.add(QStringLiteral("\"Para\" is missing."));
         return profile;
     }
+    const qint32 para = TextToInteger(*paraText).value_or(0);
     if (para < 1) {
-        profile.faults.add(QStringLiteral("\"Para\" must be a number of 1 or more, not %1.").arg(quoted(decoded(paraText))));
+        profile.faults.add(
+            QStringLiteral("\"Para\" must be a number of 1 or more, not %1.").arg(quoted(decoded(paraText))));
         return profile;
     }
 

@@ -388,8 +388,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ProfileTest, AbsurdParameterCountDoesNotStallAndItsMessageFitsOnTheScreen)
 {
     for (const qint64 para : {qint64(100000), qint64(2147483647)}) {
-        const QString path = writeProfile(QStringLiteral("Huge"), {"[Main]", "Type=mp4", QStringLiteral("Para=%1").arg(para),
-                                                                  "0=A", "[A]", "Sort=1", "List=0", "Caption=x"});
+        const QString path = writeProfile(
+            QStringLiteral("Huge"),
+            {"[Main]", "Type=mp4", QStringLiteral("Para=%1").arg(para), "0=A", "[A]", "Sort=1", "List=0", "Caption=x"});
         interactive.messages.clear();
         EXPECT_EQ(LoadProfile(path, grids, interactive), ProfileStatus::Malformed);
         EXPECT_EQ(grids.video.names(), QStringList{QStringLiteral("A")});
