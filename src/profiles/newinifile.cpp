@@ -6,9 +6,19 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QSaveFile>
+#include <QRandomGenerator>
 
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <limits>
+#include <system_error>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -56,6 +66,55 @@ QByteArray trimBlanks(const QByteArray &text)
 bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
+}
+
+std::filesystem::path nativePath(const QString &name)
+{
+#ifdef Q_OS_WIN
+    return std::filesystem::path(name.toStdWString());
+#else
+    return std::filesystem::path(QFile::encodeName(name).toStdString());
+#endif
+}
+
+// Makes the written bytes durable before the file replaces another.
+bool syncToDisk(QFile &file)
+{
+#ifdef Q_OS_WIN
+    return _commit(file.handle()) == 0;
+#else
+    return ::fsync(file.handle()) == 0;
+#endif
+}
+
+// Where a line's text starts: past blanks, tabs and a UTF-8 byte order mark.
+qsizetype firstNonBlank(const QByteArray &line)
+{
+    qsizetype i = line.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
+        ++i;
+    return i;
+}
+
+// The first line of a section that holds key + "=" (ASCII letter case
+// ignored), and where its value starts.
+struct KeyLine
+{
+    int line = -1;
+    qsizetype valueAt = 0;
+};
+
+KeyLine findKey(const QList<QByteArray> &lines, TNewInifile::SectionSpan span, const QByteArray &key)
+{
+    if (span.header < 0)
+        return {};
+    const QByteArray needle = AsciiLower(key) + '=';
+    for (int i = span.header + 1; i < span.end; ++i) {
+        const qsizetype at = AsciiLower(lines[i]).indexOf(needle);
+        if (at >= 0)
+            return {i, at + needle.size()};
+    }
+    return {};
 }
 
 } // namespace
@@ -236,69 +295,115 @@ bool TNewInifile::Save(QString *errorText) const
 
 bool WriteWholeFile(const QString &fileName, const QByteArray &content, QString *errorText)
 {
-    // Unbuffered, so that a short write (a full disk, a file size limit) is
-    // seen here: a buffered write reports every byte taken, and the flush at
-    // commit has been seen to cut the file short without an error.
-    QSaveFile file(fileName);
-    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    const auto fail = [&](const QString &reason) {
+        if (errorText) {
+            *errorText = QStringLiteral("Cannot create file \"%1\". %2")
+                             .arg(QDir::toNativeSeparators(fileName), reason);
+        }
+        return false;
+    };
+    const QFileInfo info(fileName);
+    const QString target = info.isSymLink() ? info.symLinkTarget() : fileName;
+
+    // The new content goes to a file of its own beside the target, so that the
+    // old file stays whole until the new one is complete. Unbuffered, so that
+    // a short write (a full disk, a file size limit) is seen here: a buffered
+    // write reports every byte taken, and its flush has been seen to cut a file
+    // short without an error.
+    QFile temp;
+    do {
+        const quint32 tag = QRandomGenerator::global()->generate();
+        temp.setFileName(target + QStringLiteral(".%1.tmp").arg(tag, 8, 16, QLatin1Char('0')));
+    } while (QFileInfo::exists(temp.fileName()));
+    if (!temp.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+        return fail(temp.errorString());
+    const QFileInfo old(target);
+    if (old.isFile())
+        temp.setPermissions(old.permissions());
+    bool ok = true;
     for (qint64 written = 0; ok && written < content.size();) {
-        const qint64 n = file.write(content.constData() + written, content.size() - written);
+        const qint64 n = temp.write(content.constData() + written, content.size() - written);
         ok = n > 0;
         written += n;
     }
-    ok = ok && file.commit();
-    if (!ok && errorText) {
-        *errorText = QStringLiteral("Cannot create file \"%1\". %2")
-                         .arg(QDir::toNativeSeparators(fileName), file.errorString());
+    QString reason = temp.errorString();
+    if (ok && !syncToDisk(temp)) {
+        ok = false;
+        reason = QString::fromLocal8Bit(std::strerror(errno));
     }
-    return ok;
+    temp.close();
+    ok = ok && temp.error() == QFileDevice::NoError;
+    if (!ok) {
+        temp.remove();
+        return fail(reason);
+    }
+
+    // The final step: the new file takes the old one's place at once.
+    std::error_code error;
+    std::filesystem::rename(nativePath(temp.fileName()), nativePath(target), error);
+    if (error) {
+        reason = QString::fromLocal8Bit(error.message());
+        QFile::remove(temp.fileName());
+        return fail(reason);
+    }
+    return true;
 }
 
-QByteArray TNewInifile::SectionText(const QByteArray &section) const
+bool IsSectionHeader(const QByteArray &line)
 {
-    const QByteArray text = Text();
-    const QByteArray needle = AsciiLower(header(section));
-    const qsizetype at = AsciiLower(text).indexOf(needle);
-    if (at < 0)
-        return {};
-    QByteArray rest = text.mid(at + needle.size());
-    const qsizetype bracket = rest.indexOf('[');
-    if (bracket >= 0)
-        rest.truncate(bracket);
-    return rest;
+    const qsizetype at = firstNonBlank(line);
+    return at < line.size() && line[at] == '[';
+}
+
+std::optional<QByteArray> SectionHeaderName(const QByteArray &line)
+{
+    const qsizetype open = firstNonBlank(line);
+    if (open >= line.size() || line[open] != '[')
+        return std::nullopt;
+    const qsizetype close = line.lastIndexOf(']');
+    if (close <= open)
+        return std::nullopt;
+    return line.mid(open + 1, close - open - 1);
+}
+
+TNewInifile::SectionSpan TNewInifile::FindSection(const QByteArray &section) const
+{
+    const QByteArray wanted = AsciiLower(section);
+    SectionSpan span;
+    for (qsizetype i = 0; i < m_lines.size(); ++i) {
+        if (!IsSectionHeader(m_lines[i]))
+            continue;
+        if (span.header >= 0) {
+            span.end = static_cast<int>(i);
+            return span;
+        }
+        const auto name = SectionHeaderName(m_lines[i]);
+        if (name && AsciiLower(*name) == wanted)
+            span.header = static_cast<int>(i);
+    }
+    if (span.header >= 0)
+        span.end = static_cast<int>(m_lines.size());
+    return span;
 }
 
 int TNewInifile::IndexOfSection(const QByteArray &section) const
 {
-    const QByteArray needle = AsciiLower(header(section));
-    for (qsizetype i = 0; i < m_lines.size(); ++i) {
-        if (AsciiLower(m_lines[i]).contains(needle))
-            return static_cast<int>(i);
-    }
-    return -1;
+    return FindSection(section).header;
 }
 
 int TNewInifile::IndexOfKey(const QByteArray &section, const QByteArray &key) const
 {
-    const QList<QByteArray> lines = SplitLines(SectionText(section));
-    const QByteArray needle = AsciiLower(key) + '=';
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (AsciiLower(lines[i]).contains(needle))
-            return static_cast<int>(i);
-    }
-    return -1;
+    const SectionSpan span = FindSection(section);
+    const KeyLine found = findKey(m_lines, span, key);
+    return found.line < 0 ? -1 : found.line - span.header;
 }
 
 std::optional<QByteArray> TNewInifile::FindRaw(const QByteArray &section, const QByteArray &key) const
 {
-    const QList<QByteArray> lines = SplitLines(SectionText(section));
-    const QByteArray needle = AsciiLower(key) + '=';
-    for (const QByteArray &line : lines) {
-        const qsizetype at = AsciiLower(line).indexOf(needle);
-        if (at >= 0)
-            return line.mid(at + needle.size());
-    }
-    return std::nullopt;
+    const KeyLine found = findKey(m_lines, FindSection(section), key);
+    if (found.line < 0)
+        return std::nullopt;
+    return m_lines[found.line].mid(found.valueAt);
 }
 
 QString TNewInifile::ReadString(const QString &section, const QString &key, const QString &defaultValue) const
@@ -312,21 +417,20 @@ void TNewInifile::WriteString(const QString &section, const QString &key, const 
     const QByteArray sectionBytes = singleLine(section);
     const QByteArray keyBytes = singleLine(key);
     const QByteArray line = keyBytes + '=' + singleLine(value);
-    const int sectionIndex = IndexOfSection(sectionBytes);
-    if (sectionIndex < 0) {
+    const SectionSpan span = FindSection(sectionBytes);
+    if (span.header < 0) {
         m_lines << header(sectionBytes) << line;
         m_modified = true;
         return;
     }
-    const int keyIndex = IndexOfKey(sectionBytes, keyBytes);
-    if (keyIndex < 0) {
-        m_lines.insert(sectionIndex + 1, line);
+    const KeyLine found = findKey(m_lines, span, keyBytes);
+    if (found.line < 0) {
+        m_lines.insert(span.header + 1, line);
         m_modified = true;
         return;
     }
-    const qsizetype target = qsizetype(sectionIndex) + keyIndex;
-    if (target < m_lines.size() && m_lines[target] != line) {
-        m_lines[target] = line;
+    if (m_lines[found.line] != line) {
+        m_lines[found.line] = line;
         m_modified = true;
     }
 }

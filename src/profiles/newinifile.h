@@ -10,12 +10,16 @@
 class IInteractive;
 
 // The program's own INI file: the whole file held as a list of byte lines.
-// Section headers and keys are found by case-insensitive substring search over
-// the text, a section ends at the next '[' wherever it stands, a key added to
-// an existing section goes directly under its header, and the file is written
-// back, every line ended by CR LF, when a store that a write has changed is
-// disposed of with SaveAndFree. A store that was only read leaves its file
-// alone, so that reading works in a folder the user cannot write to.
+// A section header is a line whose first non-blank character is '[' (see
+// IsSectionHeader); every other line belongs to the section above it, so a
+// '[' later in a line (a value such as /videos/a[1]/) is text like any other.
+// Section names match ignoring ASCII letter case; keys are found by
+// case-insensitive substring search over the section's lines (the first line
+// holding key + "=" wins). A key added to an existing section goes directly
+// under its header, and the file is written back, every line ended by CR LF,
+// when a store that a write has changed is disposed of with SaveAndFree. A
+// store that was only read leaves its file alone, so that reading works in a
+// folder the user cannot write to.
 //
 // The text is kept as bytes so that ASCII lower-casing keeps every position;
 // names and values cross the interface in the system's 8-bit encoding.
@@ -65,9 +69,19 @@ public:
     // the file and the reason.
     bool Save(QString *errorText) const;
 
-    // The text search the operations above are built on, on encoded bytes.
-    QByteArray SectionText(const QByteArray &section) const;
+    // The search the operations above are built on, on encoded bytes. Every
+    // one of them finds sections through FindSection.
+    struct SectionSpan
+    {
+        int header = -1; // the header line; -1: no such section
+        int end = -1;    // one past the section's last line: the next header or the end
+    };
+    // The first section named section (ASCII letter case ignored).
+    SectionSpan FindSection(const QByteArray &section) const;
+    // The index of the section's header line, or -1.
     int IndexOfSection(const QByteArray &section) const;
+    // k such that line IndexOfSection(section) + k holds key + "=", for the
+    // first such line of the section; -1 when there is none.
     int IndexOfKey(const QByteArray &section, const QByteArray &key) const;
     // The stored value of key in section, or nothing when either is missing.
     std::optional<QByteArray> FindRaw(const QByteArray &section, const QByteArray &key) const;
@@ -78,10 +92,21 @@ private:
     bool m_modified = false;
 };
 
-// Replaces the file with content in one step: written to a temporary file
-// beside it, then renamed. On failure the old file is left as it was and
-// errorText names the file and the reason.
+// Replaces the file with content in one step: written in full to a temporary
+// file beside it, then renamed over it (when fileName is a symbolic link, the
+// file it points to is replaced and the link kept). On failure the old file is
+// left as it was, no temporary file remains, and errorText names the file and
+// the reason.
 bool WriteWholeFile(const QString &fileName, const QByteArray &content, QString *errorText);
+
+// The rule for section headers, the one every search of the store uses: a
+// line whose first character other than blanks, tabs and a UTF-8 byte order
+// mark (which an editor may put at the start of the file) is '['.
+bool IsSectionHeader(const QByteArray &line);
+// The name a header line gives its section: from after that '[' to the last
+// ']' of the line. Nothing for a line that is not a header, or a header
+// without ']', which names no section but still ends the one above it.
+std::optional<QByteArray> SectionHeaderName(const QByteArray &line);
 
 // Splits text into lines: CR LF, a lone CR and a lone LF each end a line; the
 // text after the last line end is a line when it is not empty.

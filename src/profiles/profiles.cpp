@@ -15,48 +15,155 @@ namespace {
 
 const QString MainSection = QStringLiteral("Main");
 
+// A malformed profile's message lists this many problems at most, so that the
+// box fits on the screen whatever the file holds.
+constexpr int MaxShownFaults = 10;
+// Names and values quoted in a message are cut to this many characters.
+constexpr int MaxQuotedLength = 40;
+
+QString quoted(const QString &text)
+{
+    const QString shown = text.size() > MaxQuotedLength ? text.left(MaxQuotedLength) + QChar(0x2026) : text;
+    return QLatin1Char('"') + shown + QLatin1Char('"');
+}
+
+// Faults of a malformed profile, reported together in one message.
+class Faults
+{
+public:
+    void add(const QString &line)
+    {
+        if (m_lines.size() < MaxShownFaults)
+            m_lines << line;
+        ++m_count;
+    }
+    void badIndex(const QString &parameter, qsizetype position)
+    {
+        add(QStringLiteral("Parameter %1: List index out of bounds (%2)").arg(quoted(parameter)).arg(position));
+    }
+    // The positions first to last - 1 of [Main] name no parameter.
+    void nameless(qint64 first, qint64 last)
+    {
+        qint64 i = first;
+        for (; i < last && m_lines.size() < MaxShownFaults; ++i)
+            add(QStringLiteral("Parameter %1 has no name in [Main].").arg(i));
+        if (i < last)
+            m_count += last - i;
+    }
+    bool isEmpty() const { return m_count == 0; }
+    void report(const QString &path, IInteractive &interactive) const
+    {
+        QString text = QStringLiteral("The profile \"%1\" is malformed.\n").arg(ProfileName(path))
+                       + m_lines.join(QLatin1Char('\n'));
+        if (m_count > m_lines.size())
+            text += QStringLiteral("\n%1 and %2 more").arg(QChar(0x2026)).arg(m_count - m_lines.size());
+        interactive.warning(QStringLiteral("Malformed profile"), text);
+    }
+
+private:
+    QStringList m_lines; // the first MaxShownFaults
+    qint64 m_count = 0;  // all of them
+};
+
 // One parameter as its profile describes it.
 struct Parameter
 {
     QString name;
-    int sort = -1;
+    int grid = 3; // 1 Video, 2 Audio, 3 Advanced
     bool readOnly = false;
     bool list = true;
     QString caption;
     QString value;
+    int index = 0;
     QString cmd;
 };
 
-Parameter readParameter(const TNewInifile &ini, int position)
+// A profile as its file gives it: the usable output extension, the named
+// parameters in their order, and what is wrong with it.
+struct Profile
 {
-    Parameter p;
-    p.name = ini.ReadString(MainSection, QString::number(position), QString());
-    p.sort = ini.ReadInteger(p.name, QStringLiteral("Sort"), -1);
-    p.readOnly = ini.ReadBool(p.name, QStringLiteral("ReadOnly"), false);
-    p.list = ini.ReadBool(p.name, QStringLiteral("List"), true);
-    p.caption = ini.ReadString(p.name, QStringLiteral("Caption"), QString());
-    p.value = ini.ReadString(p.name, QStringLiteral("Value"), QString());
-    p.cmd = ini.ReadString(p.name, QStringLiteral("cmd"), QString());
-    return p;
+    std::optional<QString> type;
+    QList<Parameter> parameters;
+    Faults faults;
+};
+
+// Whether type can stand after the dot of a file name: not empty, and no
+// blank, control character, dot or character that separates or patterns
+// paths.
+bool isFileExtension(const QString &type)
+{
+    if (type.isEmpty())
+        return false;
+    const QString forbidden = QStringLiteral("./\\:*?\"<>|");
+    return std::none_of(type.begin(), type.end(),
+                        [&](QChar c) { return !c.isPrint() || c.isSpace() || forbidden.contains(c); });
 }
 
-// "Para", bounded by the number of lines of the file: every parameter needs at
-// least the line in "Main" that names it, and a damaged count of millions
-// must not stall the program.
-int parameterCount(const TNewInifile &ini)
+QString decoded(const std::optional<QByteArray> &raw)
 {
-    const int para = ini.ReadInteger(MainSection, QStringLiteral("Para"), 0);
-    return static_cast<int>(std::min<qsizetype>(para, ini.Lines().size()));
+    return raw ? QString::fromLocal8Bit(*raw) : QString();
 }
 
-// The grid for a parameter's "Sort": its own grid for 1, 2 or 3, otherwise the
-// grid of the parameter before it, and Advanced for a first parameter.
-template<typename Grids, typename Grid>
-Grid *pickGrid(Grids &grids, int sort, Grid *previous)
+// Reads [Main] and the sections of the parameters it names. A profile is
+// well-formed when [Main] is there, its "Type" can be a file extension, its
+// "Para" is 1 or more and every position below "Para" names a parameter.
+//
+// A parameter's grid is its "Sort" when that is 1, 2 or 3, otherwise the grid
+// of the parameter before it, and Advanced for a first parameter. Positions
+// are read up to the number of lines of the file: every parameter needs at
+// least the line in [Main] that names it, and a damaged count of millions
+// must not stall the program; the positions beyond are counted as nameless.
+Profile readProfile(const TNewInifile &ini)
 {
-    if (Grid *grid = grids.bySort(sort))
-        return grid;
-    return previous ? previous : &grids.advanced;
+    Profile profile;
+    if (ini.IndexOfSection(MainSection.toLocal8Bit()) < 0) {
+        profile.faults.add(QStringLiteral("The section [Main] is missing."));
+        return profile;
+    }
+    const auto type = ini.FindRaw(MainSection.toLocal8Bit(), "Type");
+    if (!type)
+        profile.faults.add(QStringLiteral("\"Type\" is missing."));
+    else if (type->isEmpty())
+        profile.faults.add(QStringLiteral("\"Type\" is empty."));
+    else if (!isFileExtension(decoded(type)))
+        profile.faults.add(QStringLiteral("\"Type\" cannot be a file extension: %1.").arg(quoted(decoded(type))));
+    else
+        profile.type = decoded(type);
+
+    const auto paraText = ini.FindRaw(MainSection.toLocal8Bit(), "Para");
+    if (!paraText) {
+        profile.faults.add(QStringLiteral("\"Para\" is missing."));
+        return profile;
+    }
+    const qint32 para = TextToInteger(*paraText).value_or(0);
+    if (para < 1) {
+        profile.faults.add(
+            QStringLiteral("\"Para\" must be a number of 1 or more, not %1.").arg(quoted(decoded(paraText))));
+        return profile;
+    }
+
+    const qint64 readable = std::min<qint64>(para, ini.Lines().size());
+    int previousGrid = 0;
+    for (int i = 0; i < readable; ++i) {
+        Parameter p;
+        p.name = ini.ReadString(MainSection, QString::number(i), QString());
+        if (p.name.isEmpty()) {
+            profile.faults.nameless(i, i + 1);
+            continue;
+        }
+        const int sort = ini.ReadInteger(p.name, QStringLiteral("Sort"), -1);
+        p.grid = sort >= 1 && sort <= 3 ? sort : (previousGrid ? previousGrid : 3);
+        previousGrid = p.grid;
+        p.readOnly = ini.ReadBool(p.name, QStringLiteral("ReadOnly"), false);
+        p.list = ini.ReadBool(p.name, QStringLiteral("List"), true);
+        p.caption = ini.ReadString(p.name, QStringLiteral("Caption"), QString());
+        p.value = ini.ReadString(p.name, QStringLiteral("Value"), QString());
+        p.index = ini.ReadInteger(p.name, QStringLiteral("Index"), 0);
+        p.cmd = ini.ReadString(p.name, QStringLiteral("cmd"), QString());
+        profile.parameters << p;
+    }
+    profile.faults.nameless(readable, para);
+    return profile;
 }
 
 qsizetype indexOfIgnoringCase(const QStringList &items, const QString &text)
@@ -67,26 +174,6 @@ qsizetype indexOfIgnoringCase(const QStringList &items, const QString &text)
     }
     return -1;
 }
-
-// Faults of a malformed profile, reported together in one message.
-class Faults
-{
-public:
-    void add(const QString &parameter, qsizetype position)
-    {
-        m_lines << QStringLiteral("Parameter \"%1\": List index out of bounds (%2)").arg(parameter).arg(position);
-    }
-    bool isEmpty() const { return m_lines.isEmpty(); }
-    void report(const QString &path, IInteractive &interactive) const
-    {
-        interactive.warning(QStringLiteral("Malformed profile"),
-                            QStringLiteral("The profile \"%1\" is malformed.\n").arg(ProfileName(path))
-                                + m_lines.join(QLatin1Char('\n')));
-    }
-
-private:
-    QStringList m_lines;
-};
 
 bool isProfileFile(const QString &path)
 {
@@ -178,15 +265,13 @@ ProfileStatus LoadProfile(const QString &path, ParameterGrids &grids, IInteracti
     grids.video.clear();
     grids.audio.clear();
     grids.advanced.clear();
-    if (outputExt)
-        *outputExt = QLatin1Char('.') + ini->ReadString(MainSection, QStringLiteral("Type"), QStringLiteral("mp4"));
+    Profile profile = readProfile(*ini);
+    if (outputExt && profile.type)
+        *outputExt = QLatin1Char('.') + *profile.type;
 
-    Faults faults;
-    ParameterGrid *grid = nullptr;
-    const int count = parameterCount(*ini);
-    for (int i = 0; i < count; ++i) {
-        const Parameter p = readParameter(*ini, i);
-        grid = pickGrid(grids, p.sort, grid);
+    Faults &faults = profile.faults;
+    for (const Parameter &p : std::as_const(profile.parameters)) {
+        ParameterGrid *grid = grids.bySort(p.grid);
         const int row = grid->appendRow(p.name, QString(), p.readOnly);
         if (!p.list) {
             grid->setValueAt(row, p.caption);
@@ -194,13 +279,12 @@ ProfileStatus LoadProfile(const QString &path, ParameterGrids &grids, IInteracti
         }
         const QStringList choices = SplitList(p.caption);
         grid->setPickList(row, choices);
-        const int index = ini->ReadInteger(p.name, QStringLiteral("Index"), 0);
-        if (index < 0 || index >= choices.size()) {
-            faults.add(p.name, index);
+        if (p.index < 0 || p.index >= choices.size()) {
+            faults.badIndex(p.name, p.index);
         } else {
-            grid->setValueAt(row, choices[index]);
-            if (!p.cmd.isEmpty() && index >= SplitList(p.value).size())
-                faults.add(p.name, index);
+            grid->setValueAt(row, choices[p.index]);
+            if (!p.cmd.isEmpty() && p.index >= SplitList(p.value).size())
+                faults.badIndex(p.name, p.index);
         }
         // A list row changes only by picking a choice.
         grid->setReadOnly(row, true);
@@ -225,14 +309,12 @@ std::optional<QString> BuildParameterString(const QString &path, const Parameter
         return std::nullopt;
 
     QString result;
-    Faults faults;
-    const ParameterGrid *grid = nullptr;
-    const int count = parameterCount(*ini);
-    for (int i = 0; i < count; ++i) {
-        const Parameter p = readParameter(*ini, i);
-        grid = pickGrid(grids, p.sort, grid);
+    Profile profile = readProfile(*ini);
+    Faults &faults = profile.faults;
+    for (const Parameter &p : std::as_const(profile.parameters)) {
         if (p.cmd.isEmpty())
             continue; // never reaches the engine
+        const ParameterGrid *grid = grids.bySort(p.grid);
         const QString current = grid->value(p.name);
 
         QString engineValue;
@@ -242,15 +324,14 @@ std::optional<QString> BuildParameterString(const QString &path, const Parameter
             if (k >= 0) {
                 const QStringList values = SplitList(p.value);
                 if (k >= values.size()) {
-                    faults.add(p.name, k);
+                    faults.badIndex(p.name, k);
                     continue;
                 }
                 engineValue = values[k];
             } else if (current.isEmpty()) {
                 // No choice was ever made: the profile's own position is bad.
-                const int index = ini->ReadInteger(p.name, QStringLiteral("Index"), 0);
-                if (index < 0 || index >= choices.size()) {
-                    faults.add(p.name, index);
+                if (p.index < 0 || p.index >= choices.size()) {
+                    faults.badIndex(p.name, p.index);
                     continue;
                 }
             } else {
@@ -281,14 +362,11 @@ namespace {
 // Writes the grids' values into the store of a profile.
 void writeGridValues(TNewInifile &ini, const ParameterGrids &grids)
 {
-    const ParameterGrid *grid = nullptr;
-    const int count = parameterCount(ini);
-    for (int i = 0; i < count; ++i) {
-        const Parameter p = readParameter(ini, i);
-        // The grid is picked for every parameter, read-only ones included, so
-        // that a following parameter without a Sort of its own finds the same
-        // grid as when the profile was loaded.
-        grid = pickGrid(grids, p.sort, grid);
+    // Every parameter is read before anything is written, read-only ones
+    // included, so that each finds the grid it was loaded into.
+    const Profile profile = readProfile(ini);
+    for (const Parameter &p : profile.parameters) {
+        const ParameterGrid *grid = grids.bySort(p.grid);
         if (p.readOnly)
             continue;
         const int row = grid->findRow(p.name);

@@ -54,17 +54,25 @@ enum class ProfileStatus {
 
 // Fills the three grids from the profile at path (their previous rows are
 // deleted). When outputExt is given (the main window), it becomes "." + the
-// profile's "Type". A list parameter whose "Index" has no choice, or whose
-// chosen position has no engine value, is reported as one message naming the
-// profile and the parameters; its row is still added, with an empty value.
+// profile's "Type"; it is left as it was when the Type cannot be a file
+// extension.
+//
+// A malformed profile is reported as one "Malformed profile" warning naming
+// the profile and its problems (the first 10, then how many more), and gives
+// Malformed; what it holds is loaded as far as it goes. Malformed are: no
+// [Main] section; a "Type" that is missing, empty or cannot be a file
+// extension (blanks, '.', '/', backslash and the like); a "Para" that is
+// missing or below 1; a position below "Para" that names no parameter; a list
+// parameter whose "Index" has no choice, or whose chosen position has no
+// engine value (its row is still added, with an empty value).
 ProfileStatus LoadProfile(const QString &path, ParameterGrids &grids, IInteractive &interactive,
                           QString *outputExt = nullptr);
 
 // The engine options for the profile at path and the values the grids show
 // now: empty, or a run of " switch value" pairs in the profile's order. The
 // empty text when the file does not exist. Nothing (after reporting) when the
-// profile is malformed or its file cannot be rewritten: the batch must not
-// start then.
+// profile is malformed as LoadProfile tells it, or its file cannot be
+// rewritten: the batch must not start then.
 std::optional<QString> BuildParameterString(const QString &path, const ParameterGrids &grids,
                                             IInteractive &interactive);
 

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -55,12 +56,24 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"the first line containing key= wins", crlf({"[S]", "11=x", "1=y"}), "S", "1", "x"},
         ReadCase{"the first line containing key= wins (reversed)", crlf({"[S]", "1=y", "11=x"}), "S", "1", "y"},
         ReadCase{"header letter case is ignored", crlf({"[MAIN]", "Type=avi"}), "Main", "type", "avi"},
-        ReadCase{"a value holding [S] above the real header is the header",
-                 crlf({"[A]", "x=[S]", "k=fake", "[S]", "k=real"}), "S", "k", "fake"},
-        ReadCase{"[ in a value ends the section at that character", crlf({"[S]", "A=1", "B=x[y", "C=3"}), "S", "B",
-                 "x"},
-        ReadCase{"keys after a [ in a value are outside the section", crlf({"[S]", "A=1", "B=x[y", "C=3"}), "S",
-                 "C", nullptr},
+        ReadCase{"a value holding [S] above the real header is not a header",
+                 crlf({"[A]", "x=[S]", "k=fake", "[S]", "k=real"}), "S", "k", "real"},
+        ReadCase{"[ in a value is part of the value", crlf({"[S]", "A=1", "B=x[y", "C=3"}), "S", "B", "x[y"},
+        ReadCase{"keys after a [ in a value stay in the section", crlf({"[S]", "A=1", "B=x[y", "C=3"}), "S", "C",
+                 "3"},
+        ReadCase{"a folder with brackets keeps the keys after it",
+                 crlf({"[Main]", "Output Path=/videos/a[1]/", "Profile=4"}), "Main", "Profile", "4"},
+        ReadCase{"blanks before a header", crlf({"[T]", "K=t", "  [S]", "K=s"}), "S", "K", "s"},
+        ReadCase{"a tab before a header", crlf({"[T]", "K=t", "\t[S]", "K=s"}), "S", "K", "s"},
+        ReadCase{"an indented header ends the section above", crlf({"[S]", "A=1", "  [T]", "B=2"}), "S", "B",
+                 nullptr},
+        ReadCase{"a header without ] ends the section above", crlf({"[S]", "A=1", "[T", "B=2"}), "S", "B",
+                 nullptr},
+        ReadCase{"a byte order mark before the first header", QByteArray("\xEF\xBB\xBF[S]\r\nK=v\r\n"), "S",
+                 "K", "v"},
+        ReadCase{"the name runs to the header's last ]", crlf({"[Size [px]]", "K=v"}), "Size [px]", "K", "v"},
+        ReadCase{"the rest of a header line is not a key", crlf({"[S]K=1", "L=2"}), "S", "K", nullptr},
+        ReadCase{"a header must name the whole section", crlf({"[Main Settings]", "K=v"}), "Main", "K", nullptr},
         ReadCase{"the next section is not searched", crlf({"[S]", "A=1", "[T]", "B=2"}), "S", "B", nullptr},
         ReadCase{"an earlier section is not searched", crlf({"[T]", "B=2", "[S]", "A=1"}), "S", "B", nullptr},
         ReadCase{"nothing after = is the empty text", crlf({"[S]", "K="}), "S", "K", ""},
@@ -197,12 +210,27 @@ TEST(IniFileWrite, ExistingKeyReplacesTheWholeLine)
     EXPECT_EQ(ini.Text(), crlf({"[S]", "D=0", "A=-4", "rate=256", "C=1"}));
 }
 
-TEST(IniFileWrite, KeyBehindABracketIsWrittenAgainUnderTheHeader)
+TEST(IniFileWrite, KeyAfterABracketInAValueIsReplacedInPlace)
 {
     TNewInifile ini(QStringLiteral("x.ini"), crlf({"[S]", "A=1", "B=x[y", "C=3"}));
     ini.WriteString(QStringLiteral("S"), QStringLiteral("C"), QStringLiteral("4"));
-    EXPECT_EQ(ini.Text(), crlf({"[S]", "C=4", "A=1", "B=x[y", "C=3"}));
+    ini.WriteString(QStringLiteral("S"), QStringLiteral("B"), QStringLiteral("[z]"));
+    EXPECT_EQ(ini.Text(), crlf({"[S]", "A=1", "B=[z]", "C=4"}));
     EXPECT_EQ(ini.ReadString(QStringLiteral("S"), QStringLiteral("C"), QString()), QStringLiteral("4"));
+}
+
+TEST(IniFileWrite, WritesFindSectionsByTheSameRuleAsReads)
+{
+    // An indented header is the section's header; a value holding its
+    // header text is not.
+    TNewInifile ini(QStringLiteral("x.ini"), crlf({"[A]", "x=[S]", "  [S]", "K=1", "[T]", "K=t"}));
+    ini.WriteString(QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("2"));
+    ini.WriteString(QStringLiteral("S"), QStringLiteral("New"), QStringLiteral("n"));
+    EXPECT_EQ(ini.Text(), crlf({"[A]", "x=[S]", "  [S]", "New=n", "K=2", "[T]", "K=t"}));
+    EXPECT_EQ(ini.IndexOfSection("s"), 2);
+    EXPECT_EQ(ini.IndexOfKey("S", "K"), 2);
+    EXPECT_EQ(ini.IndexOfKey("T", "New"), -1);
+    EXPECT_EQ(ini.ReadString(QStringLiteral("A"), QStringLiteral("x"), QString()), QStringLiteral("[S]"));
 }
 
 TEST(IniFileWrite, LineBreaksInWrittenTextCannotSplitALine)
@@ -313,25 +341,67 @@ TEST_F(IniFileDisk, FailedSaveLeavesTheOldFileIntact)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("Preferences.ini")});
 }
 
+TEST_F(IniFileDisk, FailedFinalReplaceIsReportedAndReplacesNothing)
+{
+    // The file's name turns into a folder with a file in it after the store
+    // was loaded: the new content is written, but cannot take that name (a
+    // rename over a folder fails for root as well).
+    const QString target = path("Preferences.ini");
+    writeFile(target, crlf({"[Main]", "Profile=3"}));
+    auto ini = TNewInifile::Create(target, interactive);
+    ASSERT_TRUE(ini);
+    ini->WriteInteger(QStringLiteral("Main"), QStringLiteral("Profile"), 4);
+    ASSERT_TRUE(QFile::remove(target));
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("Preferences.ini")));
+    writeFile(target + QStringLiteral("/inside"), "kept");
+
+    EXPECT_FALSE(TNewInifile::SaveAndFree(std::move(ini), interactive));
+    ASSERT_EQ(interactive.messages.size(), 1);
+    EXPECT_TRUE(interactive.messages[0].startsWith(QStringLiteral("error||Cannot create file \"")))
+        << interactive.messages[0].toStdString();
+    EXPECT_TRUE(interactive.messages[0].contains(QStringLiteral("Preferences.ini\". ")));
+    EXPECT_TRUE(QFileInfo(target).isDir());
+    EXPECT_EQ(readFile(target + QStringLiteral("/inside")), QByteArray("kept"));
+    // The new content is not left behind under another name.
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral("Preferences.ini")});
+}
+
+TEST_F(IniFileDisk, ALinkKeepsPointingAtTheRewrittenFile)
+{
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("real")));
+    const QString real = path("real/Preferences.ini");
+    writeFile(real, crlf({"[Main]", "Profile=3"}));
+    ASSERT_TRUE(QFile::link(real, path("Preferences.ini")));
+    auto ini = TNewInifile::Create(path("Preferences.ini"), interactive);
+    ASSERT_TRUE(ini);
+    ini->WriteInteger(QStringLiteral("Main"), QStringLiteral("Profile"), 4);
+    ASSERT_TRUE(TNewInifile::SaveAndFree(std::move(ini), interactive));
+    EXPECT_TRUE(QFileInfo(path("Preferences.ini")).isSymLink());
+    EXPECT_EQ(readFile(real), crlf({"[Main]", "Profile=4"}));
+    EXPECT_EQ(QDir(path("real")).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("Preferences.ini")});
+}
+
 // ---------------------------------------------------------------- round trip
 
-// Random sections, keys and values (no '[', ']', '=' or line breaks; no key
-// the end of another key of its section, ignoring ASCII case, since the store
-// matches keys as substrings): what is written reads back, before and after
-// the file round trip, also after overwriting some values.
+// Random sections, keys and values (no '=' or line breaks, no '[' or ']' in
+// keys; no key the end of another key of its section, ignoring ASCII case,
+// since the store matches keys as substrings): what is written reads back,
+// before and after the file round trip, also after overwriting some values.
 TEST_F(IniFileDisk, RoundTripProperty)
 {
-    const QString alphabet = QStringLiteral("abcXYZ 019_-.,;:!/\\éÄß");
+    const QString keyAlphabet = QStringLiteral("abcXYZ 019_-.,;:!/\\éÄß");
+    const QString alphabet = keyAlphabet + QStringLiteral("[]");
     auto lowerAscii = [](const QString &s) { return AsciiLower(s.toUtf8()); };
 
     for (unsigned seed = 1; seed <= 40; ++seed) {
         std::mt19937 rng(seed);
-        auto randomText = [&](int minLength, int maxLength) {
+        auto randomText = [&](int minLength, int maxLength, const QString &letters) {
             std::uniform_int_distribution<int> length(minLength, maxLength);
-            std::uniform_int_distribution<int> pick(0, static_cast<int>(alphabet.size()) - 1);
+            std::uniform_int_distribution<int> pick(0, static_cast<int>(letters.size()) - 1);
             QString s;
             for (int n = length(rng); n > 0; --n)
-                s += alphabet[pick(rng)];
+                s += letters[pick(rng)];
             return s;
         };
 
@@ -341,12 +411,12 @@ TEST_F(IniFileDisk, RoundTripProperty)
         TNewInifile ini(file);
         std::uniform_int_distribution<int> count(1, 6);
         for (int s = count(rng); s > 0; --s) {
-            const QString section = randomText(1, 8);
+            const QString section = randomText(1, 8, alphabet);
             auto &entry = model[lowerAscii(section)];
             if (entry.first.isEmpty())
                 entry.first = section;
             for (int k = count(rng); k > 0; --k) {
-                const QString key = randomText(1, 6);
+                const QString key = randomText(1, 6, keyAlphabet);
                 const QByteArray lk = lowerAscii(key);
                 bool clash = false;
                 for (const auto &[other, value] : entry.second) {
@@ -360,7 +430,7 @@ TEST_F(IniFileDisk, RoundTripProperty)
                     if (lowerAscii(other) == lk)
                         existing = other;
                 }
-                const QString value = randomText(0, 12);
+                const QString value = randomText(0, 12, alphabet);
                 ini.WriteString(section, key, value);
                 if (!existing.isEmpty())
                     entry.second.erase(existing);

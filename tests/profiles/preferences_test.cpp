@@ -5,6 +5,7 @@
 #include "filetext.h"
 #include "readonlyfolder.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -49,6 +50,32 @@ TEST_F(PreferencesTest, FirstRunWithoutAFile)
     ASSERT_TRUE(SaveMainPreferences(programFolder, *main, *general, interactive));
     EXPECT_EQ(fileContent(), crlf({"[Main]", "Overwrite=1", "Auto Turn Off=0", "Auto Exit=0", "Auto Open Dir=1",
                                    "Syn Mode=0", "Output Path=" + programFolder, "Profile=0"}));
+    EXPECT_TRUE(interactive.messages.isEmpty());
+}
+
+TEST_F(PreferencesTest, OutputFolderWithBracketsSurvivesCloseAndStart)
+{
+    // The close after a first run, then the next start, then another close.
+    GeneralPreferences general;
+    general.exitProgram = true;
+    general.overwrite = false;
+    const MainPreferences main{QStringLiteral("/videos/a[1]/"), 2};
+    ASSERT_TRUE(SaveMainPreferences(programFolder, main, general, interactive));
+
+    const auto loadedGeneral = LoadGeneralPreferences(programFolder, interactive);
+    ASSERT_TRUE(loadedGeneral);
+    EXPECT_EQ(loadedGeneral->outputPath, QStringLiteral("/videos/a[1]/"));
+    EXPECT_TRUE(loadedGeneral->exitProgram);
+    EXPECT_FALSE(loadedGeneral->overwrite);
+    const auto loadedMain = LoadMainPreferences(programFolder, 3, interactive);
+    ASSERT_TRUE(loadedMain);
+    EXPECT_EQ(loadedMain->outputPath, QStringLiteral("/videos/a[1]/"));
+    EXPECT_EQ(loadedMain->profileIndex, 2);
+
+    const QByteArray first = fileContent();
+    ASSERT_TRUE(SaveMainPreferences(programFolder, *loadedMain, *loadedGeneral, interactive));
+    EXPECT_EQ(fileContent(), first); // every key found again in place, none doubled
+    EXPECT_EQ(fileContent().count("Output Path="), 1);
     EXPECT_TRUE(interactive.messages.isEmpty());
 }
 
@@ -216,6 +243,51 @@ TEST_F(PreferencesTest, ReadOnlyProgramFolderKeepsThemInTheConfigurationFolder)
     // From then on the user's file is the one read.
     writeFile(shippedPath, crlf({"[Main]", "Output Path=/changed/shipped/"}));
     EXPECT_EQ(LoadMainPreferences(programFolder, 3, interactive)->outputPath, QStringLiteral("/mine/"));
+    EXPECT_TRUE(interactive.messages.isEmpty());
+}
+
+// Points HOME at a folder of its own while it lives.
+class TemporaryHome final
+{
+public:
+    TemporaryHome()
+        : m_old(qgetenv("HOME"))
+        , m_had(qEnvironmentVariableIsSet("HOME"))
+    {
+        qputenv("HOME", m_home.path().toLocal8Bit());
+    }
+    ~TemporaryHome()
+    {
+        if (m_had)
+            qputenv("HOME", m_old);
+        else
+            qunsetenv("HOME");
+    }
+    TemporaryHome(const TemporaryHome &) = delete;
+    TemporaryHome &operator=(const TemporaryHome &) = delete;
+    QString path() const { return m_home.path(); }
+
+private:
+    QTemporaryDir m_home;
+    QByteArray m_old;
+    bool m_had;
+};
+
+TEST_F(PreferencesTest, ReadOnlyProgramFolderWithoutAVideosFolderOutputsToTheHomeFolder)
+{
+    ReadOnlyProgramFolder readOnly(programFolder); // also hides the user's own folder settings
+    TemporaryHome home;
+    const QString homeFolder = QDir::toNativeSeparators(home.path()) + QLatin1Char('/');
+    EXPECT_EQ(DefaultOutputFolder(programFolder), homeFolder);
+    const auto main = LoadMainPreferences(programFolder, 1, interactive);
+    ASSERT_TRUE(main);
+    EXPECT_EQ(main->outputPath, homeFolder);
+    EXPECT_EQ(LoadGeneralPreferences(programFolder, interactive)->outputPath, homeFolder);
+
+    // Once there is a Videos folder, that is the one.
+    ASSERT_TRUE(QDir(home.path()).mkpath(QStringLiteral("Videos")));
+    EXPECT_EQ(DefaultOutputFolder(programFolder),
+              QDir::toNativeSeparators(home.path() + QStringLiteral("/Videos/")));
     EXPECT_TRUE(interactive.messages.isEmpty());
 }
 

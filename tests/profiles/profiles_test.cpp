@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <random>
 
 namespace {
 
@@ -145,14 +146,129 @@ TEST_F(ProfileTest, MissingFileChangesNothing)
     EXPECT_TRUE(interactive.messages.isEmpty());
 }
 
-TEST_F(ProfileTest, ProfileWithoutMainLoadsNoRowsAndTypeMp4)
+TEST_F(ProfileTest, ProfileWithoutMainLoadsNoRowsAndIsMalformed)
 {
     const QString path = writeProfile(QStringLiteral("Bare"), {"[Other]", "Type=avi"});
-    QString outputExt;
-    EXPECT_EQ(LoadProfile(path, grids, interactive, &outputExt), ProfileStatus::Loaded);
-    EXPECT_EQ(outputExt, QStringLiteral(".mp4"));
+    QString outputExt = QStringLiteral(".keep");
+    EXPECT_EQ(LoadProfile(path, grids, interactive, &outputExt), ProfileStatus::Malformed);
+    EXPECT_EQ(outputExt, QStringLiteral(".keep"));
     EXPECT_EQ(grids.video.rowCount() + grids.audio.rowCount() + grids.advanced.rowCount(), 0);
-    EXPECT_EQ(build(path), QString());
+    const QStringList message{QStringLiteral("warning|Malformed profile|The profile \"Bare\" is malformed.\n"
+                                             "The section [Main] is missing.")};
+    EXPECT_EQ(interactive.messages, message);
+    interactive.messages.clear();
+    EXPECT_EQ(BuildParameterString(path, grids, interactive), std::nullopt);
+    EXPECT_EQ(interactive.messages, message);
+}
+
+// Damage to [Main] that used to leave a profile without parameters, which
+// then converted with the engine's own defaults.
+struct MainFaultCase
+{
+    const char *what;
+    QStringList main; // the lines of [Main] before the parameter's name
+    const char *fault;
+    bool typeUsable;
+};
+
+void PrintTo(const MainFaultCase &c, std::ostream *os)
+{
+    *os << c.what;
+}
+
+class MalformedMain : public ProfileTest, public ::testing::WithParamInterface<MainFaultCase>
+{
+};
+
+TEST_P(MalformedMain, IsReportedAndRefusedAtStart)
+{
+    const MainFaultCase &c = GetParam();
+    QStringList lines = c.main;
+    lines.prepend(QStringLiteral("[Main]"));
+    lines += {"0=Codec", "[Codec]", "Sort=1", "Caption=H.264,", "Value=libx264,", "cmd=-vcodec"};
+    const QString path = writeProfile(QStringLiteral("Bad"), lines);
+    const QStringList message{
+        QStringLiteral("warning|Malformed profile|The profile \"Bad\" is malformed.\n") + QString::fromUtf8(c.fault)};
+
+    QString outputExt = QStringLiteral(".keep");
+    EXPECT_EQ(LoadProfile(path, grids, interactive, &outputExt), ProfileStatus::Malformed);
+    EXPECT_EQ(interactive.messages, message);
+    // No file name ever gets an extension that is not one.
+    EXPECT_EQ(outputExt, c.typeUsable ? QStringLiteral(".mkv") : QStringLiteral(".keep"));
+
+    interactive.messages.clear();
+    EXPECT_EQ(BuildParameterString(path, grids, interactive), std::nullopt);
+    EXPECT_EQ(interactive.messages, message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MalformedMain,
+    ::testing::Values(
+        MainFaultCase{"Para 0", {"Type=mkv", "Para=0"}, "\"Para\" must be a number of 1 or more, not \"0\".", true},
+        MainFaultCase{"Para -3", {"Type=mkv", "Para=-3"}, "\"Para\" must be a number of 1 or more, not \"-3\".",
+                      true},
+        MainFaultCase{"Para not a number", {"Type=mkv", "Para=one"},
+                      "\"Para\" must be a number of 1 or more, not \"one\".", true},
+        MainFaultCase{"Para missing", {"Type=mkv"}, "\"Para\" is missing.", true},
+        MainFaultCase{"Type missing", {"Para=1"}, "\"Type\" is missing.", false},
+        MainFaultCase{"Type empty", {"Type=", "Para=1"}, "\"Type\" is empty.", false},
+        MainFaultCase{"Type with a blank", {"Type=m kv", "Para=1"},
+                      "\"Type\" cannot be a file extension: \"m kv\".", false},
+        MainFaultCase{"Type with a slash", {"Type=../x", "Para=1"},
+                      "\"Type\" cannot be a file extension: \"../x\".", false},
+        MainFaultCase{"Type with a backslash", {"Type=a\\b", "Para=1"},
+                      "\"Type\" cannot be a file extension: \"a\\b\".", false},
+        MainFaultCase{"Type with a dot", {"Type=tar.gz", "Para=1"},
+                      "\"Type\" cannot be a file extension: \"tar.gz\".", false}),
+    [](const auto &info) {
+        std::string name;
+        for (const char *c = info.param.what; *c; ++c)
+            name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+        return name;
+    });
+
+TEST_F(ProfileTest, RandomBytesAreAMalformedProfile)
+{
+    std::mt19937 rng(31337);
+    std::uniform_int_distribution<int> byte(0, 255);
+    QByteArray bytes;
+    for (int i = 0; i < 4096; ++i)
+        bytes += char(byte(rng));
+    const QString path = ProfilePath(programFolder, QStringLiteral("Noise"));
+    writeFile(path, bytes);
+
+    EXPECT_EQ(LoadProfile(path, grids, interactive), ProfileStatus::Malformed);
+    ASSERT_EQ(interactive.messages.size(), 1);
+    EXPECT_TRUE(interactive.messages[0].startsWith(
+        QStringLiteral("warning|Malformed profile|The profile \"Noise\" is malformed.\n")));
+    interactive.messages.clear();
+    EXPECT_EQ(BuildParameterString(path, grids, interactive), std::nullopt);
+    EXPECT_EQ(interactive.messages.size(), 1);
+}
+
+TEST_F(ProfileTest, BracketsInValuesAndNamesAreKept)
+{
+    const QString path = writeProfile(
+        QStringLiteral("Brackets"),
+        {"[Main]", "Type=mp4", "Para=3", "0=Crop", "1=Size [px]", "2=Map",
+         "[Crop]", "Sort=1", "Caption=None,Crop [4:3],", "Value=,crop=ih*4/3:ih,", "Index=1", "cmd=-vf",
+         "[Size [px]]", "Sort=1", "List=0", "Caption=[640]", "cmd=-s",
+         "[Map]", "Sort=3", "ReadOnly=1", "List=0", "Caption=first video", "Value=[0:v]", "cmd=-map"});
+    EXPECT_EQ(LoadProfile(path, grids, interactive), ProfileStatus::Loaded);
+    EXPECT_EQ(grids.video.names(), (QStringList{QStringLiteral("Crop"), QStringLiteral("Size [px]")}));
+    EXPECT_EQ(grids.video.value(QStringLiteral("Crop")), QStringLiteral("Crop [4:3]"));
+    EXPECT_EQ(grids.video.value(QStringLiteral("Size [px]")), QStringLiteral("[640]"));
+    EXPECT_EQ(grids.advanced.names(), QStringList{QStringLiteral("Map")});
+    EXPECT_EQ(build(path), QStringLiteral(" -vf crop=ih*4/3:ih -s [640] -map [0:v]"));
+
+    // Saved and loaded again, nothing is lost or doubled.
+    grids.video.setValue(QStringLiteral("Size [px]"), QStringLiteral("[320]"));
+    ASSERT_TRUE(SaveProfile(path, grids, interactive));
+    EXPECT_EQ(readFile(path).count("Caption="), 3);
+    ParameterGrids again;
+    EXPECT_EQ(LoadProfile(path, again, interactive), ProfileStatus::Loaded);
+    EXPECT_EQ(again.video.value(QStringLiteral("Size [px]")), QStringLiteral("[320]"));
+    EXPECT_TRUE(interactive.messages.isEmpty());
 }
 
 TEST_F(ProfileTest, ParameterStringFollowsTheProfileOrderAcrossGrids)
@@ -181,7 +297,7 @@ TEST_F(ProfileTest, SortOutsideTheGridsFollowsThePreviousParameter)
 {
     const QString path = writeProfile(
         QStringLiteral("Sorts"),
-        {"[Main]", "Para=4", "0=First", "1=Second", "2=Third", "3=Fourth", "[First]", "Sort=0", "List=0",
+        {"[Main]", "Type=mp4", "Para=4", "0=First", "1=Second", "2=Third", "3=Fourth", "[First]", "Sort=0", "List=0",
          "Caption=1", "[Second]", "Sort=9", "List=0", "Caption=2", "cmd=-two", "[Third]", "Sort=2", "List=0",
          "Caption=3", "[Fourth]", "List=0", "Caption=4", "cmd=-four"});
     EXPECT_EQ(LoadProfile(path, grids, interactive), ProfileStatus::Loaded);
@@ -269,18 +385,41 @@ INSTANTIATE_TEST_SUITE_P(
                       {"Sort=1", "Caption=Small,Large", "Value=320x240,", "Index=1", "cmd=-s"}, true, "", "1"}),
     [](const auto &info) { return caseName(info.param.what); });
 
-TEST_F(ProfileTest, AbsurdParameterCountDoesNotStall)
+TEST_F(ProfileTest, AbsurdParameterCountDoesNotStallAndItsMessageFitsOnTheScreen)
 {
-    const QString path = writeProfile(QStringLiteral("Huge"),
-                                      {"[Main]", "Para=2147483647", "0=A", "[A]", "Sort=1", "List=0", "Caption=x"});
-    // The positions without a name are list parameters without choices.
+    for (const qint64 para : {qint64(100000), qint64(2147483647)}) {
+        const QString path = writeProfile(
+            QStringLiteral("Huge"),
+            {"[Main]", "Type=mp4", QStringLiteral("Para=%1").arg(para), "0=A", "[A]", "Sort=1", "List=0", "Caption=x"});
+        interactive.messages.clear();
+        EXPECT_EQ(LoadProfile(path, grids, interactive), ProfileStatus::Malformed);
+        EXPECT_EQ(grids.video.names(), QStringList{QStringLiteral("A")});
+        EXPECT_EQ(grids.video.value(QStringLiteral("A")), QStringLiteral("x"));
+
+        // Ten problems, then how many more: every position from 1 on lacks
+        // its name.
+        QString expected = QStringLiteral("warning|Malformed profile|The profile \"Huge\" is malformed.");
+        for (int i = 1; i <= 10; ++i)
+            expected += QStringLiteral("\nParameter %1 has no name in [Main].").arg(i);
+        expected += QStringLiteral("\n\u2026 and %1 more").arg(para - 11);
+        EXPECT_EQ(interactive.messages, QStringList{expected});
+
+        interactive.messages.clear();
+        EXPECT_EQ(BuildParameterString(path, grids, interactive), std::nullopt);
+        EXPECT_EQ(interactive.messages, QStringList{expected});
+    }
+}
+
+TEST_F(ProfileTest, LongNamesAreCutInTheMessage)
+{
+    const QString name = QString(5000, QLatin1Char('n'));
+    const QString path = writeProfile(QStringLiteral("Long"), {"[Main]", "Type=mp4", "Para=1", "0=" + name,
+                                                               "[" + name + "]", "Caption=a,", "Index=3"});
     EXPECT_EQ(LoadProfile(path, grids, interactive), ProfileStatus::Malformed);
-    ASSERT_EQ(interactive.messages.size(), 1);
-    EXPECT_TRUE(interactive.messages[0].contains(QStringLiteral("List index out of bounds (0)")));
-    EXPECT_EQ(grids.video.value(QStringLiteral("A")), QStringLiteral("x"));
-    EXPECT_LE(grids.video.rowCount(), 7);
-    // None of them has a switch, so nothing of them reaches the engine.
-    EXPECT_EQ(build(path), QString());
+    EXPECT_EQ(interactive.messages,
+              QStringList{QStringLiteral("warning|Malformed profile|The profile \"Long\" is malformed.\n"
+                                         "Parameter \"%1\u2026\": List index out of bounds (3)")
+                              .arg(QString(40, QLatin1Char('n')))});
 }
 
 TEST_F(ProfileTest, SaveWritesIndexForListsAndCaptionValueForFreeText)
@@ -393,8 +532,9 @@ TEST_F(ProfileTest, SaveAsIntoAMissingFolderIsReported)
 
 TEST_F(ProfileTest, ReadOnlyProgramFolderListsTheShippedAndTheUsersProfilesTogether)
 {
+    const QStringList parameter = {"Para=1", "0=Note", "[Note]", "List=0", "Caption=x"};
     for (const char *name : {"b", "Same", "A"})
-        writeProfile(QString::fromLatin1(name), {"[Main]", "Type=shipped"});
+        writeProfile(QString::fromLatin1(name), QStringList{"[Main]", "Type=shipped"} + parameter);
     ReadOnlyProgramFolder readOnly(programFolder);
     const QString own = readOnly.userFolder() + QStringLiteral("Profiles/");
     EXPECT_EQ(UserProfilesFolder(programFolder), own);
@@ -402,7 +542,7 @@ TEST_F(ProfileTest, ReadOnlyProgramFolderListsTheShippedAndTheUsersProfilesToget
 
     ASSERT_TRUE(QDir().mkpath(own));
     for (const char *name : {"Same.apf", "a.apf", "c.apf", "notes.txt"})
-        writeFile(own + QString::fromLatin1(name), crlf({"[Main]", "Type=own"}));
+        writeFile(own + QString::fromLatin1(name), crlf(QStringList{"[Main]", "Type=own"} + parameter));
     EXPECT_EQ(ProfileList(programFolder), (QStringList{"A", "a", "b", "c", "Same"}));
 
     // A user's profile stands in for the shipped one of the same name.

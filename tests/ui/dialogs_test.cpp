@@ -1,5 +1,7 @@
 // The real dialogs and message boxes, answered from the event loop.
 #include "fakes/recordingdialogs.h"
+#include "profiles/parametergrid.h"
+#include "profiles/profiles.h"
 #include "ui/dialogs.h"
 #include "ui/widgetinteractive.h"
 #include "uitesthelpers.h"
@@ -12,6 +14,7 @@
 #include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -165,6 +168,41 @@ TEST(WidgetInteractive, BoxesCarryTheirIconButtonsAndOwner)
     EXPECT_EQ(question.parent, &otherOwner);
     answer(question, QMessageBox::No);
     EXPECT_FALSE(interactive.question(QStringLiteral("Load Default"), QStringLiteral("Sure?")));
+}
+
+TEST(WidgetInteractive, MalformedProfileWarningFitsOnTheScreen)
+{
+    // A damaged profile with a parameter count far beyond its hundreds of
+    // lines: the box still shows its OK button on the screen.
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString path = folder.filePath(QStringLiteral("Damaged.apf"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[Main]\r\nType=mp4\r\nPara=100000\r\n0=" + QByteArray(3000, 'n') + "\r\n");
+    for (int i = 0; i < 400; ++i)
+        file.write("; filler\r\n");
+    file.close();
+
+    QWidget owner;
+    WidgetInteractive interactive(&owner);
+    QRect box;
+    QRect screen;
+    bool okShown = false;
+    WhenModalShows([&](QWidget *modal) {
+        auto *shown = qobject_cast<QMessageBox *>(modal);
+        ASSERT_NE(shown, nullptr);
+        box = shown->frameGeometry();
+        screen = shown->screen()->availableGeometry();
+        QAbstractButton *ok = shown->button(QMessageBox::Ok);
+        okShown = ok && ok->isVisible();
+        ok->click();
+    });
+    ParameterGrids grids;
+    EXPECT_EQ(LoadProfile(path, grids, interactive), ProfileStatus::Malformed);
+    EXPECT_TRUE(okShown);
+    EXPECT_LE(box.height(), screen.height());
+    EXPECT_LE(box.width(), screen.width());
 }
 
 // The scripted stand-in must stay a complete IDialogs.
