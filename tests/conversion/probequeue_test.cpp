@@ -31,6 +31,15 @@ protected:
                                       + tail + QStringLiteral("exit 1\n"));
     }
 
+    // Until the engine has been started `calls` times and `running` probes run.
+    bool waitForProbes(int calls, int running)
+    {
+        const auto reached = [&] { return folder.callCount() == calls && queue.running() == running; };
+        for (int i = 0; i < 1000 && !reached(); ++i)
+            QTest::qWait(10);
+        return reached();
+    }
+
     bool waitForIdle()
     {
         QSignalSpy idle(&queue, &ProbeQueue::idle);
@@ -228,9 +237,7 @@ TEST_F(ProbeQueueTest, CancelEndsEveryProbeBeforeAnnouncingTheFinishedRows)
     queue.setMaxParallel(2);
     ASSERT_TRUE(queue.enqueue(input("a.avi"), QStringLiteral(".mp4")));
     ASSERT_TRUE(queue.enqueue(input("b.avi"), QStringLiteral(".mp4")));
-    for (int i = 0; i < 1000 && !(folder.callCount() == 2 && queue.running() == 1); ++i)
-        QTest::qWait(10);
-    ASSERT_EQ(queue.running(), 1);
+    ASSERT_TRUE(waitForProbes(2, 1));
     ASSERT_EQ(tasks.rowCount(), 0);
 
     QStringList announced;
@@ -279,9 +286,7 @@ TEST_F(ProbeQueueTest, AFileQueuedWhileARowIsAnnouncedHoldsBackIdleUntilItsOwnRo
     queue.setMaxParallel(2);
     ASSERT_TRUE(queue.enqueue(input("y.avi"), QStringLiteral(".mp4")));
     ASSERT_TRUE(queue.enqueue(input("x.avi"), QStringLiteral(".mp4")));
-    for (int i = 0; i < 1000 && !(queue.running() == 1 && folder.callCount() == 4); ++i)
-        QTest::qWait(10);
-    ASSERT_EQ(queue.running(), 1);
+    ASSERT_TRUE(waitForProbes(4, 1));
     queue.cancel();
     EXPECT_TRUE(queue.isBusy()); // c, queued by x's row
     ASSERT_TRUE(waitForIdle());
