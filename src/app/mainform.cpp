@@ -418,8 +418,8 @@ void TMainForm::buildRightPane()
     vleAudio = m_editors->vleAudio();
     vleAdvanced = m_editors->vleAdvanced();
 
-    m_outputView = new OutputSettingsView(*m_tasks, *ltvTask->selectionModel(), m_outputGrid,
-                                          [this] { return m_outputExt; }, this);
+    m_outputView = std::make_unique<OutputSettingsView>(*m_tasks, *ltvTask->selectionModel(), m_outputGrid,
+                                                        [this] { return m_outputExt; });
     connect(vleOutput, &ValueListGrid::validate, this, &TMainForm::vleOutputValidate);
     connect(vleOutput, &ValueListGrid::mousePressed, this, &TMainForm::vleOutputMouseDown);
     connect(vleVideo, &ValueListGrid::valuesChanged, this, &TMainForm::vleVideoStringsChange);

@@ -219,9 +219,10 @@ private:
     TaskListModel *m_tasks = nullptr;
     ConversionRun *m_run = nullptr;
     ProbeQueue *m_probes = nullptr;
-    OutputSettingsView *m_outputView = nullptr;
     ParameterGrid m_outputGrid;
     ParameterGrids m_grids;
+    // Goes before the grid it fills.
+    std::unique_ptr<OutputSettingsView> m_outputView;
 
     // Regions
     QWidget *pantop = nullptr;
