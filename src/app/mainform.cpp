@@ -418,6 +418,8 @@ void TMainForm::buildRightPane()
     vleAudio = m_editors->vleAudio();
     vleAdvanced = m_editors->vleAdvanced();
 
+    m_outputView = std::make_unique<OutputSettingsView>(*m_tasks, *ltvTask->selectionModel(), m_outputGrid,
+                                                        [this] { return m_outputExt; });
     connect(vleOutput, &ValueListGrid::validate, this, &TMainForm::vleOutputValidate);
     connect(vleOutput, &ValueListGrid::mousePressed, this, &TMainForm::vleOutputMouseDown);
     connect(vleVideo, &ValueListGrid::valuesChanged, this, &TMainForm::vleVideoStringsChange);
@@ -616,7 +618,10 @@ void TMainForm::dropEvent(QDropEvent *event)
 
 bool TMainForm::isAdding() const
 {
-    return m_probes->isBusy();
+    // The queue is idle once the last row is in; the window has acted on the
+    // rows (selected a lone one, started a waiting batch) only when it has
+    // handled the queue's idle().
+    return m_probes->isBusy() || m_addingAnnounced;
 }
 
 void TMainForm::AddTaskFile(const QString &path)
@@ -624,6 +629,7 @@ void TMainForm::AddTaskFile(const QString &path)
     panGettingStarted->hide();
     if (!m_probes->enqueue(path, m_outputExt))
         return;
+    m_addingAnnounced = true;
     if (!m_addingProgress && !m_addingDelay->isActive())
         m_addingDelay->start();
 }
@@ -682,6 +688,7 @@ void TMainForm::whenAddingDone(std::function<void()> action)
 
 void TMainForm::onAddingIdle()
 {
+    m_addingAnnounced = false;
     m_addingDelay->stop();
     if (m_addingProgress) {
         m_addingProgress->disconnect(this);
@@ -718,16 +725,6 @@ ValueListGrid *TMainForm::gridByNumber(int grid) const
     default:
         return nullptr;
     }
-}
-
-int TMainForm::firstSelectedRow() const
-{
-    const QModelIndexList rows = ltvTask->selectionModel()->selectedRows();
-    int first = -1;
-    for (const QModelIndex &index : rows)
-        if (first < 0 || index.row() < first)
-            first = index.row();
-    return first;
 }
 
 void TMainForm::tbtnAddFileClick()
@@ -811,35 +808,18 @@ void TMainForm::ltvTaskResize()
 // ---------------------------------------------------------------------------
 // Output settings of the selected task
 
+// The grid follows every change of the selection by itself (OutputSettingsView);
+// a click shows the row's stored values again, dropping what was typed.
 void TMainForm::ltvTaskClick()
 {
-    const int row = firstSelectedRow();
-    if (row < 0) {
-        SetGridValue(0, NewFilenameKey, QString());
-        SetGridValue(0, StartTimeKey, QString());
-        SetGridValue(0, EndTimeKey, QString());
-        return;
-    }
-    ltvItemData task;
-    ReadItemData(*m_tasks, row, WholeRowField, task);
-    const OutputSettings shown = OutputSettingsOf(task, m_outputExt);
-    SetGridValue(0, NewFilenameKey, shown.newFilename);
-    SetGridValue(0, StartTimeKey, shown.startTime);
-    SetGridValue(0, EndTimeKey, shown.endTime);
+    m_outputView->showSelected(true);
 }
 
 void TMainForm::vleOutputValidate()
 {
-    const int row = firstSelectedRow();
-    if (row < 0)
-        return;
-    ltvItemData task;
-    ReadItemData(*m_tasks, row, WholeRowField, task);
-    const OutputSettings edited{vleOutput->value(NewFilenameKey), vleOutput->value(StartTimeKey),
-                                vleOutput->value(EndTimeKey)};
-    const ltvItemData stored = ApplyOutputSettings(task, edited);
-    for (int field : {3, 4, 7, 8, 9})
-        WriteItemData(*m_tasks, row, field, stored);
+    const QString refused = m_outputView->storeEdit();
+    if (!refused.isEmpty())
+        m_services.interactive->information(QStringLiteral("Invalid file name"), refused);
 }
 
 void TMainForm::vleOutputMouseDown()
@@ -1177,7 +1157,7 @@ void TMainForm::sbtnPlayClick()
 
 void TMainForm::PreviewSelectedTask()
 {
-    const int row = firstSelectedRow();
+    const int row = FirstSelectedRow(*ltvTask->selectionModel());
     if (row < 0)
         return;
     ltvItemData task;

@@ -22,6 +22,7 @@ class IShell;
 class ParameterEditors;
 class PictureButton;
 class PreviewPanel;
+class OutputSettingsView;
 class ProbeQueue;
 class QComboBox;
 class QFrame;
@@ -97,7 +98,7 @@ public:
     ParameterGrids &grids() { return m_grids; }
     ParameterGrid &outputGrid() { return m_outputGrid; }
     ParameterEditors *editors() const { return m_editors; }
-    // True while files are being added (their probes run).
+    // True from the first file queued until addingFinished() has been sent.
     bool isAdding() const;
 
     // Task list operations.
@@ -188,7 +189,6 @@ private:
     void onAddingIdle();
     void showAddingProgress();
     void onRunFinished();
-    int firstSelectedRow() const;
     void emptyOutputSettings();
     QList<QWidget *> batchLockedControls() const;
     ValueListGrid *gridByNumber(int grid) const;
@@ -213,6 +213,7 @@ private:
     int m_rightPaneWidth = 200;
     bool m_shown = false;
     bool m_startWhenAdded = false;
+    bool m_addingAnnounced = false; // files were queued; addingFinished() not yet sent
     std::vector<std::function<void()>> m_afterAdding;
 
     TaskListModel *m_tasks = nullptr;
@@ -220,6 +221,8 @@ private:
     ProbeQueue *m_probes = nullptr;
     ParameterGrid m_outputGrid;
     ParameterGrids m_grids;
+    // Goes before the grid it fills.
+    std::unique_ptr<OutputSettingsView> m_outputView;
 
     // Regions
     QWidget *pantop = nullptr;

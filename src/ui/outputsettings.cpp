@@ -1,13 +1,14 @@
 #include "ui/outputsettings.h"
 
-#include "ui/tasklistops.h"
+#include "profiles/parametergrid.h"
 
-OutputSettings OutputSettingsOf(const ltvItemData &task, const QString &outputExt)
-{
-    return {task.NewName + outputExt, task.StartText, task.EndText};
-}
+#include <QItemSelectionModel>
 
 namespace {
+
+const QString NewFilenameKey = QStringLiteral("New Filename");
+const QString StartTimeKey = QStringLiteral("Start Time");
+const QString EndTimeKey = QStringLiteral("End Time");
 
 // The extension of a typed name: from its last point on, when that point lies
 // in the file-name part.
@@ -20,15 +21,42 @@ QString typedExtension(const QString &name)
     return dot > folderEnd ? name.mid(dot) : QString();
 }
 
+QString typedStem(const QString &name)
+{
+    return name.left(name.size() - typedExtension(name).size());
+}
+
+bool isDotName(const QString &name)
+{
+    return name == QLatin1String(".") || name == QLatin1String("..");
+}
+
 } // namespace
+
+OutputSettings OutputSettingsOf(const ltvItemData &task, const QString &outputExt)
+{
+    return {task.NewName + outputExt, task.StartText, task.EndText};
+}
+
+QString OutputNameProblem(const QString &newFilename)
+{
+    if (newFilename.contains(QLatin1Char('/')) || newFilename.contains(QLatin1Char('\\')))
+        return QStringLiteral("The new file name \"%1\" contains a folder. The output is written into the output "
+                              "folder: please specify a name without \"/\" or \"\\\".")
+            .arg(newFilename);
+    if (isDotName(newFilename) || isDotName(typedStem(newFilename)))
+        return QStringLiteral("The new file name \"%1\" names a folder, not a file. Please specify another one.")
+            .arg(newFilename);
+    return {};
+}
 
 ltvItemData ApplyOutputSettings(const ltvItemData &task, const OutputSettings &edited)
 {
     ltvItemData result = task;
-    const QString extension = typedExtension(edited.newFilename);
-    result.NewName = extension.isEmpty() ? edited.newFilename
-                                         : edited.newFilename.left(edited.newFilename.size() - extension.size());
-    result.NewExt = extension;
+    if (OutputNameProblem(edited.newFilename).isEmpty()) {
+        result.NewName = typedStem(edited.newFilename);
+        result.NewExt = typedExtension(edited.newFilename);
+    }
 
     double start = TimeTextToSeconds(edited.startTime);
     double end = TimeTextToSeconds(edited.endTime);
@@ -53,4 +81,75 @@ ltvItemData ApplyOutputSettings(const ltvItemData &task, const OutputSettings &e
     result.EndSecs = end;
     result.ClipLengthSecs = end - start;
     return result;
+}
+
+int FirstSelectedRow(const QItemSelectionModel &selection)
+{
+    int first = -1;
+    for (const QModelIndex &index : selection.selectedRows())
+        if (first < 0 || index.row() < first)
+            first = index.row();
+    return first;
+}
+
+OutputSettingsView::OutputSettingsView(TaskListModel &tasks, QItemSelectionModel &selection, ParameterGrid &grid,
+                                       std::function<QString()> outputExt, QObject *parent)
+    : QObject(parent)
+    , m_tasks(tasks)
+    , m_selection(selection)
+    , m_grid(grid)
+    , m_outputExt(std::move(outputExt))
+{
+    const auto follow = [this] { showSelected(false); };
+    connect(&m_selection, &QItemSelectionModel::selectionChanged, this, follow);
+    // Removed rows leave the selection without always saying so.
+    connect(&m_tasks, &QAbstractItemModel::rowsRemoved, this, follow);
+    connect(&m_tasks, &QAbstractItemModel::modelReset, this, follow);
+    connect(&m_tasks, &QAbstractItemModel::layoutChanged, this, follow);
+}
+
+void OutputSettingsView::showSelected(bool force)
+{
+    const int row = FirstSelectedRow(m_selection);
+    if (!force && row >= 0 && m_shown.isValid() && m_shown.row() == row)
+        return;
+    show(row);
+}
+
+int OutputSettingsView::shownRow() const
+{
+    return m_shown.isValid() ? m_shown.row() : -1;
+}
+
+void OutputSettingsView::show(int row)
+{
+    OutputSettings shown;
+    if (row >= 0) {
+        ltvItemData task;
+        ReadItemData(m_tasks, row, WholeRowField, task);
+        shown = OutputSettingsOf(task, m_outputExt());
+        m_shown = m_tasks.index(row, 0);
+    } else {
+        m_shown = QPersistentModelIndex();
+    }
+    m_grid.setValue(NewFilenameKey, shown.newFilename);
+    m_grid.setValue(StartTimeKey, shown.startTime);
+    m_grid.setValue(EndTimeKey, shown.endTime);
+}
+
+QString OutputSettingsView::storeEdit()
+{
+    const int row = shownRow();
+    if (row < 0)
+        return {};
+    ltvItemData task;
+    ReadItemData(m_tasks, row, WholeRowField, task);
+    const OutputSettings edited{m_grid.value(NewFilenameKey), m_grid.value(StartTimeKey), m_grid.value(EndTimeKey)};
+    const ltvItemData stored = ApplyOutputSettings(task, edited);
+    for (int field : {3, 4, 7, 8, 9})
+        WriteItemData(m_tasks, row, field, stored);
+    const QString problem = OutputNameProblem(edited.newFilename);
+    if (!problem.isEmpty())
+        m_grid.setValue(NewFilenameKey, OutputSettingsOf(task, m_outputExt()).newFilename);
+    return problem;
 }

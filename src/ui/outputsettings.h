@@ -2,7 +2,14 @@
 
 #include "conversion/taskrecord.h"
 
+#include <QObject>
+#include <QPersistentModelIndex>
 #include <QString>
+
+#include <functional>
+
+class ParameterGrid;
+class QItemSelectionModel;
 
 // The three per-task output settings as the output grid shows them.
 struct OutputSettings
@@ -16,9 +23,57 @@ struct OutputSettings
 // extension, and its chosen start and end.
 OutputSettings OutputSettingsOf(const ltvItemData &task, const QString &outputExt);
 
+// Why a typed "New Filename" cannot be stored, or the empty text when it can.
+// The output is written into the output folder under this name, so a name
+// that holds a folder ("/" or "\") or that is, or whose name before the
+// extension is, "." or ".." is refused: it would write elsewhere.
+QString OutputNameProblem(const QString &newFilename);
+
 // The task with the edited settings checked and stored: the name and its
-// extension, and the start and end when they are times inside the limits
-// (start before the input's end and before the end; end after 0, the start and
-// the input's start). A time that is not one, or outside the limits, keeps the
-// task's previous value. The clip length follows from the stored times.
+// extension unless OutputNameProblem refuses the name, and the start and end
+// when they are times inside the limits (start before the input's end and
+// before the end; end after 0, the start and the input's start). A value that
+// is refused keeps the task's previous one. The clip length follows from the
+// stored times.
 ltvItemData ApplyOutputSettings(const ltvItemData &task, const OutputSettings &edited);
+
+// The selected row with the lowest number, or -1 when none is selected.
+int FirstSelectedRow(const QItemSelectionModel &selection);
+
+// Keeps the output grid on the first selected row of the task list, however
+// the selection changed (the mouse, the keyboard, Select All, rows removed or
+// the list cleared), and stores an edit into the row the grid shows, never
+// into a row that became selected since.
+class OutputSettingsView final : public QObject
+{
+    Q_OBJECT
+public:
+    // The grid holds the rows "New Filename", "Start Time" and "End Time";
+    // outputExt gives the loaded profile's extension at the time of showing.
+    // selection is the task list's, over tasks.
+    OutputSettingsView(TaskListModel &tasks, QItemSelectionModel &selection, ParameterGrid &grid,
+                       std::function<QString()> outputExt, QObject *parent = nullptr);
+    Q_DISABLE_COPY_MOVE(OutputSettingsView)
+
+    // Shows the first selected row, or empties the grid when none is
+    // selected. A row shown already is shown again only when forced (a
+    // click on the list), which drops what was typed and not stored.
+    void showSelected(bool force);
+    // The row the grid shows, or -1.
+    int shownRow() const;
+
+    // Checks the grid's three texts and stores them into the shown row (no
+    // row shown: nothing is stored). A refused name puts the row's stored
+    // name back into the grid; the result then tells the user why. Empty
+    // otherwise.
+    QString storeEdit();
+
+private:
+    void show(int row);
+
+    TaskListModel &m_tasks;
+    QItemSelectionModel &m_selection;
+    ParameterGrid &m_grid;
+    std::function<QString()> m_outputExt;
+    QPersistentModelIndex m_shown;
+};

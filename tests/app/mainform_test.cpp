@@ -195,6 +195,29 @@ TEST_F(MainFormTest, AddFilesAddsTheFirstListedLastAndSelectsALoneRow)
     EXPECT_FALSE(child<QWidget>("panGettingStarted")->isVisible());
 }
 
+TEST_F(MainFormTest, AddingLastsUntilTheWindowHasActedOnTheNewRows)
+{
+    // The last row comes in a moment before the window selects it: whoever
+    // waits for the adding to end must not see it end before that.
+    TMainForm &form = open();
+    const QString a = folder.filePath(QStringLiteral("in/a.avi"));
+    touchFile(a);
+    QList<bool> addingWhenARowCame;
+    QObject::connect(&form.tasks(), &QAbstractItemModel::rowsInserted,
+                     [&] { addingWhenARowCame << form.isAdding(); });
+    int selectedWhenFinished = -1;
+    QObject::connect(&form, &TMainForm::addingFinished, [&] {
+        selectedWhenFinished = static_cast<int>(child<QTreeView>("ltvTask")->selectionModel()->selectedRows().size());
+    });
+    dialogs.fileLists.append({a});
+    form.tbtnAddFileClick();
+    EXPECT_TRUE(form.isAdding());
+    ASSERT_TRUE(waitFor([&] { return !form.isAdding(); }));
+    EXPECT_EQ(addingWhenARowCame, QList<bool>({true}));
+    EXPECT_EQ(selectedWhenFinished, 1);
+    EXPECT_EQ(child<QTreeView>("ltvTask")->selectionModel()->selectedRows().size(), 1);
+}
+
 TEST_F(MainFormTest, DuplicatesAreSkippedButLetterCaseMakesAnotherFile)
 {
     TMainForm &form = open();

@@ -22,6 +22,18 @@ QMap<QString, QRect> Geometries(const QWidget &window)
     return result;
 }
 
+// The window brought to its design size, with the layouts that this asks
+// for carried out.
+bool atDesignSize(QWidget &window)
+{
+    const QSize design(TMainForm::DesignWidth, TMainForm::DesignHeight);
+    window.resize(design);
+    if (!waitFor([&] { return window.size() == design; }))
+        return false;
+    QCoreApplication::sendPostedEvents();
+    return true;
+}
+
 // Puts the application's look back as it was when the test ends.
 class RestoreLook
 {
@@ -101,15 +113,13 @@ TEST_F(OrangeStyleTest, EveryWindowTakesItAndTheMainWindowKeepsItsLayout)
 {
     RestoreLook restore;
     open();
-    window->resize(TMainForm::DesignWidth, TMainForm::DesignHeight);
-    QTest::qWait(50);
+    ASSERT_TRUE(atDesignSize(*window));
     const QMap<QString, QRect> plain = Geometries(*window);
     window.reset();
 
     ApplyOrangeStyle(*qApp);
     open();
-    window->resize(TMainForm::DesignWidth, TMainForm::DesignHeight);
-    QTest::qWait(50);
+    ASSERT_TRUE(atDesignSize(*window));
     const QMap<QString, QRect> orange = Geometries(*window);
     ASSERT_EQ(orange.keys(), plain.keys());
     for (auto it = plain.cbegin(); it != plain.cend(); ++it)

@@ -55,7 +55,9 @@ TEST_F(PreviewWindowTest, PlayTakesTheFirstSelectedRowOrSelectsTheFirst)
     TMainForm &form = open();
     // An empty list: Play does nothing.
     child<QToolButton>("sbtnPlay")->click();
-    QTest::qWait(50);
+    QCoreApplication::processEvents();
+    // A file to play would be set at once.
+    EXPECT_TRUE(playing().isEmpty());
     EXPECT_EQ(preview()->state(), State::Uninitialised);
 
     addClips(form);
@@ -82,7 +84,8 @@ TEST_F(PreviewWindowTest, DoubleClickAndOpenNeedASelection)
     TMainForm &form = open();
     addClips(form);
     form.ltvTaskDblClick();
-    QTest::qWait(50);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(playing().isEmpty());
     EXPECT_EQ(preview()->state(), State::Uninitialised);
 
     select(1);

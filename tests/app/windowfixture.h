@@ -88,6 +88,8 @@ protected:
         return widget;
     }
 
+    // Until every queued file has its row and the window has acted on the new
+    // rows (it sends addingFinished() then; isAdding() holds until it has).
     bool waitAdded() { return waitFor([this] { return !window->isAdding(); }); }
 
     QString cell(int row, int column) const { return window->tasks().index(row, column).data().toString(); }

@@ -31,6 +31,15 @@ protected:
                                       + tail + QStringLiteral("exit 1\n"));
     }
 
+    // Until the engine has been started `calls` times and `running` probes run.
+    bool waitForProbes(int calls, int running)
+    {
+        const auto reached = [&] { return folder.callCount() == calls && queue.running() == running; };
+        for (int i = 0; i < 1000 && !reached(); ++i)
+            QTest::qWait(10);
+        return reached();
+    }
+
     bool waitForIdle()
     {
         QSignalSpy idle(&queue, &ProbeQueue::idle);
@@ -218,6 +227,72 @@ TEST_F(ProbeQueueTest, AHandlerMayQueueOrCancelWhileRowsAreAdded)
     EXPECT_EQ(queue.total(), 3);
     QTest::qWait(50);
     EXPECT_EQ(idle.count(), 1);
+}
+
+TEST_F(ProbeQueueTest, CancelEndsEveryProbeBeforeAnnouncingTheFinishedRows)
+{
+    // a runs on; b, queued after it, has finished and waits for a's row.
+    folder.setScriptFor(QStringLiteral("a.avi"), QStringLiteral("sleep 60000\n"));
+    report(QStringLiteral("b.avi"), QStringLiteral("00:00:02.00"), QStringLiteral("320x240"));
+    queue.setMaxParallel(2);
+    ASSERT_TRUE(queue.enqueue(input("a.avi"), QStringLiteral(".mp4")));
+    ASSERT_TRUE(queue.enqueue(input("b.avi"), QStringLiteral(".mp4")));
+    ASSERT_TRUE(waitForProbes(2, 1));
+    ASSERT_EQ(tasks.rowCount(), 0);
+
+    QStringList announced;
+    QList<bool> engineRan;
+    QObject::connect(&queue, &ProbeQueue::taskAdded, [&](int index) {
+        announced << tasks.index(index, 0).data().toString();
+        engineRan << ProcessRunsWith(folder.enginePath());
+    });
+    queue.cancel();
+    EXPECT_EQ(announced, QStringList({input("b.avi")}));
+    EXPECT_EQ(engineRan, QList<bool>({false}));
+    EXPECT_EQ(row(0).LengthText, QStringLiteral("00:00:02.00"));
+    ASSERT_TRUE(waitForIdle());
+}
+
+TEST_F(ProbeQueueTest, AFileQueuedWhileARowIsAnnouncedHoldsBackIdleUntilItsOwnRow)
+{
+    report(QStringLiteral("a.avi"), QStringLiteral("00:00:01.00"), QStringLiteral("320x240"));
+    // b's probe takes a while: an early idle() would come first.
+    report(QStringLiteral("b.avi"), QStringLiteral("00:00:02.00"), QStringLiteral("320x240"),
+           QStringLiteral("sleep 300\n"));
+    report(QStringLiteral("c.avi"), QStringLiteral("00:00:03.00"), QStringLiteral("320x240"),
+           QStringLiteral("sleep 300\n"));
+    QObject::connect(&queue, &ProbeQueue::taskAdded, [&](int index) {
+        const QString caption = tasks.index(index, 0).data().toString();
+        if (caption == input("a.avi"))
+            queue.enqueue(input("b.avi"), QStringLiteral(".mp4"));
+        else if (caption == input("x.avi"))
+            queue.enqueue(input("c.avi"), QStringLiteral(".mp4"));
+    });
+    QList<int> rowsAtIdle;
+    QObject::connect(&queue, &ProbeQueue::idle, [&] { rowsAtIdle << tasks.rowCount(); });
+
+    // A row announced as the last probe ends.
+    ASSERT_TRUE(queue.enqueue(input("a.avi"), QStringLiteral(".mp4")));
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_EQ(captions(), QStringList({input("a.avi"), input("b.avi")}));
+    EXPECT_EQ(rowsAtIdle, QList<int>({2}));
+    EXPECT_EQ(queue.done(), queue.total());
+
+    // A row announced by cancel(): x finished before cancel, y still runs.
+    rowsAtIdle.clear();
+    tasks.removeRows(0, tasks.rowCount());
+    report(QStringLiteral("x.avi"), QStringLiteral("00:00:04.00"), QStringLiteral("320x240"));
+    folder.setScriptFor(QStringLiteral("y.avi"), QStringLiteral("sleep 60000\n"));
+    queue.setMaxParallel(2);
+    ASSERT_TRUE(queue.enqueue(input("y.avi"), QStringLiteral(".mp4")));
+    ASSERT_TRUE(queue.enqueue(input("x.avi"), QStringLiteral(".mp4")));
+    ASSERT_TRUE(waitForProbes(4, 1));
+    queue.cancel();
+    EXPECT_TRUE(queue.isBusy()); // c, queued by x's row
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_EQ(captions(), QStringList({input("x.avi"), input("c.avi")}));
+    EXPECT_EQ(rowsAtIdle, QList<int>({2}));
+    EXPECT_FALSE(ProcessRunsWith(folder.enginePath()));
 }
 
 } // namespace
