@@ -28,6 +28,9 @@ void ConfigureEngineProcess(QProcess &process)
         // foreground group would stop the engine for good.
         ::signal(SIGTTOU, SIG_IGN);
         ::signal(SIGTTIN, SIG_IGN);
+        // Stop asks with SIGTERM, also when the program was started with it
+        // ignored.
+        ::signal(SIGTERM, SIG_DFL);
 #ifdef Q_OS_LINUX
         // The engine ends with the program, however the program ends. The
         // kernel tells the thread that started it, so engines are started from

@@ -2,6 +2,8 @@
 
 #include <QSocketNotifier>
 
+#include <iterator>
+
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <csignal>
@@ -17,6 +19,9 @@ constexpr int Signals[] = {SIGINT, SIGTERM, SIGHUP};
 // Written by the handler, so plain ints: nothing else is safe there.
 int s_readEnd = -1;
 int s_writeEnd = -1;
+// Which of Signals this program handles: a signal ignored when the program
+// started (nohup, a background job of a script) stays ignored.
+bool s_handled[std::size(Signals)] = {};
 
 void onSignal(int signal)
 {
@@ -46,8 +51,13 @@ SignalPipe::SignalPipe(QObject *parent)
     action.sa_handler = &onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (const int signal : Signals)
-        ::sigaction(signal, &action, nullptr);
+    for (std::size_t i = 0; i < std::size(Signals); ++i) {
+        struct sigaction before = {};
+        ::sigaction(Signals[i], nullptr, &before);
+        s_handled[i] = before.sa_handler != SIG_IGN;
+        if (s_handled[i])
+            ::sigaction(Signals[i], &action, nullptr);
+    }
 #endif
 }
 
@@ -56,8 +66,10 @@ SignalPipe::~SignalPipe()
 #ifdef Q_OS_UNIX
     if (!m_notifier)
         return;
-    for (const int signal : Signals)
-        std::signal(signal, SIG_DFL);
+    for (std::size_t i = 0; i < std::size(Signals); ++i) {
+        if (s_handled[i])
+            std::signal(Signals[i], SIG_DFL);
+    }
     delete m_notifier;
     ::close(s_readEnd);
     ::close(s_writeEnd);

@@ -9,7 +9,8 @@ class QSocketNotifier;
 // thread: the handler only writes the signal's number into a pipe, and a
 // notifier on the pipe emits caught() from the loop, so that the program ends
 // through its ordinary paths (engines stopped, files removed, preferences
-// saved). A signal that arrives before the loop runs waits in the pipe.
+// saved). A signal that arrives before the loop runs waits in the pipe. A
+// signal the program was started with ignored (nohup) stays ignored.
 // One instance at a time; the signals get their default action back when it
 // is destroyed.
 class SignalPipe final : public QObject

@@ -77,9 +77,18 @@ protected:
         return env;
     }
 
+    // Started as a terminal's shell starts a job: the signals to end with
+    // their default action (whatever this test runner was started with), in
+    // a process group of its own when asked.
     void start(QProcess &process, const QStringList &arguments,
-               const QProcessEnvironment &environment = headless()) const
+               const QProcessEnvironment &environment = headless(), bool ownGroup = false) const
     {
+        process.setChildProcessModifier([ownGroup] {
+            for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+                std::signal(signal, SIG_DFL);
+            if (ownGroup)
+                ::setpgid(0, 0);
+        });
         process.setProcessEnvironment(environment);
         process.setWorkingDirectory(work(QString()));
         process.start(program(), arguments);
@@ -367,12 +376,12 @@ TEST_F(BatchTest, CtrlCInATerminalStopsTheTaskThroughTheBatchAlone)
     touchFile(clip);
     slowConversion(folder, clip);
     QProcess process;
-    process.setChildProcessModifier([] { ::setpgid(0, 0); }); // a job of its own, as a shell makes one
-    start(process, {"--batch", "-p", Mp4Profile, "-o", "out", clip}, withTemporaryFolder());
+    start(process, {"--batch", "-p", Mp4Profile, "-o", "out", clip}, withTemporaryFolder(), true);
     const RecordedProcess engine = waitForEngine(QStringLiteral("engine.pid"), process);
     ASSERT_GT(engine.pid, 0) << qPrintable(process.readAllStandardError());
     const auto batch = static_cast<pid_t>(process.processId());
-    EXPECT_NE(engine.group, ::getpgid(batch));
+    ASSERT_EQ(::getpgid(batch), batch);
+    EXPECT_NE(engine.group, batch);
 
     ::kill(-batch, SIGINT);
     ASSERT_TRUE(process.waitForFinished(30000));
@@ -409,6 +418,44 @@ TEST_F(BatchTest, ASecondSignalEndsTheBatchAtOnce)
     EXPECT_EQ(process.exitCode(), BatchInterrupted);
     EXPECT_TRUE(QString::fromLocal8Bit(process.readAllStandardOutput()).contains(QStringLiteral("  Stop  ") + clip));
     EXPECT_FALSE(ProcessAlive(engine.pid));
+}
+
+// The signals a process ignores or catches, from its status in /proc.
+std::pair<quint64, quint64> ignoredAndCaught(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    quint64 ignored = 0, caught = 0;
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.startsWith("SigIgn:"))
+                ignored = line.mid(7).trimmed().toULongLong(nullptr, 16);
+            else if (line.startsWith("SigCgt:"))
+                caught = line.mid(7).trimmed().toULongLong(nullptr, 16);
+        }
+    }
+    return {ignored, caught};
+}
+
+// Started with nohup, a batch outlives the terminal it was started from.
+TEST_F(BatchTest, ASignalIgnoredAtStartStaysIgnored)
+{
+    const QString clip = work(QStringLiteral("in/clip.avi"));
+    touchFile(clip);
+    slowConversion(folder, clip);
+    QProcess process;
+    process.setProgram(QStringLiteral("/usr/bin/nohup"));
+    process.setArguments({program(), "--batch", "-p", Mp4Profile, "-o", "out", clip});
+    process.setProcessEnvironment(headless());
+    process.setWorkingDirectory(work(QString()));
+    process.start();
+    const RecordedProcess engine = waitForEngine(QStringLiteral("engine.pid"), process);
+    ASSERT_GT(engine.pid, 0) << qPrintable(process.readAllStandardError());
+    const auto [ignored, caught] = ignoredAndCaught(process.processId());
+    const auto bit = [](int signal) { return quint64(1) << (signal - 1); };
+    EXPECT_TRUE(ignored & bit(SIGHUP));
+    EXPECT_TRUE(caught & bit(SIGTERM));
+    process.kill();
+    process.waitForFinished();
 }
 
 TEST_F(BatchTest, AStoredProfileNumberPastTheLastProfileMeansTheFirst)
