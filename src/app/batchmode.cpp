@@ -7,6 +7,8 @@
 #include "conversion/conversionrun.h"
 #include "conversion/probequeue.h"
 #include "conversion/taskrecord.h"
+#include "platform/filenames.h"
+#include "platform/signalpipe.h"
 #include "profiles/newinifile.h"
 #include "profiles/parametergrid.h"
 #include "profiles/preferences.h"
@@ -21,15 +23,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSocketNotifier>
+#include <QHash>
 #include <QTemporaryDir>
 
 #include <xcb/xcb.h>
 
-#include <csignal>
+#include <algorithm>
 #include <cstdio>
 #include <optional>
-#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -82,50 +84,6 @@ StoredChoices readStoredChoices(const QString &programFolder, IInteractive &inte
     return stored;
 }
 
-// SIGINT and SIGTERM reach the event loop through a pipe: the handler only
-// writes a byte, the notifier does the rest on the loop's thread.
-class SignalPipe final : public QObject
-{
-    Q_OBJECT
-public:
-    SignalPipe()
-    {
-        if (::pipe2(s_fds, O_CLOEXEC | O_NONBLOCK) != 0)
-            return;
-        m_notifier = new QSocketNotifier(s_fds[0], QSocketNotifier::Read, this);
-        connect(m_notifier, &QSocketNotifier::activated, this, [this] {
-            char signal = 0;
-            while (::read(s_fds[0], &signal, 1) == 1)
-                emit caught();
-        });
-        struct sigaction action = {};
-        action.sa_handler = &SignalPipe::handler;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        sigaction(SIGINT, &action, nullptr);
-        sigaction(SIGTERM, &action, nullptr);
-    }
-    ~SignalPipe() override
-    {
-        std::signal(SIGINT, SIG_DFL);
-        std::signal(SIGTERM, SIG_DFL);
-    }
-    Q_DISABLE_COPY_MOVE(SignalPipe)
-
-signals:
-    void caught();
-
-private:
-    static void handler(int signal)
-    {
-        const char byte = static_cast<char>(signal);
-        [[maybe_unused]] const ssize_t written = ::write(s_fds[1], &byte, 1);
-    }
-
-    static inline int s_fds[2] = {-1, -1};
-    QSocketNotifier *m_notifier = nullptr;
-};
-
 struct Skipped
 {
     QString path;
@@ -142,7 +100,8 @@ struct BatchRequest
     std::optional<QString> start;
     std::optional<QString> end;
     QStringList files;
-    QStringList missing;
+    QStringList missing;     // as named, printable
+    QStringList unnamable;   // paths whose names are not valid UTF-8, printable
 };
 
 // Lists the tasks, applies the time range, runs the batch and prints the
@@ -152,7 +111,7 @@ class BatchMode final : public QObject
     Q_OBJECT
 public:
     BatchMode(QString programFolder, BatchRequest request, QString params, QString outputExt,
-              BatchInteractive &interactive)
+              BatchInteractive &interactive, SignalPipe &signalPipe)
         : m_programFolder(std::move(programFolder))
         , m_request(std::move(request))
         , m_params(std::move(params))
@@ -168,7 +127,9 @@ public:
         m_view.setRun(&m_run);
         connect(&m_probes, &ProbeQueue::idle, this, &BatchMode::onListed);
         connect(&m_run, &ConversionRun::finished, this, &BatchMode::onFinished, Qt::QueuedConnection);
-        connect(&m_signals, &SignalPipe::caught, this, &BatchMode::onSignal);
+        connect(&signalPipe, &SignalPipe::caught, this, &BatchMode::onSignal);
+        for (const QString &path : std::as_const(m_request.unnamable))
+            m_skipped << Skipped{path, QStringLiteral("the name is not valid UTF-8")};
     }
     Q_DISABLE_COPY_MOVE(BatchMode)
 
@@ -176,10 +137,12 @@ public:
     {
         for (const QString &path : m_request.missing)
             printTo(stderr, QStringLiteral("Not found: %1").arg(path));
+        for (const Skipped &skipped : std::as_const(m_skipped))
+            printTo(stderr, QStringLiteral("Skipped %1: %2").arg(skipped.path, skipped.reason));
         for (const QString &path : m_request.files)
             m_probes.enqueue(path, m_outputExt);
         if (!m_probes.isBusy()) {
-            if (m_request.files.isEmpty() && m_request.missing.isEmpty())
+            if (m_request.files.isEmpty() && m_request.missing.isEmpty() && m_skipped.isEmpty())
                 printTo(stderr, QStringLiteral("No files to convert."));
             return summary();
         }
@@ -219,10 +182,10 @@ private:
                 continue;
             }
             const QString length = task.LengthText.isEmpty() ? QStringLiteral("unknown") : task.LengthText;
-            const Skipped skipped{task.InputFile,
+            const Skipped skipped{PrintableName(task.InputFile),
                                   QStringLiteral("the time range does not fit its length %1").arg(length)};
             printTo(stderr, QStringLiteral("Skipped %1: %2").arg(skipped.path, skipped.reason));
-            m_skipped.prepend(skipped);
+            m_skipped.insert(m_request.unnamable.size(), skipped);
             m_tasks.removeRow(row);
         }
     }
@@ -267,10 +230,10 @@ private:
                 ++stopped;
             } else {
                 ++notRun;
-                lines << QStringLiteral("  Not converted  %1").arg(task.InputFile);
+                lines << QStringLiteral("  Not converted  %1").arg(PrintableName(task.InputFile));
                 continue;
             }
-            lines << QStringLiteral("  %1  %2 -> %3").arg(status, task.InputFile, output);
+            lines << QStringLiteral("  %1  %2 -> %3").arg(status, PrintableName(task.InputFile), PrintableName(output));
             if (status == QLatin1String("Failed")) {
                 const QStandardItem *caption = m_tasks.item(row, 0);
                 const QString engineOutput =
@@ -315,11 +278,44 @@ private:
     ProbeQueue m_probes;
     BatchView m_view;
     ConversionRun m_run;
-    SignalPipe m_signals;
     QList<Skipped> m_skipped;
     bool m_interrupted = false;
     bool m_running = false;
 };
+
+// A time for --start or --end: a time text none of whose parts is negative
+// ("-0:00:01" would read as one second).
+bool isBatchTime(const QString &text)
+{
+    if (TimeTextToSeconds(text) < 0)
+        return false;
+    const QStringList parts = text.split(QLatin1Char(':'));
+    return std::none_of(parts.begin(), parts.end(),
+                        [](const QString &part) { return part.trimmed().startsWith(QLatin1Char('-')); });
+}
+
+// The arguments whose bytes are not UTF-8, by the text they were read as.
+QHash<QString, QByteArrayList> unnamableArguments(int argc, char **argv)
+{
+    QHash<QString, QByteArrayList> raw;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray bytes(argv[i]);
+        if (!IsNameable(bytes))
+            raw[QFile::decodeName(bytes)] << bytes;
+    }
+    return raw;
+}
+
+// A path the batch cannot hand to the engine: skipped when it is there,
+// else not found.
+void addUnnamable(BatchRequest &request, const QByteArray &raw)
+{
+    struct stat info = {};
+    if (::stat(raw.constData(), &info) == 0)
+        request.unnamable << PrintableName(raw);
+    else
+        request.missing << PrintableName(raw);
+}
 
 bool isCustomSize(const QString &value)
 {
@@ -428,6 +424,9 @@ int RunBatch(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Vantorix"));
+    // From here on a signal to end waits until the batch can end through its
+    // ordinary path, which removes what the batch made.
+    SignalPipe signalPipe;
     const QString programFolder = AddTrailingSeparator(QCoreApplication::applicationDirPath());
     BatchInteractive interactive;
     const StoredChoices stored = readStoredChoices(programFolder, interactive);
@@ -497,7 +496,7 @@ int RunBatch(int argc, char **argv)
         if (!parser.isSet(*option))
             continue;
         const QString text = parser.value(*option).trimmed();
-        if (TimeTextToSeconds(text) < 0)
+        if (!isBatchTime(text))
             return usageError(QStringLiteral("--%1 \"%2\" is not a time (h:m:s, e.g. 0:01:30 or 0:00:05.5)")
                                   .arg(option->names().constFirst(), text));
         *target = text;
@@ -535,43 +534,61 @@ int RunBatch(int argc, char **argv)
     if (positional.isEmpty())
         return usageError(QStringLiteral("no files or folders to convert"));
     QString listError;
-    const QStringList paths = CommandLinePaths(positional, &listError);
+    QByteArrayList unnamable; // in a list file or a folder
+    const QStringList paths = CommandLinePaths(positional, &listError, &unnamable);
     if (!listError.isEmpty())
         return usageError(listError);
+    const QHash<QString, QByteArrayList> rawArguments = unnamableArguments(argc, argv);
+    QHash<QString, qsizetype> rawUsed;
     for (const QString &argument : paths) {
+        if (argument.contains(QChar::ReplacementCharacter) && rawArguments.contains(argument)) {
+            // Named on the command line by bytes that are not UTF-8: the
+            // decoded text names no file; the bytes tell what was meant.
+            const QByteArrayList &candidates = rawArguments[argument];
+            const QByteArray raw = candidates.value(std::min(rawUsed[argument]++, candidates.size() - 1));
+            addUnnamable(request, raw);
+            continue;
+        }
         const QFileInfo info(argument);
         const QString path = QDir::cleanPath(info.absoluteFilePath());
         if (info.isFile())
             request.files << path; // named on its own: whatever its extension
         else if (info.isDir())
-            request.files << ListInputFiles(path, InputExts());
+            request.files << ListInputFiles(path, InputExts(), &unnamable);
         else
-            request.missing << argument;
+            request.missing << PrintableName(argument);
     }
+    for (const QByteArray &raw : std::as_const(unnamable))
+        addUnnamable(request, raw);
 
     // The profile is read from a copy: loading and building the parameter
-    // string write their file back, and a batch writes no profile.
-    QTemporaryDir scratch;
-    const QString copy = scratch.filePath(request.profileName + QStringLiteral(".apf"));
-    if (!scratch.isValid() || !QFile::copy(ProfilePath(programFolder, request.profileName), copy)) {
-        printTo(stderr, QStringLiteral("The profile \"%1\" could not be read.").arg(request.profileName));
-        return BatchFailed;
-    }
-    ParameterGrids grids;
+    // string write their file back, and a batch writes no profile. The copy
+    // is gone before the first engine starts, so that nothing of it is left
+    // however the batch ends.
     QString outputExt;
-    if (LoadProfile(copy, grids, interactive, &outputExt) != ProfileStatus::Loaded)
-        return BatchUsage; // reported
-    request.settings = parser.values(set);
-    for (const QString &setting : std::as_const(request.settings)) {
-        const QString reason = ApplyGridSetting(grids, setting);
-        if (!reason.isEmpty())
-            return usageError(reason);
+    std::optional<QString> params;
+    {
+        QTemporaryDir scratch;
+        const QString copy = scratch.filePath(request.profileName + QStringLiteral(".apf"));
+        if (!scratch.isValid() || !QFile::copy(ProfilePath(programFolder, request.profileName), copy)) {
+            printTo(stderr, QStringLiteral("The profile \"%1\" could not be read.").arg(request.profileName));
+            return BatchFailed;
+        }
+        ParameterGrids grids;
+        if (LoadProfile(copy, grids, interactive, &outputExt) != ProfileStatus::Loaded)
+            return BatchUsage; // reported
+        request.settings = parser.values(set);
+        for (const QString &setting : std::as_const(request.settings)) {
+            const QString reason = ApplyGridSetting(grids, setting);
+            if (!reason.isEmpty())
+                return usageError(reason);
+        }
+        params = BuildParameterString(copy, grids, interactive);
+        if (!params)
+            return BatchUsage; // reported
     }
-    const std::optional<QString> params = BuildParameterString(copy, grids, interactive);
-    if (!params)
-        return BatchUsage; // reported
 
-    BatchMode mode(programFolder, std::move(request), *params, outputExt, interactive);
+    BatchMode mode(programFolder, std::move(request), *params, outputExt, interactive, signalPipe);
     return mode.exec();
 }
 

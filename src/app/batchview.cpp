@@ -2,6 +2,7 @@
 
 #include "conversion/conversionrun.h"
 #include "conversion/taskrecord.h"
+#include "platform/filenames.h"
 
 #include <QFileInfo>
 #include <QStandardItemModel>
@@ -111,7 +112,8 @@ void BatchView::setCurrentProgress(int position, const QString &)
 QString BatchView::taskName(int row) const
 {
     const QStandardItem *caption = m_tasks.item(row, 0);
-    return caption ? QFileInfo(caption->text()).fileName() : QString();
+    // One line per task whatever the name holds.
+    return caption ? PrintableName(QFileInfo(caption->text()).fileName()) : QString();
 }
 
 QString BatchView::RemainingText(qint64 elapsedMs, int percent)
@@ -150,7 +152,8 @@ void BatchView::onStatusChanged(int row)
             printLine(false);
         } else {
             std::fprintf(m_stream, "%s Converting %s -> %s\n", local(number).constData(),
-                         local(task.InputFile).constData(), local(m_outputPaths[row]).constData());
+                         local(PrintableName(task.InputFile)).constData(),
+                         local(PrintableName(m_outputPaths[row])).constData());
             std::fflush(m_stream);
         }
         return;

@@ -5,6 +5,7 @@
 #include "app/orangestyle.h"
 #include "platform/powercontrol.h"
 #include "platform/shell.h"
+#include "platform/signalpipe.h"
 #include "platform/sleepinhibitor.h"
 #include "ui/aboutform.h"
 #include "ui/dialogs.h"
@@ -69,6 +70,18 @@ int main(int argc, char **argv)
     TSizeForm sizeForm(&mainForm, mainForm.grids().video, sizeInteractive);
     sizeInteractive.setOwner(&sizeForm);
     mainForm.setSizeForm(&sizeForm);
+
+    // A signal to end the program (Ctrl+C in the terminal that started it,
+    // SIGTERM at log-out, SIGHUP when that terminal goes away) is a close: the
+    // batch is stopped with its row marked "Stop", the preferences are saved,
+    // and the program ends. A message box up at that moment is closed first.
+    SignalPipe signalPipe;
+    QObject::connect(&signalPipe, &SignalPipe::caught, &mainForm, [&mainForm] {
+        QApplication::closeAllWindows();
+        if (mainForm.isVisible())
+            mainForm.close();
+        QCoreApplication::quit();
+    });
 
     mainForm.show();
     return app.exec();

@@ -2,19 +2,44 @@
 
 #ifdef Q_OS_UNIX
 #include <csignal>
+#include <sys/types.h>
+#include <unistd.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <sys/prctl.h>
 #endif
 
 void ConfigureEngineProcess(QProcess &process)
 {
     process.setProcessChannelMode(QProcess::MergedChannels);
-    process.setInputChannelMode(QProcess::ForwardedInputChannel);
+    // The engine reads nothing of ours. Given a terminal it would switch the
+    // terminal's modes for its keyboard commands (and leave them switched
+    // when it is killed); in a process group of its own it may not read the
+    // terminal anyway.
+    process.setStandardInputFile(QProcess::nullDevice());
 #ifdef Q_OS_UNIX
-    // The engine shares the program's terminal input. When the program runs in
-    // the background of a terminal, the engine's terminal set-up would stop it
-    // for good (SIGTTOU/SIGTTIN); ignoring those lets it go on.
-    process.setChildProcessModifier([] {
+    const pid_t program = ::getpid();
+    process.setChildProcessModifier([program] {
+        // A group of its own: a terminal's Ctrl+C reaches only the program,
+        // which stops the engine itself, and a stop reaches everything the
+        // engine started (the engine is signalled as a group).
+        ::setpgid(0, 0);
+        // Writing to or setting up the terminal from outside the terminal's
+        // foreground group would stop the engine for good.
         ::signal(SIGTTOU, SIG_IGN);
         ::signal(SIGTTIN, SIG_IGN);
+        // Stop asks with SIGTERM, also when the program was started with it
+        // ignored.
+        ::signal(SIGTERM, SIG_DFL);
+#ifdef Q_OS_LINUX
+        // The engine ends with the program, however the program ends. The
+        // kernel tells the thread that started it, so engines are started from
+        // the GUI thread only. Should the program have ended before this
+        // request, the engine has a new parent already: end at once.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != program)
+            ::_exit(127);
+#endif
     });
 #endif
 }
@@ -26,7 +51,7 @@ EngineProcess::EngineProcess(QObject *parent)
     ConfigureEngineProcess(m_process);
     m_killTimer.setSingleShot(true);
     m_killTimer.setInterval(KillDelayMs);
-    connect(&m_killTimer, &QTimer::timeout, &m_process, &QProcess::kill);
+    connect(&m_killTimer, &QTimer::timeout, this, [this] { signalEngine(SignalKill); });
     connect(&m_process, &QProcess::readyReadStandardOutput, this, &EngineProcess::readChunks);
     connect(&m_process, &QProcess::finished, this, &EngineProcess::onFinished);
     connect(&m_process, &QProcess::errorOccurred, this, &EngineProcess::onError);
@@ -65,7 +90,7 @@ bool EngineProcess::waitForEnded(int ms)
 void EngineProcess::kill()
 {
     if (isRunning())
-        m_process.kill();
+        signalEngine(SignalKill);
 }
 
 void EngineProcess::killAndWait()
@@ -73,7 +98,7 @@ void EngineProcess::killAndWait()
     m_killTimer.stop();
     m_process.disconnect(this);
     if (m_process.state() != QProcess::NotRunning) {
-        m_process.kill();
+        signalEngine(SignalKill);
         m_process.waitForFinished(5000);
     }
 }
@@ -82,8 +107,27 @@ void EngineProcess::TerminateEngine()
 {
     if (!isRunning())
         return;
-    m_process.terminate();
+    signalEngine(SignalTerminate);
     m_killTimer.start();
+}
+
+void EngineProcess::signalEngine(EngineSignal signal)
+{
+#ifdef Q_OS_UNIX
+    const auto pid = static_cast<pid_t>(m_process.processId());
+    if (pid > 0) {
+        const int number = signal == SignalKill ? SIGKILL : SIGTERM;
+        // The whole group; the engine alone while it has not made its group
+        // yet (just after the start).
+        if (::kill(-pid, number) != 0)
+            ::kill(pid, number);
+        return;
+    }
+#endif
+    if (signal == SignalKill)
+        m_process.kill();
+    else
+        m_process.terminate();
 }
 
 bool EngineProcess::isRunning() const

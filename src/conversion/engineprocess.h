@@ -8,7 +8,10 @@
 #include <QTimer>
 
 // Prepares a process the way the engine is always run: standard output and
-// standard error merged into one stream, standard input the program's own.
+// standard error merged into one stream, no standard input, a process group
+// of its own, and (on Linux) killed by the kernel when the program ends,
+// however it ends. Start such a process from the GUI thread only: the kernel
+// ties the engine's life to the thread that started it.
 void ConfigureEngineProcess(QProcess &process);
 
 // The engine started for one conversion task. Its output arrives as chunks of at
@@ -41,7 +44,8 @@ public:
     bool waitForEnded(int ms);
 
     // Stops the engine started last: asks it to end, and kills it when it has
-    // not ended after KillDelayMs. Nothing happens when none is running.
+    // not ended after KillDelayMs. Nothing happens when none is running. Stop
+    // and kill reach the engine's whole process group.
     void TerminateEngine();
 
     // Kills the engine at once; ended() follows with what it wrote until then.
@@ -64,6 +68,8 @@ signals:
     void failedToStart(const QString &error);
 
 private:
+    enum EngineSignal { SignalTerminate, SignalKill };
+    void signalEngine(EngineSignal signal);
     void readChunks();
     void onFinished(int exitCode, QProcess::ExitStatus status);
     void onError(QProcess::ProcessError error);

@@ -1,8 +1,17 @@
 #include "ui/tasklistops.h"
 
+#include "platform/filenames.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#include <algorithm>
+
+#ifdef Q_OS_UNIX
+#include <dirent.h>
+#include <sys/stat.h>
+#endif
 
 QStringList InputExts()
 {
@@ -60,24 +69,56 @@ QString AddTrailingSeparator(const QString &folder)
     return folder + QDir::separator();
 }
 
-QStringList ListInputFiles(const QString &folder, const QStringList &exts)
+QStringList ListInputFiles(const QString &folder, const QStringList &exts, QByteArrayList *unnamable)
 {
+    QStringList names;
+#ifdef Q_OS_UNIX
+    // Listed by the names' bytes: a listing by text would turn a name that is
+    // not UTF-8 into one that names no file, and drop it without a word.
+    const QByteArray prefix = QFile::encodeName(AddTrailingSeparator(folder));
+    DIR *dir = ::opendir(prefix.constData());
+    if (!dir)
+        return {};
+    while (const dirent *entry = ::readdir(dir)) {
+        const QByteArray raw(entry->d_name);
+        if (raw.startsWith('.'))
+            continue; // hidden, and the folder itself and its parent
+        struct stat info = {};
+        if (::stat((prefix + raw).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+            continue; // ordinary files only, links to them included
+        const QString name = QFile::decodeName(raw);
+        if (!HasInputExt(name, exts))
+            continue;
+        if (!IsNameable(raw)) {
+            if (unnamable)
+                *unnamable << prefix + raw;
+            continue;
+        }
+        names << name;
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
+        const int folded = a.compare(b, Qt::CaseInsensitive);
+        return folded != 0 ? folded < 0 : a < b;
+    });
+#else
+    Q_UNUSED(unnamable)
     QStringList masks;
     for (const QString &ext : exts)
         masks << QLatin1Char('*') + ext;
-    QDir dir(folder);
     // Name filters ignore letter case unless told otherwise; hidden files and
     // folders are left out by the filter itself.
-    const QStringList names = dir.entryList(masks, QDir::Files, QDir::Name | QDir::IgnoreCase);
+    names = QDir(folder).entryList(masks, QDir::Files, QDir::Name | QDir::IgnoreCase);
+#endif
     QStringList paths;
     paths.reserve(names.size());
-    const QString prefix = AddTrailingSeparator(folder);
-    for (const QString &name : names)
-        paths << prefix + name;
+    const QString prefixText = AddTrailingSeparator(folder);
+    for (const QString &name : std::as_const(names))
+        paths << prefixText + name;
     return paths;
 }
 
-QStringList CommandLinePaths(const QStringList &arguments, QString *error)
+QStringList CommandLinePaths(const QStringList &arguments, QString *error, QByteArrayList *unnamable)
 {
     if (arguments.isEmpty())
         return {};
@@ -93,15 +134,20 @@ QStringList CommandLinePaths(const QStringList &arguments, QString *error)
     }
     QStringList paths;
     const QList<QByteArray> lines = list.readAll().split('\n');
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        QByteArray line = lines[i];
+    for (QByteArray line : lines) {
         // The line end is not part of the path (files written on Windows end
-        // their lines with CR LF); blanks are.
+        // their lines with CR LF); blanks are, but a line of blanks alone
+        // names nothing.
         if (line.endsWith('\r'))
             line.chop(1);
-        if (i + 1 == lines.size() && line.isEmpty())
-            break;
-        paths << QString::fromLocal8Bit(line);
+        if (line.trimmed().isEmpty())
+            continue;
+        if (!IsNameable(line)) {
+            if (unnamable)
+                *unnamable << line;
+            continue;
+        }
+        paths << QFile::decodeName(line);
     }
     return paths;
 }

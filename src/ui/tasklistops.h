@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayList>
 #include <QString>
 #include <QStringList>
 
@@ -34,10 +35,16 @@ QString AddTrailingSeparator(const QString &folder);
 // The files directly inside folder (no subfolders, no hidden files, no
 // folders) whose extension is one of exts, letter case ignored; sorted by name,
 // letter case ignored. Full paths. Empty when the folder cannot be read.
-QStringList ListInputFiles(const QString &folder, const QStringList &exts);
+// Files whose names are not valid UTF-8 cannot be named by a text: they are
+// left out, and their full paths' bytes go to `unnamable` when given.
+QStringList ListInputFiles(const QString &folder, const QStringList &exts,
+                           QByteArrayList *unnamable = nullptr);
 
 // The paths named on the command line (arguments without the program name).
 // When the first argument's extension is ".tmp" it names a list file: the
-// paths are its lines, used unchanged, and further arguments are ignored.
-// `error` receives a message when the list file cannot be read (no paths then).
-QStringList CommandLinePaths(const QStringList &arguments, QString *error);
+// paths are its lines, used unchanged, and further arguments are ignored;
+// blank lines name nothing. `error` receives a message when the list file
+// cannot be read (no paths then). Lines that are not valid UTF-8 are left
+// out, and their bytes go to `unnamable` when given.
+QStringList CommandLinePaths(const QStringList &arguments, QString *error,
+                             QByteArrayList *unnamable = nullptr);

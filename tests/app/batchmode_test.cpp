@@ -4,6 +4,7 @@
 // the progress lines).
 #include "app/batchmode.h"
 #include "app/batchview.h"
+#include "conversion/engineprocess.h"
 #include "fakes/processes.h"
 #include "profiles/parametergrid.h"
 #include "profiles/profiles.h"
@@ -14,6 +15,8 @@
 #include <QTemporaryFile>
 
 #include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -74,11 +77,47 @@ protected:
         return env;
     }
 
-    void start(QProcess &process, const QStringList &arguments) const
+    // Started as a terminal's shell starts a job: the signals to end with
+    // their default action (whatever this test runner was started with), in
+    // a process group of its own when asked.
+    void start(QProcess &process, const QStringList &arguments,
+               const QProcessEnvironment &environment = headless(), bool ownGroup = false) const
     {
-        process.setProcessEnvironment(headless());
+        process.setChildProcessModifier([ownGroup] {
+            for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+                std::signal(signal, SIG_DFL);
+            if (ownGroup)
+                ::setpgid(0, 0);
+        });
+        process.setProcessEnvironment(environment);
         process.setWorkingDirectory(work(QString()));
         process.start(program(), arguments);
+    }
+
+    // The headless environment with a temporary folder of the test's own, to
+    // see what the program leaves there.
+    QProcessEnvironment withTemporaryFolder() const
+    {
+        QDir().mkpath(work(QStringLiteral("tmp")));
+        QProcessEnvironment env = headless();
+        env.insert(QStringLiteral("TMPDIR"), work(QStringLiteral("tmp")));
+        return env;
+    }
+
+    QStringList leftInTemporaryFolder() const
+    {
+        return QDir(work(QStringLiteral("tmp"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+
+    // The engine that wrote its "pid" line to `name`, once it has.
+    RecordedProcess waitForEngine(const QString &name, const QProcess &program) const
+    {
+        RecordedProcess engine;
+        waitFor([&] {
+            engine = ReadRecordedProcess(folder.filePath(name));
+            return engine.pid > 0 || program.state() == QProcess::NotRunning;
+        });
+        return engine;
     }
 
     Result run(const QStringList &arguments, int timeoutMs = 120000) const
@@ -215,6 +254,9 @@ TEST_F(BatchTest, BadUsageGivesStatusTwoAndNamesTheOption)
         {{"--start", "soon", "in"}, "--start"},
         {{"--end", "1:2:3:4", "in"}, "--end"},
         {{"--start", "0:00:05", "--end", "0:00:02", "in"}, "--end"},
+        {{"--start", "0:00:05", "--end", "0:00:05", "in"}, "--end"},
+        {{"--start", "-0:00:01", "in"}, "--start"},
+        {{"--end", "0:01:-30", "in"}, "--end"},
         {{"--overwrite", "--rename", "in"}, "--rename"},
         {{"-p", Mp4Profile}, "no files"},
         {{"in/missing.tmp"}, "missing.tmp"},
@@ -298,6 +340,266 @@ TEST_F(BatchTest, ATaskTheTimeRangeDoesNotFitIsSkippedAndTheOthersRun)
     const QStringList arguments = folder.arguments(3);
     EXPECT_EQ(arguments.value(arguments.indexOf(QStringLiteral("-ss")) + 1), QStringLiteral("00:00:04"));
     EXPECT_EQ(arguments.value(arguments.indexOf(QStringLiteral("-t")) + 1), QStringLiteral("2"));
+}
+
+// A conversion that goes on until it is stopped: the probe's report, then an
+// engine that records its process and waits.
+void slowConversion(const TestProgramFolder &folder, const QString &clip, const QString &before = QString())
+{
+    folder.setScript(reportScript(clip), 1);
+    folder.setScript(before + QStringLiteral("pid engine.pid\nprint 0 frame=1 time=00:00:01.00 \\r\nsleep 60000\n"), 2);
+}
+
+TEST_F(BatchTest, ABatchKilledOutrightLeavesNoEngineAndNoTemporaryFiles)
+{
+    const QString clip = work(QStringLiteral("in/clip.avi"));
+    touchFile(clip);
+    slowConversion(folder, clip);
+    QProcess process;
+    start(process, {"--batch", "-p", Mp4Profile, "-o", "out", clip}, withTemporaryFolder());
+    const RecordedProcess engine = waitForEngine(QStringLiteral("engine.pid"), process);
+    ASSERT_GT(engine.pid, 0) << qPrintable(process.readAllStandardError());
+
+    process.kill();
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_TRUE(waitFor([&] { return !ProcessAlive(engine.pid); })) << "the engine outlived the batch";
+    EXPECT_EQ(leftInTemporaryFolder(), QStringList());
+    if (ProcessAlive(engine.pid))
+        ::kill(engine.pid, SIGKILL);
+}
+
+// Ctrl+C in a terminal signals the whole foreground job. The engine is not
+// part of it: the batch stops it as Stop does.
+TEST_F(BatchTest, CtrlCInATerminalStopsTheTaskThroughTheBatchAlone)
+{
+    const QString clip = work(QStringLiteral("in/clip.avi"));
+    touchFile(clip);
+    slowConversion(folder, clip);
+    QProcess process;
+    start(process, {"--batch", "-p", Mp4Profile, "-o", "out", clip}, withTemporaryFolder(), true);
+    const RecordedProcess engine = waitForEngine(QStringLiteral("engine.pid"), process);
+    ASSERT_GT(engine.pid, 0) << qPrintable(process.readAllStandardError());
+    const auto batch = static_cast<pid_t>(process.processId());
+    ASSERT_EQ(::getpgid(batch), batch);
+    EXPECT_NE(engine.group, batch);
+
+    ::kill(-batch, SIGINT);
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), BatchInterrupted);
+    const QString out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    EXPECT_TRUE(out.contains(QStringLiteral("0 failed, 1 stopped"))) << qPrintable(out);
+    EXPECT_TRUE(out.contains(QStringLiteral("  Stop  ") + clip)) << qPrintable(out);
+    EXPECT_TRUE(waitFor([&] { return !ProcessAlive(engine.pid); }));
+    EXPECT_EQ(leftInTemporaryFolder(), QStringList());
+}
+
+// An engine deaf to the request to end: the second Ctrl+C ends the batch at
+// once instead of after the engine's grace time.
+TEST_F(BatchTest, ASecondSignalEndsTheBatchAtOnce)
+{
+    const QString clip = work(QStringLiteral("in/clip.avi"));
+    touchFile(clip);
+    slowConversion(folder, clip, QStringLiteral("ignore-term\n"));
+    QProcess process;
+    start(process, {"--batch", "-p", Mp4Profile, "-o", "out", clip});
+    const RecordedProcess engine = waitForEngine(QStringLiteral("engine.pid"), process);
+    ASSERT_GT(engine.pid, 0) << qPrintable(process.readAllStandardError());
+    const auto batch = static_cast<pid_t>(process.processId());
+
+    QElapsedTimer sinceFirst;
+    sinceFirst.start();
+    ::kill(batch, SIGINT);
+    ASSERT_TRUE(waitFor([&] { return QFile::exists(folder.filePath(QStringLiteral("term-received"))); }));
+    ::kill(batch, SIGINT);
+    ASSERT_TRUE(process.waitForFinished(30000));
+    // Ended by the grace time's kill it could not have ended sooner than this.
+    EXPECT_LT(sinceFirst.elapsed(), EngineProcess::KillDelayMs);
+    EXPECT_EQ(process.exitCode(), BatchInterrupted);
+    EXPECT_TRUE(QString::fromLocal8Bit(process.readAllStandardOutput()).contains(QStringLiteral("  Stop  ") + clip));
+    EXPECT_FALSE(ProcessAlive(engine.pid));
+}
+
+// The signals a process ignores or catches, from its status in /proc.
+std::pair<quint64, quint64> ignoredAndCaught(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    quint64 ignored = 0, caught = 0;
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.startsWith("SigIgn:"))
+                ignored = line.mid(7).trimmed().toULongLong(nullptr, 16);
+            else if (line.startsWith("SigCgt:"))
+                caught = line.mid(7).trimmed().toULongLong(nullptr, 16);
+        }
+    }
+    return {ignored, caught};
+}
+
+// Started with nohup, a batch outlives the terminal it was started from.
+TEST_F(BatchTest, ASignalIgnoredAtStartStaysIgnored)
+{
+    const QString clip = work(QStringLiteral("in/clip.avi"));
+    touchFile(clip);
+    slowConversion(folder, clip);
+    QProcess process;
+    process.setProgram(QStringLiteral("/usr/bin/nohup"));
+    process.setArguments({program(), "--batch", "-p", Mp4Profile, "-o", "out", clip});
+    process.setProcessEnvironment(headless());
+    process.setWorkingDirectory(work(QString()));
+    process.start();
+    const RecordedProcess engine = waitForEngine(QStringLiteral("engine.pid"), process);
+    ASSERT_GT(engine.pid, 0) << qPrintable(process.readAllStandardError());
+    const auto [ignored, caught] = ignoredAndCaught(process.processId());
+    const auto bit = [](int signal) { return quint64(1) << (signal - 1); };
+    EXPECT_TRUE(ignored & bit(SIGHUP));
+    EXPECT_TRUE(caught & bit(SIGTERM));
+    process.kill();
+    process.waitForFinished();
+}
+
+TEST_F(BatchTest, AStoredProfileNumberPastTheLastProfileMeansTheFirst)
+{
+    const QString clip = work(QStringLiteral("in/clip.avi"));
+    touchFile(clip);
+    folder.setScriptFor(QStringLiteral("clip.avi"), reportScript(clip));
+    const QStringList profiles = ProfileList(folder.path());
+    ASSERT_GE(profiles.size(), 2);
+    touchFile(PreferencesPath(folder.path()), QStringLiteral("[Main]\r\nProfile=%1\r\nOutput Path=%2\r\n")
+                                                  .arg(profiles.size())
+                                                  .arg(work(QStringLiteral("out")))
+                                                  .toUtf8());
+
+    const Result stored = run({"--batch", clip});
+    ASSERT_EQ(stored.exitCode, 0) << qPrintable(stored.err + stored.out);
+    ASSERT_EQ(run({"--batch", "-p", profiles.first(), clip}).exitCode, 0);
+    ASSERT_EQ(run({"--batch", "-p", profiles.last(), clip}).exitCode, 0);
+    ASSERT_EQ(folder.callCount(), 6);
+    EXPECT_EQ(folder.arguments(2), folder.arguments(4));
+    EXPECT_NE(folder.arguments(2), folder.arguments(6));
+}
+
+TEST_F(BatchTest, BlankLinesOfAListFileNameNothing)
+{
+    const QString clip = work(QStringLiteral("listed.avi"));
+    touchFile(clip);
+    folder.setScriptFor(QStringLiteral("listed.avi"), reportScript(clip));
+    touchFile(work(QStringLiteral("list.tmp")), "\n" + clip.toUtf8() + "\r\n\r\n   \n\t\n");
+    const Result result = run({"--batch", "-p", Mp4Profile, "-o", "out", "list.tmp"});
+    EXPECT_EQ(result.exitCode, 0) << qPrintable(result.err + result.out);
+    EXPECT_TRUE(result.out.startsWith(QStringLiteral("Summary: 1 complete, 0 failed, 0 stopped\n"))) << qPrintable(result.out);
+    EXPECT_FALSE(result.err.contains(QStringLiteral("Not found"))) << qPrintable(result.err);
+}
+
+// A file name that is not UTF-8 cannot be handed to the engine; the batch
+// says so by the name's bytes, whether the file was named or found in a folder.
+TEST_F(BatchTest, ANameThatIsNotUtf8IsSkippedAndNamedByItsBytes)
+{
+    const QByteArray in = QFile::encodeName(work(QStringLiteral("in")));
+    ASSERT_GE(::close(::open((in + "/\xff.avi").constData(), O_WRONLY | O_CREAT, 0644)), 0);
+    const QString good = work(QStringLiteral("in/good.avi"));
+    touchFile(good);
+    folder.setScriptFor(QStringLiteral("good.avi"), reportScript(good));
+    const QString skipped = QStringLiteral("the name is not valid UTF-8");
+
+    const Result fromFolder = run({"--batch", "-p", Mp4Profile, "-o", "out", "in"});
+    EXPECT_EQ(fromFolder.exitCode, 1) << qPrintable(fromFolder.err + fromFolder.out);
+    const QString escaped = work(QStringLiteral("in/\\xff.avi"));
+    EXPECT_TRUE(fromFolder.out.contains(QStringLiteral("  Skipped  %1 (%2)").arg(escaped, skipped))) << qPrintable(fromFolder.out);
+    EXPECT_TRUE(fromFolder.err.contains(QStringLiteral("Skipped %1: %2").arg(escaped, skipped))) << qPrintable(fromFolder.err);
+    EXPECT_TRUE(fromFolder.out.contains(QStringLiteral("  Complete  ") + good)) << qPrintable(fromFolder.out);
+
+    // Named directly: the bytes reach the program only through a shell.
+    QProcess shell;
+    shell.setProcessEnvironment(headless());
+    shell.setWorkingDirectory(work(QString()));
+    shell.start(QStringLiteral("/bin/sh"),
+                {"-c", R"sh(exec "$0" --batch -p "$1" -o out "$(printf 'in/\377.avi')" "$(printf 'in/\376.avi')")sh",
+                 program(), Mp4Profile});
+    ASSERT_TRUE(shell.waitForFinished(60000));
+    const QString out = QString::fromLocal8Bit(shell.readAllStandardOutput());
+    EXPECT_EQ(shell.exitCode(), 1);
+    EXPECT_TRUE(out.contains(QStringLiteral("  Skipped  in/\\xff.avi (%1)").arg(skipped))) << qPrintable(out);
+    EXPECT_TRUE(out.contains(QStringLiteral("  Not found  in/\\xfe.avi"))) << qPrintable(out);
+    EXPECT_FALSE(out.contains(QStringLiteral("Not found  in/\\xff"))) << qPrintable(out);
+}
+
+TEST_F(BatchTest, ANameWithControlCharactersKeepsToOneLine)
+{
+    const QString clip = work(QStringLiteral("in/two\nlines\x1b[1m.avi"));
+    touchFile(clip);
+    const Result result = run({"--batch", "-p", Mp4Profile, "-o", "out", "in"});
+    const QString escaped = QStringLiteral("two\\nlines\\x1b[1m");
+    const QStringList taskLines = result.out.split(QLatin1Char('\n')).filter(QStringLiteral(".avi -> "));
+    ASSERT_EQ(taskLines.size(), 1) << qPrintable(result.out);
+    EXPECT_TRUE(taskLines.first().contains(QStringLiteral("in/") + escaped + QStringLiteral(".avi -> ")))
+        << qPrintable(result.out);
+    EXPECT_TRUE(taskLines.first().contains(QStringLiteral("out/") + escaped + QStringLiteral(".mp4")))
+        << qPrintable(result.out);
+    const QStringList errLines = result.err.split(QLatin1Char('\n')).filter(QStringLiteral("lines"));
+    EXPECT_EQ(errLines.size(), 2) << qPrintable(result.err); // converting, then its end
+    for (const QString &line : errLines)
+        EXPECT_TRUE(line.contains(escaped)) << qPrintable(result.err);
+    // What a line break in the name would have started.
+    for (const QString &text : {result.out, result.err})
+        EXPECT_FALSE(text.contains(QStringLiteral("\nlines"))) << qPrintable(text);
+    EXPECT_FALSE(result.out.contains(QChar(0x1b)) || result.err.contains(QChar(0x1b))) << qPrintable(result.err);
+}
+
+// The window, shown on no screen: files named on its command line are probed
+// at once, which is an engine running.
+class WindowProcessTest : public BatchTest
+{
+protected:
+    static QProcessEnvironment offscreen()
+    {
+        QProcessEnvironment env = headless();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        return env;
+    }
+
+    // Starts the window with one file whose probe never ends by itself.
+    RecordedProcess startWithEngine(QProcess &process)
+    {
+        const QString clip = work(QStringLiteral("in/clip.avi"));
+        touchFile(clip);
+        folder.setScript(QStringLiteral("pid engine.pid\nsleep 60000\n"));
+        start(process, {clip}, offscreen());
+        return waitForEngine(QStringLiteral("engine.pid"), process);
+    }
+};
+
+TEST_F(WindowProcessTest, AWindowKilledOutrightLeavesNoEngine)
+{
+    QProcess process;
+    const RecordedProcess engine = startWithEngine(process);
+    ASSERT_GT(engine.pid, 0) << qPrintable(process.readAllStandardError());
+    process.kill();
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_TRUE(waitFor([&] { return !ProcessAlive(engine.pid); })) << "the engine outlived the window";
+    if (ProcessAlive(engine.pid))
+        ::kill(engine.pid, SIGKILL);
+}
+
+TEST_F(WindowProcessTest, ASignalToEndClosesTheWindowAsACloseDoes)
+{
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        QFile::remove(PreferencesPath(folder.path()));
+        for (int call = folder.callCount(); call > 0; --call)
+            QFile::remove(folder.filePath(QStringLiteral("call-%1.args").arg(call)));
+        QFile::remove(folder.filePath(QStringLiteral("engine.pid")));
+
+        QProcess process;
+        const RecordedProcess engine = startWithEngine(process);
+        ASSERT_GT(engine.pid, 0) << qPrintable(process.readAllStandardError());
+        ::kill(static_cast<pid_t>(process.processId()), signal);
+        ASSERT_TRUE(process.waitForFinished(30000)) << signal;
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << signal;
+        EXPECT_EQ(process.exitCode(), 0) << signal;
+        EXPECT_FALSE(ProcessAlive(engine.pid)) << signal;
+        // Saved as a close saves them.
+        EXPECT_TRUE(contentOf(PreferencesPath(folder.path())).contains("Profile=")) << signal;
+    }
 }
 
 TEST_F(BatchTest, WithoutBatchAndWithoutDisplayOneLineNamesBatch)

@@ -16,6 +16,13 @@
 //   signals                   write which of SIGTTOU and SIGTTIN are ignored
 //   touch <name>              create the file <own folder>/<name>
 //   wait-for <name>           wait until <own folder>/<name> exists (30 s at most)
+//   pid <name>                write "<pid> <process group>" to <own folder>/<name>
+//   ignore-term               ignore SIGTERM from now on, creating the file
+//                             <own folder>/term-received at each one
+//   fork-sleeper <name>       start a process of its own that writes "pid pgid"
+//                             to <own folder>/<name> and sleeps a minute
+//   process                   write whether it leads its process group, what
+//                             its standard input is and its parent-death signal
 // Without a script the engine ends at once with status 0.
 #include <chrono>
 #include <csignal>
@@ -26,6 +33,7 @@
 #include <string>
 #include <thread>
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -67,6 +75,9 @@ void writeAll(int fd, const std::string &data)
         done += static_cast<size_t>(n);
     }
 }
+
+// Where the SIGTERM handler of "ignore-term" leaves its mark.
+char s_termReceived[4096];
 
 void pause(int ms)
 {
@@ -127,6 +138,31 @@ int main(int argc, char **argv)
         } else if (verb == "wait-for") {
             for (int waited = 0; waited < 30000 && !fs::exists(folder / rest); waited += 10)
                 pause(10);
+        } else if (verb == "pid") {
+            // Written under another name first: a reader never sees half of it.
+            const fs::path target = folder / rest;
+            std::ofstream(target.string() + ".part") << ::getpid() << ' ' << ::getpgrp() << '\n';
+            fs::rename(target.string() + ".part", target);
+        } else if (verb == "process") {
+            std::error_code error;
+            const fs::path input = fs::read_symlink("/proc/self/fd/0", error);
+            int deathSignal = 0;
+            ::prctl(PR_GET_PDEATHSIG, &deathSignal);
+            writeAll(1, std::string("group ") + (::getpgrp() == ::getpid() ? "leader" : "member") + "\nstdin "
+                            + (error ? std::string("none") : input.string()) + "\nparent-death "
+                            + std::to_string(deathSignal) + "\n");
+        } else if (verb == "fork-sleeper") {
+            const fs::path target = folder / rest;
+            if (::fork() == 0) {
+                std::ofstream(target.string() + ".part") << ::getpid() << ' ' << ::getpgrp() << '\n';
+                fs::rename(target.string() + ".part", target);
+                pause(60000);
+                std::_Exit(0);
+            }
+        } else if (verb == "ignore-term") {
+            const std::string received = (folder / "term-received").string();
+            std::snprintf(s_termReceived, sizeof s_termReceived, "%s", received.c_str());
+            std::signal(SIGTERM, [](int) { ::close(::open(s_termReceived, O_WRONLY | O_CREAT, 0644)); });
         } else if (verb == "crash") {
             std::signal(SIGABRT, SIG_DFL);
             std::abort();

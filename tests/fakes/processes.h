@@ -13,3 +13,39 @@ inline bool ProcessRunsWith(const QString &text)
     ps.waitForFinished(10000);
     return QString::fromUtf8(ps.readAll()).contains(text);
 }
+
+#include <QFile>
+
+#include <sys/types.h>
+
+// Whether the process is there and not yet ended (a zombie counts as ended:
+// it waits only for a parent to take notice).
+inline bool ProcessAlive(pid_t pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (pid <= 0 || !stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = stat.readAll();
+    const qsizetype name = text.lastIndexOf(')');
+    const char state = name >= 0 && name + 2 < text.size() ? text[name + 2] : 'X';
+    return state != 'Z' && state != 'X';
+}
+
+// The process id and process group a fake engine wrote with its "pid" or
+// "fork-sleeper" line; {0, 0} while the file is not there.
+struct RecordedProcess
+{
+    pid_t pid = 0;
+    pid_t group = 0;
+};
+
+inline RecordedProcess ReadRecordedProcess(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QList<QByteArray> parts = file.readAll().trimmed().split(' ');
+    if (parts.size() != 2)
+        return {};
+    return {static_cast<pid_t>(parts[0].toInt()), static_cast<pid_t>(parts[1].toInt())};
+}
