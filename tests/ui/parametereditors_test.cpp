@@ -216,6 +216,13 @@ TEST_F(ParameterEditorsTest, TheWheelOverAnOpenDropDownScrollsTheBoxAndKeepsTheV
     EXPECT_GT(box->value(), 0);
     EXPECT_EQ(grids.video.valueAt(row), QStringLiteral("Original Size"));
     EXPECT_EQ(combo->currentText(), QStringLiteral("Original Size"));
+
+    // And back up: the choice before is not taken either.
+    grids.video.setValueAt(row, QStringLiteral("Custom Size"));
+    const int scrolled = box->value();
+    TurnWheel(combo, 120);
+    EXPECT_LT(box->value(), scrolled);
+    EXPECT_EQ(grids.video.valueAt(row), QStringLiteral("Custom Size"));
 }
 
 } // namespace
