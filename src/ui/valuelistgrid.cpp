@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -33,6 +34,72 @@ QMouseEvent movedTo(const QMouseEvent &event, const QPoint &pos)
                        event.buttons(), event.modifiers(), event.pointingDevice());
 }
 
+// The drop-down editor of a pick-list row. Its value changes only by a pick
+// from its opened list, never by the keys or the wheel on the closed box:
+//
+// - Up, Down, Page Up, Page Down, Home, End, Left and Right go on to the grid,
+//   which moves between rows with them;
+// - Alt+Down, Alt+Up and F4 open the list (as do Space and a click);
+// - typed letters do nothing: they neither search the choices nor the grid;
+// - the wheel goes on to whatever scrolls around the grid.
+class PickListBox final : public QComboBox
+{
+public:
+    explicit PickListBox(QWidget *parent)
+        : QComboBox(parent)
+    {
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        const bool alt = event->modifiers().testFlag(Qt::AltModifier);
+        switch (event->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+            if (alt) {
+                showPopup();
+                return;
+            }
+            event->ignore();
+            return;
+        case Qt::Key_F4:
+            if (event->modifiers() == Qt::NoModifier) {
+                showPopup();
+                return;
+            }
+            event->ignore();
+            return;
+        case Qt::Key_Space:
+            QComboBox::keyPressEvent(event);
+            return;
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Enter:
+        case Qt::Key_Return:
+        case Qt::Key_Escape:
+            event->ignore();
+            return;
+        default:
+            // A letter is taken and dropped; other keys (function keys,
+            // shortcuts) go on as they would from any closed drop-down.
+            if (event->text().isEmpty() || !event->text().at(0).isPrint())
+                event->ignore();
+            return;
+        }
+    }
+
+    void inputMethodEvent(QInputMethodEvent *event) override { event->ignore(); }
+
+#if QT_CONFIG(wheelevent)
+    void wheelEvent(QWheelEvent *event) override { event->ignore(); }
+#endif
+};
+
 } // namespace
 
 // Creates the in-place editors and paints the cells in the grid's colours:
@@ -58,12 +125,14 @@ public:
             return nullptr;
         QWidget *editor = nullptr;
         if (index.data(ParameterGrid::IsPickListRole).toBool()) {
-            auto *combo = new QComboBox(parent);
+            auto *combo = new PickListBox(parent);
             combo->setEditable(false);
             combo->setFrame(false);
             combo->addItems(index.data(ParameterGrid::PickListRole).toStringList());
             // A picked choice goes into the model at once, as the value of a
             // drop-down row changes with the pick, not when the cell is left.
+            // Only a pick from the opened list activates the box (see
+            // PickListBox).
             auto *self = const_cast<ValueListDelegate *>(this);
             QObject::connect(combo, &QComboBox::activated, self, [self, combo] {
                 combo->setProperty(EditedProperty, true);
@@ -405,6 +474,12 @@ void ValueListGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditH
 
 QModelIndex ValueListGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers)
 {
+    // The value column is the only one the cursor stands in, so Home and End
+    // go to the first and the last row, as in a list.
+    if ((cursorAction == MoveHome || cursorAction == MoveEnd) && model() && model()->rowCount() > 0) {
+        const int row = cursorAction == MoveHome ? 0 : model()->rowCount() - 1;
+        return model()->index(row, ParameterGrid::ValueColumn);
+    }
     const QModelIndex next = QTableView::moveCursor(cursorAction, modifiers);
     if (next.isValid() && next.column() != ParameterGrid::ValueColumn)
         return next.siblingAtColumn(ParameterGrid::ValueColumn);

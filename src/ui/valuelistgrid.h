@@ -16,7 +16,10 @@ class ValueListDelegate;
 // - the current cell always lies in the value column; a click (also on the
 //   name of a row) or typing opens the row's editor: a line editor for a
 //   free-text row unless it is read-only, a drop-down of the choices (no
-//   typing) for a pick-list row;
+//   typing) for a pick-list row, whose value changes only by a pick from
+//   the opened list: the arrow, page, Home and End keys move between rows
+//   (Home and End to the first and the last), the wheel scrolls what holds
+//   the grid, and letters do nothing;
 // - validate(row) tells that the user left a value cell whose text was
 //   edited, by moving to another cell or by leaving the grid;
 // - cells are painted in the grid's own colours (see the delegate).

@@ -1,6 +1,7 @@
 // A size typed in the custom size dialog, converted by the real engine.
 #include "windowfixture.h"
 
+#include "ui/picklisttesthelpers.h"
 #include "ui/valuelistgrid.h"
 
 #include <QComboBox>
@@ -41,7 +42,7 @@ TEST_F(CustomSizeRealEngineTest, TheOutputHasTheTypedSize)
     auto *choices = qobject_cast<QComboBox *>(video->currentEditor());
     ASSERT_NE(choices, nullptr);
     ASSERT_EQ(choices->currentText(), QStringLiteral("Original Size"));
-    QTest::keyClick(choices, Qt::Key_Down);
+    ASSERT_TRUE(PickFromDropDown(choices, QStringLiteral("Custom Size")));
     ASSERT_TRUE(sizeForm->isVisible());
     sizeForm->findChild<QLineEdit *>(QStringLiteral("edtWidth"))->setText(QStringLiteral("320"));
     sizeForm->findChild<QLineEdit *>(QStringLiteral("edtHeight"))->setText(QStringLiteral("180"));

@@ -5,6 +5,7 @@
 
 #include "profiles/profiles.h"
 #include "ui/parametereditors.h"
+#include "ui/picklisttesthelpers.h"
 #include "ui/valuelistgrid.h"
 
 #include <QCheckBox>
@@ -39,12 +40,13 @@ protected:
         return grid->currentEditor();
     }
 
-    // Picks the next choice of the row's drop-down, as the Down key does.
+    // Picks the choice after the shown one (the first when the value is none
+    // of them) from the row's opened drop-down.
     static void pickNext(ValueListGrid *grid, int row)
     {
         auto *combo = qobject_cast<QComboBox *>(pressValue(grid, row));
         ASSERT_NE(combo, nullptr);
-        QTest::keyClick(combo, Qt::Key_Down);
+        ASSERT_TRUE(PickFromDropDown(combo, combo->itemText(combo->currentIndex() + 1)));
     }
 
     template <typename W>
@@ -132,6 +134,33 @@ TEST_F(SettingsWindowsTest, CustomSizeChosenInTheMainGridIsAskedForAndReachesThe
     EXPECT_TRUE(form.isEnabled());
     EXPECT_TRUE(interactive.messages.contains(
         QStringLiteral("information|Complete|The coversion is completed successfully.")));
+}
+
+TEST_F(SettingsWindowsTest, KeysOnTheVideoSizeRowMoveOnWithoutAskingForASize)
+{
+    TMainForm &form = openAll();
+    selectProfile(Mp4);
+    ValueListGrid *video = child<ValueListGrid>("vleVideo");
+    const int row = form.grids().video.findRow(VideoSize);
+    ASSERT_GE(row, 0);
+    ASSERT_LT(row + 1, form.grids().video.rowCount());
+    const QString below = form.grids().video.valueAt(row + 1);
+
+    // Down on "Original Size" goes to the next row; the wheel and a letter there
+    // change nothing either.
+    auto *combo = qobject_cast<QComboBox *>(pressValue(video, row));
+    ASSERT_NE(combo, nullptr);
+    ASSERT_EQ(combo->currentText(), QStringLiteral("Original Size"));
+    TurnWheel(combo, -120);
+    QTest::keyClick(combo, Qt::Key_C);
+    TypeKey(Qt::Key_Down);
+    EXPECT_EQ(video->currentIndex().row(), row + 1);
+    TypeKey(Qt::Key_Up);
+    EXPECT_EQ(video->currentIndex().row(), row);
+    EXPECT_FALSE(sizeForm->isVisible());
+    EXPECT_TRUE(form.isEnabled());
+    EXPECT_EQ(form.grids().video.value(VideoSize), QStringLiteral("Original Size"));
+    EXPECT_EQ(form.grids().video.valueAt(row + 1), below);
 }
 
 TEST_F(SettingsWindowsTest, TheSettingsGridAndOtherLetterCaseNeverAskForASize)

@@ -2,10 +2,13 @@
 // their heights, the height after a profile load, and the repaint on a press.
 #include "profiles/parametergrid.h"
 #include "ui/parametereditors.h"
+#include "ui/picklisttesthelpers.h"
 #include "ui/valuelistgrid.h"
 
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -187,6 +190,39 @@ TEST_F(ParameterEditorsTest, APressInAnotherGridTakesTheBlueMarkFromTheFirst)
     ASSERT_TRUE(audio->hasGridFocus());
     EXPECT_EQ(nameBackground(audio, 2), QColor(49, 106, 197));
     EXPECT_EQ(nameBackground(video, 1), video->palette().color(QPalette::Base));
+}
+
+TEST_F(ParameterEditorsTest, TheWheelOverAnOpenDropDownScrollsTheBoxAndKeepsTheValue)
+{
+    const int row = grids.video.findRow(QStringLiteral("Video Size"));
+    grids.video.setPickList(row, {QStringLiteral("Original Size"), QStringLiteral("Custom Size"),
+                                  QStringLiteral("640x480")});
+    grids.video.setReadOnly(row, true);
+    grids.video.setValueAt(row, QStringLiteral("Original Size"));
+    build(ParameterEditors::SettingsLayout());
+    window->resize(window->width(), 200); // the grids no longer fit the box
+    QCoreApplication::processEvents();
+    QScrollBar *box = editors->verticalScrollBar();
+    ASSERT_GT(box->maximum(), 0);
+    ASSERT_EQ(box->value(), 0);
+
+    ValueListGrid *video = editors->vleVideo();
+    QTest::mouseClick(video->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      video->visualRect(grids.video.index(row, 1)).center());
+    auto *combo = qobject_cast<QComboBox *>(video->currentEditor());
+    ASSERT_NE(combo, nullptr);
+
+    TurnWheel(combo, -120);
+    EXPECT_GT(box->value(), 0);
+    EXPECT_EQ(grids.video.valueAt(row), QStringLiteral("Original Size"));
+    EXPECT_EQ(combo->currentText(), QStringLiteral("Original Size"));
+
+    // And back up: the choice before is not taken either.
+    grids.video.setValueAt(row, QStringLiteral("Custom Size"));
+    const int scrolled = box->value();
+    TurnWheel(combo, 120);
+    EXPECT_LT(box->value(), scrolled);
+    EXPECT_EQ(grids.video.valueAt(row), QStringLiteral("Custom Size"));
 }
 
 } // namespace

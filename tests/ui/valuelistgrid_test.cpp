@@ -1,6 +1,7 @@
 // The name/value grid widget: when it validates, what it lets the user edit,
 // how a press can be refused, and the colours it paints.
 #include "profiles/parametergrid.h"
+#include "ui/picklisttesthelpers.h"
 #include "ui/valuelistgrid.h"
 
 #include <QApplication>
@@ -184,10 +185,10 @@ TEST_F(ValueListGridTest, PickListRowsOfferOnlyTheirChoices)
     EXPECT_EQ(offered, choices);
     EXPECT_EQ(combo->currentText(), QStringLiteral("Original Size"));
 
-    // Letters only search the choices; a pick reaches the model at once.
-    QTest::keyClicks(combo, QStringLiteral("zq"));
-    EXPECT_TRUE(choices.contains(model.valueAt(row)));
-    QTest::keyClick(combo, Qt::Key_Down);
+    // Letters change nothing; a pick from the list reaches the model at once.
+    QTest::keyClicks(combo, QStringLiteral("czq"));
+    EXPECT_EQ(model.valueAt(row), QStringLiteral("Original Size"));
+    EXPECT_TRUE(PickFromDropDown(combo, QStringLiteral("Custom Size")));
     EXPECT_EQ(model.valueAt(row), QStringLiteral("Custom Size"));
     EXPECT_GE(changed.size(), 1);
     EXPECT_EQ(validate.size(), 0);
@@ -298,6 +299,155 @@ TEST_F(ValueListGridTest, TheColumnBorderCanBeDragged)
     EXPECT_EQ(pressed.size(), 1);
     EXPECT_EQ(grid->columnWidth(0), border + 20);
     EXPECT_EQ(grid->currentEditor(), nullptr); // a drag edits nothing
+}
+
+// A grid of drop-down rows, as a profile fills the Video grid: their values
+// change only by a pick from the opened list.
+class ValueListGridPickLists : public ValueListGridTest
+{
+protected:
+    void SetUp() override
+    {
+        ValueListGridTest::SetUp();
+        model.clear();
+        addList(QStringLiteral("Video Codec"), {QStringLiteral("XviD"), QStringLiteral("H.264"), QStringLiteral("MPEG-4")},
+                QStringLiteral("H.264"));
+        addList(QStringLiteral("Video Size"),
+                {QStringLiteral("Original Size"), QStringLiteral("Custom Size"), QStringLiteral("640x480")},
+                QStringLiteral("Original Size"));
+        model.appendRow(QStringLiteral("Bit Rate"), QStringLiteral("800"));
+        addList(QStringLiteral("Frame Rate"), {QStringLiteral("Original"), QStringLiteral("25"), QStringLiteral("30")},
+                QStringLiteral("25"));
+        addList(QStringLiteral("Aspect"), {QStringLiteral("Original"), QStringLiteral("4:3"), QStringLiteral("16:9")},
+                QStringLiteral("Original"));
+        before = values();
+    }
+
+    void addList(const QString &name, const QStringList &choices, const QString &value)
+    {
+        const int row = model.appendRow(name, value);
+        model.setPickList(row, choices);
+        model.setReadOnly(row, true);
+    }
+
+    QStringList values() const
+    {
+        QStringList result;
+        for (int row = 0; row < model.rowCount(); ++row)
+            result << model.valueAt(row);
+        return result;
+    }
+
+    int currentRow() const { return grid->currentIndex().row(); }
+
+    // The row's drop-down, opened with a click as a user opens it.
+    QComboBox *openList(int row)
+    {
+        press(row, 1);
+        QComboBox *combo = comboEditor();
+        EXPECT_NE(combo, nullptr);
+        EXPECT_TRUE(combo && combo->hasFocus());
+        return combo;
+    }
+
+    QStringList before;
+};
+
+TEST_F(ValueListGridPickLists, NavigationKeysMoveBetweenRowsAndNeverChangeAValue)
+{
+    QSignalSpy changed(grid, &ValueListGrid::valuesChanged);
+    QSignalSpy validate(grid, &ValueListGrid::validate);
+    openList(0);
+
+    // Down the whole grid and back, each list row's drop-down open in turn.
+    for (int row = 1; row < model.rowCount(); ++row) {
+        TypeKey(Qt::Key_Down);
+        EXPECT_EQ(currentRow(), row);
+    }
+    for (int row = model.rowCount() - 2; row >= 0; --row) {
+        TypeKey(Qt::Key_Up);
+        EXPECT_EQ(currentRow(), row);
+        EXPECT_NE(grid->currentEditor(), nullptr);
+    }
+    TypeKey(Qt::Key_End);
+    EXPECT_EQ(currentRow(), 4);
+    TypeKey(Qt::Key_Home);
+    EXPECT_EQ(currentRow(), 0);
+    TypeKey(Qt::Key_PageDown);
+    EXPECT_GT(currentRow(), 0);
+    TypeKey(Qt::Key_PageUp);
+    EXPECT_EQ(currentRow(), 0);
+    TypeKey(Qt::Key_Left);
+    TypeKey(Qt::Key_Right);
+    EXPECT_EQ(grid->currentIndex(), model.index(0, 1));
+
+    // The wheel over an open drop-down turns no choice either.
+    for (const int delta : {-120, -120, 120})
+        TurnWheel(comboEditor(), delta);
+
+    EXPECT_EQ(values(), before);
+    EXPECT_EQ(changed.size(), 0);
+    EXPECT_EQ(validate.size(), 0);
+}
+
+TEST_F(ValueListGridPickLists, TypedLettersChangeNothing)
+{
+    QSignalSpy changed(grid, &ValueListGrid::valuesChanged);
+    QComboBox *combo = openList(0);
+    ASSERT_NE(combo, nullptr);
+    // "M" and "X" start other choices of this row, "B" another row's name.
+    QTest::keyClicks(combo, QStringLiteral("mxb4"));
+    EXPECT_EQ(combo->currentText(), QStringLiteral("H.264"));
+    EXPECT_EQ(currentRow(), 0);
+    EXPECT_FALSE(combo->view()->isVisible());
+
+    // Nor with the grid itself focused and no editor open.
+    QTest::keyClick(combo, Qt::Key_Escape);
+    ASSERT_EQ(grid->currentEditor(), nullptr);
+    QTest::keyClicks(grid, QStringLiteral("xm"));
+    EXPECT_EQ(currentRow(), 0);
+
+    EXPECT_EQ(values(), before);
+    EXPECT_EQ(changed.size(), 0);
+}
+
+TEST_F(ValueListGridPickLists, APickFromTheOpenedListChangesTheValue)
+{
+    QSignalSpy changed(grid, &ValueListGrid::valuesChanged);
+    QSignalSpy validate(grid, &ValueListGrid::validate);
+
+    EXPECT_TRUE(PickFromDropDown(openList(1), QStringLiteral("Custom Size"))); // Alt+Down
+    EXPECT_EQ(model.valueAt(1), QStringLiteral("Custom Size"));
+    EXPECT_EQ(changed.size(), 1);
+
+    EXPECT_TRUE(PickFromDropDown(comboEditor(), QStringLiteral("640x480"), QKeyCombination(Qt::Key_F4)));
+    EXPECT_EQ(model.valueAt(1), QStringLiteral("640x480"));
+
+    // Escape closes the list and keeps the value.
+    QComboBox *combo = comboEditor();
+    ASSERT_NE(combo, nullptr);
+    QTest::keyClick(combo, Qt::Key_F4);
+    ASSERT_TRUE(combo->view()->isVisible());
+    QTest::keyClick(combo->view(), Qt::Key_Up);
+    QTest::keyClick(combo->view(), Qt::Key_Escape);
+    EXPECT_FALSE(combo->view()->isVisible());
+    EXPECT_EQ(model.valueAt(1), QStringLiteral("640x480"));
+
+    // A click on a choice of the list picks it too.
+    QTest::keyClick(combo, Qt::Key_Down, Qt::AltModifier);
+    QAbstractItemView *list = combo->view();
+    ASSERT_TRUE(list->isVisible());
+    const QPoint first = list->visualRect(list->model()->index(0, 0)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, first);
+    EXPECT_EQ(model.valueAt(1), QStringLiteral("Original Size"));
+
+    // Leaving the row validates the picked value once.
+    EXPECT_EQ(validate.size(), 0);
+    TypeKey(Qt::Key_Down);
+    ASSERT_EQ(validate.size(), 1);
+    EXPECT_EQ(validate[0][0].toInt(), 1);
+    const QStringList others = values().mid(2);
+    EXPECT_EQ(others, before.mid(2));
 }
 
 // Colours, read from the rendered grid.
