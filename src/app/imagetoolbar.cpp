@@ -113,7 +113,8 @@ bool ImageToolbar::eventFilter(QObject *watched, QEvent *event)
         && type != QEvent::MouseButtonRelease)
         return QObject::eventFilter(watched, event);
 
-    const int button = static_cast<int>(m_buttons.indexOf(static_cast<PictureButton *>(watched)));
+    auto *picture = qobject_cast<PictureButton *>(watched);
+    const int button = picture ? static_cast<int>(m_buttons.indexOf(picture)) : -1;
     if (button < 0) {
         // The toolbar's background or a gap panel.
         if (type == QEvent::MouseMove)
@@ -155,6 +156,9 @@ StartStopPictures::StartStopPictures(PictureButton *start, PictureButton *stop, 
 {
     setObjectName(QStringLiteral("StartStopPictures"));
     setStrips(QPixmap(QStringLiteral(":/pictures/start.png")), QPixmap(QStringLiteral(":/pictures/stop.png")));
+    // One replaces the other at the same place when clicked: the second
+    // press of a double-click on Start must not stop the batch it started.
+    PictureButton::shareClicks(start, stop);
     m_bottomRight->setMouseTracking(true);
     m_bottomRight->installEventFilter(this);
     for (PictureButton *picture : m_pictures) {

@@ -1,7 +1,9 @@
 #include "app/picturebutton.h"
 
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyleHints>
 
 PictureButton::PictureButton(QSize size, QWidget *parent)
     : QWidget(parent)
@@ -17,6 +19,11 @@ void PictureButton::setPicture(const QPixmap &picture)
     update();
 }
 
+void PictureButton::shareClicks(PictureButton *one, PictureButton *other)
+{
+    other->m_lastClick = one->m_lastClick;
+}
+
 void PictureButton::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
@@ -30,17 +37,47 @@ void PictureButton::mouseMoveEvent(QMouseEvent *event)
     event->accept();
 }
 
+bool PictureButton::isSecondPress(const QMouseEvent *event) const
+{
+    if (!m_lastClick->valid || event->timestamp() < m_lastClick->timestamp)
+        return false;
+    const QStyleHints *hints = QGuiApplication::styleHints();
+    if (event->timestamp() - m_lastClick->timestamp >= static_cast<quint64>(hints->mouseDoubleClickInterval()))
+        return false;
+    return (event->globalPosition() - m_lastClick->globalPosition).manhattanLength()
+           <= hints->mouseDoubleClickDistance();
+}
+
 void PictureButton::mousePressEvent(QMouseEvent *event)
 {
+    // Other buttons' presses are the picture's too, but never click.
+    event->accept();
+    if (event->button() != Qt::LeftButton)
+        return;
+    if (isSecondPress(event)) {
+        // A third quick press starts a click again.
+        m_lastClick->valid = false;
+        return;
+    }
     m_pressed = true;
+    m_pressTimestamp = event->timestamp();
+    m_pressPosition = event->globalPosition();
+}
+
+void PictureButton::mouseDoubleClickEvent(QMouseEvent *event)
+{
     event->accept();
 }
 
 void PictureButton::mouseReleaseEvent(QMouseEvent *event)
 {
+    event->accept();
+    if (event->button() != Qt::LeftButton)
+        return;
     const bool click = m_pressed && rect().contains(event->position().toPoint());
     m_pressed = false;
-    event->accept();
-    if (click)
-        emit clicked();
+    if (!click)
+        return;
+    *m_lastClick = {true, m_pressTimestamp, m_pressPosition};
+    emit clicked();
 }

@@ -1,11 +1,17 @@
 #pragma once
 
 #include <QPixmap>
+#include <QPointF>
 #include <QWidget>
 
+#include <memory>
+
 // A command drawn as a picture: the toolbar's round buttons and the large
-// Start and Stop pictures. A press and release inside the picture's rectangle
-// is a click. While disabled it is still drawn and takes no pointer events.
+// Start and Stop pictures. A press and release of the left button inside the
+// picture's rectangle is a click. The second press of a double-click is not:
+// a press within the platform's double-click time and distance of the press
+// that made the last click is ignored, and so is the double-click event. While
+// disabled the picture is still drawn and takes no pointer events.
 class PictureButton final : public QWidget
 {
     Q_OBJECT
@@ -17,6 +23,11 @@ public:
     QPixmap picture() const { return m_picture; }
     QSize sizeHint() const override { return m_size; }
 
+    // Two pictures shown in turn at the same place (Start and Stop): a click
+    // on one makes a quick press on the other the second half of a
+    // double-click, so a double-click cannot run both commands.
+    static void shareClicks(PictureButton *one, PictureButton *other);
+
 signals:
     void clicked();
 
@@ -24,10 +35,24 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
+    // The press that made the last click, kept for the double-click rule.
+    struct LastClick
+    {
+        bool valid = false;
+        quint64 timestamp = 0;
+        QPointF globalPosition;
+    };
+
+    bool isSecondPress(const QMouseEvent *event) const;
+
     QSize m_size;
     QPixmap m_picture;
     bool m_pressed = false;
+    quint64 m_pressTimestamp = 0;
+    QPointF m_pressPosition;
+    std::shared_ptr<LastClick> m_lastClick = std::make_shared<LastClick>();
 };

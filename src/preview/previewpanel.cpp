@@ -37,6 +37,16 @@ QToolButton *makeButton(QWidget *parent, const char *name, int index, int x, con
     return button;
 }
 
+// The video area's look: black, named as the player's video window.
+void setUpVideoArea(QWidget *area)
+{
+    area->setObjectName(QStringLiteral("VideoWindow1"));
+    area->setAutoFillBackground(true);
+    QPalette black = area->palette();
+    black.setColor(QPalette::Window, Qt::black);
+    area->setPalette(black);
+}
+
 } // namespace
 
 int PlayRow(int rowCount, const QList<int> &selectedRows)
@@ -57,13 +67,11 @@ PreviewPanel::PreviewPanel(IInteractive &interactive, QWidget *parent)
     setObjectName(QStringLiteral("panPreview"));
     resize(DesignWidth, DesignHeight);
 
-    VideoWindow1 = new QVideoWidget(this);
-    VideoWindow1->setObjectName(QStringLiteral("VideoWindow1"));
-    VideoWindow1->setAutoFillBackground(true);
-    QPalette black = VideoWindow1->palette();
-    black.setColor(QPalette::Window, Qt::black);
-    VideoWindow1->setPalette(black);
-    VideoWindow1->setAspectRatioMode(Qt::KeepAspectRatio);
+    // A plain black area until the first preview: the video surface brings
+    // up the playback service and the graphics stack, which an idle window
+    // does not need.
+    VideoWindow1 = new QWidget(this);
+    setUpVideoArea(VideoWindow1);
 
     panRight1 = new QWidget(this);
     panRight1->setObjectName(QStringLiteral("panRight1"));
@@ -95,7 +103,6 @@ PreviewPanel::PreviewPanel(IInteractive &interactive, QWidget *parent)
     labPreviewTime->setStyleSheet(QStringLiteral("QLabel { color: #ffd9a8; background: transparent; }"));
     labPreviewTime->raise();
 
-    m_player.setVideoOutput(VideoWindow1);
     TrackBar->setPlayer(&m_player);
     connect(TrackBar, &SeekBar::timer, this, &PreviewPanel::TrackBarTimer);
     connect(&m_player, &PreviewPlayer::fileRendered, this, &PreviewPanel::onRendered);
@@ -113,8 +120,25 @@ PreviewPanel::~PreviewPanel()
     m_player.deactivate();
 }
 
+void PreviewPanel::makeVideoWindow()
+{
+    if (m_video)
+        return;
+    m_video = new QVideoWidget(this);
+    setUpVideoArea(m_video);
+    m_video->setAspectRatioMode(Qt::KeepAspectRatio);
+    m_video->setGeometry(VideoWindow1->geometry());
+    m_video->stackUnder(VideoWindow1);
+    // The stand-in goes: the video area keeps its name and place.
+    delete VideoWindow1;
+    VideoWindow1 = m_video;
+    m_video->show();
+    m_player.setVideoOutput(m_video);
+}
+
 void PreviewPanel::previewFile(const QString &path)
 {
+    makeVideoWindow();
     if (!m_player.isActive())
         m_player.activate();
     m_player.clear();

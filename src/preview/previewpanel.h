@@ -46,7 +46,8 @@ public:
     bool isStarting() const { return m_playWhenRendered; }
     QString timeText() const;
     SeekBar *seekBar() const { return TrackBar; }
-    QVideoWidget *videoWindow() const { return VideoWindow1; }
+    // The video surface, made by the first preview; null until then.
+    QVideoWidget *videoWindow() const { return m_video; }
 
     QSize sizeHint() const override { return {DesignWidth, DesignHeight}; }
 
@@ -64,12 +65,15 @@ private:
     void onRendered();
     void onFailed(const PreviewError &error);
     void layoutChildren();
+    void makeVideoWindow();
 
     IInteractive &m_interactive;
     PreviewPlayer m_player;
     bool m_playWhenRendered = false;
 
-    QVideoWidget *VideoWindow1 = nullptr;
+    // The video area: a black stand-in, then the video surface.
+    QWidget *VideoWindow1 = nullptr;
+    QVideoWidget *m_video = nullptr;
     QWidget *panRight1 = nullptr;
     QWidget *panPreviewButton = nullptr;
     SeekBar *TrackBar = nullptr;

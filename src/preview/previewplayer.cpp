@@ -46,8 +46,9 @@ void PreviewPlayer::activate()
     connect(m_player, &QMediaPlayer::mediaStatusChanged, this, &PreviewPlayer::onMediaStatusChanged);
     connect(m_player, &QMediaPlayer::errorOccurred, this,
             [this](QMediaPlayer::Error error, const QString &text) { onError(static_cast<int>(error), text); });
-    connect(m_player, &QMediaPlayer::playbackStateChanged, this, [this] { emit stateChanged(state()); });
+    connect(m_player, &QMediaPlayer::playbackStateChanged, this, &PreviewPlayer::onPlaybackStateChanged);
     emit activated();
+    reportState();
 }
 
 void PreviewPlayer::deactivate()
@@ -62,6 +63,8 @@ void PreviewPlayer::deactivate()
     delete m_audio;
     m_audio = nullptr;
     m_rendering = false;
+    m_atEnd.reset();
+    m_reported = State::Uninitialised;
 }
 
 void PreviewPlayer::clear()
@@ -71,7 +74,9 @@ void PreviewPlayer::clear()
     stop();
     m_rendering = false;
     m_failed = false;
+    m_stopping = true;
     m_player->setSource(QUrl());
+    m_stopping = false;
     // The last picture of the previous file would otherwise stay.
     if (m_video && m_video->videoSink())
         m_video->videoSink()->setVideoFrame(QVideoFrame());
@@ -83,6 +88,8 @@ void PreviewPlayer::render(const QString &path)
         return;
     m_rendering = true;
     m_failed = false;
+    m_atEnd.reset();
+    reportState();
     emit fileRendering();
     m_player->setSource(QUrl::fromLocalFile(path));
 }
@@ -91,6 +98,12 @@ bool PreviewPlayer::play()
 {
     if (!m_player)
         return false;
+    if (m_atEnd) {
+        // Nothing is left to play: only the state changes.
+        m_atEnd = State::Playing;
+        reportState();
+        return true;
+    }
     emit aboutToPlay();
     m_player->play();
     return m_player->error() == QMediaPlayer::NoError;
@@ -101,6 +114,12 @@ void PreviewPlayer::pause()
     if (!m_player)
         return;
     emit aboutToPause();
+    if (m_atEnd) {
+        // The service would go back to the start: the position stays.
+        m_atEnd = State::Paused;
+        reportState();
+        return;
+    }
     m_player->pause();
 }
 
@@ -109,13 +128,24 @@ void PreviewPlayer::stop()
     if (!m_player)
         return;
     emit aboutToStop();
+    m_atEnd.reset();
+    stopService();
+    reportState();
+}
+
+void PreviewPlayer::stopService()
+{
+    m_stopping = true;
     m_player->stop();
+    m_stopping = false;
 }
 
 PreviewPlayer::State PreviewPlayer::state() const
 {
     if (!m_player)
         return State::Uninitialised;
+    if (m_atEnd)
+        return *m_atEnd;
     switch (m_player->playbackState()) {
     case QMediaPlayer::PlayingState:
         return State::Playing;
@@ -144,13 +174,52 @@ qint64 PreviewPlayer::duration() const
 
 qint64 PreviewPlayer::position() const
 {
-    return m_player ? m_player->position() : 0;
+    if (!m_player)
+        return 0;
+    return m_atEnd ? m_player->duration() : m_player->position();
 }
 
 void PreviewPlayer::setPosition(qint64 milliseconds)
 {
-    if (m_player)
-        m_player->setPosition(milliseconds);
+    if (!m_player)
+        return;
+    m_player->setPosition(milliseconds);
+    if (!m_atEnd)
+        return;
+    // The service has stopped at the end: it goes on from the new position
+    // in the state the player shows. Seeking first keeps it from going back
+    // to the start.
+    const State resume = *m_atEnd;
+    m_atEnd.reset();
+    if (resume == State::Playing) {
+        emit aboutToPlay();
+        m_player->play();
+    } else {
+        m_player->pause();
+    }
+    reportState();
+}
+
+void PreviewPlayer::onPlaybackStateChanged()
+{
+    // The service stops by itself at the end of the file (before it reports
+    // the end as a media status). The player rests there, still playing.
+    if (m_player->playbackState() == QMediaPlayer::StoppedState && !m_stopping && m_reported == State::Playing
+        && !m_atEnd) {
+        m_atEnd = State::Playing;
+        emit ended();
+        return;
+    }
+    reportState();
+}
+
+void PreviewPlayer::reportState()
+{
+    const State now = state();
+    if (now == m_reported)
+        return;
+    m_reported = now;
+    emit stateChanged(now);
 }
 
 // The service names the codec of every stream of the container, decodable or
@@ -178,7 +247,7 @@ void PreviewPlayer::onMediaStatusChanged()
     m_rendering = false;
     QString codec;
     if (missingVideoDecoder(&codec)) {
-        m_player->stop();
+        stopService();
         fail({FormatErrorCode, codec.isEmpty()
                                    ? QStringLiteral("No decoder is installed for the video stream.")
                                    : QStringLiteral("No decoder is installed for the video stream (%1).").arg(codec)});

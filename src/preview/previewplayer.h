@@ -4,6 +4,8 @@
 #include <QPointer>
 #include <QString>
 
+#include <optional>
+
 class QAudioOutput;
 class QMediaPlayer;
 class QVideoWidget;
@@ -26,6 +28,10 @@ struct PreviewError
 // stream has no decoder fails too (the playback service itself would play
 // such a file silently without its picture). Play, pause, stop and state do
 // nothing (state reports Uninitialised) until the player is activated.
+//
+// At the end of a file the player rests there and still counts as playing:
+// pause and resume switch between playing and paused without moving, and a
+// seek plays (or, paused, shows) the file from the new position again.
 class PreviewPlayer final : public QObject
 {
     Q_OBJECT
@@ -61,12 +67,16 @@ public:
     void pause();
     void stop();
     State state() const;
+    // True while the player rests at the end of the file.
+    bool isAtEnd() const { return m_atEnd.has_value(); }
 
     bool hasVideo() const;
     bool hasAudio() const;
-    // Milliseconds: the length of the loaded file, the playback position.
+    // Milliseconds: the length of the loaded file, the playback position
+    // (the length at the end of the file).
     qint64 duration() const;
     qint64 position() const;
+    // Seeks; at the end of the file playback goes on from there.
     void setPosition(qint64 milliseconds);
     // The path of the file loaded last; empty when none is.
     QString source() const;
@@ -83,9 +93,15 @@ signals:
     void aboutToPause();
     void aboutToStop();
     void stateChanged(PreviewPlayer::State state);
+    // Playback has reached the end of the file; the state stays playing.
+    void ended();
 
 private:
     void onMediaStatusChanged();
+    void onPlaybackStateChanged();
+    void reportState();
+    // Stops the playback service itself (not the player's own stop).
+    void stopService();
     void onError(int code, const QString &text);
     void fail(const PreviewError &error);
     bool missingVideoDecoder(QString *codec) const;
@@ -95,4 +111,9 @@ private:
     QAudioOutput *m_audio = nullptr;
     bool m_rendering = false;
     bool m_failed = false;
+    // The service's own stop is under way: the stop is not the file's end.
+    bool m_stopping = false;
+    // While resting at the end of the file: playing or paused there.
+    std::optional<State> m_atEnd;
+    State m_reported = State::Uninitialised;
 };

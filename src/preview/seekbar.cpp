@@ -39,6 +39,12 @@ void SeekBar::setPlayer(PreviewPlayer *player)
     });
     connect(player, &PreviewPlayer::aboutToPause, this, &SeekBar::stopTimer);
     connect(player, &PreviewPlayer::aboutToStop, this, &SeekBar::stopTimer);
+    // At the end nothing moves until a seek or a new preview: the thumb goes
+    // to the end once and the timer rests.
+    connect(player, &PreviewPlayer::ended, this, [this] {
+        stopTimer();
+        tick();
+    });
 }
 
 bool SeekBar::isTimerRunning() const

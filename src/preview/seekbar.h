@@ -9,7 +9,8 @@ class PreviewPlayer;
 class QTimer;
 
 // The preview's seek bar: whole seconds, one tick mark each. While the player
-// plays it follows the playback position once a second; releasing the thumb
+// plays it follows the playback position once a second; its timer runs only
+// then, not while paused, stopped or resting at the end. Releasing the thumb
 // after a drag or a click on the channel seeks there. Keyboard changes move
 // only the thumb (the next tick puts it back).
 class SeekBar final : public QSlider

@@ -267,3 +267,99 @@ TEST_F(ImageToolbarTest, StartAndStopKeepTheirLooksInTheirTags)
     EXPECT_EQ(pictures->tag(start), 0);
     EXPECT_EQ(pictures->tag(stop), 1);
 }
+
+namespace {
+
+// A click on the shown one of Start and Stop shows the other, as a batch's
+// start and end do in the main window.
+void swapOnClick(PictureButton *from, PictureButton *to)
+{
+    QObject::connect(from, &PictureButton::clicked, from, [from, to] {
+        from->hide();
+        to->show();
+    });
+}
+
+} // namespace
+
+TEST_F(ImageToolbarTest, ADoubleClickOnStartStartsAndDoesNotStopAtOnce)
+{
+    PictureButton *start = window->imgStart;
+    PictureButton *stop = window->imgStop;
+    swapOnClick(start, stop);
+    swapOnClick(stop, start);
+    QSignalSpy starts(start, &PictureButton::clicked);
+    QSignalSpy stops(stop, &PictureButton::clicked);
+
+    // The second press lands on Stop, which has just replaced Start.
+    QTest::mouseDClick(window->windowHandle(), Qt::LeftButton, {}, at(start, QPoint(90, 30)));
+    EXPECT_EQ(starts.count(), 1);
+    EXPECT_EQ(stops.count(), 0);
+    EXPECT_TRUE(stop->isVisible());
+
+    // A click after the double-click interval is a click again.
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, at(stop, QPoint(90, 30)));
+    EXPECT_EQ(stops.count(), 1);
+    EXPECT_TRUE(start->isVisible());
+}
+
+TEST_F(ImageToolbarTest, ADoubleClickOnAToolbarButtonRunsItsCommandOnce)
+{
+    QSignalSpy help(button(6), &PictureButton::clicked);
+    QTest::mouseDClick(window->windowHandle(), Qt::LeftButton, {}, at(button(6), Centre));
+    EXPECT_EQ(help.count(), 1);
+
+    // The double-click event on its own, as a platform may send it in place
+    // of the second press.
+    QSignalSpy about(button(5), &PictureButton::clicked);
+    QTest::mouseClick(button(5), Qt::LeftButton, {}, Centre);
+    QTest::mouseDClick(button(5), Qt::LeftButton, {}, Centre);
+    QTest::mouseRelease(button(5), Qt::LeftButton, {}, Centre);
+    EXPECT_EQ(about.count(), 1);
+    // The next click, later, is a click.
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, at(button(5), Centre));
+    EXPECT_EQ(about.count(), 2);
+}
+
+TEST_F(ImageToolbarTest, OnlyTheLeftButtonClicks)
+{
+    for (PictureButton *picture : {button(3), window->imgStart}) {
+        QSignalSpy clicks(picture, &PictureButton::clicked);
+        for (Qt::MouseButton other : {Qt::RightButton, Qt::MiddleButton})
+            QTest::mouseClick(window->windowHandle(), other, {}, at(picture, Centre));
+        EXPECT_EQ(clicks.count(), 0) << picture->objectName().toStdString();
+        QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, at(picture, Centre));
+        EXPECT_EQ(clicks.count(), 1) << picture->objectName().toStdString();
+    }
+    // A left press ended by another button's release is no click either.
+    QSignalSpy clicks(button(2), &PictureButton::clicked);
+    QTest::mousePress(button(2), Qt::LeftButton, {}, Centre);
+    QTest::mouseRelease(button(2), Qt::RightButton, {}, Centre);
+    EXPECT_EQ(clicks.count(), 0);
+    QTest::mouseRelease(button(2), Qt::LeftButton, {}, Centre);
+    EXPECT_EQ(clicks.count(), 1);
+}
+
+TEST_F(ImageToolbarTest, PointerEventsOfOtherWatchedObjectsAreBackground)
+{
+    // Something that is not a picture button under the toolbar's watch: its
+    // events count as the toolbar's background and nothing else happens.
+    QObject stranger;
+    stranger.installEventFilter(toolbar);
+    auto *label = new QWidget(window->Toolbar1);
+    label->setGeometry(500, 5, 40, 40);
+    label->setMouseTracking(true);
+    label->installEventFilter(toolbar);
+    label->show();
+    moveTo(button(1), Centre);
+    ASSERT_EQ(toolbar->lastState(), QStringLiteral("0100000"));
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(27, 27), QPointF(27, 27), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(&stranger, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(27, 27), QPointF(27, 27), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QCoreApplication::sendEvent(&stranger, &release);
+    EXPECT_EQ(toolbar->lastState(), QStringLiteral("0100000"));
+    moveTo(label, QPoint(20, 20));
+    EXPECT_EQ(toolbar->lastState(), QStringLiteral("0000000"));
+}

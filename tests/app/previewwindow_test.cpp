@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QTreeView>
+#include <QVideoWidget>
 
 namespace {
 
@@ -77,6 +78,23 @@ TEST_F(PreviewWindowTest, PlayTakesTheFirstSelectedRowOrSelectsTheFirst)
     form.ltvTaskDblClick();
     ASSERT_TRUE(waitFor([this] { return playing().endsWith(QStringLiteral("first.avi")); }));
     EXPECT_TRUE(interactive.messages.isEmpty());
+}
+
+TEST_F(PreviewWindowTest, TheIdleWindowMakesNoVideoSurfaceUntilTheFirstPreview)
+{
+    TMainForm &form = open();
+    addClips(form);
+    // Shown, with files, nothing played: a black stand-in, no playback.
+    EXPECT_EQ(form.findChild<QVideoWidget *>(), nullptr);
+    EXPECT_NE(child<QWidget>("VideoWindow1"), nullptr);
+    EXPECT_FALSE(preview()->player().isActive());
+
+    select(0);
+    form.PreviewSelectedTask();
+    auto *video = form.findChild<QVideoWidget *>(QStringLiteral("VideoWindow1"));
+    ASSERT_NE(video, nullptr);
+    EXPECT_TRUE(video->isVisible());
+    ASSERT_TRUE(waitPlaying());
 }
 
 TEST_F(PreviewWindowTest, DoubleClickAndOpenNeedASelection)

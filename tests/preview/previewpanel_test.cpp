@@ -40,11 +40,6 @@ protected:
         panel = std::make_unique<PreviewPanel>(interactive);
         panel->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(panel.get()));
-        QObject::connect(panel->videoWindow()->videoSink(), &QVideoSink::videoFrameChanged, panel.get(),
-                         [this](const QVideoFrame &frame) {
-                    if (frame.isValid())
-                        ++frames;
-                });
     }
     void TearDown() override { panel.reset(); }
 
@@ -58,10 +53,26 @@ protected:
 
     bool waitPlaying() { return waitFor([this] { return panel->state() == State::Playing; }); }
 
+    // A preview, counting the pictures that reach the video surface, which
+    // the first preview makes.
+    void preview(const char *name)
+    {
+        panel->previewFile(file(name));
+        if (countingFrames || !panel->videoWindow())
+            return;
+        countingFrames = true;
+        QObject::connect(panel->videoWindow()->videoSink(), &QVideoSink::videoFrameChanged, panel.get(),
+                         [this](const QVideoFrame &frame) {
+                    if (frame.isValid())
+                        ++frames;
+                });
+    }
+
     static QTemporaryDir *s_dir;
     RecordingInteractive interactive;
     std::unique_ptr<PreviewPanel> panel;
     int frames = 0;
+    bool countingFrames = false;
 };
 
 QTemporaryDir *PreviewTest::s_dir = nullptr;
@@ -109,7 +120,7 @@ TEST_F(PreviewTest, LayoutNamesHintsAndStartingValues)
 {
     EXPECT_EQ(panel->objectName(), QStringLiteral("panPreview"));
     EXPECT_EQ(panel->size(), QSize(200, 177));
-    EXPECT_EQ(child<QVideoWidget>("VideoWindow1")->geometry(), QRect(0, 0, 190, 123));
+    EXPECT_EQ(child<QWidget>("VideoWindow1")->geometry(), QRect(0, 0, 190, 123));
     EXPECT_EQ(child<QWidget>("panRight1")->geometry(), QRect(190, 0, 10, 123));
     EXPECT_EQ(child<QWidget>("panPreviewButton")->geometry(), QRect(0, 123, 200, 54));
     auto *bar = child<SeekBar>("TrackBar");
@@ -163,7 +174,7 @@ TEST_F(PreviewTest, PlaysThePictureAndFollowsItOnTheSeekBarAndLabel)
 {
     auto *bar = child<SeekBar>("TrackBar");
     QSignalSpy ticks(bar, &SeekBar::timer);
-    panel->previewFile(file("clip.avi"));
+    preview("clip.avi");
     ASSERT_TRUE(waitPlaying());
     EXPECT_TRUE(panel->player().hasVideo());
     // The picture arrives also on a machine without a sound device.
@@ -242,7 +253,7 @@ TEST_F(PreviewTest, PlayWhilePlayingStartsTheFileAgain)
 
 TEST_F(PreviewTest, ASoundOnlyFilePlaysOnABlackArea)
 {
-    panel->previewFile(file("clip.avi"));
+    preview("clip.avi");
     ASSERT_TRUE(waitPlaying());
     ASSERT_TRUE(waitFor([this] { return frames > 0; }));
     panel->previewFile(file("tone.avi"));
@@ -312,4 +323,84 @@ TEST_F(PreviewTest, ReleasingTheThumbSeeksButKeysOnlyMoveIt)
         << panel->player().position() << " expected " << expected;
     // Paused, the label waits for playback to run again.
     EXPECT_EQ(panel->state(), State::Paused);
+}
+
+TEST_F(PreviewTest, TheVideoSurfaceIsMadeByTheFirstPreview)
+{
+    // Idle, the video area is a black stand-in at the same place.
+    EXPECT_EQ(panel->findChild<QVideoWidget *>(), nullptr);
+    EXPECT_EQ(panel->videoWindow(), nullptr);
+    auto *standIn = child<QWidget>("VideoWindow1");
+    EXPECT_EQ(standIn->palette().color(QPalette::Window), QColor(Qt::black));
+    EXPECT_TRUE(standIn->isVisible());
+
+    preview("clip.avi");
+    auto *video = panel->findChild<QVideoWidget *>(QStringLiteral("VideoWindow1"));
+    ASSERT_NE(video, nullptr);
+    EXPECT_EQ(video, panel->videoWindow());
+    EXPECT_EQ(panel->findChildren<QWidget *>(QStringLiteral("VideoWindow1")).size(), 1);
+    EXPECT_EQ(video->geometry(), QRect(0, 0, 190, 123));
+    EXPECT_TRUE(video->isVisible());
+    ASSERT_TRUE(waitPlaying());
+    // It follows the panel like the stand-in did, and stays for the next file.
+    panel->resize(260, 240);
+    EXPECT_EQ(video->geometry(), QRect(0, 0, 250, 186));
+    preview("clip.avi");
+    EXPECT_EQ(panel->videoWindow(), video);
+}
+
+TEST_F(PreviewTest, AtTheEndOfTheFileItStaysPlayingAndPauseAndSeekStillWork)
+{
+    auto *bar = child<SeekBar>("TrackBar");
+    EXPECT_FALSE(bar->isTimerRunning());
+    preview("clip.avi");
+    ASSERT_TRUE(waitPlaying());
+    EXPECT_TRUE(bar->isTimerRunning());
+
+    // The end: the thumb and the time at the end, no timer, still playing.
+    ASSERT_TRUE(waitFor([&] { return panel->player().isAtEnd(); }));
+    EXPECT_EQ(panel->state(), State::Playing);
+    EXPECT_EQ(bar->maximum(), 3);
+    EXPECT_EQ(bar->value(), 3);
+    EXPECT_EQ(panel->timeText(), QStringLiteral("00:00:03"));
+    EXPECT_FALSE(bar->isTimerRunning());
+    QTest::qWait(300);
+    EXPECT_EQ(panel->state(), State::Playing);
+
+    // Pause / Resume goes on toggling there, without a timer.
+    panel->pauseOrResume();
+    EXPECT_EQ(panel->state(), State::Paused);
+    panel->pauseOrResume();
+    EXPECT_EQ(panel->state(), State::Playing);
+    EXPECT_FALSE(bar->isTimerRunning());
+
+    // A seek plays on from there, to the end again.
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(3, grooveCentre(bar)));
+    ASSERT_EQ(bar->value(), 1);
+    ASSERT_TRUE(waitFor([&] { return !panel->player().isAtEnd() && panel->player().position() > 1000; }));
+    EXPECT_EQ(panel->state(), State::Playing);
+    EXPECT_TRUE(bar->isTimerRunning());
+    ASSERT_TRUE(waitFor([&] { return panel->player().isAtEnd(); }));
+
+    // Paused at the end, a seek moves the position and stays paused.
+    panel->pauseOrResume();
+    bar->setValue(3);
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(3, grooveCentre(bar)));
+    ASSERT_EQ(bar->value(), 1);
+    ASSERT_TRUE(waitFor([&] { return qAbs(panel->player().position() - 1000) < 100; }));
+    QTest::qWait(300);
+    EXPECT_EQ(panel->state(), State::Paused);
+    EXPECT_FALSE(bar->isTimerRunning());
+    EXPECT_LT(panel->player().position(), 1100);
+    panel->pauseOrResume();
+    ASSERT_TRUE(waitFor([&] { return panel->player().position() > 1500; }));
+    EXPECT_EQ(panel->state(), State::Playing);
+    EXPECT_TRUE(bar->isTimerRunning());
+
+    // Stop at the end stops.
+    ASSERT_TRUE(waitFor([&] { return panel->player().isAtEnd(); }));
+    panel->stop();
+    EXPECT_EQ(panel->state(), State::Stopped);
+    EXPECT_FALSE(panel->player().isAtEnd());
+    EXPECT_FALSE(bar->isTimerRunning());
 }
