@@ -1,6 +1,7 @@
 #include "app/mainform.h"
 
 #include "app/imagetoolbar.h"
+#include "app/gettingstarted.h"
 #include "app/mainlayout.h"
 #include "app/pendingstart.h"
 #include "app/picturebutton.h"
@@ -184,14 +185,14 @@ void TMainForm::FormCreate()
         cmbProfile->setCurrentIndex(-1);
     }
 
-    // The list has its design size now: its width change from the starting
-    // value is taken here, and the design widths below replace what it set.
     m_layout = std::make_unique<MainLayout>(MainLayoutWidgets{
         pantop, panBottom, panBottomRight, panMain, panSplitter, panProfile, splPreview, ltvTask, Toolbar1, imgStart,
         imgStop, panBottomCenter, cmbProfile, bbtnSetting, edtOutputdir, bbtnBrowser, bbtnOpen, panBottomLeft,
         labConvertingFile, pgbCurrent, labCurProgress, pgbTotal, labTotalProgress});
     // Nothing is clipped down to this size.
     setMinimumSize(MainLayout::minimumClientSize());
+    // The list has its design size now: its width change from the starting
+    // value is taken here, and the design widths below replace what it set.
     resize(DesignWidth, DesignHeight);
     m_layout->placeRegions(size());
     ltvTaskResize();
@@ -368,37 +369,7 @@ void TMainForm::buildTaskArea()
                      {Toolbar1->findChild<QWidget *>(QStringLiteral("panmargin1")),
                       Toolbar1->findChild<QWidget *>(QStringLiteral("panmarin2"))});
 
-    panGettingStarted = named(new QWidget(panMain), "panGettingStarted");
-    panGettingStarted->setGeometry(11, 1, 568, 335);
-    panGettingStarted->setAutoFillBackground(true);
-    auto *background = named(new QLabel(panGettingStarted), "imgGettingStartedBackground");
-    background->setGeometry(0, 0, 568, 335);
-    background->setPixmap(QPixmap(QStringLiteral(":/pictures/getting-started-background.png")));
-    auto *picture = named(new QLabel(panGettingStarted), "imgGettingStarted");
-    picture->move(13, 22);
-    picture->setPixmap(QPixmap(QStringLiteral(":/pictures/getting-started.png")));
-    picture->adjustSize();
-    QFont heading(QStringLiteral("Tahoma"));
-    heading.setPixelSize(26);
-    heading.setBold(true);
-    auto *title = makeLabel(QStringLiteral("Getting started:"), panGettingStarted, 54, 206);
-    title->setFont(heading);
-    title->setStyleSheet(QStringLiteral("color: rgb(40, 180, 232); background: transparent;"));
-    title->adjustSize();
-    QFont lineFont(QStringLiteral("Tahoma"));
-    lineFont.setPixelSize(15);
-    const QStringList lines = {QStringLiteral("1. Add video files in to the list."),
-                               QStringLiteral("2. Select a profile and specify the output path."),
-                               QStringLiteral("3. Click on the \"Start\" button.")};
-    int y = 246;
-    for (const QString &text : lines) {
-        QLabel *line = makeLabel(text, panGettingStarted, 70, y);
-        line->setFont(lineFont);
-        line->setStyleSheet(QStringLiteral("color: rgb(242, 152, 53); background: transparent;"));
-        line->adjustSize();
-        y += 27;
-    }
-    panGettingStarted->raise();
+    panGettingStarted = BuildGettingStartedPanel(panMain);
 }
 
 void TMainForm::buildRightPane()
