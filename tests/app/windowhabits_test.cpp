@@ -21,8 +21,10 @@ TEST_F(WindowHabitsTest, AFileDroppedOnTheOutputBoxIsATaskNotText)
     QLineEdit *box = child<QLineEdit>("edtOutputdir");
     const QString before = box->text();
 
+    // File managers offer a dropped file's path as text too.
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(clip)});
+    data.setText(clip);
     const QPoint where = box->rect().center();
     QDragEnterEvent enter(where, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(box, &enter);
@@ -50,6 +52,7 @@ TEST_F(WindowHabitsTest, AFileDroppedOnTheOutputBoxIsATaskNotText)
     const QString other = folder.filePath(QStringLiteral("in/other.avi"));
     touchFile(other);
     data.setUrls({QUrl::fromLocalFile(other)});
+    data.setText(other);
     QDragEnterEvent refused(where, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(box, &refused);
     EXPECT_FALSE(refused.isAccepted());
