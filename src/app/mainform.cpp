@@ -432,6 +432,9 @@ void TMainForm::resizeEvent(QResizeEvent *event)
     QWidget::resizeEvent(event);
     m_layout->placeRegions(size());
     FormResize();
+    // Without a window manager nothing holds the window to its minimum size.
+    if (isWindow() && (width() < minimumWidth() || height() < minimumHeight()))
+        QTimer::singleShot(0, this, [this] { resize(size().expandedTo(minimumSize())); });
 }
 
 void TMainForm::FormResize()
