@@ -1,6 +1,9 @@
 #include "app/mainform.h"
 
 #include "app/imagetoolbar.h"
+#include "app/gettingstarted.h"
+#include "app/mainlayout.h"
+#include "app/pendingstart.h"
 #include "app/picturebutton.h"
 #include "conversion/conversionrun.h"
 #include "conversion/probequeue.h"
@@ -13,6 +16,7 @@
 #include "preview/previewpanel.h"
 #include "ui/aboutform.h"
 #include "ui/dialogs.h"
+#include "ui/filedrops.h"
 #include "ui/generalsettings.h"
 #include "ui/outputsettings.h"
 #include "ui/blockingwindow.h"
@@ -50,17 +54,14 @@
 
 namespace {
 
-constexpr int TopHeight = 15;
-constexpr int BottomHeight = 77;
-constexpr int SplitterWidth = 10;
-constexpr int ListMargin = 10;
-constexpr int ToolbarHeight = 75;
+constexpr int BottomHeight = MainLayout::BottomHeight;
+constexpr int ListMargin = MainLayout::ListMargin;
+constexpr int ToolbarHeight = MainLayout::ToolbarHeight;
 constexpr int ToolButtonSize = 54;
 constexpr int ToolbarGap = 26;
 constexpr int PreviewHeight = 177;
 constexpr int BottomPanelDesignWidth = 607;
-const QSize StartStopSize(188, 58);
-const QPoint StartStopPlace(592, 8);
+const QSize StartStopSize(MainLayout::PictureWidth, MainLayout::PictureHeight);
 
 const QString NewFilenameKey = QStringLiteral("New Filename");
 const QString StartTimeKey = QStringLiteral("Start Time");
@@ -141,6 +142,9 @@ void TMainForm::FormCreate()
     m_run->setEnginePath(m_enginePath);
     m_run->setSleepInhibitor(m_services.sleepInhibitor);
     connect(m_run, &ConversionRun::finished, this, &TMainForm::onRunFinished);
+    m_pendingStart = new PendingStart(this);
+    connect(m_pendingStart, &PendingStart::start, this, &TMainForm::startBatch);
+    connect(m_pendingStart, &PendingStart::cancelled, this, &TMainForm::showIdle);
 
     m_probes = new ProbeQueue(*m_tasks, this);
     m_probes->setEnginePath(m_enginePath);
@@ -181,14 +185,22 @@ void TMainForm::FormCreate()
         cmbProfile->setCurrentIndex(-1);
     }
 
+    m_layout = std::make_unique<MainLayout>(MainLayoutWidgets{
+        pantop, panBottom, panBottomRight, panMain, panSplitter, panProfile, splPreview, ltvTask, Toolbar1, imgStart,
+        imgStop, panBottomCenter, cmbProfile, bbtnSetting, edtOutputdir, bbtnBrowser, bbtnOpen, panBottomLeft,
+        labConvertingFile, pgbCurrent, labCurProgress, pgbTotal, labTotalProgress});
+    // Nothing is clipped down to this size.
+    setMinimumSize(MainLayout::minimumClientSize());
     // The list has its design size now: its width change from the starting
     // value is taken here, and the design widths below replace what it set.
     resize(DesignWidth, DesignHeight);
-    layoutRegions();
+    m_layout->placeRegions(size());
     ltvTaskResize();
 
     AddCommandLineFiles();
     setAcceptDrops(true);
+    // A file dropped on the output box is a task too, not text in the box.
+    PassFileDropsOn(edtOutputdir);
 
     panBottomCenter->resize(BottomPanelDesignWidth, BottomHeight);
     panBottomLeft->resize(BottomPanelDesignWidth, BottomHeight);
@@ -289,11 +301,9 @@ void TMainForm::buildBottomStrip()
         label->resize(30, label->height());
 
     imgStop = named(new PictureButton(StartStopSize, panBottomRight), "imgStop");
-    imgStop->move(StartStopPlace);
     imgStop->setPicture(stripImage(QStringLiteral(":/pictures/stop.png"), 0, StartStopSize));
     connect(imgStop, &PictureButton::clicked, this, &TMainForm::imgStopClick);
     imgStart = named(new PictureButton(StartStopSize, panBottomRight), "imgStart");
-    imgStart->move(StartStopPlace);
     imgStart->setPicture(stripImage(QStringLiteral(":/pictures/start.png"), 0, StartStopSize));
     connect(imgStart, &PictureButton::clicked, this, &TMainForm::imgStartClick);
 
@@ -359,37 +369,7 @@ void TMainForm::buildTaskArea()
                      {Toolbar1->findChild<QWidget *>(QStringLiteral("panmargin1")),
                       Toolbar1->findChild<QWidget *>(QStringLiteral("panmarin2"))});
 
-    panGettingStarted = named(new QWidget(panMain), "panGettingStarted");
-    panGettingStarted->setGeometry(11, 1, 568, 335);
-    panGettingStarted->setAutoFillBackground(true);
-    auto *background = named(new QLabel(panGettingStarted), "imgGettingStartedBackground");
-    background->setGeometry(0, 0, 568, 335);
-    background->setPixmap(QPixmap(QStringLiteral(":/pictures/getting-started-background.png")));
-    auto *picture = named(new QLabel(panGettingStarted), "imgGettingStarted");
-    picture->move(13, 22);
-    picture->setPixmap(QPixmap(QStringLiteral(":/pictures/getting-started.png")));
-    picture->adjustSize();
-    QFont heading(QStringLiteral("Tahoma"));
-    heading.setPixelSize(26);
-    heading.setBold(true);
-    auto *title = makeLabel(QStringLiteral("Getting started:"), panGettingStarted, 54, 206);
-    title->setFont(heading);
-    title->setStyleSheet(QStringLiteral("color: rgb(40, 180, 232); background: transparent;"));
-    title->adjustSize();
-    QFont lineFont(QStringLiteral("Tahoma"));
-    lineFont.setPixelSize(15);
-    const QStringList lines = {QStringLiteral("1. Add video files in to the list."),
-                               QStringLiteral("2. Select a profile and specify the output path."),
-                               QStringLiteral("3. Click on the \"Start\" button.")};
-    int y = 246;
-    for (const QString &text : lines) {
-        QLabel *line = makeLabel(text, panGettingStarted, 70, y);
-        line->setFont(lineFont);
-        line->setStyleSheet(QStringLiteral("color: rgb(242, 152, 53); background: transparent;"));
-        line->adjustSize();
-        y += 27;
-    }
-    panGettingStarted->raise();
+    panGettingStarted = BuildGettingStartedPanel(panMain);
 }
 
 void TMainForm::buildRightPane()
@@ -447,60 +427,27 @@ void TMainForm::buildPopupMenu()
         ->setObjectName(QStringLiteral("mniClear"));
 }
 
-void TMainForm::layoutRegions()
-{
-    const int w = width();
-    const int h = height();
-    const int middle = std::max(0, h - TopHeight - BottomHeight);
-    const int right = std::max(0, m_rightPaneWidth);
-    const int mainWidth = std::max(0, w - right - SplitterWidth);
-
-    pantop->setGeometry(0, 0, w, TopHeight);
-    panBottom->setGeometry(0, h - BottomHeight, w, BottomHeight);
-    panBottomRight->setGeometry(0, 0, w, BottomHeight);
-    panProfile->setGeometry(w - right, TopHeight, right, middle);
-    splPreview->setGeometry(0, 0, right, middle);
-    panSplitter->setGeometry(w - right - SplitterWidth, TopHeight, SplitterWidth, middle);
-    panMain->setGeometry(0, TopHeight, mainWidth, middle);
-    ltvTask->setGeometry(ListMargin, 0, std::max(0, mainWidth - ListMargin), std::max(0, middle - ToolbarHeight));
-    Toolbar1->setGeometry(0, middle - ToolbarHeight, mainWidth, ToolbarHeight);
-    // Both pictures lie above the bottom panels, Start on top of Stop.
-    imgStop->raise();
-    imgStart->raise();
-}
-
 void TMainForm::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    layoutRegions();
+    m_layout->placeRegions(size());
     FormResize();
+    // Without a window manager nothing holds the window to its minimum size.
+    if (isWindow() && (width() < minimumWidth() || height() < minimumHeight()))
+        QTimer::singleShot(0, this, [this] { resize(size().expandedTo(minimumSize())); });
 }
 
 void TMainForm::FormResize()
 {
-    const int w = panMain->width();
-    panBottomCenter->resize(w, BottomHeight);
-    panBottomLeft->resize(w, BottomHeight);
-
-    bbtnSetting->move(panBottomCenter->width() - 90, bbtnSetting->y());
-    cmbProfile->resize(bbtnSetting->x() - 83, cmbProfile->height());
-    bbtnOpen->move(panBottomCenter->width() - 90, bbtnOpen->y());
-    bbtnBrowser->move(bbtnOpen->x() - 85, bbtnBrowser->y());
-    edtOutputdir->resize(bbtnBrowser->x() - 83, edtOutputdir->height());
-
-    labCurProgress->move(panBottomLeft->width() - 27, labCurProgress->y());
-    pgbCurrent->resize(labCurProgress->x() - 123, pgbCurrent->height());
-    labTotalProgress->move(panBottomLeft->width() - 27, labTotalProgress->y());
-    pgbTotal->resize(labTotalProgress->x() - 123, pgbTotal->height());
-    labConvertingFile->resize(std::max(0, panBottomLeft->width() - 130), labConvertingFile->height());
+    m_layout->placeBottomRows();
 }
 
 void TMainForm::panSplitterMouseMove(int x, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers)
 {
     if (buttons != Qt::LeftButton || modifiers != Qt::NoModifier || x == 0)
         return;
-    m_rightPaneWidth = std::max(0, m_rightPaneWidth - x + 5);
-    layoutRegions();
+    m_layout->setRightPaneWidth(m_layout->rightPaneWidth() - x + 5);
+    m_layout->placeRegions(size());
     FormResize();
 }
 
@@ -536,15 +483,30 @@ void TMainForm::FormShow()
 
 void TMainForm::closeEvent(QCloseEvent *event)
 {
+    // A run is not given up without a word; the end of a batch and a signal
+    // close without asking.
+    if (!m_closeWithoutAsking && m_run->RunState() != ConversionRun::Idle
+        && !m_services.interactive->questionDefaultNo(QStringLiteral("Vantorix"),
+                                                      QStringLiteral("A conversion is running. Stop it and exit?"))) {
+        event->ignore();
+        return;
+    }
     FormClose();
     QWidget::closeEvent(event);
+}
+
+void TMainForm::closeWithoutAsking()
+{
+    m_closeWithoutAsking = true;
+    close();
+    m_closeWithoutAsking = false;
 }
 
 void TMainForm::FormClose()
 {
     // Closing during a batch or while files are added ends the engine first:
     // no process outlives the program.
-    m_startWhenAdded = false;
+    m_pendingStart->cancel();
     if (m_probes->isBusy())
         m_probes->cancel();
     if (m_run->RunState() != ConversionRun::Idle)
@@ -580,7 +542,8 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
         if (event->type() == QEvent::MouseButtonRelease
             && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
             QMetaObject::invokeMethod(this, &TMainForm::ltvTaskClick, Qt::QueuedConnection);
-        else if (event->type() == QEvent::MouseButtonDblClick)
+        else if (event->type() == QEvent::MouseButtonDblClick
+                 && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
             QMetaObject::invokeMethod(this, &TMainForm::ltvTaskDblClick, Qt::QueuedConnection);
     } else if (watched == panSplitter && event->type() == QEvent::MouseMove) {
         const auto *move = static_cast<QMouseEvent *>(event);
@@ -592,7 +555,7 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 
 void TMainForm::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (ltvTask->isEnabled() && event->mimeData()->hasUrls())
+    if (ltvTask->isEnabled() && CarriesLocalFiles(event->mimeData()))
         event->acceptProposedAction();
 }
 
@@ -627,7 +590,9 @@ bool TMainForm::isAdding() const
 void TMainForm::AddTaskFile(const QString &path)
 {
     panGettingStarted->hide();
-    if (!m_probes->enqueue(path, m_outputExt))
+    // A running batch has taken its rows: a row added now would be listed
+    // and never converted.
+    if (m_run->RunState() != ConversionRun::Idle || !m_probes->enqueue(path, m_outputExt))
         return;
     m_addingAnnounced = true;
     if (!m_addingProgress && !m_addingDelay->isActive())
@@ -673,7 +638,10 @@ void TMainForm::showAddingProgress()
     dialog->setValue(m_probes->done());
     dialog->setLabelText(QStringLiteral("Adding files: %1 of %2").arg(m_probes->done()).arg(m_probes->total()));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QProgressDialog::canceled, this, [this] { m_probes->cancel(); });
+    connect(dialog, &QProgressDialog::canceled, this, [this] {
+        m_probes->cancel();
+        m_pendingStart->cancel();
+    });
     m_addingProgress = dialog;
     dialog->show();
 }
@@ -699,10 +667,7 @@ void TMainForm::onAddingIdle()
     for (const auto &action : actions)
         action();
     emit addingFinished();
-    if (m_startWhenAdded) {
-        m_startWhenAdded = false;
-        tbtnStartClick();
-    }
+    m_pendingStart->addingFinished();
 }
 
 void TMainForm::SetGridValue(int grid, const QString &key, const QString &value)
@@ -980,16 +945,27 @@ void TMainForm::tbtnStartClick()
         imgStop->hide();
         return;
     }
-    if (m_run->RunState() != ConversionRun::Idle)
+    if (m_run->RunState() != ConversionRun::Idle || m_pendingStart->isWaiting())
         return;
     if (isAdding()) {
-        // Files are still being added: the batch starts once they are listed.
-        m_startWhenAdded = true;
+        // Files are still being added: the batch looks started from now on
+        // and begins once they are listed.
+        PrepareForBatch();
+        imgStart->hide();
+        imgStop->show();
+        setConvertingFile(PendingStart::waitingText());
+        showProgressPanel(true);
+        m_pendingStart->wait();
         return;
     }
+    startBatch();
+}
+
+// The batch begins: it takes the rows listed now.
+void TMainForm::startBatch()
+{
     if (m_tasks->rowCount() == 0) {
-        imgStart->show();
-        imgStop->hide();
+        showIdle();
         return;
     }
     PrepareForBatch();
@@ -997,7 +973,7 @@ void TMainForm::tbtnStartClick()
         ProfilePath(m_programFolder, cmbProfile->currentText()), m_grids, *m_services.interactive);
     if (!params) {
         // A malformed profile was reported; nothing starts.
-        EnableControls();
+        showIdle();
         return;
     }
     m_run->RunConversion(*params);
@@ -1005,8 +981,16 @@ void TMainForm::tbtnStartClick()
 
 void TMainForm::tbtnStopClick()
 {
-    m_startWhenAdded = false;
+    m_pendingStart->cancel();
     m_run->requestStop();
+}
+
+// A batch that waited for the files being added and will not start, or that
+// could not start.
+void TMainForm::showIdle()
+{
+    showProgressPanel(false);
+    EnableControls();
 }
 
 void TMainForm::onRunFinished()
@@ -1107,7 +1091,7 @@ BatchOptions TMainForm::batchOptions() const
 
 void TMainForm::closeMainWindow()
 {
-    close();
+    closeWithoutAsking();
 }
 
 bool TMainForm::confirmPowerOff()

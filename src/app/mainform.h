@@ -13,6 +13,8 @@
 #include <vector>
 
 class ConversionRun;
+class MainLayout;
+class PendingStart;
 class IDialogs;
 class IGeneralSettings;
 class IInteractive;
@@ -137,6 +139,10 @@ public:
     void PrepareForBatch();
     void EnableControls();
 
+    // Closes the window as the end of a batch or a termination signal does:
+    // a running batch is stopped without asking the user first.
+    void closeWithoutAsking();
+
     // ConversionView
     void setConvertingFile(const QString &text) override;
     void setElapsedText(const QString &text) override;
@@ -183,11 +189,12 @@ private:
     void buildTaskArea();
     void buildRightPane();
     void buildPopupMenu();
-    void layoutRegions();
     void panSplitterMouseMove(int x, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
     void whenAddingDone(std::function<void()> action);
     void onAddingIdle();
     void showAddingProgress();
+    void startBatch();
+    void showIdle();
     void onRunFinished();
     void emptyOutputSettings();
     QList<QWidget *> batchLockedControls() const;
@@ -210,9 +217,10 @@ private:
     QString m_inputMask;
     QString m_openDialogFilter;
     int m_lastListWidth = 562;
-    int m_rightPaneWidth = 200;
+    std::unique_ptr<MainLayout> m_layout;
+    PendingStart *m_pendingStart = nullptr;
     bool m_shown = false;
-    bool m_startWhenAdded = false;
+    bool m_closeWithoutAsking = false;
     bool m_addingAnnounced = false; // files were queued; addingFinished() not yet sent
     std::vector<std::function<void()>> m_afterAdding;
 

@@ -18,6 +18,9 @@ public:
     virtual void plainMessage(const QString &text) = 0;
     // A question with Yes and No buttons; true for Yes.
     virtual bool question(const QString &caption, const QString &text) = 0;
+    // The same question for a step that is hard to undo: No is the answer
+    // that Enter gives. Without a box of its own it is asked as question().
+    virtual bool questionDefaultNo(const QString &caption, const QString &text) { return question(caption, text); }
     // An error that stops the routine that met it (file errors and the like).
     virtual void error(const QString &text) = 0;
 };

@@ -50,6 +50,13 @@ bool WidgetInteractive::question(const QString &caption, const QString &text)
            == QMessageBox::Yes;
 }
 
+bool WidgetInteractive::questionDefaultNo(const QString &caption, const QString &text)
+{
+    return ShowBox(m_owner, QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
+                   QMessageBox::No)
+           == QMessageBox::Yes;
+}
+
 void WidgetInteractive::error(const QString &text)
 {
     ShowBox(m_owner, QMessageBox::Critical, QGuiApplication::applicationDisplayName(), text, QMessageBox::Ok,

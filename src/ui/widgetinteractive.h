@@ -24,6 +24,8 @@ public:
     void plainMessage(const QString &text) override;
     // Question icon, Yes and No; true for Yes.
     bool question(const QString &caption, const QString &text) override;
+    // Question icon, Yes and No, No by default; true for Yes.
+    bool questionDefaultNo(const QString &caption, const QString &text) override;
     // Critical icon and OK; the program's name as caption.
     void error(const QString &text) override;
 

@@ -96,13 +96,14 @@ TEST_F(MainFormTest, DesignLayoutPlacesTheRegionsAndControls)
         expected += 54 + (i == 1 || i == 3 ? 26 : 0);
     }
 
-    // A wider window: the task area takes the difference, the pictures stay.
+    // A wider window: the task area takes the difference, the pictures keep
+    // their distance from the right edge.
     form.resize(890, 505);
     EXPECT_EQ(child<QWidget>("panMain")->width(), 680);
     EXPECT_EQ(child<QWidget>("bbtnOpen")->x(), 590);
     EXPECT_EQ(child<QWidget>("edtOutputdir")->width(), 422);
     EXPECT_EQ(child<QWidget>("pgbTotal")->width(), 530);
-    EXPECT_EQ(placeIn(child<QWidget>("imgStart"), bottom), QPoint(592, 8));
+    EXPECT_EQ(placeIn(child<QWidget>("imgStart"), bottom), QPoint(692, 8));
 }
 
 TEST_F(MainFormTest, ListColumnsShareAWidthChange)
@@ -253,6 +254,15 @@ TEST_F(MainFormTest, AddDirectoryListsDirectMembersSortedIgnoringCase)
     EXPECT_EQ(captions(), QStringList({dir + QStringLiteral("/A.avi"), dir + QStringLiteral("/b.MPG"),
                                        dir + QStringLiteral("/c.wmv")}));
     EXPECT_TRUE(child<QTreeView>("ltvTask")->selectionModel()->selectedRows().isEmpty());
+
+    // A lower-case name before an upper-case one when its letters come first.
+    form.tbtnClearClick();
+    const QString fruit = folder.filePath(QStringLiteral("fruit"));
+    touchFile(fruit + QStringLiteral("/Banana.avi"));
+    touchFile(fruit + QStringLiteral("/apple.avi"));
+    form.AddTaskFolder(fruit);
+    ASSERT_TRUE(waitAdded());
+    EXPECT_EQ(captions(), QStringList({fruit + QStringLiteral("/apple.avi"), fruit + QStringLiteral("/Banana.avi")}));
 }
 
 TEST_F(MainFormTest, DropsAddFoldersAndSupportedFilesOnlyWhileTheListIsEnabled)
@@ -333,6 +343,8 @@ TEST_F(MainFormTest, RemoveClearKeysAndThePopupMenu)
     for (const char *name : {"a.avi", "b.avi", "c.avi", "d.avi"}) {
         paths << folder.filePath(QStringLiteral("in/") + QString::fromLatin1(name));
         touchFile(paths.last());
+        folder.setScriptFor(QString::fromLatin1(name), QStringLiteral("print 0 Input #0, avi, from '") + paths.last()
+                                                           + QStringLiteral("':\\n  Duration: 00:00:30.00, start: 0\\n"));
         form.AddTaskFile(paths.last());
     }
     ASSERT_TRUE(waitAdded());
@@ -364,11 +376,21 @@ TEST_F(MainFormTest, RemoveClearKeysAndThePopupMenu)
     list->setFocus();
     QTest::keyClick(list, Qt::Key_Delete);
     EXPECT_EQ(captions(), QStringList({paths[0], paths[2]}));
-    EXPECT_TRUE(form.outputGrid().value(QStringLiteral("New Filename")).isEmpty());
-    EXPECT_TRUE(form.outputGrid().value(QStringLiteral("Start Time")).isEmpty());
+    const auto outputSettingsEmpty = [&] {
+        return form.outputGrid().value(QStringLiteral("New Filename")).isEmpty()
+            && form.outputGrid().value(QStringLiteral("Start Time")).isEmpty()
+            && form.outputGrid().value(QStringLiteral("End Time")).isEmpty();
+    };
+    EXPECT_TRUE(outputSettingsEmpty());
 
+    // Backspace with a row's settings shown empties them too.
+    list->selectionModel()->select(form.tasks().index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    form.ltvTaskClick();
+    ASSERT_EQ(form.outputGrid().value(QStringLiteral("End Time")), QStringLiteral("00:00:30.00"));
+    ASSERT_FALSE(form.outputGrid().value(QStringLiteral("Start Time")).isEmpty());
     QTest::keyClick(list, Qt::Key_Backspace, Qt::ShiftModifier);
     EXPECT_EQ(form.tasks().rowCount(), 0);
+    EXPECT_TRUE(outputSettingsEmpty());
     form.ppmTaskPopup();
     EXPECT_FALSE(enabled("mniClear"));
     EXPECT_TRUE(enabled("mniAddDirectory"));
@@ -415,6 +437,10 @@ TEST_F(MainFormTest, OutputSettingsAreCheckedWhenStored)
     t = edit(QStringLiteral("holiday"), QStringLiteral("00:01:40"), QStringLiteral("00:00:00"));
     EXPECT_EQ(t.StartText, QStringLiteral("00:00:10"));
     EXPECT_EQ(t.EndText, QStringLiteral("00:05:00"));
+    // The input's end as start is refused also before a later end.
+    t = edit(QStringLiteral("holiday"), QStringLiteral("00:01:40"), QStringLiteral("00:05:00"));
+    EXPECT_EQ(t.StartText, QStringLiteral("00:00:10"));
+    EXPECT_EQ(t.ClipLengthText, QStringLiteral("00:04:50"));
 
     // Start equal to end is refused; the end is then checked against the
     // restored start. Tenths are kept, rounded half to even.
@@ -713,6 +739,8 @@ TEST_F(BatchControlTest, PowerOffAsksFirstAndACancelKeepsTheProgramOpen)
     ASSERT_TRUE(waitFor([&] { return power.requests == 1; }));
     ASSERT_TRUE(waitFor([&] { return !form.isVisible(); }));
     EXPECT_EQ(form.RunState(), 0);
+    // Closing for the power off asks nothing.
+    EXPECT_FALSE(interactive.messages.join(QLatin1Char('\n')).contains(QStringLiteral("question|")));
 }
 
 TEST_F(BatchControlTest, CancelWhileAddingKeepsOnlyTheProbedFilesAndLeavesNoEngine)
@@ -747,6 +775,201 @@ TEST_F(BatchControlTest, CancelWhileAddingKeepsOnlyTheProbedFilesAndLeavesNoEngi
     ps.waitForFinished();
     EXPECT_FALSE(QString::fromUtf8(ps.readAll()).contains(folder.enginePath()));
     EXPECT_TRUE(waitFor([&] { return !form.findChild<QProgressDialog *>(QStringLiteral("dlgAddingFiles")); }));
+}
+
+// ---------------------------------------------------------------------------
+// A Start while files are still being added
+
+class PendingStartTest : public BatchControlTest
+{
+protected:
+    QString queue(TMainForm &form, const QString &name)
+    {
+        const QString path = folder.filePath(QStringLiteral("in/") + name);
+        touchFile(path);
+        form.AddTaskFile(path);
+        return path;
+    }
+
+    // The batch looks started: Stop showing, the batch controls disabled and
+    // the progress panel saying what it waits for.
+    void expectWaiting()
+    {
+        EXPECT_FALSE(child<QWidget>("imgStart")->isVisible());
+        EXPECT_TRUE(child<QWidget>("imgStop")->isVisible());
+        for (const char *name : {"ibtnAddFile", "ibtnAddDir", "ibtnRemove", "ibtnClear", "ibtnSetting", "ltvTask",
+                                 "panSplitter", "gpbProfile"})
+            EXPECT_FALSE(child<QWidget>(name)->isEnabled()) << name;
+        EXPECT_TRUE(child<QWidget>("panBottomLeft")->isVisible());
+        EXPECT_EQ(child<QLabel>("labConvertingFile")->text(), QStringLiteral("Waiting for the files being added\u2026"));
+        EXPECT_EQ(window->RunState(), 0);
+    }
+
+    void expectIdle()
+    {
+        EXPECT_TRUE(child<QWidget>("imgStart")->isVisible());
+        EXPECT_FALSE(child<QWidget>("imgStop")->isVisible());
+        EXPECT_TRUE(controlsEnabled());
+        EXPECT_TRUE(child<QWidget>("panBottomCenter")->isVisible());
+        EXPECT_FALSE(child<QWidget>("panBottomLeft")->isVisible());
+    }
+
+    QProgressDialog *addingDialog()
+    {
+        QProgressDialog *dialog = nullptr;
+        EXPECT_TRUE(waitFor([&] {
+            dialog = window->findChild<QProgressDialog *>(QStringLiteral("dlgAddingFiles"));
+            return dialog && dialog->isVisible();
+        }));
+        return dialog;
+    }
+};
+
+TEST_F(PendingStartTest, CancelWhileTheFirstFilesAreProbedStartsNothing)
+{
+    TMainForm &form = open();
+    setOutputFolder(folder.path());
+    folder.setScript(QStringLiteral("sleep 20000\n"));
+    queue(form, QStringLiteral("a.avi"));
+    queue(form, QStringLiteral("b.avi"));
+    QTest::mouseClick(child<QWidget>("imgStart"), Qt::LeftButton);
+    expectWaiting();
+
+    QProgressDialog *dialog = addingDialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_EQ(form.tasks().rowCount(), 0);
+    dialog->findChild<QPushButton *>()->click();
+    // At once, not only when the adding has wound down.
+    expectIdle();
+    ASSERT_TRUE(waitAdded());
+    expectIdle();
+    EXPECT_EQ(form.tasks().rowCount(), 0);
+    EXPECT_EQ(form.RunState(), 0);
+    EXPECT_TRUE(conversions().isEmpty());
+}
+
+TEST_F(PendingStartTest, CancelAfterSomeRowsCameStartsNothing)
+{
+    TMainForm &form = open();
+    setOutputFolder(folder.path());
+    folder.setScript(QStringLiteral("sleep 20000\n"));
+    folder.setScriptFor(QStringLiteral("a.avi"), QStringLiteral("print 0 a\n"));
+    queue(form, QStringLiteral("a.avi"));
+    queue(form, QStringLiteral("b.avi"));
+    QTest::mouseClick(child<QWidget>("imgStart"), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return form.tasks().rowCount() == 1; }));
+    QProgressDialog *dialog = addingDialog();
+    ASSERT_NE(dialog, nullptr);
+    dialog->findChild<QPushButton *>()->click();
+    ASSERT_TRUE(waitAdded());
+    QCoreApplication::processEvents();
+    expectIdle();
+    EXPECT_EQ(form.tasks().rowCount(), 1);
+    EXPECT_EQ(form.RunState(), 0);
+    EXPECT_TRUE(conversions().isEmpty());
+}
+
+TEST_F(PendingStartTest, StopWhileWaitingStartsNothing)
+{
+    TMainForm &form = open();
+    setOutputFolder(folder.path());
+    folder.setScript(QStringLiteral("sleep 300\n"));
+    queue(form, QStringLiteral("a.avi"));
+    QTest::mouseClick(child<QWidget>("imgStart"), Qt::LeftButton);
+    expectWaiting();
+    QTest::mouseClick(child<QWidget>("imgStop"), Qt::LeftButton);
+    expectIdle();
+    ASSERT_TRUE(waitAdded());
+    EXPECT_EQ(form.tasks().rowCount(), 1);
+    EXPECT_EQ(form.RunState(), 0);
+    EXPECT_TRUE(conversions().isEmpty());
+}
+
+TEST_F(PendingStartTest, TheBatchStartsOnceTheFilesAreListedAndConvertsEveryRow)
+{
+    TMainForm &form = open();
+    setOutputFolder(folder.path());
+    folder.setScript(QStringLiteral("sleep 200\n"));
+    queue(form, QStringLiteral("a.avi"));
+    queue(form, QStringLiteral("b.avi"));
+    ASSERT_EQ(form.tasks().rowCount(), 0);
+    QTest::mouseClick(child<QWidget>("imgStart"), Qt::LeftButton);
+    expectWaiting();
+    // A file that comes while the batch waits is converted with the others.
+    queue(form, QStringLiteral("c.avi"));
+
+    ASSERT_TRUE(waitFor([&] { return conversions().size() == 3 && form.RunState() == 0; }));
+    EXPECT_EQ(form.tasks().rowCount(), 3);
+    for (int row = 0; row < 3; ++row)
+        EXPECT_EQ(cell(row, 3), QStringLiteral("Complete")) << row;
+    EXPECT_TRUE(interactive.messages.contains(
+        QStringLiteral("information|Complete|The coversion is completed successfully.")));
+    expectIdle();
+
+    // The waiting start was used up: more files start nothing.
+    queue(form, QStringLiteral("d.avi"));
+    ASSERT_TRUE(waitAdded());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form.RunState(), 0);
+    EXPECT_EQ(conversions().size(), 3);
+    EXPECT_EQ(cell(3, 3), QStringLiteral("OK"));
+}
+
+// ---------------------------------------------------------------------------
+// Closing the window during a run
+
+TEST_F(BatchControlTest, ClosingDuringARunAsksAndNoKeepsItRunning)
+{
+    TMainForm &form = open();
+    addRows(form, {QStringLiteral("a.avi")});
+    setOutputFolder(folder.path());
+    folder.setScript(QStringLiteral("sleep 30000\n"));
+    form.tbtnStartClick();
+    ASSERT_TRUE(waitFor([&] { return conversions().size() == 1; }));
+
+    interactive.answer = false;
+    EXPECT_FALSE(form.close());
+    EXPECT_EQ(interactive.messages,
+              QStringList({QStringLiteral("question|Vantorix|A conversion is running. Stop it and exit?")}));
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(form.RunState(), 1);
+    EXPECT_EQ(cell(0, 3), QStringLiteral("Converting"));
+
+    interactive.answer = true;
+    EXPECT_TRUE(form.close());
+    EXPECT_EQ(interactive.messages.size(), 2);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(form.RunState(), 0);
+    EXPECT_EQ(cell(0, 3), QStringLiteral("Stop"));
+}
+
+TEST_F(BatchControlTest, ASignalCloseAndTheEndOfBatchDoNotAsk)
+{
+    TMainForm &form = open();
+    addRows(form, {QStringLiteral("a.avi")});
+    setOutputFolder(folder.path());
+    folder.setScript(QStringLiteral("sleep 30000\n"));
+    form.tbtnStartClick();
+    ASSERT_TRUE(waitFor([&] { return conversions().size() == 1; }));
+    interactive.answer = false;
+    form.closeWithoutAsking();
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(form.RunState(), 0);
+    EXPECT_TRUE(interactive.messages.isEmpty());
+
+    // "Exit" at the end of a batch.
+    window.reset();
+    TMainForm &again = open();
+    GeneralPreferences general;
+    general.exitProgram = true;
+    StoredGeneralSettings settings(general);
+    again.setGeneralSettings(&settings);
+    folder.setScript(QStringLiteral("sleep 100\n"));
+    addRows(again, {QStringLiteral("b.avi")});
+    setOutputFolder(folder.path());
+    again.tbtnStartClick();
+    ASSERT_TRUE(waitFor([&] { return !again.isVisible(); }));
+    EXPECT_TRUE(interactive.messages.isEmpty());
 }
 
 TEST_F(BatchControlTest, BrowseOpenAndHelp)

@@ -1,12 +1,18 @@
 #!/usr/bin/env bash
 # End to end in a real window under Xvfb: a fresh program folder, a generated
 # clip on the command line, a click on the Start picture, a converted file
-# checked with ffprobe, the window closed, Preferences.ini checked.
+# checked with ffprobe; then the window at 1000 x 600, where "&Setting" opens
+# the Settings window, and refused below its minimum size; the window closed,
+# Preferences.ini checked. The two sizes are photographed (to /tmp unless
+# named).
 # Usage: window_e2e.sh PROGRAM_FOLDER CLOSEWINDOW_TOOL [SCREENSHOT.png]
+#   [WIDE_SCREENSHOT.png] [MINIMUM_SCREENSHOT.png]
 set -euo pipefail
 bin="$1"
 closewindow="$2"
 screenshot="${3:-}"
+shot_wide="${4:-/tmp/vantorix-window-1000x600.png}"
+shot_minimum="${5:-/tmp/vantorix-window-minimum.png}"
 
 work="$(mktemp -d)"
 xvfb_pid=""
@@ -24,6 +30,13 @@ fail() {
         cp "$work/app.log" "$VANTORIX_E2E_SHOTS/app.log" 2>/dev/null || true
     fi
     exit 1
+}
+
+# A picture of one window once it has drawn its new size, when a file is named.
+shot() {
+    [ -n "$1" ] || return 0
+    sleep 1
+    import -window "$2" "$1" 2>/dev/null || true
 }
 
 # A fresh program folder: the executable, the engine, the profiles, the help.
@@ -86,6 +99,37 @@ awk -v d="$duration" 'BEGIN { exit !(d > 2.5 && d < 3.5) }' || fail "output last
 xdotool windowfocus --sync "$done_box" key Return
 for _ in $(seq 50); do [ -s "$work/opened.txt" ] && break; sleep 0.1; done
 grep -q "$prog" "$work/opened.txt" 2>/dev/null || fail "the output folder was not opened"
+
+# A wider window: the Start picture keeps its distance from the right edge
+# and leaves "&Setting" free to click.
+xdotool windowsize --sync "$wid" 1000 600
+eval "$(xdotool getwindowgeometry --shell "$wid")"
+[ "$WIDTH" = 1000 ] && [ "$HEIGHT" = 600 ] || fail "the window is ${WIDTH}x${HEIGHT}, not 1000x600"
+shot "$shot_wide" "$wid"
+# "&Setting" is 75 x 25 at (task area width - 90, 8) in the bottom strip; the
+# task area is the client width less the 200-pixel right pane and the
+# 10-pixel splitter bar.
+setting_x=$((X + 1000 - 210 - 90 + 37))
+setting_y=$((Y + 600 - 77 + 8 + 12))
+xdotool mousemove --sync "$setting_x" "$setting_y" click 1
+settings="$(timeout 30 xdotool search --sync --onlyvisible --name '^Settings$' | head -n1)" \
+    || fail "a click on &Setting at a width of 1000 did not open the Settings window"
+"$closewindow" "$settings"
+for _ in $(seq 100); do
+    xdotool search --onlyvisible --name '^Settings$' >/dev/null 2>&1 || break
+    sleep 0.1
+done
+xdotool search --onlyvisible --name '^Settings$' >/dev/null 2>&1 && fail "the Settings window did not close"
+
+# Smaller than the design size is refused: the window comes back to it.
+xdotool windowsize "$wid" 500 300
+for _ in $(seq 100); do
+    eval "$(xdotool getwindowgeometry --shell "$wid")"
+    [ "$WIDTH" = 790 ] && [ "$HEIGHT" = 505 ] && break
+    sleep 0.1
+done
+[ "$WIDTH" = 790 ] && [ "$HEIGHT" = 505 ] || fail "the window stayed at ${WIDTH}x${HEIGHT}, below 790x505"
+shot "$shot_minimum" "$wid"
 
 "$closewindow" "$wid"
 for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
