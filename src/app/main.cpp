@@ -77,9 +77,14 @@ int main(int argc, char **argv)
     // and the program ends. A message box up at that moment is closed first.
     SignalPipe signalPipe;
     QObject::connect(&signalPipe, &SignalPipe::caught, &mainForm, [&mainForm] {
-        QApplication::closeAllWindows();
+        // The other windows first (a message box up at that moment among
+        // them), then the main window without the question a user's close
+        // during a run gets: a signal is already the answer.
+        for (QWidget *window : QApplication::topLevelWidgets())
+            if (window != &mainForm && window->isVisible())
+                window->close();
         if (mainForm.isVisible())
-            mainForm.close();
+            mainForm.closeWithoutAsking();
         QCoreApplication::quit();
     });
 
