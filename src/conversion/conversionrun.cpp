@@ -71,13 +71,30 @@ ConversionRun::ConversionRun(QStandardItemModel &tasks, ConversionView &view, II
     connect(&m_nextTask, &QTimer::timeout, this, &ConversionRun::startTask);
 }
 
-QString ConversionRun::OutputPathFor(const ltvItemData &task, int row, const QString &outputFolder,
-                                     const QString &outputExt, bool rename)
+ConversionRun::~ConversionRun()
 {
+    // Going away during a task: no engine outlives the run, and no partial
+    // output is left behind.
+    if (m_engine)
+        m_engine->killAndWait();
+    if (m_check)
+        m_check->abandon();
+    discardTemporary();
+}
+
+QString ConversionRun::PathKey(const QString &path)
+{
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+QString ConversionRun::OutputPathFor(const ltvItemData &task, int row, const QString &outputFolder,
+                                     const QString &outputExt, bool rename, const QSet<QString> *taken)
+{
+    const auto isTaken = [taken](const QString &path) { return taken && taken->contains(PathKey(path)); };
     const QString folder = withTrailingSeparator(outputFolder);
     const QString path = folder + task.NewName + outputExt;
     const bool isInput = sameFile(path, task.InputFile);
-    if (!isInput && !(rename && QFileInfo::exists(path)))
+    if (!isInput && !(rename && QFileInfo::exists(path)) && !isTaken(path))
         return path;
 
     // Never the input itself, and never a file that must not be overwritten:
@@ -86,7 +103,7 @@ QString ConversionRun::OutputPathFor(const ltvItemData &task, int row, const QSt
     const QString ext = task.NewExt.isEmpty() ? outputExt : task.NewExt;
     const QString indexed = folder + task.NewName + QLatin1Char('_') + QString::number(row + 1);
     QString candidate = indexed + ext;
-    for (int n = 2; QFileInfo::exists(candidate) || sameFile(candidate, task.InputFile); ++n)
+    for (int n = 2; QFileInfo::exists(candidate) || sameFile(candidate, task.InputFile) || isTaken(candidate); ++n)
         candidate = indexed + QLatin1Char('_') + QString::number(n) + ext;
     return candidate;
 }
@@ -118,10 +135,14 @@ void ConversionRun::RunConversion(const QString &params)
     m_view.setTimerEnabled(true);
 
     m_rowCount = m_tasks.rowCount();
+    m_taken.clear();
+    m_batchOutputs.clear();
     for (int row = 0; row < m_rowCount; ++row) {
         ltvItemData task;
         ReadItemData(m_tasks, row, WholeRowField, task);
         m_totalSecs += task.ClipLengthSecs;
+        // No task writes over the input of another.
+        m_taken.insert(PathKey(task.InputFile));
     }
 
     m_row = 0;
@@ -151,20 +172,27 @@ void ConversionRun::startTask()
 
     m_currentSecs = 0;
     ReadItemData(m_tasks, m_row, WholeRowField, m_task);
+    m_finalPath = chooseOutputPath();
+    m_temporary = TemporaryOutputPath(m_finalPath);
+    // One left by a crash goes; so does anything a link there would lead to.
+    RemoveOutputFile(m_temporary);
+    // What an earlier run said about this row no longer holds.
+    setCaptionData(TaskListModel::OutputPathRole, m_finalPath);
+    setCaptionData(TaskListModel::ResultNotesRole, m_renameNote.isEmpty() ? QVariant() : QVariant(m_renameNote));
+    setCaptionData(TaskListModel::EngineOutputRole, QVariant());
     writeStatus(StatusConverting);
     m_view.setConvertingFile(QFileInfo(m_task.InputFile).fileName());
 
-    const QString outputPath = OutputPathFor(m_task, m_row, m_outputFolder, m_outputExt,
-                                             m_view.batchOptions().rename);
     std::optional<QString> start;
     if (m_task.StartSecs != m_task.OrigStartSecs)
         start = m_task.StartText;
     std::optional<QString> seconds;
     if (m_task.ClipLengthSecs != m_task.LengthSecs)
         seconds = QString::number(RoundHalfEven(m_task.ClipLengthSecs));
-    const EngineCommand command = ConversionCommand(m_task.InputFile, m_params, start, seconds, outputPath);
+    const EngineCommand command = ConversionCommand(m_task.InputFile, m_params, start, seconds, m_temporary);
 
     m_output.clear();
+    m_writeFailure.reset();
     m_chunkCount = 0;
     auto *engine = new EngineProcess(this);
     connect(engine, &EngineProcess::chunkRead, this, &ConversionRun::onChunk);
@@ -180,9 +208,37 @@ void ConversionRun::startTask()
     emit engineStarted(command.text);
 }
 
+QString ConversionRun::chooseOutputPath()
+{
+    const bool rename = m_view.batchOptions().rename;
+    const QString path = OutputPathFor(m_task, m_row, m_outputFolder, m_outputExt, rename, &m_taken);
+
+    // Say so when the name is not the one the task would have had alone.
+    m_renameNote.clear();
+    const QString own = withTrailingSeparator(m_outputFolder) + m_task.NewName + m_outputExt;
+    const QString alone = OutputPathFor(m_task, m_row, m_outputFolder, m_outputExt, rename);
+    const auto why = [&](const QString &wanted) -> QString {
+        const QString name = QFileInfo(wanted).fileName();
+        if (m_batchOutputs.contains(PathKey(wanted)))
+            return QStringLiteral("an earlier task of this batch writes ") + name;
+        if (m_taken.contains(PathKey(wanted)) && !sameFile(wanted, m_task.InputFile))
+            return name + QStringLiteral(" is the input of another task of this batch");
+        return QString();
+    };
+    QString reason = path == own ? QString() : why(own);
+    if (reason.isEmpty() && path != alone)
+        reason = why(alone);
+    if (!reason.isEmpty())
+        m_renameNote = QStringLiteral("Renamed to %1: %2").arg(QFileInfo(path).fileName(), reason);
+    m_taken.insert(PathKey(path));
+    m_batchOutputs.insert(PathKey(path));
+    return path;
+}
+
 void ConversionRun::onChunk(const QString &text)
 {
     m_view.setMemoText(text);
+    m_writeFailure.feed(text);
     m_output += text;
     if (m_output.size() > 2 * KeptOutputChars)
         m_output.remove(0, m_output.size() - KeptOutputChars);
@@ -243,12 +299,31 @@ void ConversionRun::writeStatus(const QString &status)
     WriteItemData(m_tasks, m_row, 2, m_task);
 }
 
-void ConversionRun::keepOutput()
+void ConversionRun::setCaptionData(int role, const QVariant &value)
 {
-    if (m_output.size() > KeptOutputChars)
-        m_output.remove(0, m_output.size() - KeptOutputChars);
     if (QStandardItem *caption = m_tasks.item(m_row, 0))
-        caption->setData(m_output, TaskListModel::EngineOutputRole);
+        caption->setData(value, role);
+}
+
+void ConversionRun::keepOutput(bool keep)
+{
+    if (keep) {
+        QString kept = TaskListModel::LastLines(m_output, KeptOutputLines);
+        if (kept.size() > KeptOutputChars)
+            kept.remove(0, kept.size() - KeptOutputChars);
+        setCaptionData(TaskListModel::EngineOutputRole, kept);
+    } else {
+        setCaptionData(TaskListModel::EngineOutputRole, QVariant());
+    }
+    m_output.clear();
+}
+
+void ConversionRun::discardTemporary()
+{
+    if (m_temporary.isEmpty())
+        return;
+    RemoveOutputFile(m_temporary);
+    m_temporary.clear();
 }
 
 void ConversionRun::onEngineEnded(int exitCode, bool crashed)
@@ -256,20 +331,82 @@ void ConversionRun::onEngineEnded(int exitCode, bool crashed)
     if (m_engine)
         m_engine->deleteLater();
     m_engine = nullptr;
-    keepOutput();
+    m_writeFailure.finish();
 
     if (m_state == StopRequested) {
+        discardTemporary();
+        keepOutput(true);
         cancel(true);
         return;
     }
-
-    m_doneSecs += m_task.ClipLengthSecs;
     if (crashed || exitCode != 0) {
-        ++m_failedCount;
-        writeStatus(StatusFailed);
-    } else {
-        writeStatus(StatusComplete);
+        discardTemporary();
+        finishTask(StatusFailed, QString());
+        return;
     }
+
+    // The engine may exit 0 over an output it could not finish.
+    if (!m_writeFailure.failureLine().isEmpty()) {
+        commitOrFail(QStringLiteral("The output is damaged: the engine reported \"%1\".")
+                         .arg(m_writeFailure.failureLine()));
+        return;
+    }
+    const QFileInfo written(m_temporary);
+    if (!written.isFile() || written.size() <= 0) {
+        commitOrFail(QStringLiteral("The output file is missing or empty."));
+        return;
+    }
+    if (m_task.ClipLengthSecs <= 0 && !wantsVideo()) {
+        commitOrFail(QString()); // nothing a probe could check
+        return;
+    }
+    auto *probe = new EngineProbe(m_enginePath, m_temporary, this);
+    connect(probe, &EngineProbe::done, this, &ConversionRun::onChecked);
+    m_check = probe;
+    probe->launch(CheckTimeoutMs);
+}
+
+bool ConversionRun::wantsVideo() const
+{
+    // An input without a picture gives none, whatever the profile.
+    return WritesVideo(m_params, m_finalPath) && !m_task.SizeText.trimmed().isEmpty();
+}
+
+void ConversionRun::onChecked()
+{
+    EngineProbe *probe = m_check;
+    m_check = nullptr;
+    if (!probe)
+        return;
+    probe->deleteLater();
+    commitOrFail(CheckOutputReport(probe->report(), m_task.ClipLengthSecs, wantsVideo()));
+}
+
+void ConversionRun::commitOrFail(QString reason)
+{
+    if (reason.isEmpty())
+        reason = CommitOutput(m_temporary, m_finalPath);
+    if (reason.isEmpty())
+        m_temporary.clear();
+    else
+        discardTemporary();
+    finishTask(reason.isEmpty() ? StatusComplete : StatusFailed, reason);
+}
+
+void ConversionRun::finishTask(const QString &status, const QString &reason)
+{
+    m_doneSecs += m_task.ClipLengthSecs;
+    const bool failed = status == StatusFailed;
+    if (failed)
+        ++m_failedCount;
+    QStringList notes;
+    if (!reason.isEmpty())
+        notes << reason;
+    if (!m_renameNote.isEmpty())
+        notes << m_renameNote;
+    setCaptionData(TaskListModel::ResultNotesRole, notes.isEmpty() ? QVariant() : QVariant(notes.join(QLatin1Char('\n'))));
+    keepOutput(failed);
+    writeStatus(status);
 
     const bool last = m_row + 1 >= m_rowCount;
     if (!last)
@@ -281,6 +418,11 @@ void ConversionRun::onEngineEnded(int exitCode, bool crashed)
             setTotalPosition(position);
     }
 
+    if (m_state == StopRequested) {
+        // Stop came while the output was checked: this task is done, no other starts.
+        cancel(false);
+        return;
+    }
     if (last) {
         endOfBatch();
         return;
@@ -314,12 +456,21 @@ void ConversionRun::abandon()
         return;
     m_nextTask.stop();
     m_view.setTimerEnabled(false);
-    if (m_engine) {
-        // The program is going away: no engine may outlive it.
-        m_engine->killAndWait();
-        m_engine->deleteLater();
-        m_engine = nullptr;
-        keepOutput();
+    if (m_engine || m_check) {
+        // The program is going away: no engine may outlive it, and the
+        // task's output is dropped.
+        if (m_engine) {
+            m_engine->killAndWait();
+            m_engine->deleteLater();
+            m_engine = nullptr;
+        }
+        if (m_check) {
+            m_check->abandon();
+            m_check->deleteLater();
+            m_check = nullptr;
+        }
+        discardTemporary();
+        keepOutput(true);
         writeStatus(StatusStop);
     }
     finish();
@@ -339,8 +490,9 @@ void ConversionRun::cancel(bool duringTask)
 
 void ConversionRun::failToStart(const QString &message)
 {
+    discardTemporary();
+    keepOutput(true);
     writeStatus(StatusFailed);
-    keepOutput();
     m_view.setTimerEnabled(false);
     releaseSleep();
     m_interactive.plainMessage(message);

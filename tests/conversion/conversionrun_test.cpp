@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -46,6 +47,8 @@ protected:
         task.EndText = end.isEmpty() ? length : end;
         const double clip = TimeTextToSeconds(task.EndText) - TimeTextToSeconds(start);
         task.ClipLengthText = end.isEmpty() && start == task.OrigStartText ? length : SecondsToTimeText(clip);
+        // Something the fake engine converts into an output of that length.
+        ASSERT_TRUE(WriteFakeMedia(task.InputFile, length));
         tasks.appendTask(task);
     }
 
@@ -58,6 +61,9 @@ protected:
     }
 
     QString status(int row) const { return tasks.index(row, 3).data().toString(); }
+    QString tip(int row) const { return tasks.index(row, 3).data(Qt::ToolTipRole).toString(); }
+    // The hidden name the engine writes the output `name` under, in the output folder.
+    QString part(const QString &name) const { return view.folder + QLatin1Char('/') + TemporaryOutputPath(name); }
 
     TestProgramFolder folder;
     TaskListModel tasks;
@@ -83,16 +89,22 @@ TEST_F(ConversionRunTest, CommandLinesCarryStartAndLengthOnlyWhenChanged)
     const QString out = view.folder + QLatin1Char('/');
     ASSERT_EQ(texts.size(), 3);
     EXPECT_EQ(texts[0], QStringLiteral(" -y -i \"%1\" -vcodec mpeg4 -b:v \"800 k\" -ss 00:00:05 -t 16 \"%2\"")
-                            .arg(folder.filePath(QStringLiteral("first.avi")), out + QStringLiteral("first.mp4")));
+                            .arg(folder.filePath(QStringLiteral("first.avi")), part(QStringLiteral("first.mp4"))));
     EXPECT_EQ(texts[1], QStringLiteral(" -y -i \"%1\" -vcodec mpeg4 -b:v \"800 k\" \"%2\"")
-                            .arg(folder.filePath(QStringLiteral("second.avi")), out + QStringLiteral("second.mp4")));
+                            .arg(folder.filePath(QStringLiteral("second.avi")), part(QStringLiteral("second.mp4"))));
     EXPECT_EQ(texts[2], QStringLiteral(" -y -i \"%1\" -vcodec mpeg4 -b:v \"800 k\" -t 8 \"%2\"")
-                            .arg(folder.filePath(QStringLiteral("third.avi")), out + QStringLiteral("third.mp4")));
+                            .arg(folder.filePath(QStringLiteral("third.avi")), part(QStringLiteral("third.mp4"))));
 
     ASSERT_EQ(folder.callCount(), 3);
     EXPECT_EQ(folder.arguments(1),
               QStringList({"-y", "-i", folder.filePath(QStringLiteral("first.avi")), "-vcodec", "mpeg4", "-b:v",
-                           "800 k", "-ss", "00:00:05", "-t", "16", out + QStringLiteral("first.mp4")}));
+                           "800 k", "-ss", "00:00:05", "-t", "16", part(QStringLiteral("first.mp4"))}));
+    // Each output was checked, then took its own name.
+    EXPECT_EQ(folder.checkCount(), 3);
+    for (const char *name : {"first.mp4", "second.mp4", "third.mp4"}) {
+        EXPECT_TRUE(QFileInfo::exists(out + QLatin1String(name))) << name;
+        EXPECT_FALSE(QFileInfo::exists(part(QLatin1String(name)))) << name;
+    }
     EXPECT_EQ(folder.arguments(2).size(), 8);
     for (int row = 0; row < 3; ++row)
         EXPECT_EQ(status(row), QStringLiteral("Complete"));
@@ -149,14 +161,19 @@ TEST_F(ConversionRunTest, ZeroLengthTaskMovesOnlyTheTotalBar)
 TEST_F(ConversionRunTest, MemoShowsEachChunkAndTheTaskKeepsItsOutput)
 {
     addTask(QStringLiteral("a"));
+    addTask(QStringLiteral("b"));
     // "é" split over two reads is decoded whole.
-    folder.setScript(QStringLiteral("print 0 caf\\xC3\nprint 80 \\xA9 done\nexit 0\n"));
+    folder.setScript(QStringLiteral("print 0 caf\\xC3\nprint 80 \\xA9 done\nexit 1\n"), 1);
+    folder.setScript(QStringLiteral("print 0 all well\nexit 0\n"), 2);
 
     runBatch();
 
-    EXPECT_EQ(view.memo, QString::fromUtf8("\xC3\xA9 done"));
+    EXPECT_EQ(view.memo, QStringLiteral("all well"));
     EXPECT_EQ(tasks.item(0, 0)->data(TaskListModel::EngineOutputRole).toString(),
               QString::fromUtf8("caf\xC3\xA9 done"));
+    // A task that completed has nothing to tell: its output is not kept.
+    EXPECT_EQ(status(1), QStringLiteral("Complete"));
+    EXPECT_FALSE(tasks.item(1, 0)->data(TaskListModel::EngineOutputRole).isValid());
 }
 
 TEST_F(ConversionRunTest, KeptOutputIsBounded)
@@ -166,7 +183,7 @@ TEST_F(ConversionRunTest, KeptOutputIsBounded)
     const QString line = QString(1000, QLatin1Char('x')) + QStringLiteral("\\n");
     for (int i = 0; i < 150; ++i)
         script += QStringLiteral("print 0 ") + line + QLatin1Char('\n');
-    script += QStringLiteral("print 0 THE END\nexit 0\n");
+    script += QStringLiteral("print 0 THE END\nexit 1\n");
     folder.setScript(script);
 
     runBatch();
@@ -371,7 +388,7 @@ TEST_F(ConversionRunTest, OpensTheFolderAsAnAbsolutePath)
     runBatch();
     QDir::setCurrent(previous);
 
-    EXPECT_EQ(folder.arguments(1).last(), QStringLiteral("out/a.mp4"));
+    EXPECT_EQ(folder.arguments(1).last(), QStringLiteral("out/.a.vantorix-part.mp4"));
     ASSERT_EQ(shell.opened.size(), 1);
     EXPECT_TRUE(QDir::isAbsolutePath(shell.opened[0])) << shell.opened[0].toStdString();
     EXPECT_EQ(QDir(shell.opened[0]).canonicalPath(), QDir(folder.filePath(QStringLiteral("out"))).canonicalPath());
@@ -392,13 +409,13 @@ TEST_F(ConversionRunTest, FolderAndExtensionAreTakenAtTheStartOfTheBatch)
     });
     runBatch();
 
-    EXPECT_EQ(folder.arguments(1).last(), first + QStringLiteral("/a.mp4"));
-    EXPECT_EQ(folder.arguments(2).last(), first + QStringLiteral("/b.mp4"));
+    EXPECT_EQ(folder.arguments(1).last(), first + QStringLiteral("/.a.vantorix-part.mp4"));
+    EXPECT_EQ(folder.arguments(2).last(), first + QStringLiteral("/.b.vantorix-part.mp4"));
     EXPECT_EQ(shell.opened, QStringList({first}));
 
     // The next batch takes the new ones.
     runBatch();
-    EXPECT_EQ(folder.arguments(3).last(), second + QStringLiteral("/a.mkv"));
+    EXPECT_EQ(folder.arguments(3).last(), second + QStringLiteral("/.a.vantorix-part.mkv"));
 }
 
 TEST_F(ConversionRunTest, ATaskWithoutItsOwnExtensionIsRenamedWithTheBatchExtension)
@@ -415,7 +432,7 @@ TEST_F(ConversionRunTest, ATaskWithoutItsOwnExtensionIsRenamedWithTheBatchExtens
 
     runBatch();
 
-    EXPECT_EQ(folder.arguments(1).last(), view.folder + QStringLiteral("/a_1.mp4"));
+    EXPECT_EQ(folder.arguments(1).last(), part(QStringLiteral("a_1.mp4")));
 }
 
 TEST_F(ConversionRunTest, ProgressTooLargeToComputeLeavesTheBars)
