@@ -3,6 +3,7 @@
 // display. Also the pieces it is built from (grid settings, the display check,
 // the progress lines).
 #include "app/batchmode.h"
+#include "conversion/outputfile.h"
 #include "app/batchview.h"
 #include "fakes/processes.h"
 #include "profiles/parametergrid.h"
@@ -245,13 +246,13 @@ TEST_F(BatchTest, ReadsItsDefaultsFromThePreferencesAndRenamesWhenTheyAskForIt)
     EXPECT_EQ(result.exitCode, 0) << qPrintable(result.err + result.out);
     ASSERT_EQ(folder.callCount(), 2); // the probe, then the conversion
     const QStringList arguments = folder.arguments(2);
-    EXPECT_EQ(arguments.last(), work(QStringLiteral("out/clip_1.mp4")));
+    EXPECT_EQ(arguments.last(), TemporaryOutputPath(work(QStringLiteral("out/clip_1.mp4"))));
     EXPECT_TRUE(arguments.contains(QStringLiteral("libx264"))) << qPrintable(arguments.join(' '));
     EXPECT_EQ(contentOf(PreferencesPath(folder.path())), stored);
 
     // --overwrite wins over the stored choice.
     EXPECT_EQ(run({"--batch", "--overwrite", clip}).exitCode, 0);
-    EXPECT_EQ(folder.arguments(4).last(), work(QStringLiteral("out/clip.mp4")));
+    EXPECT_EQ(folder.arguments(4).last(), TemporaryOutputPath(work(QStringLiteral("out/clip.mp4"))));
 }
 
 TEST_F(BatchTest, TakesFilesOfAnyTypeFoldersByTheirSupportedFilesAndListFiles)
