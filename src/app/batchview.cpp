@@ -142,10 +142,8 @@ void BatchView::onStatusChanged(int row)
         // the output will take.
         ltvItemData task;
         ReadItemData(m_tasks, row, WholeRowField, task);
-        const QString chosen = m_tasks.index(row, 0).data(TaskListModel::OutputPathRole).toString();
-        m_outputPaths[row] = chosen.isEmpty()
-                                 ? ConversionRun::OutputPathFor(task, row, m_outputFolder, m_outputExt, m_rename)
-                                 : chosen;
+        m_outputPaths[row] = m_run ? m_run->outputPath()
+                                   : ConversionRun::OutputPathFor(task, row, m_outputFolder, m_outputExt, m_rename);
         m_row = row;
         m_position = 0;
         m_taskClock.start();

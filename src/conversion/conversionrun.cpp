@@ -137,12 +137,16 @@ void ConversionRun::RunConversion(const QString &params)
     m_rowCount = m_tasks.rowCount();
     m_taken.clear();
     m_batchOutputs.clear();
+    const QString outputFolder = QFileInfo(m_outputFolder).canonicalFilePath();
     for (int row = 0; row < m_rowCount; ++row) {
         ltvItemData task;
         ReadItemData(m_tasks, row, WholeRowField, task);
         m_totalSecs += task.ClipLengthSecs;
-        // No task writes over the input of another.
-        m_taken.insert(PathKey(task.InputFile));
+        // No task writes over the input of another: those in the output folder
+        // are taken, under the name an output would have there.
+        const QFileInfo input(task.InputFile);
+        if (!outputFolder.isEmpty() && QFileInfo(input.absolutePath()).canonicalFilePath() == outputFolder)
+            m_taken.insert(PathKey(withTrailingSeparator(m_outputFolder) + input.fileName()));
     }
 
     m_row = 0;
@@ -177,7 +181,6 @@ void ConversionRun::startTask()
     // One left by a crash goes; so does anything a link there would lead to.
     RemoveOutputFile(m_temporary);
     // What an earlier run said about this row no longer holds.
-    setCaptionData(TaskListModel::OutputPathRole, m_finalPath);
     setCaptionData(TaskListModel::ResultNotesRole, m_renameNote.isEmpty() ? QVariant() : QVariant(m_renameNote));
     setCaptionData(TaskListModel::EngineOutputRole, QVariant());
     writeStatus(StatusConverting);
@@ -230,8 +233,9 @@ QString ConversionRun::chooseOutputPath()
         reason = why(alone);
     if (!reason.isEmpty())
         m_renameNote = QStringLiteral("Renamed to %1: %2").arg(QFileInfo(path).fileName(), reason);
-    m_taken.insert(PathKey(path));
-    m_batchOutputs.insert(PathKey(path));
+    const QString key = PathKey(path);
+    m_taken.insert(key);
+    m_batchOutputs.insert(key);
     return path;
 }
 
@@ -301,7 +305,9 @@ void ConversionRun::writeStatus(const QString &status)
 
 void ConversionRun::setCaptionData(int role, const QVariant &value)
 {
-    if (QStandardItem *caption = m_tasks.item(m_row, 0))
+    QStandardItem *caption = m_tasks.item(m_row, 0);
+    // An item stores a cleared role as an entry of its own: clear only what is there.
+    if (caption && (value.isValid() || caption->data(role).isValid()))
         caption->setData(value, role);
 }
 

@@ -75,6 +75,8 @@ public:
     int totalPosition() const { return m_totalPosition; }
     int currentPosition() const { return m_currentPosition; }
     double CurrentSecs() const { return m_currentSecs; }
+    // Where the current task's output goes (the last task's once the batch ended).
+    QString outputPath() const { return m_finalPath; }
 
     // The path a task's output goes to: the folder, the new name and the output
     // extension, with an index suffix when that file must not be overwritten.
@@ -148,6 +150,6 @@ private:
     QString m_finalPath;         // the current task's output
     QString m_temporary;         // where its engine writes; empty once committed or removed
     QString m_renameNote;        // why the output took another name than its own
-    QSet<QString> m_taken;       // the batch's inputs and the outputs of its tasks so far
+    QSet<QString> m_taken;       // the batch's inputs in its output folder, and the outputs so far
     QSet<QString> m_batchOutputs;
 };

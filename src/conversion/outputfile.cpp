@@ -3,6 +3,7 @@
 #include "conversion/enginecommand.h"
 #include "conversion/taskrecord.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -46,7 +47,7 @@ QString TemporaryOutputPath(const QString &finalPath)
     QString name = QLatin1Char('.') + info.completeBaseName() + QStringLiteral(".vantorix-part");
     if (!info.suffix().isEmpty())
         name += QLatin1Char('.') + info.suffix();
-    const qsizetype slash = finalPath.lastIndexOf(QLatin1Char('/'));
+    const qsizetype slash = std::max(finalPath.lastIndexOf(QLatin1Char('/')), finalPath.lastIndexOf(QDir::separator()));
     return finalPath.left(slash + 1) + name;
 }
 

@@ -45,8 +45,6 @@ public:
     // What the run found worth saying about a task's result, one line each (on
     // the caption item): why it failed, why its output took another name.
     static constexpr int ResultNotesRole = Qt::UserRole + 2;
-    // The path the task's output was written to (on the caption item).
-    static constexpr int OutputPathRole = Qt::UserRole + 3;
     // How many lines of that output the Status cell of a failed task shows.
     static constexpr int FailureTipLines = 10;
 
