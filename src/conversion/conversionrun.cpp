@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -77,8 +78,10 @@ ConversionRun::~ConversionRun()
     // output is left behind.
     if (m_engine)
         m_engine->killAndWait();
-    if (m_check)
-        m_check->abandon();
+    if (m_check) {
+        m_check->probe->abandon();
+        RemoveOutputFile(m_check->temporary);
+    }
     discardTemporary();
 }
 
@@ -170,7 +173,7 @@ void ConversionRun::startTask()
         return;
     if (m_state == StopRequested) {
         // Stop arrived between two tasks: start nothing more.
-        cancel(false);
+        afterCheck([this] { cancel(false); });
         return;
     }
 
@@ -180,11 +183,6 @@ void ConversionRun::startTask()
     m_temporary = TemporaryOutputPath(m_finalPath);
     // One left by a crash goes; so does anything a link there would lead to.
     RemoveOutputFile(m_temporary);
-    // What an earlier run said about this row no longer holds.
-    setCaptionData(TaskListModel::ResultNotesRole, m_renameNote.isEmpty() ? QVariant() : QVariant(m_renameNote));
-    setCaptionData(TaskListModel::EngineOutputRole, QVariant());
-    writeStatus(StatusConverting);
-    m_view.setConvertingFile(QFileInfo(m_task.InputFile).fileName());
 
     std::optional<QString> start;
     if (m_task.StartSecs != m_task.OrigStartSecs)
@@ -197,6 +195,9 @@ void ConversionRun::startTask()
     m_output.clear();
     m_writeFailure.reset();
     m_chunkCount = 0;
+    // The row turns "Converting" once the previous task's row has its result,
+    // so that rows change in their order; the engine need not wait for that.
+    afterCheck([this] { showTask(); });
     auto *engine = new EngineProcess(this);
     connect(engine, &EngineProcess::chunkRead, this, &ConversionRun::onChunk);
     connect(engine, &EngineProcess::ended, this, &ConversionRun::onEngineEnded);
@@ -205,10 +206,19 @@ void ConversionRun::startTask()
         m_output = engine->errorString();
         m_engine = nullptr;
         engine->deleteLater();
-        failToStart(QStringLiteral("Error on CreateProcess()"));
+        afterCheck([this] { failToStart(QStringLiteral("Error on CreateProcess()")); });
         return;
     }
     emit engineStarted(command.text);
+}
+
+void ConversionRun::showTask()
+{
+    // What an earlier run said about this row no longer holds.
+    setCaptionData(TaskListModel::ResultNotesRole, m_renameNote.isEmpty() ? QVariant() : QVariant(m_renameNote));
+    setCaptionData(TaskListModel::EngineOutputRole, QVariant());
+    writeStatus(StatusConverting);
+    m_view.setConvertingFile(QFileInfo(m_task.InputFile).fileName());
 }
 
 QString ConversionRun::chooseOutputPath()
@@ -303,24 +313,25 @@ void ConversionRun::writeStatus(const QString &status)
     WriteItemData(m_tasks, m_row, 2, m_task);
 }
 
-void ConversionRun::setCaptionData(int role, const QVariant &value)
+void ConversionRun::setCaptionData(int role, const QVariant &value, int row)
 {
-    QStandardItem *caption = m_tasks.item(m_row, 0);
+    QStandardItem *caption = m_tasks.item(row < 0 ? m_row : row, 0);
     // An item stores a cleared role as an entry of its own: clear only what is there.
     if (caption && (value.isValid() || caption->data(role).isValid()))
         caption->setData(value, role);
 }
 
+QString ConversionRun::keptOutput(const QString &output)
+{
+    QString kept = TaskListModel::LastLines(output, KeptOutputLines);
+    if (kept.size() > KeptOutputChars)
+        kept.remove(0, kept.size() - KeptOutputChars);
+    return kept;
+}
+
 void ConversionRun::keepOutput(bool keep)
 {
-    if (keep) {
-        QString kept = TaskListModel::LastLines(m_output, KeptOutputLines);
-        if (kept.size() > KeptOutputChars)
-            kept.remove(0, kept.size() - KeptOutputChars);
-        setCaptionData(TaskListModel::EngineOutputRole, kept);
-    } else {
-        setCaptionData(TaskListModel::EngineOutputRole, QVariant());
-    }
+    setCaptionData(TaskListModel::EngineOutputRole, keep ? QVariant(keptOutput(m_output)) : QVariant());
     m_output.clear();
 }
 
@@ -332,13 +343,35 @@ void ConversionRun::discardTemporary()
     m_temporary.clear();
 }
 
+void ConversionRun::afterCheck(std::function<void()> step)
+{
+    if (!m_check && m_afterCheck.empty()) {
+        step();
+        return;
+    }
+    m_afterCheck.push_back(std::move(step));
+}
+
+void ConversionRun::runAfterCheck()
+{
+    while (!m_check && !m_afterCheck.empty() && m_state != Idle) {
+        const std::function<void()> step = std::move(m_afterCheck.front());
+        m_afterCheck.pop_front();
+        step();
+    }
+}
+
 void ConversionRun::onEngineEnded(int exitCode, bool crashed)
 {
     if (m_engine)
         m_engine->deleteLater();
     m_engine = nullptr;
     m_writeFailure.finish();
+    afterCheck([this, exitCode, crashed] { taskEnded(exitCode, crashed); });
+}
 
+void ConversionRun::taskEnded(int exitCode, bool crashed)
+{
     if (m_state == StopRequested) {
         discardTemporary();
         keepOutput(true);
@@ -352,24 +385,24 @@ void ConversionRun::onEngineEnded(int exitCode, bool crashed)
     }
 
     // The engine may exit 0 over an output it could not finish.
-    if (!m_writeFailure.failureLine().isEmpty()) {
-        commitOrFail(QStringLiteral("The output is damaged: the engine reported \"%1\".")
-                         .arg(m_writeFailure.failureLine()));
-        return;
-    }
+    QString reason;
     const QFileInfo written(m_temporary);
-    if (!written.isFile() || written.size() <= 0) {
-        commitOrFail(QStringLiteral("The output file is missing or empty."));
+    if (!m_writeFailure.failureLine().isEmpty())
+        reason = QStringLiteral("The output is damaged: the engine reported \"%1\".").arg(m_writeFailure.failureLine());
+    else if (!written.isFile() || written.size() <= 0)
+        reason = QStringLiteral("The output file is missing or empty.");
+    if (!reason.isEmpty() || (m_task.ClipLengthSecs <= 0 && !wantsVideo())) {
+        // Nothing a probe could add.
+        if (reason.isEmpty())
+            reason = CommitOutput(m_temporary, m_finalPath);
+        if (reason.isEmpty())
+            m_temporary.clear();
+        else
+            discardTemporary();
+        finishTask(reason.isEmpty() ? StatusComplete : StatusFailed, reason);
         return;
     }
-    if (m_task.ClipLengthSecs <= 0 && !wantsVideo()) {
-        commitOrFail(QString()); // nothing a probe could check
-        return;
-    }
-    auto *probe = new EngineProbe(m_enginePath, m_temporary, this);
-    connect(probe, &EngineProbe::done, this, &ConversionRun::onChecked);
-    m_check = probe;
-    probe->launch(CheckTimeoutMs);
+    startCheck();
 }
 
 bool ConversionRun::wantsVideo() const
@@ -378,44 +411,73 @@ bool ConversionRun::wantsVideo() const
     return WritesVideo(m_params, m_finalPath) && !m_task.SizeText.trimmed().isEmpty();
 }
 
+void ConversionRun::startCheck()
+{
+    // The output is probed while the next task's engine already works: the
+    // probe costs the batch next to nothing. Its row waits for the result.
+    auto check = std::make_unique<OutputCheck>();
+    check->row = m_row;
+    check->finalPath = m_finalPath;
+    check->temporary = m_temporary;
+    check->renameNote = m_renameNote;
+    check->engineOutput = std::exchange(m_output, QString());
+    check->expectedSecs = m_task.ClipLengthSecs;
+    check->wantVideo = wantsVideo();
+    check->probe = new EngineProbe(m_enginePath, m_temporary, this);
+    connect(check->probe, &EngineProbe::done, this, &ConversionRun::onChecked);
+    m_temporary.clear();
+    EngineProbe *probe = check->probe;
+    m_check = std::move(check);
+    probe->launch(CheckTimeoutMs);
+
+    countTaskProgress();
+    if (m_row + 1 < m_rowCount) {
+        ++m_row;
+        m_nextTask.start();
+    }
+}
+
 void ConversionRun::onChecked()
 {
-    EngineProbe *probe = m_check;
-    m_check = nullptr;
-    if (!probe)
+    if (!m_check)
         return;
-    probe->deleteLater();
-    commitOrFail(CheckOutputReport(probe->report(), m_task.ClipLengthSecs, wantsVideo()));
-}
+    const std::unique_ptr<OutputCheck> check = std::move(m_check);
+    check->probe->deleteLater();
+    QString reason = CheckOutputReport(check->probe->report(), check->expectedSecs, check->wantVideo);
+    if (reason.isEmpty())
+        reason = CommitOutput(check->temporary, check->finalPath);
+    if (!reason.isEmpty())
+        RemoveOutputFile(check->temporary);
+    const bool failed = !reason.isEmpty();
+    settleRow(check->row, failed ? StatusFailed : StatusComplete, reason, check->renameNote,
+              failed ? keptOutput(check->engineOutput) : QString());
+    if (m_state == Idle)
+        return; // abandoned on the news
 
-void ConversionRun::commitOrFail(QString reason)
-{
-    if (reason.isEmpty())
-        reason = CommitOutput(m_temporary, m_finalPath);
-    if (reason.isEmpty())
-        m_temporary.clear();
+    if (check->row + 1 >= m_rowCount)
+        concludeBatch();
     else
-        discardTemporary();
-    finishTask(reason.isEmpty() ? StatusComplete : StatusFailed, reason);
+        runAfterCheck();
 }
 
-void ConversionRun::finishTask(const QString &status, const QString &reason)
+void ConversionRun::dropCheck()
+{
+    if (!m_check)
+        return;
+    m_check->probe->abandon();
+    m_check->probe->deleteLater();
+    RemoveOutputFile(m_check->temporary);
+    ltvItemData record;
+    record.StatusText = StatusStop;
+    setCaptionData(TaskListModel::EngineOutputRole, keptOutput(m_check->engineOutput), m_check->row);
+    WriteItemData(m_tasks, m_check->row, 2, record);
+    m_check.reset();
+}
+
+void ConversionRun::countTaskProgress()
 {
     m_doneSecs += m_task.ClipLengthSecs;
-    const bool failed = status == StatusFailed;
-    if (failed)
-        ++m_failedCount;
-    QStringList notes;
-    if (!reason.isEmpty())
-        notes << reason;
-    if (!m_renameNote.isEmpty())
-        notes << m_renameNote;
-    setCaptionData(TaskListModel::ResultNotesRole, notes.isEmpty() ? QVariant() : QVariant(notes.join(QLatin1Char('\n'))));
-    keepOutput(failed);
-    writeStatus(status);
-
-    const bool last = m_row + 1 >= m_rowCount;
-    if (!last)
+    if (m_row + 1 < m_rowCount)
         setCurrentPosition(0);
     // A failed task's progress still counts towards the batch.
     if (m_totalSecs != 0) {
@@ -423,18 +485,55 @@ void ConversionRun::finishTask(const QString &status, const QString &reason)
         if (position >= 0 && position > m_totalPosition)
             setTotalPosition(position);
     }
+}
 
-    if (m_state == StopRequested) {
-        // Stop came while the output was checked: this task is done, no other starts.
-        cancel(false);
+void ConversionRun::settleRow(int row, const QString &status, const QString &reason, const QString &renameNote,
+                              const QString &engineLines)
+{
+    if (status == StatusFailed)
+        ++m_failedCount;
+    QStringList notes;
+    if (!reason.isEmpty())
+        notes << reason;
+    if (!renameNote.isEmpty())
+        notes << renameNote;
+    setCaptionData(TaskListModel::ResultNotesRole, notes.isEmpty() ? QVariant() : QVariant(notes.join(QLatin1Char('\n'))),
+                   row);
+    setCaptionData(TaskListModel::EngineOutputRole, engineLines.isEmpty() ? QVariant() : QVariant(engineLines), row);
+    ltvItemData record;
+    record.StatusText = status;
+    WriteItemData(m_tasks, row, 2, record);
+}
+
+void ConversionRun::finishTask(const QString &status, const QString &reason)
+{
+    const bool failed = status == StatusFailed;
+    settleRow(m_row, status, reason, m_renameNote, failed ? keptOutput(m_output) : QString());
+    m_task.StatusText = status;
+    m_output.clear();
+    if (m_state == Idle)
+        return; // abandoned on the news
+    countTaskProgress();
+    if (m_row + 1 >= m_rowCount) {
+        concludeBatch();
         return;
     }
-    if (last) {
-        endOfBatch();
+    if (m_state == StopRequested) {
+        cancel(false);
         return;
     }
     ++m_row;
     m_nextTask.start();
+}
+
+void ConversionRun::concludeBatch()
+{
+    if (m_state == StopRequested) {
+        // Stop came while the last output was checked: no end-of-batch choice.
+        cancel(false);
+        return;
+    }
+    endOfBatch();
 }
 
 void ConversionRun::requestStop()
@@ -462,23 +561,19 @@ void ConversionRun::abandon()
         return;
     m_nextTask.stop();
     m_view.setTimerEnabled(false);
-    if (m_engine || m_check) {
-        // The program is going away: no engine may outlive it, and the
-        // task's output is dropped.
-        if (m_engine) {
-            m_engine->killAndWait();
-            m_engine->deleteLater();
-            m_engine = nullptr;
-        }
-        if (m_check) {
-            m_check->abandon();
-            m_check->deleteLater();
-            m_check = nullptr;
-        }
+    m_afterCheck.clear();
+    // The program is going away: no engine may outlive it, and no output
+    // that is not known to be good takes its name.
+    dropCheck();
+    if (m_engine) {
+        m_engine->killAndWait();
+        m_engine->deleteLater();
+        m_engine = nullptr;
         discardTemporary();
         keepOutput(true);
         writeStatus(StatusStop);
     }
+    discardTemporary();
     finish();
 }
 

@@ -11,6 +11,10 @@
 #include <QSet>
 #include <QTimer>
 
+#include <deque>
+#include <functional>
+#include <memory>
+
 class IInteractive;
 class IPowerControl;
 class IShell;
@@ -94,20 +98,47 @@ signals:
     void finished();
 
 private:
+    // An output probed while the next task's engine works, and what its row
+    // gets when the probe is done.
+    struct OutputCheck
+    {
+        int row = 0;
+        QString finalPath;
+        QString temporary;
+        QString renameNote;
+        QString engineOutput; // its end, kept should the output fail
+        double expectedSecs = 0;
+        bool wantVideo = false;
+        EngineProbe *probe = nullptr;
+    };
+
     void startTask();
+    void showTask();
     void onChunk(const QString &text);
     void onEngineEnded(int exitCode, bool crashed);
-    void onChecked();
+    void taskEnded(int exitCode, bool crashed);
     bool wantsVideo() const;
-    void commitOrFail(QString reason);
+    void startCheck();
+    void onChecked();
+    void dropCheck();
+    // Runs `step` now, or once the output being checked has its result when
+    // one is; steps keep their order.
+    void afterCheck(std::function<void()> step);
+    void runAfterCheck();
+    void countTaskProgress();
+    void settleRow(int row, const QString &status, const QString &reason, const QString &renameNote,
+                   const QString &engineLines);
     void finishTask(const QString &status, const QString &reason);
+    void concludeBatch();
     QString chooseOutputPath();
     void discardTemporary();
     void parseProgress(const QString &text);
     void setCurrentPosition(int position);
     void setTotalPosition(int position);
     void writeStatus(const QString &status);
-    void setCaptionData(int role, const QVariant &value);
+    // On the caption of `row`, the current task's when negative.
+    void setCaptionData(int role, const QVariant &value, int row = -1);
+    static QString keptOutput(const QString &output);
     void keepOutput(bool keep);
     void cancel(bool duringTask);
     void failToStart(const QString &message);
@@ -126,7 +157,8 @@ private:
     bool m_inhibiting = false;
     QString m_enginePath;
     QPointer<EngineProcess> m_engine;
-    QPointer<EngineProbe> m_check; // the probe of the current output
+    std::unique_ptr<OutputCheck> m_check;          // at most one output in its probe
+    std::deque<std::function<void()>> m_afterCheck; // what waits for its result
     QTimer m_nextTask; // lets pending events through before each task
 
     State m_state = Idle;

@@ -260,7 +260,10 @@ TEST_F(ConversionRunTest, StopBetweenTasksStartsNoFurtherEngine)
 {
     addTask(QStringLiteral("a"));
     addTask(QStringLiteral("b"));
-    // Stop as soon as the first task has ended, before the next one starts.
+    addTask(QStringLiteral("c"));
+    // Stop as soon as the first task has its result. The second task's engine
+    // may already work (it starts while the first output is checked): it is
+    // ended, and nothing after it starts.
     QObject::connect(&tasks, &QStandardItemModel::dataChanged, &run, [&](const QModelIndex &index) {
         if (index.row() == 0 && index.column() == 3 && index.data().toString() == QStringLiteral("Complete"))
             run.requestStop();
@@ -268,10 +271,13 @@ TEST_F(ConversionRunTest, StopBetweenTasksStartsNoFurtherEngine)
 
     runBatch();
 
-    EXPECT_EQ(folder.callCount(), 1);
+    EXPECT_LE(folder.callCount(), 2);
     EXPECT_EQ(status(0), QStringLiteral("Complete"));
-    EXPECT_EQ(status(1), QStringLiteral("OK"));
+    EXPECT_NE(status(1), QStringLiteral("Complete"));
+    EXPECT_EQ(status(2), QStringLiteral("OK"));
     EXPECT_EQ(interactive.messages, QStringList({"information|Cancel|The Coversion is canceled."}));
+    EXPECT_EQ(QDir(view.folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("a.mp4")});
+    EXPECT_FALSE(ProcessRunsWith(folder.enginePath()));
 }
 
 TEST_F(ConversionRunTest, EndOfBatchChoices)
@@ -510,6 +516,7 @@ TEST_F(ConversionRunTest, AbandonBetweenTasksStartsNothingMore)
 {
     addTask(QStringLiteral("a"));
     addTask(QStringLiteral("b"));
+    addTask(QStringLiteral("c"));
     QSignalSpy finished(&run, &ConversionRun::finished);
     QObject::connect(&tasks, &QStandardItemModel::dataChanged, &run, [&](const QModelIndex &index) {
         if (index.row() == 0 && index.column() == 3 && index.data().toString() == QStringLiteral("Complete"))
@@ -519,9 +526,14 @@ TEST_F(ConversionRunTest, AbandonBetweenTasksStartsNothingMore)
     ASSERT_TRUE(finished.wait(10000));
     QTest::qWait(100);
     EXPECT_EQ(finished.count(), 1);
-    EXPECT_EQ(folder.callCount(), 1);
+    // The second engine may have started while the first output was checked;
+    // it is gone, and nothing after it started.
+    EXPECT_LE(folder.callCount(), 2);
+    EXPECT_FALSE(ProcessRunsWith(folder.enginePath()));
     EXPECT_EQ(status(0), QStringLiteral("Complete"));
-    EXPECT_EQ(status(1), QStringLiteral("OK"));
+    EXPECT_NE(status(1), QStringLiteral("Complete"));
+    EXPECT_EQ(status(2), QStringLiteral("OK"));
+    EXPECT_EQ(QDir(view.folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("a.mp4")});
     EXPECT_TRUE(interactive.messages.isEmpty());
 }
 
@@ -643,6 +655,70 @@ TEST_F(ConversionRunTest, ABadOutputFailsItsTaskWithTheReasonFirst)
     EXPECT_TRUE(QFileInfo::exists(view.folder + QStringLiteral("/good.mp4")));
     EXPECT_EQ(interactive.messages,
               QStringList({QStringLiteral("warning|Complete|The conversion is finished, but 6 of 7 files failed.")}));
+}
+
+// The output of one task is probed while the next task's engine works; the
+// rows still change one after another.
+TEST_F(ConversionRunTest, TheNextEngineWorksWhileAnOutputIsChecked)
+{
+    addTask(QStringLiteral("a"));
+    addTask(QStringLiteral("b"));
+    addTask(QStringLiteral("c"));
+    folder.setCheckDelay(400);
+    QStringList changes;
+    int enginesWhenFirstDone = 0;
+    QObject::connect(&tasks, &QStandardItemModel::dataChanged, &run, [&](const QModelIndex &index) {
+        if (index.column() != 3)
+            return;
+        changes << QStringLiteral("%1 %2").arg(index.row()).arg(index.data().toString());
+        if (index.row() == 0 && index.data().toString() == QStringLiteral("Complete"))
+            enginesWhenFirstDone = folder.callCount();
+    });
+
+    runBatch();
+
+    EXPECT_EQ(enginesWhenFirstDone, 2);
+    EXPECT_EQ(changes, QStringList({"0 Converting", "0 Complete", "1 Converting", "1 Complete", "2 Converting",
+                                    "2 Complete"}));
+    EXPECT_EQ(folder.checkCount(), 3);
+    EXPECT_EQ(interactive.messages, QStringList({"information|Complete|The coversion is completed successfully."}));
+}
+
+// Stop or a closed window while the last output is checked.
+TEST_F(ConversionRunTest, StopWhileTheLastOutputIsCheckedCancelsTheEndOfBatch)
+{
+    addTask(QStringLiteral("a"));
+    view.options.turnOff = true;
+    folder.setCheckDelay(400);
+    QObject::connect(&run, &ConversionRun::engineStarted, &run,
+                     [&] { QTimer::singleShot(200, &run, &ConversionRun::requestStop); });
+    runBatch();
+    // The output was good: it is kept, and the batch ends as cancelled.
+    EXPECT_EQ(status(0), QStringLiteral("Complete"));
+    EXPECT_TRUE(QFileInfo::exists(view.folder + QStringLiteral("/a.mp4")));
+    EXPECT_EQ(interactive.messages, QStringList({"information|Cancel|The Coversion is canceled."}));
+    EXPECT_EQ(view.powerOffQuestions, 0);
+    EXPECT_EQ(power.requests, 0);
+}
+
+TEST_F(ConversionRunTest, AbandonWhileAnOutputIsCheckedKeepsNothingOfIt)
+{
+    addTask(QStringLiteral("a"));
+    addTask(QStringLiteral("b"));
+    folder.setCheckDelay(20000);
+    folder.setScriptFor(QStringLiteral("b.avi"), QStringLiteral("sleep 20000\nexit 0\n"));
+    QSignalSpy finished(&run, &ConversionRun::finished);
+    run.RunConversion(QString());
+    ASSERT_TRUE(waitFor([&] { return folder.checkCount() == 1 && folder.callCount() == 2; }));
+
+    run.abandon();
+
+    EXPECT_EQ(finished.count(), 1);
+    EXPECT_FALSE(ProcessRunsWith(folder.enginePath()));
+    EXPECT_EQ(status(0), QStringLiteral("Stop"));
+    EXPECT_EQ(status(1), QStringLiteral("Stop"));
+    EXPECT_TRUE(QDir(view.folder).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    EXPECT_TRUE(interactive.messages.isEmpty());
 }
 
 // Overwriting chosen, an earlier output under the final name: whatever ends the

@@ -33,7 +33,8 @@
 // A probe of fake media (a start without -y whose input is fake media) is how
 // the program checks an output: it plays no script, prints the report the real
 // engine would, and is recorded in check-N.args instead, so that call numbers
-// and call-N.args count the starts a test scripts.
+// and call-N.args count the starts a test scripts. It waits first as long as
+// the "sleep <ms>" lines of <own folder>/fake-engine-check.txt say.
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -195,6 +196,10 @@ int main(int argc, char **argv)
     const std::string inputContent = inputPath.empty() ? std::string() : readFile(inputPath);
     if (!conversion && isFakeMedia(inputContent)) {
         record(folder, "check", argc, argv);
+        std::ifstream wait(folder / "fake-engine-check.txt");
+        for (std::string line; std::getline(wait, line);)
+            if (line.rfind("sleep ", 0) == 0)
+                pause(std::atoi(line.c_str() + 6));
         return reportOn(inputPath, inputContent);
     }
 

@@ -46,6 +46,15 @@ public:
         file.write(lines.toUtf8());
     }
 
+    // How long the fake engine takes to report on fake media (an output the
+    // program checks).
+    void setCheckDelay(int ms) const
+    {
+        QFile file(filePath(QStringLiteral("fake-engine-check.txt")));
+        file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        file.write(QStringLiteral("sleep %1\n").arg(ms).toUtf8());
+    }
+
     // How many times the fake engine was started (its checks of outputs apart).
     int callCount() const { return countOf(QStringLiteral("call")); }
 
