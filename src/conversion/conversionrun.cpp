@@ -378,18 +378,19 @@ void ConversionRun::taskEnded(int exitCode, bool crashed)
         cancel(true);
         return;
     }
+    // A failed write comes first among the reasons: the engine's last lines
+    // may not show it, and it may exit 0 after one.
+    QString reason;
+    if (!m_writeFailure.failureLine().isEmpty())
+        reason = QStringLiteral("The output is damaged: the engine reported \"%1\".").arg(m_writeFailure.failureLine());
     if (crashed || exitCode != 0) {
         discardTemporary();
-        finishTask(StatusFailed, QString());
+        finishTask(StatusFailed, reason);
         return;
     }
 
-    // The engine may exit 0 over an output it could not finish.
-    QString reason;
     const QFileInfo written(m_temporary);
-    if (!m_writeFailure.failureLine().isEmpty())
-        reason = QStringLiteral("The output is damaged: the engine reported \"%1\".").arg(m_writeFailure.failureLine());
-    else if (!written.isFile() || written.size() <= 0)
+    if (reason.isEmpty() && (!written.isFile() || written.size() <= 0))
         reason = QStringLiteral("The output file is missing or empty.");
     if (!reason.isEmpty() || (m_task.ClipLengthSecs <= 0 && !wantsVideo())) {
         // Nothing a probe could add.

@@ -630,6 +630,12 @@ TEST_F(ConversionRunTest, ABadOutputFailsItsTaskWithTheReasonFirst)
          QStringLiteral("The output has no video stream.")},
         {"not media", QStringLiteral("damaged 3000\nexit 0\n"),
          QStringLiteral("The output's length could not be read (8.00 s expected).")},
+        // A failure status too: the write failure is named before the engine's last words.
+        {"full",
+         QStringLiteral("print 0 av_interleaved_write_frame(): No space left on device\\n\nprint 0 Conversion failed!\n"
+                        "exit 1\n"),
+         QStringLiteral("The output is damaged: the engine reported "
+                        "\"av_interleaved_write_frame(): No space left on device\".")},
     };
     for (const auto &c : cases) {
         addTask(QLatin1String(c.name), QStringLiteral("00:00:08"));
@@ -654,7 +660,7 @@ TEST_F(ConversionRunTest, ABadOutputFailsItsTaskWithTheReasonFirst)
     EXPECT_TRUE(tip(row).isEmpty());
     EXPECT_TRUE(QFileInfo::exists(view.folder + QStringLiteral("/good.mp4")));
     EXPECT_EQ(interactive.messages,
-              QStringList({QStringLiteral("warning|Complete|The conversion is finished, but 6 of 7 files failed.")}));
+              QStringList({QStringLiteral("warning|Complete|The conversion is finished, but 7 of 8 files failed.")}));
 }
 
 // The output of one task is probed while the next task's engine works; the
