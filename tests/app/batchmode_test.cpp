@@ -184,7 +184,8 @@ TEST_P(InterruptTest, StopsTheEngineAndEndsWith130)
         return err.contains(QStringLiteral("Converting")) || process.state() == QProcess::NotRunning;
     }));
     ASSERT_EQ(process.state(), QProcess::Running) << qPrintable(err);
-    ASSERT_TRUE(waitFor([&] { return QFileInfo(work(QStringLiteral("out/long.mp4"))).size() > 0; }));
+    const QString partial = TemporaryOutputPath(work(QStringLiteral("out/long.mp4")));
+    ASSERT_TRUE(waitFor([&] { return QFileInfo(partial).size() > 0; }));
     ::kill(static_cast<pid_t>(process.processId()), GetParam());
     ASSERT_TRUE(process.waitForFinished(30000));
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
@@ -193,6 +194,7 @@ TEST_P(InterruptTest, StopsTheEngineAndEndsWith130)
     EXPECT_TRUE(out.contains(QStringLiteral("Stop  ") + clip)) << qPrintable(out);
     EXPECT_TRUE(out.contains(QStringLiteral("(interrupted)"))) << qPrintable(out);
     EXPECT_FALSE(ProcessRunsWith(clip));
+    EXPECT_TRUE(QDir(work(QStringLiteral("out"))).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(SigintAndSigterm, InterruptTest, ::testing::Values(SIGINT, SIGTERM));
