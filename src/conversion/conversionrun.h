@@ -30,7 +30,9 @@ class ISleepInhibitor;
 // asked for and, when the profile writes video, a video stream; only then does
 // it take its final name. A task that fails this is "Failed" with the reason
 // as the first of its result notes. Stop, failure and a closed window leave
-// the final name as it was. No two tasks of one batch write one path.
+// the final name as it was. No two tasks of one batch write one path. The
+// probe of one output runs while the next task's engine already works; rows
+// still take their results in order.
 class ConversionRun final : public QObject
 {
     Q_OBJECT
