@@ -234,14 +234,9 @@ private:
                 continue;
             }
             lines << QStringLiteral("  %1  %2 -> %3").arg(status, PrintableName(task.InputFile), PrintableName(output));
-            if (status == QLatin1String("Failed")) {
-                const QStandardItem *caption = m_tasks.item(row, 0);
-                const QString engineOutput =
-                    caption ? caption->data(TaskListModel::EngineOutputRole).toString() : QString();
-                const QString last = TaskListModel::LastLines(engineOutput, TaskListModel::FailureTipLines);
-                for (const QString &line : last.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-                    lines << QStringLiteral("      | ") + line;
-            }
+            // What the Status cell's tip says: why it failed, why it was renamed, the engine's last lines.
+            for (const QString &line : m_tasks.statusTip(row).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+                lines << QStringLiteral("      | ") + line;
         }
         for (const Skipped &skipped : m_skipped)
             lines << QStringLiteral("  Skipped  %1 (%2)").arg(skipped.path, skipped.reason);

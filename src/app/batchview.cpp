@@ -140,10 +140,12 @@ void BatchView::onStatusChanged(int row)
 
     const QString number = QStringLiteral("[%1/%2]").arg(row + 1).arg(m_tasks.rowCount());
     if (status == QLatin1String("Converting")) {
-        // Written just before the engine starts: the name it will write to.
+        // Written just before the engine starts, after the run chose the name
+        // the output will take.
         ltvItemData task;
         ReadItemData(m_tasks, row, WholeRowField, task);
-        m_outputPaths[row] = ConversionRun::OutputPathFor(task, row, m_outputFolder, m_outputExt, m_rename);
+        m_outputPaths[row] = m_run ? m_run->outputPath()
+                                   : ConversionRun::OutputPathFor(task, row, m_outputFolder, m_outputExt, m_rename);
         m_row = row;
         m_position = 0;
         m_taskClock.start();

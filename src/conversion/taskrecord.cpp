@@ -6,6 +6,8 @@
 
 namespace {
 
+constexpr int StatusColumn = 3; // sub-item 2
+
 QString *textField(ltvItemData &record, int subItem)
 {
     switch (subItem) {
@@ -109,16 +111,27 @@ int TaskListModel::appendTask(const ltvItemData &record)
 
 QVariant TaskListModel::data(const QModelIndex &index, int role) const
 {
-    constexpr int StatusColumn = 3;
-    if (role == Qt::ToolTipRole && index.isValid() && index.column() == StatusColumn
-        && QStandardItemModel::data(index, Qt::DisplayRole).toString() == QStringLiteral("Failed")) {
-        const QString output =
-            QStandardItemModel::data(index.siblingAtColumn(0), EngineOutputRole).toString();
-        const QString tip = LastLines(output, FailureTipLines);
+    if (role == Qt::ToolTipRole && index.isValid() && index.column() == StatusColumn) {
+        const QString tip = statusTip(index.row());
         if (!tip.isEmpty())
             return tip;
     }
     return QStandardItemModel::data(index, role);
+}
+
+QString TaskListModel::statusTip(int row) const
+{
+    const QModelIndex caption = index(row, 0);
+    QStringList parts;
+    const QString notes = QStandardItemModel::data(caption, ResultNotesRole).toString();
+    if (!notes.isEmpty())
+        parts << notes;
+    if (QStandardItemModel::data(index(row, StatusColumn), Qt::DisplayRole).toString() == QStringLiteral("Failed")) {
+        const QString last = LastLines(QStandardItemModel::data(caption, EngineOutputRole).toString(), FailureTipLines);
+        if (!last.isEmpty())
+            parts << last;
+    }
+    return parts.join(QLatin1Char('\n'));
 }
 
 QString TaskListModel::LastLines(const QString &output, int count)

@@ -42,6 +42,9 @@ public:
     static constexpr int VisibleColumnCount = 4;
     // Where a task keeps the end of its engine's output (on the caption item).
     static constexpr int EngineOutputRole = Qt::UserRole + 1;
+    // What the run found worth saying about a task's result, one line each (on
+    // the caption item): why it failed, why its output took another name.
+    static constexpr int ResultNotesRole = Qt::UserRole + 2;
     // How many lines of that output the Status cell of a failed task shows.
     static constexpr int FailureTipLines = 10;
 
@@ -50,9 +53,12 @@ public:
     // Appends a row with the record's caption and sub-items; returns its index.
     int appendTask(const ltvItemData &record);
 
-    // As stored; in addition, the Status cell of a "Failed" task has the last
-    // lines of its engine's output as its tool tip.
+    // As stored; in addition, the Status cell has statusTip() as its tool tip.
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+
+    // What the Status cell of a row tells on hovering: the result notes first,
+    // then, for a "Failed" task, the last lines of its engine's output.
+    QString statusTip(int row) const;
 
     // The last `count` non-empty lines of an engine's output, one per line.
     // Lines end with a newline or a carriage return (progress lines).

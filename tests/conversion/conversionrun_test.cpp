@@ -1,5 +1,6 @@
 #include "conversion/conversionrun.h"
 
+#include "fakes/clips.h"
 #include "fakes/processes.h"
 #include "fakes/programfolder.h"
 #include "fakes/recorders.h"
@@ -8,12 +9,15 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+
+#include <unistd.h>
 
 namespace {
 
@@ -46,6 +50,8 @@ protected:
         task.EndText = end.isEmpty() ? length : end;
         const double clip = TimeTextToSeconds(task.EndText) - TimeTextToSeconds(start);
         task.ClipLengthText = end.isEmpty() && start == task.OrigStartText ? length : SecondsToTimeText(clip);
+        // Something the fake engine converts into an output of that length.
+        ASSERT_TRUE(WriteFakeMedia(task.InputFile, length));
         tasks.appendTask(task);
     }
 
@@ -58,6 +64,9 @@ protected:
     }
 
     QString status(int row) const { return tasks.index(row, 3).data().toString(); }
+    QString tip(int row) const { return tasks.index(row, 3).data(Qt::ToolTipRole).toString(); }
+    // The hidden name the engine writes the output `name` under, in the output folder.
+    QString part(const QString &name) const { return view.folder + QLatin1Char('/') + TemporaryOutputPath(name); }
 
     TestProgramFolder folder;
     TaskListModel tasks;
@@ -83,16 +92,22 @@ TEST_F(ConversionRunTest, CommandLinesCarryStartAndLengthOnlyWhenChanged)
     const QString out = view.folder + QLatin1Char('/');
     ASSERT_EQ(texts.size(), 3);
     EXPECT_EQ(texts[0], QStringLiteral(" -y -i \"%1\" -vcodec mpeg4 -b:v \"800 k\" -ss 00:00:05 -t 16 \"%2\"")
-                            .arg(folder.filePath(QStringLiteral("first.avi")), out + QStringLiteral("first.mp4")));
+                            .arg(folder.filePath(QStringLiteral("first.avi")), part(QStringLiteral("first.mp4"))));
     EXPECT_EQ(texts[1], QStringLiteral(" -y -i \"%1\" -vcodec mpeg4 -b:v \"800 k\" \"%2\"")
-                            .arg(folder.filePath(QStringLiteral("second.avi")), out + QStringLiteral("second.mp4")));
+                            .arg(folder.filePath(QStringLiteral("second.avi")), part(QStringLiteral("second.mp4"))));
     EXPECT_EQ(texts[2], QStringLiteral(" -y -i \"%1\" -vcodec mpeg4 -b:v \"800 k\" -t 8 \"%2\"")
-                            .arg(folder.filePath(QStringLiteral("third.avi")), out + QStringLiteral("third.mp4")));
+                            .arg(folder.filePath(QStringLiteral("third.avi")), part(QStringLiteral("third.mp4"))));
 
     ASSERT_EQ(folder.callCount(), 3);
     EXPECT_EQ(folder.arguments(1),
               QStringList({"-y", "-i", folder.filePath(QStringLiteral("first.avi")), "-vcodec", "mpeg4", "-b:v",
-                           "800 k", "-ss", "00:00:05", "-t", "16", out + QStringLiteral("first.mp4")}));
+                           "800 k", "-ss", "00:00:05", "-t", "16", part(QStringLiteral("first.mp4"))}));
+    // Each output was checked, then took its own name.
+    EXPECT_EQ(folder.checkCount(), 3);
+    for (const char *name : {"first.mp4", "second.mp4", "third.mp4"}) {
+        EXPECT_TRUE(QFileInfo::exists(out + QLatin1String(name))) << name;
+        EXPECT_FALSE(QFileInfo::exists(part(QLatin1String(name)))) << name;
+    }
     EXPECT_EQ(folder.arguments(2).size(), 8);
     for (int row = 0; row < 3; ++row)
         EXPECT_EQ(status(row), QStringLiteral("Complete"));
@@ -149,14 +164,19 @@ TEST_F(ConversionRunTest, ZeroLengthTaskMovesOnlyTheTotalBar)
 TEST_F(ConversionRunTest, MemoShowsEachChunkAndTheTaskKeepsItsOutput)
 {
     addTask(QStringLiteral("a"));
+    addTask(QStringLiteral("b"));
     // "é" split over two reads is decoded whole.
-    folder.setScript(QStringLiteral("print 0 caf\\xC3\nprint 80 \\xA9 done\nexit 0\n"));
+    folder.setScript(QStringLiteral("print 0 caf\\xC3\nprint 80 \\xA9 done\nexit 1\n"), 1);
+    folder.setScript(QStringLiteral("print 0 all well\nexit 0\n"), 2);
 
     runBatch();
 
-    EXPECT_EQ(view.memo, QString::fromUtf8("\xC3\xA9 done"));
+    EXPECT_EQ(view.memo, QStringLiteral("all well"));
     EXPECT_EQ(tasks.item(0, 0)->data(TaskListModel::EngineOutputRole).toString(),
               QString::fromUtf8("caf\xC3\xA9 done"));
+    // A task that completed has nothing to tell: its output is not kept.
+    EXPECT_EQ(status(1), QStringLiteral("Complete"));
+    EXPECT_FALSE(tasks.item(1, 0)->data(TaskListModel::EngineOutputRole).isValid());
 }
 
 TEST_F(ConversionRunTest, KeptOutputIsBounded)
@@ -166,7 +186,7 @@ TEST_F(ConversionRunTest, KeptOutputIsBounded)
     const QString line = QString(1000, QLatin1Char('x')) + QStringLiteral("\\n");
     for (int i = 0; i < 150; ++i)
         script += QStringLiteral("print 0 ") + line + QLatin1Char('\n');
-    script += QStringLiteral("print 0 THE END\nexit 0\n");
+    script += QStringLiteral("print 0 THE END\nexit 1\n");
     folder.setScript(script);
 
     runBatch();
@@ -240,7 +260,10 @@ TEST_F(ConversionRunTest, StopBetweenTasksStartsNoFurtherEngine)
 {
     addTask(QStringLiteral("a"));
     addTask(QStringLiteral("b"));
-    // Stop as soon as the first task has ended, before the next one starts.
+    addTask(QStringLiteral("c"));
+    // Stop as soon as the first task has its result. The second task's engine
+    // may already work (it starts while the first output is checked): it is
+    // ended, and nothing after it starts.
     QObject::connect(&tasks, &QStandardItemModel::dataChanged, &run, [&](const QModelIndex &index) {
         if (index.row() == 0 && index.column() == 3 && index.data().toString() == QStringLiteral("Complete"))
             run.requestStop();
@@ -248,10 +271,13 @@ TEST_F(ConversionRunTest, StopBetweenTasksStartsNoFurtherEngine)
 
     runBatch();
 
-    EXPECT_EQ(folder.callCount(), 1);
+    EXPECT_LE(folder.callCount(), 2);
     EXPECT_EQ(status(0), QStringLiteral("Complete"));
-    EXPECT_EQ(status(1), QStringLiteral("OK"));
+    EXPECT_NE(status(1), QStringLiteral("Complete"));
+    EXPECT_EQ(status(2), QStringLiteral("OK"));
     EXPECT_EQ(interactive.messages, QStringList({"information|Cancel|The Coversion is canceled."}));
+    EXPECT_EQ(QDir(view.folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("a.mp4")});
+    EXPECT_FALSE(ProcessRunsWith(folder.enginePath()));
 }
 
 TEST_F(ConversionRunTest, EndOfBatchChoices)
@@ -371,7 +397,7 @@ TEST_F(ConversionRunTest, OpensTheFolderAsAnAbsolutePath)
     runBatch();
     QDir::setCurrent(previous);
 
-    EXPECT_EQ(folder.arguments(1).last(), QStringLiteral("out/a.mp4"));
+    EXPECT_EQ(folder.arguments(1).last(), QStringLiteral("out/.a.vantorix-part.mp4"));
     ASSERT_EQ(shell.opened.size(), 1);
     EXPECT_TRUE(QDir::isAbsolutePath(shell.opened[0])) << shell.opened[0].toStdString();
     EXPECT_EQ(QDir(shell.opened[0]).canonicalPath(), QDir(folder.filePath(QStringLiteral("out"))).canonicalPath());
@@ -392,13 +418,13 @@ TEST_F(ConversionRunTest, FolderAndExtensionAreTakenAtTheStartOfTheBatch)
     });
     runBatch();
 
-    EXPECT_EQ(folder.arguments(1).last(), first + QStringLiteral("/a.mp4"));
-    EXPECT_EQ(folder.arguments(2).last(), first + QStringLiteral("/b.mp4"));
+    EXPECT_EQ(folder.arguments(1).last(), first + QStringLiteral("/.a.vantorix-part.mp4"));
+    EXPECT_EQ(folder.arguments(2).last(), first + QStringLiteral("/.b.vantorix-part.mp4"));
     EXPECT_EQ(shell.opened, QStringList({first}));
 
     // The next batch takes the new ones.
     runBatch();
-    EXPECT_EQ(folder.arguments(3).last(), second + QStringLiteral("/a.mkv"));
+    EXPECT_EQ(folder.arguments(3).last(), second + QStringLiteral("/.a.vantorix-part.mkv"));
 }
 
 TEST_F(ConversionRunTest, ATaskWithoutItsOwnExtensionIsRenamedWithTheBatchExtension)
@@ -415,7 +441,7 @@ TEST_F(ConversionRunTest, ATaskWithoutItsOwnExtensionIsRenamedWithTheBatchExtens
 
     runBatch();
 
-    EXPECT_EQ(folder.arguments(1).last(), view.folder + QStringLiteral("/a_1.mp4"));
+    EXPECT_EQ(folder.arguments(1).last(), part(QStringLiteral("a_1.mp4")));
 }
 
 TEST_F(ConversionRunTest, ProgressTooLargeToComputeLeavesTheBars)
@@ -490,6 +516,7 @@ TEST_F(ConversionRunTest, AbandonBetweenTasksStartsNothingMore)
 {
     addTask(QStringLiteral("a"));
     addTask(QStringLiteral("b"));
+    addTask(QStringLiteral("c"));
     QSignalSpy finished(&run, &ConversionRun::finished);
     QObject::connect(&tasks, &QStandardItemModel::dataChanged, &run, [&](const QModelIndex &index) {
         if (index.row() == 0 && index.column() == 3 && index.data().toString() == QStringLiteral("Complete"))
@@ -499,9 +526,14 @@ TEST_F(ConversionRunTest, AbandonBetweenTasksStartsNothingMore)
     ASSERT_TRUE(finished.wait(10000));
     QTest::qWait(100);
     EXPECT_EQ(finished.count(), 1);
-    EXPECT_EQ(folder.callCount(), 1);
+    // The second engine may have started while the first output was checked;
+    // it is gone, and nothing after it started.
+    EXPECT_LE(folder.callCount(), 2);
+    EXPECT_FALSE(ProcessRunsWith(folder.enginePath()));
     EXPECT_EQ(status(0), QStringLiteral("Complete"));
-    EXPECT_EQ(status(1), QStringLiteral("OK"));
+    EXPECT_NE(status(1), QStringLiteral("Complete"));
+    EXPECT_EQ(status(2), QStringLiteral("OK"));
+    EXPECT_EQ(QDir(view.folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("a.mp4")});
     EXPECT_TRUE(interactive.messages.isEmpty());
 }
 
@@ -519,6 +551,356 @@ TEST_F(ConversionRunTest, AbandonDuringThePowerOffCountdownTurnsNothingOff)
     EXPECT_EQ(power.requests, 0);
     EXPECT_EQ(view.closeRequests, 0);
     EXPECT_TRUE(interactive.messages.isEmpty());
+}
+
+TEST_F(ConversionRunTest, TheFailureCountStartsAgainWithEachBatch)
+{
+    addTask(QStringLiteral("a"));
+    folder.setScript(QStringLiteral("exit 1\n"), 1);
+    runBatch();
+    runBatch();
+    EXPECT_EQ(status(0), QStringLiteral("Complete"));
+    EXPECT_EQ(interactive.messages,
+              QStringList({"warning|Complete|The conversion is finished, but 1 of 1 files failed.",
+                           "information|Complete|The coversion is completed successfully."}));
+}
+
+TEST_F(ConversionRunTest, TheRemainingTimeFollowsTheWholeBatch)
+{
+    addTask(QStringLiteral("a"));
+    addTask(QStringLiteral("b"));
+    folder.setScriptFor(QStringLiteral("b.avi"),
+                        QStringLiteral("print 0 x\nprint 60 y\nprint 60 time=5.00 \nsleep 20000\nexit 0\n"));
+    QSignalSpy finished(&run, &ConversionRun::finished);
+    run.RunConversion(QString());
+    // a done, b half done: 75% of the batch after 90 s leaves 30 s.
+    ASSERT_TRUE(waitFor([&] { return run.totalPosition() == 75; }));
+    EXPECT_EQ(run.currentPosition(), 50);
+    for (int tick = 0; tick < 90; ++tick)
+        run.timerTick();
+    EXPECT_EQ(view.remaining, QStringLiteral("00:00:30"));
+    run.requestStop();
+    ASSERT_TRUE(finished.wait(20000));
+}
+
+TEST_F(ConversionRunTest, AbandonedWhileTheCompleteMessageIsUpOpensNothing)
+{
+    addTask(QStringLiteral("a"));
+    view.options.openDir = true;
+    interactive.onMessage = [&] { run.abandon(); };
+    QSignalSpy finished(&run, &ConversionRun::finished);
+    run.RunConversion(QString());
+    // The message, the folder and the end all follow from the one check
+    // result: a second end would be signalled before this wait returns.
+    ASSERT_TRUE(finished.wait(10000));
+    EXPECT_EQ(finished.count(), 1);
+    EXPECT_TRUE(shell.opened.isEmpty());
+    EXPECT_EQ(run.RunState(), ConversionRun::Idle);
+}
+
+TEST_F(ConversionRunTest, AnEngineThatCannotStartLeavesItsErrorWithTheRow)
+{
+    addTask(QStringLiteral("a"));
+    QFile::remove(folder.enginePath());
+    runBatch();
+    const QString kept = tasks.item(0, 0)->data(TaskListModel::EngineOutputRole).toString();
+    EXPECT_TRUE(kept.contains(QStringLiteral("No such file"))) << kept.toStdString();
+    EXPECT_EQ(tip(0), kept);
+}
+
+// Outputs the engine ends with status 0 and that are not what was asked for.
+TEST_F(ConversionRunTest, ABadOutputFailsItsTaskWithTheReasonFirst)
+{
+    const QString trailer = QStringLiteral("[mp4 @ 0x5581] Error writing trailer of x.mp4: No space left on device");
+    const struct
+    {
+        const char *name;
+        QString script;
+        QString reason;
+    } cases[] = {
+        // Half a file, and the engine's complaint split over two reads.
+        {"damaged",
+         QStringLiteral("damaged 5000\nprint 0 frame=10 time=00:00:04.00 \\r\nprint 60 ") + trailer.left(25)
+             + QStringLiteral("\nprint 60 ") + trailer.mid(25) + QStringLiteral("\\n\nexit 0\n"),
+         QStringLiteral("The output is damaged: the engine reported \"%1\".").arg(trailer)},
+        {"missing", QStringLiteral("no-output\nexit 0\n"), QStringLiteral("The output file is missing or empty.")},
+        {"empty", QStringLiteral("damaged 0\nexit 0\n"), QStringLiteral("The output file is missing or empty.")},
+        {"short", QStringLiteral("output 00:00:00.14\nexit 0\n"),
+         QStringLiteral("The output lasts 0.14 s instead of 8.00 s.")},
+        {"sound only", QStringLiteral("output 00:00:08.00 audio\nexit 0\n"),
+         QStringLiteral("The output has no video stream.")},
+        {"not media", QStringLiteral("damaged 3000\nexit 0\n"),
+         QStringLiteral("The output's length could not be read (8.00 s expected).")},
+        // A failure status too: the write failure is named before the engine's last words.
+        {"full",
+         QStringLiteral("print 0 av_interleaved_write_frame(): No space left on device\\n\nprint 0 Conversion failed!\n"
+                        "exit 1\n"),
+         QStringLiteral("The output is damaged: the engine reported "
+                        "\"av_interleaved_write_frame(): No space left on device\".")},
+    };
+    for (const auto &c : cases) {
+        addTask(QLatin1String(c.name), QStringLiteral("00:00:08"));
+        folder.setScriptFor(QLatin1String(c.name) + QStringLiteral(".avi"), c.script);
+    }
+    addTask(QStringLiteral("good"), QStringLiteral("00:00:08"));
+
+    runBatch();
+
+    int row = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(status(row), QStringLiteral("Failed"));
+        EXPECT_EQ(tip(row).section(QLatin1Char('\n'), 0, 0), c.reason);
+        EXPECT_FALSE(QFileInfo::exists(view.folder + QLatin1Char('/') + QLatin1String(c.name) + ".mp4"));
+        EXPECT_FALSE(QFileInfo::exists(part(QLatin1String(c.name) + ".mp4")));
+        ++row;
+    }
+    // The engine's own lines follow the reason.
+    EXPECT_TRUE(tip(0).endsWith(trailer)) << tip(0).toStdString();
+    EXPECT_EQ(status(row), QStringLiteral("Complete"));
+    EXPECT_TRUE(tip(row).isEmpty());
+    EXPECT_TRUE(QFileInfo::exists(view.folder + QStringLiteral("/good.mp4")));
+    EXPECT_EQ(interactive.messages,
+              QStringList({QStringLiteral("warning|Complete|The conversion is finished, but 7 of 8 files failed.")}));
+}
+
+// The output of one task is probed while the next task's engine works; the
+// rows still change one after another.
+TEST_F(ConversionRunTest, TheNextEngineWorksWhileAnOutputIsChecked)
+{
+    addTask(QStringLiteral("a"));
+    addTask(QStringLiteral("b"));
+    addTask(QStringLiteral("c"));
+    folder.setCheckDelay(400);
+    QStringList changes;
+    int enginesWhenFirstDone = 0;
+    QObject::connect(&tasks, &QStandardItemModel::dataChanged, &run, [&](const QModelIndex &index) {
+        if (index.column() != 3)
+            return;
+        changes << QStringLiteral("%1 %2").arg(index.row()).arg(index.data().toString());
+        if (index.row() == 0 && index.data().toString() == QStringLiteral("Complete"))
+            enginesWhenFirstDone = folder.callCount();
+    });
+
+    runBatch();
+
+    EXPECT_EQ(enginesWhenFirstDone, 2);
+    EXPECT_EQ(changes, QStringList({"0 Converting", "0 Complete", "1 Converting", "1 Complete", "2 Converting",
+                                    "2 Complete"}));
+    EXPECT_EQ(folder.checkCount(), 3);
+    EXPECT_EQ(interactive.messages, QStringList({"information|Complete|The coversion is completed successfully."}));
+}
+
+// Stop or a closed window while the last output is checked.
+TEST_F(ConversionRunTest, StopWhileTheLastOutputIsCheckedCancelsTheEndOfBatch)
+{
+    addTask(QStringLiteral("a"));
+    view.options.turnOff = true;
+    folder.setCheckDelay(400);
+    QObject::connect(&run, &ConversionRun::engineStarted, &run,
+                     [&] { QTimer::singleShot(200, &run, &ConversionRun::requestStop); });
+    runBatch();
+    // The output was good: it is kept, and the batch ends as cancelled.
+    EXPECT_EQ(status(0), QStringLiteral("Complete"));
+    EXPECT_TRUE(QFileInfo::exists(view.folder + QStringLiteral("/a.mp4")));
+    EXPECT_EQ(interactive.messages, QStringList({"information|Cancel|The Coversion is canceled."}));
+    EXPECT_EQ(view.powerOffQuestions, 0);
+    EXPECT_EQ(power.requests, 0);
+}
+
+TEST_F(ConversionRunTest, AbandonWhileAnOutputIsCheckedKeepsNothingOfIt)
+{
+    addTask(QStringLiteral("a"));
+    addTask(QStringLiteral("b"));
+    folder.setCheckDelay(20000);
+    folder.setScriptFor(QStringLiteral("b.avi"), QStringLiteral("sleep 20000\nexit 0\n"));
+    QSignalSpy finished(&run, &ConversionRun::finished);
+    run.RunConversion(QString());
+    ASSERT_TRUE(waitFor([&] { return folder.checkCount() == 1 && folder.callCount() == 2; }));
+
+    run.abandon();
+
+    EXPECT_EQ(finished.count(), 1);
+    EXPECT_FALSE(ProcessRunsWith(folder.enginePath()));
+    EXPECT_EQ(status(0), QStringLiteral("Stop"));
+    EXPECT_EQ(status(1), QStringLiteral("Stop"));
+    EXPECT_TRUE(QDir(view.folder).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    EXPECT_TRUE(interactive.messages.isEmpty());
+}
+
+// Overwriting chosen, an earlier output under the final name: whatever ends the
+// task before its output is good leaves that file as it was, and no temporary.
+class EarlierOutputTest : public ConversionRunTest, public ::testing::WithParamInterface<const char *>
+{
+};
+
+TEST_P(EarlierOutputTest, SurvivesAnyEndButSuccess)
+{
+    addTask(QStringLiteral("a"));
+    const QString final = view.folder + QStringLiteral("/a.mp4");
+    QFile earlier(final);
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+    earlier.write("the user's earlier output");
+    earlier.close();
+    const std::string way = GetParam();
+    // The engine has written part of the output when it is stopped or fails.
+    if (way == "stop" || way == "abandon") {
+        folder.setScript(QStringLiteral("damaged 4000\nprint 0 started\nsleep 20000\nexit 0\n"));
+        QObject::connect(&run, &ConversionRun::engineStarted, &run, [&, way] {
+            QTimer::singleShot(300, &run, [&, way] {
+                if (way == "stop")
+                    run.requestStop();
+                else
+                    run.abandon();
+            });
+        });
+    } else if (way == "failure") {
+        folder.setScript(QStringLiteral("damaged 4000\nprint 0 Conversion failed!\nexit 1\n"));
+    } else if (way == "crash") {
+        folder.setScript(QStringLiteral("damaged 4000\ncrash\n"));
+    } else {
+        ASSERT_EQ(way, "damaged");
+        folder.setScript(QStringLiteral("damaged 4000\nprint 0 Error closing file x.mp4: Input/output error\nexit 0\n"));
+    }
+
+    runBatch();
+
+    EXPECT_NE(status(0), QStringLiteral("Complete"));
+    ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
+    EXPECT_EQ(earlier.readAll(), QByteArray("the user's earlier output"));
+    EXPECT_EQ(QDir(view.folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("a.mp4")});
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, EarlierOutputTest,
+                         ::testing::Values("stop", "abandon", "failure", "crash", "damaged"));
+
+TEST_F(ConversionRunTest, ALinkAtTheOutputPathIsReplacedNotWrittenThrough)
+{
+    addTask(QStringLiteral("a"));
+    addTask(QStringLiteral("b"));
+    // An input with something of its own after the media lines, and a file of the user's.
+    const QString input = folder.filePath(QStringLiteral("a.avi"));
+    QFile file(input);
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    file.write("the input's own bytes\n");
+    file.close();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+    const QString other = folder.filePath(QStringLiteral("other.txt"));
+    QFile otherFile(other);
+    ASSERT_TRUE(otherFile.open(QIODevice::WriteOnly));
+    otherFile.write("keep me");
+    otherFile.close();
+    // A hard link to the input and a symbolic one to the other file stand under the output names.
+    ASSERT_EQ(::link(QFile::encodeName(input).constData(),
+                     QFile::encodeName(view.folder + QStringLiteral("/a.mp4")).constData()),
+              0);
+    ASSERT_TRUE(QFile::link(other, view.folder + QStringLiteral("/b.mp4")));
+
+    runBatch();
+
+    EXPECT_EQ(status(0), QStringLiteral("Complete"));
+    EXPECT_EQ(status(1), QStringLiteral("Complete"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before) << "the input was written through a link";
+    ASSERT_TRUE(otherFile.open(QIODevice::ReadOnly));
+    EXPECT_EQ(otherFile.readAll(), QByteArray("keep me"));
+    for (const char *name : {"a.mp4", "b.mp4"}) {
+        const QFileInfo output(view.folder + QLatin1Char('/') + QLatin1String(name));
+        EXPECT_FALSE(output.isSymLink()) << name;
+        EXPECT_GT(output.size(), 0) << name;
+    }
+}
+
+TEST_F(ConversionRunTest, TasksOfOneBatchNeverShareAnOutput)
+{
+    for (const bool rename : {false, true}) {
+        SCOPED_TRACE(rename ? "rename" : "overwrite");
+        QDir(view.folder).removeRecursively();
+        QDir().mkpath(view.folder);
+        tasks.removeRows(0, tasks.rowCount());
+        view.options.rename = rename;
+        addTask(QStringLiteral("same"));
+        addTask(QStringLiteral("other"));
+        // One base name, another input type.
+        ltvItemData mov;
+        ReadItemData(tasks, 0, WholeRowField, mov);
+        mov.InputFile = folder.filePath(QStringLiteral("same.mov"));
+        ASSERT_TRUE(WriteFakeMedia(mov.InputFile, QStringLiteral("00:00:10")));
+        tasks.appendTask(mov);
+        // A task whose output would be the input of another task of the batch.
+        ltvItemData into = mov;
+        into.InputFile = folder.filePath(QStringLiteral("into.avi"));
+        into.NewName = QStringLiteral("input");
+        ASSERT_TRUE(WriteFakeMedia(into.InputFile, QStringLiteral("00:00:10")));
+        tasks.appendTask(into);
+        ltvItemData input = mov;
+        input.InputFile = view.folder + QStringLiteral("/input.mp4");
+        input.NewName = QStringLiteral("converted");
+        ASSERT_TRUE(WriteFakeMedia(input.InputFile, QStringLiteral("00:00:10")));
+        tasks.appendTask(input);
+
+        runBatch();
+
+        for (int row = 0; row < tasks.rowCount(); ++row)
+            EXPECT_EQ(status(row), QStringLiteral("Complete")) << row;
+        EXPECT_TRUE(tip(0).isEmpty());
+        EXPECT_EQ(tip(2), QStringLiteral("Renamed to same_3.mp4: an earlier task of this batch writes same.mp4"));
+        EXPECT_EQ(tip(3), QStringLiteral("Renamed to input_4.mp4: input.mp4 is the input of another task of this batch"));
+        EXPECT_EQ(run.outputPath(), view.folder + QStringLiteral("/converted.mp4"));
+        for (const char *name : {"same.mp4", "same_3.mp4", "input_4.mp4", "converted.mp4"})
+            EXPECT_TRUE(QFileInfo::exists(view.folder + QLatin1Char('/') + QLatin1String(name))) << name;
+        // The input that another task would have written over is the one converted.
+        EXPECT_EQ(folder.arguments(folder.callCount()).value(2), input.InputFile);
+    }
+}
+
+TEST_F(ConversionRunTest, AStaleTemporaryIsRemovedNotWrittenThrough)
+{
+    addTask(QStringLiteral("a"));
+    addTask(QStringLiteral("b"));
+    folder.setScriptFor(QStringLiteral("b.avi"), QStringLiteral("no-output\nexit 1\n"));
+    // Left by a crash: hard links to a file that is no output.
+    const QString precious = folder.filePath(QStringLiteral("precious.txt"));
+    QFile file(precious);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("keep me");
+    file.close();
+    for (const char *name : {"a.mp4", "b.mp4"})
+        ASSERT_EQ(::link(QFile::encodeName(precious).constData(), QFile::encodeName(part(QLatin1String(name))).constData()),
+                  0);
+
+    runBatch();
+
+    EXPECT_EQ(status(0), QStringLiteral("Complete"));
+    EXPECT_EQ(status(1), QStringLiteral("Failed"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("keep me"));
+    EXPECT_EQ(QDir(view.folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("a.mp4")});
+}
+
+TEST(OutputCheck, LengthWithinASecondOrTwoPercentAndAPictureWhenOneIsWritten)
+{
+    const auto report = [](const char *length, bool video) {
+        return ProbeReport{QLatin1String(length), video ? QStringLiteral(" 320x240") : QString()};
+    };
+    EXPECT_EQ(CheckOutputReport(report("00:00:10.90", true), 10, true), QString());
+    EXPECT_FALSE(CheckOutputReport(report("00:00:11.10", true), 10, true).isEmpty());
+    EXPECT_FALSE(CheckOutputReport(report("00:00:08.90", true), 10, true).isEmpty());
+    EXPECT_EQ(CheckOutputReport(report("00:01:41.90", true), 100, true), QString());
+    EXPECT_EQ(CheckOutputReport(report("00:01:38.10", true), 100, true), QString());
+    EXPECT_FALSE(CheckOutputReport(report("00:01:42.10", true), 100, true).isEmpty());
+    // Unknown length asked for: only the picture counts.
+    EXPECT_EQ(CheckOutputReport(report("N/A", true), -1, true), QString());
+    EXPECT_EQ(CheckOutputReport(report("00:00:10.00", false), 10, false), QString());
+    EXPECT_EQ(CheckOutputReport(report("00:00:10.00", false), 10, true), QStringLiteral("The output has no video stream."));
+
+    EXPECT_TRUE(WritesVideo(QStringLiteral(" -vcodec libx264"), QStringLiteral("/o/a.mp4")));
+    EXPECT_FALSE(WritesVideo(QStringLiteral(" -vn -acodec aac"), QStringLiteral("/o/a.mp4")));
+    EXPECT_FALSE(WritesVideo(QStringLiteral(" -vcodec copy"), QStringLiteral("/o/a.MP3")));
+    EXPECT_FALSE(WritesVideo(QString(), QStringLiteral("/o/a.flac")));
+    EXPECT_TRUE(WritesVideo(QStringLiteral(" -metadata title=-vnx"), QStringLiteral("/o/a.mkv")));
 }
 
 // Every way a batch ends gives the machine back its sleep, once.

@@ -18,6 +18,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
+
+#include <unistd.h>
 
 namespace {
 
@@ -162,6 +165,57 @@ TEST_F(RealEngineTest, StopLeavesNoEngineBehind)
     EXPECT_GT(view.currentBar, 0);
     EXPECT_LT(view.currentBar, 100);
     EXPECT_FALSE(ProcessRunsWith(marker));
+}
+
+// The disk fills up under the engine, which still ends with status 0 after
+// "Error writing trailer". Needs root to mount a small file system.
+TEST_F(RealEngineTest, AFullDiskFailsTheTaskAndKeepsTheEarlierOutput)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "mounting a small file system needs root";
+    const QString disk = folder.filePath(QStringLiteral("small disk"));
+    ASSERT_TRUE(QDir().mkpath(disk));
+    const QString mounted = runTool(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=100k", "tmpfs", disk});
+    if (!runTool(QStringLiteral("findmnt"), {"-n", disk}).contains(QStringLiteral("tmpfs")))
+        GTEST_SKIP() << "no tmpfs could be mounted: " << mounted.toStdString();
+    const std::unique_ptr<QString, void (*)(QString *)> unmount(new QString(disk), [](QString *path) {
+        runTool(QStringLiteral("umount"), {"-l", *path});
+        delete path;
+    });
+    const QString earlier = disk + QStringLiteral("/big.mp4");
+    QFile file(earlier);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("the earlier output");
+    file.close();
+    const QString clip = clipFolder + QStringLiteral("/big.avi");
+    ASSERT_TRUE(makeClip(clip, 4));
+    view.folder = disk;
+
+    convert(clip, QStringLiteral(" -vcodec mpeg4 -q:v 1"));
+
+    EXPECT_EQ(tasks.index(0, 3).data().toString(), QStringLiteral("Failed"));
+    const QString tip = tasks.index(0, 3).data(Qt::ToolTipRole).toString();
+    EXPECT_TRUE(tip.startsWith(QStringLiteral("The output is damaged: the engine reported \"Error writing trailer")))
+        << tip.toStdString();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("the earlier output"));
+    EXPECT_EQ(QDir(disk).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("big.mp4")});
+    EXPECT_EQ(interactive.messages,
+              QStringList({"warning|Complete|The conversion is finished, but 1 of 1 files failed."}));
+}
+
+// An output much shorter than the clip asked for (here the profile's own -t).
+TEST_F(RealEngineTest, AnOutputShorterThanAskedForFails)
+{
+    const QString clip = clipFolder + QStringLiteral("/three.avi");
+    ASSERT_TRUE(makeClip(clip, 3));
+    convert(clip, QStringLiteral(" -vcodec mpeg4 -t 0.2"));
+
+    EXPECT_EQ(tasks.index(0, 3).data().toString(), QStringLiteral("Failed"));
+    const QString reason = tasks.index(0, 3).data(Qt::ToolTipRole).toString().section(QLatin1Char('\n'), 0, 0);
+    EXPECT_TRUE(reason.startsWith(QStringLiteral("The output lasts 0.2"))) << reason.toStdString();
+    EXPECT_TRUE(reason.endsWith(QStringLiteral(" s instead of 3.00 s."))) << reason.toStdString();
+    EXPECT_TRUE(QDir(view.folder).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
 
 } // namespace

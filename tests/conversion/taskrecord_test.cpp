@@ -199,4 +199,22 @@ TEST(TaskRecord, AFailedTaskTellsWhyInItsStatusTip)
     EXPECT_EQ(TaskListModel::LastLines(QStringLiteral("\n\r\n"), 10), QString());
 }
 
+TEST(TaskRecord, TheResultNotesComeFirstInTheStatusTip)
+{
+    TaskListModel model;
+    ltvItemData task = sampleTask();
+    task.StatusText = QStringLiteral("Failed");
+    model.appendTask(task);
+    model.item(0, 0)->setData(QStringLiteral("one\ntwo\n"), TaskListModel::EngineOutputRole);
+    model.item(0, 0)->setData(QStringLiteral("The output file is missing or empty.\nRenamed to a_2.mp4: why"),
+                              TaskListModel::ResultNotesRole);
+    EXPECT_EQ(model.index(0, 3).data(Qt::ToolTipRole).toString(),
+              QStringLiteral("The output file is missing or empty.\nRenamed to a_2.mp4: why\none\ntwo"));
+    // A completed task tells its notes, never the engine's words.
+    task.StatusText = QStringLiteral("Complete");
+    WriteItemData(model, 0, 2, task);
+    model.item(0, 0)->setData(QStringLiteral("Renamed to a_2.mp4: why"), TaskListModel::ResultNotesRole);
+    EXPECT_EQ(model.statusTip(0), QStringLiteral("Renamed to a_2.mp4: why"));
+}
+
 } // namespace

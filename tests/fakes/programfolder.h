@@ -46,14 +46,21 @@ public:
         file.write(lines.toUtf8());
     }
 
-    // How many times the fake engine was started.
-    int callCount() const
+    // How long the fake engine takes to report on fake media (an output the
+    // program checks).
+    void setCheckDelay(int ms) const
     {
-        int n = 0;
-        while (QFile::exists(filePath(QStringLiteral("call-%1.args").arg(n + 1))))
-            ++n;
-        return n;
+        QFile file(filePath(QStringLiteral("fake-engine-check.txt")));
+        file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        file.write(QStringLiteral("sleep %1\n").arg(ms).toUtf8());
     }
+
+    // How many times the fake engine was started (its checks of outputs apart).
+    int callCount() const { return countOf(QStringLiteral("call")); }
+
+    // How many times the fake engine was asked about fake media (the program
+    // checking an output).
+    int checkCount() const { return countOf(QStringLiteral("check")); }
 
     // The argument list that start number call (from 1) received.
     QStringList arguments(int call) const
@@ -69,5 +76,26 @@ public:
     }
 
 private:
+    int countOf(const QString &prefix) const
+    {
+        int n = 0;
+        while (QFile::exists(filePath(QStringLiteral("%1-%2.args").arg(prefix).arg(n + 1))))
+            ++n;
+        return n;
+    }
+
     QTemporaryDir m_dir;
 };
+
+// A file the fake engine takes for media of this length (a time text), with a
+// picture or without: what it converts from and what it reports on.
+inline bool WriteFakeMedia(const QString &path, const QString &length, bool video = true)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    QByteArray content = "VANTORIX-FAKE-MEDIA\nDuration: " + length.toUtf8() + "\n";
+    if (video)
+        content += "Video: fake, yuv420p, 320x240\n";
+    return file.write(content) == content.size();
+}

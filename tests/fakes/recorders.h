@@ -7,6 +7,8 @@
 
 #include <QStringList>
 
+#include <functional>
+
 // Records every message instead of showing it. Each entry reads
 // "<kind>|<caption>|<text>".
 class RecordingInteractive final : public IInteractive
@@ -24,11 +26,15 @@ public:
 
     QStringList messages;
     bool answer = true;
+    // What happens while a message is up (e.g. the window closes).
+    std::function<void()> onMessage;
 
 private:
     void add(QStringView kind, const QString &caption, const QString &text)
     {
         messages << kind.toString() + QLatin1Char('|') + caption + QLatin1Char('|') + text;
+        if (onMessage)
+            onMessage();
     }
 };
 
