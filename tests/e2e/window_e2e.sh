@@ -83,10 +83,13 @@ eval "$(xdotool getwindowgeometry --shell "$wid")"
 # last 77 pixels of the 790 x 505 client area.
 start_x=$((X + 592 + 94))
 start_y=$((Y + 505 - 77 + 8 + 29))
-xdotool mousemove --sync "$start_x" "$start_y" click 1
+# A double-click, as many users click: the second press lands on the Stop
+# picture that has just replaced Start, and must not stop the batch.
+xdotool mousemove --sync "$start_x" "$start_y" click --repeat 2 --delay 80 1
 
 done_box="$(timeout 120 xdotool search --sync --onlyvisible --name '^Complete$' | head -n1)" \
-    || fail "the batch did not complete"
+    || fail "the batch did not complete (a double-click on Start stopped it?)"
+xdotool search --onlyvisible --name '^Cancel$' >/dev/null 2>&1 && fail "a double-click on Start cancelled the batch"
 [ -n "$screenshot" ] && import -window root "$screenshot" 2>/dev/null || true
 
 output="$(ls "$prog"/clip.* 2>/dev/null | head -n1)"
@@ -99,6 +102,20 @@ awk -v d="$duration" 'BEGIN { exit !(d > 2.5 && d < 3.5) }' || fail "output last
 xdotool windowfocus --sync "$done_box" key Return
 for _ in $(seq 50); do [ -s "$work/opened.txt" ] && break; sleep 0.1; done
 grep -q "$prog" "$work/opened.txt" 2>/dev/null || fail "the output folder was not opened"
+
+# A right-click on Clear is no click: the list keeps its row, so Start
+# converts it again. Clear is the fourth toolbar picture, 54 x 54 at
+# (198, 10) in the 75-pixel toolbar under the 338-pixel list, which starts
+# 15 pixels down the client area.
+xdotool mousemove --sync $((X + 198 + 27)) $((Y + 15 + 338 + 10 + 27)) click 3
+xdotool mousemove --sync "$start_x" "$start_y" click 1
+done_box="$(timeout 120 xdotool search --sync --onlyvisible --name '^Complete$' | head -n1)" \
+    || fail "nothing was converted after a right-click on Clear: the list was emptied"
+xdotool windowfocus --sync "$done_box" key Return
+for _ in $(seq 100); do
+    xdotool search --onlyvisible --name '^Complete$' >/dev/null 2>&1 || break
+    sleep 0.1
+done
 
 # A wider window: the Start picture keeps its distance from the right edge
 # and leaves "&Setting" free to click.
