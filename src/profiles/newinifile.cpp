@@ -6,19 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QRandomGenerator>
+#include <QSaveFile>
 
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
 #include <limits>
-#include <system_error>
-
-#ifdef Q_OS_WIN
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -66,25 +56,6 @@ QByteArray trimBlanks(const QByteArray &text)
 bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
-}
-
-std::filesystem::path nativePath(const QString &name)
-{
-#ifdef Q_OS_WIN
-    return std::filesystem::path(name.toStdWString());
-#else
-    return std::filesystem::path(QFile::encodeName(name).toStdString());
-#endif
-}
-
-// Makes the written bytes durable before the file replaces another.
-bool syncToDisk(QFile &file)
-{
-#ifdef Q_OS_WIN
-    return _commit(file.handle()) == 0;
-#else
-    return ::fsync(file.handle()) == 0;
-#endif
 }
 
 // Where a line's text starts: past blanks, tabs and a UTF-8 byte order mark.
@@ -295,58 +266,25 @@ bool TNewInifile::Save(QString *errorText) const
 
 bool WriteWholeFile(const QString &fileName, const QByteArray &content, QString *errorText)
 {
-    const auto fail = [&](const QString &reason) {
-        if (errorText) {
-            *errorText = QStringLiteral("Cannot create file \"%1\". %2")
-                             .arg(QDir::toNativeSeparators(fileName), reason);
-        }
-        return false;
-    };
-    const QFileInfo info(fileName);
-    const QString target = info.isSymLink() ? info.symLinkTarget() : fileName;
-
-    // The new content goes to a file of its own beside the target, so that the
-    // old file stays whole until the new one is complete. Unbuffered, so that
-    // a short write (a full disk, a file size limit) is seen here: a buffered
-    // write reports every byte taken, and its flush has been seen to cut a file
-    // short without an error.
-    QFile temp;
-    do {
-        const quint32 tag = QRandomGenerator::global()->generate();
-        temp.setFileName(target + QStringLiteral(".%1.tmp").arg(tag, 8, 16, QLatin1Char('0')));
-    } while (QFileInfo::exists(temp.fileName()));
-    if (!temp.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
-        return fail(temp.errorString());
-    const QFileInfo old(target);
-    if (old.isFile())
-        temp.setPermissions(old.permissions());
-    bool ok = true;
+    // QSaveFile writes beside the target and renames over it at commit (a
+    // link at the name keeps pointing at the rewritten file), so the old file
+    // stays whole until the new one is complete. Unbuffered, so that a short
+    // write (a full disk, a file size limit) is seen here: a buffered write
+    // reports every byte taken, and the flush at commit has been seen to cut
+    // the file short without an error.
+    QSaveFile file(fileName);
+    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
     for (qint64 written = 0; ok && written < content.size();) {
-        const qint64 n = temp.write(content.constData() + written, content.size() - written);
+        const qint64 n = file.write(content.constData() + written, content.size() - written);
         ok = n > 0;
         written += n;
     }
-    QString reason = temp.errorString();
-    if (ok && !syncToDisk(temp)) {
-        ok = false;
-        reason = QString::fromLocal8Bit(std::strerror(errno));
+    ok = ok && file.commit();
+    if (!ok && errorText) {
+        *errorText = QStringLiteral("Cannot create file \"%1\". %2")
+                         .arg(QDir::toNativeSeparators(fileName), file.errorString());
     }
-    temp.close();
-    ok = ok && temp.error() == QFileDevice::NoError;
-    if (!ok) {
-        temp.remove();
-        return fail(reason);
-    }
-
-    // The final step: the new file takes the old one's place at once.
-    std::error_code error;
-    std::filesystem::rename(nativePath(temp.fileName()), nativePath(target), error);
-    if (error) {
-        reason = QString::fromLocal8Bit(error.message());
-        QFile::remove(temp.fileName());
-        return fail(reason);
-    }
-    return true;
+    return ok;
 }
 
 bool IsSectionHeader(const QByteArray &line)
