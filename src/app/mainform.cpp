@@ -16,6 +16,7 @@
 #include "preview/previewpanel.h"
 #include "ui/aboutform.h"
 #include "ui/dialogs.h"
+#include "ui/engineoutputform.h"
 #include "ui/filedrops.h"
 #include "ui/generalsettings.h"
 #include "ui/outputsettings.h"
@@ -51,6 +52,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -196,6 +198,18 @@ void TMainForm::FormCreate()
     resize(DesignWidth, DesignHeight);
     m_layout->placeRegions(size());
     ltvTaskResize();
+
+    // The task list is kept against a crash; one that a session left without
+    // closing is offered before the command line's files come in.
+    m_recovery = new TaskListRecovery(
+        *m_tasks, m_services.recoveryFolder.isEmpty() ? DefaultRecoveryFolder() : m_services.recoveryFolder,
+        [this] { return m_restoredBatch.value_or(SavedBatch{cmbProfile->currentText(), edtOutputdir->text()}); },
+        this);
+    m_restoredBatch = m_recovery->offerLeftLists(*m_services.interactive);
+    if (m_tasks->rowCount() > 0)
+        panGettingStarted->hide();
+    connect(cmbProfile, &QComboBox::currentIndexChanged, m_recovery, &TaskListRecovery::batchChanged);
+    connect(edtOutputdir, &QLineEdit::textChanged, m_recovery, &TaskListRecovery::batchChanged);
 
     AddCommandLineFiles();
     setAcceptDrops(true);
@@ -425,6 +439,9 @@ void TMainForm::buildPopupMenu()
         ->setObjectName(QStringLiteral("mniRemove"));
     ppmTask->addAction(QStringLiteral("Clear"), this, &TMainForm::tbtnClearClick)
         ->setObjectName(QStringLiteral("mniClear"));
+    ppmTask->addSeparator();
+    ppmTask->addAction(QStringLiteral("Engine Output..."), this, &TMainForm::mniEngineOutputClick)
+        ->setObjectName(QStringLiteral("mniEngineOutput"));
 }
 
 void TMainForm::resizeEvent(QResizeEvent *event)
@@ -463,6 +480,7 @@ void TMainForm::showEvent(QShowEvent *event)
         move(available.center() - QPoint(frame.width() / 2, frame.height() / 2));
     }
     FormShow();
+    restoreBatchSettings();
 }
 
 void TMainForm::FormShow()
@@ -516,6 +534,27 @@ void TMainForm::FormClose()
     main.outputPath = edtOutputdir->text();
     main.profileIndex = cmbProfile->currentIndex();
     SaveMainPreferences(m_programFolder, main, generalSettings().generalPreferences(), *m_services.interactive);
+    m_recovery->closeNormally();
+}
+
+// A restored task list brings back its batch's output folder and profile over
+// the stored preferences.
+void TMainForm::restoreBatchSettings()
+{
+    if (!m_restoredBatch)
+        return;
+    const SavedBatch batch = *std::exchange(m_restoredBatch, std::nullopt);
+    if (!batch.outputFolder.isEmpty())
+        edtOutputdir->setText(batch.outputFolder);
+    const int profile = cmbProfile->findText(batch.profile);
+    if (profile >= 0 && profile != cmbProfile->currentIndex()) {
+        {
+            const QSignalBlocker blocker(cmbProfile);
+            cmbProfile->setCurrentIndex(profile);
+        }
+        cmbProfileChange();
+    }
+    m_recovery->batchChanged();
 }
 
 // ---------------------------------------------------------------------------
@@ -753,6 +792,8 @@ void TMainForm::ppmTaskPopup()
             action->setEnabled(selected);
         else if (name == QLatin1String("mniClear"))
             action->setEnabled(rows);
+        else if (name == QLatin1String("mniEngineOutput"))
+            action->setEnabled(!firstSelectedEngineOutput().isEmpty());
     }
     if (sender() == ltvTask)
         ppmTask->popup(QCursor::pos());
@@ -1147,4 +1188,24 @@ void TMainForm::PreviewSelectedTask()
     ltvItemData task;
     ReadItemData(*m_tasks, row, CaptionField, task);
     panPreview->previewFile(task.InputFile);
+}
+
+QString TMainForm::firstSelectedEngineOutput() const
+{
+    const int row = FirstSelectedRow(*ltvTask->selectionModel());
+    return row < 0 ? QString() : m_tasks->index(row, 0).data(TaskListModel::EngineOutputRole).toString();
+}
+
+void TMainForm::mniEngineOutputClick()
+{
+    const QString output = firstSelectedEngineOutput();
+    if (output.isEmpty())
+        return;
+    if (!m_engineOutputForm)
+        m_engineOutputForm = new EngineOutputForm(this);
+    m_engineOutputForm->showOutput(m_tasks->index(FirstSelectedRow(*ltvTask->selectionModel()), 0).data().toString(),
+                                   output);
+    m_engineOutputForm->show();
+    m_engineOutputForm->raise();
+    m_engineOutputForm->activateWindow();
 }

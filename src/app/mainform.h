@@ -1,6 +1,7 @@
 #pragma once
 
 #include "conversion/conversionview.h"
+#include "conversion/tasklistrecovery.h"
 #include "profiles/parametergrid.h"
 #include "ui/settingform.h"
 
@@ -13,6 +14,7 @@
 #include <vector>
 
 class ConversionRun;
+class EngineOutputForm;
 class MainLayout;
 class PendingStart;
 class IDialogs;
@@ -57,6 +59,8 @@ struct MainFormServices
     IShell *shell = nullptr;
     IPowerControl *power = nullptr;
     ISleepInhibitor *sleepInhibitor = nullptr; // may be null
+    // Where the task list is kept against a crash; empty: the user's data folder.
+    QString recoveryFolder;
 };
 
 // The main window: the task list, the profile and output folder, the per-task
@@ -122,6 +126,8 @@ public:
     void ltvTaskDblClick();
     void sbtnPlayClick();
     void PreviewSelectedTask();
+    // Shows the engine's output of the first selected task, when it has one.
+    void mniEngineOutputClick();
     void bbtnSettingClick();
     void imgStartClick();
     void imgStopClick();
@@ -200,6 +206,8 @@ private:
     QList<QWidget *> batchLockedControls() const;
     ValueListGrid *gridByNumber(int grid) const;
     const IGeneralSettings &generalSettings() const;
+    QString firstSelectedEngineOutput() const;
+    void restoreBatchSettings();
 
     MainFormServices m_services;
     const IGeneralSettings *m_generalSettings = nullptr;
@@ -289,4 +297,7 @@ private:
     QPointer<QProgressDialog> m_addingProgress;
     QPointer<TAboutForm> m_aboutForm;
     std::unique_ptr<TAboutForm> m_ownAboutForm;
+    QPointer<EngineOutputForm> m_engineOutputForm;
+    TaskListRecovery *m_recovery = nullptr;
+    std::optional<SavedBatch> m_restoredBatch; // applied once the preferences are
 };

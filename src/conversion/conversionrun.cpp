@@ -181,6 +181,7 @@ void ConversionRun::startTask()
     ReadItemData(m_tasks, m_row, WholeRowField, m_task);
     m_finalPath = chooseOutputPath();
     m_temporary = TemporaryOutputPath(m_finalPath);
+    setCaptionData(TaskListModel::TemporaryOutputRole, m_temporary);
     // One left by a crash goes; so does anything a link there would lead to.
     RemoveOutputFile(m_temporary);
 
@@ -309,6 +310,8 @@ void ConversionRun::setTotalPosition(int position)
 
 void ConversionRun::writeStatus(const QString &status)
 {
+    if (status != StatusConverting)
+        setCaptionData(TaskListModel::TemporaryOutputRole, QVariant());
     m_task.StatusText = status;
     WriteItemData(m_tasks, m_row, 2, m_task);
 }
@@ -471,6 +474,7 @@ void ConversionRun::dropCheck()
     ltvItemData record;
     record.StatusText = StatusStop;
     setCaptionData(TaskListModel::EngineOutputRole, keptOutput(m_check->engineOutput), m_check->row);
+    setCaptionData(TaskListModel::TemporaryOutputRole, QVariant(), m_check->row);
     WriteItemData(m_tasks, m_check->row, 2, record);
     m_check.reset();
 }
@@ -501,6 +505,7 @@ void ConversionRun::settleRow(int row, const QString &status, const QString &rea
     setCaptionData(TaskListModel::ResultNotesRole, notes.isEmpty() ? QVariant() : QVariant(notes.join(QLatin1Char('\n'))),
                    row);
     setCaptionData(TaskListModel::EngineOutputRole, engineLines.isEmpty() ? QVariant() : QVariant(engineLines), row);
+    setCaptionData(TaskListModel::TemporaryOutputRole, QVariant(), row);
     ltvItemData record;
     record.StatusText = status;
     WriteItemData(m_tasks, row, 2, record);

@@ -45,6 +45,9 @@ public:
     // What the run found worth saying about a task's result, one line each (on
     // the caption item): why it failed, why its output took another name.
     static constexpr int ResultNotesRole = Qt::UserRole + 2;
+    // Where the engine of a task writes its unfinished output (on the caption
+    // item), from the engine's start until the task has its result.
+    static constexpr int TemporaryOutputRole = Qt::UserRole + 3;
     // How many lines of that output the Status cell of a failed task shows.
     static constexpr int FailureTipLines = 10;
 

@@ -229,6 +229,8 @@ pid_t launch(const QString &executable, const QStringList &files, const QString 
             dup2(out, 2);
         }
         setenv("QT_QPA_PLATFORM", "xcb", 1);
+        // A task list left by a start that was killed stays here.
+        setenv("XDG_DATA_HOME", (folder + "/data").c_str(), 1);
         for (const char *name : {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION",
                                  "GNOME_DESKTOP_SESSION_ID"})
             unsetenv(name);

@@ -66,6 +66,8 @@ for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(head -n1 "$work/display")"
 export QT_QPA_PLATFORM=xcb
 export PATH="$work/shell:$PATH"
+# The task list kept against a crash stays in the test's own folder.
+export XDG_DATA_HOME="$work/data"
 unset XDG_CURRENT_DESKTOP DESKTOP_SESSION KDE_FULL_SESSION GNOME_DESKTOP_SESSION_ID
 
 (cd "$work" && exec "$prog/vantorix" "$clip") > "$work/app.log" 2>&1 &

@@ -20,12 +20,25 @@ struct RecordedServices
         result.shell = &shell;
         result.power = &power;
         result.sleepInhibitor = &sleep;
+        // Each window keeps its task list apart from every other unless a
+        // test names the folder: a window a test drops without closing
+        // leaves its list as a crash would.
+        result.recoveryFolder = recoveryFolder.isEmpty()
+                                    ? programFolder + QStringLiteral("recovery-%1/").arg(++m_windows)
+                                    : recoveryFolder;
         return result;
     }
+
+    // Where the windows keep their task lists; empty: a folder of each
+    // window's own in its program folder.
+    QString recoveryFolder;
 
     RecordingInteractive interactive;
     RecordingDialogs dialogs;
     RecordingShell shell;
     RecordingPowerControl power;
     RecordingSleepInhibitor sleep;
+
+private:
+    int m_windows = 0;
 };

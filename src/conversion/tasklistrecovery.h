@@ -1,0 +1,120 @@
+#pragma once
+
+#include "conversion/taskrecord.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class IInteractive;
+class QLockFile;
+
+// What a window's batch is set to besides its rows.
+struct SavedBatch
+{
+    QString profile;      // the profile's name as listed
+    QString outputFolder; // as typed
+};
+
+// One row as kept against a crash.
+struct SavedTask
+{
+    ltvItemData record;   // caption and sub-items; the seconds are derived again
+    QString notes;        // TaskListModel::ResultNotesRole
+    QString engineOutput; // TaskListModel::EngineOutputRole
+    QString temporary;    // TaskListModel::TemporaryOutputRole: where its engine was writing
+};
+
+struct SavedTaskList
+{
+    SavedBatch batch;
+    QList<SavedTask> tasks;
+};
+
+// The text of a task list file: the rows of `tasks` and the batch (JSON).
+QByteArray TaskListText(const QStandardItemModel &tasks, const SavedBatch &batch);
+
+// Reads a task list file's text; nothing, with the reason in `error`, when it
+// is not one.
+std::optional<SavedTaskList> ParseTaskListText(const QByteArray &text, QString *error = nullptr);
+
+// Appends the saved rows whose path is not listed yet; returns how many. A
+// row that was being converted comes back waiting (an empty status), and the
+// unfinished output its engine left is removed; every other status stays.
+int RestoreTasks(TaskListModel &tasks, const SavedTaskList &list);
+
+// The user's data folder for the program (QStandardPaths' AppDataLocation),
+// where the task lists are kept.
+QString DefaultRecoveryFolder();
+
+// Keeps a window's task list in a file of its own in `folder` while the window
+// runs, so that a session that ends without closing (a crash, a kill, a power
+// cut) can be taken up again by the next start.
+//
+// Every change of the rows, and batchChanged(), schedules a write of the whole
+// list, made atomically (QSaveFile) and at most once a second. The file is
+// named TaskList-<unique>.json, and the window holds the lock file beside it
+// (<name>.lock) for as long as it runs, so that no other window offers it. A
+// normal close removes both; a window that goes away without closing leaves
+// the list behind as a crash does.
+//
+// At start, each list whose lock can be taken (its owner is gone) is offered,
+// newest first, each with a question of its own: several windows lost at once
+// are all offered. Yes appends its rows (paths already listed are skipped);
+// the batch settings come from the first list taken. Either answer removes
+// the file: what was taken is kept in this window's own file from then on. A
+// list that cannot be read is reported once and set aside under
+// <name>.damaged, never deleted.
+class TaskListRecovery final : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int MinSaveIntervalMs = 1000;
+    static inline const QString Caption = QStringLiteral("Restore Task List");
+
+    using BatchSource = std::function<SavedBatch()>;
+
+    // Takes the window's own file in `folder` (made when missing). Without a
+    // usable folder nothing is kept, and the window works as before.
+    TaskListRecovery(TaskListModel &tasks, const QString &folder, BatchSource batch, QObject *parent = nullptr);
+    ~TaskListRecovery() override;
+    Q_DISABLE_COPY_MOVE(TaskListRecovery)
+
+    // Offers the lists left by sessions that did not close (see above). The
+    // batch settings of the first list restored, if any.
+    std::optional<SavedBatch> offerLeftLists(IInteractive &interactive);
+
+    // The batch settings changed: the file follows.
+    void batchChanged();
+
+    // The window closed normally: the file goes, and nothing is kept any more.
+    void closeNormally();
+
+    // The window's own file (it exists once something was written).
+    QString filePath() const { return m_path; }
+    bool isKeeping() const { return m_lock != nullptr; }
+
+    // The question asked for a list of `count` rows.
+    static QString QuestionText(int count);
+
+private:
+    void schedule();
+    void save();
+    void setAside(const QString &path, const QString &reason, IInteractive &interactive);
+
+    TaskListModel &m_tasks;
+    QString m_folder;
+    QString m_path;
+    BatchSource m_batch;
+    std::unique_ptr<QLockFile> m_lock;
+    QTimer m_timer;
+    QElapsedTimer m_sinceSave;
+    bool m_warned = false;
+};

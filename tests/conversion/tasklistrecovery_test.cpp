@@ -1,0 +1,117 @@
+// The task list file kept against a crash: what it holds, what is refused as
+// damaged, and what restoring it may touch on disk.
+#include "conversion/tasklistrecovery.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+ltvItemData task(const QString &path, const QString &status)
+{
+    ltvItemData record;
+    record.InputFile = path;
+    record.LengthText = QStringLiteral("00:00:10.00");
+    record.SizeText = QStringLiteral("320x240");
+    record.StatusText = status;
+    record.NewName = QStringLiteral("holiday");
+    record.NewExt = QStringLiteral(".mkv");
+    record.OrigStartText = QStringLiteral("00:00:00");
+    record.OrigEndText = QStringLiteral("00:00:10");
+    record.ClipLengthText = QStringLiteral("00:00:06");
+    record.StartText = QStringLiteral("00:00:02");
+    record.EndText = QStringLiteral("00:00:08");
+    return record;
+}
+
+void writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+TEST(TaskListFile, RoundTripKeepsEveryFieldAndTheBatch)
+{
+    TaskListModel model;
+    model.appendTask(task(QStringLiteral("/v/a \"quoted\" é.avi"), QStringLiteral("Failed")));
+    model.item(0, 0)->setData(QStringLiteral("line 1\nline 2"), TaskListModel::EngineOutputRole);
+    model.item(0, 0)->setData(QStringLiteral("why it failed"), TaskListModel::ResultNotesRole);
+    const QByteArray text = TaskListText(model, {QStringLiteral("MKV H.264"), QStringLiteral("/out/")});
+
+    QString error;
+    const std::optional<SavedTaskList> list = ParseTaskListText(text, &error);
+    ASSERT_TRUE(list) << error.toStdString();
+    EXPECT_EQ(list->batch.profile, QStringLiteral("MKV H.264"));
+    EXPECT_EQ(list->batch.outputFolder, QStringLiteral("/out/"));
+    ASSERT_EQ(list->tasks.size(), 1);
+
+    TaskListModel restored;
+    EXPECT_EQ(RestoreTasks(restored, *list), 1);
+    ltvItemData before;
+    ltvItemData after;
+    ReadItemData(model, 0, WholeRowField, before);
+    ReadItemData(restored, 0, WholeRowField, after);
+    for (int column = 0; column < TaskListModel::ColumnCount; ++column)
+        EXPECT_EQ(restored.index(0, column).data().toString(), model.index(0, column).data().toString()) << column;
+    EXPECT_DOUBLE_EQ(after.StartSecs, 2);
+    EXPECT_DOUBLE_EQ(after.ClipLengthSecs, 6);
+    EXPECT_EQ(restored.index(0, 0).data(TaskListModel::EngineOutputRole).toString(), QStringLiteral("line 1\nline 2"));
+    EXPECT_EQ(restored.index(0, 0).data(TaskListModel::ResultNotesRole).toString(), QStringLiteral("why it failed"));
+}
+
+TEST(TaskListFile, DamagedTextIsRefusedWithAReason)
+{
+    TaskListModel model;
+    model.appendTask(task(QStringLiteral("/v/a.avi"), QStringLiteral("OK")));
+    const QByteArray good = TaskListText(model, {});
+    const QByteArray cases[] = {
+        good.left(good.size() / 2),                      // cut off by a full disk
+        QByteArray(),                                    // empty
+        QByteArray("[1, 2]"),                            // no object
+        QByteArray(good).replace("Vantorix task list", "something else"),
+        QByteArray(good).replace("\"version\": 1", "\"version\": 7"),
+        QByteArray(good).replace("\"input\": \"/v/a.avi\"", "\"input\": \"\""),
+        QByteArray(good).replace("\"00:00:06\",", ""),   // nine fields
+        QByteArray(good).replace("\"00:00:06\"", "6"),   // a field that is no text
+        QByteArray(good).replace("\"tasks\"", "\"rows\""),
+    };
+    for (const QByteArray &text : cases) {
+        QString error;
+        EXPECT_FALSE(ParseTaskListText(text, &error)) << text.toStdString();
+        EXPECT_FALSE(error.isEmpty()) << text.toStdString();
+    }
+}
+
+TEST(TaskListFile, RestoringRemovesOnlyAnUnfinishedOutputOfAConvertingRow)
+{
+    QTemporaryDir dir;
+    const QString partial = dir.filePath(QStringLiteral(".b.vantorix-part.mkv"));
+    const QString userFile = dir.filePath(QStringLiteral("movie.mkv"));
+    const QString otherPartial = dir.filePath(QStringLiteral(".c.vantorix-part.mkv"));
+    for (const QString &path : {partial, userFile, otherPartial})
+        writeFile(path, "data");
+
+    SavedTaskList list;
+    list.tasks.append({task(QStringLiteral("/v/b.avi"), QStringLiteral("Converting")), {}, {}, partial});
+    // A file that names a user's file as unfinished output is not believed.
+    list.tasks.append({task(QStringLiteral("/v/d.avi"), QStringLiteral("Converting")), {}, {}, userFile});
+    // Only a converting row's output is unfinished.
+    list.tasks.append({task(QStringLiteral("/v/c.avi"), QStringLiteral("Complete")), {}, {}, otherPartial});
+
+    TaskListModel model;
+    ASSERT_EQ(RestoreTasks(model, list), 3);
+    EXPECT_FALSE(QFile::exists(partial));
+    EXPECT_TRUE(QFile::exists(userFile));
+    EXPECT_TRUE(QFile::exists(otherPartial));
+    EXPECT_EQ(model.index(0, 3).data().toString(), QString());
+    EXPECT_EQ(model.index(1, 3).data().toString(), QString());
+    EXPECT_EQ(model.index(2, 3).data().toString(), QStringLiteral("Complete"));
+    // Restoring the same list again adds no second row for a path.
+    EXPECT_EQ(RestoreTasks(model, list), 0);
+    EXPECT_EQ(model.rowCount(), 3);
+}
+
+} // namespace
