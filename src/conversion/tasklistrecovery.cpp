@@ -35,8 +35,9 @@ QString lockPath(const QString &path)
     return path + QStringLiteral(".lock");
 }
 
-// A lock that counts as held for as long as its owner runs, however long
-// that is: only an owner that is gone leaves one to take.
+// A lock that counts as held for as long as its owner runs: only an owner
+// that is gone leaves one to take. No age makes it stale, so that a window
+// on another machine sharing the folder keeps its list however long it runs.
 std::unique_ptr<QLockFile> makeLock(const QString &path)
 {
     auto lock = std::make_unique<QLockFile>(lockPath(path));
