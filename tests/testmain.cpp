@@ -1,5 +1,4 @@
 #include <QApplication>
-#include <QStandardPaths>
 #include <gtest/gtest.h>
 
 int main(int argc, char **argv)
@@ -8,8 +7,6 @@ int main(int argc, char **argv)
     // binary at build time.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    // Nothing a test does lands among the user's own files.
-    QStandardPaths::setTestModeEnabled(true);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,5 +1,5 @@
-// The task list file kept against a crash: what it holds, what is refused as
-// damaged, and what restoring it may touch on disk.
+// The task list file kept against a crash: what is refused as damaged, and
+// what restoring it may touch on disk.
 #include "conversion/tasklistrecovery.h"
 
 #include <QDir>
@@ -31,35 +31,6 @@ void writeFile(const QString &path, const QByteArray &content)
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(content);
-}
-
-TEST(TaskListFile, RoundTripKeepsEveryFieldAndTheBatch)
-{
-    TaskListModel model;
-    model.appendTask(task(QStringLiteral("/v/a \"quoted\" é.avi"), QStringLiteral("Failed")));
-    model.item(0, 0)->setData(QStringLiteral("line 1\nline 2"), TaskListModel::EngineOutputRole);
-    model.item(0, 0)->setData(QStringLiteral("why it failed"), TaskListModel::ResultNotesRole);
-    const QByteArray text = TaskListText(model, {QStringLiteral("MKV H.264"), QStringLiteral("/out/")});
-
-    QString error;
-    const std::optional<SavedTaskList> list = ParseTaskListText(text, &error);
-    ASSERT_TRUE(list) << error.toStdString();
-    EXPECT_EQ(list->batch.profile, QStringLiteral("MKV H.264"));
-    EXPECT_EQ(list->batch.outputFolder, QStringLiteral("/out/"));
-    ASSERT_EQ(list->tasks.size(), 1);
-
-    TaskListModel restored;
-    EXPECT_EQ(RestoreTasks(restored, *list), 1);
-    ltvItemData before;
-    ltvItemData after;
-    ReadItemData(model, 0, WholeRowField, before);
-    ReadItemData(restored, 0, WholeRowField, after);
-    for (int column = 0; column < TaskListModel::ColumnCount; ++column)
-        EXPECT_EQ(restored.index(0, column).data().toString(), model.index(0, column).data().toString()) << column;
-    EXPECT_DOUBLE_EQ(after.StartSecs, 2);
-    EXPECT_DOUBLE_EQ(after.ClipLengthSecs, 6);
-    EXPECT_EQ(restored.index(0, 0).data(TaskListModel::EngineOutputRole).toString(), QStringLiteral("line 1\nline 2"));
-    EXPECT_EQ(restored.index(0, 0).data(TaskListModel::ResultNotesRole).toString(), QStringLiteral("why it failed"));
 }
 
 TEST(TaskListFile, DamagedTextIsRefusedWithAReason)
