@@ -554,10 +554,12 @@ TEST_F(BatchTest, ANameWithControlCharactersKeepsToOneLine)
 class WindowProcessTest : public BatchTest
 {
 protected:
-    static QProcessEnvironment offscreen()
+    QProcessEnvironment offscreen() const
     {
         QProcessEnvironment env = headless();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        // The task list a killed window leaves stays with the test.
+        env.insert(QStringLiteral("XDG_DATA_HOME"), work(QStringLiteral("data")));
         return env;
     }
 
