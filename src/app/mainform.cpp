@@ -3,6 +3,7 @@
 #include "app/imagetoolbar.h"
 #include "app/gettingstarted.h"
 #include "app/mainlayout.h"
+#include "app/pauseactions.h"
 #include "app/pendingstart.h"
 #include "app/picturebutton.h"
 #include "conversion/conversionrun.h"
@@ -425,6 +426,8 @@ void TMainForm::buildPopupMenu()
         ->setObjectName(QStringLiteral("mniRemove"));
     ppmTask->addAction(QStringLiteral("Clear"), this, &TMainForm::tbtnClearClick)
         ->setObjectName(QStringLiteral("mniClear"));
+    // Pause and Resume of a running batch (Ctrl+P).
+    new PauseActions(*m_run, *ppmTask, *this, *ltvTask);
 }
 
 void TMainForm::resizeEvent(QResizeEvent *event)
@@ -1086,6 +1089,7 @@ BatchOptions TMainForm::batchOptions() const
     options.openDir = general.openDir;
     options.exitProgram = general.exitProgram;
     options.turnOff = general.turnOff;
+    options.jobs = general.jobs;
     return options;
 }
 

@@ -358,7 +358,8 @@ TEST_F(MainFormTest, RemoveClearKeysAndThePopupMenu)
     QStringList texts;
     for (QAction *action : menu->actions())
         texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
-    EXPECT_EQ(texts, QStringList({"Open", "-", "Add Files...", "Add Directorys...", "-", "Remove", "Clear"}));
+    EXPECT_EQ(texts, QStringList({"Open", "-", "Add Files...", "Add Directorys...", "-", "Remove", "Clear", "-",
+                                  "Pause", "Resume"}));
 
     form.ppmTaskPopup();
     EXPECT_FALSE(enabled("mniOpen"));

@@ -40,11 +40,11 @@ inline bool ProcessAlive(pid_t pid)
 
 #include <QDir>
 
-// How many live processes were started as `program` with `argument` among
+// The live processes that were started as `program` with `argument` among
 // their arguments (e.g. the engine's conversions, which carry "-y").
-inline int CountProcesses(const QString &program, const QString &argument)
+inline QList<pid_t> FindProcesses(const QString &program, const QString &argument)
 {
-    int count = 0;
+    QList<pid_t> found;
     const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &entry : entries) {
         bool number = false;
@@ -54,9 +54,14 @@ inline int CountProcesses(const QString &program, const QString &argument)
             continue;
         const QList<QByteArray> parts = file.readAll().split('\0');
         if (parts.value(0) == program.toLocal8Bit() && parts.contains(argument.toLocal8Bit()) && ProcessAlive(pid))
-            ++count;
+            found << pid;
     }
-    return count;
+    return found;
+}
+
+inline int CountProcesses(const QString &program, const QString &argument)
+{
+    return static_cast<int>(FindProcesses(program, argument).size());
 }
 
 // The process id and process group a fake engine wrote with its "pid" or
