@@ -79,13 +79,14 @@ public:
     void resume();
     bool isPaused() const { return m_paused; }
 
-    // The window closes during a batch: the current row becomes "Stop", the
-    // engine is killed and reaped, and the run ends without a message
-    // (finished() is emitted). Nothing happens when idle.
+    // The window closes during a batch: every row whose engine works becomes
+    // "Stop", the engines are killed and reaped (paused ones too), and the run
+    // ends without a message (finished() is emitted). Nothing happens when idle.
     void abandon();
 
     // One tick of the one-second timer: elapsed time and the remaining-time
-    // estimate from the total progress.
+    // estimate from the total progress of the batch. Ticks while paused count
+    // nothing.
     void timerTick();
 
     int RunState() const { return m_state; }

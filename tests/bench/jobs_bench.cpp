@@ -22,12 +22,7 @@ const QString ProfileName = QStringLiteral("AVI MPEG-4 MP3");
 double runBatch(const QString &program, const QString &output, const QStringList &clips, int jobs)
 {
     QProcess process;
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        env.remove(QString::fromLatin1(name));
-    process.setProcessEnvironment(env);
+    prepareHeadlessBatch(process);
     QElapsedTimer clock;
     clock.start();
     process.start(program, QStringList{"--batch", "-p", ProfileName, "-o", output, "--overwrite", "-j",

@@ -94,6 +94,11 @@ TEST_F(ParallelRunTest, TwoEnginesAtMostRowsFinishAsTheirEnginesDoAndTheBatchEnd
     EXPECT_EQ(view.currentBar, 20);
     EXPECT_EQ(view.totalBar, 18); // 7 of 40 s
     EXPECT_EQ(status(2), QStringLiteral("OK"));
+    // The estimate follows the whole batch's pace, not one task's: 18% in
+    // 36 s leaves 164 s.
+    for (int tick = 0; tick < 36; ++tick)
+        run.timerTick();
+    EXPECT_EQ(view.remaining, QStringLiteral("00:02:44"));
 
     // b ends: c takes its place; a goes on.
     release(QStringLiteral("go-b"));
