@@ -66,6 +66,7 @@ struct StoredChoices
     QString outputPath;
     int profileIndex = 0;
     bool overwrite = true;
+    int jobs = 1;
 };
 
 StoredChoices readStoredChoices(const QString &programFolder, IInteractive &interactive)
@@ -81,6 +82,7 @@ StoredChoices readStoredChoices(const QString &programFolder, IInteractive &inte
     stored.outputPath = ini->ReadString(MainSection, QStringLiteral("Output Path"), stored.outputPath);
     stored.profileIndex = ini->ReadInteger(MainSection, QStringLiteral("Profile"), 0);
     stored.overwrite = ini->ReadBool(MainSection, QStringLiteral("Overwrite"), true);
+    stored.jobs = JobsInRange(ini->ReadInteger(MainSection, QStringLiteral("Jobs"), 1));
     return stored;
 }
 
@@ -97,6 +99,7 @@ struct BatchRequest
     QStringList settings;
     QString outputFolder;
     bool rename = false;
+    int jobs = 1;
     std::optional<QString> start;
     std::optional<QString> end;
     QStringList files;
@@ -120,14 +123,20 @@ public:
         , m_probes(m_tasks)
         , m_view(m_tasks, m_request.outputFolder, m_outputExt, m_request.rename, ::isatty(STDERR_FILENO) == 1)
         , m_run(m_tasks, m_view, interactive, m_shell, m_power)
+        , m_signalPipe(signalPipe)
     {
         const QString engine = m_programFolder + QStringLiteral("wmaspi.dll");
         m_probes.setEnginePath(engine);
         m_run.setEnginePath(engine);
         m_view.setRun(&m_run);
+        m_view.setJobs(m_request.jobs);
         connect(&m_probes, &ProbeQueue::idle, this, &BatchMode::onListed);
         connect(&m_run, &ConversionRun::finished, this, &BatchMode::onFinished, Qt::QueuedConnection);
         connect(&signalPipe, &SignalPipe::caught, this, &BatchMode::onSignal);
+        // Ctrl+Z holds the engines, then the program itself; fg goes on with both.
+        signalPipe.handleJobControl();
+        connect(&signalPipe, &SignalPipe::suspendRequested, this, &BatchMode::onSuspend);
+        connect(&signalPipe, &SignalPipe::continued, &m_run, &ConversionRun::resume);
         for (const QString &path : std::as_const(m_request.unnamable))
             m_skipped << Skipped{path, QStringLiteral("the name is not valid UTF-8")};
     }
@@ -206,6 +215,16 @@ private:
             m_run.requestStop();
     }
 
+    // The engines are in process groups of their own: a stopped job would
+    // leave them working. They are suspended first; then the program stops
+    // as the shell expects, and when continued it continues them.
+    void onSuspend()
+    {
+        m_run.pause();
+        m_signalPipe.stopProgram();
+        m_run.resume();
+    }
+
     void onFinished()
     {
         m_running = false;
@@ -273,6 +292,7 @@ private:
     ProbeQueue m_probes;
     BatchView m_view;
     ConversionRun m_run;
+    SignalPipe &m_signalPipe;
     QList<Skipped> m_skipped;
     bool m_interrupted = false;
     bool m_running = false;
@@ -429,7 +449,8 @@ int RunBatch(int argc, char **argv)
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Converts video files without a window, one after another, with a profile of the program folder.\n"
+        "Converts video files without a window, one after another or several at once (--jobs), with a "
+        "profile of the program folder.\n"
         "PATH: a file (converted whatever its extension), a folder (its supported files), or, as the first "
         "path, a .tmp file listing one path per line.\n"
         "Exit status: 0 every task completed, 1 a task failed or was skipped, 2 bad usage, "
@@ -456,10 +477,15 @@ int RunBatch(int argc, char **argv)
                                    QStringLiteral("time"));
     const QCommandLineOption end(QStringLiteral("end"), QStringLiteral("Convert every file up to this time."),
                                  QStringLiteral("time"));
+    const QCommandLineOption jobs({QStringLiteral("j"), QStringLiteral("jobs")},
+                                  QStringLiteral("Convert up to N files at once, 1 to %1 (default: the number "
+                                                 "stored in the Settings window, else 1).")
+                                      .arg(MaxJobs()),
+                                  QStringLiteral("N"));
     const QCommandLineOption listProfiles(QStringLiteral("list-profiles"), QStringLiteral("List the profiles."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    parser.addOptions({batch, profile, output, overwrite, rename, set, start, end, listProfiles});
+    parser.addOptions({batch, profile, output, overwrite, rename, set, start, end, jobs, listProfiles});
     parser.addPositionalArgument(QStringLiteral("paths"), QStringLiteral("Files and folders to convert."),
                                  QStringLiteral("PATH..."));
 
@@ -487,6 +513,16 @@ int RunBatch(int argc, char **argv)
     if (parser.isSet(overwrite) && parser.isSet(rename))
         return usageError(QStringLiteral("--overwrite and --rename exclude each other"));
     request.rename = parser.isSet(rename) || (!parser.isSet(overwrite) && !stored.overwrite);
+    request.jobs = stored.jobs;
+    if (parser.isSet(jobs)) {
+        bool number = false;
+        const QString text = parser.value(jobs).trimmed();
+        request.jobs = text.toInt(&number);
+        if (!number || request.jobs != JobsInRange(request.jobs))
+            return usageError(QStringLiteral("--jobs \"%1\" is not a number of files at once from 1 to %2")
+                                  .arg(text)
+                                  .arg(MaxJobs()));
+    }
     for (const auto &[option, target] : {std::pair{&start, &request.start}, std::pair{&end, &request.end}}) {
         if (!parser.isSet(*option))
             continue;

@@ -83,6 +83,7 @@ BatchOptions BatchView::batchOptions() const
 {
     BatchOptions options;
     options.rename = m_rename;
+    options.jobs = m_jobs;
     return options;
 }
 
@@ -98,15 +99,15 @@ void BatchView::tick()
 {
     if (m_run)
         m_run->timerTick();
-    if (m_terminal && m_lineOpen)
-        printLine(false);
+    if (m_terminal && !m_running.empty())
+        printLine();
 }
 
 void BatchView::setCurrentProgress(int position, const QString &)
 {
     m_position = position;
-    if (m_terminal && m_lineOpen)
-        printLine(false);
+    if (m_terminal && !m_running.empty())
+        printLine();
 }
 
 QString BatchView::taskName(int row) const
@@ -114,6 +115,11 @@ QString BatchView::taskName(int row) const
     const QStandardItem *caption = m_tasks.item(row, 0);
     // One line per task whatever the name holds.
     return caption ? PrintableName(QFileInfo(caption->text()).fileName()) : QString();
+}
+
+QString BatchView::number(int row) const
+{
+    return QStringLiteral("[%1/%2]").arg(row + 1).arg(m_tasks.rowCount());
 }
 
 QString BatchView::RemainingText(qint64 elapsedMs, int percent)
@@ -138,58 +144,145 @@ void BatchView::onStatusChanged(int row)
         return;
     m_statuses[row] = status;
 
-    const QString number = QStringLiteral("[%1/%2]").arg(row + 1).arg(m_tasks.rowCount());
-    if (status == QLatin1String("Converting")) {
-        // Written just before the engine starts, after the run chose the name
-        // the output will take.
-        ltvItemData task;
-        ReadItemData(m_tasks, row, WholeRowField, task);
-        m_outputPaths[row] = m_run ? m_run->outputPath()
-                                   : ConversionRun::OutputPathFor(task, row, m_outputFolder, m_outputExt, m_rename);
-        m_row = row;
-        m_position = 0;
-        m_taskClock.start();
-        if (m_terminal) {
-            m_lineOpen = true;
-            printLine(false);
+    const auto running = m_running.find(row);
+    if (!ConversionRun::IsRunningStatus(status)) {
+        if (running != m_running.end())
+            end(row, status);
+        return;
+    }
+    if (running == m_running.end()) {
+        begin(row);
+        return;
+    }
+    // Paused, going on again, or its percent.
+    Running &task = running->second;
+    const bool paused = status == QLatin1String("Paused");
+    if (paused != task.paused) {
+        task.paused = paused;
+        if (paused) {
+            task.clock.pause();
+            m_batchClock.pause();
         } else {
-            std::fprintf(m_stream, "%s Converting %s -> %s\n", local(number).constData(),
-                         local(PrintableName(task.InputFile)).constData(),
-                         local(PrintableName(m_outputPaths[row])).constData());
-            std::fflush(m_stream);
+            task.clock.resume();
+            m_batchClock.resume();
         }
-        return;
     }
-    if (row != m_row)
-        return;
-    if (m_terminal) {
-        printLine(true);
-        m_lineOpen = false;
-    } else {
-        std::fprintf(m_stream, "%s %s %s (%s)\n", local(number).constData(), local(status).constData(),
-                     local(taskName(row)).constData(),
-                     local(SecondsToTimeText(m_taskClock.elapsed() / 1000)).constData());
-        std::fflush(m_stream);
-    }
+    if (status.endsWith(QLatin1Char('%')))
+        task.position = status.chopped(1).toInt();
+    if (m_terminal)
+        printLine();
 }
 
-void BatchView::printLine(bool final)
+void BatchView::begin(int row)
 {
-    if (m_row < 0)
-        return;
-    const qint64 elapsedMs = m_taskClock.elapsed();
-    QString line = QStringLiteral("[%1/%2] %3  ").arg(m_row + 1).arg(m_tasks.rowCount()).arg(taskName(m_row));
-    if (final) {
-        line += m_statuses.value(m_row) + QStringLiteral("  elapsed ") + SecondsToTimeText(elapsedMs / 1000);
-    } else {
-        line += QStringLiteral("%1%  elapsed %2").arg(m_position).arg(SecondsToTimeText(elapsedMs / 1000));
-        const QString remaining = RemainingText(elapsedMs, m_position);
-        if (!remaining.isEmpty())
-            line += QStringLiteral("  remaining ") + remaining;
-        if (m_tasks.rowCount() > 1)
-            line += QStringLiteral("  (batch %1%)").arg(m_totalPosition);
+    // Written just before the engine starts, after the run chose the name the
+    // output will take.
+    ltvItemData record;
+    ReadItemData(m_tasks, row, WholeRowField, record);
+    m_outputPaths[row] = m_run ? m_run->outputPathOf(row)
+                               : ConversionRun::OutputPathFor(record, row, m_outputFolder, m_outputExt, m_rename);
+    Running &task = m_running[row];
+    task.clock.start();
+    task.paused = m_statuses[row] == QLatin1String("Paused");
+    if (task.paused)
+        task.clock.pause();
+    if (!m_batchStarted) {
+        m_batchStarted = true;
+        m_batchClock.start();
     }
-    // Back to the line's start, the text, and the rest of the old line erased.
-    std::fprintf(m_stream, "\r%s\033[K%s", local(line).constData(), final ? "\n" : "");
+    if (m_jobs <= 1)
+        m_position = 0;
+    if (m_terminal) {
+        printLine();
+        return;
+    }
+    std::fprintf(m_stream, "%s Converting %s -> %s\n", local(number(row)).constData(),
+                 local(PrintableName(record.InputFile)).constData(), local(PrintableName(m_outputPaths[row])).constData());
     std::fflush(m_stream);
+}
+
+void BatchView::end(int row, const QString &status)
+{
+    const qint64 elapsedMs = m_running[row].clock.elapsedMs();
+    m_running.erase(row);
+    if (m_terminal) {
+        printFinalLine(row, status, elapsedMs);
+        if (!m_running.empty())
+            printLine();
+        return;
+    }
+    std::fprintf(m_stream, "%s %s %s (%s)\n", local(number(row)).constData(), local(status).constData(),
+                 local(taskName(row)).constData(), local(SecondsToTimeText(elapsedMs / 1000)).constData());
+    std::fflush(m_stream);
+}
+
+void BatchView::printFinalLine(int row, const QString &status, qint64 elapsedMs)
+{
+    const QString line = QStringLiteral("%1 %2  %3  elapsed %4")
+                             .arg(number(row), taskName(row), status, SecondsToTimeText(elapsedMs / 1000));
+    // Back to the line's start, the text, and the rest of the old line erased.
+    std::fprintf(m_stream, "\r%s\033[K\n", local(line).constData());
+    std::fflush(m_stream);
+}
+
+void BatchView::printLine()
+{
+    QString line;
+    qint64 elapsedMs = 0;
+    int percent = 0;
+    if (m_jobs <= 1) {
+        // One task at a time: its own percent and times.
+        const auto &[row, task] = *m_running.begin();
+        elapsedMs = task.clock.elapsedMs();
+        percent = m_position;
+        line = QStringLiteral("%1 %2  ").arg(number(row), taskName(row));
+        line += task.paused ? QStringLiteral("Paused") : QStringLiteral("%1%").arg(m_position);
+    } else {
+        // Several at once: each with its percent; the times are the batch's.
+        QStringList tasks;
+        for (const auto &[row, task] : m_running)
+            tasks << QStringLiteral("%1 %2 %3").arg(number(row), taskName(row),
+                                                    task.paused ? QStringLiteral("Paused")
+                                                                : QStringLiteral("%1%").arg(task.position));
+        line = tasks.join(QStringLiteral("  "));
+        elapsedMs = m_batchClock.elapsedMs();
+        percent = m_totalPosition;
+    }
+    line += QStringLiteral("  elapsed ") + SecondsToTimeText(elapsedMs / 1000);
+    const QString remaining = RemainingText(elapsedMs, percent);
+    if (!remaining.isEmpty())
+        line += QStringLiteral("  remaining ") + remaining;
+    if (m_tasks.rowCount() > 1)
+        line += QStringLiteral("  (batch %1%)").arg(m_totalPosition);
+    std::fprintf(m_stream, "\r%s\033[K", local(line).constData());
+    std::fflush(m_stream);
+}
+
+void PausableClock::start()
+{
+    m_clock.start();
+    m_pausedSince.invalidate();
+    m_pausedMs = 0;
+}
+
+void PausableClock::pause()
+{
+    if (!m_pausedSince.isValid())
+        m_pausedSince.start();
+}
+
+void PausableClock::resume()
+{
+    if (!m_pausedSince.isValid())
+        return;
+    m_pausedMs += m_pausedSince.elapsed();
+    m_pausedSince.invalidate();
+}
+
+qint64 PausableClock::elapsedMs() const
+{
+    if (!m_clock.isValid())
+        return 0;
+    const qint64 paused = m_pausedMs + (m_pausedSince.isValid() ? m_pausedSince.elapsed() : 0);
+    return m_clock.elapsed() - paused;
 }

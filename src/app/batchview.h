@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <map>
 
 class ConversionRun;
 class QStandardItemModel;
@@ -53,11 +54,28 @@ public:
     void powerOff() override {}
 };
 
+// A stopwatch that can be held: the time while paused does not count.
+class PausableClock
+{
+public:
+    void start();
+    void pause();
+    void resume();
+    qint64 elapsedMs() const;
+
+private:
+    QElapsedTimer m_clock;
+    QElapsedTimer m_pausedSince; // valid while paused
+    qint64 m_pausedMs = 0;
+};
+
 // The conversion run shown on standard error. On a terminal each task has one
 // line, rewritten as it moves: its number, name, percent, elapsed and remaining
-// time. Elsewhere (a log file, a pipe) each change of a task's status is one
-// line of its own. The task statuses are read from the task list as the run
-// writes them.
+// time. With several conversions at once the line names every running task
+// with its percent, and the times are the batch's; a task that ends gets its
+// final line above it. Elsewhere (a log file, a pipe) each start and end of a
+// task is one line of its own. Paused time counts in no elapsed or remaining
+// time. The task statuses are read from the task list as the run writes them.
 class BatchView final : public QObject, public ConversionView
 {
     Q_OBJECT
@@ -68,6 +86,8 @@ public:
 
     // The run whose one-second timer this view drives.
     void setRun(ConversionRun *run) { m_run = run; }
+    // How many conversions run at once (what the run reads from batchOptions()).
+    void setJobs(int jobs) { m_jobs = jobs; }
 
     // Where each task's output went (or was going), by row; empty for a task
     // that never started.
@@ -92,10 +112,22 @@ public:
     static QString RemainingText(qint64 elapsedMs, int percent);
 
 private:
+    // A task whose engine works.
+    struct Running
+    {
+        PausableClock clock;
+        int position = 0;
+        bool paused = false;
+    };
+
     void onStatusChanged(int row);
+    void begin(int row);
+    void end(int row, const QString &status);
     void tick();
-    void printLine(bool final);
+    void printLine();
+    void printFinalLine(int row, const QString &status, qint64 elapsedMs);
     QString taskName(int row) const;
+    QString number(int row) const;
 
     QStandardItemModel &m_tasks;
     QString m_outputFolder;
@@ -104,12 +136,13 @@ private:
     bool m_terminal;
     std::FILE *m_stream;
     ConversionRun *m_run = nullptr;
+    int m_jobs = 1;
     QTimer m_timer;
-    QElapsedTimer m_taskClock;
+    PausableClock m_batchClock; // from the first task on
+    bool m_batchStarted = false;
     QStringList m_outputPaths;
     QStringList m_statuses;
-    int m_row = -1;
-    int m_position = 0;
+    std::map<int, Running> m_running;
+    int m_position = 0; // the current bar: the task's percent with one at a time
     int m_totalPosition = 0;
-    bool m_lineOpen = false;
 };

@@ -3,6 +3,7 @@
 #include "app/imagetoolbar.h"
 #include "app/gettingstarted.h"
 #include "app/mainlayout.h"
+#include "app/pauseactions.h"
 #include "app/pendingstart.h"
 #include "app/picturebutton.h"
 #include "conversion/conversionrun.h"
@@ -439,6 +440,8 @@ void TMainForm::buildPopupMenu()
         ->setObjectName(QStringLiteral("mniRemove"));
     ppmTask->addAction(QStringLiteral("Clear"), this, &TMainForm::tbtnClearClick)
         ->setObjectName(QStringLiteral("mniClear"));
+    // Pause and Resume of a running batch (Ctrl+P).
+    new PauseActions(*m_run, *ppmTask, *this, *ltvTask);
     ppmTask->addSeparator();
     ppmTask->addAction(QStringLiteral("Engine Output..."), this, &TMainForm::mniEngineOutputClick)
         ->setObjectName(QStringLiteral("mniEngineOutput"));
@@ -1127,6 +1130,7 @@ BatchOptions TMainForm::batchOptions() const
     options.openDir = general.openDir;
     options.exitProgram = general.exitProgram;
     options.turnOff = general.turnOff;
+    options.jobs = general.jobs;
     return options;
 }
 

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -18,6 +19,7 @@ const QString StatusConverting = QStringLiteral("Converting");
 const QString StatusComplete = QStringLiteral("Complete");
 const QString StatusStop = QStringLiteral("Stop");
 const QString StatusFailed = QStringLiteral("Failed");
+const QString StatusPaused = QStringLiteral("Paused");
 
 QString percentText(int position)
 {
@@ -76,18 +78,31 @@ ConversionRun::~ConversionRun()
 {
     // Going away during a task: no engine outlives the run, and no partial
     // output is left behind.
-    if (m_engine)
-        m_engine->killAndWait();
-    if (m_check) {
-        m_check->probe->abandon();
-        RemoveOutputFile(m_check->temporary);
+    for (const JobPtr &job : m_jobs) {
+        if (job->engine)
+            job->engine->killAndWait();
+        discardTemporary(*job);
     }
-    discardTemporary();
+    for (const auto &check : m_checks) {
+        check->probe->abandon();
+        RemoveOutputFile(check->temporary);
+    }
 }
 
 QString ConversionRun::PathKey(const QString &path)
 {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+bool ConversionRun::IsRunningStatus(const QString &status)
+{
+    if (status == StatusConverting || status == StatusPaused)
+        return true;
+    if (!status.endsWith(QLatin1Char('%')))
+        return false;
+    bool number = false;
+    status.chopped(1).toInt(&number);
+    return number;
 }
 
 QString ConversionRun::OutputPathFor(const ltvItemData &task, int row, const QString &outputFolder,
@@ -111,6 +126,11 @@ QString ConversionRun::OutputPathFor(const ltvItemData &task, int row, const QSt
     return candidate;
 }
 
+int ConversionRun::runningEngines() const
+{
+    return static_cast<int>(std::count_if(m_jobs.begin(), m_jobs.end(), [](const JobPtr &job) { return job->engine; }));
+}
+
 void ConversionRun::RunConversion(const QString &params)
 {
     if (m_state != Idle)
@@ -119,6 +139,7 @@ void ConversionRun::RunConversion(const QString &params)
     // Taken once: a change in the window during the batch applies to the next.
     m_outputFolder = m_view.outputFolder();
     m_outputExt = m_view.outputExt();
+    m_jobLimit = std::max(1, m_view.batchOptions().jobs);
 
     m_view.setConvertingFile(QString());
     m_view.setElapsedText(QString());
@@ -130,14 +151,19 @@ void ConversionRun::RunConversion(const QString &params)
     m_view.showProgressPanel(true);
 
     m_state = Running;
+    m_paused = false;
+    m_concluding = false;
+    m_startFailure.clear();
     m_doneSecs = 0;
     m_totalSecs = 0;
     m_elapsedSecs = 0;
     m_remainingSecs = 0;
     m_failedCount = 0;
+    m_runningLabel.clear();
     m_view.setTimerEnabled(true);
 
     m_rowCount = m_tasks.rowCount();
+    m_rowOutputs = QStringList();
     m_taken.clear();
     m_batchOutputs.clear();
     const QString outputFolder = QFileInfo(m_outputFolder).canonicalFilePath();
@@ -145,6 +171,7 @@ void ConversionRun::RunConversion(const QString &params)
         ltvItemData task;
         ReadItemData(m_tasks, row, WholeRowField, task);
         m_totalSecs += task.ClipLengthSecs;
+        m_rowOutputs << QString();
         // No task writes over the input of another: those in the output folder
         // are taken, under the name an output would have there.
         const QFileInfo input(task.InputFile);
@@ -152,90 +179,115 @@ void ConversionRun::RunConversion(const QString &params)
             m_taken.insert(PathKey(withTrailingSeparator(m_outputFolder) + input.fileName()));
     }
 
-    m_row = 0;
+    m_nextRow = 0;
     if (m_rowCount == 0) {
         // Nothing to convert: back to idle without a word.
         m_view.setTimerEnabled(false);
         finish();
         return;
     }
-    if (m_inhibitor) {
-        m_inhibitor->inhibit(QStringLiteral("Converting videos"));
-        m_inhibiting = true;
-    }
+    takeSleep();
+    emit stateChanged();
     // Let pending events through before the first task, as before every task.
     m_nextTask.start();
 }
 
 void ConversionRun::startTask()
 {
-    if (m_state == Idle)
+    if (m_state == Idle || m_concluding)
         return;
-    if (m_state == StopRequested) {
+    if (m_state == StopRequested || m_paused || m_nextRow >= m_rowCount
+        || static_cast<int>(m_jobs.size()) >= m_jobLimit) {
         // Stop arrived between two tasks: start nothing more.
-        afterCheck([this] { cancel(false); });
+        proceed();
         return;
     }
 
-    m_currentSecs = 0;
-    ReadItemData(m_tasks, m_row, WholeRowField, m_task);
-    m_finalPath = chooseOutputPath();
-    m_temporary = TemporaryOutputPath(m_finalPath);
-    setCaptionData(TaskListModel::TemporaryOutputRole, m_temporary);
+    const auto job = std::make_shared<Job>();
+    job->row = m_nextRow++;
+    ReadItemData(m_tasks, job->row, WholeRowField, job->task);
+    job->finalPath = chooseOutputPath(*job);
+    job->temporary = TemporaryOutputPath(job->finalPath);
+    m_lastOutputPath = job->finalPath;
+    m_rowOutputs[job->row] = job->finalPath;
+    setCaptionData(job->row, TaskListModel::TemporaryOutputRole, job->temporary);
     // One left by a crash goes; so does anything a link there would lead to.
-    RemoveOutputFile(m_temporary);
+    RemoveOutputFile(job->temporary);
 
+    const ltvItemData &task = job->task;
     std::optional<QString> start;
-    if (m_task.StartSecs != m_task.OrigStartSecs)
-        start = m_task.StartText;
+    if (task.StartSecs != task.OrigStartSecs)
+        start = task.StartText;
     std::optional<QString> seconds;
-    if (m_task.ClipLengthSecs != m_task.LengthSecs)
-        seconds = QString::number(RoundHalfEven(m_task.ClipLengthSecs));
-    const EngineCommand command = ConversionCommand(m_task.InputFile, m_params, start, seconds, m_temporary);
+    if (task.ClipLengthSecs != task.LengthSecs)
+        seconds = QString::number(RoundHalfEven(task.ClipLengthSecs));
+    const EngineCommand command = ConversionCommand(task.InputFile, m_params, start, seconds, job->temporary);
 
-    m_output.clear();
-    m_writeFailure.reset();
-    m_chunkCount = 0;
-    // The row turns "Converting" once the previous task's row has its result,
-    // so that rows change in their order; the engine need not wait for that.
-    afterCheck([this] { showTask(); });
+    m_jobs.push_back(job);
+    // With one engine at a time the row turns "Converting" once the previous
+    // task's row has its result, so that rows change in their order; the
+    // engine need not wait for that.
+    afterCheck([this, job] { showTask(*job); });
     auto *engine = new EngineProcess(this);
-    connect(engine, &EngineProcess::chunkRead, this, &ConversionRun::onChunk);
-    connect(engine, &EngineProcess::ended, this, &ConversionRun::onEngineEnded);
-    m_engine = engine;
+    connect(engine, &EngineProcess::chunkRead, this, [this, job](const QString &text) { onChunk(*job, text); });
+    connect(engine, &EngineProcess::ended, this,
+            [this, job](int exitCode, bool crashed) { onEngineEnded(job, exitCode, crashed); });
+    job->engine = engine;
     if (!engine->start(m_enginePath, command)) {
-        m_output = engine->errorString();
-        m_engine = nullptr;
+        job->output = engine->errorString();
+        job->engine = nullptr;
         engine->deleteLater();
-        afterCheck([this] { failToStart(QStringLiteral("Error on CreateProcess()")); });
+        afterCheck([this, job] { startFailed(job, QStringLiteral("Error on CreateProcess()")); });
         return;
     }
     emit engineStarted(command.text);
+    proceed();
 }
 
-void ConversionRun::showTask()
+void ConversionRun::showTask(Job &job)
 {
+    job.shown = true;
     // What an earlier run said about this row no longer holds.
-    setCaptionData(TaskListModel::ResultNotesRole, m_renameNote.isEmpty() ? QVariant() : QVariant(m_renameNote));
-    setCaptionData(TaskListModel::EngineOutputRole, QVariant());
-    writeStatus(StatusConverting);
-    m_view.setConvertingFile(QFileInfo(m_task.InputFile).fileName());
+    setCaptionData(job.row, TaskListModel::ResultNotesRole,
+                   job.renameNote.isEmpty() ? QVariant() : QVariant(job.renameNote));
+    setCaptionData(job.row, TaskListModel::EngineOutputRole, QVariant());
+    writeStatus(job, m_paused ? StatusPaused : runningStatus(job));
+    showRunningFiles();
 }
 
-QString ConversionRun::chooseOutputPath()
+QString ConversionRun::runningStatus(const Job &job) const
 {
+    return job.counted ? percentText(job.position) : StatusConverting;
+}
+
+void ConversionRun::showRunningFiles()
+{
+    QStringList names;
+    for (const JobPtr &job : m_jobs)
+        if (job->shown)
+            names << QFileInfo(job->task.InputFile).fileName();
+    if (names.isEmpty())
+        return; // the last one stays named until the next begins
+    m_runningLabel = names.size() == 1 ? names.first() : QStringLiteral("%1 files").arg(names.size());
+    if (!m_paused)
+        m_view.setConvertingFile(m_runningLabel);
+}
+
+QString ConversionRun::chooseOutputPath(Job &job)
+{
+    const ltvItemData &task = job.task;
     const bool rename = m_view.batchOptions().rename;
-    const QString path = OutputPathFor(m_task, m_row, m_outputFolder, m_outputExt, rename, &m_taken);
+    const QString path = OutputPathFor(task, job.row, m_outputFolder, m_outputExt, rename, &m_taken);
 
     // Say so when the name is not the one the task would have had alone.
-    m_renameNote.clear();
-    const QString own = withTrailingSeparator(m_outputFolder) + m_task.NewName + m_outputExt;
-    const QString alone = OutputPathFor(m_task, m_row, m_outputFolder, m_outputExt, rename);
+    job.renameNote.clear();
+    const QString own = withTrailingSeparator(m_outputFolder) + task.NewName + m_outputExt;
+    const QString alone = OutputPathFor(task, job.row, m_outputFolder, m_outputExt, rename);
     const auto why = [&](const QString &wanted) -> QString {
         const QString name = QFileInfo(wanted).fileName();
         if (m_batchOutputs.contains(PathKey(wanted)))
             return QStringLiteral("an earlier task of this batch writes ") + name;
-        if (m_taken.contains(PathKey(wanted)) && !sameFile(wanted, m_task.InputFile))
+        if (m_taken.contains(PathKey(wanted)) && !sameFile(wanted, task.InputFile))
             return name + QStringLiteral(" is the input of another task of this batch");
         return QString();
     };
@@ -243,26 +295,26 @@ QString ConversionRun::chooseOutputPath()
     if (reason.isEmpty() && path != alone)
         reason = why(alone);
     if (!reason.isEmpty())
-        m_renameNote = QStringLiteral("Renamed to %1: %2").arg(QFileInfo(path).fileName(), reason);
+        job.renameNote = QStringLiteral("Renamed to %1: %2").arg(QFileInfo(path).fileName(), reason);
     const QString key = PathKey(path);
     m_taken.insert(key);
     m_batchOutputs.insert(key);
     return path;
 }
 
-void ConversionRun::onChunk(const QString &text)
+void ConversionRun::onChunk(Job &job, const QString &text)
 {
     m_view.setMemoText(text);
-    m_writeFailure.feed(text);
-    m_output += text;
-    if (m_output.size() > 2 * KeptOutputChars)
-        m_output.remove(0, m_output.size() - KeptOutputChars);
-    if (m_chunkCount >= 2)
-        parseProgress(text);
-    ++m_chunkCount;
+    job.writeFailure.feed(text);
+    job.output += text;
+    if (job.output.size() > 2 * KeptOutputChars)
+        job.output.remove(0, job.output.size() - KeptOutputChars);
+    if (job.chunkCount >= 2)
+        parseProgress(job, text);
+    ++job.chunkCount;
 }
 
-void ConversionRun::parseProgress(const QString &text)
+void ConversionRun::parseProgress(Job &job, const QString &text)
 {
     // The value follows "time" and one separator character, up to a blank. A
     // chunk without the marker has no value: other numbers in it are not times.
@@ -274,27 +326,52 @@ void ConversionRun::parseProgress(const QString &text)
     // Current engines write the time as h:m:s.f; older ones as seconds.
     double seconds = TimeTextToSeconds(value);
     if (seconds != -1 || ParseDecimal(value, seconds)) {
-        if (seconds > m_currentSecs)
-            m_currentSecs = seconds;
+        if (seconds > job.currentSecs)
+            job.currentSecs = seconds;
     }
 
-    if (m_task.ClipLengthSecs != 0) {
-        const int position = barPosition(m_currentSecs, m_task.ClipLengthSecs);
+    if (job.task.ClipLengthSecs != 0) {
+        const int position = barPosition(job.currentSecs, job.task.ClipLengthSecs);
         if (position < 0)
             return;
-        setCurrentPosition(position);
+        const bool moved = position != job.position || !job.counted;
+        job.position = position;
+        setCurrentPosition(leastPosition());
+        // Several rows run at once: each shows how far it got.
+        if (m_jobLimit > 1 && moved) {
+            job.counted = true;
+            if (job.shown && !m_paused)
+                writeStatus(job, runningStatus(job));
+        }
     }
     if (m_totalSecs != 0) {
-        const int position = barPosition(m_doneSecs + m_currentSecs, m_totalSecs);
+        const int position = barPosition(m_doneSecs + runningSecs(), m_totalSecs);
         if (position < 0)
             return;
         setTotalPosition(position);
     }
 }
 
+int ConversionRun::leastPosition() const
+{
+    int least = -1;
+    for (const JobPtr &job : m_jobs)
+        if (job->task.ClipLengthSecs != 0 && (least < 0 || job->position < least))
+            least = job->position;
+    return least;
+}
+
+double ConversionRun::runningSecs() const
+{
+    double secs = 0;
+    for (const JobPtr &job : m_jobs)
+        secs += job->currentSecs;
+    return secs;
+}
+
 void ConversionRun::setCurrentPosition(int position)
 {
-    if (position == m_currentPosition)
+    if (position < 0 || position == m_currentPosition)
         return;
     m_currentPosition = position;
     m_view.setCurrentProgress(position, percentText(position));
@@ -308,17 +385,17 @@ void ConversionRun::setTotalPosition(int position)
     m_view.setTotalProgress(position, percentText(position));
 }
 
-void ConversionRun::writeStatus(const QString &status)
+void ConversionRun::writeStatus(Job &job, const QString &status)
 {
-    if (status != StatusConverting)
-        setCaptionData(TaskListModel::TemporaryOutputRole, QVariant());
-    m_task.StatusText = status;
-    WriteItemData(m_tasks, m_row, 2, m_task);
+    if (!IsRunningStatus(status))
+        setCaptionData(job.row, TaskListModel::TemporaryOutputRole, QVariant());
+    job.task.StatusText = status;
+    WriteItemData(m_tasks, job.row, 2, job.task);
 }
 
-void ConversionRun::setCaptionData(int role, const QVariant &value, int row)
+void ConversionRun::setCaptionData(int row, int role, const QVariant &value)
 {
-    QStandardItem *caption = m_tasks.item(row < 0 ? m_row : row, 0);
+    QStandardItem *caption = m_tasks.item(row, 0);
     // An item stores a cleared role as an entry of its own: clear only what is there.
     if (caption && (value.isValid() || caption->data(role).isValid()))
         caption->setData(value, role);
@@ -332,23 +409,23 @@ QString ConversionRun::keptOutput(const QString &output)
     return kept;
 }
 
-void ConversionRun::keepOutput(bool keep)
+void ConversionRun::keepOutput(Job &job, bool keep)
 {
-    setCaptionData(TaskListModel::EngineOutputRole, keep ? QVariant(keptOutput(m_output)) : QVariant());
-    m_output.clear();
+    setCaptionData(job.row, TaskListModel::EngineOutputRole, keep ? QVariant(keptOutput(job.output)) : QVariant());
+    job.output.clear();
 }
 
-void ConversionRun::discardTemporary()
+void ConversionRun::discardTemporary(Job &job)
 {
-    if (m_temporary.isEmpty())
+    if (job.temporary.isEmpty())
         return;
-    RemoveOutputFile(m_temporary);
-    m_temporary.clear();
+    RemoveOutputFile(job.temporary);
+    job.temporary.clear();
 }
 
 void ConversionRun::afterCheck(std::function<void()> step)
 {
-    if (!m_check && m_afterCheck.empty()) {
+    if (m_jobLimit > 1 || (m_checks.empty() && m_afterCheck.empty())) {
         step();
         return;
     }
@@ -357,95 +434,110 @@ void ConversionRun::afterCheck(std::function<void()> step)
 
 void ConversionRun::runAfterCheck()
 {
-    while (!m_check && !m_afterCheck.empty() && m_state != Idle) {
+    while (m_checks.empty() && !m_afterCheck.empty() && m_state != Idle) {
         const std::function<void()> step = std::move(m_afterCheck.front());
         m_afterCheck.pop_front();
         step();
     }
 }
 
-void ConversionRun::onEngineEnded(int exitCode, bool crashed)
+void ConversionRun::proceed()
 {
-    if (m_engine)
-        m_engine->deleteLater();
-    m_engine = nullptr;
-    m_writeFailure.finish();
-    afterCheck([this, exitCode, crashed] { taskEnded(exitCode, crashed); });
+    if (m_state == Idle || m_concluding)
+        return;
+    if (m_state == Running && m_nextRow < m_rowCount) {
+        if (!m_paused && static_cast<int>(m_jobs.size()) < m_jobLimit)
+            m_nextTask.start();
+        return;
+    }
+    // Nothing more starts: the batch ends once every engine and check is done.
+    if (m_jobs.empty() && m_checks.empty() && m_afterCheck.empty())
+        conclude();
 }
 
-void ConversionRun::taskEnded(int exitCode, bool crashed)
+void ConversionRun::onEngineEnded(const JobPtr &job, int exitCode, bool crashed)
+{
+    if (job->engine)
+        job->engine->deleteLater();
+    job->engine = nullptr;
+    job->writeFailure.finish();
+    afterCheck([this, job, exitCode, crashed] { taskEnded(job, exitCode, crashed); });
+}
+
+void ConversionRun::taskEnded(const JobPtr &job, int exitCode, bool crashed)
 {
     if (m_state == StopRequested) {
-        discardTemporary();
-        keepOutput(true);
-        cancel(true);
+        discardTemporary(*job);
+        keepOutput(*job, true);
+        writeStatus(*job, StatusStop);
+        removeJob(*job);
+        proceed();
         return;
     }
     // A failed write comes first among the reasons: the engine's last lines
     // may not show it, and it may exit 0 after one.
     QString reason;
-    if (!m_writeFailure.failureLine().isEmpty())
-        reason = QStringLiteral("The output is damaged: the engine reported \"%1\".").arg(m_writeFailure.failureLine());
+    if (!job->writeFailure.failureLine().isEmpty())
+        reason = QStringLiteral("The output is damaged: the engine reported \"%1\".").arg(job->writeFailure.failureLine());
     if (crashed || exitCode != 0) {
-        discardTemporary();
-        finishTask(StatusFailed, reason);
+        discardTemporary(*job);
+        finishTask(job, StatusFailed, reason);
         return;
     }
 
-    const QFileInfo written(m_temporary);
+    const QFileInfo written(job->temporary);
     if (reason.isEmpty() && (!written.isFile() || written.size() <= 0))
         reason = QStringLiteral("The output file is missing or empty.");
-    if (!reason.isEmpty() || (m_task.ClipLengthSecs <= 0 && !wantsVideo())) {
+    if (!reason.isEmpty() || (job->task.ClipLengthSecs <= 0 && !wantsVideo(*job))) {
         // Nothing a probe could add.
         if (reason.isEmpty())
-            reason = CommitOutput(m_temporary, m_finalPath);
+            reason = CommitOutput(job->temporary, job->finalPath);
         if (reason.isEmpty())
-            m_temporary.clear();
+            job->temporary.clear();
         else
-            discardTemporary();
-        finishTask(reason.isEmpty() ? StatusComplete : StatusFailed, reason);
+            discardTemporary(*job);
+        finishTask(job, reason.isEmpty() ? StatusComplete : StatusFailed, reason);
         return;
     }
-    startCheck();
+    startCheck(job);
 }
 
-bool ConversionRun::wantsVideo() const
+bool ConversionRun::wantsVideo(const Job &job) const
 {
     // An input without a picture gives none, whatever the profile.
-    return WritesVideo(m_params, m_finalPath) && !m_task.SizeText.trimmed().isEmpty();
+    return WritesVideo(m_params, job.finalPath) && !job.task.SizeText.trimmed().isEmpty();
 }
 
-void ConversionRun::startCheck()
+void ConversionRun::startCheck(const JobPtr &job)
 {
     // The output is probed while the next task's engine already works: the
     // probe costs the batch next to nothing. Its row waits for the result.
     auto check = std::make_unique<OutputCheck>();
-    check->row = m_row;
-    check->finalPath = m_finalPath;
-    check->temporary = m_temporary;
-    check->renameNote = m_renameNote;
-    check->engineOutput = std::exchange(m_output, QString());
-    check->expectedSecs = m_task.ClipLengthSecs;
-    check->wantVideo = wantsVideo();
-    check->probe = new EngineProbe(m_enginePath, m_temporary, this);
-    connect(check->probe, &EngineProbe::done, this, &ConversionRun::onChecked);
-    m_temporary.clear();
+    check->row = job->row;
+    check->finalPath = job->finalPath;
+    check->temporary = std::exchange(job->temporary, QString());
+    check->renameNote = job->renameNote;
+    check->engineOutput = std::exchange(job->output, QString());
+    check->expectedSecs = job->task.ClipLengthSecs;
+    check->wantVideo = wantsVideo(*job);
+    check->probe = new EngineProbe(m_enginePath, check->temporary, this);
     EngineProbe *probe = check->probe;
-    m_check = std::move(check);
+    connect(probe, &EngineProbe::done, this, [this, probe] { onChecked(probe); });
+    m_checks.push_back(std::move(check));
     probe->launch(CheckTimeoutMs);
 
-    countTaskProgress();
-    if (m_row + 1 < m_rowCount) {
-        ++m_row;
-        m_nextTask.start();
-    }
+    countTaskProgress(*job);
+    proceed();
 }
 
-void ConversionRun::onChecked()
+void ConversionRun::onChecked(EngineProbe *probe)
 {
-    if (!m_check)
+    const auto found = std::find_if(m_checks.begin(), m_checks.end(),
+                                    [probe](const auto &check) { return check->probe == probe; });
+    if (found == m_checks.end())
         return;
-    const std::unique_ptr<OutputCheck> check = std::move(m_check);
+    const std::unique_ptr<OutputCheck> check = std::move(*found);
+    m_checks.erase(found);
     check->probe->deleteLater();
     QString reason = CheckOutputReport(check->probe->report(), check->expectedSecs, check->wantVideo);
     if (reason.isEmpty())
@@ -457,39 +549,47 @@ void ConversionRun::onChecked()
               failed ? keptOutput(check->engineOutput) : QString());
     if (m_state == Idle)
         return; // abandoned on the news
-
-    if (check->row + 1 >= m_rowCount)
-        concludeBatch();
-    else
-        runAfterCheck();
+    runAfterCheck();
+    proceed();
 }
 
-void ConversionRun::dropCheck()
+void ConversionRun::dropChecks()
 {
-    if (!m_check)
-        return;
-    m_check->probe->abandon();
-    m_check->probe->deleteLater();
-    RemoveOutputFile(m_check->temporary);
-    ltvItemData record;
-    record.StatusText = StatusStop;
-    setCaptionData(TaskListModel::EngineOutputRole, keptOutput(m_check->engineOutput), m_check->row);
-    setCaptionData(TaskListModel::TemporaryOutputRole, QVariant(), m_check->row);
-    WriteItemData(m_tasks, m_check->row, 2, record);
-    m_check.reset();
+    const std::vector<std::unique_ptr<OutputCheck>> checks = std::exchange(m_checks, {});
+    for (const auto &check : checks) {
+        check->probe->abandon();
+        check->probe->deleteLater();
+        RemoveOutputFile(check->temporary);
+        ltvItemData record;
+        record.StatusText = StatusStop;
+        setCaptionData(check->row, TaskListModel::EngineOutputRole, keptOutput(check->engineOutput));
+        setCaptionData(check->row, TaskListModel::TemporaryOutputRole, QVariant());
+        WriteItemData(m_tasks, check->row, 2, record);
+    }
 }
 
-void ConversionRun::countTaskProgress()
+void ConversionRun::removeJob(const Job &job)
 {
-    m_doneSecs += m_task.ClipLengthSecs;
-    if (m_row + 1 < m_rowCount)
+    const auto found = std::find_if(m_jobs.begin(), m_jobs.end(), [&job](const JobPtr &p) { return p.get() == &job; });
+    if (found != m_jobs.end())
+        m_jobs.erase(found);
+}
+
+void ConversionRun::countTaskProgress(const Job &job)
+{
+    m_doneSecs += job.task.ClipLengthSecs;
+    removeJob(job);
+    if (!m_jobs.empty())
+        setCurrentPosition(leastPosition());
+    else if (m_nextRow < m_rowCount)
         setCurrentPosition(0);
     // A failed task's progress still counts towards the batch.
     if (m_totalSecs != 0) {
-        const int position = barPosition(m_doneSecs, m_totalSecs);
+        const int position = barPosition(m_doneSecs + runningSecs(), m_totalSecs);
         if (position >= 0 && position > m_totalPosition)
             setTotalPosition(position);
     }
+    showRunningFiles();
 }
 
 void ConversionRun::settleRow(int row, const QString &status, const QString &reason, const QString &renameNote,
@@ -502,41 +602,48 @@ void ConversionRun::settleRow(int row, const QString &status, const QString &rea
         notes << reason;
     if (!renameNote.isEmpty())
         notes << renameNote;
-    setCaptionData(TaskListModel::ResultNotesRole, notes.isEmpty() ? QVariant() : QVariant(notes.join(QLatin1Char('\n'))),
-                   row);
-    setCaptionData(TaskListModel::EngineOutputRole, engineLines.isEmpty() ? QVariant() : QVariant(engineLines), row);
-    setCaptionData(TaskListModel::TemporaryOutputRole, QVariant(), row);
+    setCaptionData(row, TaskListModel::ResultNotesRole,
+                   notes.isEmpty() ? QVariant() : QVariant(notes.join(QLatin1Char('\n'))));
+    setCaptionData(row, TaskListModel::EngineOutputRole, engineLines.isEmpty() ? QVariant() : QVariant(engineLines));
+    setCaptionData(row, TaskListModel::TemporaryOutputRole, QVariant());
     ltvItemData record;
     record.StatusText = status;
     WriteItemData(m_tasks, row, 2, record);
 }
 
-void ConversionRun::finishTask(const QString &status, const QString &reason)
+void ConversionRun::finishTask(const JobPtr &job, const QString &status, const QString &reason)
 {
     const bool failed = status == StatusFailed;
-    settleRow(m_row, status, reason, m_renameNote, failed ? keptOutput(m_output) : QString());
-    m_task.StatusText = status;
-    m_output.clear();
+    settleRow(job->row, status, reason, job->renameNote, failed ? keptOutput(job->output) : QString());
+    job->task.StatusText = status;
+    job->output.clear();
     if (m_state == Idle)
         return; // abandoned on the news
-    countTaskProgress();
-    if (m_row + 1 >= m_rowCount) {
-        concludeBatch();
-        return;
-    }
-    if (m_state == StopRequested) {
-        cancel(false);
-        return;
-    }
-    ++m_row;
-    m_nextTask.start();
+    countTaskProgress(*job);
+    proceed();
 }
 
-void ConversionRun::concludeBatch()
+void ConversionRun::conclude()
 {
+    m_concluding = true;
+    if (!m_startFailure.isEmpty()) {
+        m_view.setTimerEnabled(false);
+        releaseSleep();
+        m_interactive.plainMessage(m_startFailure);
+        if (m_state == Idle)
+            return; // abandoned while the message was up
+        finish();
+        return;
+    }
     if (m_state == StopRequested) {
-        // Stop came while the last output was checked: no end-of-batch choice.
-        cancel(false);
+        // No end-of-batch choice after a stop, also when it came while the
+        // last output was checked.
+        m_view.setTimerEnabled(false);
+        releaseSleep();
+        m_interactive.information(QStringLiteral("Cancel"), QStringLiteral("The Coversion is canceled."));
+        if (m_state == Idle)
+            return; // abandoned while the message was up
+        finish();
         return;
     }
     endOfBatch();
@@ -544,15 +651,64 @@ void ConversionRun::concludeBatch()
 
 void ConversionRun::requestStop()
 {
-    if (m_state != Running)
+    if (m_state != Running || m_concluding)
         return;
     m_state = StopRequested;
-    if (m_engine)
-        m_engine->TerminateEngine();
+    const bool wasPaused = std::exchange(m_paused, false);
+    for (const JobPtr &job : m_jobs) {
+        if (!job->engine)
+            continue;
+        // A suspended engine could not act on the request.
+        if (wasPaused)
+            job->engine->resumeEngine();
+        job->engine->TerminateEngine();
+    }
+    if (wasPaused)
+        emit stateChanged();
+    // Nothing left to end: the batch ends from the event loop.
+    if (m_jobs.empty() && m_checks.empty())
+        m_nextTask.start();
+}
+
+void ConversionRun::pause()
+{
+    if (m_state != Running || m_paused || m_concluding)
+        return;
+    m_paused = true;
+    m_nextTask.stop();
+    for (const JobPtr &job : m_jobs) {
+        if (job->engine)
+            job->engine->suspendEngine();
+        if (job->shown)
+            writeStatus(*job, StatusPaused);
+    }
+    m_view.setConvertingFile(StatusPaused);
+    releaseSleep();
+    emit stateChanged();
+}
+
+void ConversionRun::resume()
+{
+    if (!m_paused)
+        return;
+    m_paused = false;
+    takeSleep();
+    for (const JobPtr &job : m_jobs) {
+        if (job->engine)
+            job->engine->resumeEngine();
+        if (job->shown)
+            writeStatus(*job, runningStatus(*job));
+    }
+    m_view.setConvertingFile(m_runningLabel);
+    emit stateChanged();
+    proceed();
 }
 
 void ConversionRun::timerTick()
 {
+    // A pause stops the clock: the estimate after it counts working time only.
+    if (m_paused)
+        return;
     ++m_elapsedSecs;
     m_view.setElapsedText(SecondsToTimeText(m_elapsedSecs));
     if (m_totalPosition != 0)
@@ -570,42 +726,40 @@ void ConversionRun::abandon()
     m_afterCheck.clear();
     // The program is going away: no engine may outlive it, and no output
     // that is not known to be good takes its name.
-    dropCheck();
-    if (m_engine) {
-        m_engine->killAndWait();
-        m_engine->deleteLater();
-        m_engine = nullptr;
-        discardTemporary();
-        keepOutput(true);
-        writeStatus(StatusStop);
+    dropChecks();
+    const std::vector<JobPtr> jobs = std::exchange(m_jobs, {});
+    for (const JobPtr &job : jobs) {
+        if (job->engine) {
+            job->engine->killAndWait();
+            job->engine->deleteLater();
+            job->engine = nullptr;
+            discardTemporary(*job);
+            keepOutput(*job, true);
+            writeStatus(*job, StatusStop);
+        }
+        discardTemporary(*job);
     }
-    discardTemporary();
     finish();
 }
 
-void ConversionRun::cancel(bool duringTask)
+void ConversionRun::startFailed(const JobPtr &job, const QString &message)
 {
-    m_view.setTimerEnabled(false);
-    releaseSleep();
-    if (duringTask)
-        writeStatus(StatusStop);
-    m_interactive.information(QStringLiteral("Cancel"), QStringLiteral("The Coversion is canceled."));
+    discardTemporary(*job);
+    keepOutput(*job, true);
+    writeStatus(*job, StatusFailed);
+    removeJob(*job);
     if (m_state == Idle)
-        return; // abandoned while the message was up
-    finish();
-}
-
-void ConversionRun::failToStart(const QString &message)
-{
-    discardTemporary();
-    keepOutput(true);
-    writeStatus(StatusFailed);
-    m_view.setTimerEnabled(false);
-    releaseSleep();
-    m_interactive.plainMessage(message);
-    if (m_state == Idle)
-        return; // abandoned while the message was up
-    finish();
+        return;
+    // The remaining rows are not converted; engines that work are stopped.
+    m_startFailure = message;
+    m_state = StopRequested;
+    m_paused = false;
+    for (const JobPtr &other : m_jobs)
+        if (other->engine) {
+            other->engine->resumeEngine();
+            other->engine->TerminateEngine();
+        }
+    proceed();
 }
 
 void ConversionRun::endOfBatch()
@@ -667,6 +821,14 @@ void ConversionRun::complete()
     finish();
 }
 
+void ConversionRun::takeSleep()
+{
+    if (!m_inhibitor || m_inhibiting)
+        return;
+    m_inhibitor->inhibit(QStringLiteral("Converting videos"));
+    m_inhibiting = true;
+}
+
 void ConversionRun::releaseSleep()
 {
     if (!m_inhibiting)
@@ -682,6 +844,9 @@ void ConversionRun::backToIdle()
     releaseSleep();
     m_view.showProgressPanel(false);
     m_state = Idle;
+    m_paused = false;
+    m_concluding = false;
+    emit stateChanged();
 }
 
 void ConversionRun::finish()

@@ -10,6 +10,7 @@ struct BatchOptions
     bool openDir = false;     // chkOpenDir: open the output folder at the end
     bool exitProgram = false; // chkExit: close the program at the end
     bool turnOff = false;     // chkTurnoff: power the computer off at the end
+    int jobs = 1;             // how many engines convert at once (read when a batch begins)
 };
 
 // What the conversion run shows and reads in the main window.

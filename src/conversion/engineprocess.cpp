@@ -93,6 +93,18 @@ void EngineProcess::kill()
         signalEngine(SignalKill);
 }
 
+void EngineProcess::suspendEngine()
+{
+    if (isRunning())
+        signalEngine(SignalSuspend);
+}
+
+void EngineProcess::resumeEngine()
+{
+    if (isRunning())
+        signalEngine(SignalContinue);
+}
+
 void EngineProcess::killAndWait()
 {
     m_killTimer.stop();
@@ -116,7 +128,8 @@ void EngineProcess::signalEngine(EngineSignal signal)
 #ifdef Q_OS_UNIX
     const auto pid = static_cast<pid_t>(m_process.processId());
     if (pid > 0) {
-        const int number = signal == SignalKill ? SIGKILL : SIGTERM;
+        const int numbers[] = {SIGTERM, SIGKILL, SIGSTOP, SIGCONT};
+        const int number = numbers[signal];
         // The whole group; the engine alone while it has not made its group
         // yet (just after the start).
         if (::kill(-pid, number) != 0)
@@ -126,7 +139,7 @@ void EngineProcess::signalEngine(EngineSignal signal)
 #endif
     if (signal == SignalKill)
         m_process.kill();
-    else
+    else if (signal == SignalTerminate)
         m_process.terminate();
 }
 

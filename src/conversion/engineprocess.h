@@ -51,6 +51,13 @@ public:
     // Kills the engine at once; ended() follows with what it wrote until then.
     void kill();
 
+    // Suspends the engine's process group (SIGSTOP) and continues it
+    // (SIGCONT); nothing happens when none is running. A suspended engine
+    // neither writes nor ends until it is continued; a pending stop keeps its
+    // grace time running, so continue it first.
+    void suspendEngine();
+    void resumeEngine();
+
     // Kills the engine and waits until it is gone, without emitting anything
     // more: for a caller that drops the engine's work.
     void killAndWait();
@@ -68,7 +75,7 @@ signals:
     void failedToStart(const QString &error);
 
 private:
-    enum EngineSignal { SignalTerminate, SignalKill };
+    enum EngineSignal { SignalTerminate, SignalKill, SignalSuspend, SignalContinue };
     void signalEngine(EngineSignal signal);
     void readChunks();
     void onFinished(int exitCode, QProcess::ExitStatus status);

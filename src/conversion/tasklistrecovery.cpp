@@ -1,5 +1,6 @@
 #include "conversion/tasklistrecovery.h"
 
+#include "conversion/conversionrun.h"
 #include "conversion/outputfile.h"
 #include "platform/interactive.h"
 
@@ -22,7 +23,6 @@ namespace {
 const QString Format = QStringLiteral("Vantorix task list");
 constexpr int Version = 1;
 const QString FilePattern = QStringLiteral("TaskList-*.json");
-const QString StatusConverting = QStringLiteral("Converting");
 
 // The ten sub-items in their order.
 constexpr std::array<QString ltvItemData::*, TaskListModel::SubItemCount> SubItems = {
@@ -135,8 +135,8 @@ int RestoreTasks(TaskListModel &tasks, const SavedTaskList &list)
     for (SavedTask task : list.tasks) {
         if (!tasks.findItems(task.record.InputFile, Qt::MatchExactly | Qt::MatchCaseSensitive, 0).isEmpty())
             continue;
-        if (task.record.StatusText == StatusConverting) {
-            // Its engine was cut off: what it wrote is no output.
+        if (ConversionRun::IsRunningStatus(task.record.StatusText)) {
+            // Its engine was cut off (converting, at a percent or paused): what it wrote is no output.
             task.record.StatusText.clear();
             if (!task.temporary.isEmpty() && isTemporaryOutputName(task.temporary))
                 RemoveOutputFile(task.temporary);

@@ -25,8 +25,23 @@ public:
     // action then.
     bool isValid() const { return m_notifier != nullptr; }
 
+    // Takes the job-control signals too: SIGTSTP (a terminal's Ctrl+Z) no
+    // longer stops the program but emits suspendRequested(), so that the
+    // program can hold its own children first and then stop itself with
+    // stopProgram(); SIGCONT emits continued(). Unless this is called, both
+    // keep their default action.
+    void handleJobControl();
+
+    // Stops the program as SIGTSTP's default action does (a shell then shows
+    // the job stopped) and returns once it is continued. Where the system does
+    // not stop it (a process group without a shell to continue it), it
+    // returns at once.
+    void stopProgram();
+
 signals:
     void caught(int signal);
+    void suspendRequested();
+    void continued();
 
 private:
     void drain();

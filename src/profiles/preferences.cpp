@@ -6,6 +6,9 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QThread>
+
+#include <algorithm>
 
 namespace {
 
@@ -19,6 +22,7 @@ const QString ExitKey = QStringLiteral("Auto Exit");
 const QString TurnOffKey = QStringLiteral("Auto Turn Off");
 const QString OverwriteKey = QStringLiteral("Overwrite");
 const QString VersionKey = QStringLiteral("Version");
+const QString JobsKey = QStringLiteral("Jobs");
 
 GeneralPreferences readGeneral(const TNewInifile &ini, const QString &section, const QString &programFolder,
                                bool openDirDefault)
@@ -30,6 +34,7 @@ GeneralPreferences readGeneral(const TNewInifile &ini, const QString &section, c
     g.exitProgram = ini.ReadBool(section, ExitKey, false);
     g.turnOff = ini.ReadBool(section, TurnOffKey, false);
     g.overwrite = ini.ReadBool(section, OverwriteKey, true);
+    g.jobs = JobsInRange(ini.ReadInteger(section, JobsKey, 1));
     return g;
 }
 
@@ -94,9 +99,23 @@ void writeBatchOptions(TNewInifile &ini, const GeneralPreferences &g)
     ini.WriteBool(MainSection, ExitKey, g.exitProgram);
     ini.WriteBool(MainSection, TurnOffKey, g.turnOff);
     ini.WriteBool(MainSection, OverwriteKey, g.overwrite);
+    // A file that never had more than one conversion at once keeps its keys
+    // as they were.
+    if (g.jobs != 1 || ini.FindRaw(MainSection.toUtf8(), JobsKey.toUtf8()).has_value())
+        ini.WriteInteger(MainSection, JobsKey, JobsInRange(g.jobs));
 }
 
 } // namespace
+
+int MaxJobs()
+{
+    return std::max(1, QThread::idealThreadCount());
+}
+
+int JobsInRange(int jobs)
+{
+    return std::clamp(jobs, 1, MaxJobs());
+}
 
 QString PreferencesPath(const QString &programFolder)
 {

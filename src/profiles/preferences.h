@@ -28,7 +28,13 @@ struct GeneralPreferences
     bool exitProgram = false; // exit the program when the batch is done
     bool turnOff = false;     // turn the computer off when the batch is done
     bool overwrite = true;    // false: rename to <name>_<index> instead
+    int jobs = 1;             // conversions at once, 1 to MaxJobs()
 };
+
+// The most conversions that may run at once: the number of processor cores.
+int MaxJobs();
+// `jobs` held within 1 to MaxJobs().
+int JobsInRange(int jobs);
 
 // UserDataFolder(programFolder) + "Preferences.ini".
 QString PreferencesPath(const QString &programFolder);
@@ -51,7 +57,8 @@ std::optional<MainPreferences> LoadMainPreferences(const QString &programFolder,
 
 // At the main window's close: "Profile", "Output Path" (the main window's),
 // "Syn Mode", "Auto Open Dir", "Auto Exit", "Auto Turn Off", "Overwrite", in
-// this order. general.outputPath is not written.
+// this order, then "Jobs" when it is not 1 or the file has it already.
+// general.outputPath is not written.
 bool SaveMainPreferences(const QString &programFolder, const MainPreferences &main,
                          const GeneralPreferences &general, IInteractive &interactive);
 
@@ -60,7 +67,7 @@ std::optional<GeneralPreferences> LoadGeneralPreferences(const QString &programF
                                                          IInteractive &interactive);
 
 // At the Settings window's OK: "Output Path", "Syn Mode", "Auto Open Dir",
-// "Auto Exit", "Auto Turn Off", "Overwrite", in this order.
+// "Auto Exit", "Auto Turn Off", "Overwrite", in this order, and "Jobs" as above.
 bool SaveGeneralPreferences(const QString &programFolder, const GeneralPreferences &general,
                             IInteractive &interactive);
 

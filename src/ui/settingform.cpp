@@ -19,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QStyle>
 #include <QTabWidget>
 #include <QToolButton>
@@ -120,6 +121,14 @@ void TSettingForm::buildGeneralTab(QWidget *page)
     rdbRename = named(new QRadioButton(QStringLiteral("Not overwrite (Rename to <Filename> + Index"), gpbOverwrite),
                       "rdbRename");
     rdbRename->setGeometry(24, 67, 305, 17);
+
+    // How many files convert at once: up to one per processor core.
+    spnJobs = named(new QSpinBox(page), "spnJobs");
+    spnJobs->setRange(1, MaxJobs());
+    spnJobs->setGeometry(300, 364, 69, 21);
+    QLabel *jobsLabel = named(makeLabel(QStringLiteral("Simultaneous conversions:"), page, 24, 367), "labJobs");
+    FitLabel(jobsLabel, 300 - 6 - 24);
+    jobsLabel->setBuddy(spnJobs);
 }
 
 void TSettingForm::buildProfilesTab(QWidget *page)
@@ -171,6 +180,7 @@ GeneralPreferences TSettingForm::generalPreferences() const
     preferences.exitProgram = chkExit->isChecked();
     preferences.turnOff = chkTurnoff->isChecked();
     preferences.overwrite = rdbOverWrite->isChecked();
+    preferences.jobs = spnJobs->value();
     return preferences;
 }
 
@@ -187,6 +197,7 @@ void TSettingForm::setGeneralControls(const GeneralPreferences &preferences)
         rdbOverWrite->setChecked(true);
     else
         rdbRename->setChecked(true);
+    spnJobs->setValue(JobsInRange(preferences.jobs));
 }
 
 void TSettingForm::showGeneral()

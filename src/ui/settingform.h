@@ -16,6 +16,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
+class QSpinBox;
 class QTabWidget;
 class QToolButton;
 
@@ -118,6 +119,7 @@ private:
     QGroupBox *gpbOverwrite = nullptr;
     QRadioButton *rdbOverWrite = nullptr;
     QRadioButton *rdbRename = nullptr;
+    QSpinBox *spnJobs = nullptr;
     // Profiles
     QComboBox *cmbProfile = nullptr;
     QPushButton *btnSaveAs = nullptr;

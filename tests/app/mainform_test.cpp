@@ -359,7 +359,7 @@ TEST_F(MainFormTest, RemoveClearKeysAndThePopupMenu)
     for (QAction *action : menu->actions())
         texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
     EXPECT_EQ(texts, QStringList({"Open", "-", "Add Files...", "Add Directorys...", "-", "Remove", "Clear", "-",
-                                  "Engine Output..."}));
+                                  "Pause", "Resume", "-", "Engine Output..."}));
 
     form.ppmTaskPopup();
     EXPECT_FALSE(enabled("mniOpen"));

@@ -67,12 +67,7 @@ Observed runBatch(const QString &program, const QString &engine, const QStringLi
 {
     Observed observed;
     QProcess process;
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        env.remove(QString::fromLatin1(name));
-    process.setProcessEnvironment(env);
+    prepareHeadlessBatch(process);
     QElapsedTimer clock;
     clock.start();
     process.start(program, arguments);

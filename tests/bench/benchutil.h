@@ -53,6 +53,18 @@ inline double runDirect(const QString &engine, const QStringList &arguments)
     return clock.nsecsElapsed() / 1e6;
 }
 
+// The batch mode as a machine without a display runs it: no display named,
+// its output discarded.
+inline void prepareHeadlessBatch(QProcess &process)
+{
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QString::fromLatin1(name));
+    process.setProcessEnvironment(env);
+}
+
 // A clip made by the engine: the test picture at `size`, with a tone unless
 // `withSound` is false, in an AVI file (MPEG-4 video, MP2 sound).
 inline bool makeClip(const QString &engine, const QString &path, int seconds, const QString &size,

@@ -62,7 +62,9 @@ TEST(TaskListFile, RestoringRemovesOnlyAnUnfinishedOutputOfAConvertingRow)
     const QString partial = dir.filePath(QStringLiteral(".b.vantorix-part.mkv"));
     const QString userFile = dir.filePath(QStringLiteral("movie.mkv"));
     const QString otherPartial = dir.filePath(QStringLiteral(".c.vantorix-part.mkv"));
-    for (const QString &path : {partial, userFile, otherPartial})
+    const QString pausedPartial = dir.filePath(QStringLiteral(".e.vantorix-part.mkv"));
+    const QString percentPartial = dir.filePath(QStringLiteral(".f.vantorix-part.mkv"));
+    for (const QString &path : {partial, userFile, otherPartial, pausedPartial, percentPartial})
         writeFile(path, "data");
 
     SavedTaskList list;
@@ -71,9 +73,16 @@ TEST(TaskListFile, RestoringRemovesOnlyAnUnfinishedOutputOfAConvertingRow)
     list.tasks.append({task(QStringLiteral("/v/d.avi"), QStringLiteral("Converting")), {}, {}, userFile});
     // Only a converting row's output is unfinished.
     list.tasks.append({task(QStringLiteral("/v/c.avi"), QStringLiteral("Complete")), {}, {}, otherPartial});
+    // Rows of several engines at once show a percent, and a paused run says so.
+    list.tasks.append({task(QStringLiteral("/v/e.avi"), QStringLiteral("Paused")), {}, {}, pausedPartial});
+    list.tasks.append({task(QStringLiteral("/v/f.avi"), QStringLiteral("37%")), {}, {}, percentPartial});
 
     TaskListModel model;
-    ASSERT_EQ(RestoreTasks(model, list), 3);
+    ASSERT_EQ(RestoreTasks(model, list), 5);
+    EXPECT_FALSE(QFile::exists(pausedPartial));
+    EXPECT_FALSE(QFile::exists(percentPartial));
+    EXPECT_EQ(model.index(3, 3).data().toString(), QString());
+    EXPECT_EQ(model.index(4, 3).data().toString(), QString());
     EXPECT_FALSE(QFile::exists(partial));
     EXPECT_TRUE(QFile::exists(userFile));
     EXPECT_TRUE(QFile::exists(otherPartial));
@@ -82,7 +91,7 @@ TEST(TaskListFile, RestoringRemovesOnlyAnUnfinishedOutputOfAConvertingRow)
     EXPECT_EQ(model.index(2, 3).data().toString(), QStringLiteral("Complete"));
     // Restoring the same list again adds no second row for a path.
     EXPECT_EQ(RestoreTasks(model, list), 0);
-    EXPECT_EQ(model.rowCount(), 3);
+    EXPECT_EQ(model.rowCount(), 5);
 }
 
 } // namespace

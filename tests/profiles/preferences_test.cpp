@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 class PreferencesTest : public ::testing::Test
@@ -288,6 +290,43 @@ TEST_F(PreferencesTest, ReadOnlyProgramFolderWithoutAVideosFolderOutputsToTheHom
     ASSERT_TRUE(QDir(home.path()).mkpath(QStringLiteral("Videos")));
     EXPECT_EQ(DefaultOutputFolder(programFolder),
               QDir::toNativeSeparators(home.path() + QStringLiteral("/Videos/")));
+    EXPECT_TRUE(interactive.messages.isEmpty());
+}
+
+} // namespace
+
+namespace {
+
+// "Jobs": how many conversions at once, held within 1 to the number of cores,
+// and written only once it was ever other than 1.
+TEST_F(PreferencesTest, SimultaneousConversionsFallBackIntoRangeAndAreKeptOnceChosen)
+{
+    const struct
+    {
+        const char *stored;
+        int read;
+    } cases[] = {{"Jobs=2", std::min(2, MaxJobs())}, {"Jobs=0", 1}, {"Jobs=-3", 1}, {"Jobs=two", 1},
+                 {"Jobs=100000", MaxJobs()}, {"Jobs=", 1}};
+    for (const auto &c : cases) {
+        setFile({"[Main]", QLatin1String(c.stored)});
+        EXPECT_EQ(LoadGeneralPreferences(programFolder, interactive)->jobs, c.read) << c.stored;
+    }
+
+    // Never chosen: the file keeps the keys it always had.
+    setFile({"[Main]", "Overwrite=1"});
+    GeneralPreferences general;
+    ASSERT_TRUE(SaveGeneralPreferences(programFolder, general, interactive));
+    EXPECT_FALSE(fileContent().contains("Jobs"));
+    if (MaxJobs() < 2)
+        return; // one core: nothing else to choose
+    // Chosen, then back to one: the one is kept too.
+    general.jobs = MaxJobs();
+    ASSERT_TRUE(SaveMainPreferences(programFolder, MainPreferences{}, general, interactive));
+    EXPECT_TRUE(fileContent().contains(QStringLiteral("\r\nJobs=%1\r\n").arg(MaxJobs()).toUtf8()));
+    general.jobs = 1;
+    ASSERT_TRUE(SaveGeneralPreferences(programFolder, general, interactive));
+    EXPECT_TRUE(fileContent().contains("\r\nJobs=1\r\n"));
+    EXPECT_EQ(LoadGeneralPreferences(programFolder, interactive)->jobs, 1);
     EXPECT_TRUE(interactive.messages.isEmpty());
 }
 
