@@ -15,6 +15,7 @@
 class ConversionRun;
 class MainLayout;
 class PendingStart;
+class IDesktopNotifier;
 class IDialogs;
 class IGeneralSettings;
 class IInteractive;
@@ -57,6 +58,7 @@ struct MainFormServices
     IShell *shell = nullptr;
     IPowerControl *power = nullptr;
     ISleepInhibitor *sleepInhibitor = nullptr; // may be null
+    IDesktopNotifier *desktop = nullptr;        // may be null
 };
 
 // The main window: the task list, the profile and output folder, the per-task
@@ -196,6 +198,7 @@ private:
     void startBatch();
     void showIdle();
     void onRunFinished();
+    void reportBatchEnd();
     void emptyOutputSettings();
     QList<QWidget *> batchLockedControls() const;
     ValueListGrid *gridByNumber(int grid) const;
