@@ -4,7 +4,7 @@
 #   PREFIX/lib/vantorix/            the program folder (read-only for users):
 #     vantorix                      the executable
 #     wmaspi.dll                    the engine: a link to the system's ffmpeg
-#     Profiles/*.apf                the shipped profiles
+#     Profiles/*.apf                the shipped profiles (and listed-last.txt)
 #     Vantorix.html, Vantorix-help/ the manual
 #   PREFIX/bin/vantorix             a relative link to the executable
 #   PREFIX/share/applications/vantorix.desktop
@@ -21,7 +21,7 @@ install(TARGETS vantorix RUNTIME DESTINATION ${VANTORIX_INSTALL_PROGRAM_DIR})
 
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/resources/Profiles/
         DESTINATION ${VANTORIX_INSTALL_PROGRAM_DIR}/Profiles
-        FILES_MATCHING PATTERN "*.apf")
+        FILES_MATCHING PATTERN "*.apf" PATTERN "listed-last.txt")
 install(FILES ${PROJECT_SOURCE_DIR}/resources/help/Vantorix.html
         DESTINATION ${VANTORIX_INSTALL_PROGRAM_DIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/resources/help/Vantorix-help

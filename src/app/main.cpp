@@ -3,6 +3,7 @@
 #include "app/batchmode.h"
 #include "app/mainform.h"
 #include "app/orangestyle.h"
+#include "platform/desktopnotifier.h"
 #include "platform/powercontrol.h"
 #include "platform/shell.h"
 #include "platform/signalpipe.h"
@@ -43,6 +44,7 @@ int main(int argc, char **argv)
     DesktopShell shell;
     SystemPowerControl power;
     SystemSleepInhibitor sleepInhibitor;
+    SessionBusNotifier desktop;
 
     MainFormServices services;
     services.arguments = QCoreApplication::arguments().mid(1);
@@ -51,6 +53,7 @@ int main(int argc, char **argv)
     services.shell = &shell;
     services.power = &power;
     services.sleepInhibitor = &sleepInhibitor;
+    services.desktop = &desktop;
 
     // The windows, in this order, before any is shown; each lives until the
     // program ends, which is when the main window closes.

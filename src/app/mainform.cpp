@@ -9,6 +9,7 @@
 #include "conversion/conversionrun.h"
 #include "conversion/probequeue.h"
 #include "conversion/taskrecord.h"
+#include "platform/desktopnotifier.h"
 #include "platform/interactive.h"
 #include "platform/shell.h"
 #include "profiles/preferences.h"
@@ -1096,6 +1097,8 @@ void TMainForm::setTotalProgress(int position, const QString &label)
 {
     pgbTotal->setValue(position);
     labTotalProgress->setText(label);
+    if (m_services.desktop)
+        m_services.desktop->showProgress(position / 100.0);
 }
 
 void TMainForm::showProgressPanel(bool running)
@@ -1115,6 +1118,30 @@ void TMainForm::setTimerEnabled(bool enabled)
         timerTime->start();
     else
         timerTime->stop();
+    if (!enabled)
+        reportBatchEnd();
+}
+
+// The run stops its timer when the batch ends, before its closing message:
+// the launcher entry stops showing progress and, when the user is in another
+// window, the desktop tells how the batch went. A batch that was stopped (a
+// row neither converted nor failed) tells nothing.
+void TMainForm::reportBatchEnd()
+{
+    if (!m_services.desktop)
+        return;
+    m_services.desktop->hideProgress();
+    const int total = m_tasks->rowCount();
+    int converted = 0;
+    int failed = 0;
+    for (int row = 0; row < total; ++row) {
+        ltvItemData task;
+        ReadItemData(*m_tasks, row, 2, task); // sub-item 2: the status
+        converted += task.StatusText == QLatin1String("Complete");
+        failed += task.StatusText == QLatin1String("Failed");
+    }
+    if (total > 0 && converted + failed == total && !isActiveWindow())
+        m_services.desktop->notify(BatchEndMessage(converted, total));
 }
 
 QString TMainForm::outputFolder() const

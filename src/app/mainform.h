@@ -17,6 +17,7 @@ class ConversionRun;
 class EngineOutputForm;
 class MainLayout;
 class PendingStart;
+class IDesktopNotifier;
 class IDialogs;
 class IGeneralSettings;
 class IInteractive;
@@ -59,6 +60,7 @@ struct MainFormServices
     IShell *shell = nullptr;
     IPowerControl *power = nullptr;
     ISleepInhibitor *sleepInhibitor = nullptr; // may be null
+    IDesktopNotifier *desktop = nullptr;        // may be null
     // Where the task list is kept against a crash; empty: the user's data folder.
     QString recoveryFolder;
 };
@@ -202,6 +204,7 @@ private:
     void startBatch();
     void showIdle();
     void onRunFinished();
+    void reportBatchEnd();
     void emptyOutputSettings();
     QList<QWidget *> batchLockedControls() const;
     ValueListGrid *gridByNumber(int grid) const;

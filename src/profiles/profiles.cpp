@@ -246,11 +246,36 @@ QStringList ProfileList(const QString &programFolder)
     }
     // A user's profile named as a shipped one stands in for it.
     names.removeDuplicates();
-    std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
+    SortProfileNames(names, ListedLastProfiles(programFolder));
+    return names;
+}
+
+QStringList ListedLastProfiles(const QString &programFolder)
+{
+    QFile file(ProfilesFolder(programFolder) + QLatin1String(ListedLastFileName));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    QStringList names;
+    for (const QByteArray &raw : file.readAll().split('\n')) {
+        const QString line = QString::fromUtf8(raw).trimmed();
+        if (!line.isEmpty() && !line.startsWith(QLatin1Char('#')))
+            names << line;
+    }
+    return names;
+}
+
+void SortProfileNames(QStringList &names, const QStringList &listedLast)
+{
+    // Sorted by name, letter case ignored and ties broken by code points;
+    // the names listed last follow in their own order.
+    std::sort(names.begin(), names.end(), [&](const QString &a, const QString &b) {
+        const qsizetype lastA = listedLast.indexOf(a);
+        const qsizetype lastB = listedLast.indexOf(b);
+        if (lastA >= 0 || lastB >= 0)
+            return lastA < 0 || (lastB >= 0 && lastA < lastB);
         const int c = a.compare(b, Qt::CaseInsensitive);
         return c != 0 ? c < 0 : a < b;
     });
-    return names;
 }
 
 ProfileStatus LoadProfile(const QString &path, ParameterGrids &grids, IInteractive &interactive,

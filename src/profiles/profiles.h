@@ -41,9 +41,21 @@ QString WritableProfilePath(const QString &programFolder, const QString &name);
 QString ProfileName(const QString &path);
 
 // The names of the shipped profiles and the user's together, each name once,
-// sorted by name ignoring letter case, so that a stored position in this list
-// keeps naming the same profile from one start to the next.
+// sorted by name ignoring letter case, except that the names in
+// ListedLastProfiles come after all others, in the order given there. A
+// stored position in this list keeps naming the same profile from one start to
+// the next, and profiles shipped by a later version (listed last) leave the
+// positions of the earlier ones as they were.
 QStringList ProfileList(const QString &programFolder);
+
+// The file in the shipped Profiles folder that names, one a line, the profiles
+// listed after all others; blank lines and lines starting with '#' are not
+// names.
+inline constexpr char ListedLastFileName[] = "listed-last.txt";
+// The names that file gives; none when it is missing.
+QStringList ListedLastProfiles(const QString &programFolder);
+// Orders names as ProfileList does.
+void SortProfileNames(QStringList &names, const QStringList &listedLast);
 
 enum class ProfileStatus {
     Missing,   // no such file; nothing was touched

@@ -32,14 +32,12 @@ const QString ProfileExtension = QStringLiteral(".apf");
 
 } // namespace
 
-int ProfileInsertPosition(const QStringList &names, const QString &name)
+int ProfileInsertPosition(const QStringList &names, const QString &name, const QStringList &listedLast)
 {
-    // The order of the profile list: letter case ignored, ties by code points.
-    const auto before = [](const QString &a, const QString &b) {
-        const int c = a.compare(b, Qt::CaseInsensitive);
-        return c != 0 ? c < 0 : a < b;
-    };
-    return static_cast<int>(std::lower_bound(names.begin(), names.end(), name, before) - names.begin());
+    QStringList ordered = names;
+    ordered << name;
+    SortProfileNames(ordered, listedLast);
+    return static_cast<int>(ordered.indexOf(name));
 }
 
 TSettingForm::TSettingForm(ISettingsOwner &owner, const QString &programFolder, IInteractive &interactive,
@@ -282,7 +280,7 @@ void TSettingForm::listSavedProfile(const QString &path)
     QStringList names;
     for (int i = 0; i < cmbProfile->count(); ++i)
         names << cmbProfile->itemText(i);
-    const int position = ProfileInsertPosition(names, name);
+    const int position = ProfileInsertPosition(names, name, ListedLastProfiles(m_programFolder));
     {
         // The selection moves with its item; the grids keep their edits.
         const QSignalBlocker blocker(cmbProfile);

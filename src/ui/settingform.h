@@ -131,6 +131,6 @@ private:
     QPushButton *btnCancel = nullptr;
 };
 
-// Where name goes in a profile list sorted as the program lists the Profiles
-// folder, so that the list stays sorted.
-int ProfileInsertPosition(const QStringList &names, const QString &name);
+// Where name goes in a profile list ordered as ProfileList orders it (with
+// these names listed last), so that the list keeps that order.
+int ProfileInsertPosition(const QStringList &names, const QString &name, const QStringList &listedLast = {});

@@ -1,6 +1,7 @@
 #pragma once
 // Every service the main window reaches the system through, recorded instead
-// of carried out: messages, dialogs, the shell, power off and the sleep block.
+// of carried out: messages, dialogs, the shell, power off, the sleep block and
+// what the desktop is told.
 
 #include "app/mainform.h"
 #include "fakes/recorders.h"
@@ -20,6 +21,7 @@ struct RecordedServices
         result.shell = &shell;
         result.power = &power;
         result.sleepInhibitor = &sleep;
+        result.desktop = &desktop;
         // Each window keeps its task list apart from every other unless a
         // test names the folder: a window a test drops without closing
         // leaves its list as a crash would.
@@ -38,6 +40,7 @@ struct RecordedServices
     RecordingShell shell;
     RecordingPowerControl power;
     RecordingSleepInhibitor sleep;
+    RecordingDesktopNotifier desktop;
 
 private:
     int m_windows = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/desktopnotifier.h"
 #include "platform/interactive.h"
 #include "platform/powercontrol.h"
 #include "platform/shell.h"
@@ -91,4 +92,17 @@ public:
     int releases = 0;
     bool held = false;
     QStringList reasons;
+};
+
+// Records what the desktop is told: the notifications' bodies, and the
+// launcher entry's progress in percent (-1 each time it is hidden).
+class RecordingDesktopNotifier final : public IDesktopNotifier
+{
+public:
+    void notify(const QString &body) override { notifications << body; }
+    void showProgress(double fraction) override { progress << static_cast<int>(fraction * 100 + 0.5); }
+    void hideProgress() override { progress << -1; }
+
+    QStringList notifications;
+    QList<int> progress;
 };

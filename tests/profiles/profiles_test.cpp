@@ -88,6 +88,24 @@ TEST_F(ProfileTest, ProfileListIsSortedIgnoringCaseAndHoldsOnlyProfiles)
     EXPECT_EQ(ProfileList(dir.filePath(QStringLiteral("nowhere/"))), QStringList());
 }
 
+// Preferences.ini keeps the position of the chosen profile: profiles that a
+// later version ships are listed after the earlier ones instead of among them.
+TEST_F(ProfileTest, ProfilesListedLastFollowTheOthersInTheirOwnOrder)
+{
+    for (const char *name : {"b.apf", "A.apf", "New Two.apf", "Mine.apf", "new one.apf"})
+        QFile(ProfilesFolder(programFolder) + QString::fromLatin1(name)).open(QIODevice::WriteOnly);
+    const QStringList sorted{"A", "b", "Mine", "new one", "New Two"};
+    EXPECT_EQ(ProfileList(programFolder), sorted); // no list file: all sorted
+
+    QFile list(ProfilesFolder(programFolder) + QLatin1String(ListedLastFileName));
+    ASSERT_TRUE(list.open(QIODevice::WriteOnly));
+    list.write("# shipped later\n\nNew Two\r\n  new one  \nGone\n");
+    list.close();
+    EXPECT_EQ(ListedLastProfiles(programFolder), (QStringList{"New Two", "new one", "Gone"}));
+    // A name listed there that has no file is not listed.
+    EXPECT_EQ(ProfileList(programFolder), (QStringList{"A", "b", "Mine", "New Two", "new one"}));
+}
+
 TEST_F(ProfileTest, PathsJoinUnderTheProgramFolder)
 {
     EXPECT_EQ(ProfilePath(QStringLiteral("/opt/v/"), QStringLiteral("MP4")), QStringLiteral("/opt/v/Profiles/MP4.apf"));

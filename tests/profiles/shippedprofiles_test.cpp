@@ -19,21 +19,27 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string_view>
 #include <cctype>
 #include <cmath>
 
 namespace {
 
 // What each shipped profile promises at its default values, in the order of
-// the profile list (by name, ignoring letter case).
+// the profile list: by name, ignoring letter case, then the profiles listed
+// last in the order of listed-last.txt.
 struct Promise
 {
     const char *name;
     const char *extension;
     const char *videoCodec; // empty: audio only
-    const char *audioCodec;
-    int width;  // at the default "Video Size"; the clip is 320x240
+    const char *audioCodec; // empty: video only
+    int width;  // at the default "Video Size" (or "Width"); the clip is 320x240
     int height;
+    // Whether it offers "Video Size" and the two Disable rows (the stream
+    // copies and GIF cannot change a picture's size).
+    bool sized = true;
+    const char *videoTag = ""; // the video stream's codec tag; empty: not checked
 };
 
 void PrintTo(const Promise &p, std::ostream *os)
@@ -58,16 +64,36 @@ const Promise Promises[] = {
     {"WebM VP8 Vorbis", ".webm", "vp8", "vorbis", 320, 240},
     {"WebM VP9 Opus", ".webm", "vp9", "opus", 320, 240},
     {"WMV Windows Media", ".wmv", "wmv2", "wmav2", 320, 240},
+    // Listed last: the positions above stay those a stored "Profile" names.
+    // Tagged hvc1, which players that follow Apple's rules need.
+    {"MP4 H.265 AAC", ".mp4", "hevc", "aac", 320, 240, true, "hvc1"},
+    {"MKV H.265 AAC", ".mkv", "hevc", "aac", 320, 240},
+    {"MP4 AV1 AAC", ".mp4", "av1", "aac", 320, 240},
+    {"WebM AV1 Opus", ".webm", "av1", "opus", 320, 240},
+    // The clip's own streams, copied.
+    {"MP4 Copy Streams", ".mp4", "mpeg4", "mp3", 320, 240, false},
+    {"MKV Copy Streams", ".mkv", "mpeg4", "mp3", 320, 240, false},
+    {"GIF Animation", ".gif", "gif", "", 480, 360, false},
+    {"Opus Audio", ".opus", "", "opus", 0, 0},
 };
 
 std::vector<Promise> videoPromises()
 {
     std::vector<Promise> result;
     for (const Promise &p : Promises) {
-        if (*p.videoCodec)
+        if (*p.videoCodec && p.sized)
             result.push_back(p);
     }
     return result;
+}
+
+Promise promiseNamed(const char *name)
+{
+    for (const Promise &p : Promises) {
+        if (std::string_view(p.name) == name)
+            return p;
+    }
+    return {};
 }
 
 struct ToolRun
@@ -95,6 +121,8 @@ struct Probe
 {
     QString videoCodec;
     QString audioCodec;
+    QString videoTag;
+    QString frameRate;
     int width = 0;
     int height = 0;
     double duration = 0;
@@ -104,7 +132,7 @@ struct Probe
 Probe probe(const QString &path)
 {
     const ToolRun r = run(QStringLiteral(VANTORIX_FFPROBE),
-                      {"-v", "error", "-show_entries", "format=duration:stream=codec_type,codec_name,width,height",
+                      {"-v", "error", "-show_entries", "format=duration:stream=codec_type,codec_name,codec_tag_string,r_frame_rate,width,height",
                        "-of", "json", path});
     const QJsonObject root = QJsonDocument::fromJson(r.output.toUtf8()).object();
     Probe p;
@@ -116,6 +144,8 @@ Probe probe(const QString &path)
         const QString type = s.value(QStringLiteral("codec_type")).toString();
         if (type == QStringLiteral("video")) {
             p.videoCodec = s.value(QStringLiteral("codec_name")).toString();
+            p.videoTag = s.value(QStringLiteral("codec_tag_string")).toString();
+            p.frameRate = s.value(QStringLiteral("r_frame_rate")).toString();
             p.width = s.value(QStringLiteral("width")).toInt();
             p.height = s.value(QStringLiteral("height")).toInt();
         } else if (type == QStringLiteral("audio")) {
@@ -132,11 +162,12 @@ protected:
     {
         clipFolder = new QTemporaryDir;
         clip = clipFolder->filePath(QStringLiteral("clip.avi"));
-        // Two seconds of test picture (25 frames a second) with a sine tone.
+        // Two seconds of test picture (25 frames a second) with a sine tone,
+        // in streams that both MP4 and Matroska can hold as they are.
         const ToolRun r = run(QStringLiteral(VANTORIX_FFMPEG),
                           {"-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
                            "testsrc=size=320x240:rate=25", "-f", "lavfi", "-i", "sine=frequency=440", "-t", "2",
-                           "-c:v", "mpeg4", "-q:v", "3", "-c:a", "pcm_s16le", clip});
+                           "-c:v", "mpeg4", "-q:v", "3", "-c:a", "libmp3lame", clip});
         ASSERT_EQ(r.exitCode, 0) << r.output.toStdString();
     }
     static void TearDownTestSuite()
@@ -234,6 +265,9 @@ TEST_P(ShippedProfile, ConvertsAtItsDefaults)
     EXPECT_EQ(p.width, promise.width);
     EXPECT_EQ(p.height, promise.height);
     EXPECT_NEAR(p.duration, 2.0, 0.3);
+    if (*promise.videoTag) {
+        EXPECT_EQ(p.videoTag, QString::fromUtf8(promise.videoTag));
+    }
 }
 
 TEST_P(ShippedProfile, EveryChoiceConvertsAndNoSwitchRepeats)
@@ -271,7 +305,7 @@ TEST_P(ShippedProfile, EveryChoiceConvertsAndNoSwitchRepeats)
 
         const Probe p = convert(QStringLiteral("choice%1").arg(k), QStringLiteral("0.4"));
         EXPECT_EQ(p.videoCodec.isEmpty(), !*promise.videoCodec) << "choice " << k << ": " << params.toStdString();
-        EXPECT_FALSE(p.audioCodec.isEmpty()) << "choice " << k << ": " << params.toStdString();
+        EXPECT_EQ(p.audioCodec.isEmpty(), !*promise.audioCodec) << "choice " << k << ": " << params.toStdString();
     }
 }
 
@@ -326,5 +360,27 @@ TEST_P(ShippedVideoProfile, ConvertsToAnotherSizeWithoutAudioAndWithoutVideo)
 }
 
 INSTANTIATE_TEST_SUITE_P(All, ShippedVideoProfile, ::testing::ValuesIn(videoPromises()), promiseName);
+
+using ShippedGifProfile = ShippedProfileTest;
+
+TEST_P(ShippedGifProfile, TakesItsWidthAndFrameRateFromTheLists)
+{
+    setChoice(QStringLiteral("Width"), QStringLiteral("240 pixels"));
+    setChoice(QStringLiteral("Frame Rate"), QStringLiteral("5 fps"));
+    Probe p = convert(QStringLiteral("small"));
+    EXPECT_EQ(p.videoCodec, QStringLiteral("gif"));
+    EXPECT_EQ(p.width, 240);
+    EXPECT_EQ(p.height, 180);
+    EXPECT_EQ(p.frameRate, QStringLiteral("5/1"));
+    EXPECT_EQ(p.streams, 1);
+
+    setChoice(QStringLiteral("Width"), QStringLiteral("Original"));
+    p = convert(QStringLiteral("original"));
+    EXPECT_EQ(p.width, 320);
+    EXPECT_EQ(p.height, 240);
+    EXPECT_NEAR(p.duration, 2.0, 0.3);
+}
+
+INSTANTIATE_TEST_SUITE_P(Gif, ShippedGifProfile, ::testing::Values(promiseNamed("GIF Animation")), promiseName);
 
 } // namespace

@@ -554,6 +554,11 @@ TEST(ProfileInsertPosition, KeepsTheProfileListOrder)
     EXPECT_EQ(ProfileInsertPosition(names, QStringLiteral("Mkv")), 3);
     EXPECT_EQ(ProfileInsertPosition(names, QStringLiteral("zz")), 4);
     EXPECT_EQ(ProfileInsertPosition({}, QStringLiteral("a")), 0);
+    // A new profile goes among the sorted ones, before those listed last.
+    const QStringList listedLast{QStringLiteral("GIF"), QStringLiteral("Copy")};
+    const QStringList withLast = names + listedLast;
+    EXPECT_EQ(ProfileInsertPosition(withLast, QStringLiteral("zz"), listedLast), 4);
+    EXPECT_EQ(ProfileInsertPosition(withLast, QStringLiteral("Avi2"), listedLast), 2);
 }
 
 } // namespace
