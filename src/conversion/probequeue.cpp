@@ -1,6 +1,7 @@
 #include "conversion/probequeue.h"
 
 #include <QThread>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <algorithm>
@@ -9,15 +10,35 @@ ProbeQueue::ProbeQueue(TaskListModel &tasks, QObject *parent)
     : QObject(parent)
     , m_tasks(tasks)
     , m_maxParallel(std::max(1, QThread::idealThreadCount()))
+    , m_pool(new QThreadPool)
+    , m_lingering(std::make_shared<std::atomic_int>(0))
 {
 }
 
 ProbeQueue::~ProbeQueue()
 {
-    // The probes are children: each kills and reaps its engine as it goes.
-    for (const auto &entry : m_entries) {
-        if (entry->probe)
-            entry->probe->abandon();
+    // The probes are children: each kills and reaps its engine, or tells its
+    // worker to stop, as it goes.
+    for (const auto &entry : m_entries)
+        stop(*entry);
+    // A told worker ends at its next read. One stuck in the kernel (a stalled
+    // network file) would keep the pool's destructor waiting for ever: that
+    // pool is left behind, and the thread ends with the program.
+    if (m_pool->waitForDone(StopWaitMs))
+        delete m_pool;
+}
+
+void ProbeQueue::stop(Entry &entry)
+{
+    if (entry.library) {
+        entry.library->abandon();
+        entry.library->deleteLater();
+        entry.library = nullptr;
+    }
+    if (entry.probe) {
+        entry.probe->abandon();
+        entry.probe->deleteLater();
+        entry.probe = nullptr;
     }
 }
 
@@ -97,21 +118,46 @@ void ProbeQueue::scheduleStart()
 
 void ProbeQueue::startMore()
 {
+    // Threads that stuck workers hold do not count against the running probes.
+    m_pool->setMaxThreadCount(m_maxParallel + m_lingering->load());
     while (m_running < m_maxParallel && m_started < static_cast<qsizetype>(m_entries.size())) {
         Entry *entry = m_entries[static_cast<size_t>(m_started)].get();
         ++m_started;
         ++m_running;
-        entry->probe = new EngineProbe(m_enginePath, entry->path, this);
-        connect(entry->probe, &EngineProbe::done, this, [this, entry] { onProbeDone(entry); });
-        entry->probe->launch(m_timeoutMs);
+        entry->library = new InProcessProbe(entry->path, m_pool, this);
+        entry->library->setLingerCounter(m_lingering);
+        connect(entry->library, &InProcessProbe::done, this, [this, entry] { onLibraryDone(entry); });
+        entry->library->launch(m_timeoutMs);
     }
+}
+
+void ProbeQueue::onLibraryDone(Entry *entry)
+{
+    const InProcessProbe::Outcome outcome = entry->library->outcome();
+    const ProbeReport report = entry->library->report();
+    entry->library->deleteLater();
+    entry->library = nullptr;
+    if (outcome != InProcessProbe::Outcome::Refused) {
+        // Read, or given up: a file that stalls the library stalls the engine too.
+        finishEntry(entry, report);
+        return;
+    }
+    entry->probe = new EngineProbe(m_enginePath, entry->path, this);
+    connect(entry->probe, &EngineProbe::done, this, [this, entry] { onProbeDone(entry); });
+    entry->probe->launch(m_timeoutMs);
 }
 
 void ProbeQueue::onProbeDone(Entry *entry)
 {
-    entry->report = entry->probe->report();
+    const ProbeReport report = entry->probe->report();
     entry->probe->deleteLater();
     entry->probe = nullptr;
+    finishEntry(entry, report);
+}
+
+void ProbeQueue::finishEntry(Entry *entry, const ProbeReport &report)
+{
+    entry->report = report;
     entry->finished = true;
     --m_running;
 
@@ -152,14 +198,9 @@ void ProbeQueue::cancel()
     m_started = 0;
     m_running = 0;
 
-    // Every engine is gone before any row is added.
-    for (const auto &entry : entries) {
-        if (entry->probe) {
-            entry->probe->abandon();
-            entry->probe->deleteLater();
-            entry->probe = nullptr;
-        }
-    }
+    // Every engine is gone, and every worker told, before any row is added.
+    for (const auto &entry : entries)
+        stop(*entry);
     int dropped = 0;
     for (const auto &entry : entries) {
         if (entry->finished) {

@@ -1,0 +1,307 @@
+#include "conversion/inprocessprobe.h"
+
+#include <QFile>
+#include <QRunnable>
+#include <QThread>
+#include <QThreadPool>
+
+#include <algorithm>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include <sys/stat.h>
+
+extern "C" {
+#include <libavformat/avformat.h>
+#include <libavutil/log.h>
+}
+
+namespace {
+
+struct Interrupt
+{
+    QDeadlineTimer deadline;
+    const std::atomic_bool *abort = nullptr;
+};
+
+// Asked by the library before and between its reads: non-zero stops it.
+int interrupted(void *opaque)
+{
+    const auto *interrupt = static_cast<const Interrupt *>(opaque);
+    return (interrupt->abort && interrupt->abort->load()) || interrupt->deadline.hasExpired() ? 1 : 0;
+}
+
+// The library writes its warnings to the terminal unless told otherwise.
+void silenceLibrary()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
+}
+
+struct CloseInput
+{
+    void operator()(AVFormatContext *context) const { avformat_close_input(&context); }
+};
+
+// The streams in the order the engine's report lists them: those of each
+// program first, then the rest.
+std::vector<unsigned> reportOrder(const AVFormatContext &context)
+{
+    std::vector<unsigned> order;
+    std::vector<bool> listed(context.nb_streams, false);
+    for (unsigned p = 0; p < context.nb_programs; ++p) {
+        const AVProgram &program = *context.programs[p];
+        for (unsigned k = 0; k < program.nb_stream_indexes; ++k) {
+            const unsigned index = program.stream_index[k];
+            if (index < context.nb_streams) {
+                order.push_back(index);
+                listed[index] = true;
+            }
+        }
+    }
+    for (unsigned i = 0; i < context.nb_streams; ++i) {
+        if (!listed[i])
+            order.push_back(i);
+    }
+    return order;
+}
+
+// A pool for the probes whose owner gives none. Never destroyed: a worker
+// stuck in a read would keep its destructor waiting at exit.
+QThreadPool &modulePool()
+{
+    static QThreadPool *const pool = new QThreadPool;
+    return *pool;
+}
+
+std::shared_ptr<std::atomic_int> moduleLingerCounter()
+{
+    static const auto counter = std::make_shared<std::atomic_int>(0);
+    return counter;
+}
+
+} // namespace
+
+QString EngineDurationText(std::optional<qint64> microseconds)
+{
+    if (!microseconds)
+        return QStringLiteral("N/A");
+    // The engine's own arithmetic, signs and all.
+    const qint64 rounded = *microseconds + (*microseconds <= INT64_MAX - 5000 ? 5000 : 0);
+    qint64 seconds = rounded / AV_TIME_BASE;
+    const qint64 rest = rounded % AV_TIME_BASE;
+    qint64 minutes = seconds / 60;
+    seconds %= 60;
+    const qint64 hours = minutes / 60;
+    minutes %= 60;
+    return QString::asprintf("%02lld:%02lld:%02lld.%02lld", static_cast<long long>(hours),
+                             static_cast<long long>(minutes), static_cast<long long>(seconds),
+                             static_cast<long long>(100 * rest / AV_TIME_BASE));
+}
+
+std::optional<ProbeReport> ProbeInProcess(const QString &path, QDeadlineTimer deadline, const std::atomic_bool *abort)
+{
+    silenceLibrary();
+    Interrupt interrupt{deadline, abort};
+    if (interrupted(&interrupt))
+        return std::nullopt;
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info{};
+    if (name.isEmpty() || ::stat(name.constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+
+    AVFormatContext *context = avformat_alloc_context();
+    if (!context)
+        return std::nullopt;
+    // Opened the way the engine opens an input.
+    context->interrupt_callback = AVIOInterruptCB{interrupted, &interrupt};
+    context->flags |= AVFMT_FLAG_NONBLOCK;
+    AVDictionary *options = nullptr;
+    av_dict_set(&options, "scan_all_pmts", "1", AV_DICT_DONT_OVERWRITE);
+    const int opened = avformat_open_input(&context, name.constData(), nullptr, &options);
+    av_dict_free(&options);
+    if (opened < 0)
+        return std::nullopt; // the library has freed the context
+    const std::unique_ptr<AVFormatContext, CloseInput> input(context);
+    if (avformat_find_stream_info(context, nullptr) < 0 || interrupted(&interrupt))
+        return std::nullopt;
+
+    ProbeReport report;
+    report.length = EngineDurationText(context->duration == AV_NOPTS_VALUE ? std::nullopt
+                                                                          : std::optional<qint64>(context->duration));
+    // The first stream the report calls "Video", a cover picture included.
+    for (const unsigned index : reportOrder(*context)) {
+        const AVCodecParameters &codec = *context->streams[index]->codecpar;
+        if (codec.codec_type != AVMEDIA_TYPE_VIDEO)
+            continue;
+        // Without a width the report writes no size, and its third field is
+        // some other figure: only the engine's report tells which.
+        if (codec.width == 0)
+            return std::nullopt;
+        report.size = QStringLiteral(" %1x%2").arg(codec.width).arg(codec.height);
+        break;
+    }
+    return report;
+}
+
+// ---------------------------------------------------------------------------
+
+// What a worker and the probe that waits for it share. The worker keeps it
+// alive as long as it runs, so the probe may go at any time.
+struct InProcessProbe::Job
+{
+    QString path;
+    QDeadlineTimer deadline;
+    std::atomic_bool abort{false};
+
+    std::mutex mutex;
+    std::condition_variable finishedChanged;
+    bool finished = false;
+    bool stopped = false; // the deadline or abort ended the work
+    std::optional<ProbeReport> result;
+    // Hands the result over; cleared by a probe that no longer wants it.
+    std::function<void(const std::optional<ProbeReport> &, bool)> deliver;
+    // Set when the waiting side gave up while the work ran on.
+    std::shared_ptr<std::atomic_int> lingering;
+
+    void run()
+    {
+        std::optional<ProbeReport> report = ProbeInProcess(path, deadline, &abort);
+        const bool wasStopped = !report && (abort.load() || deadline.hasExpired());
+        const std::lock_guard lock(mutex);
+        result = std::move(report);
+        stopped = wasStopped;
+        finished = true;
+        if (deliver)
+            deliver(result, stopped);
+        if (lingering)
+            --*lingering;
+        finishedChanged.notify_all();
+    }
+};
+
+std::optional<ProbeReport> ProbeInProcessAndWait(const QString &path, QDeadlineTimer deadline, bool *gaveUp)
+{
+    const auto job = std::make_shared<InProcessProbe::Job>();
+    job->path = path;
+    job->deadline = deadline;
+    // A thread of its own, left to end by itself when the wait is over: a pool
+    // would keep such a thread and hold the next probes back.
+    std::thread([job] { job->run(); }).detach();
+
+    std::unique_lock lock(job->mutex);
+    while (!job->finished) {
+        if (deadline.isForever()) {
+            job->finishedChanged.wait(lock);
+        } else if (job->finishedChanged.wait_for(lock, std::chrono::milliseconds(std::max<qint64>(
+                                                            1, deadline.remainingTime())))
+                       == std::cv_status::timeout
+                   && deadline.hasExpired()) {
+            break;
+        }
+    }
+    const bool timedOut = !job->finished || job->stopped;
+    if (!job->finished)
+        job->abort = true;
+    if (gaveUp)
+        *gaveUp = timedOut;
+    return job->finished ? job->result : std::nullopt;
+}
+
+InProcessProbe::InProcessProbe(QString path, QThreadPool *pool, QObject *parent)
+    : QObject(parent)
+    , m_path(std::move(path))
+    , m_pool(pool)
+{
+    m_timeout.setSingleShot(true);
+    connect(&m_timeout, &QTimer::timeout, this, &InProcessProbe::giveUp);
+    if (!m_pool)
+        m_lingerCounter = moduleLingerCounter();
+}
+
+InProcessProbe::~InProcessProbe()
+{
+    detach();
+}
+
+void InProcessProbe::setLingerCounter(std::shared_ptr<std::atomic_int> counter)
+{
+    m_lingerCounter = std::move(counter);
+}
+
+void InProcessProbe::launch(int timeoutMs)
+{
+    if (m_job || isDone())
+        return;
+    m_job = std::make_shared<Job>();
+    m_job->path = m_path;
+    m_job->deadline = QDeadlineTimer(timeoutMs);
+    // Runs on the worker's thread, under the job's lock: detach() takes the
+    // same lock before the probe goes, and a call posted before that dies
+    // with the probe.
+    m_job->deliver = [this](const std::optional<ProbeReport> &report, bool stopped) {
+        QMetaObject::invokeMethod(
+            this, [this, report, stopped] { deliver(report, stopped); }, Qt::QueuedConnection);
+    };
+    QThreadPool *pool = m_pool;
+    if (!pool) {
+        // Threads held by stuck workers do not count against the others.
+        pool = &modulePool();
+        pool->setMaxThreadCount(std::max(1, QThread::idealThreadCount()) + m_lingerCounter->load());
+    }
+    m_timeout.start(timeoutMs);
+    const std::shared_ptr<Job> job = m_job;
+    pool->start(QRunnable::create([job] { job->run(); }));
+}
+
+void InProcessProbe::abandon()
+{
+    m_timeout.stop();
+    detach();
+    if (m_outcome == Outcome::Pending)
+        m_outcome = Outcome::GivenUp;
+}
+
+void InProcessProbe::detach()
+{
+    if (!m_job)
+        return;
+    m_job->abort = true;
+    {
+        const std::lock_guard lock(m_job->mutex);
+        m_job->deliver = nullptr;
+        if (!m_job->finished && m_lingerCounter && !m_job->lingering) {
+            m_job->lingering = m_lingerCounter;
+            ++*m_lingerCounter;
+        }
+    }
+    m_job.reset();
+}
+
+void InProcessProbe::giveUp()
+{
+    if (isDone())
+        return;
+    detach();
+    m_outcome = Outcome::GivenUp;
+    emit done();
+}
+
+void InProcessProbe::deliver(const std::optional<ProbeReport> &report, bool stopped)
+{
+    // A result posted just before a give-up or an abandon arrives after it.
+    if (isDone())
+        return;
+    m_timeout.stop();
+    m_job.reset();
+    if (report) {
+        m_outcome = Outcome::Read;
+        m_report = *report;
+    } else {
+        m_outcome = stopped ? Outcome::GivenUp : Outcome::Refused;
+    }
+    emit done();
+}

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "conversion/mediaprobe.h"
+
+#include <QDeadlineTimer>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <atomic>
+#include <memory>
+#include <optional>
+
+class QThreadPool;
+
+// The duration as the engine writes it in its report: "HH:MM:SS.ss", rounded
+// to the nearest hundredth (5000 microseconds added, then cut), or "N/A" when
+// the file does not say.
+QString EngineDurationText(std::optional<qint64> microseconds);
+
+// Reads what the engine's report would say about `path` (ProbeReport) with the
+// media library, in this process: the same demuxers and the same reading of
+// stream parameters as the engine, without starting it. Safe to call from any
+// thread; prints nothing.
+// No value when the library cannot open the file or cannot read the facts the
+// report gives (a video stream of unknown size, for instance); when `path` is
+// not a regular file (a pipe, a device: their reads cannot be interrupted);
+// and when the deadline passes or *abort becomes true, which stop the library
+// at its next read. The engine's own report stays the answer for those files.
+std::optional<ProbeReport> ProbeInProcess(const QString &path, QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever),
+                                          const std::atomic_bool *abort = nullptr);
+
+// Runs ProbeInProcess on a worker thread and waits for it until `deadline`.
+// `gaveUp` says whether the deadline passed first (the probe is then told to
+// stop and left behind: a read stuck in the kernel cannot be taken back).
+std::optional<ProbeReport> ProbeInProcessAndWait(const QString &path, QDeadlineTimer deadline, bool *gaveUp = nullptr);
+
+// One in-process probe of one file, run on a worker thread of `pool` (or of a
+// pool of its own module when none is given); done() follows on the caller's
+// thread. The result of a worker that ends after the probe was abandoned,
+// timed out or destroyed is dropped, whatever the worker's timing.
+class InProcessProbe final : public QObject
+{
+    Q_OBJECT
+public:
+    enum class Outcome {
+        Pending,
+        Read,    // report() holds the facts
+        Refused, // the library could not tell: ask the engine
+        GivenUp, // the time limit passed, or the probe was abandoned
+    };
+
+    explicit InProcessProbe(QString path, QThreadPool *pool = nullptr, QObject *parent = nullptr);
+    ~InProcessProbe() override;
+    Q_DISABLE_COPY_MOVE(InProcessProbe)
+
+    // Starts the worker and returns at once. After `timeoutMs` the library is
+    // told to stop and done() follows at once with GivenUp, even when the
+    // worker is stuck in a read.
+    void launch(int timeoutMs);
+    // Tells the library to stop; done() never follows.
+    void abandon();
+
+    // Counts the workers of probes given up (timed out or abandoned) that are
+    // still running: each holds a thread of its pool. Shared by the probes
+    // that are given the same counter.
+    void setLingerCounter(std::shared_ptr<std::atomic_int> counter);
+
+    QString path() const { return m_path; }
+    Outcome outcome() const { return m_outcome; }
+    bool isDone() const { return m_outcome != Outcome::Pending; }
+    const ProbeReport &report() const { return m_report; }
+
+    struct Job;
+
+signals:
+    void done();
+
+private:
+    void deliver(const std::optional<ProbeReport> &report, bool stopped);
+    void giveUp();
+    void detach();
+
+    QString m_path;
+    QThreadPool *m_pool;
+    std::shared_ptr<Job> m_job;
+    std::shared_ptr<std::atomic_int> m_lingerCounter;
+    QTimer m_timeout;
+    Outcome m_outcome = Outcome::Pending;
+    ProbeReport m_report;
+};
