@@ -12,8 +12,6 @@
 #include <thread>
 #include <vector>
 
-#include <sys/stat.h>
-
 extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/log.h>
@@ -109,8 +107,7 @@ std::optional<ProbeReport> ProbeInProcess(const QString &path, QDeadlineTimer de
     if (interrupted(&interrupt))
         return std::nullopt;
     const QByteArray name = QFile::encodeName(path);
-    struct stat info{};
-    if (name.isEmpty() || ::stat(name.constData(), &info) != 0 || !S_ISREG(info.st_mode))
+    if (name.isEmpty())
         return std::nullopt;
 
     AVFormatContext *context = avformat_alloc_context();

@@ -23,10 +23,11 @@ QString EngineDurationText(std::optional<qint64> microseconds);
 // stream parameters as the engine, without starting it. Safe to call from any
 // thread; prints nothing.
 // No value when the library cannot open the file or cannot read the facts the
-// report gives (a video stream of unknown size, for instance); when `path` is
-// not a regular file (a pipe, a device: their reads cannot be interrupted);
-// and when the deadline passes or *abort becomes true, which stop the library
-// at its next read. The engine's own report stays the answer for those files.
+// report gives (a video stream of unknown size, for instance): the engine's
+// own report stays the answer for those files. No value either when the
+// deadline passes or *abort becomes true, which stop the library before its
+// next read; a read that the kernel holds (a stalled network file, a pipe
+// nobody writes to) ends only when the kernel lets it.
 std::optional<ProbeReport> ProbeInProcess(const QString &path, QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever),
                                           const std::atomic_bool *abort = nullptr);
 
