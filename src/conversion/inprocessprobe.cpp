@@ -12,12 +12,19 @@
 #include <thread>
 #include <vector>
 
+#include <dlfcn.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/log.h>
+#include <libavutil/macros.h>
 }
 
 namespace {
+
+constexpr int ProbeNiceness = 10;
 
 struct Interrupt
 {
@@ -32,16 +39,60 @@ int interrupted(void *opaque)
     return (interrupt->abort && interrupt->abort->load()) || interrupt->deadline.hasExpired() ? 1 : 0;
 }
 
-// The library writes its warnings to the terminal unless told otherwise.
-void silenceLibrary()
+// The media library's functions the probe calls. The library is loaded when
+// the first file is probed, not when the program starts: with the codecs it
+// pulls in it is some 130 shared objects, which would slow every start-up and
+// swell every idle window. The version is the one of the headers the program
+// was built with, whose structures it reads.
+struct Library
 {
-    static std::once_flag once;
-    std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
+    decltype(&avformat_alloc_context) allocContext = nullptr;
+    decltype(&avformat_open_input) openInput = nullptr;
+    decltype(&avformat_find_stream_info) findStreamInfo = nullptr;
+    decltype(&avformat_close_input) closeInput = nullptr;
+    decltype(&av_dict_set) dictSet = nullptr;
+    decltype(&av_dict_free) dictFree = nullptr;
+    decltype(&av_log_set_level) logSetLevel = nullptr;
+
+    bool isComplete() const
+    {
+        return allocContext && openInput && findStreamInfo && closeInput && dictSet && dictFree && logSetLevel;
+    }
+};
+
+template<typename Function>
+void resolve(void *handle, const char *name, Function &function)
+{
+    function = handle ? reinterpret_cast<Function>(::dlsym(handle, name)) : nullptr;
+}
+
+// Null when the library cannot be loaded: the engine probes every file then.
+const Library *library()
+{
+    static const Library loaded = [] {
+        Library api;
+        // Never unloaded: a worker given up on may still be inside.
+        void *util = ::dlopen("libavutil.so." AV_STRINGIFY(LIBAVUTIL_VERSION_MAJOR), RTLD_NOW | RTLD_LOCAL);
+        void *format = ::dlopen("libavformat.so." AV_STRINGIFY(LIBAVFORMAT_VERSION_MAJOR), RTLD_NOW | RTLD_LOCAL);
+        resolve(format, "avformat_alloc_context", api.allocContext);
+        resolve(format, "avformat_open_input", api.openInput);
+        resolve(format, "avformat_find_stream_info", api.findStreamInfo);
+        resolve(format, "avformat_close_input", api.closeInput);
+        resolve(util, "av_dict_set", api.dictSet);
+        resolve(util, "av_dict_free", api.dictFree);
+        resolve(util, "av_log_set_level", api.logSetLevel);
+        // The library writes its warnings to the terminal unless told otherwise.
+        if (api.isComplete())
+            api.logSetLevel(AV_LOG_QUIET);
+        return api;
+    }();
+    return loaded.isComplete() ? &loaded : nullptr;
 }
 
 struct CloseInput
 {
-    void operator()(AVFormatContext *context) const { avformat_close_input(&context); }
+    const Library *api;
+    void operator()(AVFormatContext *context) const { api->closeInput(&context); }
 };
 
 // The streams in the order the engine's report lists them: those of each
@@ -81,6 +132,17 @@ std::shared_ptr<std::atomic_int> moduleLingerCounter()
     return counter;
 }
 
+// Probes are background work: on a busy machine the window's thread comes
+// first. Linux keeps a nice value per thread; a thread may only raise its own.
+void yieldToTheWindow()
+{
+    static thread_local bool done = false;
+    if (!done) {
+        done = true;
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), ProbeNiceness);
+    }
+}
+
 } // namespace
 
 QString EngineDurationText(std::optional<qint64> microseconds)
@@ -102,28 +164,28 @@ QString EngineDurationText(std::optional<qint64> microseconds)
 
 std::optional<ProbeReport> ProbeInProcess(const QString &path, QDeadlineTimer deadline, const std::atomic_bool *abort)
 {
-    silenceLibrary();
     Interrupt interrupt{deadline, abort};
     if (interrupted(&interrupt))
         return std::nullopt;
     const QByteArray name = QFile::encodeName(path);
-    if (name.isEmpty())
+    const Library *api = library();
+    if (name.isEmpty() || !api)
         return std::nullopt;
 
-    AVFormatContext *context = avformat_alloc_context();
+    AVFormatContext *context = api->allocContext();
     if (!context)
         return std::nullopt;
     // Opened the way the engine opens an input.
     context->interrupt_callback = AVIOInterruptCB{interrupted, &interrupt};
     context->flags |= AVFMT_FLAG_NONBLOCK;
     AVDictionary *options = nullptr;
-    av_dict_set(&options, "scan_all_pmts", "1", AV_DICT_DONT_OVERWRITE);
-    const int opened = avformat_open_input(&context, name.constData(), nullptr, &options);
-    av_dict_free(&options);
+    api->dictSet(&options, "scan_all_pmts", "1", AV_DICT_DONT_OVERWRITE);
+    const int opened = api->openInput(&context, name.constData(), nullptr, &options);
+    api->dictFree(&options);
     if (opened < 0)
         return std::nullopt; // the library has freed the context
-    const std::unique_ptr<AVFormatContext, CloseInput> input(context);
-    if (avformat_find_stream_info(context, nullptr) < 0 || interrupted(&interrupt))
+    const std::unique_ptr<AVFormatContext, CloseInput> input(context, CloseInput{api});
+    if (api->findStreamInfo(context, nullptr) < 0 || interrupted(&interrupt))
         return std::nullopt;
 
     ProbeReport report;
@@ -166,6 +228,7 @@ struct InProcessProbe::Job
 
     void run()
     {
+        yieldToTheWindow();
         std::optional<ProbeReport> report = ProbeInProcess(path, deadline, &abort);
         const bool wasStopped = !report && (abort.load() || deadline.hasExpired());
         const std::lock_guard lock(mutex);
