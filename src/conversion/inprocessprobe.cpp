@@ -13,8 +13,6 @@
 #include <vector>
 
 #include <dlfcn.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -23,8 +21,6 @@ extern "C" {
 }
 
 namespace {
-
-constexpr int ProbeNiceness = 10;
 
 struct Interrupt
 {
@@ -132,17 +128,6 @@ std::shared_ptr<std::atomic_int> moduleLingerCounter()
     return counter;
 }
 
-// Probes are background work: on a busy machine the window's thread comes
-// first. Linux keeps a nice value per thread; a thread may only raise its own.
-void yieldToTheWindow()
-{
-    static thread_local bool done = false;
-    if (!done) {
-        done = true;
-        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), ProbeNiceness);
-    }
-}
-
 } // namespace
 
 QString EngineDurationText(std::optional<qint64> microseconds)
@@ -228,7 +213,6 @@ struct InProcessProbe::Job
 
     void run()
     {
-        yieldToTheWindow();
         std::optional<ProbeReport> report = ProbeInProcess(path, deadline, &abort);
         const bool wasStopped = !report && (abort.load() || deadline.hasExpired());
         const std::lock_guard lock(mutex);
