@@ -349,3 +349,56 @@ void InProcessProbe::deliver(const std::optional<ProbeReport> &report, bool stop
     }
     emit done();
 }
+
+FileProbe::FileProbe(QString enginePath, QString path, QThreadPool *pool, QObject *parent)
+    : QObject(parent)
+    , m_enginePath(std::move(enginePath))
+    , m_path(path)
+    , m_library(std::move(path), pool)
+{
+    connect(&m_library, &InProcessProbe::done, this, &FileProbe::onLibraryDone);
+}
+
+void FileProbe::setLingerCounter(std::shared_ptr<std::atomic_int> counter)
+{
+    m_library.setLingerCounter(std::move(counter));
+}
+
+void FileProbe::launch(int timeoutMs)
+{
+    m_timeoutMs = timeoutMs;
+    m_library.launch(timeoutMs);
+}
+
+void FileProbe::abandon()
+{
+    m_library.abandon();
+    if (m_engine)
+        m_engine->abandon();
+    m_done = true;
+}
+
+void FileProbe::onLibraryDone()
+{
+    if (m_library.outcome() != InProcessProbe::Outcome::Refused) {
+        finish(m_library.report());
+        return;
+    }
+    m_engine = new EngineProbe(m_enginePath, m_path, this);
+    connect(m_engine, &EngineProbe::done, this, &FileProbe::onEngineDone);
+    m_engine->launch(m_timeoutMs);
+}
+
+void FileProbe::onEngineDone()
+{
+    finish(m_engine->report());
+}
+
+void FileProbe::finish(const ProbeReport &report)
+{
+    if (m_done)
+        return;
+    m_done = true;
+    m_report = report;
+    emit done();
+}

@@ -90,3 +90,47 @@ private:
     Outcome m_outcome = Outcome::Pending;
     ProbeReport m_report;
 };
+
+// One probe of one file as the program makes it, with the interface of
+// EngineProbe: the library in-process first (InProcessProbe), the engine for
+// a file the library cannot tell about. A probe given up on by the library
+// (past its time limit) is not handed to the engine: what stalls one stalls
+// the other. done() follows on the caller's thread; report() is empty for a
+// file that neither could read.
+class FileProbe final : public QObject
+{
+    Q_OBJECT
+public:
+    FileProbe(QString enginePath, QString path, QThreadPool *pool = nullptr, QObject *parent = nullptr);
+    Q_DISABLE_COPY_MOVE(FileProbe)
+
+    // See InProcessProbe::setLingerCounter.
+    void setLingerCounter(std::shared_ptr<std::atomic_int> counter);
+    // Starts the probe and returns at once; each of the two steps has
+    // `timeoutMs`.
+    void launch(int timeoutMs);
+    // Stops the probe (its engine killed and reaped, its worker told to
+    // stop); done() never follows.
+    void abandon();
+
+    QString path() const { return m_path; }
+    bool isDone() const { return m_done; }
+    bool askedTheEngine() const { return m_engine != nullptr; }
+    const ProbeReport &report() const { return m_report; }
+
+signals:
+    void done();
+
+private:
+    void onLibraryDone();
+    void onEngineDone();
+    void finish(const ProbeReport &report);
+
+    QString m_enginePath;
+    QString m_path;
+    int m_timeoutMs = MediaProbe::DefaultTimeoutMs;
+    InProcessProbe m_library;
+    EngineProbe *m_engine = nullptr; // a child, once the library has refused
+    ProbeReport m_report;
+    bool m_done = false;
+};

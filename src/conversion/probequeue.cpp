@@ -30,11 +30,6 @@ ProbeQueue::~ProbeQueue()
 
 void ProbeQueue::stop(Entry &entry)
 {
-    if (entry.library) {
-        entry.library->abandon();
-        entry.library->deleteLater();
-        entry.library = nullptr;
-    }
     if (entry.probe) {
         entry.probe->abandon();
         entry.probe->deleteLater();
@@ -124,40 +119,18 @@ void ProbeQueue::startMore()
         Entry *entry = m_entries[static_cast<size_t>(m_started)].get();
         ++m_started;
         ++m_running;
-        entry->library = new InProcessProbe(entry->path, m_pool, this);
-        entry->library->setLingerCounter(m_lingering);
-        connect(entry->library, &InProcessProbe::done, this, [this, entry] { onLibraryDone(entry); });
-        entry->library->launch(m_timeoutMs);
+        entry->probe = new FileProbe(m_enginePath, entry->path, m_pool, this);
+        entry->probe->setLingerCounter(m_lingering);
+        connect(entry->probe, &FileProbe::done, this, [this, entry] { onProbeDone(entry); });
+        entry->probe->launch(m_timeoutMs);
     }
-}
-
-void ProbeQueue::onLibraryDone(Entry *entry)
-{
-    const InProcessProbe::Outcome outcome = entry->library->outcome();
-    const ProbeReport report = entry->library->report();
-    entry->library->deleteLater();
-    entry->library = nullptr;
-    if (outcome != InProcessProbe::Outcome::Refused) {
-        // Read, or given up: a file that stalls the library stalls the engine too.
-        finishEntry(entry, report);
-        return;
-    }
-    entry->probe = new EngineProbe(m_enginePath, entry->path, this);
-    connect(entry->probe, &EngineProbe::done, this, [this, entry] { onProbeDone(entry); });
-    entry->probe->launch(m_timeoutMs);
 }
 
 void ProbeQueue::onProbeDone(Entry *entry)
 {
-    const ProbeReport report = entry->probe->report();
+    entry->report = entry->probe->report();
     entry->probe->deleteLater();
     entry->probe = nullptr;
-    finishEntry(entry, report);
-}
-
-void ProbeQueue::finishEntry(Entry *entry, const ProbeReport &report)
-{
-    entry->report = report;
     entry->finished = true;
     --m_running;
 

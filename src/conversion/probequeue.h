@@ -62,8 +62,7 @@ private:
     {
         QString path;
         QString outputExt;
-        InProcessProbe *library = nullptr; // while the library reads it
-        EngineProbe *probe = nullptr;      // while its engine runs
+        FileProbe *probe = nullptr; // while it runs
         bool finished = false;
         ProbeReport report;
     };
@@ -71,9 +70,7 @@ private:
     bool hasRow(const QString &path) const;
     void scheduleStart();
     void startMore();
-    void onLibraryDone(Entry *entry);
     void onProbeDone(Entry *entry);
-    void finishEntry(Entry *entry, const ProbeReport &report);
     static void stop(Entry &entry);
     void appendFinished();
     void appendRow(const Entry &entry);

@@ -430,7 +430,6 @@ TEST_F(ProbeQueueInProcessTest, CancelKeepsTheReadRowsAndDropsTheLateAnswerOfAHu
     EXPECT_FALSE(queue.isBusy());
     ASSERT_EQ(tasks.rowCount(), 1);
     EXPECT_EQ(row(0).InputFile, clip);
-    EXPECT_EQ(queue.lingering(), 1);
     ASSERT_TRUE(waitForIdle());
 
     // The pipe's worker ends after the cancel: nothing of it reaches the list.
@@ -454,8 +453,9 @@ TEST(InProcessProbe, AnAnswerAfterTheProbeIsGoneIsDropped)
     QSignalSpy done(probe.get(), &InProcessProbe::done);
     probe->launch(60000);
     ASSERT_TRUE(fifo.openWriter()); // the worker is in the library
+    // Almost always the worker waits in a read now and outlives the probe
+    // (rarely it has not reached the read yet, sees the abort and returns).
     probe.reset();
-    EXPECT_EQ(lingering->load(), 1);
     ASSERT_TRUE(fifo.release());
     ASSERT_TRUE(waitFor([&] { return lingering->load() == 0; }));
     QCoreApplication::sendPostedEvents();
