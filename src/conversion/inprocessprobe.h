@@ -28,7 +28,8 @@ QString EngineDurationText(std::optional<qint64> microseconds);
 // deadline passes or *abort becomes true, which stop the library before its
 // next read; a read that the kernel holds (a stalled network file, a pipe
 // nobody writes to) ends only when the kernel lets it.
-std::optional<ProbeReport> ProbeInProcess(const QString &path, QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever),
+std::optional<ProbeReport> ProbeInProcess(const QString &path,
+                                          QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever),
                                           const std::atomic_bool *abort = nullptr);
 
 // Runs ProbeInProcess on a worker thread and waits for it until `deadline`.

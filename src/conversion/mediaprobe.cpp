@@ -28,10 +28,6 @@ QString topLevelField(const QString &text, qsizetype from, qsizetype *next)
     return text.mid(from, i - from);
 }
 
-} // namespace
-
-namespace {
-
 // Where the line holding position `at` starts.
 qsizetype lineStart(const QString &text, qsizetype at)
 {
@@ -80,7 +76,8 @@ ProbeReport ExtractProbeReport(const QString &output, const QString &path)
         }
     }
 
-    // "  Stream #0:0[0x1](und): Video: h264 (High), yuv420p(tv, bt709, progressive), 1920x1080 [SAR 1:1 DAR 16:9], 25 fps"
+    // "  Stream #0:0[0x1](und): Video: h264 (High), yuv420p(tv, bt709, progressive),
+    //   1920x1080 [SAR 1:1 DAR 16:9], 25 fps" (one line)
     const qsizetype video = findReportWord(output, QLatin1String("Video:"), QLatin1String("Stream #"), pos);
     if (video >= 0) {
         qsizetype next = video + 6;
