@@ -2,6 +2,7 @@
 
 #include "conversion/enginecommand.h"
 #include "conversion/engineprocess.h"
+#include "conversion/inprocessprobe.h"
 
 #include <QFileInfo>
 
@@ -27,6 +28,28 @@ QString topLevelField(const QString &text, qsizetype from, qsizetype *next)
     return text.mid(from, i - from);
 }
 
+// Where the line holding position `at` starts.
+qsizetype lineStart(const QString &text, qsizetype at)
+{
+    while (at > 0 && text[at - 1] != QLatin1Char('\n') && text[at - 1] != QLatin1Char('\r'))
+        --at;
+    return at;
+}
+
+// The first `word` from `from` on that the report itself wrote: the line
+// before it must start, after blanks, with `lead` (the whole line up to the
+// word being blank when `lead` is empty). Titles and other metadata quote
+// anything, "Duration" and "Video:" included, but always after a key.
+qsizetype findReportWord(const QString &text, QLatin1String word, QLatin1String lead, qsizetype from)
+{
+    for (qsizetype at = text.indexOf(word, from); at >= 0; at = text.indexOf(word, at + 1)) {
+        const QStringView before = QStringView(text).mid(lineStart(text, at), at - lineStart(text, at)).trimmed();
+        if (lead.isEmpty() ? before.isEmpty() : before.startsWith(lead))
+            return at;
+    }
+    return -1;
+}
+
 } // namespace
 
 ProbeReport ExtractProbeReport(const QString &output, const QString &path)
@@ -37,8 +60,8 @@ ProbeReport ExtractProbeReport(const QString &output, const QString &path)
         return report;
     qsizetype pos = pathAt + path.size();
 
-    // "Duration: 00:01:23.45, start: ...": the length never reaches past its line.
-    const qsizetype duration = output.indexOf(QLatin1String("Duration"), pos);
+    // "  Duration: 00:01:23.45, start: ...": the length never reaches past its line.
+    const qsizetype duration = findReportWord(output, QLatin1String("Duration"), QLatin1String(), pos);
     if (duration >= 0) {
         qsizetype lineEnd = duration;
         while (lineEnd < output.size() && output[lineEnd] != QLatin1Char('\n')
@@ -53,8 +76,9 @@ ProbeReport ExtractProbeReport(const QString &output, const QString &path)
         }
     }
 
-    // "Video: h264 (High), yuv420p(tv, progressive), 1920x1080 [SAR 1:1 DAR 16:9], 25 fps"
-    const qsizetype video = output.indexOf(QLatin1String("Video:"), pos);
+    // "  Stream #0:0[0x1](und): Video: h264 (High), yuv420p(tv, bt709, progressive),
+    //   1920x1080 [SAR 1:1 DAR 16:9], 25 fps" (one line)
+    const qsizetype video = findReportWord(output, QLatin1String("Video:"), QLatin1String("Stream #"), pos);
     if (video >= 0) {
         qsizetype next = video + 6;
         for (int skip = 0; skip < 2 && next >= 0; ++skip)
@@ -133,13 +157,21 @@ MediaProbe::MediaProbe(QString enginePath)
 
 void MediaProbe::ProbeFile(const QString &path)
 {
-    EngineProbe probe(m_enginePath, path);
-    if (m_memo)
-        QObject::connect(&probe, &EngineProbe::chunkRead, m_memo);
-    probe.runAndWait(m_timeoutMs);
+    bool gaveUp = false;
+    std::optional<ProbeReport> report = ProbeInProcessAndWait(path, QDeadlineTimer(m_timeoutMs), &gaveUp);
+    if (!report && gaveUp) {
+        // A file that stalls the library stalls the engine too.
+        report = ProbeReport{};
+    } else if (!report) {
+        EngineProbe probe(m_enginePath, path);
+        if (m_memo)
+            QObject::connect(&probe, &EngineProbe::chunkRead, m_memo);
+        probe.runAndWait(m_timeoutMs);
+        report = probe.report();
+    }
 
-    ProbeLength = probe.report().length;
-    ProbeSize = probe.report().size;
+    ProbeLength = report->length;
+    ProbeSize = report->size;
     ProbeStart = QStringLiteral("00:00:00.0");
     ProbeEnd = ProbeLength;
 }

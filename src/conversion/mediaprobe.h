@@ -68,9 +68,11 @@ private:
     bool m_done = false;
 };
 
-// Learns an input file's duration and frame size by running the engine with
-// only the input named, and waits for it (ProbeQueue runs probes without
-// waiting); an engine that has not ended after the time limit is killed.
+// Learns an input file's duration and frame size, as the engine's report on it
+// gives them, and waits for the answer (ProbeQueue probes without waiting):
+// read in-process by the media library (ProbeInProcess) when it can tell, else
+// by running the engine with only the input named. A probe still running after
+// the time limit is given up: its engine killed, its worker told to stop.
 class MediaProbe final
 {
 public:
@@ -80,7 +82,8 @@ public:
 
     void setEnginePath(const QString &path) { m_enginePath = path; }
     void setTimeoutMs(int ms) { m_timeoutMs = ms; }
-    // Receives each chunk of the report as it is read (the hidden memo).
+    // Receives each chunk of the engine's report as it is read (the hidden memo);
+    // a file read in-process gives none.
     void setMemo(std::function<void(const QString &)> memo) { m_memo = std::move(memo); }
 
     // Probes `path` (the full path as it stands in the row's caption). Every

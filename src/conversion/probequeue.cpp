@@ -1,6 +1,7 @@
 #include "conversion/probequeue.h"
 
 #include <QThread>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <algorithm>
@@ -9,15 +10,30 @@ ProbeQueue::ProbeQueue(TaskListModel &tasks, QObject *parent)
     : QObject(parent)
     , m_tasks(tasks)
     , m_maxParallel(std::max(1, QThread::idealThreadCount()))
+    , m_pool(new QThreadPool)
+    , m_lingering(std::make_shared<std::atomic_int>(0))
 {
 }
 
 ProbeQueue::~ProbeQueue()
 {
-    // The probes are children: each kills and reaps its engine as it goes.
-    for (const auto &entry : m_entries) {
-        if (entry->probe)
-            entry->probe->abandon();
+    // The probes are children: each kills and reaps its engine, or tells its
+    // worker to stop, as it goes.
+    for (const auto &entry : m_entries)
+        stop(*entry);
+    // A told worker ends at its next read. One stuck in the kernel (a stalled
+    // network file) would keep the pool's destructor waiting for ever: that
+    // pool is left behind, and the thread ends with the program.
+    if (m_pool->waitForDone(StopWaitMs))
+        delete m_pool;
+}
+
+void ProbeQueue::stop(Entry &entry)
+{
+    if (entry.probe) {
+        entry.probe->abandon();
+        entry.probe->deleteLater();
+        entry.probe = nullptr;
     }
 }
 
@@ -97,12 +113,15 @@ void ProbeQueue::scheduleStart()
 
 void ProbeQueue::startMore()
 {
+    // Threads that stuck workers hold do not count against the running probes.
+    m_pool->setMaxThreadCount(m_maxParallel + m_lingering->load());
     while (m_running < m_maxParallel && m_started < static_cast<qsizetype>(m_entries.size())) {
         Entry *entry = m_entries[static_cast<size_t>(m_started)].get();
         ++m_started;
         ++m_running;
-        entry->probe = new EngineProbe(m_enginePath, entry->path, this);
-        connect(entry->probe, &EngineProbe::done, this, [this, entry] { onProbeDone(entry); });
+        entry->probe = new FileProbe(m_enginePath, entry->path, m_pool, this);
+        entry->probe->setLingerCounter(m_lingering);
+        connect(entry->probe, &FileProbe::done, this, [this, entry] { onProbeDone(entry); });
         entry->probe->launch(m_timeoutMs);
     }
 }
@@ -152,14 +171,9 @@ void ProbeQueue::cancel()
     m_started = 0;
     m_running = 0;
 
-    // Every engine is gone before any row is added.
-    for (const auto &entry : entries) {
-        if (entry->probe) {
-            entry->probe->abandon();
-            entry->probe->deleteLater();
-            entry->probe = nullptr;
-        }
-    }
+    // Every engine is gone, and every worker told, before any row is added.
+    for (const auto &entry : entries)
+        stop(*entry);
     int dropped = 0;
     for (const auto &entry : entries) {
         if (entry->finished) {

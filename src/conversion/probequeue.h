@@ -1,5 +1,6 @@
 #pragma once
 
+#include "conversion/inprocessprobe.h"
 #include "conversion/mediaprobe.h"
 #include "conversion/taskrecord.h"
 
@@ -7,13 +8,18 @@
 #include <QSet>
 #include <QString>
 
+#include <atomic>
 #include <deque>
 #include <memory>
 
-// Adds files to the task list with the engine's report on each. Probes run as separate
-// engine processes, up to maxParallel at once, each driven by its process's signals on the
-// caller's thread (nothing waits). Rows are appended in the order the files were queued,
-// each as soon as its own probe and every earlier one is done.
+class QThreadPool;
+
+// Adds files to the task list with what the engine's report says of each. Each file is
+// read in-process by the media library on a worker thread of the queue's own pool; a
+// file the library cannot tell about is probed by the engine, a process of its own
+// driven by its signals. Up to maxParallel probes run at once, and the caller's thread
+// never waits for one. Rows are appended in the order the files were queued, each as
+// soon as its own probe and every earlier one is done.
 class ProbeQueue final : public QObject
 {
     Q_OBJECT
@@ -22,21 +28,29 @@ public:
     ~ProbeQueue() override;
     Q_DISABLE_COPY_MOVE(ProbeQueue)
 
+    // How long the destructor waits for told workers to return.
+    static constexpr int StopWaitMs = 2000;
+
     void setEnginePath(const QString &path);
     void setMaxParallel(int count);        // default QThread::idealThreadCount() (at least 1)
-    void setTimeoutMs(int ms);             // a probe still running after this is killed (default MediaProbe::DefaultTimeoutMs)
+    // A probe still running after this is given up (its engine killed, its worker told to
+    // stop) and its row keeps what it learnt (default MediaProbe::DefaultTimeoutMs).
+    void setTimeoutMs(int ms);
     // Queues a file. False (nothing queued) when a row's caption or a queued path equals it
     // exactly (letter case counts). outputExt becomes the new row's NewExt (TaskFromProbe).
     bool enqueue(const QString &path, const QString &outputExt);
     bool isBusy() const;                   // files queued or probing
     int total() const;                     // files queued since the queue was last idle
     int done() const;                      // of those, how many are handled (row added or dropped)
-    // Drops the files not yet probed, kills the running probes (no engine process left
-    // behind, reaped), and adds the rows whose probe had completed, in queue order.
+    // Drops the files not yet probed, stops the running probes (no engine process left
+    // behind, reaped; a worker's late result is dropped), and adds the rows whose probe
+    // had completed, in queue order.
     void cancel();
 
     int maxParallel() const { return m_maxParallel; }
-    int running() const { return m_running; } // probes whose engine runs now
+    int running() const { return m_running; } // probes under way now
+    // Workers of probes given up that have not returned yet (a read stuck in the kernel).
+    int lingering() const { return m_lingering->load(); }
 
 signals:
     void taskAdded(int row);               // a row was appended
@@ -48,7 +62,7 @@ private:
     {
         QString path;
         QString outputExt;
-        EngineProbe *probe = nullptr; // while its engine runs
+        FileProbe *probe = nullptr; // while it runs
         bool finished = false;
         ProbeReport report;
     };
@@ -57,6 +71,7 @@ private:
     void scheduleStart();
     void startMore();
     void onProbeDone(Entry *entry);
+    static void stop(Entry &entry);
     void appendFinished();
     void appendRow(const Entry &entry);
     void scheduleIdle();
@@ -65,6 +80,8 @@ private:
     QString m_enginePath;
     int m_maxParallel;
     int m_timeoutMs = MediaProbe::DefaultTimeoutMs;
+    QThreadPool *m_pool; // owned; see the destructor
+    std::shared_ptr<std::atomic_int> m_lingering;
 
     // Queue order. Probes start in this order, so the started entries are
     // always the first m_started ones.

@@ -592,3 +592,14 @@ TEST(BatchViewTest, ATerminalGetsOneRewrittenLinePerTaskAndALogOneLinePerStatus)
     EXPECT_EQ(BatchView::RemainingText(10000, 25), QStringLiteral("00:00:30"));
     EXPECT_EQ(BatchView::RemainingText(10000, 0), QString());
 }
+
+TEST_F(BatchTest, AMediaFileIsReadInProcessAndTheEngineOnlyConvertsIt)
+{
+    const QString clip = work(QStringLiteral("in/clip.avi"));
+    ASSERT_TRUE(makeClip(clip, 1));
+    const Result result = run({"--batch", "-p", Mp4Profile, "-o", "out", clip});
+    EXPECT_FALSE(result.crashed) << qPrintable(result.err + result.out);
+    ASSERT_GE(folder.callCount(), 1) << qPrintable(result.err + result.out);
+    for (int call = 1; call <= folder.callCount(); ++call)
+        EXPECT_TRUE(folder.arguments(call).contains(QStringLiteral("-y"))) << qPrintable(folder.arguments(call).join(' '));
+}

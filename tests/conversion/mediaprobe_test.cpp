@@ -66,6 +66,16 @@ TEST(ExtractProbeReport, FindsDurationAndSizeAfterThePath)
         // A Duration line without a colon.
         {QStringLiteral("'/videos/my clip.wmv':\n  Duration 00, x\n  Stream #0:0: Video: h264, yuv420p, 8x8\n"),
          QString(), QStringLiteral(" 8x8")},
+        // Titles quote anything: a file's title that looks like the duration
+        // line, a sound stream's title that looks like a video stream.
+        {QStringLiteral("Input #0, matroska,webm, from '/videos/my clip.wmv':\n  Metadata:\n"
+                        "    title           : Duration: 12:34:56.78, Video: a, b, 999x999\n"
+                        "  Duration: 00:00:02.01, start: 0.000000, bitrate: 605 kb/s\n"
+                        "  Stream #0:0: Audio: mp2, 44100 Hz, mono, s16p, 384 kb/s\n    Metadata:\n"
+                        "      title           : Video: x, y, 777x777\n"
+                        "  Stream #0:1: Video: mpeg4 (Simple Profile), yuv420p(tv, progressive), 160x120 [SAR 1:1 "
+                        "DAR 4:3], 25 fps\n"),
+         QStringLiteral("00:00:02.01"), QStringLiteral(" 160x120")},
         // A video line with too few fields.
         {QStringLiteral("'/videos/my clip.wmv':\n  Duration: 00:00:01.00, start: 0\n  Stream #0:0: Video: h264\n"),
          QStringLiteral("00:00:01.00"), QString()},

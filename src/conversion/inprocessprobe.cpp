@@ -1,0 +1,404 @@
+#include "conversion/inprocessprobe.h"
+
+#include <QFile>
+#include <QRunnable>
+#include <QThread>
+#include <QThreadPool>
+
+#include <algorithm>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include <dlfcn.h>
+
+extern "C" {
+#include <libavformat/avformat.h>
+#include <libavutil/log.h>
+#include <libavutil/macros.h>
+}
+
+namespace {
+
+struct Interrupt
+{
+    QDeadlineTimer deadline;
+    const std::atomic_bool *abort = nullptr;
+};
+
+// Asked by the library before and between its reads: non-zero stops it.
+int interrupted(void *opaque)
+{
+    const auto *interrupt = static_cast<const Interrupt *>(opaque);
+    return (interrupt->abort && interrupt->abort->load()) || interrupt->deadline.hasExpired() ? 1 : 0;
+}
+
+// The media library's functions the probe calls. The library is loaded when
+// the first file is probed, not when the program starts: with the codecs it
+// pulls in it is some 130 shared objects, which would slow every start-up and
+// swell every idle window. The version is the one of the headers the program
+// was built with, whose structures it reads.
+struct Library
+{
+    decltype(&avformat_alloc_context) allocContext = nullptr;
+    decltype(&avformat_open_input) openInput = nullptr;
+    decltype(&avformat_find_stream_info) findStreamInfo = nullptr;
+    decltype(&avformat_close_input) closeInput = nullptr;
+    decltype(&av_dict_set) dictSet = nullptr;
+    decltype(&av_dict_free) dictFree = nullptr;
+    decltype(&av_log_set_level) logSetLevel = nullptr;
+
+    bool isComplete() const
+    {
+        return allocContext && openInput && findStreamInfo && closeInput && dictSet && dictFree && logSetLevel;
+    }
+};
+
+template<typename Function>
+void resolve(void *handle, const char *name, Function &function)
+{
+    function = handle ? reinterpret_cast<Function>(::dlsym(handle, name)) : nullptr;
+}
+
+// Null when the library cannot be loaded: the engine probes every file then.
+const Library *library()
+{
+    static const Library loaded = [] {
+        Library api;
+        // Never unloaded: a worker given up on may still be inside.
+        void *util = ::dlopen("libavutil.so." AV_STRINGIFY(LIBAVUTIL_VERSION_MAJOR), RTLD_NOW | RTLD_LOCAL);
+        void *format = ::dlopen("libavformat.so." AV_STRINGIFY(LIBAVFORMAT_VERSION_MAJOR), RTLD_NOW | RTLD_LOCAL);
+        resolve(format, "avformat_alloc_context", api.allocContext);
+        resolve(format, "avformat_open_input", api.openInput);
+        resolve(format, "avformat_find_stream_info", api.findStreamInfo);
+        resolve(format, "avformat_close_input", api.closeInput);
+        resolve(util, "av_dict_set", api.dictSet);
+        resolve(util, "av_dict_free", api.dictFree);
+        resolve(util, "av_log_set_level", api.logSetLevel);
+        // The library writes its warnings to the terminal unless told otherwise.
+        if (api.isComplete())
+            api.logSetLevel(AV_LOG_QUIET);
+        return api;
+    }();
+    return loaded.isComplete() ? &loaded : nullptr;
+}
+
+struct CloseInput
+{
+    const Library *api;
+    void operator()(AVFormatContext *context) const { api->closeInput(&context); }
+};
+
+// The streams in the order the engine's report lists them: those of each
+// program first, then the rest.
+std::vector<unsigned> reportOrder(const AVFormatContext &context)
+{
+    std::vector<unsigned> order;
+    std::vector<bool> listed(context.nb_streams, false);
+    for (unsigned p = 0; p < context.nb_programs; ++p) {
+        const AVProgram &program = *context.programs[p];
+        for (unsigned k = 0; k < program.nb_stream_indexes; ++k) {
+            const unsigned index = program.stream_index[k];
+            if (index < context.nb_streams) {
+                order.push_back(index);
+                listed[index] = true;
+            }
+        }
+    }
+    for (unsigned i = 0; i < context.nb_streams; ++i) {
+        if (!listed[i])
+            order.push_back(i);
+    }
+    return order;
+}
+
+// A pool for the probes whose owner gives none. Never destroyed: a worker
+// stuck in a read would keep its destructor waiting at exit.
+QThreadPool &modulePool()
+{
+    static QThreadPool *const pool = new QThreadPool;
+    return *pool;
+}
+
+std::shared_ptr<std::atomic_int> moduleLingerCounter()
+{
+    static const auto counter = std::make_shared<std::atomic_int>(0);
+    return counter;
+}
+
+} // namespace
+
+QString EngineDurationText(std::optional<qint64> microseconds)
+{
+    if (!microseconds)
+        return QStringLiteral("N/A");
+    // The engine's own arithmetic, signs and all.
+    const qint64 rounded = *microseconds + (*microseconds <= INT64_MAX - 5000 ? 5000 : 0);
+    qint64 seconds = rounded / AV_TIME_BASE;
+    const qint64 rest = rounded % AV_TIME_BASE;
+    qint64 minutes = seconds / 60;
+    seconds %= 60;
+    const qint64 hours = minutes / 60;
+    minutes %= 60;
+    return QString::asprintf("%02lld:%02lld:%02lld.%02lld", static_cast<long long>(hours),
+                             static_cast<long long>(minutes), static_cast<long long>(seconds),
+                             static_cast<long long>(100 * rest / AV_TIME_BASE));
+}
+
+std::optional<ProbeReport> ProbeInProcess(const QString &path, QDeadlineTimer deadline, const std::atomic_bool *abort)
+{
+    Interrupt interrupt{deadline, abort};
+    if (interrupted(&interrupt))
+        return std::nullopt;
+    const QByteArray name = QFile::encodeName(path);
+    const Library *api = library();
+    if (name.isEmpty() || !api)
+        return std::nullopt;
+
+    AVFormatContext *context = api->allocContext();
+    if (!context)
+        return std::nullopt;
+    // Opened the way the engine opens an input.
+    context->interrupt_callback = AVIOInterruptCB{interrupted, &interrupt};
+    context->flags |= AVFMT_FLAG_NONBLOCK;
+    AVDictionary *options = nullptr;
+    api->dictSet(&options, "scan_all_pmts", "1", AV_DICT_DONT_OVERWRITE);
+    const int opened = api->openInput(&context, name.constData(), nullptr, &options);
+    api->dictFree(&options);
+    if (opened < 0)
+        return std::nullopt; // the library has freed the context
+    const std::unique_ptr<AVFormatContext, CloseInput> input(context, CloseInput{api});
+    if (api->findStreamInfo(context, nullptr) < 0 || interrupted(&interrupt))
+        return std::nullopt;
+
+    ProbeReport report;
+    report.length = EngineDurationText(context->duration == AV_NOPTS_VALUE ? std::nullopt
+                                                                          : std::optional<qint64>(context->duration));
+    // The first stream the report calls "Video", a cover picture included.
+    for (const unsigned index : reportOrder(*context)) {
+        const AVCodecParameters &codec = *context->streams[index]->codecpar;
+        if (codec.codec_type != AVMEDIA_TYPE_VIDEO)
+            continue;
+        // Without a width the report writes no size, and its third field is
+        // some other figure: only the engine's report tells which.
+        if (codec.width == 0)
+            return std::nullopt;
+        report.size = QStringLiteral(" %1x%2").arg(codec.width).arg(codec.height);
+        break;
+    }
+    return report;
+}
+
+// ---------------------------------------------------------------------------
+
+// What a worker and the probe that waits for it share. The worker keeps it
+// alive as long as it runs, so the probe may go at any time.
+struct InProcessProbe::Job
+{
+    QString path;
+    QDeadlineTimer deadline;
+    std::atomic_bool abort{false};
+
+    std::mutex mutex;
+    std::condition_variable finishedChanged;
+    bool finished = false;
+    bool stopped = false; // the deadline or abort ended the work
+    std::optional<ProbeReport> result;
+    // Hands the result over; cleared by a probe that no longer wants it.
+    std::function<void(const std::optional<ProbeReport> &, bool)> deliver;
+    // Set when the waiting side gave up while the work ran on.
+    std::shared_ptr<std::atomic_int> lingering;
+
+    void run()
+    {
+        std::optional<ProbeReport> report = ProbeInProcess(path, deadline, &abort);
+        const bool wasStopped = !report && (abort.load() || deadline.hasExpired());
+        const std::lock_guard lock(mutex);
+        result = std::move(report);
+        stopped = wasStopped;
+        finished = true;
+        if (deliver)
+            deliver(result, stopped);
+        if (lingering)
+            --*lingering;
+        finishedChanged.notify_all();
+    }
+};
+
+std::optional<ProbeReport> ProbeInProcessAndWait(const QString &path, QDeadlineTimer deadline, bool *gaveUp)
+{
+    const auto job = std::make_shared<InProcessProbe::Job>();
+    job->path = path;
+    job->deadline = deadline;
+    // A thread of its own, left to end by itself when the wait is over: a pool
+    // would keep such a thread and hold the next probes back.
+    std::thread([job] { job->run(); }).detach();
+
+    std::unique_lock lock(job->mutex);
+    while (!job->finished) {
+        if (deadline.isForever()) {
+            job->finishedChanged.wait(lock);
+        } else if (job->finishedChanged.wait_for(lock, std::chrono::milliseconds(std::max<qint64>(
+                                                            1, deadline.remainingTime())))
+                       == std::cv_status::timeout
+                   && deadline.hasExpired()) {
+            break;
+        }
+    }
+    const bool timedOut = !job->finished || job->stopped;
+    if (!job->finished)
+        job->abort = true;
+    if (gaveUp)
+        *gaveUp = timedOut;
+    return job->finished ? job->result : std::nullopt;
+}
+
+InProcessProbe::InProcessProbe(QString path, QThreadPool *pool, QObject *parent)
+    : QObject(parent)
+    , m_path(std::move(path))
+    , m_pool(pool)
+{
+    m_timeout.setSingleShot(true);
+    connect(&m_timeout, &QTimer::timeout, this, &InProcessProbe::giveUp);
+    if (!m_pool)
+        m_lingerCounter = moduleLingerCounter();
+}
+
+InProcessProbe::~InProcessProbe()
+{
+    detach();
+}
+
+void InProcessProbe::setLingerCounter(std::shared_ptr<std::atomic_int> counter)
+{
+    m_lingerCounter = std::move(counter);
+}
+
+void InProcessProbe::launch(int timeoutMs)
+{
+    if (m_job || isDone())
+        return;
+    m_job = std::make_shared<Job>();
+    m_job->path = m_path;
+    m_job->deadline = QDeadlineTimer(timeoutMs);
+    // Runs on the worker's thread, under the job's lock: detach() takes the
+    // same lock before the probe goes, and a call posted before that dies
+    // with the probe.
+    m_job->deliver = [this](const std::optional<ProbeReport> &report, bool stopped) {
+        QMetaObject::invokeMethod(
+            this, [this, report, stopped] { deliver(report, stopped); }, Qt::QueuedConnection);
+    };
+    QThreadPool *pool = m_pool;
+    if (!pool) {
+        // Threads held by stuck workers do not count against the others.
+        pool = &modulePool();
+        pool->setMaxThreadCount(std::max(1, QThread::idealThreadCount()) + m_lingerCounter->load());
+    }
+    m_timeout.start(timeoutMs);
+    const std::shared_ptr<Job> job = m_job;
+    pool->start(QRunnable::create([job] { job->run(); }));
+}
+
+void InProcessProbe::abandon()
+{
+    m_timeout.stop();
+    detach();
+    if (m_outcome == Outcome::Pending)
+        m_outcome = Outcome::GivenUp;
+}
+
+void InProcessProbe::detach()
+{
+    if (!m_job)
+        return;
+    m_job->abort = true;
+    {
+        const std::lock_guard lock(m_job->mutex);
+        m_job->deliver = nullptr;
+        if (!m_job->finished && m_lingerCounter && !m_job->lingering) {
+            m_job->lingering = m_lingerCounter;
+            ++*m_lingerCounter;
+        }
+    }
+    m_job.reset();
+}
+
+void InProcessProbe::giveUp()
+{
+    if (isDone())
+        return;
+    detach();
+    m_outcome = Outcome::GivenUp;
+    emit done();
+}
+
+void InProcessProbe::deliver(const std::optional<ProbeReport> &report, bool stopped)
+{
+    // A result posted just before a give-up or an abandon arrives after it.
+    if (isDone())
+        return;
+    m_timeout.stop();
+    m_job.reset();
+    if (report) {
+        m_outcome = Outcome::Read;
+        m_report = *report;
+    } else {
+        m_outcome = stopped ? Outcome::GivenUp : Outcome::Refused;
+    }
+    emit done();
+}
+
+FileProbe::FileProbe(QString enginePath, QString path, QThreadPool *pool, QObject *parent)
+    : QObject(parent)
+    , m_enginePath(std::move(enginePath))
+    , m_path(path)
+    , m_library(std::move(path), pool)
+{
+    connect(&m_library, &InProcessProbe::done, this, &FileProbe::onLibraryDone);
+}
+
+void FileProbe::setLingerCounter(std::shared_ptr<std::atomic_int> counter)
+{
+    m_library.setLingerCounter(std::move(counter));
+}
+
+void FileProbe::launch(int timeoutMs)
+{
+    m_timeoutMs = timeoutMs;
+    m_library.launch(timeoutMs);
+}
+
+void FileProbe::abandon()
+{
+    m_library.abandon();
+    if (m_engine)
+        m_engine->abandon();
+    m_done = true;
+}
+
+void FileProbe::onLibraryDone()
+{
+    if (m_library.outcome() != InProcessProbe::Outcome::Refused) {
+        finish(m_library.report());
+        return;
+    }
+    m_engine = new EngineProbe(m_enginePath, m_path, this);
+    connect(m_engine, &EngineProbe::done, this, &FileProbe::onEngineDone);
+    m_engine->launch(m_timeoutMs);
+}
+
+void FileProbe::onEngineDone()
+{
+    finish(m_engine->report());
+}
+
+void FileProbe::finish(const ProbeReport &report)
+{
+    if (m_done)
+        return;
+    m_done = true;
+    m_report = report;
+    emit done();
+}
