@@ -520,9 +520,9 @@ void ConversionRun::startCheck(const JobPtr &job)
     check->engineOutput = std::exchange(job->output, QString());
     check->expectedSecs = job->task.ClipLengthSecs;
     check->wantVideo = wantsVideo(*job);
-    check->probe = new EngineProbe(m_enginePath, check->temporary, this);
-    EngineProbe *probe = check->probe;
-    connect(probe, &EngineProbe::done, this, [this, probe] { onChecked(probe); });
+    check->probe = new FileProbe(m_enginePath, check->temporary, nullptr, this);
+    FileProbe *probe = check->probe;
+    connect(probe, &FileProbe::done, this, [this, probe] { onChecked(probe); });
     m_checks.push_back(std::move(check));
     probe->launch(CheckTimeoutMs);
 
@@ -530,7 +530,7 @@ void ConversionRun::startCheck(const JobPtr &job)
     proceed();
 }
 
-void ConversionRun::onChecked(EngineProbe *probe)
+void ConversionRun::onChecked(FileProbe *probe)
 {
     const auto found = std::find_if(m_checks.begin(), m_checks.end(),
                                     [probe](const auto &check) { return check->probe == probe; });

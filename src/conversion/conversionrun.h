@@ -2,6 +2,7 @@
 
 #include "conversion/conversionview.h"
 #include "conversion/engineprocess.h"
+#include "conversion/inprocessprobe.h"
 #include "conversion/mediaprobe.h"
 #include "conversion/outputfile.h"
 #include "conversion/taskrecord.h"
@@ -155,7 +156,7 @@ private:
         QString engineOutput; // its end, kept should the output fail
         double expectedSecs = 0;
         bool wantVideo = false;
-        EngineProbe *probe = nullptr;
+        FileProbe *probe = nullptr;
     };
 
     void startTask();
@@ -165,7 +166,7 @@ private:
     void taskEnded(const JobPtr &job, int exitCode, bool crashed);
     bool wantsVideo(const Job &job) const;
     void startCheck(const JobPtr &job);
-    void onChecked(EngineProbe *probe);
+    void onChecked(FileProbe *probe);
     void dropChecks();
     // With one engine at a time: runs `step` now, or once the output being
     // checked has its result when one is; steps keep their order. With

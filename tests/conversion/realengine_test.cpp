@@ -219,3 +219,38 @@ TEST_F(RealEngineTest, AnOutputShorterThanAskedForFails)
 }
 
 } // namespace
+
+namespace {
+
+// The engine runs only to convert: the input and the finished output are read
+// in this process. An engine that logs each start and then converts shows it.
+TEST_F(RealEngineTest, TheEngineRunsOnlyToConvertAndTheOutputIsCheckedInProcess)
+{
+    const QString clip = clipFolder + QStringLiteral("/counted.avi");
+    ASSERT_TRUE(makeClip(clip, 2));
+    const QString log = folder.filePath(QStringLiteral("starts.log"));
+    const QString wrapper = folder.filePath(QStringLiteral("counting-engine"));
+    QFile script(wrapper);
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(QStringLiteral("#!/bin/sh\necho start >> '%1'\nexec '%2' \"$@\"\n")
+                     .arg(log, QStringLiteral(VANTORIX_FFMPEG))
+                     .toUtf8());
+    script.close();
+    script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+
+    MediaProbe probe(wrapper);
+    probe.ProbeFile(clip);
+    tasks.appendTask(TaskFromProbe(clip, probe, view.ext));
+    ConversionRun run(tasks, view, interactive, shell, power);
+    run.setEnginePath(wrapper);
+    QSignalSpy finished(&run, &ConversionRun::finished);
+    run.RunConversion(QStringLiteral(" -vcodec mpeg4 -acodec aac"));
+    ASSERT_TRUE(finished.wait(60000));
+
+    EXPECT_EQ(tasks.index(0, 3).data().toString(), QStringLiteral("Complete"));
+    QFile starts(log);
+    ASSERT_TRUE(starts.open(QIODevice::ReadOnly));
+    EXPECT_EQ(starts.readAll(), QByteArray("start\n"));
+}
+
+} // namespace
