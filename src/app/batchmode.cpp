@@ -39,7 +39,6 @@ namespace {
 const QString MainSection = QStringLiteral("Main");
 const QString VideoSizeKey = QStringLiteral("Video Size");
 const QString CustomSize = QStringLiteral("Custom Size");
-const QString StatusComplete = QStringLiteral("Complete");
 
 QByteArray local(const QString &text)
 {
@@ -241,11 +240,11 @@ private:
             ReadItemData(m_tasks, row, WholeRowField, task);
             const QString status = task.StatusText;
             const QString output = outputs.value(row);
-            if (status == StatusComplete) {
+            if (status == RowStatus::Complete) {
                 ++complete;
-            } else if (status == QLatin1String("Failed")) {
+            } else if (status == RowStatus::Failed) {
                 ++failed;
-            } else if (status == QLatin1String("Stop")) {
+            } else if (status == RowStatus::Stop) {
                 ++stopped;
             } else {
                 ++notRun;

@@ -156,7 +156,7 @@ void BatchView::onStatusChanged(int row)
     }
     // Paused, going on again, or its percent.
     Running &task = running->second;
-    const bool paused = status == QLatin1String("Paused");
+    const bool paused = status == RowStatus::Paused;
     if (paused != task.paused) {
         task.paused = paused;
         if (paused) {
@@ -183,7 +183,7 @@ void BatchView::begin(int row)
                                : ConversionRun::OutputPathFor(record, row, m_outputFolder, m_outputExt, m_rename);
     Running &task = m_running[row];
     task.clock.start();
-    task.paused = m_statuses[row] == QLatin1String("Paused");
+    task.paused = m_statuses[row] == RowStatus::Paused;
     if (task.paused)
         task.clock.pause();
     if (!m_batchStarted) {
@@ -236,13 +236,13 @@ void BatchView::printLine()
         elapsedMs = task.clock.elapsedMs();
         percent = m_position;
         line = QStringLiteral("%1 %2  ").arg(number(row), taskName(row));
-        line += task.paused ? QStringLiteral("Paused") : QStringLiteral("%1%").arg(m_position);
+        line += task.paused ? RowStatus::Paused : QStringLiteral("%1%").arg(m_position);
     } else {
         // Several at once: each with its percent; the times are the batch's.
         QStringList tasks;
         for (const auto &[row, task] : m_running)
             tasks << QStringLiteral("%1 %2 %3").arg(number(row), taskName(row),
-                                                    task.paused ? QStringLiteral("Paused")
+                                                    task.paused ? RowStatus::Paused
                                                                 : QStringLiteral("%1%").arg(task.position));
         line = tasks.join(QStringLiteral("  "));
         elapsedMs = m_batchClock.elapsedMs();

@@ -1137,8 +1137,8 @@ void TMainForm::reportBatchEnd()
     for (int row = 0; row < total; ++row) {
         ltvItemData task;
         ReadItemData(*m_tasks, row, 2, task); // sub-item 2: the status
-        converted += task.StatusText == QLatin1String("Complete");
-        failed += task.StatusText == QLatin1String("Failed");
+        converted += task.StatusText == RowStatus::Complete;
+        failed += task.StatusText == RowStatus::Failed;
     }
     if (total > 0 && converted + failed == total && !isActiveWindow())
         m_services.desktop->notify(BatchEndMessage(converted, total));

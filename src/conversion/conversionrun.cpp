@@ -15,12 +15,6 @@
 
 namespace {
 
-const QString StatusConverting = QStringLiteral("Converting");
-const QString StatusComplete = QStringLiteral("Complete");
-const QString StatusStop = QStringLiteral("Stop");
-const QString StatusFailed = QStringLiteral("Failed");
-const QString StatusPaused = QStringLiteral("Paused");
-
 QString percentText(int position)
 {
     return QString::number(position) + QLatin1Char('%');
@@ -96,7 +90,7 @@ QString ConversionRun::PathKey(const QString &path)
 
 bool ConversionRun::IsRunningStatus(const QString &status)
 {
-    if (status == StatusConverting || status == StatusPaused)
+    if (status == RowStatus::Converting || status == RowStatus::Paused)
         return true;
     if (!status.endsWith(QLatin1Char('%')))
         return false;
@@ -251,13 +245,13 @@ void ConversionRun::showTask(Job &job)
     setCaptionData(job.row, TaskListModel::ResultNotesRole,
                    job.renameNote.isEmpty() ? QVariant() : QVariant(job.renameNote));
     setCaptionData(job.row, TaskListModel::EngineOutputRole, QVariant());
-    writeStatus(job, m_paused ? StatusPaused : runningStatus(job));
+    writeStatus(job, m_paused ? RowStatus::Paused : runningStatus(job));
     showRunningFiles();
 }
 
 QString ConversionRun::runningStatus(const Job &job) const
 {
-    return job.counted ? percentText(job.position) : StatusConverting;
+    return job.counted ? percentText(job.position) : RowStatus::Converting;
 }
 
 void ConversionRun::showRunningFiles()
@@ -469,7 +463,7 @@ void ConversionRun::taskEnded(const JobPtr &job, int exitCode, bool crashed)
     if (m_state == StopRequested) {
         discardTemporary(*job);
         keepOutput(*job, true);
-        writeStatus(*job, StatusStop);
+        writeStatus(*job, RowStatus::Stop);
         removeJob(*job);
         proceed();
         return;
@@ -481,7 +475,7 @@ void ConversionRun::taskEnded(const JobPtr &job, int exitCode, bool crashed)
         reason = QStringLiteral("The output is damaged: the engine reported \"%1\".").arg(job->writeFailure.failureLine());
     if (crashed || exitCode != 0) {
         discardTemporary(*job);
-        finishTask(job, StatusFailed, reason);
+        finishTask(job, RowStatus::Failed, reason);
         return;
     }
 
@@ -496,7 +490,7 @@ void ConversionRun::taskEnded(const JobPtr &job, int exitCode, bool crashed)
             job->temporary.clear();
         else
             discardTemporary(*job);
-        finishTask(job, reason.isEmpty() ? StatusComplete : StatusFailed, reason);
+        finishTask(job, reason.isEmpty() ? RowStatus::Complete : RowStatus::Failed, reason);
         return;
     }
     startCheck(job);
@@ -545,7 +539,7 @@ void ConversionRun::onChecked(FileProbe *probe)
     if (!reason.isEmpty())
         RemoveOutputFile(check->temporary);
     const bool failed = !reason.isEmpty();
-    settleRow(check->row, failed ? StatusFailed : StatusComplete, reason, check->renameNote,
+    settleRow(check->row, failed ? RowStatus::Failed : RowStatus::Complete, reason, check->renameNote,
               failed ? keptOutput(check->engineOutput) : QString());
     if (m_state == Idle)
         return; // abandoned on the news
@@ -561,7 +555,7 @@ void ConversionRun::dropChecks()
         check->probe->deleteLater();
         RemoveOutputFile(check->temporary);
         ltvItemData record;
-        record.StatusText = StatusStop;
+        record.StatusText = RowStatus::Stop;
         setCaptionData(check->row, TaskListModel::EngineOutputRole, keptOutput(check->engineOutput));
         setCaptionData(check->row, TaskListModel::TemporaryOutputRole, QVariant());
         WriteItemData(m_tasks, check->row, 2, record);
@@ -595,7 +589,7 @@ void ConversionRun::countTaskProgress(const Job &job)
 void ConversionRun::settleRow(int row, const QString &status, const QString &reason, const QString &renameNote,
                               const QString &engineLines)
 {
-    if (status == StatusFailed)
+    if (status == RowStatus::Failed)
         ++m_failedCount;
     QStringList notes;
     if (!reason.isEmpty())
@@ -613,7 +607,7 @@ void ConversionRun::settleRow(int row, const QString &status, const QString &rea
 
 void ConversionRun::finishTask(const JobPtr &job, const QString &status, const QString &reason)
 {
-    const bool failed = status == StatusFailed;
+    const bool failed = status == RowStatus::Failed;
     settleRow(job->row, status, reason, job->renameNote, failed ? keptOutput(job->output) : QString());
     job->task.StatusText = status;
     job->output.clear();
@@ -680,9 +674,9 @@ void ConversionRun::pause()
         if (job->engine)
             job->engine->suspendEngine();
         if (job->shown)
-            writeStatus(*job, StatusPaused);
+            writeStatus(*job, RowStatus::Paused);
     }
-    m_view.setConvertingFile(StatusPaused);
+    m_view.setConvertingFile(RowStatus::Paused);
     releaseSleep();
     emit stateChanged();
 }
@@ -735,7 +729,7 @@ void ConversionRun::abandon()
             job->engine = nullptr;
             discardTemporary(*job);
             keepOutput(*job, true);
-            writeStatus(*job, StatusStop);
+            writeStatus(*job, RowStatus::Stop);
         }
         discardTemporary(*job);
     }
@@ -746,7 +740,7 @@ void ConversionRun::startFailed(const JobPtr &job, const QString &message)
 {
     discardTemporary(*job);
     keepOutput(*job, true);
-    writeStatus(*job, StatusFailed);
+    writeStatus(*job, RowStatus::Failed);
     removeJob(*job);
     if (m_state == Idle)
         return;

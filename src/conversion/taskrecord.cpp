@@ -126,7 +126,7 @@ QString TaskListModel::statusTip(int row) const
     const QString notes = QStandardItemModel::data(caption, ResultNotesRole).toString();
     if (!notes.isEmpty())
         parts << notes;
-    if (QStandardItemModel::data(index(row, StatusColumn), Qt::DisplayRole).toString() == QStringLiteral("Failed")) {
+    if (QStandardItemModel::data(index(row, StatusColumn), Qt::DisplayRole).toString() == RowStatus::Failed) {
         const QString last = LastLines(QStandardItemModel::data(caption, EngineOutputRole).toString(), FailureTipLines);
         if (!last.isEmpty())
             parts << last;

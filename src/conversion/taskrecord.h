@@ -31,6 +31,16 @@ struct ltvItemData
 constexpr int CaptionField = -1;
 constexpr int WholeRowField = -2;
 
+// The Status texts a conversion gives a row (a row running among several
+// shows its percent instead of Converting).
+namespace RowStatus {
+inline const QString Converting = QStringLiteral("Converting");
+inline const QString Complete = QStringLiteral("Complete");
+inline const QString Failed = QStringLiteral("Failed");
+inline const QString Stop = QStringLiteral("Stop");
+inline const QString Paused = QStringLiteral("Paused");
+} // namespace RowStatus
+
 // The task list: one row per task, column 0 the caption, columns 1..10 the ten
 // sub-items. The view shows the first four columns.
 class TaskListModel final : public QStandardItemModel
