@@ -554,11 +554,7 @@ void ConversionRun::dropChecks()
         check->probe->abandon();
         check->probe->deleteLater();
         RemoveOutputFile(check->temporary);
-        ltvItemData record;
-        record.StatusText = RowStatus::Stop;
-        setCaptionData(check->row, TaskListModel::EngineOutputRole, keptOutput(check->engineOutput));
-        setCaptionData(check->row, TaskListModel::TemporaryOutputRole, QVariant());
-        WriteItemData(m_tasks, check->row, 2, record);
+        settleRow(check->row, RowStatus::Stop, QString(), check->renameNote, keptOutput(check->engineOutput));
     }
 }
 
