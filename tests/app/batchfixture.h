@@ -6,8 +6,10 @@
 #include "windowfixture.h"
 
 #include <QProcessEnvironment>
+#include <QTemporaryFile>
 
 #include <csignal>
+#include <cstdio>
 #include <unistd.h>
 
 const QString Mp4Profile = QStringLiteral("MP4 H.264 AAC");
@@ -34,6 +36,46 @@ inline QString reportScript(const QString &path)
                           "bitrate: 1 kb/s\\n    Stream #0:0: Video: mpeg4, yuv420p, 320x240, 25 fps\\n\nexit 0\n")
         .arg(path);
 }
+
+// A row that converts /in/NAME.avi to /out/NAME.mp4 in a progress view.
+inline ltvItemData clipTask(const QString &name)
+{
+    ltvItemData task;
+    task.InputFile = QStringLiteral("/in/%1.avi").arg(name);
+    task.NewName = name;
+    task.NewExt = QStringLiteral(".mp4");
+    return task;
+}
+
+// A temporary file a progress view writes to as to a terminal or a log.
+struct ViewStream
+{
+    QTemporaryFile file;
+    std::FILE *stream = nullptr;
+
+    bool open()
+    {
+        if (!file.open())
+            return false;
+        stream = std::fopen(qPrintable(file.fileName()), "w");
+        return stream != nullptr;
+    }
+
+    // Everything written, once the stream is closed.
+    QString text()
+    {
+        if (stream)
+            std::fclose(stream);
+        stream = nullptr;
+        return QString::fromLocal8Bit(contentOf(file.fileName()));
+    }
+
+    ~ViewStream()
+    {
+        if (stream)
+            std::fclose(stream);
+    }
+};
 
 // A program folder of its own: the built executable, the engine and the
 // shipped profiles, and a work folder beside it.

@@ -8,7 +8,6 @@
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
-#include <QTemporaryFile>
 
 namespace {
 
@@ -174,24 +173,17 @@ INSTANTIATE_TEST_SUITE_P(GroupOrProgram, SuspendTest, ::testing::Bool(),
 TEST(BatchViewJobsTest, SeveralTasksShareOneLineAndEachEndGetsItsOwn)
 {
     TaskListModel tasks;
-    for (const char *name : {"a", "b"}) {
-        ltvItemData task;
-        task.InputFile = QStringLiteral("/in/%1.avi").arg(QLatin1String(name));
-        task.NewName = QLatin1String(name);
-        task.NewExt = QStringLiteral(".mp4");
-        tasks.appendTask(task);
-    }
-    QTemporaryFile file;
-    ASSERT_TRUE(file.open());
-    std::FILE *stream = std::fopen(qPrintable(file.fileName()), "w");
-    ASSERT_NE(stream, nullptr);
+    for (const char *name : {"a", "b"})
+        tasks.appendTask(clipTask(QLatin1String(name)));
+    ViewStream out;
+    ASSERT_TRUE(out.open());
     const auto status = [&](int row, const char *text) {
         ltvItemData task;
         task.StatusText = QLatin1String(text);
         WriteItemData(tasks, row, 2, task);
     };
     {
-        BatchView view(tasks, QStringLiteral("/out/"), QStringLiteral(".mp4"), false, true, stream);
+        BatchView view(tasks, QStringLiteral("/out/"), QStringLiteral(".mp4"), false, true, out.stream);
         view.setJobs(2);
         EXPECT_EQ(view.batchOptions().jobs, 2);
         status(0, "Converting");
@@ -206,8 +198,7 @@ TEST(BatchViewJobsTest, SeveralTasksShareOneLineAndEachEndGetsItsOwn)
         status(1, "Complete");
         status(0, "Failed");
     }
-    std::fclose(stream);
-    const QString text = QString::fromLocal8Bit(contentOf(file.fileName()));
+    const QString text = out.text();
     EXPECT_TRUE(text.contains(QStringLiteral("\r[1/2] a.avi 37%  [2/2] b.avi 12%  elapsed 00:00:00"))) << qPrintable(text);
     EXPECT_TRUE(text.contains(QStringLiteral("\r[1/2] a.avi Paused  [2/2] b.avi Paused"))) << qPrintable(text);
     // b's end on a line of its own, then a alone on the live line.

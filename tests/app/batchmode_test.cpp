@@ -13,7 +13,6 @@
 
 #include <QDateTime>
 #include <QProcessEnvironment>
-#include <QTemporaryFile>
 
 #include <csignal>
 #include <fcntl.h>
@@ -558,17 +557,12 @@ TEST(BatchViewTest, ATerminalGetsOneRewrittenLinePerTaskAndALogOneLinePerStatus)
 {
     for (const bool terminal : {true, false}) {
         TaskListModel tasks;
-        ltvItemData task;
-        task.InputFile = QStringLiteral("/in/clip.avi");
-        task.NewName = QStringLiteral("clip");
-        task.NewExt = QStringLiteral(".mp4");
+        ltvItemData task = clipTask(QStringLiteral("clip"));
         tasks.appendTask(task);
-        QTemporaryFile file;
-        ASSERT_TRUE(file.open());
-        std::FILE *stream = std::fopen(qPrintable(file.fileName()), "w");
-        ASSERT_NE(stream, nullptr);
+        ViewStream out;
+        ASSERT_TRUE(out.open());
         {
-            BatchView view(tasks, QStringLiteral("/out/"), QStringLiteral(".mp4"), false, terminal, stream);
+            BatchView view(tasks, QStringLiteral("/out/"), QStringLiteral(".mp4"), false, terminal, out.stream);
             task.StatusText = QStringLiteral("Converting");
             WriteItemData(tasks, 0, 2, task);
             view.setCurrentProgress(40, QStringLiteral("40%"));
@@ -577,8 +571,7 @@ TEST(BatchViewTest, ATerminalGetsOneRewrittenLinePerTaskAndALogOneLinePerStatus)
             WriteItemData(tasks, 0, 2, task);
             EXPECT_EQ(view.outputPaths(), QStringList{QStringLiteral("/out/clip.mp4")});
         }
-        std::fclose(stream);
-        const QString text = QString::fromLocal8Bit(contentOf(file.fileName()));
+        const QString text = out.text();
         if (terminal) {
             EXPECT_EQ(text.count(QLatin1Char('\n')), 1) << qPrintable(text);
             EXPECT_TRUE(text.contains(QStringLiteral("\r[1/1] clip.avi  40%"))) << qPrintable(text);

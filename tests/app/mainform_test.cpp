@@ -2,6 +2,7 @@
 // ways in and out, the output settings and batch control.
 #include "windowfixture.h"
 #include "conversion/outputfile.h"
+#include "fakes/processes.h"
 
 #include "conversion/conversionrun.h"
 #include "ui/generalsettings.h"
@@ -533,6 +534,17 @@ protected:
         return result;
     }
 
+    // One row converted into `output` by an engine that runs until stopped;
+    // true once its conversion has started.
+    bool startHeldRun(TMainForm &form, const QString &output)
+    {
+        addRows(form, {QStringLiteral("a.avi")});
+        setOutputFolder(output);
+        folder.setScript(QStringLiteral("sleep 30000\n"));
+        form.tbtnStartClick();
+        return waitFor([&] { return conversions().size() == 1; });
+    }
+
     bool controlsEnabled() const
     {
         for (const char *name : {"ibtnAddFile", "ibtnAddDir", "ibtnRemove", "ibtnClear", "ibtnSetting", "ltvTask",
@@ -694,23 +706,16 @@ TEST_F(BatchControlTest, AMalformedProfileStartsNothing)
 TEST_F(BatchControlTest, ClosingDuringARunStopsTheEngineAndSavesThePreferences)
 {
     TMainForm &form = open();
-    addRows(form, {QStringLiteral("a.avi")});
     const QString out = folder.filePath(QStringLiteral("out/"));
     QDir().mkpath(out);
-    setOutputFolder(out);
-    folder.setScript(QStringLiteral("sleep 30000\n"));
-    form.tbtnStartClick();
-    ASSERT_TRUE(waitFor([&] { return conversions().size() == 1; }));
+    ASSERT_TRUE(startHeldRun(form, out));
 
     EXPECT_TRUE(form.close());
     EXPECT_EQ(form.RunState(), 0);
     EXPECT_EQ(cell(0, 3), QStringLiteral("Stop"));
     EXPECT_EQ(sleep.releases, 1);
     // No engine process is left: the fake engine would still sleep.
-    QProcess ps;
-    ps.start(QStringLiteral("ps"), {QStringLiteral("-eo"), QStringLiteral("args")});
-    ps.waitForFinished();
-    EXPECT_FALSE(QString::fromUtf8(ps.readAll()).contains(folder.enginePath()));
+    EXPECT_FALSE(ProcessRunsWith(folder.enginePath()));
     QFile prefs(folder.filePath(QStringLiteral("Preferences.ini")));
     ASSERT_TRUE(prefs.open(QIODevice::ReadOnly));
     EXPECT_TRUE(prefs.readAll().contains(("Output Path=" + out).toUtf8()));
@@ -772,10 +777,7 @@ TEST_F(BatchControlTest, CancelWhileAddingKeepsOnlyTheProbedFilesAndLeavesNoEngi
     EXPECT_LT(rows, 12);
     for (int row = 0; row < rows; ++row)
         EXPECT_EQ(cell(row, 0), folder.filePath(QStringLiteral("in/f%1.avi").arg(row, 2, 10, QLatin1Char('0'))));
-    QProcess ps;
-    ps.start(QStringLiteral("ps"), {QStringLiteral("-eo"), QStringLiteral("args")});
-    ps.waitForFinished();
-    EXPECT_FALSE(QString::fromUtf8(ps.readAll()).contains(folder.enginePath()));
+    EXPECT_FALSE(ProcessRunsWith(folder.enginePath()));
     EXPECT_TRUE(waitFor([&] { return !form.findChild<QProgressDialog *>(QStringLiteral("dlgAddingFiles")); }));
 }
 
@@ -923,11 +925,7 @@ TEST_F(PendingStartTest, TheBatchStartsOnceTheFilesAreListedAndConvertsEveryRow)
 TEST_F(BatchControlTest, ClosingDuringARunAsksAndNoKeepsItRunning)
 {
     TMainForm &form = open();
-    addRows(form, {QStringLiteral("a.avi")});
-    setOutputFolder(folder.path());
-    folder.setScript(QStringLiteral("sleep 30000\n"));
-    form.tbtnStartClick();
-    ASSERT_TRUE(waitFor([&] { return conversions().size() == 1; }));
+    ASSERT_TRUE(startHeldRun(form, folder.path()));
 
     interactive.answer = false;
     EXPECT_FALSE(form.close());
@@ -948,11 +946,7 @@ TEST_F(BatchControlTest, ClosingDuringARunAsksAndNoKeepsItRunning)
 TEST_F(BatchControlTest, ASignalCloseAndTheEndOfBatchDoNotAsk)
 {
     TMainForm &form = open();
-    addRows(form, {QStringLiteral("a.avi")});
-    setOutputFolder(folder.path());
-    folder.setScript(QStringLiteral("sleep 30000\n"));
-    form.tbtnStartClick();
-    ASSERT_TRUE(waitFor([&] { return conversions().size() == 1; }));
+    ASSERT_TRUE(startHeldRun(form, folder.path()));
     interactive.answer = false;
     form.closeWithoutAsking();
     EXPECT_FALSE(form.isVisible());

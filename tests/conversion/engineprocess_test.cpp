@@ -11,32 +11,34 @@
 
 namespace {
 
-struct Ended
+// The fake engine started as a probe of /x.avi, with what it writes and how
+// it ends recorded.
+struct FollowedEngine
 {
-    bool ended = false;
-    bool crashed = false;
-    QString output;
-};
+    FollowedEngine()
+    {
+        QObject::connect(&engine, &EngineProcess::chunkRead, [this](const QString &text) { output += text; });
+        QObject::connect(&engine, &EngineProcess::ended, [this](int, bool) { ended = true; });
+    }
 
-void follow(EngineProcess &engine, Ended &result)
-{
-    QObject::connect(&engine, &EngineProcess::chunkRead, [&result](const QString &text) { result.output += text; });
-    QObject::connect(&engine, &EngineProcess::ended, [&result](int, bool crashed) {
-        result.ended = true;
-        result.crashed = crashed;
-    });
-}
+    bool start(const QString &script)
+    {
+        folder.setScript(script);
+        return engine.start(folder.enginePath(), ProbeCommand(QStringLiteral("/x.avi")));
+    }
+
+    TestProgramFolder folder;
+    bool ended = false;
+    QString output;
+    EngineProcess engine; // last, so that it goes first
+};
 
 TEST(EngineProcessStart, TheEngineHasItsOwnGroupNoInputAndDiesWithTheProgram)
 {
-    TestProgramFolder folder;
-    folder.setScript(QStringLiteral("process\n"));
-    EngineProcess engine;
-    Ended result;
-    follow(engine, result);
-    ASSERT_TRUE(engine.start(folder.enginePath(), ProbeCommand(QStringLiteral("/x.avi"))));
-    ASSERT_TRUE(waitFor([&] { return result.ended; }));
-    EXPECT_EQ(result.output,
+    FollowedEngine run;
+    ASSERT_TRUE(run.start(QStringLiteral("process\n")));
+    ASSERT_TRUE(waitFor([&] { return run.ended; }));
+    EXPECT_EQ(run.output,
               QStringLiteral("group leader\nstdin /dev/null\nparent-death %1\n").arg(SIGKILL));
 }
 
@@ -44,20 +46,17 @@ TEST(EngineProcessStart, TheEngineHasItsOwnGroupNoInputAndDiesWithTheProgram)
 TEST(EngineProcessStop, TerminateAndKillReachEverythingTheEngineStarted)
 {
     for (const bool terminate : {true, false}) {
-        TestProgramFolder folder;
-        folder.setScript(QStringLiteral("fork-sleeper sleeper.pid\nsleep 60000\n"));
-        EngineProcess engine;
-        Ended result;
-        follow(engine, result);
-        ASSERT_TRUE(engine.start(folder.enginePath(), ProbeCommand(QStringLiteral("/x.avi"))));
+        FollowedEngine run;
+        ASSERT_TRUE(run.start(QStringLiteral("fork-sleeper sleeper.pid\nsleep 60000\n")));
         RecordedProcess sleeper;
-        ASSERT_TRUE(waitFor([&] { return (sleeper = ReadRecordedProcess(folder.filePath("sleeper.pid"))).pid > 0; }));
+        ASSERT_TRUE(
+            waitFor([&] { return (sleeper = ReadRecordedProcess(run.folder.filePath("sleeper.pid"))).pid > 0; }));
         ASSERT_TRUE(ProcessAlive(sleeper.pid));
         if (terminate)
-            engine.TerminateEngine();
+            run.engine.TerminateEngine();
         else
-            engine.kill();
-        ASSERT_TRUE(waitFor([&] { return result.ended; })) << terminate;
+            run.engine.kill();
+        ASSERT_TRUE(waitFor([&] { return run.ended; })) << terminate;
         EXPECT_TRUE(waitFor([&] { return !ProcessAlive(sleeper.pid); })) << terminate;
         if (ProcessAlive(sleeper.pid))
             ::kill(sleeper.pid, SIGKILL);

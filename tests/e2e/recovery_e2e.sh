@@ -10,37 +10,10 @@ bin="$1"
 closewindow="$2"
 box_shot="${3:-}"
 
-work="$(mktemp -d)"
-xvfb_pid=""
-app_pid=""
-cleanup() {
-    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-    echo "FAIL: $*" >&2
-    cat "$work/app.log" >&2 2>/dev/null || true
-    exit 1
-}
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+on_failure() { cat "$work/app.log" >&2 2>/dev/null || true; }
 
-# Until the command succeeds, for at most $1 tenths of a second.
-wait_until() {
-    local tenths="$1"
-    shift
-    for _ in $(seq "$tenths"); do
-        "$@" && return 0
-        sleep 0.1
-    done
-    "$@"
-}
-
-prog="$work/program"
-mkdir -p "$prog" "$work/clips" "$work/shell"
-cp "$bin/vantorix" "$prog/"
-cp -P "$bin/wmaspi.dll" "$prog/"
-cp -r "$bin/Profiles" "$prog/"
+make_program_folder "$bin"
 
 # A short clip, then one long enough to be caught converting.
 ffmpeg -loglevel error -f lavfi -i testsrc=duration=2:size=320x240:rate=25 \
@@ -52,17 +25,8 @@ ffmpeg -loglevel error -f lavfi -i testsrc=duration=60:size=640x480:rate=25 \
 printf '#!/bin/sh\nexit 0\n' > "$work/shell/xdg-open"
 chmod +x "$work/shell/xdg-open"
 
-exec 3> "$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-xvfb_pid=$!
-wait_until 100 test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")"
-export QT_QPA_PLATFORM=xcb
-export PATH="$work/shell:$PATH"
-# The user's data folder, where the task list is kept.
-export XDG_DATA_HOME="$work/data"
+start_display -noreset
 lists="$XDG_DATA_HOME/Vantorix"
-unset XDG_CURRENT_DESKTOP DESKTOP_SESSION KDE_FULL_SESSION GNOME_DESKTOP_SESSION_ID
 
 # What the kept task list says: "input status temporary" for each row.
 cat > "$work/rows.py" <<'PY'

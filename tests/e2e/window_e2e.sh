@@ -14,22 +14,12 @@ screenshot="${3:-}"
 shot_wide="${4:-/tmp/vantorix-window-1000x600.png}"
 shot_minimum="${5:-/tmp/vantorix-window-minimum.png}"
 
-work="$(mktemp -d)"
-xvfb_pid=""
-app_pid=""
-cleanup() {
-    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-    echo "FAIL: $*" >&2
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+on_failure() {
     if [ -n "${VANTORIX_E2E_SHOTS:-}" ] && [ -n "${DISPLAY:-}" ]; then
         import -window root "$VANTORIX_E2E_SHOTS/failure.png" 2>/dev/null || true
         cp "$work/app.log" "$VANTORIX_E2E_SHOTS/app.log" 2>/dev/null || true
     fi
-    exit 1
 }
 
 # A picture of one window once it has drawn its new size, when a file is named.
@@ -39,12 +29,8 @@ shot() {
     import -window "$2" "$1" 2>/dev/null || true
 }
 
-# A fresh program folder: the executable, the engine, the profiles, the help.
-prog="$work/program"
-mkdir -p "$prog" "$work/clips" "$work/shell"
-cp "$bin/vantorix" "$prog/"
-cp -P "$bin/wmaspi.dll" "$prog/"
-cp -r "$bin/Profiles" "$prog/"
+# A fresh program folder, with the help page when one was built.
+make_program_folder "$bin"
 [ -f "$bin/Vantorix.html" ] && cp "$bin/Vantorix.html" "$prog/"
 
 clip="$work/clips/clip.avi"
@@ -58,17 +44,7 @@ echo "\$@" >> "$work/opened.txt"
 SH
 chmod +x "$work/shell/xdg-open"
 
-exec 3> "$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")"
-export QT_QPA_PLATFORM=xcb
-export PATH="$work/shell:$PATH"
-# The task list kept against a crash stays in the test's own folder.
-export XDG_DATA_HOME="$work/data"
-unset XDG_CURRENT_DESKTOP DESKTOP_SESSION KDE_FULL_SESSION GNOME_DESKTOP_SESSION_ID
+start_display
 
 (cd "$work" && exec "$prog/vantorix" "$clip") > "$work/app.log" 2>&1 &
 app_pid=$!
