@@ -262,7 +262,16 @@ ValueListGrid::ValueListGrid(QWidget *parent)
     connect(qApp, &QApplication::focusChanged, this, &ValueListGrid::focusMoved);
 }
 
-ValueListGrid::~ValueListGrid() = default;
+ValueListGrid::~ValueListGrid()
+{
+    // Tearing down the view moves the focus and ends an open editor; by then
+    // this part of the object is gone, so nothing may call back into it.
+    disconnect(qApp, nullptr, this, nullptr);
+    if (m_grid)
+        disconnect(m_grid, nullptr, this, nullptr);
+    if (QAbstractItemDelegate *delegate = itemDelegate())
+        delegate->disconnect(this);
+}
 
 void ValueListGrid::setGrid(ParameterGrid *grid)
 {
