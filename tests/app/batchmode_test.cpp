@@ -434,12 +434,12 @@ protected:
     }
 
     // Starts the window with one file whose probe never ends by itself.
-    RecordedProcess startWithEngine(QProcess &process)
+    RecordedProcess startWithEngine(QProcess &process, const QProcessEnvironment &environment)
     {
         const QString clip = work(QStringLiteral("in/clip.avi"));
         touchFile(clip);
         folder.setScript(QStringLiteral("pid engine.pid\nsleep 60000\n"));
-        start(process, {clip}, offscreen());
+        start(process, {clip}, environment);
         return waitForEngine(QStringLiteral("engine.pid"), process);
     }
 };
@@ -447,7 +447,7 @@ protected:
 TEST_F(WindowProcessTest, AWindowKilledOutrightLeavesNoEngine)
 {
     QProcess process;
-    const RecordedProcess engine = startWithEngine(process);
+    const RecordedProcess engine = startWithEngine(process, offscreen());
     ASSERT_GT(engine.pid, 0) << qPrintable(process.readAllStandardError());
     process.kill();
     ASSERT_TRUE(process.waitForFinished(30000));
@@ -456,24 +456,46 @@ TEST_F(WindowProcessTest, AWindowKilledOutrightLeavesNoEngine)
         ::kill(engine.pid, SIGKILL);
 }
 
+// A signal to end is a close, whenever it comes: also while the warning
+// about the profile loaded at the start is up, which then closes and the
+// program ends instead of going on.
 TEST_F(WindowProcessTest, ASignalToEndClosesTheWindowAsACloseDoes)
 {
-    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
-        QFile::remove(PreferencesPath(folder.path()));
-        for (int call = folder.callCount(); call > 0; --call)
-            QFile::remove(folder.filePath(QStringLiteral("call-%1.args").arg(call)));
-        QFile::remove(folder.filePath(QStringLiteral("engine.pid")));
+    const QString broken = folder.filePath(QStringLiteral("Profiles/0 Broken.apf"));
+    for (const bool warningUp : {false, true}) {
+        // Listed first, the broken profile is the one loaded at the start.
+        if (warningUp)
+            touchFile(broken, "[Main]\r\nType=../x\r\n");
+        for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+            const std::string what = std::string(warningUp ? "warning up, " : "") + strsignal(signal);
+            QFile::remove(PreferencesPath(folder.path()));
+            for (int call = folder.callCount(); call > 0; --call)
+                QFile::remove(folder.filePath(QStringLiteral("call-%1.args").arg(call)));
+            QFile::remove(folder.filePath(QStringLiteral("engine.pid")));
 
-        QProcess process;
-        const RecordedProcess engine = startWithEngine(process);
-        ASSERT_GT(engine.pid, 0) << qPrintable(process.readAllStandardError());
-        ::kill(static_cast<pid_t>(process.processId()), signal);
-        ASSERT_TRUE(process.waitForFinished(30000)) << signal;
-        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << signal;
-        EXPECT_EQ(process.exitCode(), 0) << signal;
-        EXPECT_FALSE(ProcessAlive(engine.pid)) << signal;
-        // Saved as a close saves them.
-        EXPECT_TRUE(contentOf(PreferencesPath(folder.path())).contains("Profile=")) << signal;
+            QProcess process;
+            QProcessEnvironment env = offscreen();
+            env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("vantorix.start.info=true"));
+            const RecordedProcess engine = startWithEngine(process, env);
+            ASSERT_GT(engine.pid, 0) << what << qPrintable(process.readAllStandardError());
+            QByteArray log;
+            const QByteArray opened = "vantorix.start: message opened: \"Malformed profile\"";
+            if (warningUp) {
+                ASSERT_TRUE(waitFor([&] {
+                    log += process.readAllStandardError();
+                    return log.contains(opened);
+                })) << what;
+            }
+            ::kill(static_cast<pid_t>(process.processId()), signal);
+            ASSERT_TRUE(process.waitForFinished(30000)) << what;
+            EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << what;
+            EXPECT_EQ(process.exitCode(), 0) << what;
+            EXPECT_FALSE(ProcessAlive(engine.pid)) << what;
+            // Saved as a close saves them.
+            EXPECT_TRUE(contentOf(PreferencesPath(folder.path())).contains("Profile=")) << what;
+            log += process.readAllStandardError();
+            EXPECT_EQ(log.count(opened), warningUp ? 1 : 0) << what << log.toStdString();
+        }
     }
 }
 

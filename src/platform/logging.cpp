@@ -1,0 +1,10 @@
+#include "platform/logging.h"
+
+// Warnings and worse only, by default: the program writes nothing of its own
+// to the terminal until the rules ask for the info lines.
+Q_LOGGING_CATEGORY(lcEngine, "vantorix.engine", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcProbe, "vantorix.probe", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcRun, "vantorix.run", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcRecovery, "vantorix.recovery", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcDesktop, "vantorix.desktop", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcStart, "vantorix.start", QtWarningMsg)
