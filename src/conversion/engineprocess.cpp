@@ -1,5 +1,7 @@
 #include "conversion/engineprocess.h"
 
+#include "platform/logging.h"
+
 #ifdef Q_OS_UNIX
 #include <csignal>
 #include <sys/types.h>
@@ -68,6 +70,7 @@ bool EngineProcess::start(const QString &enginePath, const EngineCommand &comman
     if (isRunning())
         return false;
     m_decoder.resetState();
+    qCInfo(lcEngine).noquote() << "start" << ShellCommandLine(enginePath, command.arguments);
     m_process.start(enginePath, command.arguments, QIODevice::ReadOnly);
     return m_process.waitForStarted(-1);
 }
@@ -77,6 +80,7 @@ void EngineProcess::launch(const QString &enginePath, const EngineCommand &comma
     if (isRunning())
         return;
     m_decoder.resetState();
+    qCInfo(lcEngine).noquote() << "start" << ShellCommandLine(enginePath, command.arguments);
     m_process.start(enginePath, command.arguments, QIODevice::ReadOnly);
 }
 

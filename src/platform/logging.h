@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QLoggingCategory>
+#include <QStringList>
 
 // The program's diagnostic output, one category per area. All of them are
 // quiet unless turned on, e.g. QT_LOGGING_RULES="vantorix.*=true" for all or
@@ -20,3 +21,7 @@ Q_DECLARE_LOGGING_CATEGORY(lcRun)
 Q_DECLARE_LOGGING_CATEGORY(lcRecovery)
 Q_DECLARE_LOGGING_CATEGORY(lcDesktop)
 Q_DECLARE_LOGGING_CATEGORY(lcStart)
+
+// program and its arguments as one line a POSIX shell reads back as the same
+// words: a word of anything but letters, digits and _./:=+,@%- is quoted.
+QString ShellCommandLine(const QString &program, const QStringList &arguments);
