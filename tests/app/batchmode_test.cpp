@@ -293,6 +293,60 @@ TEST_F(BatchTest, ASecondSignalEndsTheBatchAtOnce)
     EXPECT_FALSE(ProcessAlive(engine.pid));
 }
 
+// The words a POSIX shell reads from line.
+QStringList shellWords(const QString &line)
+{
+    QProcess shell;
+    shell.start(QStringLiteral("/bin/sh"), {"-c", "eval \"set -- $1\"; printf '%s\\0' \"$@\"", "sh", line});
+    shell.waitForFinished();
+    QStringList words;
+    for (const QByteArray &word : shell.readAllStandardOutput().split('\0'))
+        words << QString::fromUtf8(word);
+    words.removeLast(); // after the last terminator
+    return words;
+}
+
+// Every engine start is logged when asked, as a command line that a shell
+// reads back as the very arguments the engine got; nothing is logged unasked.
+TEST_F(BatchTest, EachEngineCommandLineIsLoggedWhenAskedAsAShellReadsIt)
+{
+    for (const bool asked : {false, true}) {
+        for (const char *name : {"plain.avi", "a b'c$d`e.avi", "\u00fcn\u00ef \"q\"\\.avi"}) {
+            const QString clip = work(QStringLiteral("in/") + QString::fromUtf8(name));
+            touchFile(clip);
+            folder.setScriptFor(QFileInfo(clip).fileName(), reportScript(clip));
+            const int before = folder.callCount();
+            const int checksBefore = folder.checkCount();
+            QProcessEnvironment env = headless();
+            if (asked)
+                env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("vantorix.engine.info=true"));
+            QProcess process;
+            start(process, {"--batch", "--overwrite", "-p", Mp4Profile, "-o", "out", clip}, env);
+            ASSERT_TRUE(process.waitForFinished(60000)) << name;
+            QStringList logged;
+            for (const QString &line : QString::fromUtf8(process.readAllStandardError()).split(QLatin1Char('\n')))
+                if (line.startsWith(QStringLiteral("vantorix.")))
+                    logged << line;
+            // The probe and the conversion, then the check of the output,
+            // which the fake engine counts apart.
+            const int calls = folder.callCount() - before;
+            ASSERT_GE(calls, 2) << name;
+            ASSERT_EQ(logged.size(), asked ? calls + folder.checkCount() - checksBefore : 0)
+                << name << qPrintable(logged.join('\n'));
+            int call = before;
+            for (const QString &line : std::as_const(logged)) {
+                const QString prefix = QStringLiteral("vantorix.engine: start ");
+                ASSERT_TRUE(line.startsWith(prefix)) << qPrintable(line);
+                const QStringList words = shellWords(line.mid(prefix.size()));
+                const bool check = words.value(words.indexOf(QStringLiteral("-i")) + 1).contains(".vantorix-part.");
+                EXPECT_EQ(words, QStringList{folder.enginePath()} + (check ? words.mid(1) : folder.arguments(++call)))
+                    << name;
+            }
+            EXPECT_EQ(call, before + (asked ? calls : 0)) << name;
+        }
+    }
+}
+
 // The signals a process ignores or catches, from its status in /proc.
 std::pair<quint64, quint64> ignoredAndCaught(qint64 pid)
 {
