@@ -4,7 +4,9 @@
 #include "fakes/recorders.h"
 #include "filetext.h"
 #include "readonlyfolder.h"
+#include "profiles/newinifile.h"
 #include "profiles/parametergrid.h"
+#include "profiles/preferences.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <functional>
 #include <random>
 
 namespace {
@@ -646,6 +649,79 @@ TEST_F(ProfileTest, SaveToAnotherPathWritesOnlyAChangedProfile)
     EXPECT_EQ(copy.audio.value(QStringLiteral("Quality")), QStringLiteral("9"));
     EXPECT_EQ(copy.video.value(QStringLiteral("Video Size")), QStringLiteral("320x240"));
     EXPECT_TRUE(interactive.messages.isEmpty());
+}
+
+} // namespace
+
+namespace {
+
+// A save whose last step, replacing the file, fails: the user is told, and
+// what stood at the name before is left as it was, with nothing beside it.
+TEST_F(ProfileTest, ASaveThatFailsAtItsLastStepIsReportedAndKeepsTheEarlierFile)
+{
+    const QString sample = writeProfile(QStringLiteral("Sample"), SampleProfile);
+    const QString copy = writeProfile(QStringLiteral("Copy"), {"[Main]", "Type=wav"});
+    const QString preferences = PreferencesPath(programFolder);
+    writeFile(preferences, crlf({"[Main]", "Profile=3", "Output Path=/earlier/"}));
+    ASSERT_EQ(LoadProfile(sample, grids, interactive), ProfileStatus::Loaded);
+    grids.audio.setValue(QStringLiteral("Quality"), QStringLiteral("9"));
+
+    struct Save
+    {
+        const char *what;
+        QString target;
+        std::function<bool()> save;
+    };
+    GeneralPreferences general;
+    general.outputPath = QStringLiteral("/later/");
+    const Save saves[] = {
+        {"profile", sample, [&] { return SaveProfile(sample, grids, interactive); }},
+        {"profile as", copy, [&] { return SaveProfileAs(sample, copy, grids, interactive); }},
+        {"main preferences", preferences,
+         [&] { return SaveMainPreferences(programFolder, MainPreferences{QStringLiteral("/later/"), 1}, general,
+                                          interactive); }},
+        {"general preferences", preferences, [&] { return SaveGeneralPreferences(programFolder, general, interactive); }},
+    };
+    // How the last step is made to fail: the file replaced by a folder, or
+    // its folder gone (a disk taken away), to come back after the save.
+    enum class Failure { FolderAtTheName, FolderGone };
+    for (const Failure failure : {Failure::FolderAtTheName, Failure::FolderGone}) {
+        for (const Save &save : saves) {
+            const std::string what = std::string(save.what) + (failure == Failure::FolderAtTheName ? ", folder" : ", gone");
+            const QString folder = QFileInfo(save.target).absolutePath();
+            const QString away = folder + QStringLiteral(".away");
+            const QByteArray earlier = readFile(save.target);
+            const QStringList entries = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+            SetBeforeReplacingFile([&](const QString &fileName) {
+                ASSERT_EQ(fileName, save.target);
+                if (failure == Failure::FolderAtTheName) {
+                    ASSERT_TRUE(QFile::remove(fileName));
+                    ASSERT_TRUE(QDir().mkpath(fileName + QStringLiteral("/inside")));
+                } else {
+                    ASSERT_TRUE(QDir().rename(folder, away));
+                }
+            });
+            interactive.messages.clear();
+            EXPECT_FALSE(save.save()) << what;
+            SetBeforeReplacingFile({});
+            if (failure == Failure::FolderGone) {
+                ASSERT_TRUE(QDir().rename(away, folder)) << what;
+            }
+
+            ASSERT_EQ(interactive.messages.size(), 1) << what;
+            EXPECT_TRUE(interactive.messages[0].startsWith(
+                QStringLiteral("error||Cannot create file \"%1\".").arg(QDir::toNativeSeparators(save.target))))
+                << what << qPrintable(interactive.messages[0]);
+            EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), entries) << what;
+            if (failure == Failure::FolderAtTheName) {
+                EXPECT_TRUE(QFileInfo::exists(save.target + QStringLiteral("/inside"))) << what;
+                ASSERT_TRUE(QDir(save.target).removeRecursively());
+                writeFile(save.target, earlier);
+            } else {
+                EXPECT_EQ(readFile(save.target), earlier) << what;
+            }
+        }
+    }
 }
 
 } // namespace
