@@ -53,7 +53,10 @@ EngineProcess::EngineProcess(QObject *parent)
     ConfigureEngineProcess(m_process);
     m_killTimer.setSingleShot(true);
     m_killTimer.setInterval(KillDelayMs);
-    connect(&m_killTimer, &QTimer::timeout, this, [this] { signalEngine(SignalKill); });
+    connect(&m_killTimer, &QTimer::timeout, this, [this] {
+        qCInfo(lcEngine) << "engine" << m_process.processId() << "still running after the grace time: killed";
+        signalEngine(SignalKill);
+    });
     connect(&m_process, &QProcess::readyReadStandardOutput, this, &EngineProcess::readChunks);
     connect(&m_process, &QProcess::finished, this, &EngineProcess::onFinished);
     connect(&m_process, &QProcess::errorOccurred, this, &EngineProcess::onError);
@@ -114,6 +117,7 @@ void EngineProcess::killAndWait()
     m_killTimer.stop();
     m_process.disconnect(this);
     if (m_process.state() != QProcess::NotRunning) {
+        qCInfo(lcEngine) << "engine" << m_process.processId() << "killed at once";
         signalEngine(SignalKill);
         m_process.waitForFinished(5000);
     }
@@ -123,6 +127,7 @@ void EngineProcess::TerminateEngine()
 {
     if (!isRunning())
         return;
+    qCInfo(lcEngine) << "engine" << m_process.processId() << "asked to end";
     signalEngine(SignalTerminate);
     m_killTimer.start();
 }
