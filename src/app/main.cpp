@@ -3,7 +3,9 @@
 #include "app/batchmode.h"
 #include "app/mainform.h"
 #include "app/orangestyle.h"
+#include "app/startupwarning.h"
 #include "platform/desktopnotifier.h"
+#include "platform/logging.h"
 #include "platform/powercontrol.h"
 #include "platform/shell.h"
 #include "platform/signalpipe.h"
@@ -40,6 +42,8 @@ int main(int argc, char **argv)
     ApplyOrangeStyle(app);
 
     WidgetInteractive interactive;
+    // The main window's messages that come before it is up wait for it.
+    StartupWarning startupWarning(interactive);
     WidgetDialogs dialogs;
     DesktopShell shell;
     SystemPowerControl power;
@@ -48,7 +52,7 @@ int main(int argc, char **argv)
 
     MainFormServices services;
     services.arguments = QCoreApplication::arguments().mid(1);
-    services.interactive = &interactive;
+    services.interactive = &startupWarning;
     services.dialogs = &dialogs;
     services.shell = &shell;
     services.power = &power;
@@ -79,7 +83,9 @@ int main(int argc, char **argv)
     // batch is stopped with its row marked "Stop", the preferences are saved,
     // and the program ends. A message box up at that moment is closed first.
     SignalPipe signalPipe;
-    QObject::connect(&signalPipe, &SignalPipe::caught, &mainForm, [&mainForm] {
+    QObject::connect(&signalPipe, &SignalPipe::caught, &mainForm, [&mainForm, &startupWarning] {
+        // No start-up message comes up after the one being closed.
+        startupWarning.discard();
         // The other windows first (a message box up at that moment among
         // them), then the main window without the question a user's close
         // during a run gets: a signal is already the answer.
@@ -92,5 +98,7 @@ int main(int argc, char **argv)
     });
 
     mainForm.show();
+    qCInfo(lcStart) << "main window shown";
+    startupWarning.open(&mainForm);
     return app.exec();
 }

@@ -1,5 +1,7 @@
 #include "conversion/engineprocess.h"
 
+#include "platform/logging.h"
+
 #ifdef Q_OS_UNIX
 #include <csignal>
 #include <sys/types.h>
@@ -51,7 +53,10 @@ EngineProcess::EngineProcess(QObject *parent)
     ConfigureEngineProcess(m_process);
     m_killTimer.setSingleShot(true);
     m_killTimer.setInterval(KillDelayMs);
-    connect(&m_killTimer, &QTimer::timeout, this, [this] { signalEngine(SignalKill); });
+    connect(&m_killTimer, &QTimer::timeout, this, [this] {
+        qCInfo(lcEngine) << "engine" << m_process.processId() << "still running after the grace time: killed";
+        signalEngine(SignalKill);
+    });
     connect(&m_process, &QProcess::readyReadStandardOutput, this, &EngineProcess::readChunks);
     connect(&m_process, &QProcess::finished, this, &EngineProcess::onFinished);
     connect(&m_process, &QProcess::errorOccurred, this, &EngineProcess::onError);
@@ -68,6 +73,7 @@ bool EngineProcess::start(const QString &enginePath, const EngineCommand &comman
     if (isRunning())
         return false;
     m_decoder.resetState();
+    qCInfo(lcEngine).noquote() << "start" << ShellCommandLine(enginePath, command.arguments);
     m_process.start(enginePath, command.arguments, QIODevice::ReadOnly);
     return m_process.waitForStarted(-1);
 }
@@ -77,6 +83,7 @@ void EngineProcess::launch(const QString &enginePath, const EngineCommand &comma
     if (isRunning())
         return;
     m_decoder.resetState();
+    qCInfo(lcEngine).noquote() << "start" << ShellCommandLine(enginePath, command.arguments);
     m_process.start(enginePath, command.arguments, QIODevice::ReadOnly);
 }
 
@@ -110,6 +117,7 @@ void EngineProcess::killAndWait()
     m_killTimer.stop();
     m_process.disconnect(this);
     if (m_process.state() != QProcess::NotRunning) {
+        qCInfo(lcEngine) << "engine" << m_process.processId() << "killed at once";
         signalEngine(SignalKill);
         m_process.waitForFinished(5000);
     }
@@ -119,6 +127,7 @@ void EngineProcess::TerminateEngine()
 {
     if (!isRunning())
         return;
+    qCInfo(lcEngine) << "engine" << m_process.processId() << "asked to end";
     signalEngine(SignalTerminate);
     m_killTimer.start();
 }

@@ -1,5 +1,7 @@
 #include "conversion/inprocessprobe.h"
 
+#include "platform/logging.h"
+
 #include <QFile>
 #include <QRunnable>
 #include <QThread>
@@ -77,6 +79,8 @@ const Library *library()
         resolve(util, "av_dict_set", api.dictSet);
         resolve(util, "av_dict_free", api.dictFree);
         resolve(util, "av_log_set_level", api.logSetLevel);
+        if (!api.isComplete())
+            qCInfo(lcProbe) << "media library not usable, the engine probes every file:" << ::dlerror();
         // The library writes its warnings to the terminal unless told otherwise.
         if (api.isComplete())
             api.logSetLevel(AV_LOG_QUIET);

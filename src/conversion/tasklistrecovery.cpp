@@ -3,6 +3,7 @@
 #include "conversion/conversionrun.h"
 #include "conversion/outputfile.h"
 #include "platform/interactive.h"
+#include "platform/logging.h"
 
 #include <QDir>
 #include <QFile>
@@ -138,8 +139,10 @@ int RestoreTasks(TaskListModel &tasks, const SavedTaskList &list)
         if (ConversionRun::IsRunningStatus(task.record.StatusText)) {
             // Its engine was cut off (converting, at a percent or paused): what it wrote is no output.
             task.record.StatusText.clear();
-            if (!task.temporary.isEmpty() && isTemporaryOutputName(task.temporary))
+            if (!task.temporary.isEmpty() && isTemporaryOutputName(task.temporary)) {
+                qCInfo(lcRecovery) << "removing the unfinished output" << task.temporary;
                 RemoveOutputFile(task.temporary);
+            }
         }
         const int row = tasks.appendTask(task.record);
         if (!task.notes.isEmpty())
@@ -216,10 +219,12 @@ std::optional<SavedBatch> TaskListRecovery::offerLeftLists(IInteractive &interac
             continue;
         }
         if (!list->tasks.isEmpty() && interactive.question(Caption, QuestionText(int(list->tasks.size())))) {
+            qCInfo(lcRecovery) << "restoring" << list->tasks.size() << "tasks from" << path;
             RestoreTasks(m_tasks, *list);
             if (!restored)
                 restored = list->batch;
         }
+        qCInfo(lcRecovery) << "removing the task list" << path;
         QFile::remove(path);
     }
     // Locks of windows that were lost before they wrote anything.
@@ -237,6 +242,8 @@ void TaskListRecovery::setAside(const QString &path, const QString &reason, IInt
     for (int n = 2; QFileInfo::exists(aside); ++n)
         aside = path + QStringLiteral(".damaged-%1").arg(n);
     const bool moved = QFile::rename(path, aside);
+    qCInfo(lcRecovery) << "unreadable task list" << path << reason << (moved ? "set aside as" : "left as it is")
+                       << aside;
     interactive.warning(Caption, moved ? QStringLiteral("The task list of an earlier session cannot be read (%1). "
                                                         "It was set aside as %2.")
                                              .arg(reason, QDir::toNativeSeparators(aside))

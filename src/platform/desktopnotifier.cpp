@@ -1,6 +1,9 @@
 #include "platform/desktopnotifier.h"
 
+#include "platform/logging.h"
+
 #include <QDBusConnection>
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QFileInfo>
 #include <QVariantMap>
@@ -55,8 +58,15 @@ bool SessionBusNotifier::reachBus()
     if (m_link == Link::NotTried) {
         // One try: a bus that is not there is not looked for again.
         m_link = Link::Down;
-        if (!m_address.isEmpty() && QDBusConnection::connectToBus(m_address, m_connectionName).isConnected())
-            m_link = Link::Up;
+        if (m_address.isEmpty()) {
+            qCInfo(lcDesktop) << "no session bus: no desktop notices";
+        } else {
+            const QDBusConnection bus = QDBusConnection::connectToBus(m_address, m_connectionName);
+            if (bus.isConnected())
+                m_link = Link::Up;
+            else
+                qCInfo(lcDesktop) << "session bus" << m_address << "not reached:" << bus.lastError().message();
+        }
     }
     return m_link == Link::Up;
 }
@@ -73,7 +83,7 @@ void SessionBusNotifier::notify(const QString &body)
     // app_name, replaces_id, app_icon, summary, body, actions, hints, expire_timeout
     call.setArguments({AppName, 0U, QStringLiteral("vantorix"), AppName, body, QStringList(), hints, -1});
     // The reply (the notification's number) is not needed: no waiting for it.
-    QDBusConnection(m_connectionName).send(call);
+    send(call);
 }
 
 void SessionBusNotifier::showProgress(double fraction)
@@ -103,5 +113,12 @@ void SessionBusNotifier::sendProgress(bool visible, double fraction)
     properties.insert(QStringLiteral("progress"), fraction);
     properties.insert(QStringLiteral("progress-visible"), visible);
     signal.setArguments({QStringLiteral("application://") + QLatin1String(DesktopFileName), properties});
-    QDBusConnection(m_connectionName).send(signal);
+    send(signal);
+}
+
+void SessionBusNotifier::send(const QDBusMessage &message)
+{
+    QDBusConnection bus(m_connectionName);
+    if (!bus.send(message))
+        qCInfo(lcDesktop) << "desktop notice not sent:" << message.member() << bus.lastError().message();
 }

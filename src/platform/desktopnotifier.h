@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QDBusMessage;
+
 // Tells the desktop how a batch goes: a notification when it has ended, and
 // its total progress on the program's launcher entry (the task bar or dock).
 // Injected, so that tests record what was told.
@@ -58,6 +60,8 @@ private:
     enum class Link { NotTried, Up, Down };
     bool reachBus();
     void sendProgress(bool visible, double fraction);
+    // Sends on the bus; a message that cannot be sent is logged.
+    void send(const QDBusMessage &message);
 
     QString m_address;
     QString m_connectionName;

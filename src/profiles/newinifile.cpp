@@ -264,6 +264,21 @@ bool TNewInifile::Save(QString *errorText) const
     return WriteWholeFile(m_fileName, Text(), errorText);
 }
 
+namespace {
+
+std::function<void(const QString &)> &beforeReplacingFile()
+{
+    static std::function<void(const QString &)> call;
+    return call;
+}
+
+} // namespace
+
+void SetBeforeReplacingFile(std::function<void(const QString &fileName)> call)
+{
+    beforeReplacingFile() = std::move(call);
+}
+
 bool WriteWholeFile(const QString &fileName, const QByteArray &content, QString *errorText)
 {
     // QSaveFile writes beside the target and renames over it at commit (a
@@ -279,6 +294,8 @@ bool WriteWholeFile(const QString &fileName, const QByteArray &content, QString 
         ok = n > 0;
         written += n;
     }
+    if (ok && beforeReplacingFile())
+        beforeReplacingFile()(fileName);
     ok = ok && file.commit();
     if (!ok && errorText) {
         *errorText = QStringLiteral("Cannot create file \"%1\". %2")

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -98,6 +99,10 @@ private:
 // left as it was, no temporary file remains, and errorText names the file and
 // the reason.
 bool WriteWholeFile(const QString &fileName, const QByteArray &content, QString *errorText);
+// Called by WriteWholeFile with the file's name once the new content is
+// written in full, just before it replaces the file: tests change the folder
+// there to see the last step fail. An empty function (the default) for none.
+void SetBeforeReplacingFile(std::function<void(const QString &fileName)> call);
 
 // The rule for section headers, the one every search of the store uses: a
 // line whose first character other than blanks, tabs and a UTF-8 byte order

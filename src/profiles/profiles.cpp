@@ -14,6 +14,8 @@
 namespace {
 
 const QString MainSection = QStringLiteral("Main");
+// The output extension of a profile that names none.
+const QString DefaultType = QStringLiteral("mp4");
 
 // A malformed profile's message lists this many problems at most, so that the
 // box fits on the screen whatever the file holds.
@@ -87,16 +89,12 @@ struct Profile
     Faults faults;
 };
 
-// Whether type can stand after the dot of a file name: not empty, and no
-// blank, control character, dot or character that separates or patterns
-// paths.
-bool isFileExtension(const QString &type)
+// Whether type, standing after the dot of an output file name, keeps that
+// name in its folder: not empty, no path separator and no "..".
+bool isSafeExtension(const QString &type)
 {
-    if (type.isEmpty())
-        return false;
-    const QString forbidden = QStringLiteral("./\\:*?\"<>|");
-    return std::none_of(type.begin(), type.end(),
-                        [&](QChar c) { return !c.isPrint() || c.isSpace() || forbidden.contains(c); });
+    return !type.isEmpty() && !type.contains(QLatin1Char('/')) && !type.contains(QLatin1Char('\\'))
+           && !type.contains(QStringLiteral(".."));
 }
 
 QString decoded(const std::optional<QByteArray> &raw)
@@ -104,9 +102,11 @@ QString decoded(const std::optional<QByteArray> &raw)
     return raw ? QString::fromLocal8Bit(*raw) : QString();
 }
 
-// Reads [Main] and the sections of the parameters it names. A profile is
-// well-formed when [Main] is there, its "Type" can be a file extension, its
-// "Para" is 1 or more and every position below "Para" names a parameter.
+// Reads [Main] and the sections of the parameters it names. What the file
+// leaves out takes its default: no [Main] or no "Type" is the type "mp4", no
+// "Para" (or one that is not a number of 1 or more) is no parameters. Faults
+// are a "Type" that could put the output outside its folder, and positions
+// below "Para" that name no parameter.
 //
 // A parameter's grid is its "Sort" when that is 1, 2 or 3, otherwise the grid
 // of the parameter before it, and Advanced for a first parameter. Positions
@@ -116,32 +116,18 @@ QString decoded(const std::optional<QByteArray> &raw)
 Profile readProfile(const TNewInifile &ini)
 {
     Profile profile;
-    if (ini.IndexOfSection(MainSection.toLocal8Bit()) < 0) {
-        profile.faults.add(QStringLiteral("The section [Main] is missing."));
-        return profile;
-    }
-    const auto type = ini.FindRaw(MainSection.toLocal8Bit(), "Type");
-    if (!type)
-        profile.faults.add(QStringLiteral("\"Type\" is missing."));
-    else if (type->isEmpty())
+    const QByteArray main = MainSection.toLocal8Bit();
+    const std::optional<QByteArray> typeText = ini.FindRaw(main, "Type");
+    const QString type = typeText ? decoded(typeText).trimmed() : DefaultType;
+    if (type.isEmpty())
         profile.faults.add(QStringLiteral("\"Type\" is empty."));
-    else if (!isFileExtension(decoded(type)))
-        profile.faults.add(QStringLiteral("\"Type\" cannot be a file extension: %1.").arg(quoted(decoded(type))));
+    else if (!isSafeExtension(type))
+        profile.faults.add(QStringLiteral("\"Type\" cannot be a file extension: %1.").arg(quoted(type)));
     else
-        profile.type = decoded(type);
+        profile.type = type;
 
-    const auto paraText = ini.FindRaw(MainSection.toLocal8Bit(), "Para");
-    if (!paraText) {
-        profile.faults.add(QStringLiteral("\"Para\" is missing."));
-        return profile;
-    }
-    const qint32 para = TextToInteger(*paraText).value_or(0);
-    if (para < 1) {
-        profile.faults.add(
-            QStringLiteral("\"Para\" must be a number of 1 or more, not %1.").arg(quoted(decoded(paraText))));
-        return profile;
-    }
-
+    const std::optional<QByteArray> paraText = ini.FindRaw(main, "Para");
+    const qint32 para = paraText ? TextToInteger(*paraText).value_or(0) : 0;
     const qint64 readable = std::min<qint64>(para, ini.Lines().size());
     int previousGrid = 0;
     for (int i = 0; i < readable; ++i) {

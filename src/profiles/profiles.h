@@ -66,15 +66,16 @@ enum class ProfileStatus {
 
 // Fills the three grids from the profile at path (their previous rows are
 // deleted). When outputExt is given (the main window), it becomes "." + the
-// profile's "Type"; it is left as it was when the Type cannot be a file
-// extension.
+// profile's "Type" ("mp4" when the file names none); it is left as it was
+// when the Type is not safe in a file name.
 //
-// A malformed profile is reported as one "Malformed profile" warning naming
-// the profile and its problems (the first 10, then how many more), and gives
-// Malformed; what it holds is loaded as far as it goes. Malformed are: no
-// [Main] section; a "Type" that is missing, empty or cannot be a file
-// extension (blanks, '.', '/', backslash and the like); a "Para" that is
-// missing or below 1; a position below "Para" that names no parameter; a list
+// What the file leaves out takes its default: a profile without [Main], or
+// with no "Para" or "Para=0", has no parameters and converts with the
+// engine's own settings. A malformed profile is reported as one "Malformed
+// profile" warning naming the profile and its problems (the first 10, then
+// how many more), and gives Malformed; what it holds is loaded as far as it
+// goes. Malformed are: a "Type" that is empty after trimming or holds a path
+// separator or ".."; a position below "Para" that names no parameter; a list
 // parameter whose "Index" has no choice, or whose chosen position has no
 // engine value (its row is still added, with an empty value).
 ProfileStatus LoadProfile(const QString &path, ParameterGrids &grids, IInteractive &interactive,

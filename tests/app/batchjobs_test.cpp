@@ -122,7 +122,8 @@ TEST_F(RealEngineBatchTest, FourClipsTwoAtATimeAreAllValid)
 }
 
 // Ctrl+Z reaches the program's process group only: the engine, in a group of
-// its own, is held by the program before it stops itself; fg continues both.
+// its own, is held by the program before it stops itself; fg continues both,
+// and a second Ctrl+Z holds them again.
 TEST_P(SuspendTest, HoldsTheEngineAndTheProgramAndContinuingFinishesTheBatch)
 {
     const bool group = GetParam();
@@ -140,17 +141,23 @@ TEST_P(SuspendTest, HoldsTheEngineAndTheProgramAndContinuingFinishesTheBatch)
     QElapsedTimer wall;
     wall.start();
 
-    ::kill(group ? -batch : batch, SIGTSTP);
-    ASSERT_TRUE(waitFor([&] { return ProcessState(batch) == 'T' && ProcessState(engines[0]) == 'T'; }));
-    // Held for three seconds, which no elapsed time may count.
-    QElapsedTimer held;
-    held.start();
-    ASSERT_TRUE(waitFor([&] { return held.elapsed() >= 3000; }));
-    EXPECT_EQ(ProcessState(engines[0]), 'T');
-    const qint64 heldMs = held.elapsed();
+    // Ctrl+Z, fg, and again: each suspend holds the engine as the first did.
+    qint64 heldMs = 0;
+    for (int round = 1; round <= 2; ++round) {
+        ASSERT_TRUE(ProcessAlive(engines[0])) << "the engine ended before suspend " << round;
+        ::kill(group ? -batch : batch, SIGTSTP);
+        ASSERT_TRUE(waitFor([&] { return ProcessState(batch) == 'T' && ProcessState(engines[0]) == 'T'; }))
+            << "suspend " << round;
+        // Held for a while, which no elapsed time may count.
+        QElapsedTimer held;
+        held.start();
+        ASSERT_TRUE(waitFor([&] { return held.elapsed() >= 1500; }));
+        EXPECT_EQ(ProcessState(engines[0]), 'T') << "suspend " << round;
+        heldMs += held.elapsed();
 
-    ::kill(group ? -batch : batch, SIGCONT);
-    ASSERT_TRUE(waitFor([&] { return ProcessState(engines[0]) != 'T'; }));
+        ::kill(group ? -batch : batch, SIGCONT);
+        ASSERT_TRUE(waitFor([&] { return ProcessState(engines[0]) != 'T'; })) << "continue " << round;
+    }
     ASSERT_TRUE(process.waitForFinished(120000));
     const qint64 wallMs = wall.elapsed();
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);

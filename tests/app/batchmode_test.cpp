@@ -267,30 +267,95 @@ TEST_F(BatchTest, CtrlCInATerminalStopsTheTaskThroughTheBatchAlone)
     EXPECT_EQ(leftInTemporaryFolder(), QStringList());
 }
 
-// An engine deaf to the request to end: the second Ctrl+C ends the batch at
-// once instead of after the engine's grace time.
+// An engine deaf to the request to end: a second Ctrl+C or SIGTERM ends the
+// batch at once instead of after the engine's grace time. The engine's log
+// tells which of the two ended it.
 TEST_F(BatchTest, ASecondSignalEndsTheBatchAtOnce)
 {
     const QString clip = work(QStringLiteral("in/clip.avi"));
     touchFile(clip);
-    slowConversion(folder, clip, QStringLiteral("ignore-term\n"));
-    QProcess process;
-    start(process, {"--batch", "-p", Mp4Profile, "-o", "out", clip});
-    const RecordedProcess engine = waitForEngine(QStringLiteral("engine.pid"), process);
-    ASSERT_GT(engine.pid, 0) << qPrintable(process.readAllStandardError());
-    const auto batch = static_cast<pid_t>(process.processId());
+    for (const int signal : {SIGINT, SIGTERM}) {
+        QFile::remove(folder.filePath(QStringLiteral("term-received")));
+        QFile::remove(folder.filePath(QStringLiteral("engine.pid")));
+        slowConversion(folder, clip, QStringLiteral("ignore-term\n"));
+        for (int call = folder.callCount(); call > 0; --call)
+            QFile::remove(folder.filePath(QStringLiteral("call-%1.args").arg(call)));
+        QProcess process;
+        QProcessEnvironment env = headless();
+        env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("vantorix.engine.info=true"));
+        start(process, {"--batch", "--overwrite", "-p", Mp4Profile, "-o", "out", clip}, env);
+        const RecordedProcess engine = waitForEngine(QStringLiteral("engine.pid"), process);
+        ASSERT_GT(engine.pid, 0) << qPrintable(process.readAllStandardError());
+        const auto batch = static_cast<pid_t>(process.processId());
 
-    QElapsedTimer sinceFirst;
-    sinceFirst.start();
-    ::kill(batch, SIGINT);
-    ASSERT_TRUE(waitFor([&] { return QFile::exists(folder.filePath(QStringLiteral("term-received"))); }));
-    ::kill(batch, SIGINT);
-    ASSERT_TRUE(process.waitForFinished(30000));
-    // Ended by the grace time's kill it could not have ended sooner than this.
-    EXPECT_LT(sinceFirst.elapsed(), EngineProcess::KillDelayMs);
-    EXPECT_EQ(process.exitCode(), BatchInterrupted);
-    EXPECT_TRUE(QString::fromLocal8Bit(process.readAllStandardOutput()).contains(QStringLiteral("  Stop  ") + clip));
-    EXPECT_FALSE(ProcessAlive(engine.pid));
+        ::kill(batch, signal);
+        ASSERT_TRUE(waitFor([&] { return QFile::exists(folder.filePath(QStringLiteral("term-received"))); }));
+        ::kill(batch, signal);
+        ASSERT_TRUE(process.waitForFinished(30000)) << signal;
+        EXPECT_EQ(process.exitCode(), BatchInterrupted) << signal;
+        EXPECT_TRUE(QString::fromLocal8Bit(process.readAllStandardOutput()).contains(QStringLiteral("  Stop  ") + clip))
+            << signal;
+        EXPECT_FALSE(ProcessAlive(engine.pid)) << signal;
+        const QString log = QString::fromLocal8Bit(process.readAllStandardError());
+        const QString engineLine = QStringLiteral("vantorix.engine: engine %1 ").arg(engine.pid);
+        EXPECT_TRUE(log.contains(engineLine + QStringLiteral("asked to end"))) << signal << qPrintable(log);
+        EXPECT_TRUE(log.contains(engineLine + QStringLiteral("killed at once"))) << signal << qPrintable(log);
+        EXPECT_FALSE(log.contains(QStringLiteral("after the grace time"))) << signal << qPrintable(log);
+    }
+}
+
+// The words a POSIX shell reads from line.
+QStringList shellWords(const QString &line)
+{
+    QProcess shell;
+    shell.start(QStringLiteral("/bin/sh"), {"-c", "eval \"set -- $1\"; printf '%s\\0' \"$@\"", "sh", line});
+    shell.waitForFinished();
+    QStringList words;
+    for (const QByteArray &word : shell.readAllStandardOutput().split('\0'))
+        words << QString::fromUtf8(word);
+    words.removeLast(); // after the last terminator
+    return words;
+}
+
+// Every engine start is logged when asked, as a command line that a shell
+// reads back as the very arguments the engine got; nothing is logged unasked.
+TEST_F(BatchTest, EachEngineCommandLineIsLoggedWhenAskedAsAShellReadsIt)
+{
+    for (const bool asked : {false, true}) {
+        for (const char *name : {"plain.avi", "a b'c$d`e.avi", "\u00fcn\u00ef \"q\"\\.avi"}) {
+            const QString clip = work(QStringLiteral("in/") + QString::fromUtf8(name));
+            touchFile(clip);
+            folder.setScriptFor(QFileInfo(clip).fileName(), reportScript(clip));
+            const int before = folder.callCount();
+            const int checksBefore = folder.checkCount();
+            QProcessEnvironment env = headless();
+            if (asked)
+                env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("vantorix.engine.info=true"));
+            QProcess process;
+            start(process, {"--batch", "--overwrite", "-p", Mp4Profile, "-o", "out", clip}, env);
+            ASSERT_TRUE(process.waitForFinished(60000)) << name;
+            QStringList logged;
+            for (const QString &line : QString::fromUtf8(process.readAllStandardError()).split(QLatin1Char('\n')))
+                if (line.startsWith(QStringLiteral("vantorix.")))
+                    logged << line;
+            // The probe and the conversion, then the check of the output,
+            // which the fake engine counts apart.
+            const int calls = folder.callCount() - before;
+            ASSERT_GE(calls, 2) << name;
+            ASSERT_EQ(logged.size(), asked ? calls + folder.checkCount() - checksBefore : 0)
+                << name << qPrintable(logged.join('\n'));
+            int call = before;
+            for (const QString &line : std::as_const(logged)) {
+                const QString prefix = QStringLiteral("vantorix.engine: start ");
+                ASSERT_TRUE(line.startsWith(prefix)) << qPrintable(line);
+                const QStringList words = shellWords(line.mid(prefix.size()));
+                const bool check = words.value(words.indexOf(QStringLiteral("-i")) + 1).contains(".vantorix-part.");
+                EXPECT_EQ(words, QStringList{folder.enginePath()} + (check ? words.mid(1) : folder.arguments(++call)))
+                    << name;
+            }
+            EXPECT_EQ(call, before + (asked ? calls : 0)) << name;
+        }
+    }
 }
 
 // The signals a process ignores or catches, from its status in /proc.
@@ -434,12 +499,12 @@ protected:
     }
 
     // Starts the window with one file whose probe never ends by itself.
-    RecordedProcess startWithEngine(QProcess &process)
+    RecordedProcess startWithEngine(QProcess &process, const QProcessEnvironment &environment)
     {
         const QString clip = work(QStringLiteral("in/clip.avi"));
         touchFile(clip);
         folder.setScript(QStringLiteral("pid engine.pid\nsleep 60000\n"));
-        start(process, {clip}, offscreen());
+        start(process, {clip}, environment);
         return waitForEngine(QStringLiteral("engine.pid"), process);
     }
 };
@@ -447,7 +512,7 @@ protected:
 TEST_F(WindowProcessTest, AWindowKilledOutrightLeavesNoEngine)
 {
     QProcess process;
-    const RecordedProcess engine = startWithEngine(process);
+    const RecordedProcess engine = startWithEngine(process, offscreen());
     ASSERT_GT(engine.pid, 0) << qPrintable(process.readAllStandardError());
     process.kill();
     ASSERT_TRUE(process.waitForFinished(30000));
@@ -456,24 +521,46 @@ TEST_F(WindowProcessTest, AWindowKilledOutrightLeavesNoEngine)
         ::kill(engine.pid, SIGKILL);
 }
 
+// A signal to end is a close, whenever it comes: also while the warning
+// about the profile loaded at the start is up, which then closes and the
+// program ends instead of going on.
 TEST_F(WindowProcessTest, ASignalToEndClosesTheWindowAsACloseDoes)
 {
-    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
-        QFile::remove(PreferencesPath(folder.path()));
-        for (int call = folder.callCount(); call > 0; --call)
-            QFile::remove(folder.filePath(QStringLiteral("call-%1.args").arg(call)));
-        QFile::remove(folder.filePath(QStringLiteral("engine.pid")));
+    const QString broken = folder.filePath(QStringLiteral("Profiles/0 Broken.apf"));
+    for (const bool warningUp : {false, true}) {
+        // Listed first, the broken profile is the one loaded at the start.
+        if (warningUp)
+            touchFile(broken, "[Main]\r\nType=../x\r\n");
+        for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+            const std::string what = std::string(warningUp ? "warning up, " : "") + strsignal(signal);
+            QFile::remove(PreferencesPath(folder.path()));
+            for (int call = folder.callCount(); call > 0; --call)
+                QFile::remove(folder.filePath(QStringLiteral("call-%1.args").arg(call)));
+            QFile::remove(folder.filePath(QStringLiteral("engine.pid")));
 
-        QProcess process;
-        const RecordedProcess engine = startWithEngine(process);
-        ASSERT_GT(engine.pid, 0) << qPrintable(process.readAllStandardError());
-        ::kill(static_cast<pid_t>(process.processId()), signal);
-        ASSERT_TRUE(process.waitForFinished(30000)) << signal;
-        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << signal;
-        EXPECT_EQ(process.exitCode(), 0) << signal;
-        EXPECT_FALSE(ProcessAlive(engine.pid)) << signal;
-        // Saved as a close saves them.
-        EXPECT_TRUE(contentOf(PreferencesPath(folder.path())).contains("Profile=")) << signal;
+            QProcess process;
+            QProcessEnvironment env = offscreen();
+            env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("vantorix.start.info=true"));
+            const RecordedProcess engine = startWithEngine(process, env);
+            ASSERT_GT(engine.pid, 0) << what << qPrintable(process.readAllStandardError());
+            QByteArray log;
+            const QByteArray opened = "vantorix.start: message opened: \"Malformed profile\"";
+            if (warningUp) {
+                ASSERT_TRUE(waitFor([&] {
+                    log += process.readAllStandardError();
+                    return log.contains(opened);
+                })) << what;
+            }
+            ::kill(static_cast<pid_t>(process.processId()), signal);
+            ASSERT_TRUE(process.waitForFinished(30000)) << what;
+            EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << what;
+            EXPECT_EQ(process.exitCode(), 0) << what;
+            EXPECT_FALSE(ProcessAlive(engine.pid)) << what;
+            // Saved as a close saves them.
+            EXPECT_TRUE(contentOf(PreferencesPath(folder.path())).contains("Profile=")) << what;
+            log += process.readAllStandardError();
+            EXPECT_EQ(log.count(opened), warningUp ? 1 : 0) << what << log.toStdString();
+        }
     }
 }
 

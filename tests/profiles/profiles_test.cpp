@@ -4,7 +4,9 @@
 #include "fakes/recorders.h"
 #include "filetext.h"
 #include "readonlyfolder.h"
+#include "profiles/newinifile.h"
 #include "profiles/parametergrid.h"
+#include "profiles/preferences.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <functional>
 #include <random>
 
 namespace {
@@ -164,80 +167,74 @@ TEST_F(ProfileTest, MissingFileChangesNothing)
     EXPECT_TRUE(interactive.messages.isEmpty());
 }
 
-TEST_F(ProfileTest, ProfileWithoutMainLoadsNoRowsAndIsMalformed)
-{
-    const QString path = writeProfile(QStringLiteral("Bare"), {"[Other]", "Type=avi"});
-    QString outputExt = QStringLiteral(".keep");
-    EXPECT_EQ(LoadProfile(path, grids, interactive, &outputExt), ProfileStatus::Malformed);
-    EXPECT_EQ(outputExt, QStringLiteral(".keep"));
-    EXPECT_EQ(grids.video.rowCount() + grids.audio.rowCount() + grids.advanced.rowCount(), 0);
-    const QStringList message{QStringLiteral("warning|Malformed profile|The profile \"Bare\" is malformed.\n"
-                                             "The section [Main] is missing.")};
-    EXPECT_EQ(interactive.messages, message);
-    interactive.messages.clear();
-    EXPECT_EQ(BuildParameterString(path, grids, interactive), std::nullopt);
-    EXPECT_EQ(interactive.messages, message);
-}
-
-// Damage to [Main] that used to leave a profile without parameters, which
-// then converted with the engine's own defaults.
-struct MainFaultCase
+// What [Main] gives or leaves out: a file that leaves something out takes its
+// default and converts; only a Type that would put the output elsewhere, or
+// positions that name no parameter, are problems.
+struct MainCase
 {
     const char *what;
-    QStringList main; // the lines of [Main] before the parameter's name
-    const char *fault;
-    bool typeUsable;
+    QStringList lines; // the file's lines before the parameter's own section
+    const char *fault; // the problem reported, or none
+    const char *outputExt;
+    const char *params;
 };
 
-void PrintTo(const MainFaultCase &c, std::ostream *os)
+void PrintTo(const MainCase &c, std::ostream *os)
 {
     *os << c.what;
 }
 
-class MalformedMain : public ProfileTest, public ::testing::WithParamInterface<MainFaultCase>
+class MainSection : public ProfileTest, public ::testing::WithParamInterface<MainCase>
 {
 };
 
-TEST_P(MalformedMain, IsReportedAndRefusedAtStart)
+TEST_P(MainSection, TakesDefaultsAndRefusesOnlyWhatIsUnsafe)
 {
-    const MainFaultCase &c = GetParam();
-    QStringList lines = c.main;
-    lines.prepend(QStringLiteral("[Main]"));
-    lines += {"0=Codec", "[Codec]", "Sort=1", "Caption=H.264,", "Value=libx264,", "cmd=-vcodec"};
-    const QString path = writeProfile(QStringLiteral("Bad"), lines);
-    const QStringList message{
-        QStringLiteral("warning|Malformed profile|The profile \"Bad\" is malformed.\n") + QString::fromUtf8(c.fault)};
+    const MainCase &c = GetParam();
+    const QString path = writeProfile(QStringLiteral("Bad"), c.lines + QStringList{"[Codec]", "Sort=1",
+                                                                                  "Caption=H.264,", "Value=libx264,",
+                                                                                  "cmd=-vcodec"});
+    const QStringList message =
+        c.fault ? QStringList{QStringLiteral("warning|Malformed profile|The profile \"Bad\" is malformed.\n")
+                              + QString::fromUtf8(c.fault)}
+                : QStringList{};
 
     QString outputExt = QStringLiteral(".keep");
-    EXPECT_EQ(LoadProfile(path, grids, interactive, &outputExt), ProfileStatus::Malformed);
+    EXPECT_EQ(LoadProfile(path, grids, interactive, &outputExt),
+              c.fault ? ProfileStatus::Malformed : ProfileStatus::Loaded);
     EXPECT_EQ(interactive.messages, message);
-    // No file name ever gets an extension that is not one.
-    EXPECT_EQ(outputExt, c.typeUsable ? QStringLiteral(".mkv") : QStringLiteral(".keep"));
+    // No file name ever gets an extension that leads out of its folder.
+    EXPECT_EQ(outputExt, QString::fromUtf8(c.outputExt));
 
     interactive.messages.clear();
-    EXPECT_EQ(BuildParameterString(path, grids, interactive), std::nullopt);
+    const std::optional<QString> params = BuildParameterString(path, grids, interactive);
+    EXPECT_EQ(params, c.fault ? std::nullopt : std::optional<QString>(QString::fromUtf8(c.params)));
     EXPECT_EQ(interactive.messages, message);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, MalformedMain,
+    Cases, MainSection,
     ::testing::Values(
-        MainFaultCase{"Para 0", {"Type=mkv", "Para=0"}, "\"Para\" must be a number of 1 or more, not \"0\".", true},
-        MainFaultCase{"Para -3", {"Type=mkv", "Para=-3"}, "\"Para\" must be a number of 1 or more, not \"-3\".",
-                      true},
-        MainFaultCase{"Para not a number", {"Type=mkv", "Para=one"},
-                      "\"Para\" must be a number of 1 or more, not \"one\".", true},
-        MainFaultCase{"Para missing", {"Type=mkv"}, "\"Para\" is missing.", true},
-        MainFaultCase{"Type missing", {"Para=1"}, "\"Type\" is missing.", false},
-        MainFaultCase{"Type empty", {"Type=", "Para=1"}, "\"Type\" is empty.", false},
-        MainFaultCase{"Type with a blank", {"Type=m kv", "Para=1"},
-                      "\"Type\" cannot be a file extension: \"m kv\".", false},
-        MainFaultCase{"Type with a slash", {"Type=../x", "Para=1"},
-                      "\"Type\" cannot be a file extension: \"../x\".", false},
-        MainFaultCase{"Type with a backslash", {"Type=a\\b", "Para=1"},
-                      "\"Type\" cannot be a file extension: \"a\\b\".", false},
-        MainFaultCase{"Type with a dot", {"Type=tar.gz", "Para=1"},
-                      "\"Type\" cannot be a file extension: \"tar.gz\".", false}),
+        MainCase{"no Main", {"[Other]", "Type=avi", "0=Codec"}, nullptr, ".mp4", ""},
+        MainCase{"Para 0", {"[Main]", "Type=mkv", "Para=0", "0=Codec"}, nullptr, ".mkv", ""},
+        MainCase{"Para -3", {"[Main]", "Type=mkv", "Para=-3", "0=Codec"}, nullptr, ".mkv", ""},
+        MainCase{"Para not a number", {"[Main]", "Type=mkv", "Para=one", "0=Codec"}, nullptr, ".mkv", ""},
+        MainCase{"Para missing", {"[Main]", "Type=mkv", "0=Codec"}, nullptr, ".mkv", ""},
+        MainCase{"Type missing", {"[Main]", "Para=1", "0=Codec"}, nullptr, ".mp4", " -vcodec libx264"},
+        MainCase{"Type with blanks around", {"[Main]", "Type= mkv ", "Para=1", "0=Codec"}, nullptr, ".mkv",
+                 " -vcodec libx264"},
+        MainCase{"Type with a dot", {"[Main]", "Type=tar.gz", "Para=1", "0=Codec"}, nullptr, ".tar.gz",
+                 " -vcodec libx264"},
+        MainCase{"Type empty", {"[Main]", "Type=", "Para=1", "0=Codec"}, "\"Type\" is empty.", ".keep", ""},
+        MainCase{"Type blank", {"[Main]", "Type=  ", "Para=1", "0=Codec"}, "\"Type\" is empty.", ".keep", ""},
+        MainCase{"Type with a slash", {"[Main]", "Type=../x", "Para=1", "0=Codec"},
+                 "\"Type\" cannot be a file extension: \"../x\".", ".keep", ""},
+        MainCase{"Type of two dots", {"[Main]", "Type=..", "Para=1", "0=Codec"},
+                 "\"Type\" cannot be a file extension: \"..\".", ".keep", ""},
+        MainCase{"Type with a backslash", {"[Main]", "Type=a\\b", "Para=1", "0=Codec"},
+                 "\"Type\" cannot be a file extension: \"a\\b\".", ".keep", ""},
+        MainCase{"Para past the names", {"[Main]", "Type=mkv", "Para=2", "0=Codec"},
+                 "Parameter 1 has no name in [Main].", ".mkv", ""}),
     [](const auto &info) {
         std::string name;
         for (const char *c = info.param.what; *c; ++c)
@@ -245,7 +242,7 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
-TEST_F(ProfileTest, RandomBytesAreAMalformedProfile)
+TEST_F(ProfileTest, RandomBytesAreAProfileOfDefaults)
 {
     std::mt19937 rng(31337);
     std::uniform_int_distribution<int> byte(0, 255);
@@ -255,13 +252,12 @@ TEST_F(ProfileTest, RandomBytesAreAMalformedProfile)
     const QString path = ProfilePath(programFolder, QStringLiteral("Noise"));
     writeFile(path, bytes);
 
-    EXPECT_EQ(LoadProfile(path, grids, interactive), ProfileStatus::Malformed);
-    ASSERT_EQ(interactive.messages.size(), 1);
-    EXPECT_TRUE(interactive.messages[0].startsWith(
-        QStringLiteral("warning|Malformed profile|The profile \"Noise\" is malformed.\n")));
-    interactive.messages.clear();
-    EXPECT_EQ(BuildParameterString(path, grids, interactive), std::nullopt);
-    EXPECT_EQ(interactive.messages.size(), 1);
+    QString outputExt;
+    EXPECT_EQ(LoadProfile(path, grids, interactive, &outputExt), ProfileStatus::Loaded);
+    EXPECT_EQ(outputExt, QStringLiteral(".mp4"));
+    EXPECT_EQ(grids.video.rowCount() + grids.audio.rowCount() + grids.advanced.rowCount(), 0);
+    EXPECT_EQ(BuildParameterString(path, grids, interactive), std::optional<QString>(QString()));
+    EXPECT_TRUE(interactive.messages.isEmpty());
 }
 
 TEST_F(ProfileTest, BracketsInValuesAndNamesAreKept)
@@ -425,6 +421,42 @@ TEST_F(ProfileTest, AbsurdParameterCountDoesNotStallAndItsMessageFitsOnTheScreen
         interactive.messages.clear();
         EXPECT_EQ(BuildParameterString(path, grids, interactive), std::nullopt);
         EXPECT_EQ(interactive.messages, QStringList{expected});
+    }
+}
+
+// A message lists the first ten problems in the order the file gives them,
+// then how many more there are; the count covers every kind of problem.
+TEST_F(ProfileTest, TenProblemsAreListedThenHowManyMore)
+{
+    struct Case
+    {
+        int badIndexes; // parameters whose Index has no choice
+        int nameless;   // positions after them that name nothing
+    };
+    for (const Case c : {Case{10, 0}, Case{11, 0}, Case{13, 0}, Case{4, 9}, Case{0, 12}, Case{3, 3}}) {
+        QStringList lines{"[Main]", "Type=mp4", QStringLiteral("Para=%1").arg(c.badIndexes + c.nameless)};
+        QStringList problems;
+        for (int i = 0; i < c.badIndexes; ++i)
+            lines << QStringLiteral("%1=P%1").arg(i);
+        for (int i = c.badIndexes; i < c.badIndexes + c.nameless; ++i)
+            problems << QStringLiteral("Parameter %1 has no name in [Main].").arg(i);
+        for (int i = 0; i < c.badIndexes; ++i) {
+            lines << QStringLiteral("[P%1]").arg(i) << "Caption=a," << "Value=x," << "Index=5" << "cmd=-x";
+            problems << QStringLiteral("Parameter \"P%1\": List index out of bounds (5)").arg(i);
+        }
+        const QString path = writeProfile(QStringLiteral("Many"), lines);
+        QString expected = QStringLiteral("warning|Malformed profile|The profile \"Many\" is malformed.\n")
+                           + problems.mid(0, 10).join(QLatin1Char('\n'));
+        if (problems.size() > 10)
+            expected += QStringLiteral("\n\u2026 and %1 more").arg(problems.size() - 10);
+        const std::string what = "bad " + std::to_string(c.badIndexes) + ", nameless " + std::to_string(c.nameless);
+
+        interactive.messages.clear();
+        EXPECT_EQ(LoadProfile(path, grids, interactive), ProfileStatus::Malformed) << what;
+        EXPECT_EQ(interactive.messages, QStringList{expected}) << what;
+        interactive.messages.clear();
+        EXPECT_EQ(BuildParameterString(path, grids, interactive), std::nullopt) << what;
+        EXPECT_EQ(interactive.messages, QStringList{expected}) << what;
     }
 }
 
@@ -617,6 +649,79 @@ TEST_F(ProfileTest, SaveToAnotherPathWritesOnlyAChangedProfile)
     EXPECT_EQ(copy.audio.value(QStringLiteral("Quality")), QStringLiteral("9"));
     EXPECT_EQ(copy.video.value(QStringLiteral("Video Size")), QStringLiteral("320x240"));
     EXPECT_TRUE(interactive.messages.isEmpty());
+}
+
+} // namespace
+
+namespace {
+
+// A save whose last step, replacing the file, fails: the user is told, and
+// what stood at the name before is left as it was, with nothing beside it.
+TEST_F(ProfileTest, ASaveThatFailsAtItsLastStepIsReportedAndKeepsTheEarlierFile)
+{
+    const QString sample = writeProfile(QStringLiteral("Sample"), SampleProfile);
+    const QString copy = writeProfile(QStringLiteral("Copy"), {"[Main]", "Type=wav"});
+    const QString preferences = PreferencesPath(programFolder);
+    writeFile(preferences, crlf({"[Main]", "Profile=3", "Output Path=/earlier/"}));
+    ASSERT_EQ(LoadProfile(sample, grids, interactive), ProfileStatus::Loaded);
+    grids.audio.setValue(QStringLiteral("Quality"), QStringLiteral("9"));
+
+    struct Save
+    {
+        const char *what;
+        QString target;
+        std::function<bool()> save;
+    };
+    GeneralPreferences general;
+    general.outputPath = QStringLiteral("/later/");
+    const Save saves[] = {
+        {"profile", sample, [&] { return SaveProfile(sample, grids, interactive); }},
+        {"profile as", copy, [&] { return SaveProfileAs(sample, copy, grids, interactive); }},
+        {"main preferences", preferences,
+         [&] { return SaveMainPreferences(programFolder, MainPreferences{QStringLiteral("/later/"), 1}, general,
+                                          interactive); }},
+        {"general preferences", preferences, [&] { return SaveGeneralPreferences(programFolder, general, interactive); }},
+    };
+    // How the last step is made to fail: the file replaced by a folder, or
+    // its folder gone (a disk taken away), to come back after the save.
+    enum class Failure { FolderAtTheName, FolderGone };
+    for (const Failure failure : {Failure::FolderAtTheName, Failure::FolderGone}) {
+        for (const Save &save : saves) {
+            const std::string what = std::string(save.what) + (failure == Failure::FolderAtTheName ? ", folder" : ", gone");
+            const QString folder = QFileInfo(save.target).absolutePath();
+            const QString away = folder + QStringLiteral(".away");
+            const QByteArray earlier = readFile(save.target);
+            const QStringList entries = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+            SetBeforeReplacingFile([&](const QString &fileName) {
+                ASSERT_EQ(fileName, save.target);
+                if (failure == Failure::FolderAtTheName) {
+                    ASSERT_TRUE(QFile::remove(fileName));
+                    ASSERT_TRUE(QDir().mkpath(fileName + QStringLiteral("/inside")));
+                } else {
+                    ASSERT_TRUE(QDir().rename(folder, away));
+                }
+            });
+            interactive.messages.clear();
+            EXPECT_FALSE(save.save()) << what;
+            SetBeforeReplacingFile({});
+            if (failure == Failure::FolderGone) {
+                ASSERT_TRUE(QDir().rename(away, folder)) << what;
+            }
+
+            ASSERT_EQ(interactive.messages.size(), 1) << what;
+            EXPECT_TRUE(interactive.messages[0].startsWith(
+                QStringLiteral("error||Cannot create file \"%1\".").arg(QDir::toNativeSeparators(save.target))))
+                << what << qPrintable(interactive.messages[0]);
+            EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), entries) << what;
+            if (failure == Failure::FolderAtTheName) {
+                EXPECT_TRUE(QFileInfo::exists(save.target + QStringLiteral("/inside"))) << what;
+                ASSERT_TRUE(QDir(save.target).removeRecursively());
+                writeFile(save.target, earlier);
+            } else {
+                EXPECT_EQ(readFile(save.target), earlier) << what;
+            }
+        }
+    }
 }
 
 } // namespace
