@@ -4,7 +4,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutex>
 #include <QRandomGenerator>
+#include <QSet>
 
 #include <algorithm>
 #include <cerrno>
@@ -102,12 +104,33 @@ void removeFolder(int parentFd, const QByteArray &name, int fd)
         ::unlinkat(parentFd, name.constData(), AT_REMOVEDIR);
 }
 
+// The folders this process holds. A look at one of them never touches its
+// lock file: where locks are emulated per process (NFS), closing any
+// descriptor of the file would let the lock go.
+QMutex heldMutex;
+QSet<QPair<dev_t, ino_t>> held;
+
+void setHeld(const struct stat &folder, bool isHeld)
+{
+    const QMutexLocker locker(&heldMutex);
+    if (isHeld)
+        held.insert({folder.st_dev, folder.st_ino});
+    else
+        held.remove({folder.st_dev, folder.st_ino});
+}
+
+bool isHeldHere(const struct stat &folder)
+{
+    const QMutexLocker locker(&heldMutex);
+    return held.contains({folder.st_dev, folder.st_ino});
+}
+
 // Whether the folder is a run's that is gone: its lock can be taken, or it
 // has none. A folder that is not ours (or that we cannot look into) is not.
 bool isAbandoned(int fd)
 {
     struct stat info{};
-    if (::fstat(fd, &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid())
+    if (::fstat(fd, &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid() || isHeldHere(info))
         return false;
     const int lock = ::openat(fd, LockName, O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
     if (lock < 0)
@@ -211,6 +234,7 @@ std::unique_ptr<WorkFolder> WorkFolder::create(const QString &outputFolder, QStr
         }
         lastError = errno;
         if (made) {
+            setHeld(info, true);
             folder->m_fd = fd;
             folder->m_lockFd = lock;
             folder->m_name = NamePrefix + suffix;
@@ -267,6 +291,9 @@ WorkFolder::~WorkFolder()
 {
     if (m_fd >= 0) {
         removeFolder(m_outputFd, nativeName(m_name), m_fd);
+        struct stat info{};
+        if (::fstat(m_fd, &info) == 0)
+            setHeld(info, false);
         ::close(m_fd);
     }
     // The lock goes last: until the folder is gone, nobody else removes it.
