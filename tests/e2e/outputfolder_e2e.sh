@@ -5,10 +5,10 @@
 # links: four clips convert into a folder that another user can write to
 #   (run as root, that user is nobody; otherwise the same user, who then stays
 #   out of the run's own folder, as it could not enter another user's). All the
-#   while a loop re-creates links to victim files at every name it can reach
-#   there: the outputs' names, the temporaries an earlier version wrote beside
-#   them, every entry that appears and what it can see inside, and it swaps a
-#   run's folder for a link to the victims' folder. Afterwards no victim was
+#   while a loop re-creates links to victim files at every free name it can
+#   reach there (the outputs' names, the temporaries an earlier version wrote
+#   beside them, the outputs' names inside every folder it can enter), and it
+#   swaps a run's folder for a link to the victims' folder. Afterwards no victim was
 #   written (contents, sizes, modification times, nothing new beside them) and
 #   every output is a regular file that ffprobe reads at the clip's length.
 # kill: a batch killed with SIGKILL while it converts, then a second batch
@@ -71,12 +71,10 @@ if [ "$mode" = links ]; then
 # links.sh OUT VICTIMS DESCEND NAME...: re-creates links until killed.
 out="$1"; victims="$2"; descend="$3"; shift 3
 n=0
-# A link at $1 unless a regular file or a folder stands there.
+# A link at $1 wherever nothing stands there: symlink(2) never replaces an
+# entry, so a finished output is never swapped for a link by the loop itself.
 plant() {
-    if [ ! -L "$1" ] && { [ -f "$1" ] || [ -d "$1" ]; }; then
-        return 0
-    fi
-    ln -sfn "$victims/$((n++ % 3))" "$1" 2>/dev/null || true
+    ln -sn "$victims/$((n++ % 3))" "$1" 2>/dev/null || true
 }
 shopt -s nullglob dotglob
 while true; do
@@ -86,7 +84,6 @@ while true; do
     done
     for entry in "$out"/*; do
         if [ -L "$entry" ] || [ ! -d "$entry" ]; then
-            plant "$entry"
             continue
         fi
         case "${entry##*/}" in
@@ -94,13 +91,15 @@ while true; do
         .vantorix-work-*)
             # Moved away, and a link to the victims' folder in its place.
             if [ ! -e "$entry.moved" ] && mv -T "$entry" "$entry.moved" 2>/dev/null; then
-                ln -sfn "$victims" "$entry" 2>/dev/null || true
+                ln -sn "$victims" "$entry" 2>/dev/null || true
                 entry="$entry.moved"
             fi ;;
         esac
         if [ "$descend" = 1 ]; then
-            for inner in "$entry"/*; do plant "$inner"; done
-            for name in "$@"; do plant "$entry/$name"; done
+            for name in "$@"; do
+                plant "$entry/$name"
+                for inner in "$entry"/*/; do plant "$inner$name"; done
+            done
         fi
     done
 done
@@ -125,7 +124,8 @@ SH
         awk -v l="$length" 'BEGIN { exit !(l + 0 > 2.5 && l + 0 < 3.5) }' \
             || fail "$name lasts '$length' s instead of 3 s"
     done
-    echo "PASS: no link written through, ${#names[@]} regular outputs"
+    moved="$(find "$out" -mindepth 1 -maxdepth 1 -name '*.moved' | wc -l)"
+    echo "PASS: no link written through, ${#names[@]} regular outputs ($moved run folders swapped for links)"
     exit 0
 fi
 
