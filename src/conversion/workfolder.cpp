@@ -160,6 +160,23 @@ int sweep(int outputFd)
     return removed;
 }
 
+// Renames a folder to a name nothing stands at. Where the file system cannot
+// say so in one step (RENAME_NOREPLACE), the name is looked at first; only
+// this program makes names of the kind, at random.
+bool renameToFreeName(int dirFd, const char *from, const char *to)
+{
+    if (::renameat2(dirFd, from, dirFd, to, RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    struct stat there{};
+    if (::fstatat(dirFd, to, &there, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT) {
+        errno = EEXIST;
+        return false;
+    }
+    return ::renameat(dirFd, from, dirFd, to) == 0;
+}
+
 QString randomSuffix()
 {
     static constexpr char Letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
@@ -227,7 +244,7 @@ std::unique_ptr<WorkFolder> WorkFolder::create(const QString &outputFolder, QStr
             // Renamed only once locked, and checked after: the working name
             // leads to this folder, and its lock file is the one we hold.
             made = lock >= 0 && ::flock(lock, LOCK_EX | LOCK_NB) == 0
-                   && ::renameat2(outFd, making.constData(), outFd, working.constData(), RENAME_NOREPLACE) == 0
+                   && renameToFreeName(outFd, making.constData(), working.constData())
                    && ::fstat(lock, &lockInfo) == 0 && ::fstatat(fd, LockName, &named, AT_SYMLINK_NOFOLLOW) == 0
                    && sameFile(lockInfo, named) && ::fstatat(outFd, working.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0
                    && sameFile(info, named);
