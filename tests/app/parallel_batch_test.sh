@@ -52,5 +52,5 @@ run --resume || status=$?
 [ "$status" -eq 0 ] || fail "the resumed run gave status $status"
 [ -s "$work/out/broken.mp4" ] || fail "the resumed job wrote nothing"
 [ "$(tail -n +2 "$work/jobs.log" | wc -l)" -eq 5 ] || fail "the resumed run should add exactly one job"
-grep -c "Summary:" "$work/run.log" | grep -qx 1 || fail "the resumed run ran more than the failed job"
+[ "$(grep -c "^Complete " "$work/run.log")" -eq 1 ] || fail "the resumed run ran more than the failed job"
 echo "parallel-batch: OK"
