@@ -56,7 +56,8 @@ run --resume || status=$?
 [ "$(grep -c "^Complete " "$work/run.log")" -eq 1 ] || fail "the resumed run ran more than the failed job"
 # A program that says it converted but wrote a bad file: each output is
 # checked before it takes its final name, a failure is a failed job, and a
-# file already at the final name stays as it was.
+# file already at the final name stays as it was. Options after -- go to GNU
+# parallel (--tag: each line begins with its input).
 fake="$work/fake"
 mkdir -p "$fake/Profiles" "$work/bad" "$work/badout"
 cp "$program/Profiles/MP4 H.264 AAC.apf" "$fake/Profiles/"
@@ -77,12 +78,14 @@ for name in short silent cut; do clip "$work/bad/$name.avi" 3; done
 echo "the user's own file" > "$work/badout/cut.mp4"
 status=0
 "$script" -S "$work/logins" -p "MP4 H.264 AAC" -o "$work/badout" --program "$fake" \
-    --joblog "$work/bad.log" "$work/bad" > "$work/run.log" 2>&1 || status=$?
+    --joblog "$work/bad.log" "$work/bad" -- --tag > "$work/run.log" 2>&1 || status=$?
 [ "$status" -eq 3 ] || fail "three bad outputs should give status 3, got $status"
 for line in "short.avi (:): the output lasts 1.0 s instead of 3.0 s" \
             "silent.avi (:): the output has no audio stream" "cut.avi (:): the output cannot be read"; do
     grep -qF "Failed  $work/bad/$line" "$work/run.log" || fail "no line: Failed  $line"
 done
+awk -F'\t' -v f="$work/bad/cut.avi" '$1 == f && $2 ~ /^Failed/ { found = 1 } END { exit !found }' "$work/run.log" \
+    || fail "the options after -- did not reach GNU parallel (--tag)"
 [ "$(cat "$work/badout/cut.mp4")" = "the user's own file" ] || fail "a bad output replaced an existing file"
 [ "$(ls -A "$work/badout")" = cut.mp4 ] || fail "bad outputs were left in the output folder"
 [ "$(awk 'NR > 1 && $7 != 0' "$work/bad.log" | wc -l)" -eq 3 ] || fail "the job log should list 3 failed jobs"
