@@ -5,8 +5,8 @@
 # namespace of their own), w3 shares the controller's files. Thirteen clips
 # with awkward names (and one with a newline) go through: a plain run with
 # many slots on one worker, a run where w1 is stopped mid-batch, a resume with
-# the dead worker filtered out, a worker whose engine is missing, and
-# --clean-workers. Needs root and namespaces; skipped (77) otherwise.
+# the dead worker filtered out, a worker whose engine is missing, the
+# controller killed mid-conversion, and --clean-workers. Needs root and namespaces; skipped (77) otherwise.
 # Usage: ssh_workers_test.sh SCRIPT PROGRAM_FOLDER
 set -euo pipefail
 script="$1"
@@ -124,6 +124,8 @@ check_outputs() { # every clip converted once, as long as its input, originals i
 
 # 1. Many slots on the sharing worker, the others private: every name comes
 # back, the sharing worker's originals stay, nothing is left on the workers.
+logins() { grep -c "Accepted publickey" "$work/w$1/sshd.log" || true; }
+before=("$(logins 1)" "$(logins 2)" "$(logins 3)")
 run "$work/jobs1.log" "2/w1 2/w2 12/w3"
 [ "$status" -eq 2 ] || fail "a broken input and a skipped name should give 2, got $status"
 check_outputs
@@ -131,6 +133,8 @@ grep -q "^Failed  $work/data/in/broken.avi" "$work/run.log" || fail "broken.avi 
 [ "$(tail -n +2 "$work/jobs1.log" | wc -l)" -eq 13 ] || fail "the job log should list 13 jobs"
 for n in 1 2 3; do
     grep -q "^Complete .*(w$n)\$" "$work/run.log" || fail "w$n converted nothing"
+    # One connection per 8 job slots, shared by the jobs there.
+    [ $(($(logins "$n") - before[n - 1])) -le $(( n == 3 ? 2 : 1 )) ] || fail "w$n got a connection per job"
     [ "$(ls -d "$work/w$n/cache"/program-* | wc -l)" -eq 1 ] || fail "w$n should hold one unpacked program"
     [ -z "$(find "$work/w$n/cache/runs" -mindepth 2 2>/dev/null)" ] || fail "w$n keeps copies of the run"
 done
@@ -168,6 +172,20 @@ run "$work/jobs3.log" "w1 w2"
 [ "$status" -eq 255 ] || fail "a worker without engine should stop the run with 255, got $status"
 grep -q "^parallel-batch: w1: the engine .*does not run there.*install ffmpeg on w1" "$work/run.log" \
     || fail "the missing engine was not reported with the worker's name"
+# 5. The controller killed outright mid-conversion: the program on the
+# worker stops with its session (no engine is left running there).
+ffmpeg -loglevel error -f lavfi -i "testsrc=duration=60:size=640x480:rate=25" -c:v mpeg4 -y "$work/long.avi"
+printf '1/w2\n' > "$work/logins"
+(cd "$work" && exec setsid "$script" -S logins --ssh-config "$work/ssh/all" -p "MP4 H.264 AAC" -o out2 \
+    --program "$program" long.avi > "$work/run.log" 2>&1) &
+controller=$!
+engine() { ip netns pids "$tag-2" | xargs -r -n1 ps -o args= -p | grep "wmaspi.dll.* -i .*/long.avi" || true; }
+for _ in $(seq 600); do [ -z "$(engine)" ] || break; sleep 0.1; done
+[ -n "$(engine)" ] || fail "the long conversion did not start on w2"
+kill -9 -- "-$controller"
+{ wait "$controller"; } 2>/dev/null || true
+for _ in $(seq 300); do [ -n "$(engine)" ] || break; sleep 0.1; done
+[ -z "$(engine)" ] || fail "the engine on w2 outlived the controller"
 printf '%s\n' w1 w2 w3 > "$work/logins"
 "$script" -S "$work/logins" --ssh-config "$work/ssh/all" --clean-workers > "$work/run.log" 2>&1 \
     || fail "--clean-workers failed"
