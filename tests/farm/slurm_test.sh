@@ -28,7 +28,8 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; cat "$work/run.log" "$work/log/"*.log >&2 2>/dev/null || true; exit 1; }
 
 # --- the cluster: one node, addresses of its own ----------------------------
-net=$((200 + $$ % 50))
+net=$((200 + $$ % 50)) # a 10.N.0.0/16 no route of this machine uses
+while ip route | grep -q "^10\.$net\."; do net=$((net % 250 + 1)); done
 ip netns add "$ns"
 ip link add "$ns" type veth peer name eth0 netns "$ns"
 ip -n "$ns" addr add "10.$net.99.2/24" dev eth0

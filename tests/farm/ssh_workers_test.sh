@@ -34,7 +34,8 @@ fail() { echo "FAIL: $*" >&2; cat "$work/run.log" >&2 2>/dev/null || true; exit 
 [ -d /run/sshd ] || { mkdir -p /run/sshd; made_run_sshd=1; }
 
 # --- the workers ---------------------------------------------------------------
-net=$((200 + $$ % 50))
+net=$((200 + $$ % 50)) # a 10.N.0.0/16 no route of this machine uses
+while ip route | grep -q "^10\.$net\."; do net=$((net % 250 + 1)); done
 mkdir -p "$work/ssh" "$work/data/in" "$work/data/out"
 ssh-keygen -q -t ed25519 -N '' -f "$work/ssh/id"
 cp "$work/ssh/id.pub" "$work/ssh/authorized_keys"
