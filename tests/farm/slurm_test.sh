@@ -9,27 +9,26 @@
 set -euo pipefail
 script="$1"
 program="$2"
-skip() { echo "SKIP: $*"; exit 77; }
+source "$(dirname "${BASH_SOURCE[0]}")/namespaces.sh"
 [ "$(id -u)" -eq 0 ] || skip "needs root to start Slurm's daemons"
 for tool in ip nsenter munged mungekey slurmctld slurmd sbatch squeue scancel scontrol ffmpeg ffprobe; do
     command -v "$tool" >/dev/null || skip "$tool is missing (scripts/install-deps installs it)"
 done
 unshare -n true 2>/dev/null || skip "cannot create a network namespace here"
 
-work="$(mktemp -d /tmp/vantorix-slurm-test.XXXXXX)"
-chmod 755 "$work"
 ns="vs$$"
+clear_stale vs
+work="$(test_folder vs)"
+chmod 755 "$work"
 cleanup() {
     ip netns pids "$ns" 2>/dev/null | xargs -r kill -9 2>/dev/null || true
     ip netns del "$ns" 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; cat "$work/run.log" "$work/log/"*.log >&2 2>/dev/null || true; exit 1; }
 
 # --- the cluster: one node, addresses of its own ----------------------------
-net=$((200 + $$ % 50)) # a 10.N.0.0/16 no route of this machine uses
-while ip route | grep -q "^10\.$net\."; do net=$((net % 250 + 1)); done
+net="$(free_net)"
 ip netns add "$ns"
 ip link add "$ns" type veth peer name eth0 netns "$ns"
 ip -n "$ns" addr add "10.$net.99.2/24" dev eth0

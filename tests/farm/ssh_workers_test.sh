@@ -6,20 +6,23 @@
 # with awkward names (and one with a newline) go through: a plain run with
 # many slots on one worker, a run where w1 is stopped mid-batch, a resume with
 # the dead worker filtered out, a worker whose engine is missing, the
-# controller killed mid-conversion, and --clean-workers. Needs root and namespaces; skipped (77) otherwise.
+# controller killed mid-conversion, and --clean-workers. Needs root and
+# namespaces; skipped (77) otherwise.
 # Usage: ssh_workers_test.sh SCRIPT PROGRAM_FOLDER
 set -euo pipefail
 script="$1"
 program="$2"
-skip() { echo "SKIP: $*"; exit 77; }
+source "$(dirname "${BASH_SOURCE[0]}")/namespaces.sh"
 [ "$(id -u)" -eq 0 ] || skip "needs root for network and mount namespaces"
 for tool in ip unshare ssh ssh-keygen /usr/sbin/sshd parallel ffmpeg ffprobe; do
     command -v "$tool" >/dev/null || skip "$tool is missing (scripts/install-deps installs it)"
 done
 unshare -n -m true 2>/dev/null || skip "cannot create namespaces here"
 
-work="$(mktemp -d /tmp/vantorix-farm-test.XXXXXX)"
 tag="vf$$"
+clear_stale vf
+work="$(test_folder vf)"
+export TMPDIR="$work" # a controller killed outright leaves its files here
 made_run_sshd=""
 cleanup() {
     for n in 1 2 3; do
@@ -30,12 +33,10 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; cat "$work/run.log" >&2 2>/dev/null || true; exit 1; }
 [ -d /run/sshd ] || { mkdir -p /run/sshd; made_run_sshd=1; }
 
 # --- the workers ---------------------------------------------------------------
-net=$((200 + $$ % 50)) # a 10.N.0.0/16 no route of this machine uses
-while ip route | grep -q "^10\.$net\."; do net=$((net % 250 + 1)); done
+net="$(free_net)"
 mkdir -p "$work/ssh" "$work/data/in" "$work/data/out"
 ssh-keygen -q -t ed25519 -N '' -f "$work/ssh/id"
 cp "$work/ssh/id.pub" "$work/ssh/authorized_keys"
@@ -43,7 +44,7 @@ printf '%s\n' "Host *" "  User root" "  IdentityFile $work/ssh/id" "  Identities
     "  UserKnownHostsFile $work/ssh/known_hosts" "  StrictHostKeyChecking no" "  LogLevel ERROR" > "$work/ssh/config"
 start_worker() { # N PRIVATE [EXTRA MOUNT COMMAND]
     local n="$1" ns="$tag-$1" dir="$work/w$1"
-    mkdir -p "$dir"
+    mkdir -p "$dir/home"
     [ -f "$dir/host_key" ] || ssh-keygen -q -t ed25519 -N '' -f "$dir/host_key"
     cat > "$dir/sshd_config" <<EOF
 ListenAddress 10.$net.$n.2
@@ -55,7 +56,7 @@ PasswordAuthentication no
 KbdInteractiveAuthentication no
 UsePAM no
 StrictModes no
-SetEnv VANTORIX_FARM_CACHE=$dir/cache
+SetEnv HOME=$dir/home VANTORIX_FARM_CACHE=$dir/cache
 EOF
     if ! ip netns list | grep -q "^$ns\b"; then
         ip netns add "$ns"
@@ -100,7 +101,7 @@ run() { # JOBLOG LOGINS [OPTION...]
     printf '%s\n' $logins > "$work/logins"
     status=0
     (cd "$work" && "$script" -S logins --ssh-config "$work/ssh/all" -p "MP4 H.264 AAC" -o data/out \
-        --program "$program" --joblog "$joblog" --set "Video Size=160x120" "$@" data/in) \
+        --program "$program" --joblog "$joblog" --set "Video Size=160x120" --set "Encoding Preset=ultrafast" "$@" data/in) \
         > "$work/run.log" 2>&1 || status=$?
     echo "$status" > "$work/status"
 }
@@ -143,7 +144,7 @@ done
 
 # 2. w1 stopped mid-batch: its jobs go elsewhere, nothing is lost.
 rm -f "$work/data/out"/*
-run "$work/jobs2.log" "1/w1 1/w2 1/w3" &
+run "$work/jobs2.log" "2/w1 2/w2 2/w3" &
 runner=$!
 for _ in $(seq 600); do
     compgen -G "$work/w1/cache/runs/*/*/in/*" >/dev/null && break
@@ -161,7 +162,7 @@ check_outputs
 # failed job runs again.
 ffmpeg -loglevel error -f lavfi -i "testsrc=duration=1:size=320x240:rate=25" -c:v mpeg4 -y "$work/data/in/broken.avi"
 (cd "$work/data/in" && sha256sum -- * > "$work/inputs.sha")
-run "$work/jobs2.log" "1/w1 1/w2 1/w3" --filter-hosts --resume
+run "$work/jobs2.log" "2/w1 2/w2 2/w3" --filter-hosts --resume
 [ "$status" -eq 1 ] || fail "the resumed run should give 1 (the skipped name), got $status"
 grep -q "leaving out w1: cannot connect" "$work/run.log" || fail "the dead worker was not left out"
 [ "$(grep -c '^Complete ' "$work/run.log")" -eq 1 ] || fail "the resumed run converted more than the failed job"
@@ -180,11 +181,11 @@ printf '1/w2\n' > "$work/logins"
 (cd "$work" && exec setsid "$script" -S logins --ssh-config "$work/ssh/all" -p "MP4 H.264 AAC" -o out2 \
     --program "$program" long.avi > "$work/run.log" 2>&1) &
 controller=$!
+disown
 engine() { ip netns pids "$tag-2" | xargs -r -n1 ps -o args= -p | grep "wmaspi.dll.* -i .*/long.avi" || true; }
 for _ in $(seq 600); do [ -z "$(engine)" ] || break; sleep 0.1; done
 [ -n "$(engine)" ] || fail "the long conversion did not start on w2"
 kill -9 -- "-$controller"
-{ wait "$controller"; } 2>/dev/null || true
 for _ in $(seq 300); do [ -n "$(engine)" ] || break; sleep 0.1; done
 [ -z "$(engine)" ] || fail "the engine on w2 outlived the controller"
 printf '%s\n' w1 w2 w3 > "$work/logins"
