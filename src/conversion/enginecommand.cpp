@@ -120,12 +120,12 @@ EngineCommand TaskCommand(const ltvItemData &task, const QString &params, const 
     if (task.StartSecs != task.OrigStartSecs)
         start = task.StartText;
     std::optional<QString> seconds;
-    if (task.ClipLengthSecs != task.LengthSecs) {
-        double clip = task.ClipLengthSecs;
-        if (task.LengthSecs > 0 && task.StartSecs + clip > task.LengthSecs)
-            clip = std::max(0.0, task.LengthSecs - task.StartSecs);
-        seconds = secondsText(clip);
-    }
+    // A range past the input's end takes what the input has: the engine
+    // stops at its real end, which a length estimated from the bit rate or
+    // read from a damaged file need not be.
+    const bool pastTheEnd = task.LengthSecs > 0 && task.StartSecs + task.ClipLengthSecs > task.LengthSecs + 0.0005;
+    if (task.ClipLengthSecs != task.LengthSecs && !pastTheEnd)
+        seconds = secondsText(task.ClipLengthSecs);
     if (!start || !CopiesVideo(params))
         return ConversionCommand(task.InputFile, params, start, seconds, output);
 

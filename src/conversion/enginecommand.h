@@ -41,7 +41,8 @@ bool CopiesVideo(const QString &params);
 // lasts the clip length when the task's range differs from the input's
 // (ConversionCommand). Whole seconds read as they always did ("-t 10"), a
 // fraction is kept to the millisecond ("-t 0.4"). A range that runs past the
-// input's end asks for what the input has from Start on. A profile that copies
-// the video seeks on the input side ("-ss" before "-i"), so the copy starts
-// at the key frame at or before Start and has a picture from its first frame.
+// input's end has no "-t": the engine takes what the input has from Start
+// on. A profile that copies the video seeks on the input side ("-ss" before
+// "-i"), so the copy starts at the key frame at or before Start and has a
+// picture from its first frame.
 EngineCommand TaskCommand(const ltvItemData &task, const QString &params, const QString &output);
