@@ -6,10 +6,8 @@
 #include <QThreadPool>
 
 #include <algorithm>
-#include <condition_variable>
 #include <functional>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include <dlfcn.h>
@@ -346,7 +344,6 @@ struct InProcessProbe::Job
     std::atomic_bool abort{false};
 
     std::mutex mutex;
-    std::condition_variable finishedChanged;
     bool finished = false;
     bool stopped = false; // the deadline or abort ended the work
     std::optional<ProbeReport> result;
@@ -367,37 +364,8 @@ struct InProcessProbe::Job
             deliver(result, stopped);
         if (lingering)
             --*lingering;
-        finishedChanged.notify_all();
     }
 };
-
-std::optional<ProbeReport> ProbeInProcessAndWait(const QString &path, QDeadlineTimer deadline, bool *gaveUp)
-{
-    const auto job = std::make_shared<InProcessProbe::Job>();
-    job->path = path;
-    job->deadline = deadline;
-    // A thread of its own, left to end by itself when the wait is over: a pool
-    // would keep such a thread and hold the next probes back.
-    std::thread([job] { job->run(); }).detach();
-
-    std::unique_lock lock(job->mutex);
-    while (!job->finished) {
-        if (deadline.isForever()) {
-            job->finishedChanged.wait(lock);
-        } else if (job->finishedChanged.wait_for(lock, std::chrono::milliseconds(std::max<qint64>(
-                                                            1, deadline.remainingTime())))
-                       == std::cv_status::timeout
-                   && deadline.hasExpired()) {
-            break;
-        }
-    }
-    const bool timedOut = !job->finished || job->stopped;
-    if (!job->finished)
-        job->abort = true;
-    if (gaveUp)
-        *gaveUp = timedOut;
-    return job->finished ? job->result : std::nullopt;
-}
 
 InProcessProbe::InProcessProbe(QString path, QThreadPool *pool, QObject *parent)
     : QObject(parent)

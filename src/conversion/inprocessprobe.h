@@ -70,11 +70,6 @@ std::optional<MediaFacts> ReadMediaFacts(const QString &path, qint64 scanBytes,
                                          QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever),
                                          const std::atomic_bool *abort = nullptr);
 
-// Runs ProbeInProcess on a worker thread and waits for it until `deadline`.
-// `gaveUp` says whether the deadline passed first (the probe is then told to
-// stop and left behind: a read stuck in the kernel cannot be taken back).
-std::optional<ProbeReport> ProbeInProcessAndWait(const QString &path, QDeadlineTimer deadline, bool *gaveUp = nullptr);
-
 // One in-process probe of one file, run on a worker thread of `pool` (or of a
 // pool of its own module when none is given); done() follows on the caller's
 // thread. The result of a worker that ends after the probe was abandoned,
