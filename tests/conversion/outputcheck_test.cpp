@@ -19,6 +19,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <functional>
 #include <memory>
 
@@ -436,6 +439,66 @@ TEST_F(OutputCheckMatrix, DamagedOutputsAreReportedFailed)
         const QString reason = check(task, p.params, output);
         std::printf("%-55s %s\n", c.name, reason.isEmpty() ? "GOOD" : qPrintable(reason));
         EXPECT_FALSE(reason.isEmpty()) << c.name;
+    }
+}
+
+// How a check ends besides the library's verdict: the engine's report for an
+// output the library refuses, a stalled output given up after the time
+// limit without the engine, and an abandoned check that never answers.
+TEST(OutputCheck, RefusedStalledAndAbandonedOutputs)
+{
+    TestProgramFolder folder;
+    ltvItemData task;
+    task.InputFile = folder.filePath(QStringLiteral("missing input.avi"));
+    task.LengthSecs = task.ClipLengthSecs = 10;
+    task.SizeText = QStringLiteral(" 320x240");
+    const QString params = QStringLiteral(" -vcodec mpeg4");
+
+    const QString refused = folder.filePath(QStringLiteral("not media.avi"));
+    QFile text(refused);
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write(QByteArray(4096, 'x'));
+    text.close();
+    folder.setScript(QStringLiteral("stderr 0 Input #0, from '%1':\\n  Duration: 00:00:01.00, start: 0.0\\n"
+                                    "  Stream #0:0: Video: mpeg4, yuv420p, 320x240, 25 fps\\n\nexit 1\n")
+                         .arg(refused));
+    const QString stalled = folder.filePath(QStringLiteral("stalled.avi"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(stalled).constData(), 0600), 0);
+
+    const struct
+    {
+        QString output;
+        bool abandon;
+        QString reason; // empty: no answer at all
+        int engineCalls;
+    } cases[] = {
+        {refused, false, "The output lasts 1.00 s instead of 10.00 s.", 1},
+        {stalled, false, "The output could not be checked in time.", 1},
+        {refused, true, QString(), 1},
+    };
+    for (const auto &c : cases) {
+        OutputCheck check(folder.enginePath(), task, params, c.output);
+        check.setTimeoutMs(300);
+        QSignalSpy done(&check, &OutputCheck::done);
+        check.start();
+        if (c.abandon) {
+            check.abandon();
+            EXPECT_FALSE(done.wait(1000)) << c.output.toStdString();
+        } else {
+            ASSERT_TRUE(done.wait(30000)) << c.output.toStdString();
+            EXPECT_EQ(done.first().first().toString(), c.reason);
+            EXPECT_EQ(check.reason(), c.reason);
+        }
+        EXPECT_EQ(folder.callCount(), c.engineCalls) << c.output.toStdString();
+    }
+    // Lets the worker stuck on the pipe go.
+    for (int i = 0; i < 100; ++i) {
+        const int writer = ::open(QFile::encodeName(stalled).constData(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0) {
+            ::close(writer);
+            break;
+        }
+        QTest::qWait(20);
     }
 }
 
