@@ -1,4 +1,5 @@
 #include "conversion/conversionrun.h"
+#include "conversion/outputnaming.h"
 
 #include "fakes/clips.h"
 #include "fakes/processes.h"
@@ -929,34 +930,34 @@ TEST(OutputPath, RenameRuleNeverOverwritesWhenToldNotTo)
     touch(QStringLiteral("clip.avi"));
 
     // Nothing in the way.
-    EXPECT_EQ(ConversionRun::OutputPathFor(task, 0, dir, QStringLiteral(".mp4"), true), dir + "clip.mp4");
+    EXPECT_EQ(OutputNaming::PathFor(task, 0, dir, QStringLiteral(".mp4"), true), dir + "clip.mp4");
     // The input itself: indexed, whatever the overwrite choice; the row number counts from 1.
-    EXPECT_EQ(ConversionRun::OutputPathFor(task, 2, dir, QStringLiteral(".avi"), false), dir + "clip_3.avi");
-    EXPECT_EQ(ConversionRun::OutputPathFor(task, 2, dir.chopped(1), QStringLiteral(".avi"), true),
+    EXPECT_EQ(OutputNaming::PathFor(task, 2, dir, QStringLiteral(".avi"), false), dir + "clip_3.avi");
+    EXPECT_EQ(OutputNaming::PathFor(task, 2, dir.chopped(1), QStringLiteral(".avi"), true),
               dir + "clip_3.avi");
     // Overwriting chosen: an existing output is overwritten.
     touch(QStringLiteral("clip.mp4"));
-    EXPECT_EQ(ConversionRun::OutputPathFor(task, 0, dir, QStringLiteral(".mp4"), false), dir + "clip.mp4");
+    EXPECT_EQ(OutputNaming::PathFor(task, 0, dir, QStringLiteral(".mp4"), false), dir + "clip.mp4");
     // Renaming chosen: indexed, counting on past names that exist too.
     task.NewExt = QStringLiteral(".mp4");
-    EXPECT_EQ(ConversionRun::OutputPathFor(task, 2, dir, QStringLiteral(".mp4"), true), dir + "clip_3.mp4");
+    EXPECT_EQ(OutputNaming::PathFor(task, 2, dir, QStringLiteral(".mp4"), true), dir + "clip_3.mp4");
     touch(QStringLiteral("clip_3.mp4"));
     touch(QStringLiteral("clip_3_2.mp4"));
-    EXPECT_EQ(ConversionRun::OutputPathFor(task, 2, dir, QStringLiteral(".mp4"), true), dir + "clip_3_3.mp4");
+    EXPECT_EQ(OutputNaming::PathFor(task, 2, dir, QStringLiteral(".mp4"), true), dir + "clip_3_3.mp4");
     // An input that happens to carry the indexed name is skipped as well.
     ltvItemData indexed = task;
     indexed.InputFile = dir + QStringLiteral("clip_1.mp4");
     touch(QStringLiteral("clip_1.mp4"));
-    EXPECT_EQ(ConversionRun::OutputPathFor(indexed, 0, dir, QStringLiteral(".mp4"), false), dir + "clip.mp4");
+    EXPECT_EQ(OutputNaming::PathFor(indexed, 0, dir, QStringLiteral(".mp4"), false), dir + "clip.mp4");
     indexed.NewName = QStringLiteral("clip_1");
-    EXPECT_EQ(ConversionRun::OutputPathFor(indexed, 0, dir, QStringLiteral(".mp4"), false),
+    EXPECT_EQ(OutputNaming::PathFor(indexed, 0, dir, QStringLiteral(".mp4"), false),
               dir + "clip_1_1.mp4");
     // A task without an extension of its own takes the batch's.
     ltvItemData bare = task;
     bare.NewExt.clear();
-    EXPECT_EQ(ConversionRun::OutputPathFor(bare, 2, dir, QStringLiteral(".mp4"), true), dir + "clip_3_3.mp4");
+    EXPECT_EQ(OutputNaming::PathFor(bare, 2, dir, QStringLiteral(".mp4"), true), dir + "clip_3_3.mp4");
     bare.InputFile = dir + QStringLiteral("clip.avi");
-    EXPECT_EQ(ConversionRun::OutputPathFor(bare, 4, dir, QStringLiteral(".avi"), false), dir + "clip_5.avi");
+    EXPECT_EQ(OutputNaming::PathFor(bare, 4, dir, QStringLiteral(".avi"), false), dir + "clip_5.avi");
 }
 
 } // namespace

@@ -15,13 +15,17 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QScreen>
+#include <QPointer>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <type_traits>
 
 namespace {
 
+// The countdown opens and returns at once; its answer follows from the event loop.
 TEST(Countdown, CancelStopsItAndRunningOutConfirms)
 {
     WidgetDialogs dialogs;
@@ -29,34 +33,40 @@ TEST(Countdown, CancelStopsItAndRunningOutConfirms)
     QString shown;
     QAbstractButton *defaultButton = nullptr;
     QAbstractButton *cancel = nullptr;
-    WhenModalShows([&](QWidget *modal) {
-        auto *box = qobject_cast<QMessageBox *>(modal);
-        ASSERT_NE(box, nullptr);
-        shown = box->text();
-        defaultButton = box->defaultButton();
-        cancel = box->button(QMessageBox::Cancel);
-        cancel->click();
-    });
-    EXPECT_FALSE(dialogs.countdown(&owner, QStringLiteral("Vantorix"),
-                                   QStringLiteral("The computer turns off in %1 seconds."), 30));
+    QList<bool> answers;
+    const auto answered = [&answers](bool ranOut) { answers << ranOut; };
+    dialogs.countdown(&owner, QStringLiteral("Vantorix"), QStringLiteral("The computer turns off in %1 seconds."), 30,
+                      answered);
+    auto *box = owner.findChild<QMessageBox *>(QStringLiteral("countdownBox"));
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(answers.isEmpty());
+    shown = box->text();
+    defaultButton = box->defaultButton();
+    cancel = box->button(QMessageBox::Cancel);
+    ASSERT_NE(cancel, nullptr);
+    cancel->click();
+    EXPECT_EQ(answers, QList<bool>{false});
     EXPECT_EQ(shown, QStringLiteral("The computer turns off in 30 seconds."));
-    EXPECT_NE(cancel, nullptr);
     EXPECT_EQ(defaultButton, cancel);
 
     // Left alone, the count runs down to the end; the text follows it.
+    answers.clear();
     QStringList texts;
-    WhenModalShows([&](QWidget *modal) {
-        auto *box = qobject_cast<QMessageBox *>(modal);
-        texts << box->text();
-        auto *watch = new QTimer(box);
-        watch->setInterval(20);
-        QObject::connect(watch, &QTimer::timeout, box, [&texts, box] {
-            if (texts.last() != box->text())
-                texts << box->text();
-        });
-        watch->start();
+    dialogs.countdown(&owner, QStringLiteral("Vantorix"), QStringLiteral("%1 s left"), 2, answered);
+    const auto boxes = owner.findChildren<QMessageBox *>(QStringLiteral("countdownBox"));
+    ASSERT_FALSE(boxes.isEmpty());
+    QPointer<QMessageBox> second = boxes.last();
+    texts << second->text();
+    QTimer watch;
+    watch.setInterval(20);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (second && texts.last() != second->text())
+            texts << second->text();
     });
-    EXPECT_TRUE(dialogs.countdown(&owner, QStringLiteral("Vantorix"), QStringLiteral("%1 s left"), 2));
+    watch.start();
+    for (int i = 0; i < 500 && answers.isEmpty(); ++i)
+        QTest::qWait(20);
+    EXPECT_EQ(answers, QList<bool>{true});
     EXPECT_EQ(texts, (QStringList{QStringLiteral("2 s left"), QStringLiteral("1 s left")}));
 }
 
