@@ -121,9 +121,10 @@ void ConversionJob::onEngineEnded(int exitCode, bool crashed)
         end(Failed, m_reason, true);
         return;
     }
-    setPhase(Checking);
     if (m_checkAllowed)
         beginCheck();
+    else
+        setPhase(Checking);
 }
 
 void ConversionJob::allowCheck()
@@ -137,7 +138,9 @@ void ConversionJob::allowCheck()
 
 void ConversionJob::beginCheck()
 {
+    // The engine slot is free before the phase is told.
     m_checkStarted = true;
+    setPhase(Checking);
     const QFileInfo written(m_workPath);
     if (m_reason.isEmpty() && (!written.isFile() || written.size() <= 0))
         m_reason = QStringLiteral("The output file is missing or empty.");

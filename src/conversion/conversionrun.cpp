@@ -185,6 +185,9 @@ void ConversionRun::onPhaseChanged(ConversionJob *job, ConversionJob::Phase phas
     // The engine is done: its clip counts as done, whatever the check finds.
     if (entry && !entry->counted && (phase == ConversionJob::Checking || phase == ConversionJob::Failed))
         countTaskProgress(*entry);
+    // The output is checked while the next task's engine already works.
+    if (phase == ConversionJob::Checking)
+        proceed();
 }
 
 void ConversionRun::onProgress(ConversionJob *job)
