@@ -175,7 +175,9 @@ void ConversionRun::startTask()
     // engine need not wait for that.
     advance();
     job->start();
-    proceed();
+    // An engine that cannot start ends the batch once its row has its result.
+    if (!job->startFailed())
+        proceed();
 }
 
 void ConversionRun::onPhaseChanged(ConversionJob *job, ConversionJob::Phase phase)
@@ -407,7 +409,7 @@ void ConversionRun::showTask(Entry &entry)
                    entry.renameNote.isEmpty() ? QVariant() : QVariant(entry.renameNote));
     setCaptionData(row, TaskListModel::EngineOutputRole, QVariant());
     writeStatus(entry, m_paused ? RowStatus::Paused : runningStatus(entry));
-    showRunningFiles();
+    showRunningFiles(&entry);
 }
 
 QString ConversionRun::runningStatus(const Entry &entry) const
@@ -415,14 +417,18 @@ QString ConversionRun::runningStatus(const Entry &entry) const
     return entry.percentShown ? percentText(entry.position) : RowStatus::Converting;
 }
 
-void ConversionRun::showRunningFiles()
+void ConversionRun::showRunningFiles(const Entry *shownNow)
 {
     QStringList names;
     for (const auto &entry : m_entries)
         if (entry->shown && !entry->counted)
             names << QFileInfo(entry->job->task().InputFile).fileName();
+    // A task shown only after its engine has ended (its turn came late) is
+    // named all the same; the last one stays named until the next begins.
+    if (names.isEmpty() && shownNow)
+        names << QFileInfo(shownNow->job->task().InputFile).fileName();
     if (names.isEmpty())
-        return; // the last one stays named until the next begins
+        return;
     m_runningLabel = names.size() == 1 ? names.first() : QStringLiteral("%1 files").arg(names.size());
     if (!m_paused)
         m_view.setConvertingFile(m_runningLabel);

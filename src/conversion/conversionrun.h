@@ -147,7 +147,7 @@ private:
     void setTotalPosition(int position);
     void writeStatus(const Entry &entry, const QString &status);
     QString runningStatus(const Entry &entry) const;
-    void showRunningFiles();
+    void showRunningFiles(const Entry *shownNow = nullptr);
     void setCaptionData(int row, int role, const QVariant &value);
     void takeSleep();
     void releaseSleep();

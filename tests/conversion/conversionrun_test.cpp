@@ -125,22 +125,42 @@ TEST_F(ConversionRunTest, MemoShowsEachChunkAndTheTaskKeepsItsOutput)
     EXPECT_FALSE(tasks.item(1, 0)->data(TaskListModel::EngineOutputRole).isValid());
 }
 
-TEST_F(ConversionRunTest, KeptOutputIsBounded)
+// A failed task keeps the last characters its engine wrote, within the bound,
+// however its output is cut into lines.
+TEST_F(ConversionRunTest, KeptOutputIsBoundedAndKeepsTheEnd)
 {
-    addTask(QStringLiteral("a"));
-    QString script;
-    const QString line = QString(1000, QLatin1Char('x')) + QStringLiteral("\\n");
-    for (int i = 0; i < 150; ++i)
-        script += QStringLiteral("print 0 ") + line + QLatin1Char('\n');
-    script += QStringLiteral("print 0 THE END\nexit 1\n");
-    folder.setScript(script);
+    const auto lines = [](int count, int length, const char *end) {
+        QString script;
+        for (int i = 0; i < count; ++i)
+            script += QStringLiteral("print 0 %1%2\n").arg(QString(length, QLatin1Char(char('a' + i % 26))), QLatin1String(end));
+        return script;
+    };
+    const struct
+    {
+        const char *name;
+        QString script;
+    } cases[] = {
+        {"many lines", lines(150, 1000, "\\n")},
+        {"one long line", lines(1, 20000, "")},
+        {"long progress lines", lines(12, 3000, "\\r")},
+    };
+    for (const auto &c : cases) {
+        addTask(QLatin1String(c.name));
+        folder.setScriptFor(QLatin1String(c.name) + QStringLiteral(".avi"),
+                            c.script + QStringLiteral("print 0 THE END OF %1\nexit 1\n").arg(QLatin1String(c.name)));
+    }
 
     runBatch();
 
-    const QString kept = tasks.item(0, 0)->data(TaskListModel::EngineOutputRole).toString();
-    EXPECT_LE(kept.size(), ConversionRun::KeptOutputChars);
-    EXPECT_GT(kept.size(), ConversionRun::KeptOutputChars / 2);
-    EXPECT_TRUE(kept.endsWith(QStringLiteral("THE END")));
+    for (int row = 0; row < tasks.rowCount(); ++row) {
+        SCOPED_TRACE(cases[row].name);
+        const QString kept = tasks.item(row, 0)->data(TaskListModel::EngineOutputRole).toString();
+        EXPECT_EQ(status(row), RowStatus::Failed);
+        EXPECT_LE(kept.size(), ConversionRun::KeptOutputChars);
+        EXPECT_GT(kept.size(), ConversionRun::KeptOutputChars / 2);
+        EXPECT_TRUE(kept.endsWith(QStringLiteral("THE END OF ") + QLatin1String(cases[row].name)))
+            << kept.right(40).toStdString();
+    }
 }
 
 TEST_F(ConversionRunTest, FailedEnginesMarkTheirRowAndTheBatchGoesOn)
@@ -577,6 +597,10 @@ TEST_F(ConversionRunTest, ABadOutputFailsItsTaskWithTheReasonFirst)
          QStringLiteral("The output has no video stream.")},
         {"not media", QStringLiteral("damaged 3000\nexit 0\n"),
          QStringLiteral("The output's length could not be read (8.00 s expected).")},
+        // The engine's last words name the failed write, with no line end after them.
+        {"unended",
+         QStringLiteral("print 0 frame=10 time=00:00:04.00 \\r\nprint 60 ") + trailer + QStringLiteral("\nexit 0\n"),
+         QStringLiteral("The output is damaged: the engine reported \"%1\".").arg(trailer)},
         // A failure status too: the write failure is named before the engine's last words.
         {"full",
          QStringLiteral("print 0 av_interleaved_write_frame(): No space left on device\\n\nprint 0 Conversion failed!\n"
@@ -607,7 +631,7 @@ TEST_F(ConversionRunTest, ABadOutputFailsItsTaskWithTheReasonFirst)
     EXPECT_TRUE(tip(row).isEmpty());
     EXPECT_TRUE(QFileInfo::exists(view.folder + QStringLiteral("/good.mp4")));
     EXPECT_EQ(interactive.messages,
-              QStringList({QStringLiteral("warning|Complete|The conversion is finished, but 7 of 8 files failed.")}));
+              QStringList({QStringLiteral("warning|Complete|The conversion is finished, but 8 of 9 files failed.")}));
 }
 
 // The output of one task is probed while the next task's engine works; the

@@ -55,6 +55,15 @@ public:
         file.write(QStringLiteral("sleep %1\n").arg(ms).toUtf8());
     }
 
+    // The fake engine's checks of outputs report only once the file `name`
+    // exists in the program folder.
+    void holdChecksUntil(const QString &name) const
+    {
+        QFile file(filePath(QStringLiteral("fake-engine-check.txt")));
+        file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        file.write(QStringLiteral("wait-for %1\n").arg(name).toUtf8());
+    }
+
     // How many times the fake engine was started (its checks of outputs apart).
     int callCount() const { return countOf(QStringLiteral("call")); }
 

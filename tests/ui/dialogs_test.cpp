@@ -8,6 +8,7 @@
 
 #include <QPushButton>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -178,6 +179,47 @@ TEST(WidgetInteractive, BoxesCarryTheirIconButtonsAndOwner)
     EXPECT_EQ(question.parent, &otherOwner);
     answer(question, QMessageBox::No);
     EXPECT_FALSE(interactive.question(QStringLiteral("Load Default"), QStringLiteral("Sure?")));
+}
+
+// A message that does not wait: the box is up when the call returns, and
+// what follows it comes when it is closed, once.
+TEST(WidgetInteractive, MessagesThatDoNotWaitGoOnWhenClosed)
+{
+    QWidget owner;
+    WidgetInteractive interactive(&owner);
+    const QString program = QGuiApplication::applicationDisplayName();
+    const struct
+    {
+        IInteractive::MessageKind kind;
+        QMessageBox::Icon icon;
+        QString caption;
+    } cases[] = {
+        {IInteractive::MessageKind::Information, QMessageBox::Information, QStringLiteral("Complete")},
+        {IInteractive::MessageKind::Warning, QMessageBox::Warning, QStringLiteral("Turn off")},
+        {IInteractive::MessageKind::Plain, QMessageBox::NoIcon, program},
+        {IInteractive::MessageKind::Error, QMessageBox::Critical, program},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.caption.toStdString() + " " + std::to_string(int(c.icon)));
+        int closed = 0;
+        interactive.showMessage(c.kind, QStringLiteral("Complete"), QStringLiteral("The text"), [&closed] { ++closed; });
+        QMessageBox *box = nullptr;
+        for (QMessageBox *candidate : owner.findChildren<QMessageBox *>())
+            if (candidate->isVisible())
+                box = candidate;
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(closed, 0);
+        EXPECT_EQ(box->icon(), c.icon);
+        EXPECT_EQ(box->windowTitle(), c.kind == IInteractive::MessageKind::Information
+                                              || c.kind == IInteractive::MessageKind::Warning
+                                          ? QStringLiteral("Complete")
+                                          : program);
+        EXPECT_EQ(box->text(), QStringLiteral("The text"));
+        EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+        box->button(QMessageBox::Ok)->click();
+        EXPECT_EQ(closed, 1);
+        EXPECT_FALSE(box->isVisible());
+    }
 }
 
 TEST(WidgetInteractive, MalformedProfileWarningFitsOnTheScreen)
