@@ -2,6 +2,7 @@
 
 #include "conversion/conversionrun.h"
 #include "conversion/outputfile.h"
+#include "conversion/workfolder.h"
 #include "platform/interactive.h"
 
 #include <QDir>
@@ -45,8 +46,8 @@ std::unique_ptr<QLockFile> makeLock(const QString &path)
     return lock;
 }
 
-// Only a name that the run gives its unfinished outputs is ever removed on
-// the word of a task list file.
+// Only a name that an earlier version gave its unfinished outputs (beside the
+// final one) is ever removed on the word of a task list file.
 bool isTemporaryOutputName(const QString &path)
 {
     const QString name = QFileInfo(path).fileName();
@@ -135,12 +136,9 @@ int RestoreTasks(TaskListModel &tasks, const SavedTaskList &list)
     for (SavedTask task : list.tasks) {
         if (!tasks.findItems(task.record.InputFile, Qt::MatchExactly | Qt::MatchCaseSensitive, 0).isEmpty())
             continue;
-        if (ConversionRun::IsRunningStatus(task.record.StatusText)) {
-            // Its engine was cut off (converting, at a percent or paused): what it wrote is no output.
+        // Its engine was cut off (converting, at a percent or paused): it waits again.
+        if (ConversionRun::IsRunningStatus(task.record.StatusText))
             task.record.StatusText.clear();
-            if (!task.temporary.isEmpty() && isTemporaryOutputName(task.temporary))
-                RemoveOutputFile(task.temporary);
-        }
         const int row = tasks.appendTask(task.record);
         if (!task.notes.isEmpty())
             tasks.item(row, 0)->setData(task.notes, TaskListModel::ResultNotesRole);
@@ -149,6 +147,30 @@ int RestoreTasks(TaskListModel &tasks, const SavedTaskList &list)
         ++added;
     }
     return added;
+}
+
+int RemoveUnfinishedOutputs(const SavedTaskList &list)
+{
+    int removed = 0;
+    QStringList swept;
+    for (const SavedTask &task : list.tasks) {
+        if (!ConversionRun::IsRunningStatus(task.record.StatusText) || task.temporary.isEmpty())
+            continue;
+        if (WorkFolder::IsWorkPath(task.temporary)) {
+            // The run's own folder goes only once its lock is free: a window
+            // still running there keeps its work.
+            const QString folder = WorkFolder::OutputFolderOf(task.temporary);
+            if (!swept.contains(folder)) {
+                swept << folder;
+                removed += WorkFolder::SweepAbandoned(folder);
+            }
+        } else if (isTemporaryOutputName(task.temporary)) {
+            const QFileInfo left(task.temporary);
+            if ((left.exists() || left.isSymLink()) && RemoveOutputFile(task.temporary))
+                ++removed;
+        }
+    }
+    return removed;
 }
 
 QString DefaultRecoveryFolder()
@@ -215,6 +237,9 @@ std::optional<SavedBatch> TaskListRecovery::offerLeftLists(IInteractive &interac
             setAside(path, error, interactive);
             continue;
         }
+        // What its engines were writing goes whatever the answer: restored
+        // rows convert again from the start.
+        RemoveUnfinishedOutputs(*list);
         if (!list->tasks.isEmpty() && interactive.question(Caption, QuestionText(int(list->tasks.size())))) {
             RestoreTasks(m_tasks, *list);
             if (!restored)

@@ -46,9 +46,16 @@ QByteArray TaskListText(const QStandardItemModel &tasks, const SavedBatch &batch
 std::optional<SavedTaskList> ParseTaskListText(const QByteArray &text, QString *error = nullptr);
 
 // Appends the saved rows whose path is not listed yet; returns how many. A
-// row that was being converted comes back waiting (an empty status), and the
-// unfinished output its engine left is removed; every other status stays.
+// row that was being converted comes back waiting (an empty status); every
+// other status stays.
 int RestoreTasks(TaskListModel &tasks, const SavedTaskList &list);
+
+// Removes what the engines of the list's converting rows left: the work
+// folders in their output folders whose run is gone (never one a live run
+// holds), and a temporary an earlier version wrote beside the output
+// (".NAME.vantorix-part.EXT", named by the row). Nothing else a list names is
+// touched. Returns how many went.
+int RemoveUnfinishedOutputs(const SavedTaskList &list);
 
 // The user's data folder for the program (QStandardPaths' AppDataLocation),
 // where the task lists are kept.
@@ -69,7 +76,8 @@ QString DefaultRecoveryFolder();
 // newest first, each with a question of its own: several windows lost at once
 // are all offered. Yes appends its rows (paths already listed are skipped);
 // the batch settings come from the first list taken. Either answer removes
-// the file: what was taken is kept in this window's own file from then on. A
+// what its engines left unfinished (RemoveUnfinishedOutputs), and the file:
+// what was taken is kept in this window's own file from then on. A
 // list that cannot be read is reported once and set aside under
 // <name>.damaged, never deleted.
 class TaskListRecovery final : public QObject

@@ -2,8 +2,11 @@
 // what restoring it may touch on disk.
 #include "conversion/tasklistrecovery.h"
 
+#include "conversion/workfolder.h"
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -77,8 +80,24 @@ TEST(TaskListFile, RestoringRemovesOnlyAnUnfinishedOutputOfAConvertingRow)
     list.tasks.append({task(QStringLiteral("/v/e.avi"), QStringLiteral("Paused")), {}, {}, pausedPartial});
     list.tasks.append({task(QStringLiteral("/v/f.avi"), QStringLiteral("37%")), {}, {}, percentPartial});
 
+    // A run's own folder goes once the run is gone, never while it lives.
+    const QString deadOut = dir.filePath(QStringLiteral("dead")), liveOut = dir.filePath(QStringLiteral("live"));
+    const QString deadWork = deadOut + QStringLiteral("/.vantorix-work-dead01");
+    ASSERT_TRUE(QDir().mkpath(deadWork) && QDir().mkpath(liveOut));
+    writeFile(deadWork + QStringLiteral("/.lock"), "");
+    writeFile(deadWork + QStringLiteral("/g.mkv"), "data");
+    const std::unique_ptr<WorkFolder> live = WorkFolder::create(liveOut);
+    ASSERT_TRUE(live);
+    const QString liveWork = live->workPathFor(liveOut + QStringLiteral("/h.mkv"));
+    writeFile(liveWork, "data");
+    list.tasks.append({task(QStringLiteral("/v/g.avi"), QStringLiteral("Converting")), {}, {}, deadWork});
+    list.tasks.append({task(QStringLiteral("/v/h.avi"), QStringLiteral("Converting")), {}, {}, live->path()});
+
+    EXPECT_EQ(RemoveUnfinishedOutputs(list), 4);
+    EXPECT_FALSE(QFileInfo::exists(deadWork));
+    EXPECT_TRUE(QFile::exists(liveWork));
     TaskListModel model;
-    ASSERT_EQ(RestoreTasks(model, list), 5);
+    ASSERT_EQ(RestoreTasks(model, list), 7);
     EXPECT_FALSE(QFile::exists(pausedPartial));
     EXPECT_FALSE(QFile::exists(percentPartial));
     EXPECT_EQ(model.index(3, 3).data().toString(), QString());
@@ -91,7 +110,7 @@ TEST(TaskListFile, RestoringRemovesOnlyAnUnfinishedOutputOfAConvertingRow)
     EXPECT_EQ(model.index(2, 3).data().toString(), QStringLiteral("Complete"));
     // Restoring the same list again adds no second row for a path.
     EXPECT_EQ(RestoreTasks(model, list), 0);
-    EXPECT_EQ(model.rowCount(), 5);
+    EXPECT_EQ(model.rowCount(), 7);
 }
 
 } // namespace
