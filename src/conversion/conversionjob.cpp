@@ -1,6 +1,7 @@
 #include "conversion/conversionjob.h"
 
 #include "conversion/inprocessprobe.h"
+#include "conversion/workfolder.h"
 
 #include <QFileInfo>
 
@@ -51,7 +52,11 @@ void ConversionJob::start()
     if (m_phase != Waiting)
         return;
     setPhase(Starting);
-    prepareWorkFile();
+    if (m_workPath.isEmpty()) {
+        // Nowhere of the run's own to write: nothing is converted.
+        end(Failed, m_order.noWorkFolder, false);
+        return;
+    }
 
     // The start and the length go to the engine only when the task narrows
     // its input.
@@ -174,8 +179,7 @@ bool ConversionJob::wantsVideo() const
 
 void ConversionJob::end(Phase phase, const QString &reason, bool keepOutput)
 {
-    if (phase != Committed)
-        discardWorkFile();
+    discardWorkFile();
     m_reason = reason;
     m_kept = keepOutput ? KeptOutput(m_output) : QString();
     m_output.clear();
@@ -246,31 +250,29 @@ void ConversionJob::abandon()
 // ---------------------------------------------------------------------------
 // The work file
 
-QString ConversionJob::workPathFor(const QString &finalPath)
+QString ConversionJob::workPathFor(const QString &finalPath) const
 {
-    return TemporaryOutputPath(finalPath);
-}
-
-void ConversionJob::prepareWorkFile()
-{
-    // One left by a crash goes; so does anything a link there would lead to.
-    RemoveOutputFile(m_workPath);
+    return m_order.workFolder ? m_order.workFolder->workPathFor(finalPath) : QString();
 }
 
 QString ConversionJob::commitWorkFile()
 {
-    const QString failure = CommitOutput(m_workPath, m_order.finalPath);
-    if (failure.isEmpty())
+    const QString failure = m_order.workFolder->commit(m_workPath, m_order.finalPath);
+    if (failure.isEmpty()) {
         m_workPath.clear();
+        m_order.workFolder.reset();
+    }
     return failure;
 }
 
 void ConversionJob::discardWorkFile()
 {
-    if (m_workPath.isEmpty())
-        return;
-    RemoveOutputFile(m_workPath);
+    // The job's part of the folder goes with its file: the batch lets the
+    // folder go once no job needs it.
+    if (!m_workPath.isEmpty() && m_order.workFolder)
+        m_order.workFolder->discard(m_workPath);
     m_workPath.clear();
+    m_order.workFolder.reset();
 }
 
 // ---------------------------------------------------------------------------

@@ -6,9 +6,11 @@
 #include "conversion/taskrecord.h"
 
 #include <QObject>
-#include <QPointer>
+
+#include <memory>
 
 class FileProbe;
+class WorkFolder;
 
 // One task of a batch that runs: its engine, the file the engine writes while
 // it works, and the check of that file. The job goes through its phases in
@@ -38,7 +40,9 @@ public:
     static constexpr int CheckTimeoutMs = MediaProbe::DefaultTimeoutMs;
 
     // What the job converts: the task of `row` with the batch's parameter
-    // string, to `finalPath`, with the engine at `enginePath`.
+    // string, to `finalPath`, with the engine at `enginePath`. The engine
+    // writes in the batch's `workFolder`; without one the job fails with
+    // `noWorkFolder` as its reason.
     struct Order
     {
         int row = 0;
@@ -46,6 +50,8 @@ public:
         QString params;
         QString finalPath;
         QString enginePath;
+        std::shared_ptr<WorkFolder> workFolder;
+        QString noWorkFolder;
     };
 
     explicit ConversionJob(Order order, QObject *parent = nullptr);
@@ -120,8 +126,7 @@ private:
 
     // The work file: where the engine writes, and how a good one takes its
     // final name.
-    static QString workPathFor(const QString &finalPath);
-    void prepareWorkFile();
+    QString workPathFor(const QString &finalPath) const;
     QString commitWorkFile();
     void discardWorkFile();
 

@@ -1,5 +1,6 @@
 #include "conversion/conversionrun.h"
 
+#include "conversion/workfolder.h"
 #include "platform/sleepinhibitor.h"
 
 #include <QFileInfo>
@@ -133,6 +134,10 @@ void ConversionRun::RunConversion(const QString &params)
         emit finished();
         return;
     }
+    // One private folder of the run's own for the whole batch, in its output
+    // folder.
+    m_noWorkFolder.clear();
+    m_workFolder = WorkFolder::create(m_naming.outputFolder(), &m_noWorkFolder);
     takeSleep();
     emit stateChanged();
     // Let pending events through before the first task, as before every task.
@@ -156,11 +161,15 @@ void ConversionRun::startTask()
     order.params = m_params;
     order.finalPath = m_naming.reserve(order.task, order.row, m_view.batchOptions().rename, &entry->renameNote);
     order.enginePath = m_enginePath;
+    order.workFolder = m_workFolder;
+    order.noWorkFolder = m_noWorkFolder;
     auto *job = new ConversionJob(order, this);
     entry->job = job;
     m_lastOutputPath = order.finalPath;
     m_rowOutputs[order.row] = order.finalPath;
-    setCaptionData(order.row, TaskListModel::TemporaryOutputRole, job->workPath());
+    // Where a crash would leave its unfinished output.
+    if (m_workFolder)
+        setCaptionData(order.row, TaskListModel::TemporaryOutputRole, m_workFolder->path());
 
     connect(job, &ConversionJob::engineStarted, this, &ConversionRun::engineStarted);
     connect(job, &ConversionJob::chunkRead, this, [this](const QString &text) { m_view.setMemoText(text); });
@@ -543,6 +552,8 @@ void ConversionRun::releaseSleep()
 void ConversionRun::backToIdle()
 {
     m_nextTask.stop();
+    // The work folder goes once the last job has let it go.
+    m_workFolder.reset();
     releaseSleep();
     m_view.showProgressPanel(false);
     m_state = Idle;

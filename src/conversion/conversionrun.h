@@ -16,6 +16,7 @@ class IInteractive;
 class IPowerControl;
 class IShell;
 class ISleepInhibitor;
+class WorkFolder;
 
 // Converts every task of the task list, one ConversionJob per task, by default
 // one after another; with BatchOptions::jobs above 1, up to that many engines
@@ -159,6 +160,8 @@ private:
     bool m_inhibiting = false;
     QString m_enginePath;
     OutputNaming m_naming;
+    std::shared_ptr<WorkFolder> m_workFolder; // where the batch's engines write
+    QString m_noWorkFolder;                   // why there is none
     BatchEnd m_end;
     std::vector<std::unique_ptr<Entry>> m_entries; // in the order their jobs started
     QTimer m_nextTask;            // lets pending events through before each task

@@ -29,12 +29,14 @@ inline double median(std::vector<double> values)
 
 // The engine run the plain way: start, drain the output, wait for the end.
 // Milliseconds from the start to the end of the output.
-// The program probes each output (its hidden temporary) before giving it its
+// The program probes each output (in its work folder) before giving it its
 // name: no command of the plain engine, so the direct side leaves it out and the
 // comparison counts its cost.
 inline bool isOutputCheck(const QStringList &command)
 {
-    return !command.contains(QStringLiteral("-y")) && command.join(QLatin1Char(' ')).contains(QStringLiteral(".vantorix-part."));
+    const QString input = command.value(command.indexOf(QStringLiteral("-i")) + 1);
+    return !command.contains(QStringLiteral("-y"))
+           && (input.contains(QStringLiteral("/.vantorix-work-")) || input.startsWith(QStringLiteral("/proc/")));
 }
 
 inline double runDirect(const QString &engine, const QStringList &arguments)

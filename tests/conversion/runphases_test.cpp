@@ -118,7 +118,7 @@ TEST_P(RunPhaseTest, EachActionIsHandledOnceAndNothingIsLeftRunning)
     EXPECT_EQ(view.closeRequests, c.powerOffs);
     EXPECT_EQ(shell.opened, c.messages == QStringList{Done} && c.action != Action::Close ? QStringList{view.folder}
                                                                                           : QStringList{});
-    EXPECT_EQ(QDir(view.folder).entryList(QDir::Files | QDir::Hidden),
+    EXPECT_EQ(EntriesIn(view.folder),
               c.status == RowStatus::Complete ? QStringList{QStringLiteral("a.mp4")} : QStringList{});
     EXPECT_FALSE(view.timerEnabled);
 }
@@ -198,7 +198,7 @@ TEST_F(ConversionRunTest, StopEndsEveryEngineWhateverItDoes)
         EXPECT_EQ(QFileInfo::exists(folder.filePath(QStringLiteral("term-received"))), c.ignoresTheRequest);
         EXPECT_EQ(status(0), RowStatus::Stop);
         EXPECT_EQ(interactive.messages, QStringList{Cancelled});
-        EXPECT_TRUE(QDir(view.folder).entryList(QDir::Files | QDir::Hidden).isEmpty());
+        EXPECT_TRUE(EntriesIn(view.folder).isEmpty());
     }
 }
 

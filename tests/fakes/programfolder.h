@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -95,6 +96,24 @@ private:
 
     QTemporaryDir m_dir;
 };
+
+// Whether `written` (the output argument of an engine start) is where a run
+// has the engine write the output that becomes `finalPath`: under that
+// output's own file name, in a folder of the run's own, never beside the
+// output or at its final name.
+inline bool IsWorkFileFor(const QString &written, const QString &finalPath)
+{
+    const QFileInfo work(written);
+    const QFileInfo output(finalPath);
+    return work.fileName() == output.fileName()
+           && QDir::cleanPath(work.absolutePath()) != QDir::cleanPath(output.absolutePath());
+}
+
+// Everything in `folder`, hidden entries and folders too.
+inline QStringList EntriesIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
 
 // A file the fake engine takes for media of this length (a time text), with a
 // picture or without: what it converts from and what it reports on.
