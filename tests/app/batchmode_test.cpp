@@ -353,8 +353,15 @@ TEST_F(BatchTest, AStoredProfileNumberPastTheLastProfileMeansTheFirst)
     ASSERT_EQ(run({"--batch", "-p", profiles.first(), clip}).exitCode, 0);
     ASSERT_EQ(run({"--batch", "-p", profiles.last(), clip}).exitCode, 0);
     ASSERT_EQ(folder.callCount(), 6);
-    EXPECT_EQ(folder.arguments(2), folder.arguments(4));
-    EXPECT_NE(folder.arguments(2), folder.arguments(6));
+    // The output's own name, in each run's work folder.
+    const auto command = [&](int call) {
+        QStringList arguments = folder.arguments(call);
+        if (!arguments.isEmpty())
+            arguments.last() = QFileInfo(arguments.last()).fileName();
+        return arguments;
+    };
+    EXPECT_EQ(command(2), command(4));
+    EXPECT_NE(command(2), command(6));
 }
 
 TEST_F(BatchTest, BlankLinesOfAListFileNameNothing)
