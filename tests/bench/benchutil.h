@@ -39,6 +39,16 @@ inline bool isOutputCheck(const QStringList &command)
            && (input.contains(QStringLiteral("/.vantorix-work-")) || input.startsWith(QStringLiteral("/proc/")));
 }
 
+// A conversion the program started, run directly: its output, which the
+// program's engine wrote in the run's work folder (gone with the run), goes
+// to `folder` under its own name.
+inline QStringList directCommand(QStringList command, const QString &folder)
+{
+    if (command.size() > 1)
+        command.last() = QDir(folder).filePath(QFileInfo(command.last()).fileName());
+    return command;
+}
+
 inline double runDirect(const QString &engine, const QStringList &arguments)
 {
     QElapsedTimer clock;
