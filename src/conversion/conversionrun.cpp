@@ -289,6 +289,8 @@ void ConversionRun::conclude()
 {
     const bool stopped = m_state == StopRequested;
     m_state = Ending;
+    // Every job is over: the work folder goes before the end is told.
+    m_workFolder.reset();
     m_paused = false;
     m_nextTask.stop();
     m_view.setTimerEnabled(false);

@@ -86,6 +86,8 @@ TEST_P(RunPhaseTest, EachActionIsHandledOnceAndNothingIsLeftRunning)
         ASSERT_TRUE(waitFor([&] { return !interactive.open.isEmpty() || view.pendingPowerOff; }));
         EXPECT_EQ(run.RunState(), ConversionRun::Ending);
         EXPECT_EQ(phases.last(), ConversionJob::Committed);
+        // Nothing of the run's own is left while the end is told.
+        EXPECT_EQ(EntriesIn(view.folder), QStringList{QStringLiteral("a.mp4")});
     }
 
     switch (c.action) {
