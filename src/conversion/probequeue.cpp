@@ -53,18 +53,9 @@ void ProbeQueue::setTimeoutMs(int ms)
     m_timeoutMs = ms;
 }
 
-bool ProbeQueue::hasRow(const QString &path) const
-{
-    for (int row = 0; row < m_tasks.rowCount(); ++row) {
-        if (m_tasks.index(row, 0).data(Qt::DisplayRole).toString() == path)
-            return true;
-    }
-    return false;
-}
-
 bool ProbeQueue::enqueue(const QString &path, const QString &outputExt)
 {
-    if (m_queuedPaths.contains(path) || hasRow(path))
+    if (m_queuedPaths.contains(path) || m_tasks.hasInput(path))
         return false;
     if (m_countsEnded) {
         // The first file since idle() starts the counts anew.

@@ -67,7 +67,6 @@ private:
         ProbeReport report;
     };
 
-    bool hasRow(const QString &path) const;
     void scheduleStart();
     void startMore();
     void onProbeDone(Entry *entry);
