@@ -263,6 +263,8 @@ TaskListRecovery::TaskListRecovery(TaskListModel &tasks, const QString &folder, 
 {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &TaskListRecovery::save);
+    // The first write, too, comes a second after the first change.
+    m_sinceSave.start();
     if (m_folder.isEmpty() || !QDir().mkpath(m_folder))
         return;
     m_path = QDir(m_folder).filePath(QStringLiteral("TaskList-%1.json")
@@ -347,6 +349,10 @@ std::optional<SavedBatch> TaskListRecovery::offerLeftLists(IInteractive &interac
         if (!QFileInfo::exists(path))
             makeLock(path)->tryLock(0); // taken from a gone owner, then let go: removed
     }
+    // What was restored is written a second from now, with the window up.
+    m_sinceSave.start();
+    if (m_timer.isActive())
+        m_timer.start(MinSaveIntervalMs);
     return restored;
 }
 
@@ -374,8 +380,7 @@ void TaskListRecovery::schedule()
 {
     if (!m_lock || m_timer.isActive())
         return;
-    const qint64 since = m_sinceSave.isValid() ? m_sinceSave.elapsed() : MinSaveIntervalMs;
-    m_timer.start(int(std::max<qint64>(0, MinSaveIntervalMs - since)));
+    m_timer.start(int(std::max<qint64>(0, MinSaveIntervalMs - m_sinceSave.elapsed())));
 }
 
 void TaskListRecovery::rowsChanged(int first, int last)

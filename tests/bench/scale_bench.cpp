@@ -147,11 +147,15 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "the window listed %d files of %d\n", window.tasks().rowCount(), fileCount);
             return 1;
         }
-        const int first = listed.empty() ? fileCount : listed.front();
-        const int last = listed.size() < 2 ? first : listed.back() - listed[listed.size() - 2];
-        std::printf("adding %d files: %.1f s (target <= 15 s); listed in the first 3 s %d, in the last whole 3 s "
-                    "%d; resident memory %.0f MB; CPU time of all its threads %.1f s\n",
-                    fileCount, ms / 1000, first, last, residentMb(), cpuMs / 1000);
+        // Rows listed in each whole 3 s, the first and the last of them.
+        QString paceText = QStringLiteral("all within the first 3 s");
+        if (listed.size() >= 2)
+            paceText = QStringLiteral("%1 in the first 3 s, %2 in the last whole 3 s")
+                       .arg(listed.front())
+                       .arg(listed.back() - listed[listed.size() - 2]);
+        std::printf("adding %d files: %.1f s (target <= 15 s), rows listed %s; resident memory %.0f MB; CPU time "
+                    "of all its threads %.1f s\n",
+                    fileCount, ms / 1000, qPrintable(paceText), residentMb(), cpuMs / 1000);
     }
 
     // 2. A kept list of 100,000 rows left by a session that did not close.
