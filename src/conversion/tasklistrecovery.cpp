@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -128,7 +127,7 @@ QByteArray TaskListText(const QStandardItemModel &tasks, const SavedBatch &batch
 
 QByteArray TaskListRowText(const QStandardItemModel &tasks, int row)
 {
-    return line({{QStringLiteral("row"), taskObject(tasks, row)}});
+    return line({{QStringLiteral("at"), row}, {QStringLiteral("row"), taskObject(tasks, row)}});
 }
 
 QByteArray TaskListBatchText(const SavedBatch &batch)
@@ -168,31 +167,27 @@ std::optional<SavedTaskList> ParseTaskListText(const QByteArray &text, QString *
     SavedTaskList list;
     list.batch.profile = root.value(QStringLiteral("profile")).toString();
     list.batch.outputFolder = root.value(QStringLiteral("outputFolder")).toString();
-    QHash<QString, qsizetype> rowOf;
-    const auto put = [&](const SavedTask &task) {
-        const auto found = rowOf.constFind(task.record.InputFile);
-        if (found != rowOf.cend()) {
-            list.tasks[*found] = task;
-        } else {
-            rowOf.insert(task.record.InputFile, list.tasks.size());
-            list.tasks.append(task);
-        }
-    };
     for (const QJsonValue &value : rows.toArray()) {
         const std::optional<SavedTask> task = parseTask(value.toObject());
         if (!task)
             return fail(QStringLiteral("row %1 is incomplete").arg(list.tasks.size() + 1));
-        put(*task);
+        list.tasks.append(*task);
     }
     // The changes since, one a line. A last line without its end was being
     // written when the program stopped: what it said is lost, the rest holds.
     for (qsizetype i = 1; i + 1 < lines.size(); ++i) {
         const QJsonObject change = QJsonDocument::fromJson(lines[i]).object();
         if (change.contains(QStringLiteral("row"))) {
+            // A row in place, or the next one: rows are never appended
+            // anywhere else, nor removed or moved, between two whole writes.
             const std::optional<SavedTask> task = parseTask(change.value(QStringLiteral("row")).toObject());
-            if (!task)
+            const qint64 at = change.value(QStringLiteral("at")).toInteger(-1);
+            if (!task || at < 0 || at > list.tasks.size())
                 return fail(QStringLiteral("change %1 is incomplete").arg(i));
-            put(*task);
+            if (at == list.tasks.size())
+                list.tasks.append(*task);
+            else
+                list.tasks[at] = *task;
         } else if (change.contains(QStringLiteral("batch"))) {
             const QJsonObject batch = change.value(QStringLiteral("batch")).toObject();
             list.batch.profile = batch.value(QStringLiteral("profile")).toString();

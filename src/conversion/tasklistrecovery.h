@@ -44,7 +44,7 @@ struct SavedTaskList
 QByteArray TaskListText(const QStandardItemModel &tasks, const SavedBatch &batch);
 
 // A line appended to a task list file for a change: row `row` as it is now
-// (it replaces the row of the same path, or comes last), or the batch.
+// (it replaces the row at its place, or comes last), or the batch.
 QByteArray TaskListRowText(const QStandardItemModel &tasks, int row);
 QByteArray TaskListBatchText(const SavedBatch &batch);
 

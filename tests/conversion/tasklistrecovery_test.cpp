@@ -58,6 +58,8 @@ TEST(TaskListFile, DamagedTextIsRefusedWithAReason)
         good + "{\"something\":1}\n",                     // a change of no known kind
         good + "not a change\n" + TaskListBatchText({}),    // a whole line that cannot be read
         good + TaskListRowText(model, 0).replace("/v/a.avi", ""), // a changed row without its path
+        good + TaskListRowText(model, 0).replace("\"at\":0", "\"at\":2"), // a row beyond the next
+        good + TaskListRowText(model, 0).replace("\"at\":0,", ""),        // a row with no place
     };
     for (const QByteArray &text : cases) {
         QString error;
