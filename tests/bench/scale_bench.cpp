@@ -148,7 +148,8 @@ int main(int argc, char **argv)
             return 1;
         }
         // Rows listed in each whole 3 s, the first and the last of them.
-        QString paceText = QStringLiteral("all within the first 3 s");
+        QString paceText = listed.empty() ? QStringLiteral("all within the first 3 s")
+                                          : QStringLiteral("%1 in the first 3 s").arg(listed.front());
         if (listed.size() >= 2)
             paceText = QStringLiteral("%1 in the first 3 s, %2 in the last whole 3 s")
                        .arg(listed.front())
