@@ -35,6 +35,7 @@
 #include <QComboBox>
 #include <QCursor>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -153,8 +154,12 @@ void TMainForm::FormCreate()
     m_probes = new ProbeQueue(*m_tasks, this);
     m_probes->setEnginePath(m_enginePath);
     connect(m_probes, &ProbeQueue::idle, this, &TMainForm::onAddingIdle);
-    connect(m_probes, &ProbeQueue::progress, this, [this](int done, int total) {
-        if (m_addingProgress) {
+    // The box follows the count at most ten times a second: a modal progress
+    // box repaints (and runs the event loop) on every new value, which for
+    // thousands of small files would cost more than reading them.
+    connect(m_probes, &ProbeQueue::progress, this, [this, shown = QElapsedTimer()](int done, int total) mutable {
+        if (m_addingProgress && (!shown.isValid() || shown.elapsed() >= 100 || done == total)) {
+            shown.start();
             m_addingProgress->setMaximum(total);
             m_addingProgress->setValue(done);
             m_addingProgress->setLabelText(QStringLiteral("Adding files: %1 of %2").arg(done).arg(total));

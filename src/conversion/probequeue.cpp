@@ -2,7 +2,6 @@
 
 #include <QThread>
 #include <QThreadPool>
-#include <QTimer>
 
 #include <algorithm>
 
@@ -13,6 +12,8 @@ ProbeQueue::ProbeQueue(TaskListModel &tasks, QObject *parent)
     , m_pool(new QThreadPool)
     , m_lingering(std::make_shared<std::atomic_int>(0))
 {
+    m_appendTimer.setSingleShot(true);
+    connect(&m_appendTimer, &QTimer::timeout, this, &ProbeQueue::appendNow);
 }
 
 ProbeQueue::~ProbeQueue()
@@ -53,18 +54,9 @@ void ProbeQueue::setTimeoutMs(int ms)
     m_timeoutMs = ms;
 }
 
-bool ProbeQueue::hasRow(const QString &path) const
-{
-    for (int row = 0; row < m_tasks.rowCount(); ++row) {
-        if (m_tasks.index(row, 0).data(Qt::DisplayRole).toString() == path)
-            return true;
-    }
-    return false;
-}
-
 bool ProbeQueue::enqueue(const QString &path, const QString &outputExt)
 {
-    if (m_queuedPaths.contains(path) || hasRow(path))
+    if (m_queuedPaths.contains(path) || m_tasks.hasInput(path))
         return false;
     if (m_countsEnded) {
         // The first file since idle() starts the counts anew.
@@ -134,8 +126,25 @@ void ProbeQueue::onProbeDone(Entry *entry)
     entry->finished = true;
     --m_running;
 
-    appendFinished();
     startMore();
+    scheduleAppend();
+}
+
+void ProbeQueue::scheduleAppend()
+{
+    if (m_appendTimer.isActive())
+        return;
+    const qint64 since = m_sinceAppend.isValid() ? m_sinceAppend.elapsed() : AppendIntervalMs;
+    if (since >= AppendIntervalMs)
+        appendNow();
+    else
+        m_appendTimer.start(int(AppendIntervalMs - since));
+}
+
+void ProbeQueue::appendNow()
+{
+    m_sinceAppend.start();
+    appendFinished();
     if (!isBusy())
         scheduleIdle();
 }
@@ -165,6 +174,7 @@ void ProbeQueue::cancel()
 {
     if (!isBusy())
         return;
+    m_appendTimer.stop();
     std::deque<std::unique_ptr<Entry>> entries;
     entries.swap(m_entries);
     m_queuedPaths.clear();

@@ -4,9 +4,11 @@
 #include "conversion/mediaprobe.h"
 #include "conversion/taskrecord.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QTimer>
 
 #include <atomic>
 #include <deque>
@@ -18,8 +20,10 @@ class QThreadPool;
 // read in-process by the media library on a worker thread of the queue's own pool; a
 // file the library cannot tell about is probed by the engine, a process of its own
 // driven by its signals. Up to maxParallel probes run at once, and the caller's thread
-// never waits for one. Rows are appended in the order the files were queued, each as
-// soon as its own probe and every earlier one is done.
+// never waits for one. Rows are appended in the order the files were queued, each once
+// its own probe and every earlier one is done: at once, or, when rows came less than
+// AppendIntervalMs before, together with the others that finish meanwhile, so that a
+// view of the list is laid out and painted once for many small files, not once for each.
 class ProbeQueue final : public QObject
 {
     Q_OBJECT
@@ -30,6 +34,7 @@ public:
 
     // How long the destructor waits for told workers to return.
     static constexpr int StopWaitMs = 2000;
+    static constexpr int AppendIntervalMs = 50;
 
     void setEnginePath(const QString &path);
     void setMaxParallel(int count);        // default QThread::idealThreadCount() (at least 1)
@@ -67,10 +72,11 @@ private:
         ProbeReport report;
     };
 
-    bool hasRow(const QString &path) const;
     void scheduleStart();
     void startMore();
     void onProbeDone(Entry *entry);
+    void scheduleAppend();
+    void appendNow();
     static void stop(Entry &entry);
     void appendFinished();
     void appendRow(const Entry &entry);
@@ -94,4 +100,6 @@ private:
     bool m_startScheduled = false;
     bool m_idleScheduled = false;
     bool m_countsEnded = true; // total and done belong to a finished run
+    QTimer m_appendTimer;
+    QElapsedTimer m_sinceAppend;
 };

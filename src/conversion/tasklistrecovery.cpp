@@ -23,7 +23,8 @@
 namespace {
 
 const QString Format = QStringLiteral("Vantorix task list");
-constexpr int Version = 1;
+constexpr int Version = 2;      // the list on one line, then its changes
+constexpr int FirstVersion = 1; // the list alone, over several lines
 const QString FilePattern = QStringLiteral("TaskList-*.json");
 
 // The ten sub-items in their order.
@@ -62,32 +63,76 @@ QString roleText(const QStandardItemModel &tasks, int row, int role)
 
 } // namespace
 
+namespace {
+
+// One row as a JSON object.
+QJsonObject taskObject(const QStandardItemModel &tasks, int row)
+{
+    ltvItemData record;
+    ReadItemData(tasks, row, WholeRowField, record);
+    QJsonArray fields;
+    for (QString ltvItemData::*field : SubItems)
+        fields.append(record.*field);
+    QJsonObject task{{QStringLiteral("input"), record.InputFile}, {QStringLiteral("fields"), fields}};
+    const std::pair<const char *, int> extras[] = {{"notes", TaskListModel::ResultNotesRole},
+                                                   {"engineOutput", TaskListModel::EngineOutputRole},
+                                                   {"temporary", TaskListModel::TemporaryOutputRole}};
+    for (const auto &[key, role] : extras) {
+        const QString text = roleText(tasks, row, role);
+        if (!text.isEmpty())
+            task.insert(QLatin1String(key), text);
+    }
+    return task;
+}
+
+QByteArray line(const QJsonObject &object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+}
+
+QJsonObject batchObject(const SavedBatch &batch)
+{
+    return {{QStringLiteral("profile"), batch.profile}, {QStringLiteral("outputFolder"), batch.outputFolder}};
+}
+
+std::optional<SavedTask> parseTask(const QJsonObject &row)
+{
+    const QJsonArray fields = row.value(QStringLiteral("fields")).toArray();
+    SavedTask task;
+    task.record.InputFile = row.value(QStringLiteral("input")).toString();
+    const bool textFields = std::all_of(fields.begin(), fields.end(), [](const QJsonValue &v) { return v.isString(); });
+    if (task.record.InputFile.isEmpty() || fields.size() != TaskListModel::SubItemCount || !textFields)
+        return std::nullopt;
+    for (qsizetype i = 0; i < fields.size(); ++i)
+        task.record.*SubItems[static_cast<size_t>(i)] = fields[i].toString();
+    task.notes = row.value(QStringLiteral("notes")).toString();
+    task.engineOutput = row.value(QStringLiteral("engineOutput")).toString();
+    task.temporary = row.value(QStringLiteral("temporary")).toString();
+    return task;
+}
+
+} // namespace
+
 QByteArray TaskListText(const QStandardItemModel &tasks, const SavedBatch &batch)
 {
     QJsonArray rows;
-    for (int row = 0; row < tasks.rowCount(); ++row) {
-        ltvItemData record;
-        ReadItemData(tasks, row, WholeRowField, record);
-        QJsonArray fields;
-        for (QString ltvItemData::*field : SubItems)
-            fields.append(record.*field);
-        QJsonObject task{{QStringLiteral("input"), record.InputFile}, {QStringLiteral("fields"), fields}};
-        const std::pair<const char *, int> extras[] = {{"notes", TaskListModel::ResultNotesRole},
-                                                       {"engineOutput", TaskListModel::EngineOutputRole},
-                                                       {"temporary", TaskListModel::TemporaryOutputRole}};
-        for (const auto &[key, role] : extras) {
-            const QString text = roleText(tasks, row, role);
-            if (!text.isEmpty())
-                task.insert(QLatin1String(key), text);
-        }
-        rows.append(task);
-    }
-    const QJsonObject root{{QStringLiteral("format"), Format},
-                           {QStringLiteral("version"), Version},
-                           {QStringLiteral("profile"), batch.profile},
-                           {QStringLiteral("outputFolder"), batch.outputFolder},
-                           {QStringLiteral("tasks"), rows}};
-    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+    for (int row = 0; row < tasks.rowCount(); ++row)
+        rows.append(taskObject(tasks, row));
+    QJsonObject root = batchObject(batch);
+    root.insert(QStringLiteral("format"), Format);
+    root.insert(QStringLiteral("version"), Version);
+    root.insert(QStringLiteral("tasks"), rows);
+    return line(root);
+}
+
+QByteArray TaskListRowText(const QStandardItemModel &tasks, int row)
+{
+    return line({{QStringLiteral("at"), row}, {QStringLiteral("row"), taskObject(tasks, row)}});
+}
+
+QByteArray TaskListBatchText(const SavedBatch &batch)
+{
+    return line({{QStringLiteral("batch"), batchObject(batch)}});
 }
 
 std::optional<SavedTaskList> ParseTaskListText(const QByteArray &text, QString *error)
@@ -97,14 +142,23 @@ std::optional<SavedTaskList> ParseTaskListText(const QByteArray &text, QString *
             *error = why;
         return std::nullopt;
     };
+    // The list as last written whole, on the first line; an earlier version
+    // wrote it over several lines and nothing after it.
+    QList<QByteArray> lines = text.split('\n');
     QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(text, &parseError);
-    if (parseError.error != QJsonParseError::NoError)
-        return fail(QStringLiteral("%1 at byte %2").arg(parseError.errorString()).arg(parseError.offset));
+    QJsonDocument document = QJsonDocument::fromJson(lines.first(), &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        QJsonParseError wholeError;
+        document = QJsonDocument::fromJson(text, &wholeError);
+        if (wholeError.error != QJsonParseError::NoError)
+            return fail(QStringLiteral("%1 at byte %2").arg(parseError.errorString()).arg(parseError.offset));
+        lines = {text};
+    }
     const QJsonObject root = document.object();
     if (!document.isObject() || root.value(QStringLiteral("format")).toString() != Format)
         return fail(QStringLiteral("not a task list"));
-    if (root.value(QStringLiteral("version")).toInt() != Version)
+    const int version = root.value(QStringLiteral("version")).toInt();
+    if (version != Version && version != FirstVersion)
         return fail(QStringLiteral("a version this program does not know"));
     const QJsonValue rows = root.value(QStringLiteral("tasks"));
     if (!rows.isArray())
@@ -114,19 +168,33 @@ std::optional<SavedTaskList> ParseTaskListText(const QByteArray &text, QString *
     list.batch.profile = root.value(QStringLiteral("profile")).toString();
     list.batch.outputFolder = root.value(QStringLiteral("outputFolder")).toString();
     for (const QJsonValue &value : rows.toArray()) {
-        const QJsonObject row = value.toObject();
-        const QJsonArray fields = row.value(QStringLiteral("fields")).toArray();
-        SavedTask task;
-        task.record.InputFile = row.value(QStringLiteral("input")).toString();
-        const bool textFields = std::all_of(fields.begin(), fields.end(), [](const QJsonValue &v) { return v.isString(); });
-        if (task.record.InputFile.isEmpty() || fields.size() != TaskListModel::SubItemCount || !textFields)
+        const std::optional<SavedTask> task = parseTask(value.toObject());
+        if (!task)
             return fail(QStringLiteral("row %1 is incomplete").arg(list.tasks.size() + 1));
-        for (qsizetype i = 0; i < fields.size(); ++i)
-            task.record.*SubItems[static_cast<size_t>(i)] = fields[i].toString();
-        task.notes = row.value(QStringLiteral("notes")).toString();
-        task.engineOutput = row.value(QStringLiteral("engineOutput")).toString();
-        task.temporary = row.value(QStringLiteral("temporary")).toString();
-        list.tasks.append(task);
+        list.tasks.append(*task);
+    }
+    // The changes since, one a line. A last line without its end was being
+    // written when the program stopped: what it said is lost, the rest holds.
+    for (qsizetype i = 1; i + 1 < lines.size(); ++i) {
+        const QJsonObject change = QJsonDocument::fromJson(lines[i]).object();
+        if (change.contains(QStringLiteral("row"))) {
+            // A row in place, or the next one: rows are never appended
+            // anywhere else, nor removed or moved, between two whole writes.
+            const std::optional<SavedTask> task = parseTask(change.value(QStringLiteral("row")).toObject());
+            const qint64 at = change.value(QStringLiteral("at")).toInteger(-1);
+            if (!task || at < 0 || at > list.tasks.size())
+                return fail(QStringLiteral("change %1 is incomplete").arg(i));
+            if (at == list.tasks.size())
+                list.tasks.append(*task);
+            else
+                list.tasks[at] = *task;
+        } else if (change.contains(QStringLiteral("batch"))) {
+            const QJsonObject batch = change.value(QStringLiteral("batch")).toObject();
+            list.batch.profile = batch.value(QStringLiteral("profile")).toString();
+            list.batch.outputFolder = batch.value(QStringLiteral("outputFolder")).toString();
+        } else {
+            return fail(QStringLiteral("change %1 cannot be read").arg(i));
+        }
     }
     return list;
 }
@@ -135,7 +203,7 @@ int RestoreTasks(TaskListModel &tasks, const SavedTaskList &list)
 {
     int added = 0;
     for (SavedTask task : list.tasks) {
-        if (!tasks.findItems(task.record.InputFile, Qt::MatchExactly | Qt::MatchCaseSensitive, 0).isEmpty())
+        if (tasks.hasInput(task.record.InputFile))
             continue;
         // Its engine was cut off (converting, at a percent or paused): it waits again.
         if (ConversionRun::IsRunningStatus(task.record.StatusText))
@@ -190,6 +258,8 @@ TaskListRecovery::TaskListRecovery(TaskListModel &tasks, const QString &folder, 
 {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &TaskListRecovery::save);
+    // The first write, too, comes a second after the first change.
+    m_sinceSave.start();
     if (m_folder.isEmpty() || !QDir().mkpath(m_folder))
         return;
     m_path = QDir(m_folder).filePath(QStringLiteral("TaskList-%1.json")
@@ -198,12 +268,27 @@ TaskListRecovery::TaskListRecovery(TaskListModel &tasks, const QString &folder, 
     if (!lock->tryLock(0))
         return;
     m_lock = std::move(lock);
-    connect(&m_tasks, &QAbstractItemModel::rowsInserted, this, &TaskListRecovery::schedule);
-    connect(&m_tasks, &QAbstractItemModel::rowsRemoved, this, &TaskListRecovery::schedule);
-    connect(&m_tasks, &QAbstractItemModel::rowsMoved, this, &TaskListRecovery::schedule);
-    connect(&m_tasks, &QAbstractItemModel::dataChanged, this, &TaskListRecovery::schedule);
-    connect(&m_tasks, &QAbstractItemModel::modelReset, this, &TaskListRecovery::schedule);
-    connect(&m_tasks, &QAbstractItemModel::layoutChanged, this, &TaskListRecovery::schedule);
+    // Rows changed or added at the end are appended; anything that moves
+    // rows or changes a caption (what a row is known by) has the list
+    // written whole.
+    connect(&m_tasks, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex &, int first, int last) {
+        if (last == m_tasks.rowCount() - 1)
+            rowsChanged(first, last);
+        else
+            rewriteWhole();
+    });
+    connect(&m_tasks, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex &topLeft, const QModelIndex &bottomRight, const QList<int> &roles) {
+                if (topLeft.column() == 0
+                    && (roles.isEmpty() || roles.contains(Qt::DisplayRole) || roles.contains(Qt::EditRole)))
+                    rewriteWhole();
+                else
+                    rowsChanged(topLeft.row(), bottomRight.row());
+            });
+    connect(&m_tasks, &QAbstractItemModel::rowsRemoved, this, &TaskListRecovery::rewriteWhole);
+    connect(&m_tasks, &QAbstractItemModel::rowsMoved, this, &TaskListRecovery::rewriteWhole);
+    connect(&m_tasks, &QAbstractItemModel::modelReset, this, &TaskListRecovery::rewriteWhole);
+    connect(&m_tasks, &QAbstractItemModel::layoutChanged, this, &TaskListRecovery::rewriteWhole);
 }
 
 TaskListRecovery::~TaskListRecovery() = default;
@@ -259,6 +344,10 @@ std::optional<SavedBatch> TaskListRecovery::offerLeftLists(IInteractive &interac
         if (!QFileInfo::exists(path))
             makeLock(path)->tryLock(0); // taken from a gone owner, then let go: removed
     }
+    // What was restored is written a second from now, with the window up.
+    m_sinceSave.start();
+    if (m_timer.isActive())
+        m_timer.start(MinSaveIntervalMs);
     return restored;
 }
 
@@ -286,8 +375,23 @@ void TaskListRecovery::schedule()
 {
     if (!m_lock || m_timer.isActive())
         return;
-    const qint64 since = m_sinceSave.isValid() ? m_sinceSave.elapsed() : MinSaveIntervalMs;
-    m_timer.start(int(std::max<qint64>(0, MinSaveIntervalMs - since)));
+    m_timer.start(int(std::max<qint64>(0, MinSaveIntervalMs - m_sinceSave.elapsed())));
+}
+
+void TaskListRecovery::rowsChanged(int first, int last)
+{
+    if (!m_wholeDue) {
+        for (int row = first; row <= last; ++row)
+            m_changedRows.insert(row);
+    }
+    schedule();
+}
+
+void TaskListRecovery::rewriteWhole()
+{
+    m_wholeDue = true;
+    m_changedRows.clear();
+    schedule();
 }
 
 void TaskListRecovery::save()
@@ -295,13 +399,62 @@ void TaskListRecovery::save()
     if (!m_lock)
         return;
     m_sinceSave.start();
-    QSaveFile file(m_path);
-    if (file.open(QIODevice::WriteOnly) && file.write(TaskListText(m_tasks, m_batch())) >= 0 && file.commit())
+    const SavedBatch batch = m_batch();
+    // Appending stops paying once the lines outgrow the list: the file is
+    // then read mostly as changes that later ones replace.
+    const bool whole = m_wholeDue || m_appendedBytes > std::max<qint64>(m_wholeBytes, MinAppendedBytes);
+    if (whole ? writeWhole(batch) : append(batch)) {
+        m_wholeDue = false;
+        m_changedRows.clear();
+        m_writtenBatch = batch;
         return;
+    }
+    // The file may end in a part of a line now: nothing more is appended to
+    // it until it was written whole again, which is tried at once.
+    m_wholeDue = true;
+    m_changedRows.clear();
+    if (!whole)
+        schedule();
+}
+
+bool TaskListRecovery::writeWhole(const SavedBatch &batch)
+{
+    const QByteArray text = TaskListText(m_tasks, batch);
+    QSaveFile file(m_path);
+    if (file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit()) {
+        m_wholeBytes = text.size();
+        m_appendedBytes = 0;
+        return true;
+    }
     // Said once: the window goes on without it.
     if (!m_warned)
         qWarning("The task list cannot be kept in %s: %s", qPrintable(m_path), qPrintable(file.errorString()));
     m_warned = true;
+    return false;
+}
+
+bool TaskListRecovery::append(const SavedBatch &batch)
+{
+    QList<int> rows(m_changedRows.cbegin(), m_changedRows.cend());
+    std::sort(rows.begin(), rows.end());
+    QByteArray text;
+    for (int row : rows) {
+        if (row < m_tasks.rowCount())
+            text += TaskListRowText(m_tasks, row);
+    }
+    if (batch.profile != m_writtenBatch.profile || batch.outputFolder != m_writtenBatch.outputFolder)
+        text += TaskListBatchText(batch);
+    if (text.isEmpty())
+        return true;
+    // One write: a stop in the middle of it leaves one line cut short at
+    // the end, which the reader leaves out.
+    QFile file(m_path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered | QIODevice::ExistingOnly) || file.write(text) != text.size()) {
+        qCInfo(lcRecovery) << "appending to the task list failed:" << file.errorString();
+        return false;
+    }
+    m_appendedBytes += text.size();
+    return true;
 }
 
 void TaskListRecovery::closeNormally()

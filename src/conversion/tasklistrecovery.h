@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QTimer>
 
@@ -38,11 +39,18 @@ struct SavedTaskList
     QList<SavedTask> tasks;
 };
 
-// The text of a task list file: the rows of `tasks` and the batch (JSON).
+// The text of a task list file as written whole: the rows of `tasks` and the
+// batch, one line of JSON.
 QByteArray TaskListText(const QStandardItemModel &tasks, const SavedBatch &batch);
 
-// Reads a task list file's text; nothing, with the reason in `error`, when it
-// is not one.
+// A line appended to a task list file for a change: row `row` as it is now
+// (it replaces the row at its place, or comes last), or the batch.
+QByteArray TaskListRowText(const QStandardItemModel &tasks, int row);
+QByteArray TaskListBatchText(const SavedBatch &batch);
+
+// Reads a task list file's text: the list written whole, then the changes
+// appended since, in order. A last line cut short (its end never written) is
+// left out. Nothing, with the reason in `error`, when it is not a task list.
 std::optional<SavedTaskList> ParseTaskListText(const QByteArray &text, QString *error = nullptr);
 
 // Appends the saved rows whose path is not listed yet; returns how many. A
@@ -65,8 +73,12 @@ QString DefaultRecoveryFolder();
 // runs, so that a session that ends without closing (a crash, a kill, a power
 // cut) can be taken up again by the next start.
 //
-// Every change of the rows, and batchChanged(), schedules a write of the whole
-// list, made atomically (QSaveFile) and at most once a second. The file is
+// Every change of the rows, and batchChanged(), schedules a write, at most
+// once a second. Rows that changed in place or were added at the end, and a
+// changed batch, are appended to the file as lines of their own; the whole
+// list is written (atomically, QSaveFile) after rows were removed, moved or
+// sorted, a caption changed, an append failed, or when the appended lines
+// have outgrown the list, so that a long batch of a long list writes little. The file is
 // named TaskList-<unique>.json, and the window holds the lock file beside it
 // (<name>.lock) for as long as it runs, so that no other window offers it. A
 // normal close removes both; a window that goes away without closing leaves
@@ -85,6 +97,8 @@ class TaskListRecovery final : public QObject
     Q_OBJECT
 public:
     static constexpr int MinSaveIntervalMs = 1000;
+    // Lines are appended until they are this long, or as long as the list.
+    static constexpr qint64 MinAppendedBytes = 64 * 1024;
     static inline const QString Caption = QStringLiteral("Restore Task List");
 
     using BatchSource = std::function<SavedBatch()>;
@@ -114,7 +128,11 @@ public:
 
 private:
     void schedule();
+    void rowsChanged(int first, int last);
+    void rewriteWhole();
     void save();
+    bool writeWhole(const SavedBatch &batch);
+    bool append(const SavedBatch &batch);
     void setAside(const QString &path, const QString &reason, IInteractive &interactive);
 
     TaskListModel &m_tasks;
@@ -125,4 +143,11 @@ private:
     QTimer m_timer;
     QElapsedTimer m_sinceSave;
     bool m_warned = false;
+
+    // What the file lacks since it was last written.
+    bool m_wholeDue = true;  // it must be written whole
+    QSet<int> m_changedRows; // else these rows are appended
+    SavedBatch m_writtenBatch;
+    qint64 m_wholeBytes = 0;    // the list as last written whole
+    qint64 m_appendedBytes = 0; // appended since
 };

@@ -99,14 +99,63 @@ TaskListModel::TaskListModel(QObject *parent)
 {
     setHorizontalHeaderLabels({QStringLiteral("Input File"), QStringLiteral("Length"),
                                QStringLiteral("Size"), QStringLiteral("Status")});
+    // The caption index follows rows added and removed; a caption written in
+    // place, or a reset, leaves it to be built again when next asked.
+    connect(this, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex &parent, int first, int last) {
+                if (!parent.isValid())
+                    countInputs(first, last, 1);
+            });
+    connect(this, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this](const QModelIndex &parent, int first, int last) {
+                if (!parent.isValid())
+                    countInputs(first, last, -1);
+            });
+    connect(this, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex &topLeft, const QModelIndex &, const QList<int> &roles) {
+                if (topLeft.column() == 0
+                    && (roles.isEmpty() || roles.contains(Qt::DisplayRole) || roles.contains(Qt::EditRole)))
+                    m_inputsValid = false;
+            });
+    connect(this, &QAbstractItemModel::modelReset, this, [this] { m_inputsValid = false; });
 }
 
 int TaskListModel::appendTask(const ltvItemData &record)
 {
-    const int row = rowCount();
-    insertRow(row);
-    WriteItemData(*this, row, WholeRowField, record);
-    return row;
+    // The whole row at once: one insertion for the views, none of them told
+    // of eleven cells changing after it.
+    QList<QStandardItem *> items;
+    items.reserve(ColumnCount);
+    items << new QStandardItem(record.InputFile);
+    for (int subItem = 0; subItem < SubItemCount; ++subItem)
+        items << new QStandardItem(textField(record, subItem));
+    appendRow(items);
+    return rowCount() - 1;
+}
+
+bool TaskListModel::hasInput(const QString &path) const
+{
+    if (!m_inputsValid) {
+        m_inputs.clear();
+        for (int row = 0; row < rowCount(); ++row)
+            ++m_inputs[cellText(*this, row, 0)];
+        m_inputsValid = true;
+    }
+    return m_inputs.value(path) > 0;
+}
+
+void TaskListModel::countInputs(int first, int last, int step)
+{
+    if (!m_inputsValid)
+        return;
+    for (int row = first; row <= last; ++row) {
+        const QString caption = cellText(*this, row, 0);
+        const int count = m_inputs.value(caption) + step;
+        if (count > 0)
+            m_inputs.insert(caption, count);
+        else
+            m_inputs.remove(caption);
+    }
 }
 
 QVariant TaskListModel::data(const QModelIndex &index, int role) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QStandardItemModel>
 #include <QString>
 
@@ -66,6 +67,11 @@ public:
     // Appends a row with the record's caption and sub-items; returns its index.
     int appendTask(const ltvItemData &record);
 
+    // Whether a row's caption is `path` exactly (letter case counts). Answered
+    // from an index of the captions, kept as rows come and go and built again
+    // only after a caption changed.
+    bool hasInput(const QString &path) const;
+
     // As stored; in addition, the Status cell has statusTip() as its tool tip.
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 
@@ -76,6 +82,12 @@ public:
     // The last `count` non-empty lines of an engine's output, one per line.
     // Lines end with a newline or a carriage return (progress lines).
     static QString LastLines(const QString &output, int count);
+
+private:
+    void countInputs(int first, int last, int step);
+
+    mutable QHash<QString, int> m_inputs; // caption -> how many rows have it
+    mutable bool m_inputsValid = false;
 };
 
 // Copies from row `row` into `record`: a sub-item (0..9, with its seconds value

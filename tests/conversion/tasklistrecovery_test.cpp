@@ -7,8 +7,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -46,17 +50,126 @@ TEST(TaskListFile, DamagedTextIsRefusedWithAReason)
         QByteArray(),                                    // empty
         QByteArray("[1, 2]"),                            // no object
         QByteArray(good).replace("Vantorix task list", "something else"),
-        QByteArray(good).replace("\"version\": 1", "\"version\": 7"),
-        QByteArray(good).replace("\"input\": \"/v/a.avi\"", "\"input\": \"\""),
+        QByteArray(good).replace("\"version\":2", "\"version\":7"),
+        QByteArray(good).replace("\"input\":\"/v/a.avi\"", "\"input\":\"\""),
         QByteArray(good).replace("\"00:00:06\",", ""),   // nine fields
         QByteArray(good).replace("\"00:00:06\"", "6"),   // a field that is no text
         QByteArray(good).replace("\"tasks\"", "\"rows\""),
+        good + "{\"something\":1}\n",                     // a change of no known kind
+        good + "not a change\n" + TaskListBatchText({}),    // a whole line that cannot be read
+        good + TaskListRowText(model, 0).replace("/v/a.avi", ""), // a changed row without its path
+        good + TaskListRowText(model, 0).replace("\"at\":0", "\"at\":2"), // a row beyond the next
+        good + TaskListRowText(model, 0).replace("\"at\":0,", ""),        // a row with no place
     };
     for (const QByteArray &text : cases) {
         QString error;
         EXPECT_FALSE(ParseTaskListText(text, &error)) << text.toStdString();
         EXPECT_FALSE(error.isEmpty()) << text.toStdString();
     }
+}
+
+// The list written whole, then changes appended as lines: what reading it
+// gives, a change cut short by a stop in the middle of its write included.
+TEST(TaskListFile, AppendedChangesReplaceTheirRowsAndACutShortLastLineIsLeftOut)
+{
+    TaskListModel model;
+    model.appendTask(task(QStringLiteral("/v/a.avi"), QString()));
+    model.appendTask(task(QStringLiteral("/v/b.avi"), QString()));
+    const QByteArray whole = TaskListText(model, {QStringLiteral("MP4"), QStringLiteral("/out/")});
+    WriteItemData(model, 0, 2, task({}, QStringLiteral("Complete")));
+    const QByteArray aDone = TaskListRowText(model, 0);
+    model.appendTask(task(QStringLiteral("/v/c.avi"), QStringLiteral("Failed")));
+    const QByteArray cAdded = TaskListRowText(model, 2);
+    const QByteArray otherBatch = TaskListBatchText({QStringLiteral("MKV"), QStringLiteral("/else/")});
+
+    const struct
+    {
+        QByteArray text;
+        QStringList rows; // path and status of each row
+        QString profile;
+    } cases[] = {
+        {whole, {"/v/a.avi|", "/v/b.avi|"}, "MP4"},
+        {whole + aDone, {"/v/a.avi|Complete", "/v/b.avi|"}, "MP4"},
+        {whole + aDone + cAdded + otherBatch, {"/v/a.avi|Complete", "/v/b.avi|", "/v/c.avi|Failed"}, "MKV"},
+        // Stopped while appending: the last line has no end.
+        {whole + aDone + cAdded.left(cAdded.size() / 2), {"/v/a.avi|Complete", "/v/b.avi|"}, "MP4"},
+        {whole + aDone + cAdded.chopped(1), {"/v/a.avi|Complete", "/v/b.avi|"}, "MP4"},
+        {whole + otherBatch.left(5), {"/v/a.avi|", "/v/b.avi|"}, "MP4"},
+        // An earlier version's file: the list alone, indented.
+        {QJsonDocument::fromJson(whole).toJson(QJsonDocument::Indented)
+             .replace("\"version\": 2", "\"version\": 1"),
+         {"/v/a.avi|", "/v/b.avi|"}, "MP4"},
+    };
+    for (const auto &c : cases) {
+        QString error;
+        const std::optional<SavedTaskList> list = ParseTaskListText(c.text, &error);
+        ASSERT_TRUE(list) << c.text.toStdString() << error.toStdString();
+        QStringList rows;
+        for (const SavedTask &saved : list->tasks)
+            rows << saved.record.InputFile + QLatin1Char('|') + saved.record.StatusText;
+        EXPECT_EQ(rows, c.rows) << c.text.toStdString();
+        EXPECT_EQ(list->batch.profile, c.profile) << c.text.toStdString();
+    }
+}
+
+// The kept file grows by a line where a row changed in place or came last, and
+// is written whole when rows go; read back, it always is the list shown.
+TEST(TaskListFile, TheKeptFileAppendsChangesAndIsWrittenWholeWhenRowsGo)
+{
+    QTemporaryDir dir;
+    TaskListModel model;
+    SavedBatch batch{QStringLiteral("MP4"), QStringLiteral("/out/")};
+    TaskListRecovery recovery(model, dir.path(), [&] { return batch; });
+    ASSERT_TRUE(recovery.isKeeping());
+    const auto fileText = [&] {
+        QFile file(recovery.filePath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const auto keptRows = [&] {
+        QStringList rows;
+        if (const std::optional<SavedTaskList> list = ParseTaskListText(fileText()))
+            for (const SavedTask &saved : list->tasks)
+                rows << saved.record.InputFile + QLatin1Char('|') + saved.record.StatusText;
+        return rows;
+    };
+    const auto shownRows = [&] {
+        QStringList rows;
+        for (int row = 0; row < model.rowCount(); ++row)
+            rows << model.index(row, 0).data().toString() + QLatin1Char('|') + model.index(row, 3).data().toString();
+        return rows;
+    };
+
+    const struct
+    {
+        const char *what;
+        std::function<void()> change;
+        qsizetype lines; // in the file afterwards
+    } steps[] = {
+        {"two rows added", [&] {
+             model.appendTask(task(QStringLiteral("/v/a.avi"), QString()));
+             model.appendTask(task(QStringLiteral("/v/b.avi"), QString()));
+         }, 1},
+        {"a status changes", [&] { WriteItemData(model, 1, 2, task({}, QStringLiteral("42%"))); }, 2},
+        {"a row comes last", [&] { model.appendTask(task(QStringLiteral("/v/c.avi"), QString())); }, 3},
+        {"the output folder changes", [&] {
+             batch.outputFolder = QStringLiteral("/else/");
+             recovery.batchChanged();
+         }, 4},
+        {"a row goes", [&] { model.removeRow(0); }, 1},
+        {"a caption changes", [&] {
+             model.appendTask(task(QStringLiteral("/v/d.avi"), QString()));
+             WriteItemData(model, 0, CaptionField, task(QStringLiteral("/v/e.avi"), {}));
+         }, 1},
+    };
+    for (const auto &step : steps) {
+        const QByteArray before = fileText();
+        step.change();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return fileText() != before && keptRows() == shownRows(); }, 5000))
+            << step.what << "\n" << fileText().toStdString();
+        EXPECT_EQ(fileText().count('\n'), step.lines) << step.what;
+        EXPECT_TRUE(fileText().endsWith('\n')) << step.what;
+    }
+    EXPECT_EQ(ParseTaskListText(fileText())->batch.outputFolder, QStringLiteral("/else/"));
 }
 
 TEST(TaskListFile, RestoringRemovesOnlyAnUnfinishedOutputOfAConvertingRow)

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 namespace {
@@ -218,3 +219,45 @@ TEST(TaskRecord, TheResultNotesComeFirstInTheStatusTip)
 }
 
 } // namespace
+
+// hasInput() answers from an index of the captions: it follows rows added,
+// removed, moved and sorted, captions written in place and a clear.
+TEST(TaskRecord, HasInputFollowsEveryChangeOfTheCaptions)
+{
+    TaskListModel model;
+    const auto add = [&](const char *path) {
+        ltvItemData record;
+        record.InputFile = QString::fromLatin1(path);
+        model.appendTask(record);
+    };
+    const struct
+    {
+        const char *what;
+        std::function<void()> change;
+        QStringList listed;
+        QStringList notListed;
+    } steps[] = {
+        {"rows added", [&] { add("/v/a.avi"); add("/v/b.avi"); add("/v/A.avi"); }, {"/v/a.avi", "/v/b.avi", "/v/A.avi"}, {"/v/c.avi", ""}},
+        {"a row removed", [&] { model.removeRow(0); }, {"/v/b.avi", "/v/A.avi"}, {"/v/a.avi"}},
+        {"a caption written", [&] {
+             ltvItemData record;
+             record.InputFile = QStringLiteral("/v/c.avi");
+             WriteItemData(model, 0, CaptionField, record);
+         }, {"/v/c.avi", "/v/A.avi"}, {"/v/b.avi"}},
+        {"a second row of one path, then one of them removed", [&] { add("/v/c.avi"); model.removeRow(0); }, {"/v/c.avi"}, {"/v/b.avi"}},
+        {"sorted and moved", [&] {
+             add("/v/0.avi");
+             model.sort(0);
+             model.moveRow({}, 0, {}, model.rowCount());
+         }, {"/v/0.avi", "/v/c.avi", "/v/A.avi"}, {}},
+        {"cleared", [&] { model.removeRows(0, model.rowCount()); }, {}, {"/v/0.avi", "/v/c.avi"}},
+        {"added after a reset", [&] { model.clear(); add("/v/d.avi"); }, {"/v/d.avi"}, {"/v/A.avi"}},
+    };
+    for (const auto &step : steps) {
+        step.change();
+        for (const QString &path : step.listed)
+            EXPECT_TRUE(model.hasInput(path)) << step.what << ": " << qPrintable(path);
+        for (const QString &path : step.notListed)
+            EXPECT_FALSE(model.hasInput(path)) << step.what << ": " << qPrintable(path);
+    }
+}

@@ -28,12 +28,22 @@ chmod +x "$work/shell/xdg-open"
 start_display -noreset
 lists="$XDG_DATA_HOME/Vantorix"
 
-# What the kept task list says: "input status temporary" for each row.
+# What the kept task list says: "input status temporary" for each row. The
+# file holds the list on its first line, then a line for each row changed or
+# added since ("at" its place); a last line without its end is left out.
 cat > "$work/rows.py" <<'PY'
 import glob, json, sys
 for path in glob.glob(sys.argv[1] + "/TaskList-*.json"):
     try:
-        tasks = json.load(open(path))["tasks"]
+        lines = open(path).read().split("\n")
+        tasks = json.loads(lines[0])["tasks"]
+        for line in lines[1:-1]:
+            change = json.loads(line)
+            if "row" in change:
+                if change["at"] < len(tasks):
+                    tasks[change["at"]] = change["row"]
+                else:
+                    tasks.append(change["row"])
     except Exception:
         continue
     for task in tasks:
