@@ -59,7 +59,7 @@ const QList<Pattern> &patterns()
         {Failure::UnknownOutputType,
          QRegularExpression(QStringLiteral(R"(Unable to find a suitable output format for '(.*)'$)"))},
         // How the process layer reports an engine it could not execute.
-        {Failure::EngineNotStarted, QRegularExpression(QStringLiteral(R"(^execve: (.+)$)"))},
+        {Failure::EngineNotStarted, QRegularExpression(QStringLiteral(R"(^execv\w*: (.+)$)"))},
         {Failure::PermissionDenied, QRegularExpression(QStringLiteral(R"(^(.+): Permission denied$)"))},
         {Failure::NoSuchFile, QRegularExpression(QStringLiteral(R"(^(.+): No such file or directory$)"))},
         {Failure::UnreadableInput, QRegularExpression(QStringLiteral(R"(^(.+): Invalid data found when processing input$)"))},

@@ -135,7 +135,10 @@ QString TaskListModel::statusTip(int row) const
     for (const QString &note : notes.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
         if (note != sentence)
             parts << note;
-    const QString last = LastLines(output, FailureTipLines);
+    // The engine's banner says nothing about the failure: its lines are left out.
+    QStringList engineLines = output.split(QLatin1Char('\n'));
+    engineLines.removeIf([](const QString &line) { return IsEngineBannerLine(line); });
+    const QString last = LastLines(engineLines.join(QLatin1Char('\n')), FailureTipLines);
     if (!last.isEmpty())
         parts << last;
     return parts.join(QLatin1Char('\n'));

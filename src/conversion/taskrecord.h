@@ -71,7 +71,8 @@ public:
 
     // What the Status cell of a row tells on hovering: its result notes. For a
     // "Failed" task, a plain sentence on why comes first (ExplainFailure), then
-    // the notes it does not repeat, then the last lines of its engine's output.
+    // the notes it does not repeat, then the last lines of its engine's output,
+    // its banner left out.
     QString statusTip(int row) const;
 
     // The last `count` non-empty lines of an engine's output, one per line.

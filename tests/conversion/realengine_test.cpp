@@ -195,7 +195,10 @@ TEST_F(RealEngineTest, AFullDiskFailsTheTaskAndKeepsTheEarlierOutput)
 
     EXPECT_EQ(tasks.index(0, 3).data().toString(), QStringLiteral("Failed"));
     const QString tip = tasks.index(0, 3).data(Qt::ToolTipRole).toString();
-    EXPECT_TRUE(tip.startsWith(QStringLiteral("The output is damaged: the engine reported \"Error writing trailer")))
+    EXPECT_EQ(tip.section(QLatin1Char('\n'), 0, 0),
+              QStringLiteral("The disk is full: free some space or choose another output folder."));
+    EXPECT_TRUE(tip.section(QLatin1Char('\n'), 1, 1)
+                    .startsWith(QStringLiteral("The output is damaged: the engine reported \"Error writing trailer")))
         << tip.toStdString();
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), QByteArray("the earlier output"));
@@ -334,6 +337,7 @@ TEST_F(RealEngineTest, AFailedRowsTipFirstSaysWhyInPlainWords)
         ASSERT_EQ(tasks.index(0, 3).data().toString(), QStringLiteral("Failed"));
         const QStringList tip = tasks.index(0, 3).data(Qt::ToolTipRole).toString().split(QLatin1Char('\n'));
         EXPECT_EQ(tip.first(), c.sentence);
+        EXPECT_FALSE(tip.join('\n').contains(QStringLiteral("libavutil"))) << "the engine's banner is left out";
         const QString kept = tasks.item(0, 0)->data(TaskListModel::EngineOutputRole).toString();
         EXPECT_EQ(tip.last(), TaskListModel::LastLines(kept, 1)) << tip.join('\n').toStdString();
     }
