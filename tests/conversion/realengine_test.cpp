@@ -9,6 +9,7 @@
 #include "fakes/programfolder.h"
 #include "fakes/recorders.h"
 #include "fakeview.h"
+#include "probetask.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -55,9 +56,7 @@ protected:
     // Probes `clip` into the task list and converts it with `params`.
     void convert(const QString &clip, const QString &params, const std::function<void(ConversionRun &)> &prepare = {})
     {
-        MediaProbe probe(folder.enginePath());
-        probe.ProbeFile(clip);
-        tasks.appendTask(TaskFromProbe(clip, probe, view.ext));
+        tasks.appendTask(TaskFromProbe(clip, probeAndWait(folder.enginePath(), clip), view.ext));
         ConversionRun run(tasks, view, interactive, shell, power);
         run.setEnginePath(folder.enginePath());
         if (prepare)
@@ -241,9 +240,7 @@ TEST_F(RealEngineTest, TheEngineRunsOnlyToConvertAndTheOutputIsCheckedInProcess)
     script.close();
     script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
 
-    MediaProbe probe(wrapper);
-    probe.ProbeFile(clip);
-    tasks.appendTask(TaskFromProbe(clip, probe, view.ext));
+    tasks.appendTask(TaskFromProbe(clip, probeAndWait(wrapper, clip), view.ext));
     ConversionRun run(tasks, view, interactive, shell, power);
     run.setEnginePath(wrapper);
     QSignalSpy finished(&run, &ConversionRun::finished);
