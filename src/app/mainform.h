@@ -164,7 +164,7 @@ public:
     QString outputExt() const override { return m_outputExt; }
     BatchOptions batchOptions() const override;
     void closeMainWindow() override;
-    bool confirmPowerOff() override;
+    void requestPowerOffConfirmation(std::function<void(bool)> answered) override;
 
     // ISettingsOwner
     QWidget *ownerWindow() override { return this; }

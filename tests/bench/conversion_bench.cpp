@@ -45,7 +45,7 @@ public:
     QString outputExt() const override { return QStringLiteral(".mp4"); }
     BatchOptions batchOptions() const override { return {}; }
     void closeMainWindow() override {}
-    bool confirmPowerOff() override { return false; }
+    void requestPowerOffConfirmation(std::function<void(bool)> answered) override { answered(false); }
 
 private:
     QString m_folder;

@@ -217,7 +217,7 @@ TEST_F(RealEngineTest, AnOutputShorterThanAskedForFails)
     const QString reason = tasks.index(0, 3).data(Qt::ToolTipRole).toString().section(QLatin1Char('\n'), 0, 0);
     EXPECT_TRUE(reason.startsWith(QStringLiteral("The output lasts 0.2"))) << reason.toStdString();
     EXPECT_TRUE(reason.endsWith(QStringLiteral(" s instead of 3.00 s."))) << reason.toStdString();
-    EXPECT_TRUE(QDir(view.folder).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    EXPECT_TRUE(EntriesIn(view.folder).isEmpty());
 }
 
 } // namespace
