@@ -604,7 +604,7 @@ TEST_F(ConversionRunTest, ABadOutputFailsItsTaskWithTheReasonFirst)
         // The engine's last words name the failed write, with no line end after them.
         {"unended",
          QStringLiteral("print 0 frame=10 time=00:00:04.00 \\r\nprint 60 ") + trailer + QStringLiteral("\nexit 0\n"),
-         QStringLiteral("The output is damaged: the engine reported \"%1\".").arg(trailer)},
+         QStringLiteral("The output is damaged: the engine reported \"%1\".").arg(trailer), diskFull},
         // A failure status too: the write failure is named before the engine's last words.
         {"full",
          QStringLiteral("print 0 av_interleaved_write_frame(): No space left on device\\n\nprint 0 Conversion failed!\n"
