@@ -1240,8 +1240,9 @@ void TMainForm::mniEngineOutputClick()
         return;
     if (!m_engineOutputForm)
         m_engineOutputForm = new EngineOutputForm(this);
-    m_engineOutputForm->showOutput(m_tasks->index(FirstSelectedRow(*ltvTask->selectionModel()), 0).data().toString(),
-                                   output);
+    const QModelIndex caption = m_tasks->index(FirstSelectedRow(*ltvTask->selectionModel()), 0);
+    m_engineOutputForm->showOutput(caption.data().toString(), output,
+                                   caption.data(TaskListModel::ResultNotesRole).toString());
     m_engineOutputForm->show();
     m_engineOutputForm->raise();
     m_engineOutputForm->activateWindow();

@@ -1,5 +1,7 @@
 #include "conversion/taskrecord.h"
 
+#include "conversion/failureexplanation.h"
+
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -171,15 +173,23 @@ QVariant TaskListModel::data(const QModelIndex &index, int role) const
 QString TaskListModel::statusTip(int row) const
 {
     const QModelIndex caption = index(row, 0);
-    QStringList parts;
     const QString notes = QStandardItemModel::data(caption, ResultNotesRole).toString();
-    if (!notes.isEmpty())
-        parts << notes;
-    if (QStandardItemModel::data(index(row, StatusColumn), Qt::DisplayRole).toString() == RowStatus::Failed) {
-        const QString last = LastLines(QStandardItemModel::data(caption, EngineOutputRole).toString(), FailureTipLines);
-        if (!last.isEmpty())
-            parts << last;
-    }
+    if (QStandardItemModel::data(index(row, StatusColumn), Qt::DisplayRole).toString() != RowStatus::Failed)
+        return notes;
+    const QString output = QStandardItemModel::data(caption, EngineOutputRole).toString();
+    const QString sentence = ExplainFailure(output, notes);
+    QStringList parts;
+    if (!sentence.isEmpty())
+        parts << sentence;
+    for (const QString &note : notes.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        if (note != sentence)
+            parts << note;
+    // The engine's banner says nothing about the failure: its lines are left out.
+    QStringList engineLines = output.split(QLatin1Char('\n'));
+    engineLines.removeIf([](const QString &line) { return IsEngineBannerLine(line); });
+    const QString last = LastLines(engineLines.join(QLatin1Char('\n')), FailureTipLines);
+    if (!last.isEmpty())
+        parts << last;
     return parts.join(QLatin1Char('\n'));
 }
 

@@ -75,8 +75,10 @@ public:
     // As stored; in addition, the Status cell has statusTip() as its tool tip.
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 
-    // What the Status cell of a row tells on hovering: the result notes first,
-    // then, for a "Failed" task, the last lines of its engine's output.
+    // What the Status cell of a row tells on hovering: its result notes. For a
+    // "Failed" task, a plain sentence on why comes first (ExplainFailure), then
+    // the notes it does not repeat, then the last lines of its engine's output,
+    // its banner left out.
     QString statusTip(int row) const;
 
     // The last `count` non-empty lines of an engine's output, one per line.

@@ -1,5 +1,6 @@
 #include "ui/engineoutputform.h"
 
+#include "conversion/failureexplanation.h"
 #include "ui/widgetbuilding.h"
 
 #include <QClipboard>
@@ -11,7 +12,12 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QTextCursor>
 #include <QVBoxLayout>
+
+const QString EngineOutputForm::FailureMark = QStringLiteral("\u26A0 ");
 
 EngineOutputForm::EngineOutputForm(QWidget *parent)
     : QDialog(parent, Qt::Window)
@@ -25,7 +31,8 @@ EngineOutputForm::EngineOutputForm(QWidget *parent)
     memOutput = named(new QPlainTextEdit(this), "memOutput");
     memOutput->setReadOnly(true);
     memOutput->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    memOutput->setLineWrapMode(QPlainTextEdit::NoWrap);
+    memOutput->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    memOutput->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     memOutput->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
 
     btnCopy = named(new QPushButton(QStringLiteral("&Copy"), this), "btnCopy");
@@ -44,14 +51,43 @@ EngineOutputForm::EngineOutputForm(QWidget *parent)
     layout->addLayout(buttons);
 }
 
-void EngineOutputForm::showOutput(const QString &inputFile, const QString &output)
+void EngineOutputForm::showOutput(const QString &inputFile, const QString &output, const QString &notes)
 {
     setWindowTitle(QStringLiteral("Engine Output - ") + QFileInfo(inputFile).fileName());
     labTask->setText(QDir::toNativeSeparators(inputFile));
-    memOutput->setPlainText(output);
-    // The end of the output tells why the task ended.
-    memOutput->moveCursor(QTextCursor::End);
+
+    const QString sentence = ExplainFailure(output, notes);
+    m_copied = sentence.isEmpty() ? output : sentence + QLatin1Char('\n') + output;
+
+    memOutput->clear();
+    QTextCursor cursor(memOutput->document());
+    QTextCharFormat plain;
+    QTextCharFormat marked;
+    marked.setFontWeight(QFont::Bold);
+    marked.setForeground(QColor(0xb0, 0x00, 0x20));
+    bool first = true;
+    const auto addLine = [&](const QString &line, const QTextCharFormat &format) {
+        if (!first)
+            cursor.insertBlock();
+        first = false;
+        cursor.insertText(line, format);
+    };
+    if (!sentence.isEmpty())
+        addLine(sentence, marked);
+    static const QRegularExpression breaks(QStringLiteral("\r\n|[\r\n]"));
+    for (const QString &line : output.split(breaks)) {
+        if (line.trimmed().isEmpty() || IsEngineBannerLine(line))
+            continue;
+        if (NamesFailure(line))
+            addLine(FailureMark + line, marked);
+        else
+            addLine(line, plain);
+    }
+    // The explanation and the first lines are what a reader looks for first.
+    memOutput->moveCursor(QTextCursor::Start);
     memOutput->ensureCursorVisible();
+    memOutput->horizontalScrollBar()->setValue(0);
+    memOutput->verticalScrollBar()->setValue(0);
 }
 
 QString EngineOutputForm::text() const
@@ -61,5 +97,5 @@ QString EngineOutputForm::text() const
 
 void EngineOutputForm::btnCopyClick()
 {
-    QGuiApplication::clipboard()->setText(memOutput->toPlainText());
+    QGuiApplication::clipboard()->setText(m_copied);
 }

@@ -378,14 +378,16 @@ TEST_F(EngineOutputTest, AFailedTasksOutputIsShownAndCopied)
     auto *shown = form.findChild<EngineOutputForm *>();
     ASSERT_NE(shown, nullptr);
     EXPECT_TRUE(shown->isVisible());
-    EXPECT_EQ(shown->text(), QStringLiteral("Input #0, avi\nUnknown encoder 'nothing'"));
+    const QString sentence = QStringLiteral("The engine has no encoder \"nothing\": choose another profile or another codec.");
+    EXPECT_EQ(shown->text(), sentence + QStringLiteral("\nInput #0, avi\n") + EngineOutputForm::FailureMark
+                                 + QStringLiteral("Unknown encoder 'nothing'"));
     EXPECT_TRUE(shown->windowTitle().contains(QStringLiteral("a.avi")));
     auto *memo = shown->findChild<QPlainTextEdit *>(QStringLiteral("memOutput"));
     ASSERT_NE(memo, nullptr);
     EXPECT_TRUE(memo->isReadOnly());
     EXPECT_TRUE(memo->textInteractionFlags() & Qt::TextSelectableByMouse);
     QTest::mouseClick(shown->findChild<QPushButton *>(QStringLiteral("btnCopy")), Qt::LeftButton);
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), shown->text());
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), sentence + QStringLiteral("\nInput #0, avi\nUnknown encoder 'nothing'"));
 
     // The first selected row decides.
     list->selectionModel()->select(form.tasks().index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);

@@ -194,7 +194,10 @@ TEST_F(RealEngineTest, AFullDiskFailsTheTaskAndKeepsTheEarlierOutput)
 
     EXPECT_EQ(tasks.index(0, 3).data().toString(), QStringLiteral("Failed"));
     const QString tip = tasks.index(0, 3).data(Qt::ToolTipRole).toString();
-    EXPECT_TRUE(tip.startsWith(QStringLiteral("The output is damaged: the engine reported \"Error writing trailer")))
+    EXPECT_EQ(tip.section(QLatin1Char('\n'), 0, 0),
+              QStringLiteral("The disk is full: free some space or choose another output folder."));
+    EXPECT_TRUE(tip.section(QLatin1Char('\n'), 1, 1)
+                    .startsWith(QStringLiteral("The output is damaged: the engine reported \"Error writing trailer")))
         << tip.toStdString();
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), QByteArray("the earlier output"));
@@ -248,6 +251,93 @@ TEST_F(RealEngineTest, TheEngineRunsOnlyToConvertAndTheOutputIsCheckedInProcess)
     QFile starts(log);
     ASSERT_TRUE(starts.open(QIODevice::ReadOnly));
     EXPECT_EQ(starts.readAll(), QByteArray("start\n"));
+}
+
+// The failures people meet, provoked with the real engine: the first line of
+// the failed row's tip says in plain words what went wrong and what to do; the
+// engine's own last line follows.
+TEST_F(RealEngineTest, AFailedRowsTipFirstSaysWhyInPlainWords)
+{
+    const QString wmv = clipFolder + QStringLiteral("/windows.wmv");
+    ASSERT_TRUE(runEngine({"-f", "lavfi", "-i", "testsrc=d=1:s=160x120", "-f", "lavfi", "-i", "sine=d=1", "-c:v",
+                           "wmv2", "-c:a", "wmav2"},
+                          wmv));
+    const QString avi = clipFolder + QStringLiteral("/clip.avi");
+    ASSERT_TRUE(makeClip(avi, 1, QStringLiteral("160x120")));
+    const QString gone = clipFolder + QStringLiteral("/gone.avi");
+    const QString locked = clipFolder + QStringLiteral("/locked.avi");
+    const QString broken = clipFolder + QStringLiteral("/broken.avi");
+    QFile junk(broken);
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(4096, 'z'));
+    junk.close();
+
+    // Root opens any file: its engine runs without that power for the locked case.
+    const QString lockedEngine = folder.filePath(QStringLiteral("engine-without-override"));
+    if (::geteuid() == 0) {
+        QFile script(lockedEngine);
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write(QStringLiteral("#!/bin/sh\nexec setpriv --bounding-set -dac_override,-dac_read_search '%1' \"$@\"\n")
+                         .arg(QStringLiteral(VANTORIX_FFMPEG))
+                         .toUtf8());
+        script.close();
+        script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+    }
+    const QString moveOn = QStringLiteral(": choose a converting MP4 profile or the \"MKV Copy Streams\" profile.");
+    const struct
+    {
+        const char *name;
+        QString input;
+        QString params;
+        QString ext;
+        std::function<void(ConversionRun &)> prepare;
+        QString sentence;
+    } cases[] = {
+        {"video copied into a container that cannot hold it", wmv, QStringLiteral(" -vcodec copy -acodec copy"),
+         QStringLiteral(".mp4"), {}, QStringLiteral("WMV2 video cannot be copied into MP4") + moveOn},
+        {"audio copied into a container that cannot hold it", wmv, QStringLiteral(" -vcodec mpeg4 -acodec copy"),
+         QStringLiteral(".mp4"), {}, QStringLiteral("WMAV2 audio cannot be copied into MP4") + moveOn},
+        {"a codec the container cannot hold", wmv, QStringLiteral(" -vcodec wmv2 -an"), QStringLiteral(".mp4"), {},
+         QStringLiteral("WMV2 video cannot be stored in MP4: choose another video codec or an MKV profile.")},
+        {"copied into WebM", avi, QStringLiteral(" -vcodec copy -acodec copy"), QStringLiteral(".webm"), {},
+         QStringLiteral("WebM can hold only VP8 or VP9 or AV1 video and Vorbis or Opus audio and WebVTT subtitles: "
+                        "choose a converting WebM profile or the \"MKV Copy Streams\" profile.")},
+        {"unknown encoder", avi, QStringLiteral(" -vcodec no_such_codec"), QStringLiteral(".mp4"), {},
+         QStringLiteral("The engine has no encoder \"no_such_codec\": choose another profile or another codec.")},
+        {"encoder that cannot start", avi, QStringLiteral(" -vcodec libx264 -profile:v nosuch"), QStringLiteral(".mp4"),
+         {},
+         QStringLiteral("The encoder \"libx264\" could not start (Error setting profile nosuch): choose another "
+                        "profile or change its parameters.")},
+        {"output type the engine cannot write", avi, QStringLiteral(" -vcodec mpeg4"), QStringLiteral(".xyz"), {},
+         QStringLiteral("The engine cannot write \".xyz\" files: choose another output extension.")},
+        {"input gone", gone, QStringLiteral(" -vcodec mpeg4"), QStringLiteral(".mp4"),
+         [&](ConversionRun &) { QFile::remove(gone); },
+         QStringLiteral("\"%1\" does not exist: it may have been moved, renamed or deleted.").arg(gone)},
+        {"input not readable", locked, QStringLiteral(" -vcodec mpeg4"), QStringLiteral(".mp4"),
+         [&](ConversionRun &run) {
+             QFile::setPermissions(locked, QFileDevice::Permissions());
+             if (::geteuid() == 0)
+                 run.setEnginePath(lockedEngine);
+         },
+         QStringLiteral("The engine was not allowed to open \"%1\": check the permissions of the file and its folder.")
+             .arg(locked)},
+        {"damaged input", broken, QStringLiteral(" -vcodec mpeg4"), QStringLiteral(".mp4"), {},
+         QStringLiteral("\"%1\" is damaged or is not a video or audio file the engine can read.").arg(broken)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        tasks.removeRows(0, tasks.rowCount());
+        if (!QFileInfo::exists(c.input))
+            QFile::copy(avi, c.input);
+        view.ext = c.ext;
+        convert(c.input, c.params, c.prepare);
+        ASSERT_EQ(tasks.index(0, 3).data().toString(), QStringLiteral("Failed"));
+        const QStringList tip = tasks.index(0, 3).data(Qt::ToolTipRole).toString().split(QLatin1Char('\n'));
+        EXPECT_EQ(tip.first(), c.sentence);
+        EXPECT_FALSE(tip.join('\n').contains(QStringLiteral("libavutil"))) << "the engine's banner is left out";
+        const QString kept = tasks.item(0, 0)->data(TaskListModel::EngineOutputRole).toString();
+        EXPECT_EQ(tip.last(), TaskListModel::LastLines(kept, 1)) << tip.join('\n').toStdString();
+    }
 }
 
 } // namespace
