@@ -644,7 +644,7 @@ TEST_F(BatchControlTest, TimerTicksShowElapsedAndRemainingTime)
         form.timerTimeTimer();
     EXPECT_EQ(elapsed->text(), QStringLiteral("00:01:30"));
     EXPECT_EQ(remaining->text(), QStringLiteral("00:04:30"));
-    EXPECT_EQ(child<QLabel>("labConvertingFile")->text(), QStringLiteral("clip.avi"));
+    EXPECT_EQ(child<QLabel>("labConvertingFile")->text(), QStringLiteral("clip.avi \u2014 Ctrl+P pauses"));
     form.tbtnStopClick();
     ASSERT_TRUE(waitFor([&] { return form.RunState() == 0; }));
 }
