@@ -28,7 +28,11 @@ BatchController::BatchController(ConversionRun &run, TaskListModel &tasks, TaskL
     m_pendingStart = new PendingStart(this);
     connect(m_pendingStart, &PendingStart::start, this, &BatchController::startNow);
     connect(m_pendingStart, &PendingStart::cancelled, this, &BatchController::showIdle);
-    connect(&m_list, &TaskListController::addingFinished, m_pendingStart, &PendingStart::addingFinished);
+    // Files queued by a handler of the end of adding are waited for as well.
+    connect(&m_list, &TaskListController::addingFinished, this, [this] {
+        if (!m_list.isAdding())
+            m_pendingStart->addingFinished();
+    });
     connect(&m_list, &TaskListController::addingCancelled, m_pendingStart, &PendingStart::cancel);
     connect(&m_run, &ConversionRun::finished, this, &BatchController::unlockControls);
 }

@@ -471,7 +471,6 @@ void TMainForm::buildPopupMenu()
     };
     addMove(QStringLiteral("Move Up"), "mniMoveUp", Qt::CTRL | Qt::Key_Up, -1);
     addMove(QStringLiteral("Move Down"), "mniMoveDown", Qt::CTRL | Qt::Key_Down, 1);
-    ppmTask->addSeparator();
     // Pause and Resume of a running batch (Ctrl+P).
     new PauseActions(*m_run, *ppmTask, *this, *ltvTask);
     ppmTask->addSeparator();
@@ -609,7 +608,7 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
         drop->setDropAction(Qt::CopyAction);
         drop->accept();
         if (event->type() == QEvent::Drop)
-            m_list->dropSelected(ltvTask->indexAt(drop->position().toPoint()).row());
+            ltvTaskDragDrop(ltvTask->indexAt(drop->position().toPoint()).row());
         return true;
     } else if (watched == ltvTask->viewport()) {
         // The click is handled once the list has updated its selection.
@@ -724,9 +723,15 @@ void TMainForm::ltvTaskResize()
     m_lastListWidth = width;
     if (change == 0)
         return;
-    for (int column = 0; column < 4; ++column)
-        ltvTask->setColumnWidth(
-            column, static_cast<int>(RoundHalfEven(ltvTask->columnWidth(column) + change * ColumnShares[column])));
+    // A column cannot be narrower than the header allows: what it could not
+    // give up is owed, and paid from the next widening, so that a window
+    // made too small and then larger again has its columns as before.
+    for (int column = 0; column < 4; ++column) {
+        const int wanted = static_cast<int>(
+            RoundHalfEven(ltvTask->columnWidth(column) + m_columnDebt[column] + change * ColumnShares[column]));
+        ltvTask->setColumnWidth(column, std::max(wanted, ltvTask->header()->minimumSectionSize()));
+        m_columnDebt[column] = wanted - ltvTask->columnWidth(column);
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -734,6 +739,11 @@ void TMainForm::ltvTaskResize()
 
 // The grid follows every change of the selection by itself (OutputSettingsView);
 // a click shows the row's stored values again, dropping what was typed.
+void TMainForm::ltvTaskDragDrop(int row)
+{
+    m_list->dropSelected(row);
+}
+
 void TMainForm::ltvTaskClick()
 {
     m_list->showSelected(true);

@@ -141,6 +141,8 @@ public:
     void cmbProfileChange();
     void ltvTaskClick();
     void ltvTaskResize();
+    // The selected rows dragged onto a row of the list (-1: below the last).
+    void ltvTaskDragDrop(int row);
     void ppmTaskPopup();
     void vleOutputValidate();
     void vleOutputMouseDown();
@@ -221,6 +223,7 @@ private:
     QString m_inputMask;
     QString m_openDialogFilter;
     int m_lastListWidth = 562;
+    int m_columnDebt[4] = {}; // pixels a column could not shrink by
     std::unique_ptr<MainLayout> m_layout;
     bool m_shown = false;
     bool m_closeWithoutAsking = false;

@@ -276,7 +276,7 @@ void TaskListController::selectRows(const QList<int> &rows)
 {
     QItemSelection selection;
     for (int row : rows)
-        selection.select(m_tasks.index(row, 0), m_tasks.index(row, TaskListModel::VisibleColumnCount - 1));
+        selection.select(m_tasks.index(row, 0), m_tasks.index(row, m_tasks.columnCount() - 1));
     m_widgets.list->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
     if (!rows.isEmpty())
         m_widgets.list->selectionModel()->setCurrentIndex(m_tasks.index(rows.first(), 0),

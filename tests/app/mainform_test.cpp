@@ -72,8 +72,16 @@ TEST_F(MainFormTest, DesignLayoutPlacesTheRegionsAndControls)
     EXPECT_EQ(child<QWidget>("bbtnBrowser")->x(), 405);
     EXPECT_EQ(child<QWidget>("cmbProfile")->width(), 407);
     EXPECT_EQ(child<QWidget>("edtOutputdir")->width(), 322);
-    EXPECT_EQ(child<QWidget>("labCurProgress")->x(), 553);
-    EXPECT_EQ(child<QWidget>("pgbCurrent")->width(), 430);
+    // The percent reaches the panel's edge and holds "100%" whole; the bar
+    // ends 8 pixels before it.
+    for (const char *name : {"labCurProgress", "labTotalProgress"}) {
+        const QWidget *label = child<QWidget>(name);
+        EXPECT_EQ(label->geometry().right(), 580 - 1) << name;
+        EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(QStringLiteral("100%"))) << name;
+        EXPECT_LE(label->x(), 553) << name;
+    }
+    const int barWidth = child<QWidget>("labCurProgress")->x() - 8 - 115;
+    EXPECT_EQ(child<QWidget>("pgbCurrent")->width(), barWidth);
     EXPECT_FALSE(child<QWidget>("panBottomLeft")->isVisible());
 
     const QTreeView *list = child<QTreeView>("ltvTask");
@@ -88,7 +96,9 @@ TEST_F(MainFormTest, DesignLayoutPlacesTheRegionsAndControls)
     // The toolbar: seven 54-pixel buttons with two 26-pixel gaps.
     const char *buttons[] = {"ibtnAddFile", "ibtnAddDir", "ibtnRemove", "ibtnClear",
                              "ibtnSetting", "ibtnAbout", "ibtnHelp"};
-    const char *hints[] = {"Add File", "Add Directory", "Remove", "Clear", "Settings", "About", "Help"};
+    // Each hint names the button's key.
+    const char *hints[] = {"Add File (Ctrl+O, Insert)", "Add Directory (Ctrl+Shift+O)", "Remove (Delete)",
+                           "Clear (Backspace)", "Settings", "About", "Help (F1)"};
     int expected = child<QWidget>("ibtnAddFile")->x();
     for (int i = 0; i < 7; ++i) {
         const QWidget *button = child<QWidget>(buttons[i]);
@@ -104,7 +114,7 @@ TEST_F(MainFormTest, DesignLayoutPlacesTheRegionsAndControls)
     EXPECT_EQ(child<QWidget>("panMain")->width(), 680);
     EXPECT_EQ(child<QWidget>("bbtnOpen")->x(), 590);
     EXPECT_EQ(child<QWidget>("edtOutputdir")->width(), 422);
-    EXPECT_EQ(child<QWidget>("pgbTotal")->width(), 530);
+    EXPECT_EQ(child<QWidget>("pgbTotal")->width(), barWidth + 100);
     EXPECT_EQ(placeIn(child<QWidget>("imgStart"), bottom), QPoint(692, 8));
 }
 
@@ -359,8 +369,9 @@ TEST_F(MainFormTest, RemoveClearKeysAndThePopupMenu)
     QStringList texts;
     for (QAction *action : menu->actions())
         texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
-    EXPECT_EQ(texts, QStringList({"Open", "-", "Add Files...", "Add Directorys...", "-", "Remove", "Clear", "-",
-                                  "Pause", "Resume", "-", "Engine Output..."}));
+    EXPECT_EQ(texts, QStringList({"Open", "-", "Add Files...", "Add Directorys...", "-", "Remove", "Clear",
+                                  "Remove Completed", "-", "Move Up", "Move Down", "-", "Pause", "Resume", "-",
+                                  "Engine Output..."}));
 
     form.ppmTaskPopup();
     EXPECT_FALSE(enabled("mniOpen"));
@@ -917,6 +928,53 @@ TEST_F(PendingStartTest, TheBatchStartsOnceTheFilesAreListedAndConvertsEveryRow)
     EXPECT_EQ(form.RunState(), 0);
     EXPECT_EQ(conversions().size(), 3);
     EXPECT_EQ(cell(3, 3), QStringLiteral("OK"));
+}
+
+// How the adding ends decides what a waiting batch does: files queued the
+// moment the previous ones are listed are waited for, and an adding that
+// leaves no row puts the window back to idle.
+TEST_F(PendingStartTest, AWaitingBatchStartsOnlyWithEveryRowThatIsListed)
+{
+    const struct
+    {
+        const char *name;
+        bool queueMoreAtTheEnd; // a handler of the end of adding queues b.avi
+        bool rowsStay;          // false: each row is taken out as it comes
+        int converted;
+    } cases[] = {
+        {"files queued as adding ends are waited for", true, true, 2},
+        {"no row listed: back to idle", false, false, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        window.reset();
+        const int before = conversions().size();
+        TMainForm &form = open();
+        setOutputFolder(folder.path());
+        folder.setScript(QStringLiteral("sleep 200\n"));
+        bool queuedMore = false;
+        QObject guard;
+        if (c.queueMoreAtTheEnd)
+            QObject::connect(&form, &TMainForm::addingFinished, &guard, [&] {
+                if (!std::exchange(queuedMore, true))
+                    queue(form, QStringLiteral("b.avi"));
+            });
+        if (!c.rowsStay)
+            QObject::connect(&form.tasks(), &QAbstractItemModel::rowsInserted, &guard,
+                             [&](const QModelIndex &, int first) { form.tasks().removeRow(first); },
+                             Qt::QueuedConnection);
+        queue(form, QStringLiteral("a.avi"));
+        QTest::mouseClick(child<QWidget>("imgStart"), Qt::LeftButton);
+        expectWaiting();
+        ASSERT_TRUE(waitFor([&] {
+            return !form.isAdding() && form.RunState() == 0 && child<QWidget>("imgStart")->isVisible();
+        }));
+        ASSERT_TRUE(waitFor([&] { return conversions().size() - before == c.converted; }));
+        EXPECT_EQ(form.tasks().rowCount(), c.converted);
+        for (int row = 0; row < form.tasks().rowCount(); ++row)
+            EXPECT_EQ(cell(row, 3), QStringLiteral("Complete")) << row;
+        expectIdle();
+    }
 }
 
 // ---------------------------------------------------------------------------
