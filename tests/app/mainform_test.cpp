@@ -134,6 +134,28 @@ TEST_F(MainFormTest, ListColumnsShareAWidthChange)
     QCoreApplication::processEvents();
     EXPECT_EQ(form.LastListWidth(), 671);
     EXPECT_EQ(list->columnWidth(0) + list->columnWidth(1) + list->columnWidth(2) + list->columnWidth(3), 630);
+
+    // A window manager that ignores the minimum size (a tiling one) makes the
+    // window far too small for a moment; back at the design size the columns
+    // are as they were there, Size and Status in view.
+    for (const QSize tooSmall : {QSize(100, 100), QSize(400, 300)}) {
+        form.resize(790, 505);
+        QCoreApplication::processEvents();
+        const QList<int> atDesign = {list->columnWidth(0), list->columnWidth(1), list->columnWidth(2),
+                                     list->columnWidth(3)};
+        const QSize minimum = form.minimumSize();
+        form.setMinimumSize(0, 0);
+        form.resize(tooSmall);
+        QCoreApplication::processEvents();
+        ASSERT_LT(list->width(), 570);
+        form.setMinimumSize(minimum);
+        form.resize(790, 505);
+        ASSERT_TRUE(waitFor([&] { return form.size() == QSize(790, 505) && list->width() == 570; }));
+        EXPECT_EQ(QList<int>({list->columnWidth(0), list->columnWidth(1), list->columnWidth(2), list->columnWidth(3)}),
+                  atDesign);
+        EXPECT_LE(list->columnWidth(0) + list->columnWidth(1) + list->columnWidth(2) + list->columnWidth(3),
+                  list->viewport()->width());
+    }
 }
 
 TEST_F(MainFormTest, SplitterBarDragsTheRightPane)
