@@ -5,12 +5,10 @@
 #include "app/mainlayout.h"
 #include "app/pauseactions.h"
 #include "app/batchcontroller.h"
-#include "app/pendingstart.h"
 #include "app/profilecontroller.h"
 #include "app/tasklistcontroller.h"
 #include "app/picturebutton.h"
 #include "conversion/conversionrun.h"
-#include "conversion/probequeue.h"
 #include "conversion/taskorder.h"
 #include "conversion/taskrecord.h"
 #include "platform/desktopnotifier.h"
@@ -48,7 +46,6 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
