@@ -1,6 +1,7 @@
 #include "app/batchview.h"
 
 #include "conversion/conversionrun.h"
+#include "conversion/outputnaming.h"
 #include "conversion/taskrecord.h"
 #include "platform/filenames.h"
 
@@ -180,7 +181,7 @@ void BatchView::begin(int row)
     ltvItemData record;
     ReadItemData(m_tasks, row, WholeRowField, record);
     m_outputPaths[row] = m_run ? m_run->outputPathOf(row)
-                               : ConversionRun::OutputPathFor(record, row, m_outputFolder, m_outputExt, m_rename);
+                               : OutputNaming::PathFor(record, row, m_outputFolder, m_outputExt, m_rename);
     Running &task = m_running[row];
     task.clock.start();
     task.paused = m_statuses[row] == RowStatus::Paused;

@@ -105,7 +105,8 @@ public:
     QString outputExt() const override { return m_outputExt; }
     BatchOptions batchOptions() const override;
     void closeMainWindow() override {}
-    bool confirmPowerOff() override { return false; }
+    // Nobody is there to count down with: never turned off.
+    void requestPowerOffConfirmation(std::function<void(bool)> answered) override { answered(false); }
 
     // "hh:mm:ss" left of a task at `percent` after `elapsedMs`; empty before
     // any progress.

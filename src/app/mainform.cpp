@@ -965,10 +965,11 @@ void TMainForm::closeMainWindow()
     closeWithoutAsking();
 }
 
-bool TMainForm::confirmPowerOff()
+void TMainForm::requestPowerOffConfirmation(std::function<void(bool)> answered)
 {
-    return m_services.dialogs->countdown(this, QStringLiteral("Turn off"),
-                                         QStringLiteral("The computer will be turned off in %1 seconds."), 30);
+    m_services.dialogs->countdown(this, QStringLiteral("Turn off"),
+                                  QStringLiteral("The computer will be turned off in %1 seconds."), 30,
+                                  std::move(answered));
 }
 
 // ---------------------------------------------------------------------------

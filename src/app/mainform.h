@@ -165,7 +165,7 @@ public:
     QString outputExt() const override { return OutputExt(); }
     BatchOptions batchOptions() const override;
     void closeMainWindow() override;
-    bool confirmPowerOff() override;
+    void requestPowerOffConfirmation(std::function<void(bool)> answered) override;
 
     // ISettingsOwner
     QWidget *ownerWindow() override { return this; }

@@ -1,18 +1,14 @@
 #pragma once
 
+#include "conversion/batchend.h"
+#include "conversion/conversionjob.h"
 #include "conversion/conversionview.h"
-#include "conversion/engineprocess.h"
-#include "conversion/inprocessprobe.h"
-#include "conversion/mediaprobe.h"
-#include "conversion/outputfile.h"
+#include "conversion/outputnaming.h"
 #include "conversion/taskrecord.h"
 
 #include <QObject>
-#include <QSet>
 #include <QTimer>
 
-#include <deque>
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -20,35 +16,30 @@ class IInteractive;
 class IPowerControl;
 class IShell;
 class ISleepInhibitor;
+class WorkFolder;
 
-// Converts every task of the task list with one engine start per task, by
-// default one after another; with BatchOptions::jobs above 1, up to that many
-// engines work at once, the next row in list order starting as one ends. Runs
-// on the GUI thread and is driven by the engines' signals: the window stays
-// responsive, Stop, Pause and the timer work at any moment.
+// Converts every task of the task list, one ConversionJob per task, by default
+// one after another; with BatchOptions::jobs above 1, up to that many engines
+// work at once, the next row in list order starting as one ends. Runs on the
+// GUI thread and is driven by the jobs' signals: the window stays responsive,
+// Stop, Pause and the timer work at any moment, and nothing here waits.
 //
-// The engine writes each output under a temporary name beside the final one
-// (TemporaryOutputPath). When it exits 0, the output must be there, free of
-// write failures in the engine's words, and a probe of it must find the length
-// asked for and, when the profile writes video, a video stream; only then does
-// it take its final name. A task that fails this is "Failed" with the reason
-// as the first of its result notes. Stop, failure and a closed window leave
-// the final name as it was. No two tasks of one batch write one path. The
-// probe of one output runs while the next task's engine already works. With
-// one engine at a time, rows still take their results in order; with several,
-// each running row shows its percent and rows finish as their engines do.
+// The run starts jobs, sums their progress and time, and writes their rows;
+// each job converts, checks and commits its own output (see ConversionJob),
+// OutputNaming gives each its path and BatchEnd carries out the end. The
+// output of one task is checked while the next task's engine already works;
+// with one engine at a time rows still take their results in order, with
+// several each running row shows its percent and rows finish as their jobs do.
 class ConversionRun final : public QObject
 {
     Q_OBJECT
 public:
-    enum State { Idle = 0, Running = 1, StopRequested = 2 };
+    // Ending: the batch is over and its end (a message, the power-off
+    // countdown) is being carried out.
+    enum State { Idle = 0, Running = 1, StopRequested = 2, Ending = 3 };
 
-    // What a failed or stopped task keeps of its engine's output: its last
-    // lines, within a bound; a completed task keeps none.
-    static constexpr int KeptOutputLines = 2 * TaskListModel::FailureTipLines;
-    static constexpr qsizetype KeptOutputChars = 4096;
-    // How long the probe of an output may take.
-    static constexpr int CheckTimeoutMs = MediaProbe::DefaultTimeoutMs;
+    static constexpr int KeptOutputLines = ConversionJob::KeptOutputLines;
+    static constexpr qsizetype KeptOutputChars = ConversionJob::KeptOutputChars;
 
     ConversionRun(QStandardItemModel &tasks, ConversionView &view, IInteractive &interactive,
                   IShell &shell, IPowerControl &power, QObject *parent = nullptr);
@@ -64,11 +55,12 @@ public:
     // Begins the batch with the parameter string `params` and returns at once;
     // finished() is emitted when the batch has ended, was cancelled or failed.
     // The output folder and the output extension are read here, once, and
-    // serve the whole batch. Ignored while a batch runs.
+    // serve the whole batch. Ignored unless idle.
     void RunConversion(const QString &params);
 
-    // Stop: while running, asks every engine to end (a paused one is
-    // continued first); the run then cancels.
+    // Stop: while running, every job is stopped (a paused engine is
+    // continued first); the run then cancels. Nothing to stop once the batch
+    // is ending.
     void requestStop();
 
     // Pause: every running engine's process group is suspended, the running
@@ -80,9 +72,10 @@ public:
     void resume();
     bool isPaused() const { return m_paused; }
 
-    // The window closes during a batch: every row whose engine works becomes
-    // "Stop", the engines are killed and reaped (paused ones too), and the run
-    // ends without a message (finished() is emitted). Nothing happens when idle.
+    // The window closes during a batch: every row whose job is not over
+    // becomes "Stop", the engines are killed and reaped (paused ones too),
+    // a message or countdown of the end no longer acts, and the run ends
+    // without a word (finished() is emitted). Nothing happens when idle.
     void abandon();
 
     // One tick of the one-second timer: elapsed time and the remaining-time
@@ -104,15 +97,6 @@ public:
     // Where the task of `row` writes its output; empty for a row not started in this batch.
     QString outputPathOf(int row) const { return m_rowOutputs.value(row); }
 
-    // The path a task's output goes to: the folder, the new name and the output
-    // extension, with an index suffix when that file must not be overwritten.
-    // The indexed name takes the task's own extension, or `outputExt` when the
-    // task has none. A path in `taken` (keys made by PathKey) counts as one that
-    // must not be overwritten, whatever `rename` says.
-    static QString OutputPathFor(const ltvItemData &task, int row, const QString &outputFolder,
-                                 const QString &outputExt, bool rename, const QSet<QString> *taken = nullptr);
-    // The form in which paths are compared for OutputPathFor's `taken`.
-    static QString PathKey(const QString &path);
     // True for the statuses of a row whose engine works: "Converting",
     // "Paused", or its percent ("37%") when several engines run.
     static bool IsRunningStatus(const QString &status);
@@ -120,110 +104,75 @@ public:
 signals:
     // The argument text of each engine start, as the program writes it.
     void engineStarted(const QString &commandText);
-    // The batch began, was paused or resumed, or ended.
+    // A job of the batch (the task of `row`) changed its phase.
+    void jobPhaseChanged(int row, ConversionJob::Phase phase);
+    // The batch began, was paused or resumed, began to end, or ended.
     void stateChanged();
     void finished();
 
 private:
-    // One task whose engine was started: what it writes, what it said, how far
-    // it got.
-    struct Job
+    // A job of the batch and what its row has been shown of it.
+    struct Entry
     {
-        int row = 0;
-        ltvItemData task;
-        EngineProcess *engine = nullptr; // null once it has ended
-        QString finalPath;
-        QString temporary;  // where its engine writes; empty once committed or removed
-        QString renameNote; // why the output took another name than its own
-        QString output;     // its engine's output, its end only
-        WriteFailureScanner writeFailure;
-        int chunkCount = 0;
-        double currentSecs = 0;
-        int position = 0;     // percent of its clip
-        bool shown = false;   // its row shows it running
-        bool counted = false; // its percent has been shown in its row
-    };
-    using JobPtr = std::shared_ptr<Job>;
-
-    // An output probed while the next task's engine works, and what its row
-    // gets when the probe is done.
-    struct OutputCheck
-    {
-        int row = 0;
-        QString finalPath;
-        QString temporary;
-        QString renameNote;
-        QString engineOutput; // its end, kept should the output fail
-        double expectedSecs = 0;
-        bool wantVideo = false;
-        FileProbe *probe = nullptr;
+        ConversionJob *job = nullptr; // a child of the run
+        QString renameNote;           // why the output took another name than its own
+        int position = 0;             // percent of its clip
+        bool shown = false;           // its row shows it running
+        bool percentShown = false;    // its row has shown its percent
+        bool counted = false;         // its clip counts as done in the total
     };
 
     void startTask();
-    void showTask(Job &job);
-    void onChunk(Job &job, const QString &text);
-    void onEngineEnded(const JobPtr &job, int exitCode, bool crashed);
-    void taskEnded(const JobPtr &job, int exitCode, bool crashed);
-    bool wantsVideo(const Job &job) const;
-    void startCheck(const JobPtr &job);
-    void onChecked(FileProbe *probe);
-    void dropChecks();
-    // With one engine at a time: runs `step` now, or once the output being
-    // checked has its result when one is; steps keep their order. With
-    // several, at once.
-    void afterCheck(std::function<void()> step);
-    void runAfterCheck();
-    // What comes next: more engines while there is room, or the end of the
-    // batch once nothing runs and nothing is checked.
+    Entry *entryOf(const ConversionJob *job);
+    void onPhaseChanged(ConversionJob *job, ConversionJob::Phase phase);
+    void onProgress(ConversionJob *job);
+    // Gives each job its turn: with one engine at a time, a job's row shows
+    // it and its output is checked only once every earlier job's row has its
+    // result; with several, at once. Settles the rows of the jobs that are over.
+    void advance();
+    void settle(const Entry &entry);
+    // What comes next: more jobs while there is room, or the end of the
+    // batch once no job is left.
     void proceed();
     void conclude();
-    void countTaskProgress(const Job &job);
-    void removeJob(const Job &job);
+    void onEnded(bool closeWindow);
+    void stopJobs();
+    int heldSlots() const;
+    void showTask(Entry &entry);
+    void countTaskProgress(Entry &entry);
     void settleRow(int row, const QString &status, const QString &reason, const QString &renameNote,
                    const QString &engineLines);
-    void finishTask(const JobPtr &job, const QString &status, const QString &reason);
-    QString chooseOutputPath(Job &job);
-    void discardTemporary(Job &job);
-    void parseProgress(Job &job, const QString &text);
     int leastPosition() const;
     double runningSecs() const;
     void setCurrentPosition(int position);
     void setTotalPosition(int position);
-    void writeStatus(Job &job, const QString &status);
-    QString runningStatus(const Job &job) const;
-    void showRunningFiles();
+    void writeStatus(const Entry &entry, const QString &status);
+    QString runningStatus(const Entry &entry) const;
+    void showRunningFiles(const Entry *shownNow = nullptr);
     void setCaptionData(int row, int role, const QVariant &value);
-    static QString keptOutput(const QString &output);
-    void keepOutput(Job &job, bool keep);
-    void startFailed(const JobPtr &job, const QString &message);
-    void endOfBatch();
-    void complete();
     void takeSleep();
     void releaseSleep();
     void backToIdle();
-    void finish();
 
     QStandardItemModel &m_tasks;
     ConversionView &m_view;
-    IInteractive &m_interactive;
-    IShell &m_shell;
-    IPowerControl &m_power;
     ISleepInhibitor *m_inhibitor = nullptr;
     bool m_inhibiting = false;
     QString m_enginePath;
-    std::vector<JobPtr> m_jobs;                      // in the order they started
-    std::vector<std::unique_ptr<OutputCheck>> m_checks;
-    std::deque<std::function<void()>> m_afterCheck; // what waits for a check's result
-    QTimer m_nextTask; // lets pending events through before each task
+    OutputNaming m_naming;
+    std::shared_ptr<WorkFolder> m_workFolder; // where the batch's engines write
+    QString m_noWorkFolder;                   // why there is none
+    BatchEnd m_end;
+    std::vector<std::unique_ptr<Entry>> m_entries; // in the order their jobs started
+    QTimer m_nextTask;            // lets pending events through before each task
+    bool m_advancing = false;
+    bool m_advanceAgain = false;
 
     State m_state = Idle;
     bool m_paused = false;
-    bool m_concluding = false; // the end of the batch is being carried out
-    QString m_startFailure;    // the message of an engine that could not start
+    QString m_startFailure; // the message of an engine that could not start
     int m_jobLimit = 1;
     QString m_params;
-    QString m_outputFolder; // as typed, for the whole batch
-    QString m_outputExt;
     int m_rowCount = 0;
     int m_nextRow = 0;
     int m_failedCount = 0;
@@ -233,9 +182,7 @@ private:
     int m_remainingSecs = 0;
     int m_currentPosition = 0;
     int m_totalPosition = 0;
-    QString m_runningLabel;   // what the current file label says while not paused
+    QString m_runningLabel; // what the current file label says while not paused
     QString m_lastOutputPath;
     QStringList m_rowOutputs;
-    QSet<QString> m_taken;       // the batch's inputs in its output folder, and the outputs so far
-    QSet<QString> m_batchOutputs;
 };

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 // The end-of-batch and overwrite choices, read from the Settings window at the
 // moment they are needed.
 struct BatchOptions
@@ -33,6 +35,7 @@ public:
     virtual BatchOptions batchOptions() const = 0;
     virtual void closeMainWindow() = 0;
     // Before turning the computer off: a 30-second countdown with a Cancel
-    // button. True when it ran out, false on Cancel.
-    virtual bool confirmPowerOff() = 0;
+    // button, opened without waiting for it. `answered` follows with true when
+    // it ran out, false on Cancel; never when the window went away first.
+    virtual void requestPowerOffConfirmation(std::function<void(bool)> answered) = 0;
 };

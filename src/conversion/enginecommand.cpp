@@ -1,5 +1,9 @@
 #include "conversion/enginecommand.h"
 
+#include <QRegularExpression>
+
+#include <algorithm>
+
 QStringList SplitCommandLine(const QString &text)
 {
     QStringList result;
@@ -77,6 +81,63 @@ EngineCommand ConversionCommand(const QString &input, const QString &params,
     EngineCommand command;
     command.text = QStringLiteral(" -y -i ") + quoted(input) + middle + QLatin1Char(' ') + quoted(output);
     command.arguments << QStringLiteral("-y") << QStringLiteral("-i") << input;
+    command.arguments << SplitCommandLine(middle);
+    command.arguments << output;
+    return command;
+}
+
+bool CopiesVideo(const QString &params)
+{
+    static const QRegularExpression videoCodec(QStringLiteral("^-(c|codec|vcodec|c:v|codec:v)(:\\d+)?$"));
+    const QStringList arguments = SplitCommandLine(params);
+    for (qsizetype i = 0; i + 1 < arguments.size(); ++i) {
+        if (arguments[i + 1] == QLatin1String("copy") && videoCodec.match(arguments[i]).hasMatch())
+            return true;
+    }
+    return false;
+}
+
+namespace {
+
+// Seconds as the engine reads them: a whole number as one, else to the
+// millisecond without trailing zeros.
+QString secondsText(double seconds)
+{
+    const qint64 ms = qRound64(seconds * 1000);
+    if (ms % 1000 == 0)
+        return QString::number(ms / 1000);
+    QString text = QString::number(static_cast<double>(ms) / 1000, 'f', 3);
+    while (text.endsWith(QLatin1Char('0')))
+        text.chop(1);
+    return text;
+}
+
+} // namespace
+
+EngineCommand TaskCommand(const ltvItemData &task, const QString &params, const QString &output)
+{
+    std::optional<QString> start;
+    if (task.StartSecs != task.OrigStartSecs)
+        start = task.StartText;
+    std::optional<QString> seconds;
+    // A range past the input's end takes what the input has: the engine
+    // stops at its real end, which a length estimated from the bit rate or
+    // read from a damaged file need not be.
+    const bool pastTheEnd = task.LengthSecs > 0 && task.StartSecs + task.ClipLengthSecs > task.LengthSecs + 0.0005;
+    if (task.ClipLengthSecs != task.LengthSecs && !pastTheEnd)
+        seconds = secondsText(task.ClipLengthSecs);
+    if (!start || !CopiesVideo(params))
+        return ConversionCommand(task.InputFile, params, start, seconds, output);
+
+    // " -y -ss START -i "INPUT"PARAMS -t SECONDS "OUTPUT""
+    QString middle = params;
+    if (seconds)
+        middle += QStringLiteral(" -t ") + *seconds;
+    EngineCommand command;
+    command.text = QStringLiteral(" -y -ss ") + *start + QStringLiteral(" -i ") + quoted(task.InputFile) + middle
+                   + QLatin1Char(' ') + quoted(output);
+    command.arguments << QStringLiteral("-y") << SplitCommandLine(QStringLiteral("-ss ") + *start)
+                      << QStringLiteral("-i") << task.InputFile;
     command.arguments << SplitCommandLine(middle);
     command.arguments << output;
     return command;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "conversion/taskrecord.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -29,3 +31,18 @@ EngineCommand ProbeCommand(const QString &input);
 EngineCommand ConversionCommand(const QString &input, const QString &params,
                                 const std::optional<QString> &start,
                                 const std::optional<QString> &seconds, const QString &output);
+
+// Whether a parameter string copies the video stream as it is ("-c copy",
+// "-vcodec copy", "-c:v copy", "-codec:v:0 copy", ...): such a copy can only
+// begin at a key frame.
+bool CopiesVideo(const QString &params);
+
+// The engine command for a task: its whole input, or the part from Start that
+// lasts the clip length when the task's range differs from the input's
+// (ConversionCommand). Whole seconds read as they always did ("-t 10"), a
+// fraction is kept to the millisecond ("-t 0.4"). A range that runs past the
+// input's end has no "-t": the engine takes what the input has from Start
+// on. A profile that copies the video seeks on the input side ("-ss" before
+// "-i"), so the copy starts at the key frame at or before Start and has a
+// picture from its first frame.
+EngineCommand TaskCommand(const ltvItemData &task, const QString &params, const QString &output);

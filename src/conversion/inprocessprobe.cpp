@@ -8,15 +8,14 @@
 #include <QThreadPool>
 
 #include <algorithm>
-#include <condition_variable>
 #include <functional>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include <dlfcn.h>
 
 extern "C" {
+#include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/log.h>
 #include <libavutil/macros.h>
@@ -51,10 +50,17 @@ struct Library
     decltype(&av_dict_set) dictSet = nullptr;
     decltype(&av_dict_free) dictFree = nullptr;
     decltype(&av_log_set_level) logSetLevel = nullptr;
+    decltype(&av_read_frame) readFrame = nullptr;
+    decltype(&avformat_seek_file) seekFile = nullptr;
+    decltype(&av_packet_alloc) packetAlloc = nullptr;
+    decltype(&av_packet_free) packetFree = nullptr;
+    decltype(&av_packet_unref) packetUnref = nullptr;
+    decltype(&avcodec_get_name) codecName = nullptr;
 
     bool isComplete() const
     {
-        return allocContext && openInput && findStreamInfo && closeInput && dictSet && dictFree && logSetLevel;
+        return allocContext && openInput && findStreamInfo && closeInput && dictSet && dictFree && logSetLevel
+               && readFrame && seekFile && packetAlloc && packetFree && packetUnref && codecName;
     }
 };
 
@@ -79,6 +85,13 @@ const Library *library()
         resolve(util, "av_dict_set", api.dictSet);
         resolve(util, "av_dict_free", api.dictFree);
         resolve(util, "av_log_set_level", api.logSetLevel);
+        resolve(format, "av_read_frame", api.readFrame);
+        resolve(format, "avformat_seek_file", api.seekFile);
+        // Found among the format library's own dependencies.
+        resolve(format, "av_packet_alloc", api.packetAlloc);
+        resolve(format, "av_packet_free", api.packetFree);
+        resolve(format, "av_packet_unref", api.packetUnref);
+        resolve(format, "avcodec_get_name", api.codecName);
         if (!api.isComplete())
             qCInfo(lcProbe) << "media library not usable, the engine probes every file:" << ::dlerror();
         // The library writes its warnings to the terminal unless told otherwise.
@@ -151,31 +164,46 @@ QString EngineDurationText(std::optional<qint64> microseconds)
                              static_cast<long long>(100 * rest / AV_TIME_BASE));
 }
 
-std::optional<ProbeReport> ProbeInProcess(const QString &path, QDeadlineTimer deadline, const std::atomic_bool *abort)
-{
-    Interrupt interrupt{deadline, abort};
-    if (interrupted(&interrupt))
-        return std::nullopt;
-    const QByteArray name = QFile::encodeName(path);
-    const Library *api = library();
-    if (name.isEmpty() || !api)
-        return std::nullopt;
+namespace {
 
+using Input = std::unique_ptr<AVFormatContext, CloseInput>;
+
+// Opens `path` the way the engine opens an input and reads its stream
+// parameters; null when the library cannot, or `interrupt` stops it.
+Input openInput(const Library *api, const QString &path, Interrupt *interrupt)
+{
+    if (interrupted(interrupt))
+        return nullptr;
+    const QByteArray name = QFile::encodeName(path);
+    if (name.isEmpty() || !api)
+        return nullptr;
     AVFormatContext *context = api->allocContext();
     if (!context)
-        return std::nullopt;
-    // Opened the way the engine opens an input.
-    context->interrupt_callback = AVIOInterruptCB{interrupted, &interrupt};
+        return nullptr;
+    context->interrupt_callback = AVIOInterruptCB{interrupted, interrupt};
     context->flags |= AVFMT_FLAG_NONBLOCK;
     AVDictionary *options = nullptr;
     api->dictSet(&options, "scan_all_pmts", "1", AV_DICT_DONT_OVERWRITE);
     const int opened = api->openInput(&context, name.constData(), nullptr, &options);
     api->dictFree(&options);
     if (opened < 0)
-        return std::nullopt; // the library has freed the context
-    const std::unique_ptr<AVFormatContext, CloseInput> input(context, CloseInput{api});
-    if (api->findStreamInfo(context, nullptr) < 0 || interrupted(&interrupt))
+        return nullptr; // the library has freed the context
+    Input input(context, CloseInput{api});
+    if (api->findStreamInfo(context, nullptr) < 0 || interrupted(interrupt))
+        return nullptr;
+    return input;
+}
+
+} // namespace
+
+std::optional<ProbeReport> ProbeInProcess(const QString &path, QDeadlineTimer deadline, const std::atomic_bool *abort)
+{
+    Interrupt interrupt{deadline, abort};
+    const Library *api = library();
+    const Input input = openInput(api, path, &interrupt);
+    if (!input)
         return std::nullopt;
+    AVFormatContext *context = input.get();
 
     ProbeReport report;
     report.length = EngineDurationText(context->duration == AV_NOPTS_VALUE ? std::nullopt
@@ -195,6 +223,120 @@ std::optional<ProbeReport> ProbeInProcess(const QString &path, QDeadlineTimer de
     return report;
 }
 
+namespace {
+
+// A gap between two packets of one stream longer than this, or a step back
+// longer than a second, is a leap of the timeline rather than a pause.
+constexpr double TimestampJumpSecs = 10;
+// The packets read after a skip to the end: enough for the last ones of
+// every stream, whatever the interleaving.
+constexpr qint64 TailMicroseconds = 30 * qint64(AV_TIME_BASE);
+
+struct Track
+{
+    int index = -1;
+    StreamFacts *facts = nullptr;
+    double timeBase = 0;
+    std::optional<double> next;    // where the packet after the last one begins
+    std::optional<double> lastDts; // for leaps of the timeline
+};
+
+void take(Track &track, const AVPacket &packet, bool *jump)
+{
+    StreamFacts &facts = *track.facts;
+    ++facts.packets;
+    if (packet.dts != AV_NOPTS_VALUE) {
+        const double dts = static_cast<double>(packet.dts) * track.timeBase;
+        if (track.lastDts && (dts < *track.lastDts - 1 || dts > *track.lastDts + TimestampJumpSecs))
+            *jump = true;
+        track.lastDts = dts;
+    }
+    // Packets that only prepare the decoder (before an edit list's start) are
+    // not shown.
+    if (packet.flags & AV_PKT_FLAG_DISCARD)
+        return;
+    const double duration = static_cast<double>(std::max<int64_t>(packet.duration, 0)) * track.timeBase;
+    const int64_t stamp = packet.pts != AV_NOPTS_VALUE ? packet.pts : packet.dts;
+    if (stamp != AV_NOPTS_VALUE) {
+        const double time = static_cast<double>(stamp) * track.timeBase;
+        facts.startSecs = facts.startSecs ? std::min(*facts.startSecs, time) : time;
+        track.next = time + duration;
+    } else if (track.next) {
+        *track.next += duration;
+    }
+    if (track.next)
+        facts.endSecs = facts.endSecs ? std::max(*facts.endSecs, *track.next) : *track.next;
+}
+
+} // namespace
+
+std::optional<MediaFacts> ReadMediaFacts(const QString &path, qint64 scanBytes, QDeadlineTimer deadline,
+                                         const std::atomic_bool *abort)
+{
+    Interrupt interrupt{deadline, abort};
+    const Library *api = library();
+    const Input input = openInput(api, path, &interrupt);
+    if (!input)
+        return std::nullopt;
+    AVFormatContext *context = input.get();
+
+    MediaFacts facts;
+    facts.format = QString::fromLatin1(context->iformat->name);
+    if (context->start_time != AV_NOPTS_VALUE)
+        facts.startSecs = static_cast<double>(context->start_time) / AV_TIME_BASE;
+    if (context->duration != AV_NOPTS_VALUE)
+        facts.durationSecs = static_cast<double>(context->duration) / AV_TIME_BASE;
+    facts.durationEstimated = context->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE;
+
+    Track tracks[2];
+    for (const unsigned index : reportOrder(*context)) {
+        const AVStream &stream = *context->streams[index];
+        const AVMediaType type = stream.codecpar->codec_type;
+        Track &track = tracks[type == AVMEDIA_TYPE_VIDEO ? 0 : 1];
+        if ((type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO) || track.index >= 0
+            || (stream.disposition & AV_DISPOSITION_ATTACHED_PIC))
+            continue;
+        track.index = static_cast<int>(index);
+        track.facts = type == AVMEDIA_TYPE_VIDEO ? &facts.video : &facts.audio;
+        track.facts->present = true;
+        track.facts->codec = QString::fromLatin1(api->codecName(stream.codecpar->codec_id));
+        track.timeBase = av_q2d(stream.time_base);
+    }
+    for (unsigned i = 0; i < context->nb_streams; ++i) {
+        if (static_cast<int>(i) != tracks[0].index && static_cast<int>(i) != tracks[1].index)
+            context->streams[i]->discard = AVDISCARD_ALL;
+    }
+
+    AVPacket *packet = api->packetAlloc();
+    if (!packet)
+        return std::nullopt;
+    qint64 bytes = 0;
+    bool skipped = false;
+    while (api->readFrame(context, packet) >= 0) {
+        bytes += packet->size;
+        for (Track &track : tracks) {
+            if (track.index == packet->stream_index)
+                take(track, *packet, &facts.timestampJump);
+        }
+        api->packetUnref(packet);
+        if (bytes > scanBytes && !skipped && context->duration != AV_NOPTS_VALUE) {
+            skipped = true;
+            const int64_t start = context->start_time != AV_NOPTS_VALUE ? context->start_time : 0;
+            const int64_t target = start + std::max<int64_t>(context->duration - TailMicroseconds, 0);
+            if (api->seekFile(context, -1, INT64_MIN, target, target, 0) >= 0) {
+                for (Track &track : tracks) {
+                    track.next.reset();
+                    track.lastDts.reset();
+                }
+            }
+        }
+    }
+    api->packetFree(&packet);
+    if (interrupted(&interrupt))
+        return std::nullopt;
+    return facts;
+}
+
 // ---------------------------------------------------------------------------
 
 // What a worker and the probe that waits for it share. The worker keeps it
@@ -206,7 +348,6 @@ struct InProcessProbe::Job
     std::atomic_bool abort{false};
 
     std::mutex mutex;
-    std::condition_variable finishedChanged;
     bool finished = false;
     bool stopped = false; // the deadline or abort ended the work
     std::optional<ProbeReport> result;
@@ -227,37 +368,8 @@ struct InProcessProbe::Job
             deliver(result, stopped);
         if (lingering)
             --*lingering;
-        finishedChanged.notify_all();
     }
 };
-
-std::optional<ProbeReport> ProbeInProcessAndWait(const QString &path, QDeadlineTimer deadline, bool *gaveUp)
-{
-    const auto job = std::make_shared<InProcessProbe::Job>();
-    job->path = path;
-    job->deadline = deadline;
-    // A thread of its own, left to end by itself when the wait is over: a pool
-    // would keep such a thread and hold the next probes back.
-    std::thread([job] { job->run(); }).detach();
-
-    std::unique_lock lock(job->mutex);
-    while (!job->finished) {
-        if (deadline.isForever()) {
-            job->finishedChanged.wait(lock);
-        } else if (job->finishedChanged.wait_for(lock, std::chrono::milliseconds(std::max<qint64>(
-                                                            1, deadline.remainingTime())))
-                       == std::cv_status::timeout
-                   && deadline.hasExpired()) {
-            break;
-        }
-    }
-    const bool timedOut = !job->finished || job->stopped;
-    if (!job->finished)
-        job->abort = true;
-    if (gaveUp)
-        *gaveUp = timedOut;
-    return job->finished ? job->result : std::nullopt;
-}
 
 InProcessProbe::InProcessProbe(QString path, QThreadPool *pool, QObject *parent)
     : QObject(parent)

@@ -32,10 +32,43 @@ std::optional<ProbeReport> ProbeInProcess(const QString &path,
                                           QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever),
                                           const std::atomic_bool *abort = nullptr);
 
-// Runs ProbeInProcess on a worker thread and waits for it until `deadline`.
-// `gaveUp` says whether the deadline passed first (the probe is then told to
-// stop and left behind: a read stuck in the kernel cannot be taken back).
-std::optional<ProbeReport> ProbeInProcessAndWait(const QString &path, QDeadlineTimer deadline, bool *gaveUp = nullptr);
+// What reading one stream's packets showed: times in seconds on the file's
+// own timeline.
+struct StreamFacts
+{
+    bool present = false;
+    QString codec;
+    qint64 packets = 0;               // packets of it that could be read
+    std::optional<double> startSecs;  // the earliest time of a packet
+    std::optional<double> endSecs;    // where the last packet ends
+    std::optional<double> lengthSecs() const
+    {
+        return startSecs && endSecs ? std::optional<double>(*endSecs - *startSecs) : std::nullopt;
+    }
+};
+
+// What the media library finds in a file beyond the report: the container's
+// start and length, and for the video stream (a cover picture does not count)
+// and the audio stream the engine would take, what their packets hold.
+struct MediaFacts
+{
+    QString format;
+    std::optional<double> startSecs;    // the container's
+    std::optional<double> durationSecs; // the container's
+    bool durationEstimated = false;     // from the bit rate, not from times
+    bool timestampJump = false;         // a stream's times leap or go back
+    StreamFacts video;
+    StreamFacts audio;
+};
+
+// Reads MediaFacts of `path` in this process: the header, then the packets
+// (not decoded) from the start; past `scanBytes` of packets the rest is
+// skipped and only the packets near the end are read, for the ends of the
+// streams. No value when the library cannot open the file, or the deadline
+// passes, or *abort becomes true (as ProbeInProcess).
+std::optional<MediaFacts> ReadMediaFacts(const QString &path, qint64 scanBytes,
+                                         QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever),
+                                         const std::atomic_bool *abort = nullptr);
 
 // One in-process probe of one file, run on a worker thread of `pool` (or of a
 // pool of its own module when none is given); done() follows on the caller's

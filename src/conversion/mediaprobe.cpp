@@ -2,7 +2,6 @@
 
 #include "conversion/enginecommand.h"
 #include "conversion/engineprocess.h"
-#include "conversion/inprocessprobe.h"
 
 #include <QFileInfo>
 
@@ -113,18 +112,6 @@ void EngineProbe::launch(int timeoutMs)
     m_engine.launch(m_enginePath, ProbeCommand(m_path));
 }
 
-void EngineProbe::runAndWait(int timeoutMs)
-{
-    if (!m_engine.start(m_enginePath, ProbeCommand(m_path))) {
-        finish();
-        return;
-    }
-    if (!m_engine.waitForEnded(timeoutMs)) {
-        m_engine.kill();
-        m_engine.waitForEnded(-1);
-    }
-}
-
 void EngineProbe::abandon()
 {
     m_timeout.stop();
@@ -148,42 +135,6 @@ void EngineProbe::finish()
     m_report = ExtractProbeReport(m_output, m_path);
     m_output.clear();
     emit done();
-}
-
-MediaProbe::MediaProbe(QString enginePath)
-    : m_enginePath(std::move(enginePath))
-{
-}
-
-void MediaProbe::ProbeFile(const QString &path)
-{
-    bool gaveUp = false;
-    std::optional<ProbeReport> report = ProbeInProcessAndWait(path, QDeadlineTimer(m_timeoutMs), &gaveUp);
-    if (!report && gaveUp) {
-        // A file that stalls the library stalls the engine too.
-        report = ProbeReport{};
-    } else if (!report) {
-        EngineProbe probe(m_enginePath, path);
-        if (m_memo)
-            QObject::connect(&probe, &EngineProbe::chunkRead, m_memo);
-        probe.runAndWait(m_timeoutMs);
-        report = probe.report();
-    }
-
-    ProbeLength = report->length;
-    ProbeSize = report->size;
-    ProbeStart = QStringLiteral("00:00:00.0");
-    ProbeEnd = ProbeLength;
-}
-
-ltvItemData TaskFromProbe(const QString &path, const MediaProbe &probe, const QString &outputExt)
-{
-    ltvItemData task = TaskFromProbe(path, ProbeReport{probe.ProbeLength, probe.ProbeSize}, outputExt);
-    task.OrigStartText = probe.ProbeStart;
-    task.StartText = probe.ProbeStart;
-    task.OrigEndText = probe.ProbeEnd;
-    task.EndText = probe.ProbeEnd;
-    return task;
 }
 
 ltvItemData TaskFromProbe(const QString &path, const ProbeReport &report, const QString &outputExt)

@@ -7,7 +7,6 @@
 #include <QString>
 #include <QTimer>
 
-#include <functional>
 
 // What the engine's report says about an input: its duration and frame size as
 // the engine wrote them.
@@ -41,9 +40,6 @@ public:
 
     // Starts the engine and returns at once; done() follows on this thread.
     void launch(int timeoutMs);
-    // Starts the engine and waits for its end (done() is emitted before this
-    // returns).
-    void runAndWait(int timeoutMs);
     // Kills a running engine and waits until it is gone; done() never follows.
     void abandon();
 
@@ -68,44 +64,13 @@ private:
     bool m_done = false;
 };
 
-// Learns an input file's duration and frame size, as the engine's report on it
-// gives them, and waits for the answer (ProbeQueue probes without waiting):
-// read in-process by the media library (ProbeInProcess) when it can tell, else
-// by running the engine with only the input named. A probe still running after
-// the time limit is given up: its engine killed, its worker told to stop.
-class MediaProbe final
-{
-public:
-    static constexpr int DefaultTimeoutMs = 30000;
-
-    explicit MediaProbe(QString enginePath = QString());
-
-    void setEnginePath(const QString &path) { m_enginePath = path; }
-    void setTimeoutMs(int ms) { m_timeoutMs = ms; }
-    // Receives each chunk of the engine's report as it is read (the hidden memo);
-    // a file read in-process gives none.
-    void setMemo(std::function<void(const QString &)> memo) { m_memo = std::move(memo); }
-
-    // Probes `path` (the full path as it stands in the row's caption). Every
-    // probe starts from empty results, so a failed probe never yields another
-    // file's values.
-    void ProbeFile(const QString &path);
-
-    QString ProbeLength;
-    QString ProbeSize;
-    QString ProbeStart;
-    QString ProbeEnd;
-
-private:
-    QString m_enginePath;
-    int m_timeoutMs = DefaultTimeoutMs;
-    std::function<void(const QString &)> m_memo;
-};
+// How long a probe of one file may take before it is given up.
+namespace MediaProbe {
+constexpr int DefaultTimeoutMs = 30000;
+} // namespace MediaProbe
 
 // A new task for `path` as the probe found it: status "OK", the file's name
 // without folder and extension as the output name, `outputExt` as the task's
-// extension, and the whole input as the range to convert.
-ltvItemData TaskFromProbe(const QString &path, const MediaProbe &probe, const QString &outputExt);
-// The same from the report itself: the range starts at "00:00:00.0" and ends
-// at the length.
+// extension, and the whole input as the range to convert: from "00:00:00.0"
+// to the length.
 ltvItemData TaskFromProbe(const QString &path, const ProbeReport &report, const QString &outputExt);

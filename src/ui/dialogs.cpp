@@ -9,6 +9,8 @@
 #include <QRegularExpression>
 #include <QTimer>
 
+#include <memory>
+
 QString ToolkitNameFilter(const QString &entry)
 {
     static const QRegularExpression form(QStringLiteral("^(.*)\\(([^()]*)\\)\\s*$"));
@@ -100,33 +102,37 @@ std::optional<QString> WidgetDialogs::saveFile(QWidget *owner, const QString &fo
     return QDir::toNativeSeparators(files.first());
 }
 
-bool WidgetDialogs::countdown(QWidget *owner, const QString &caption, const QString &text, int seconds)
+void WidgetDialogs::countdown(QWidget *owner, const QString &caption, const QString &text, int seconds,
+                              std::function<void(bool)> answered)
 {
-    int left = seconds;
-    if (left <= 0)
-        return true;
-    const auto textFor = [&text](int secondsLeft) {
+    if (seconds <= 0) {
+        answered(true);
+        return;
+    }
+    const auto textFor = [text](int secondsLeft) {
         return QString(text).replace(QLatin1String("%1"), QString::number(secondsLeft));
     };
 
-    QMessageBox box(QMessageBox::Warning, caption, textFor(left), QMessageBox::Cancel, owner);
-    box.setObjectName(QStringLiteral("countdownBox"));
-    box.setDefaultButton(QMessageBox::Cancel);
-    box.setEscapeButton(QMessageBox::Cancel);
+    auto *box = new QMessageBox(QMessageBox::Warning, caption, textFor(seconds), QMessageBox::Cancel, owner);
+    box->setObjectName(QStringLiteral("countdownBox"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setDefaultButton(QMessageBox::Cancel);
+    box->setEscapeButton(QMessageBox::Cancel);
 
-    bool ranOut = false;
-    QTimer tick;
-    tick.setInterval(1000);
-    QObject::connect(&tick, &QTimer::timeout, &box, [&] {
-        if (--left > 0) {
-            box.setText(textFor(left));
+    // The count lives with the box: the box's end answers once.
+    auto left = std::make_shared<int>(seconds);
+    auto *tick = new QTimer(box);
+    tick->setInterval(1000);
+    QObject::connect(tick, &QTimer::timeout, box, [box, tick, left, textFor] {
+        if (--*left > 0) {
+            box->setText(textFor(*left));
             return;
         }
-        ranOut = true;
-        tick.stop();
-        box.done(QDialog::Accepted);
+        tick->stop();
+        box->done(QDialog::Accepted);
     });
-    tick.start();
-    box.exec();
-    return ranOut;
+    QObject::connect(box, &QDialog::finished, box,
+                     [left, answered = std::move(answered)](int) { answered(*left <= 0); });
+    tick->start();
+    box->open();
 }

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 class QWidget;
@@ -28,9 +29,11 @@ public:
     virtual std::optional<QString> saveFile(QWidget *owner, const QString &folder, const QString &defaultExtension,
                                             const QStringList &filters) = 0;
     // A countdown box: text with %1 replaced by the seconds left, refreshed
-    // every second, Cancel the default button. True when the time ran out,
-    // false on Cancel or close.
-    virtual bool countdown(QWidget *owner, const QString &caption, const QString &text, int seconds) = 0;
+    // every second, Cancel the default button. Opened without waiting for it:
+    // `answered` follows with true when the time ran out, false on Cancel or
+    // close; never when the owner went away first.
+    virtual void countdown(QWidget *owner, const QString &caption, const QString &text, int seconds,
+                           std::function<void(bool)> answered) = 0;
 };
 
 // The real dialogs of the toolkit.
@@ -44,7 +47,8 @@ public:
     QStringList openFiles(QWidget *owner, const QStringList &filters) override;
     std::optional<QString> saveFile(QWidget *owner, const QString &folder, const QString &defaultExtension,
                                     const QStringList &filters) override;
-    bool countdown(QWidget *owner, const QString &caption, const QString &text, int seconds) override;
+    void countdown(QWidget *owner, const QString &caption, const QString &text, int seconds,
+                   std::function<void(bool)> answered) override;
 
 private:
     QString m_lastOpenFolder; // the open dialog starts where it was last left

@@ -62,3 +62,29 @@ void WidgetInteractive::error(const QString &text)
     ShowBox(m_owner, QMessageBox::Critical, QGuiApplication::applicationDisplayName(), text, QMessageBox::Ok,
             QMessageBox::Ok);
 }
+
+void WidgetInteractive::showMessage(MessageKind kind, const QString &caption, const QString &text,
+                                    std::function<void()> closed)
+{
+    QMessageBox::Icon icon = QMessageBox::Information;
+    QString title = caption;
+    switch (kind) {
+    case MessageKind::Information: break;
+    case MessageKind::Warning: icon = QMessageBox::Warning; break;
+    case MessageKind::Plain:
+        icon = QMessageBox::NoIcon;
+        title = QGuiApplication::applicationDisplayName();
+        break;
+    case MessageKind::Error:
+        icon = QMessageBox::Critical;
+        title = QGuiApplication::applicationDisplayName();
+        break;
+    }
+    auto *box = new QMessageBox(icon, title, text, QMessageBox::Ok, m_owner);
+    box->setObjectName(QStringLiteral("messageBox"));
+    box->setDefaultButton(QMessageBox::Ok);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    if (closed)
+        QObject::connect(box, &QMessageBox::finished, box, [closed = std::move(closed)](int) { closed(); });
+    box->open();
+}

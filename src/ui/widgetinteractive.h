@@ -28,6 +28,10 @@ public:
     bool questionDefaultNo(const QString &caption, const QString &text) override;
     // Critical icon and OK; the program's name as caption.
     void error(const QString &text) override;
+    // The box of that kind, opened without waiting for it (window-modal when
+    // there is an owner); `closed` follows when it is closed.
+    void showMessage(MessageKind kind, const QString &caption, const QString &text,
+                     std::function<void()> closed = {}) override;
 
 private:
     QPointer<QWidget> m_owner;

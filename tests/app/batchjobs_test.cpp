@@ -48,10 +48,15 @@ TEST_F(BatchJobsTest, TwoEnginesAtMostRowsEndOutOfOrderAndTheSummaryKeepsTheInpu
             return until() || process.state() == QProcess::NotRunning;
         });
     };
+    QString err;
     ASSERT_TRUE(watch([&] { return folder.callCount() == 2; }));
     EXPECT_EQ(conversions(), 2);
+    // b ends first: a's engine is let go only once b's row has its result.
     release(QStringLiteral("b"));
-    ASSERT_TRUE(watch([&] { return folder.callCount() == 3; }));
+    ASSERT_TRUE(watch([&] {
+        err += QString::fromLocal8Bit(process.readAllStandardError());
+        return folder.callCount() == 3 && err.contains(QStringLiteral("[2/3] Complete b.avi"));
+    }));
     release(QStringLiteral("c"));
     release(QStringLiteral("a"));
     ASSERT_TRUE(process.waitForFinished(30000));
@@ -60,7 +65,7 @@ TEST_F(BatchJobsTest, TwoEnginesAtMostRowsEndOutOfOrderAndTheSummaryKeepsTheInpu
     EXPECT_EQ(process.exitCode(), BatchCompleted);
     EXPECT_EQ(most, 2);
     const QString out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+    err += QString::fromLocal8Bit(process.readAllStandardError());
     // The progress lines name their file; b ended first.
     EXPECT_LT(err.indexOf(QStringLiteral("[2/3] Complete b.avi")), err.indexOf(QStringLiteral("[1/3] Complete a.avi")))
         << qPrintable(err);

@@ -707,7 +707,7 @@ TEST_F(BatchControlTest, AProfileChangedDuringARunAppliesToTheNextBatch)
     ASSERT_TRUE(waitFor([&] { return form.RunState() == 0; }));
     const QList<QStringList> calls = conversions();
     ASSERT_EQ(calls.size(), 2);
-    EXPECT_EQ(calls[1].last(), TemporaryOutputPath(out + QStringLiteral("/b.mkv")));
+    EXPECT_TRUE(IsWorkFileFor(calls[1].last(), out + QStringLiteral("/b.mkv")));
     // The second task got the first profile's options too.
     EXPECT_EQ(calls[1].mid(3, calls[1].size() - 4), first.mid(3, first.size() - 4));
     EXPECT_EQ(cell(1, 3), QStringLiteral("Complete"));

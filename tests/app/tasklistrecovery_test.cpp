@@ -4,6 +4,7 @@
 
 #include "conversion/outputfile.h"
 #include "conversion/tasklistrecovery.h"
+#include "conversion/workfolder.h"
 #include "ui/engineoutputform.h"
 
 #include <QAction>
@@ -326,12 +327,14 @@ TEST_F(TaskListRecoveryTest, TheConvertingRowNamesItsUnfinishedOutput)
     child<QLineEdit>("edtOutputdir")->setText(out);
     folder.setScript(QStringLiteral("sleep 20000\n"));
     form.tbtnStartClick();
-    const QString partial = TemporaryOutputPath(out + QStringLiteral("a") + form.OutputExt());
+    // The run's work folder in the output folder.
+    QString partial;
     ASSERT_TRUE(waitKept([&](const SavedTaskList &list) {
-        return list.tasks.value(0).record.StatusText == QLatin1String("Converting")
-               && list.tasks.value(0).temporary == partial;
+        partial = list.tasks.value(0).temporary;
+        return list.tasks.value(0).record.StatusText == QLatin1String("Converting") && WorkFolder::IsWorkPath(partial)
+               && QDir::cleanPath(WorkFolder::OutputFolderOf(partial)) == QDir::cleanPath(out);
     }));
-    EXPECT_TRUE(QFile::exists(partial));
+    EXPECT_TRUE(QFileInfo(partial).isDir());
     form.tbtnStopClick();
     ASSERT_TRUE(waitFor([&] { return form.RunState() == 0; }));
     EXPECT_FALSE(form.tasks().index(0, 0).data(TaskListModel::TemporaryOutputRole).isValid());

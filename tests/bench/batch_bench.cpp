@@ -154,8 +154,10 @@ double runDirectly(const std::vector<QStringList> &commands, const QString &outF
 {
     emptyFolder(outFolder);
     double total = 0;
-    for (const QStringList &command : commands)
-        total += runDirect(command.first(), command.mid(1));
+    for (const QStringList &command : commands) {
+        const QStringList direct = directCommand(command, outFolder);
+        total += runDirect(direct.first(), direct.mid(1));
+    }
     return total;
 }
 

@@ -169,8 +169,10 @@ int main(int argc, char **argv)
     const auto runDirectly = [&] {
         emptyFolder(outFolder);
         double total = 0;
-        for (const QStringList &command : first.commands)
-            total += runDirect(command.first(), command.mid(1));
+        for (const QStringList &command : first.commands) {
+            const QStringList direct = directCommand(command, outFolder);
+            total += runDirect(direct.first(), direct.mid(1));
+        }
         return total;
     };
     for (int round = 0; round < rounds; ++round) {

@@ -29,12 +29,24 @@ inline double median(std::vector<double> values)
 
 // The engine run the plain way: start, drain the output, wait for the end.
 // Milliseconds from the start to the end of the output.
-// The program probes each output (its hidden temporary) before giving it its
+// The program probes each output (in its work folder) before giving it its
 // name: no command of the plain engine, so the direct side leaves it out and the
 // comparison counts its cost.
 inline bool isOutputCheck(const QStringList &command)
 {
-    return !command.contains(QStringLiteral("-y")) && command.join(QLatin1Char(' ')).contains(QStringLiteral(".vantorix-part."));
+    const QString input = command.value(command.indexOf(QStringLiteral("-i")) + 1);
+    return !command.contains(QStringLiteral("-y"))
+           && (input.contains(QStringLiteral("/.vantorix-work-")) || input.startsWith(QStringLiteral("/proc/")));
+}
+
+// A conversion the program started, run directly: its output, which the
+// program's engine wrote in the run's work folder (gone with the run), goes
+// to `folder` under its own name.
+inline QStringList directCommand(QStringList command, const QString &folder)
+{
+    if (command.size() > 1)
+        command.last() = QDir(folder).filePath(QFileInfo(command.last()).fileName());
+    return command;
 }
 
 inline double runDirect(const QString &engine, const QStringList &arguments)

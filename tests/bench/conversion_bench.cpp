@@ -1,13 +1,16 @@
 // Measures what the program adds to the engine's own work:
 //  - batch overhead: a 20-second clip converted through RunConversion against
 //    the same engine command run directly;
-//  - probe cost: 50 files probed through ProbeFile against 50 direct engine runs.
+//  - probe cost: 50 files added through ProbeQueue (the probe the window runs
+//    on added files) against 50 direct engine runs.
 // Both sides run alternately in one process; medians of several rounds.
 #include "benchutil.h"
 
 #include "conversion/conversionrun.h"
 #include "conversion/engineprocess.h"
+#include "conversion/inprocessprobe.h"
 #include "conversion/mediaprobe.h"
+#include "conversion/probequeue.h"
 #include "platform/interactive.h"
 #include "platform/powercontrol.h"
 #include "platform/shell.h"
@@ -42,7 +45,7 @@ public:
     QString outputExt() const override { return QStringLiteral(".mp4"); }
     BatchOptions batchOptions() const override { return {}; }
     void closeMainWindow() override {}
-    bool confirmPowerOff() override { return false; }
+    void requestPowerOffConfirmation(std::function<void(bool)> answered) override { answered(false); }
 
 private:
     QString m_folder;
@@ -83,10 +86,15 @@ int main(int argc, char **argv)
 
     // Batch overhead.
     const QString params = QStringLiteral(" -vcodec libx264 -preset faster -acodec aac");
-    MediaProbe probe(engine);
-    probe.ProbeFile(clip);
     TaskListModel tasks;
-    tasks.appendTask(TaskFromProbe(clip, probe, QStringLiteral(".mp4")));
+    {
+        FileProbe probe(engine, clip);
+        QEventLoop loop;
+        QObject::connect(&probe, &FileProbe::done, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+        probe.launch(MediaProbe::DefaultTimeoutMs);
+        loop.exec();
+        tasks.appendTask(TaskFromProbe(clip, probe.report(), QStringLiteral(".mp4")));
+    }
     NullView view(outFolder);
     Silent silent;
     ConversionRun run(tasks, view, silent, silent, silent);
@@ -135,20 +143,26 @@ int main(int argc, char **argv)
         if (r % 2 == 0)
             for (const QString &file : files)
                 plain += runDirect(engine, {"-i", file});
+        TaskListModel added;
+        ProbeQueue queue(added);
+        queue.setEnginePath(engine);
+        QEventLoop loop;
+        QObject::connect(&queue, &ProbeQueue::idle, &loop, &QEventLoop::quit, Qt::QueuedConnection);
         clock.restart();
         for (const QString &file : files)
-            probe.ProbeFile(file);
+            queue.enqueue(file, QStringLiteral(".mp4"));
+        loop.exec();
         viaProbe.push_back(clock.nsecsElapsed() / 1e6);
         if (r % 2 == 1)
             for (const QString &file : files)
                 plain += runDirect(engine, {"-i", file});
         directProbe.push_back(plain);
-        if (probe.ProbeLength.isEmpty())
+        if (added.rowCount() != files.size() || added.index(0, 1).data().toString().isEmpty())
             std::fprintf(stderr, "warning: the probe learnt nothing\n");
     }
     const double probeMedian = median(viaProbe);
     const double directProbeMedian = median(directProbe);
-    std::printf("probe cost: 50 x ProbeFile %.1f ms, 50 direct engine runs %.1f ms (median of %d), ratio %.3f (target <= 1.10)\n",
+    std::printf("probe cost: 50 files through ProbeQueue %.1f ms, 50 direct engine runs %.1f ms (median of %d), ratio %.3f (target <= 1.10)\n",
                 probeMedian, directProbeMedian, rounds, probeMedian / directProbeMedian);
     otherLoad.print();
     return 0;

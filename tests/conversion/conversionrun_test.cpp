@@ -1,4 +1,5 @@
 #include "conversion/conversionrun.h"
+#include "conversion/outputnaming.h"
 
 #include "fakes/clips.h"
 #include "fakes/processes.h"
@@ -37,22 +38,22 @@ TEST_F(ConversionRunTest, CommandLinesCarryStartAndLengthOnlyWhenChanged)
     const QString out = view.folder + QLatin1Char('/');
     ASSERT_EQ(texts.size(), 3);
     EXPECT_EQ(texts[0], QStringLiteral(" -y -i \"%1\" -vcodec mpeg4 -b:v \"800 k\" -ss 00:00:05 -t 16 \"%2\"")
-                            .arg(folder.filePath(QStringLiteral("first.avi")), part(QStringLiteral("first.mp4"))));
+                            .arg(folder.filePath(QStringLiteral("first.avi")), folder.arguments(1).last()));
     EXPECT_EQ(texts[1], QStringLiteral(" -y -i \"%1\" -vcodec mpeg4 -b:v \"800 k\" \"%2\"")
-                            .arg(folder.filePath(QStringLiteral("second.avi")), part(QStringLiteral("second.mp4"))));
+                            .arg(folder.filePath(QStringLiteral("second.avi")), folder.arguments(2).last()));
     EXPECT_EQ(texts[2], QStringLiteral(" -y -i \"%1\" -vcodec mpeg4 -b:v \"800 k\" -t 8 \"%2\"")
-                            .arg(folder.filePath(QStringLiteral("third.avi")), part(QStringLiteral("third.mp4"))));
+                            .arg(folder.filePath(QStringLiteral("third.avi")), folder.arguments(3).last()));
 
     ASSERT_EQ(folder.callCount(), 3);
     EXPECT_EQ(folder.arguments(1),
               QStringList({"-y", "-i", folder.filePath(QStringLiteral("first.avi")), "-vcodec", "mpeg4", "-b:v",
-                           "800 k", "-ss", "00:00:05", "-t", "16", part(QStringLiteral("first.mp4"))}));
-    // Each output was checked, then took its own name.
+                           "800 k", "-ss", "00:00:05", "-t", "16", folder.arguments(1).last()}));
+    // Each output was written in the run's own folder, checked, then took its own name.
     EXPECT_EQ(folder.checkCount(), 3);
-    for (const char *name : {"first.mp4", "second.mp4", "third.mp4"}) {
-        EXPECT_TRUE(QFileInfo::exists(out + QLatin1String(name))) << name;
-        EXPECT_FALSE(QFileInfo::exists(part(QLatin1String(name)))) << name;
-    }
+    EXPECT_TRUE(wroteWorkFileFor(1, QStringLiteral("first.mp4"))) << folder.arguments(1).last().toStdString();
+    EXPECT_TRUE(wroteWorkFileFor(2, QStringLiteral("second.mp4")));
+    EXPECT_TRUE(wroteWorkFileFor(3, QStringLiteral("third.mp4")));
+    EXPECT_EQ(EntriesIn(out), QStringList({"first.mp4", "second.mp4", "third.mp4"}));
     EXPECT_EQ(folder.arguments(2).size(), 8);
     for (int row = 0; row < 3; ++row)
         EXPECT_EQ(status(row), QStringLiteral("Complete"));
@@ -124,22 +125,42 @@ TEST_F(ConversionRunTest, MemoShowsEachChunkAndTheTaskKeepsItsOutput)
     EXPECT_FALSE(tasks.item(1, 0)->data(TaskListModel::EngineOutputRole).isValid());
 }
 
-TEST_F(ConversionRunTest, KeptOutputIsBounded)
+// A failed task keeps the last characters its engine wrote, within the bound,
+// however its output is cut into lines.
+TEST_F(ConversionRunTest, KeptOutputIsBoundedAndKeepsTheEnd)
 {
-    addTask(QStringLiteral("a"));
-    QString script;
-    const QString line = QString(1000, QLatin1Char('x')) + QStringLiteral("\\n");
-    for (int i = 0; i < 150; ++i)
-        script += QStringLiteral("print 0 ") + line + QLatin1Char('\n');
-    script += QStringLiteral("print 0 THE END\nexit 1\n");
-    folder.setScript(script);
+    const auto lines = [](int count, int length, const char *end) {
+        QString script;
+        for (int i = 0; i < count; ++i)
+            script += QStringLiteral("print 0 %1%2\n").arg(QString(length, QLatin1Char(char('a' + i % 26))), QLatin1String(end));
+        return script;
+    };
+    const struct
+    {
+        const char *name;
+        QString script;
+    } cases[] = {
+        {"many lines", lines(150, 1000, "\\n")},
+        {"one long line", lines(1, 20000, "")},
+        {"long progress lines", lines(12, 3000, "\\r")},
+    };
+    for (const auto &c : cases) {
+        addTask(QLatin1String(c.name));
+        folder.setScriptFor(QLatin1String(c.name) + QStringLiteral(".avi"),
+                            c.script + QStringLiteral("print 0 THE END OF %1\nexit 1\n").arg(QLatin1String(c.name)));
+    }
 
     runBatch();
 
-    const QString kept = tasks.item(0, 0)->data(TaskListModel::EngineOutputRole).toString();
-    EXPECT_LE(kept.size(), ConversionRun::KeptOutputChars);
-    EXPECT_GT(kept.size(), ConversionRun::KeptOutputChars / 2);
-    EXPECT_TRUE(kept.endsWith(QStringLiteral("THE END")));
+    for (int row = 0; row < tasks.rowCount(); ++row) {
+        SCOPED_TRACE(cases[row].name);
+        const QString kept = tasks.item(row, 0)->data(TaskListModel::EngineOutputRole).toString();
+        EXPECT_EQ(status(row), RowStatus::Failed);
+        EXPECT_LE(kept.size(), ConversionRun::KeptOutputChars);
+        EXPECT_GT(kept.size(), ConversionRun::KeptOutputChars / 2);
+        EXPECT_TRUE(kept.endsWith(QStringLiteral("THE END OF ") + QLatin1String(cases[row].name)))
+            << kept.right(40).toStdString();
+    }
 }
 
 TEST_F(ConversionRunTest, FailedEnginesMarkTheirRowAndTheBatchGoesOn)
@@ -221,7 +242,7 @@ TEST_F(ConversionRunTest, StopBetweenTasksStartsNoFurtherEngine)
     EXPECT_NE(status(1), QStringLiteral("Complete"));
     EXPECT_EQ(status(2), QStringLiteral("OK"));
     EXPECT_EQ(interactive.messages, QStringList({"information|Cancel|The Coversion is canceled."}));
-    EXPECT_EQ(QDir(view.folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("a.mp4")});
+    EXPECT_EQ(EntriesIn(view.folder), QStringList{QStringLiteral("a.mp4")});
     EXPECT_FALSE(ProcessRunsWith(folder.enginePath()));
 }
 
@@ -342,7 +363,8 @@ TEST_F(ConversionRunTest, OpensTheFolderAsAnAbsolutePath)
     runBatch();
     QDir::setCurrent(previous);
 
-    EXPECT_EQ(folder.arguments(1).last(), QStringLiteral("out/.a.vantorix-part.mp4"));
+    EXPECT_EQ(QFileInfo(folder.arguments(1).last()).fileName(), QStringLiteral("a.mp4"));
+    EXPECT_EQ(EntriesIn(folder.filePath(QStringLiteral("out"))), QStringList{QStringLiteral("a.mp4")});
     ASSERT_EQ(shell.opened.size(), 1);
     EXPECT_TRUE(QDir::isAbsolutePath(shell.opened[0])) << shell.opened[0].toStdString();
     EXPECT_EQ(QDir(shell.opened[0]).canonicalPath(), QDir(folder.filePath(QStringLiteral("out"))).canonicalPath());
@@ -363,13 +385,14 @@ TEST_F(ConversionRunTest, FolderAndExtensionAreTakenAtTheStartOfTheBatch)
     });
     runBatch();
 
-    EXPECT_EQ(folder.arguments(1).last(), first + QStringLiteral("/.a.vantorix-part.mp4"));
-    EXPECT_EQ(folder.arguments(2).last(), first + QStringLiteral("/.b.vantorix-part.mp4"));
+    EXPECT_EQ(EntriesIn(first), QStringList({"a.mp4", "b.mp4"}));
+    EXPECT_TRUE(EntriesIn(second).isEmpty());
     EXPECT_EQ(shell.opened, QStringList({first}));
 
     // The next batch takes the new ones.
     runBatch();
-    EXPECT_EQ(folder.arguments(3).last(), second + QStringLiteral("/.a.vantorix-part.mkv"));
+    EXPECT_TRUE(IsWorkFileFor(folder.arguments(3).last(), second + QStringLiteral("/a.mkv")));
+    EXPECT_EQ(EntriesIn(second), QStringList({"a.mkv", "b.mkv"}));
 }
 
 TEST_F(ConversionRunTest, ATaskWithoutItsOwnExtensionIsRenamedWithTheBatchExtension)
@@ -386,7 +409,7 @@ TEST_F(ConversionRunTest, ATaskWithoutItsOwnExtensionIsRenamedWithTheBatchExtens
 
     runBatch();
 
-    EXPECT_EQ(folder.arguments(1).last(), part(QStringLiteral("a_1.mp4")));
+    EXPECT_TRUE(wroteWorkFileFor(1, QStringLiteral("a_1.mp4"))) << folder.arguments(1).last().toStdString();
 }
 
 TEST_F(ConversionRunTest, ProgressTooLargeToComputeLeavesTheBars)
@@ -478,7 +501,7 @@ TEST_F(ConversionRunTest, AbandonBetweenTasksStartsNothingMore)
     EXPECT_EQ(status(0), QStringLiteral("Complete"));
     EXPECT_NE(status(1), QStringLiteral("Complete"));
     EXPECT_EQ(status(2), QStringLiteral("OK"));
-    EXPECT_EQ(QDir(view.folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("a.mp4")});
+    EXPECT_EQ(EntriesIn(view.folder), QStringList{QStringLiteral("a.mp4")});
     EXPECT_TRUE(interactive.messages.isEmpty());
 }
 
@@ -576,6 +599,10 @@ TEST_F(ConversionRunTest, ABadOutputFailsItsTaskWithTheReasonFirst)
          QStringLiteral("The output has no video stream.")},
         {"not media", QStringLiteral("damaged 3000\nexit 0\n"),
          QStringLiteral("The output's length could not be read (8.00 s expected).")},
+        // The engine's last words name the failed write, with no line end after them.
+        {"unended",
+         QStringLiteral("print 0 frame=10 time=00:00:04.00 \\r\nprint 60 ") + trailer + QStringLiteral("\nexit 0\n"),
+         QStringLiteral("The output is damaged: the engine reported \"%1\".").arg(trailer)},
         // A failure status too: the write failure is named before the engine's last words.
         {"full",
          QStringLiteral("print 0 av_interleaved_write_frame(): No space left on device\\n\nprint 0 Conversion failed!\n"
@@ -597,16 +624,15 @@ TEST_F(ConversionRunTest, ABadOutputFailsItsTaskWithTheReasonFirst)
         EXPECT_EQ(status(row), QStringLiteral("Failed"));
         EXPECT_EQ(tip(row).section(QLatin1Char('\n'), 0, 0), c.reason);
         EXPECT_FALSE(QFileInfo::exists(view.folder + QLatin1Char('/') + QLatin1String(c.name) + ".mp4"));
-        EXPECT_FALSE(QFileInfo::exists(part(QLatin1String(c.name) + ".mp4")));
         ++row;
     }
     // The engine's own lines follow the reason.
     EXPECT_TRUE(tip(0).endsWith(trailer)) << tip(0).toStdString();
     EXPECT_EQ(status(row), QStringLiteral("Complete"));
     EXPECT_TRUE(tip(row).isEmpty());
-    EXPECT_TRUE(QFileInfo::exists(view.folder + QStringLiteral("/good.mp4")));
+    EXPECT_EQ(EntriesIn(view.folder), QStringList{QStringLiteral("good.mp4")});
     EXPECT_EQ(interactive.messages,
-              QStringList({QStringLiteral("warning|Complete|The conversion is finished, but 7 of 8 files failed.")}));
+              QStringList({QStringLiteral("warning|Complete|The conversion is finished, but 8 of 9 files failed.")}));
 }
 
 // The output of one task is probed while the next task's engine works; the
@@ -669,7 +695,7 @@ TEST_F(ConversionRunTest, AbandonWhileAnOutputIsCheckedKeepsNothingOfIt)
     EXPECT_FALSE(ProcessRunsWith(folder.enginePath()));
     EXPECT_EQ(status(0), QStringLiteral("Stop"));
     EXPECT_EQ(status(1), QStringLiteral("Stop"));
-    EXPECT_TRUE(QDir(view.folder).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    EXPECT_TRUE(EntriesIn(view.folder).isEmpty());
     EXPECT_TRUE(interactive.messages.isEmpty());
 }
 
@@ -713,7 +739,7 @@ TEST_P(EarlierOutputTest, SurvivesAnyEndButSuccess)
     EXPECT_NE(status(0), QStringLiteral("Complete"));
     ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
     EXPECT_EQ(earlier.readAll(), QByteArray("the user's earlier output"));
-    EXPECT_EQ(QDir(view.folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("a.mp4")});
+    EXPECT_EQ(EntriesIn(view.folder), QStringList{QStringLiteral("a.mp4")});
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, EarlierOutputTest,
@@ -801,7 +827,9 @@ TEST_F(ConversionRunTest, TasksOfOneBatchNeverShareAnOutput)
     }
 }
 
-TEST_F(ConversionRunTest, AStaleTemporaryIsRemovedNotWrittenThrough)
+// Names a crash of an earlier version left beside the outputs are not the
+// run's: never written through, and left for the task-list recovery.
+TEST_F(ConversionRunTest, AStaleTemporaryIsNotWrittenThrough)
 {
     addTask(QStringLiteral("a"));
     addTask(QStringLiteral("b"));
@@ -813,7 +841,7 @@ TEST_F(ConversionRunTest, AStaleTemporaryIsRemovedNotWrittenThrough)
     file.write("keep me");
     file.close();
     for (const char *name : {"a.mp4", "b.mp4"})
-        ASSERT_EQ(::link(QFile::encodeName(precious).constData(), QFile::encodeName(part(QLatin1String(name))).constData()),
+        ASSERT_EQ(::link(QFile::encodeName(precious).constData(), QFile::encodeName(view.folder + QLatin1Char('/') + TemporaryOutputPath(QLatin1String(name))).constData()),
                   0);
 
     runBatch();
@@ -822,7 +850,8 @@ TEST_F(ConversionRunTest, AStaleTemporaryIsRemovedNotWrittenThrough)
     EXPECT_EQ(status(1), QStringLiteral("Failed"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), QByteArray("keep me"));
-    EXPECT_EQ(QDir(view.folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("a.mp4")});
+    EXPECT_EQ(EntriesIn(view.folder),
+              QStringList({".a.vantorix-part.mp4", ".b.vantorix-part.mp4", "a.mp4"}));
 }
 
 TEST(OutputCheck, LengthWithinASecondOrTwoPercentAndAPictureWhenOneIsWritten)
@@ -929,34 +958,34 @@ TEST(OutputPath, RenameRuleNeverOverwritesWhenToldNotTo)
     touch(QStringLiteral("clip.avi"));
 
     // Nothing in the way.
-    EXPECT_EQ(ConversionRun::OutputPathFor(task, 0, dir, QStringLiteral(".mp4"), true), dir + "clip.mp4");
+    EXPECT_EQ(OutputNaming::PathFor(task, 0, dir, QStringLiteral(".mp4"), true), dir + "clip.mp4");
     // The input itself: indexed, whatever the overwrite choice; the row number counts from 1.
-    EXPECT_EQ(ConversionRun::OutputPathFor(task, 2, dir, QStringLiteral(".avi"), false), dir + "clip_3.avi");
-    EXPECT_EQ(ConversionRun::OutputPathFor(task, 2, dir.chopped(1), QStringLiteral(".avi"), true),
+    EXPECT_EQ(OutputNaming::PathFor(task, 2, dir, QStringLiteral(".avi"), false), dir + "clip_3.avi");
+    EXPECT_EQ(OutputNaming::PathFor(task, 2, dir.chopped(1), QStringLiteral(".avi"), true),
               dir + "clip_3.avi");
     // Overwriting chosen: an existing output is overwritten.
     touch(QStringLiteral("clip.mp4"));
-    EXPECT_EQ(ConversionRun::OutputPathFor(task, 0, dir, QStringLiteral(".mp4"), false), dir + "clip.mp4");
+    EXPECT_EQ(OutputNaming::PathFor(task, 0, dir, QStringLiteral(".mp4"), false), dir + "clip.mp4");
     // Renaming chosen: indexed, counting on past names that exist too.
     task.NewExt = QStringLiteral(".mp4");
-    EXPECT_EQ(ConversionRun::OutputPathFor(task, 2, dir, QStringLiteral(".mp4"), true), dir + "clip_3.mp4");
+    EXPECT_EQ(OutputNaming::PathFor(task, 2, dir, QStringLiteral(".mp4"), true), dir + "clip_3.mp4");
     touch(QStringLiteral("clip_3.mp4"));
     touch(QStringLiteral("clip_3_2.mp4"));
-    EXPECT_EQ(ConversionRun::OutputPathFor(task, 2, dir, QStringLiteral(".mp4"), true), dir + "clip_3_3.mp4");
+    EXPECT_EQ(OutputNaming::PathFor(task, 2, dir, QStringLiteral(".mp4"), true), dir + "clip_3_3.mp4");
     // An input that happens to carry the indexed name is skipped as well.
     ltvItemData indexed = task;
     indexed.InputFile = dir + QStringLiteral("clip_1.mp4");
     touch(QStringLiteral("clip_1.mp4"));
-    EXPECT_EQ(ConversionRun::OutputPathFor(indexed, 0, dir, QStringLiteral(".mp4"), false), dir + "clip.mp4");
+    EXPECT_EQ(OutputNaming::PathFor(indexed, 0, dir, QStringLiteral(".mp4"), false), dir + "clip.mp4");
     indexed.NewName = QStringLiteral("clip_1");
-    EXPECT_EQ(ConversionRun::OutputPathFor(indexed, 0, dir, QStringLiteral(".mp4"), false),
+    EXPECT_EQ(OutputNaming::PathFor(indexed, 0, dir, QStringLiteral(".mp4"), false),
               dir + "clip_1_1.mp4");
     // A task without an extension of its own takes the batch's.
     ltvItemData bare = task;
     bare.NewExt.clear();
-    EXPECT_EQ(ConversionRun::OutputPathFor(bare, 2, dir, QStringLiteral(".mp4"), true), dir + "clip_3_3.mp4");
+    EXPECT_EQ(OutputNaming::PathFor(bare, 2, dir, QStringLiteral(".mp4"), true), dir + "clip_3_3.mp4");
     bare.InputFile = dir + QStringLiteral("clip.avi");
-    EXPECT_EQ(ConversionRun::OutputPathFor(bare, 4, dir, QStringLiteral(".avi"), false), dir + "clip_5.avi");
+    EXPECT_EQ(OutputNaming::PathFor(bare, 4, dir, QStringLiteral(".avi"), false), dir + "clip_5.avi");
 }
 
 } // namespace

@@ -52,4 +52,47 @@ TEST(EngineCommand, ConversionTextAndArguments)
     EXPECT_EQ(part.arguments, QStringList({"-y", "-i", input, "-ss", "00:00:05", "-t", "10", output}));
 }
 
+TEST(EngineCommand, TaskCommandCutsWhatTheTaskAsksFor)
+{
+    const QString input = QStringLiteral("/v/in.mkv");
+    const QString output = QStringLiteral("/out/o.mp4");
+    const QString encode = QStringLiteral(" -vcodec libx264");
+    const QString copy = QStringLiteral(" -vcodec copy -acodec copy");
+    const struct
+    {
+        QString params;
+        double length, start, end; // the input's length and the task's range
+        QString arguments;         // between "-y" and the output
+    } cases[] = {
+        {encode, 20, 0, 20, "-i /v/in.mkv -vcodec libx264"},
+        {encode, 20, 5, 15, "-i /v/in.mkv -vcodec libx264 -ss 00:00:05 -t 10"},
+        {encode, 20, 0, 10, "-i /v/in.mkv -vcodec libx264 -t 10"},
+        {encode, 20, 5.4, 5.8, "-i /v/in.mkv -vcodec libx264 -ss 00:00:05.4 -t 0.4"},
+        {encode, 20, 19, 20, "-i /v/in.mkv -vcodec libx264 -ss 00:00:19 -t 1"},
+        {encode, 3, 0, 10, "-i /v/in.mkv -vcodec libx264"},
+        {encode, 3.5, 2, 10, "-i /v/in.mkv -vcodec libx264 -ss 00:00:02"},
+        {encode, 3.5, 2, 3.5, "-i /v/in.mkv -vcodec libx264 -ss 00:00:02 -t 1.5"},
+        {copy, 20, 0, 20, "-i /v/in.mkv -vcodec copy -acodec copy"},
+        {copy, 20, 0, 12, "-i /v/in.mkv -vcodec copy -acodec copy -t 12"},
+        {copy, 20, 5, 12, "-ss 00:00:05 -i /v/in.mkv -vcodec copy -acodec copy -t 7"},
+        {" -c copy", 20, 5, 20, "-ss 00:00:05 -i /v/in.mkv -c copy -t 15"},
+        {" -c:v:0 copy -an", 20, 5, 20, "-ss 00:00:05 -i /v/in.mkv -c:v:0 copy -an -t 15"},
+        {" -vcodec libx264 -acodec copy", 20, 5, 20, "-i /v/in.mkv -vcodec libx264 -acodec copy -ss 00:00:05 -t 15"},
+    };
+    for (const auto &c : cases) {
+        ltvItemData task;
+        task.InputFile = input;
+        task.LengthSecs = c.length;
+        task.OrigStartSecs = 0;
+        task.StartSecs = c.start;
+        task.StartText = SecondsToTimeText(c.start);
+        task.EndSecs = c.end;
+        task.ClipLengthSecs = c.end - c.start;
+        const EngineCommand command = TaskCommand(task, c.params, output);
+        const QStringList expected = QStringList{"-y"} + c.arguments.split(' ') + QStringList{output};
+        EXPECT_EQ(command.arguments, expected) << c.arguments.toStdString();
+        EXPECT_EQ(SplitCommandLine(command.text), expected) << c.arguments.toStdString();
+    }
+}
+
 } // namespace

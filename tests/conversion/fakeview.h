@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <utility>
 
 // Records what the run shows instead of showing it.
 class FakeView final : public ConversionView
@@ -37,12 +38,22 @@ public:
         if (onClose)
             onClose();
     }
-    bool confirmPowerOff() override
+    // Answers powerOffConfirmed at once; while holdPowerOff, keeps the
+    // countdown up until answerPowerOff().
+    void requestPowerOffConfirmation(std::function<void(bool)> answered) override
     {
         ++powerOffQuestions;
         if (onConfirm)
             onConfirm();
-        return powerOffConfirmed;
+        if (holdPowerOff)
+            pendingPowerOff = std::move(answered);
+        else
+            answered(powerOffConfirmed);
+    }
+    void answerPowerOff(bool confirmed)
+    {
+        if (const auto answered = std::exchange(pendingPowerOff, {}))
+            answered(confirmed);
     }
 
     QString convertingFile, elapsed, remaining, currentLabel, totalLabel, memo;
@@ -57,6 +68,8 @@ public:
     int closeRequests = 0;
     int powerOffQuestions = 0;
     bool powerOffConfirmed = true;
+    bool holdPowerOff = false;
+    std::function<void(bool)> pendingPowerOff; // the countdown that is up
     // What the window does when asked (e.g. look at the run's state).
     std::function<void()> onClose;
     std::function<void()> onConfirm;

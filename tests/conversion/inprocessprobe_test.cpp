@@ -7,6 +7,7 @@
 
 #include "fakes/clips.h"
 #include "fakes/programfolder.h"
+#include "probetask.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -28,7 +29,9 @@ namespace {
 ProbeReport engineReport(const QString &path)
 {
     EngineProbe probe(QStringLiteral(VANTORIX_FFMPEG), path);
-    probe.runAndWait(60000);
+    QSignalSpy done(&probe, &EngineProbe::done);
+    probe.launch(60000);
+    EXPECT_TRUE(done.wait(70000));
     return probe.report();
 }
 
@@ -186,7 +189,6 @@ TEST(ProbeInProcess, SaysWhatTheEngineReportSaysOnEveryKindOfFile)
 {
     QTemporaryDir work;
     ASSERT_TRUE(work.isValid());
-    MediaProbe probe(QStringLiteral(VANTORIX_FFMPEG));
     for (const Kind &kind : Kinds) {
         SCOPED_TRACE(kind.name);
         const QString scratch = work.filePath(QString::fromUtf8(kind.name) + QStringLiteral(" parts"));
@@ -208,11 +210,10 @@ TEST(ProbeInProcess, SaysWhatTheEngineReportSaysOnEveryKindOfFile)
             EXPECT_EQ(engine.length, QString::fromUtf8(kind.length));
         }
 
-        // The probe the program calls: the library first, the engine for the rest.
-        probe.ProbeFile(path);
-        EXPECT_EQ(probe.ProbeLength, engine.length);
-        EXPECT_EQ(probe.ProbeSize, engine.size);
-        EXPECT_EQ(probe.ProbeEnd, engine.length);
+        // The probe the program runs: the library first, the engine for the rest.
+        const ProbeReport probed = probeAndWait(QStringLiteral(VANTORIX_FFMPEG), path);
+        EXPECT_EQ(probed.length, engine.length);
+        EXPECT_EQ(probed.size, engine.size);
     }
 }
 
@@ -442,18 +443,21 @@ TEST_F(ProbeQueueInProcessTest, CancelKeepsTheReadRowsAndDropsTheLateAnswerOfAHu
     EXPECT_EQ(folder.callCount(), 0);
 }
 
-TEST(MediaProbe, AProbeOfAStalledFileIsGivenUpAfterTheTimeLimit)
+// Given up once, by the library: a file that stalls it would stall the
+// engine too, so the engine is not asked for a second time limit.
+TEST(FileProbe, AProbeOfAStalledFileIsGivenUpAfterTheTimeLimit)
 {
     TestProgramFolder folder;
     const QString path = folder.filePath(QStringLiteral("stalled.avi"));
     Fifo fifo(path);
     ASSERT_TRUE(fifo.isMade());
-    MediaProbe probe(folder.enginePath());
-    probe.setTimeoutMs(500);
-    probe.ProbeFile(path);
-    EXPECT_EQ(probe.ProbeLength, QString());
-    EXPECT_EQ(probe.ProbeSize, QString());
-    EXPECT_EQ(probe.ProbeStart, QStringLiteral("00:00:00.0"));
+    FileProbe probe(folder.enginePath(), path);
+    QSignalSpy done(&probe, &FileProbe::done);
+    probe.launch(500);
+    ASSERT_TRUE(done.wait(30000));
+    EXPECT_FALSE(probe.askedTheEngine());
+    EXPECT_EQ(probe.report().length, QString());
+    EXPECT_EQ(probe.report().size, QString());
     EXPECT_EQ(folder.callCount(), 0);
     EXPECT_TRUE(fifo.release());
 }

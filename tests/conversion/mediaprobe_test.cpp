@@ -2,7 +2,7 @@
 
 #include "fakes/programfolder.h"
 
-#include <QElapsedTimer>
+#include <QSignalSpy>
 #include <gtest/gtest.h>
 
 namespace {
@@ -87,57 +87,48 @@ TEST(ExtractProbeReport, FindsDurationAndSizeAfterThePath)
     }
 }
 
-TEST(MediaProbe, EachProbeStartsFromEmptyResults)
+// The engine's report on Path as EngineProbe reads it, with the pieces of
+// output as they came.
+ProbeReport engineProbe(const QString &enginePath, int timeoutMs, QStringList *memo = nullptr)
+{
+    EngineProbe probe(enginePath, Path);
+    if (memo)
+        QObject::connect(&probe, &EngineProbe::chunkRead, [memo](const QString &text) { *memo << text; });
+    QSignalSpy done(&probe, &EngineProbe::done);
+    probe.launch(timeoutMs);
+    EXPECT_TRUE(done.wait(60000));
+    return probe.report();
+}
+
+TEST(EngineProbe, ReadsTheReportAndGivesNothingWithoutOne)
 {
     TestProgramFolder folder;
     folder.setScript(QStringLiteral("stderr 0 Input #0, from '%1':\\n  Duration: 00:00:07.20, start: 0.0\\n"
                                     "  Stream #0:0: Video: mpeg4, yuv420p, 320x240, 25 fps\\n\nexit 1\n")
                          .arg(Path));
-    MediaProbe probe(folder.enginePath());
     QStringList memo;
-    probe.setMemo([&](const QString &text) { memo << text; });
-
-    probe.ProbeFile(Path);
-    EXPECT_EQ(probe.ProbeLength, QStringLiteral("00:00:07.20"));
-    EXPECT_EQ(probe.ProbeSize, QStringLiteral(" 320x240"));
-    EXPECT_EQ(probe.ProbeStart, QStringLiteral("00:00:00.0"));
-    EXPECT_EQ(probe.ProbeEnd, QStringLiteral("00:00:07.20"));
+    const ProbeReport report = engineProbe(folder.enginePath(), 30000, &memo);
+    EXPECT_EQ(report.length, QStringLiteral("00:00:07.20"));
+    EXPECT_EQ(report.size, QStringLiteral(" 320x240"));
     EXPECT_EQ(folder.arguments(1), QStringList({"-i", Path}));
-    ASSERT_FALSE(memo.isEmpty());
     EXPECT_TRUE(memo.join(QString()).contains(QStringLiteral("Duration")));
 
-    // A second file that the engine knows nothing about gets nothing of the first's.
-    probe.ProbeFile(QStringLiteral("/videos/second.avi"));
-    EXPECT_EQ(probe.ProbeLength, QString());
-    EXPECT_EQ(probe.ProbeSize, QString());
-    EXPECT_EQ(probe.ProbeEnd, QString());
-
-    // An engine that cannot be started: empty results too.
-    probe.ProbeFile(Path);
-    ASSERT_EQ(probe.ProbeLength, QStringLiteral("00:00:07.20"));
-    probe.setEnginePath(folder.filePath(QStringLiteral("missing.exe")));
-    probe.ProbeFile(Path);
-    EXPECT_EQ(probe.ProbeLength, QString());
-    EXPECT_EQ(probe.ProbeSize, QString());
-    EXPECT_EQ(probe.ProbeStart, QStringLiteral("00:00:00.0"));
+    // An engine that cannot be started: an empty report.
+    const ProbeReport none = engineProbe(folder.filePath(QStringLiteral("missing.exe")), 30000);
+    EXPECT_EQ(none.length, QString());
+    EXPECT_EQ(none.size, QString());
 }
 
-TEST(MediaProbe, AnEngineThatNeverEndsIsTerminated)
+TEST(EngineProbe, AnEngineThatNeverEndsIsTerminated)
 {
     TestProgramFolder folder;
     folder.setScript(QStringLiteral("print 0 Input #0, from '%1':\\n  Duration: 00:00:09.00, start: 0\\n\n"
                                     "sleep 60000\n")
                          .arg(Path));
-    MediaProbe probe(folder.enginePath());
-    probe.setTimeoutMs(500);
-
-    QElapsedTimer clock;
-    clock.start();
-    probe.ProbeFile(Path);
-    EXPECT_LT(clock.elapsed(), 30000);
     // What the output gave before the engine was stopped still counts.
-    EXPECT_EQ(probe.ProbeLength, QStringLiteral("00:00:09.00"));
-    EXPECT_EQ(probe.ProbeSize, QString());
+    const ProbeReport report = engineProbe(folder.enginePath(), 500);
+    EXPECT_EQ(report.length, QStringLiteral("00:00:09.00"));
+    EXPECT_EQ(report.size, QString());
 }
 
 } // namespace
@@ -151,9 +142,7 @@ TEST(EngineProcess, EngineIgnoresTerminalStopSignals)
     TestProgramFolder folder;
     folder.setScript(QStringLiteral("signals\n"));
     QStringList memo;
-    MediaProbe probe(folder.enginePath());
-    probe.setMemo([&](const QString &text) { memo << text; });
-    probe.ProbeFile(QStringLiteral("/x.avi"));
+    engineProbe(folder.enginePath(), 30000, &memo);
     EXPECT_EQ(memo.join(QString()), QStringLiteral("SIGTTOU ignored\nSIGTTIN ignored\n"));
 }
 

@@ -9,6 +9,7 @@
 #include "fakes/programfolder.h"
 #include "fakes/recorders.h"
 #include "fakeview.h"
+#include "probetask.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -55,9 +56,7 @@ protected:
     // Probes `clip` into the task list and converts it with `params`.
     void convert(const QString &clip, const QString &params, const std::function<void(ConversionRun &)> &prepare = {})
     {
-        MediaProbe probe(folder.enginePath());
-        probe.ProbeFile(clip);
-        tasks.appendTask(TaskFromProbe(clip, probe, view.ext));
+        tasks.appendTask(TaskFromProbe(clip, probeAndWait(folder.enginePath(), clip), view.ext));
         ConversionRun run(tasks, view, interactive, shell, power);
         run.setEnginePath(folder.enginePath());
         if (prepare)
@@ -215,7 +214,7 @@ TEST_F(RealEngineTest, AnOutputShorterThanAskedForFails)
     const QString reason = tasks.index(0, 3).data(Qt::ToolTipRole).toString().section(QLatin1Char('\n'), 0, 0);
     EXPECT_TRUE(reason.startsWith(QStringLiteral("The output lasts 0.2"))) << reason.toStdString();
     EXPECT_TRUE(reason.endsWith(QStringLiteral(" s instead of 3.00 s."))) << reason.toStdString();
-    EXPECT_TRUE(QDir(view.folder).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    EXPECT_TRUE(EntriesIn(view.folder).isEmpty());
 }
 
 } // namespace
@@ -238,9 +237,7 @@ TEST_F(RealEngineTest, TheEngineRunsOnlyToConvertAndTheOutputIsCheckedInProcess)
     script.close();
     script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
 
-    MediaProbe probe(wrapper);
-    probe.ProbeFile(clip);
-    tasks.appendTask(TaskFromProbe(clip, probe, view.ext));
+    tasks.appendTask(TaskFromProbe(clip, probeAndWait(wrapper, clip), view.ext));
     ConversionRun run(tasks, view, interactive, shell, power);
     run.setEnginePath(wrapper);
     QSignalSpy finished(&run, &ConversionRun::finished);

@@ -54,8 +54,13 @@ protected:
 
     QString status(int row) const { return tasks.index(row, 3).data().toString(); }
     QString tip(int row) const { return tasks.index(row, 3).data(Qt::ToolTipRole).toString(); }
-    // The hidden name the engine writes the output `name` under, in the output folder.
-    QString part(const QString &name) const { return view.folder + QLatin1Char('/') + TemporaryOutputPath(name); }
+    // The engine of start number `call` wrote the output `name` of the output
+    // folder in the run's work folder.
+    bool wroteWorkFileFor(int call, const QString &name) const
+    {
+        return IsWorkFileFor(folder.arguments(call).value(folder.arguments(call).size() - 1),
+                             view.folder + QLatin1Char('/') + name);
+    }
 
     TestProgramFolder folder;
     TaskListModel tasks;

@@ -56,14 +56,14 @@ wait_until 300 rows_are "a.avi OK -; b.avi OK -" || fail "the kept list does not
 [ "$(ls "$lists"/TaskList-*.json | wc -l)" = 1 ] || fail "more than one list kept: $(ls "$lists")"
 
 start_picture "$wid"
-# Caught while b.avi converts: its unfinished output exists and is named in
-# the list.
+# Caught while b.avi converts: where its unfinished output is (the run's work
+# folder) exists and is named in the list.
 partial=""
 for _ in $(seq 600); do
     line="$(rows | grep '^b.avi Converting ' || true)"
     if [ -n "$line" ]; then
         candidate="${line##* }"
-        if [ "$candidate" != "-" ] && [ -f "$candidate" ]; then
+        if [ "$candidate" != "-" ] && [ -e "$candidate" ]; then
             partial="$candidate"
             break
         fi
@@ -74,7 +74,7 @@ done
 kill -9 "$app_pid"
 wait "$app_pid" 2>/dev/null || true # "Killed"
 app_pid=""
-[ -f "$partial" ] || fail "the killed conversion left no unfinished output to clean up"
+[ -e "$partial" ] || fail "the killed conversion left no unfinished output to clean up"
 [[ "$(rows)" == *"a.avi Complete "* ]] || fail "a.avi was not complete before the kill: $(rows)"
 rm -f "$prog"/a.* "$prog"/b.*
 
@@ -108,7 +108,8 @@ for name in a b; do
     streams="$(ffprobe -v error -show_entries stream=codec_type -of csv=p=0 "$output")"
     [[ "$streams" == *video* ]] || fail "$output has no video stream: $streams"
 done
-[[ "$(ls -A "$prog")" == *vantorix-part* ]] && fail "an unfinished output is left in $prog"
+[[ "$(ls -A "$prog")" == *vantorix-part* || "$(ls -A "$prog")" == *vantorix-work* ]] \
+    && fail "an unfinished output is left in $prog"
 xdotool windowfocus --sync "$done_box" key Return
 xdotool keyup Return
 wait_until 100 bash -c '! xdotool search --onlyvisible --name "^Complete$" >/dev/null 2>&1' || true

@@ -40,8 +40,8 @@
 // A probe of fake media (a start without -y whose input is fake media) is how
 // the program checks an output: it plays no script, prints the report the real
 // engine would, and is recorded in check-N.args instead, so that call numbers
-// and call-N.args count the starts a test scripts. It waits first as long as
-// the "sleep <ms>" lines of <own folder>/fake-engine-check.txt say.
+// and call-N.args count the starts a test scripts. It waits first as the
+// "sleep <ms>" and "wait-for <name>" lines of <own folder>/fake-engine-check.txt say.
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -208,9 +208,13 @@ int main(int argc, char **argv)
     if (!conversion && isFakeMedia(inputContent)) {
         record(folder, "check", argc, argv);
         std::ifstream wait(folder / "fake-engine-check.txt");
-        for (std::string line; std::getline(wait, line);)
+        for (std::string line; std::getline(wait, line);) {
             if (line.rfind("sleep ", 0) == 0)
                 pause(std::atoi(line.c_str() + 6));
+            else if (line.rfind("wait-for ", 0) == 0)
+                for (int waited = 0; waited < 30000 && !fs::exists(folder / line.substr(9)); waited += 10)
+                    pause(10);
+        }
         return reportOn(inputPath, inputContent);
     }
 

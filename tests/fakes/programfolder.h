@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -55,6 +56,15 @@ public:
         file.write(QStringLiteral("sleep %1\n").arg(ms).toUtf8());
     }
 
+    // The fake engine's checks of outputs report only once the file `name`
+    // exists in the program folder.
+    void holdChecksUntil(const QString &name) const
+    {
+        QFile file(filePath(QStringLiteral("fake-engine-check.txt")));
+        file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        file.write(QStringLiteral("wait-for %1\n").arg(name).toUtf8());
+    }
+
     // How many times the fake engine was started (its checks of outputs apart).
     int callCount() const { return countOf(QStringLiteral("call")); }
 
@@ -86,6 +96,24 @@ private:
 
     QTemporaryDir m_dir;
 };
+
+// Whether `written` (the output argument of an engine start) is where a run
+// has the engine write the output that becomes `finalPath`: under that
+// output's own file name, in a folder of the run's own, never beside the
+// output or at its final name.
+inline bool IsWorkFileFor(const QString &written, const QString &finalPath)
+{
+    const QFileInfo work(written);
+    const QFileInfo output(finalPath);
+    return work.fileName() == output.fileName()
+           && QDir::cleanPath(work.absolutePath()) != QDir::cleanPath(output.absolutePath());
+}
+
+// Everything in `folder`, hidden entries and folders too.
+inline QStringList EntriesIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
 
 // A file the fake engine takes for media of this length (a time text), with a
 // picture or without: what it converts from and what it reports on.

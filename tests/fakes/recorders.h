@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <utility>
 
 // Records every message instead of showing it. Each entry reads
 // "<kind>|<caption>|<text>".
@@ -24,11 +25,34 @@ public:
         return answer;
     }
     void error(const QString &text) override { add(u"error", QString(), text); }
+    // Recorded as the calls above; closed at once, or while holdMessages
+    // kept up until closeMessages().
+    void showMessage(MessageKind kind, const QString &caption, const QString &text,
+                     std::function<void()> closed = {}) override
+    {
+        static const char16_t *const kinds[] = {u"information", u"warning", u"plain", u"error"};
+        const bool captioned = kind == MessageKind::Information || kind == MessageKind::Warning;
+        add(kinds[static_cast<int>(kind)], captioned ? caption : QString(), text);
+        if (!closed)
+            return;
+        if (holdMessages)
+            open << std::move(closed);
+        else
+            closed();
+    }
+    void closeMessages()
+    {
+        const QList<std::function<void()>> closing = std::exchange(open, {});
+        for (const auto &closed : closing)
+            closed();
+    }
 
     QStringList messages;
     bool answer = true;
     // What happens while a message is up (e.g. the window closes).
     std::function<void()> onMessage;
+    bool holdMessages = false;
+    QList<std::function<void()>> open; // what follows the messages that are up
 
 private:
     void add(QStringView kind, const QString &caption, const QString &text)

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 // Answers every dialog from a script and records each call.
@@ -45,14 +46,15 @@ public:
         return saveNames.isEmpty() ? std::nullopt : saveNames.takeFirst();
     }
 
-    bool countdown(QWidget *owner, const QString &caption, const QString &text, int seconds) override
+    void countdown(QWidget *owner, const QString &caption, const QString &text, int seconds,
+                   std::function<void(bool)> answered) override
     {
         owners << owner;
         countdownCaptions << caption;
         countdowns << text;
         countdownSeconds << seconds;
         calls << QStringLiteral("countdown|") + caption + QLatin1Char('|') + text;
-        return countdownAnswer;
+        answered(countdownAnswer);
     }
 
     // Script.

@@ -8,6 +8,7 @@
 
 #include <QPushButton>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -15,13 +16,17 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QScreen>
+#include <QPointer>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <type_traits>
 
 namespace {
 
+// The countdown opens and returns at once; its answer follows from the event loop.
 TEST(Countdown, CancelStopsItAndRunningOutConfirms)
 {
     WidgetDialogs dialogs;
@@ -29,34 +34,40 @@ TEST(Countdown, CancelStopsItAndRunningOutConfirms)
     QString shown;
     QAbstractButton *defaultButton = nullptr;
     QAbstractButton *cancel = nullptr;
-    WhenModalShows([&](QWidget *modal) {
-        auto *box = qobject_cast<QMessageBox *>(modal);
-        ASSERT_NE(box, nullptr);
-        shown = box->text();
-        defaultButton = box->defaultButton();
-        cancel = box->button(QMessageBox::Cancel);
-        cancel->click();
-    });
-    EXPECT_FALSE(dialogs.countdown(&owner, QStringLiteral("Vantorix"),
-                                   QStringLiteral("The computer turns off in %1 seconds."), 30));
+    QList<bool> answers;
+    const auto answered = [&answers](bool ranOut) { answers << ranOut; };
+    dialogs.countdown(&owner, QStringLiteral("Vantorix"), QStringLiteral("The computer turns off in %1 seconds."), 30,
+                      answered);
+    auto *box = owner.findChild<QMessageBox *>(QStringLiteral("countdownBox"));
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(answers.isEmpty());
+    shown = box->text();
+    defaultButton = box->defaultButton();
+    cancel = box->button(QMessageBox::Cancel);
+    ASSERT_NE(cancel, nullptr);
+    cancel->click();
+    EXPECT_EQ(answers, QList<bool>{false});
     EXPECT_EQ(shown, QStringLiteral("The computer turns off in 30 seconds."));
-    EXPECT_NE(cancel, nullptr);
     EXPECT_EQ(defaultButton, cancel);
 
     // Left alone, the count runs down to the end; the text follows it.
+    answers.clear();
     QStringList texts;
-    WhenModalShows([&](QWidget *modal) {
-        auto *box = qobject_cast<QMessageBox *>(modal);
-        texts << box->text();
-        auto *watch = new QTimer(box);
-        watch->setInterval(20);
-        QObject::connect(watch, &QTimer::timeout, box, [&texts, box] {
-            if (texts.last() != box->text())
-                texts << box->text();
-        });
-        watch->start();
+    dialogs.countdown(&owner, QStringLiteral("Vantorix"), QStringLiteral("%1 s left"), 2, answered);
+    const auto boxes = owner.findChildren<QMessageBox *>(QStringLiteral("countdownBox"));
+    ASSERT_FALSE(boxes.isEmpty());
+    QPointer<QMessageBox> second = boxes.last();
+    texts << second->text();
+    QTimer watch;
+    watch.setInterval(20);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (second && texts.last() != second->text())
+            texts << second->text();
     });
-    EXPECT_TRUE(dialogs.countdown(&owner, QStringLiteral("Vantorix"), QStringLiteral("%1 s left"), 2));
+    watch.start();
+    for (int i = 0; i < 500 && answers.isEmpty(); ++i)
+        QTest::qWait(20);
+    EXPECT_EQ(answers, QList<bool>{true});
     EXPECT_EQ(texts, (QStringList{QStringLiteral("2 s left"), QStringLiteral("1 s left")}));
 }
 
@@ -168,6 +179,47 @@ TEST(WidgetInteractive, BoxesCarryTheirIconButtonsAndOwner)
     EXPECT_EQ(question.parent, &otherOwner);
     answer(question, QMessageBox::No);
     EXPECT_FALSE(interactive.question(QStringLiteral("Load Default"), QStringLiteral("Sure?")));
+}
+
+// A message that does not wait: the box is up when the call returns, and
+// what follows it comes when it is closed, once.
+TEST(WidgetInteractive, MessagesThatDoNotWaitGoOnWhenClosed)
+{
+    QWidget owner;
+    WidgetInteractive interactive(&owner);
+    const QString program = QGuiApplication::applicationDisplayName();
+    const struct
+    {
+        IInteractive::MessageKind kind;
+        QMessageBox::Icon icon;
+        QString caption;
+    } cases[] = {
+        {IInteractive::MessageKind::Information, QMessageBox::Information, QStringLiteral("Complete")},
+        {IInteractive::MessageKind::Warning, QMessageBox::Warning, QStringLiteral("Turn off")},
+        {IInteractive::MessageKind::Plain, QMessageBox::NoIcon, program},
+        {IInteractive::MessageKind::Error, QMessageBox::Critical, program},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.caption.toStdString() + " " + std::to_string(int(c.icon)));
+        int closed = 0;
+        interactive.showMessage(c.kind, QStringLiteral("Complete"), QStringLiteral("The text"), [&closed] { ++closed; });
+        QMessageBox *box = nullptr;
+        for (QMessageBox *candidate : owner.findChildren<QMessageBox *>())
+            if (candidate->isVisible())
+                box = candidate;
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(closed, 0);
+        EXPECT_EQ(box->icon(), c.icon);
+        EXPECT_EQ(box->windowTitle(), c.kind == IInteractive::MessageKind::Information
+                                              || c.kind == IInteractive::MessageKind::Warning
+                                          ? QStringLiteral("Complete")
+                                          : program);
+        EXPECT_EQ(box->text(), QStringLiteral("The text"));
+        EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+        box->button(QMessageBox::Ok)->click();
+        EXPECT_EQ(closed, 1);
+        EXPECT_FALSE(box->isVisible());
+    }
 }
 
 TEST(WidgetInteractive, MalformedProfileWarningFitsOnTheScreen)

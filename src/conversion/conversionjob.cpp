@@ -1,0 +1,300 @@
+#include "conversion/conversionjob.h"
+
+#include "conversion/inprocessprobe.h"
+#include "conversion/workfolder.h"
+
+#include <QFileInfo>
+
+#include <optional>
+#include <utility>
+
+ConversionJob::ConversionJob(Order order, QObject *parent)
+    : QObject(parent)
+    , m_order(std::move(order))
+    , m_workPath(workPathFor(m_order.finalPath))
+{
+}
+
+ConversionJob::~ConversionJob()
+{
+    abandon();
+}
+
+QString ConversionJob::status() const
+{
+    switch (m_phase) {
+    case Committed: return RowStatus::Complete;
+    case Failed: return RowStatus::Failed;
+    case Stopped: return RowStatus::Stop;
+    case Paused: return RowStatus::Paused;
+    default: return RowStatus::Converting;
+    }
+}
+
+QString ConversionJob::KeptOutput(const QString &output)
+{
+    QString kept = TaskListModel::LastLines(output, KeptOutputLines);
+    if (kept.size() > KeptOutputChars)
+        kept.remove(0, kept.size() - KeptOutputChars);
+    return kept;
+}
+
+void ConversionJob::setPhase(Phase phase)
+{
+    if (phase == m_phase)
+        return;
+    m_phase = phase;
+    emit phaseChanged(phase);
+}
+
+void ConversionJob::start()
+{
+    if (m_phase != Waiting)
+        return;
+    setPhase(Starting);
+    if (m_workPath.isEmpty()) {
+        // Nowhere of the run's own to write: nothing is converted.
+        end(Failed, m_order.noWorkFolder, false);
+        return;
+    }
+
+    // The start and the length go to the engine only when the task narrows
+    // its input.
+    const ltvItemData &task = m_order.task;
+    std::optional<QString> start;
+    if (task.StartSecs != task.OrigStartSecs)
+        start = task.StartText;
+    std::optional<QString> seconds;
+    if (task.ClipLengthSecs != task.LengthSecs)
+        seconds = QString::number(RoundHalfEven(task.ClipLengthSecs));
+    const EngineCommand command = ConversionCommand(task.InputFile, m_order.params, start, seconds, m_workPath);
+
+    m_engine = new EngineProcess(this);
+    connect(m_engine, &EngineProcess::chunkRead, this, &ConversionJob::onChunk);
+    connect(m_engine, &EngineProcess::ended, this, &ConversionJob::onEngineEnded);
+    if (!m_engine->start(m_order.enginePath, command)) {
+        m_output = m_engine->errorString();
+        delete std::exchange(m_engine, nullptr);
+        m_startFailed = true;
+        end(Failed, QString(), true);
+        return;
+    }
+    setPhase(Converting);
+    emit engineStarted(command.text);
+}
+
+void ConversionJob::onChunk(const QString &text)
+{
+    m_writeFailure.feed(text);
+    m_output += text;
+    if (m_output.size() > 2 * KeptOutputChars)
+        m_output.remove(0, m_output.size() - KeptOutputChars);
+    emit chunkRead(text);
+    // The engine's first two reads are its banner: no progress in them.
+    if (m_chunkCount++ < 2)
+        return;
+
+    // The value follows "time" and one separator character, up to a blank. A
+    // read without the marker has no value: other numbers in it are not times.
+    const qsizetype marker = text.indexOf(QLatin1String("time"));
+    const QString rest = marker < 0 ? QString() : text.mid(marker + 5);
+    const qsizetype blank = rest.indexOf(QLatin1Char(' '));
+    const QString value = blank < 0 ? QString() : rest.left(blank);
+    // Current engines write the time as h:m:s.f; older ones as seconds.
+    double seconds = TimeTextToSeconds(value);
+    if ((seconds != -1 || ParseDecimal(value, seconds)) && seconds > m_currentSecs)
+        m_currentSecs = seconds;
+    emit progressed();
+}
+
+void ConversionJob::onEngineEnded(int exitCode, bool crashed)
+{
+    if (m_engine)
+        m_engine->deleteLater();
+    m_engine = nullptr;
+    m_writeFailure.finish();
+    if (m_stopRequested) {
+        end(Stopped, QString(), true);
+        return;
+    }
+    // A failed write comes first among the reasons: the engine's last lines
+    // may not show it, and it may exit 0 after one.
+    if (!m_writeFailure.failureLine().isEmpty())
+        m_reason = QStringLiteral("The output is damaged: the engine reported \"%1\".")
+                       .arg(m_writeFailure.failureLine());
+    if (crashed || exitCode != 0) {
+        end(Failed, m_reason, true);
+        return;
+    }
+    if (m_checkAllowed)
+        beginCheck();
+    else
+        setPhase(Checking);
+}
+
+void ConversionJob::allowCheck()
+{
+    if (m_checkAllowed)
+        return;
+    m_checkAllowed = true;
+    if (m_phase == Checking && !m_checkStarted)
+        beginCheck();
+}
+
+void ConversionJob::beginCheck()
+{
+    // The engine slot is free before the phase is told.
+    m_checkStarted = true;
+    setPhase(Checking);
+    const QFileInfo written(m_workPath);
+    if (m_reason.isEmpty() && (!written.isFile() || written.size() <= 0))
+        m_reason = QStringLiteral("The output file is missing or empty.");
+    if (!m_reason.isEmpty()) {
+        end(Failed, m_reason, true);
+        return;
+    }
+    if (m_order.task.ClipLengthSecs > 0 || wantsVideo()) {
+        launchCheck();
+        return;
+    }
+    // Nothing a probe could add.
+    const QString failure = commitWorkFile();
+    end(failure.isEmpty() ? Committed : Failed, failure, !failure.isEmpty());
+}
+
+void ConversionJob::onChecked()
+{
+    QString reason = checkResult();
+    std::exchange(m_probe, nullptr)->deleteLater();
+    if (reason.isEmpty())
+        reason = commitWorkFile();
+    end(reason.isEmpty() ? Committed : Failed, reason, !reason.isEmpty());
+}
+
+bool ConversionJob::wantsVideo() const
+{
+    // An input without a picture gives none, whatever the profile.
+    return WritesVideo(m_order.params, m_order.finalPath) && !m_order.task.SizeText.trimmed().isEmpty();
+}
+
+void ConversionJob::end(Phase phase, const QString &reason, bool keepOutput)
+{
+    discardWorkFile();
+    m_reason = reason;
+    m_kept = keepOutput ? KeptOutput(m_output) : QString();
+    m_output.clear();
+    setPhase(phase);
+    emit finished(status(), m_reason, m_kept);
+}
+
+void ConversionJob::pause()
+{
+    if (m_phase != Converting || !m_engine)
+        return;
+    m_engine->suspendEngine();
+    setPhase(Paused);
+}
+
+void ConversionJob::resume()
+{
+    if (m_phase != Paused)
+        return;
+    if (m_engine)
+        m_engine->resumeEngine();
+    setPhase(Converting);
+}
+
+void ConversionJob::stop()
+{
+    switch (m_phase) {
+    case Waiting:
+    case Starting:
+        end(Stopped, QString(), true);
+        return;
+    case Paused:
+    case Converting:
+        m_stopRequested = true;
+        if (m_engine) {
+            // A suspended engine could not act on the request.
+            m_engine->resumeEngine();
+            m_engine->TerminateEngine();
+        }
+        setPhase(Converting);
+        return;
+    case Checking:
+        if (!m_checkStarted)
+            end(Stopped, QString(), true);
+        return;
+    default:
+        return;
+    }
+}
+
+void ConversionJob::abandon()
+{
+    if (m_engine) {
+        // Killed and reaped here; it emits nothing more.
+        m_engine->killAndWait();
+        std::exchange(m_engine, nullptr)->deleteLater();
+    }
+    dropCheck();
+    discardWorkFile();
+    if (isOver())
+        return;
+    m_phase = Stopped;
+    m_reason.clear();
+    m_kept = KeptOutput(m_output);
+    m_output.clear();
+}
+
+// ---------------------------------------------------------------------------
+// The work file
+
+QString ConversionJob::workPathFor(const QString &finalPath) const
+{
+    return m_order.workFolder ? m_order.workFolder->workPathFor(finalPath) : QString();
+}
+
+QString ConversionJob::commitWorkFile()
+{
+    const QString failure = m_order.workFolder->commit(m_workPath, m_order.finalPath);
+    if (failure.isEmpty()) {
+        m_workPath.clear();
+        m_order.workFolder.reset();
+    }
+    return failure;
+}
+
+void ConversionJob::discardWorkFile()
+{
+    // The job's part of the folder goes with its file: the batch lets the
+    // folder go once no job needs it.
+    if (!m_workPath.isEmpty() && m_order.workFolder)
+        m_order.workFolder->discard(m_workPath);
+    m_workPath.clear();
+    m_order.workFolder.reset();
+}
+
+// ---------------------------------------------------------------------------
+// The output check
+
+void ConversionJob::launchCheck()
+{
+    m_probe = new FileProbe(m_order.enginePath, m_workPath, nullptr, this);
+    connect(m_probe, &FileProbe::done, this, &ConversionJob::onChecked);
+    m_probe->launch(CheckTimeoutMs);
+}
+
+QString ConversionJob::checkResult() const
+{
+    return CheckOutputReport(m_probe->report(), m_order.task.ClipLengthSecs, wantsVideo());
+}
+
+void ConversionJob::dropCheck()
+{
+    if (!m_probe)
+        return;
+    m_probe->abandon();
+    m_probe->deleteLater();
+    m_probe = nullptr;
+}

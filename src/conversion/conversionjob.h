@@ -1,0 +1,153 @@
+#pragma once
+
+#include "conversion/engineprocess.h"
+#include "conversion/mediaprobe.h"
+#include "conversion/outputfile.h"
+#include "conversion/taskrecord.h"
+
+#include <QObject>
+
+#include <memory>
+
+class FileProbe;
+class WorkFolder;
+
+// One task of a batch that runs: its engine, the file the engine writes while
+// it works, and the check of that file. The job goes through its phases in
+// order and announces each change:
+//
+//   Waiting -> Starting -> Converting <-> Paused -> Checking -> Committed
+//                                   \-> Failed, Stopped (from any phase)
+//
+// Checking begins when the engine has ended with success; the check itself
+// waits until the job is allowed to check (allowCheck), so that a batch can
+// keep its rows' results in order. Only a checked output takes its final name;
+// whatever ends the job otherwise removes the work file and leaves the final
+// name as it was. Pause, resume, stop and abandon may come in any phase and do
+// what applies to it.
+class ConversionJob final : public QObject
+{
+    Q_OBJECT
+public:
+    enum Phase { Waiting, Starting, Converting, Paused, Checking, Committed, Failed, Stopped };
+    Q_ENUM(Phase)
+
+    // What a failed or stopped job keeps of its engine's output: its last
+    // lines, within a bound; a completed job keeps none.
+    static constexpr int KeptOutputLines = 2 * TaskListModel::FailureTipLines;
+    static constexpr qsizetype KeptOutputChars = 4096;
+    // How long the probe of an output may take.
+    static constexpr int CheckTimeoutMs = MediaProbe::DefaultTimeoutMs;
+
+    // What the job converts: the task of `row` with the batch's parameter
+    // string, to `finalPath`, with the engine at `enginePath`. The engine
+    // writes in the batch's `workFolder`; without one the job fails with
+    // `noWorkFolder` as its reason.
+    struct Order
+    {
+        int row = 0;
+        ltvItemData task;
+        QString params;
+        QString finalPath;
+        QString enginePath;
+        std::shared_ptr<WorkFolder> workFolder;
+        QString noWorkFolder;
+    };
+
+    explicit ConversionJob(Order order, QObject *parent = nullptr);
+    // No engine outlives its job, and no work file is left behind.
+    ~ConversionJob() override;
+    Q_DISABLE_COPY_MOVE(ConversionJob)
+
+    int row() const { return m_order.row; }
+    const ltvItemData &task() const { return m_order.task; }
+    QString finalPath() const { return m_order.finalPath; }
+    // Where the engine writes until the output is checked; empty once it is gone.
+    QString workPath() const { return m_workPath; }
+    Phase phase() const { return m_phase; }
+    bool isOver() const { return m_phase == Committed || m_phase == Failed || m_phase == Stopped; }
+    // The engine works (or is suspended).
+    bool engineRunning() const { return m_engine != nullptr; }
+    // The job still needs an engine slot of its batch: its check has not begun.
+    bool holdsEngineSlot() const { return !isOver() && !m_checkStarted; }
+    // How far the engine got in its clip, in seconds.
+    double currentSecs() const { return m_currentSecs; }
+    // The job failed because its engine could not be started.
+    bool startFailed() const { return m_startFailed; }
+
+    // The result once the job is over: the row status, why (failed outputs),
+    // and the end of the engine's output (failed and stopped jobs).
+    QString status() const;
+    QString reason() const { return m_reason; }
+    QString keptOutput() const { return m_kept; }
+
+    // Starts the engine (Starting, then Converting). When it cannot be
+    // started the job is Failed at once and finished() has been emitted.
+    void start();
+    // The output may be checked once the engine has ended (at once when it has).
+    void allowCheck();
+    // Suspends a converting engine; Paused.
+    void pause();
+    // Continues a paused engine; Converting.
+    void resume();
+    // Ends the job without an output: a working engine (continued first when
+    // paused) is asked to end and killed when it does not; a job that waits
+    // is Stopped at once. A check that has begun is let finish: an output
+    // found good is kept.
+    void stop();
+    // Ends the job at once, without a word: the engine is killed and reaped,
+    // the check dropped, the work file removed; Stopped unless already over.
+    // Nothing is emitted.
+    void abandon();
+
+    // The engine output kept for a row: its last lines, within the bound.
+    static QString KeptOutput(const QString &output);
+
+signals:
+    void phaseChanged(ConversionJob::Phase phase);
+    // The engine was started with this argument text.
+    void engineStarted(const QString &commandText);
+    // One read of the engine's output.
+    void chunkRead(const QString &text);
+    // A read that may carry progress (from the third on): currentSecs() may have moved.
+    void progressed();
+    // The job is over: its row status, the reason of a failure, what is kept
+    // of the engine's output.
+    void finished(const QString &status, const QString &reason, const QString &keptOutput);
+
+private:
+    void setPhase(Phase phase);
+    void onChunk(const QString &text);
+    void onEngineEnded(int exitCode, bool crashed);
+    void beginCheck();
+    void onChecked();
+    void end(Phase phase, const QString &reason, bool keepOutput);
+    bool wantsVideo() const;
+
+    // The work file: where the engine writes, and how a good one takes its
+    // final name.
+    QString workPathFor(const QString &finalPath) const;
+    QString commitWorkFile();
+    void discardWorkFile();
+
+    // The output check.
+    void launchCheck();
+    QString checkResult() const;
+    void dropCheck();
+
+    Order m_order;
+    Phase m_phase = Waiting;
+    EngineProcess *m_engine = nullptr; // a child while it works
+    QString m_workPath;
+    QString m_output; // the engine's output, its end only
+    WriteFailureScanner m_writeFailure;
+    int m_chunkCount = 0;
+    double m_currentSecs = 0;
+    bool m_stopRequested = false;
+    bool m_checkAllowed = false;
+    bool m_checkStarted = false;
+    bool m_startFailed = false;
+    FileProbe *m_probe = nullptr; // a child while the output is checked
+    QString m_reason;
+    QString m_kept;
+};

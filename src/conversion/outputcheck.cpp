@@ -1,0 +1,307 @@
+#include "conversion/outputcheck.h"
+
+#include "conversion/enginecommand.h"
+#include "conversion/mediaprobe.h"
+#include "conversion/outputfile.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+// Packets read from the start of a file before the rest is skipped to its
+// end. An input is read further: a leap of its times anywhere takes away the
+// length the output is held to.
+constexpr qint64 InputScanBytes = 256 * 1024 * 1024;
+constexpr qint64 OutputScanBytes = 64 * 1024 * 1024;
+
+QString text(const char *source)
+{
+    return QCoreApplication::translate("OutputCheck", source);
+}
+
+QString seconds(double value)
+{
+    return QString::number(value, 'f', 2);
+}
+
+double tolerance(double secs)
+{
+    return std::max(1.0, 0.02 * secs);
+}
+
+// Where the engine starts reading and, when the task ends before the input
+// does, where it stops (TaskCommand).
+double taskBegin(const ltvItemData &task)
+{
+    return task.StartSecs != task.OrigStartSecs ? task.StartSecs : 0;
+}
+
+std::optional<double> taskEnd(const ltvItemData &task)
+{
+    if (task.ClipLengthSecs == task.LengthSecs)
+        return std::nullopt;
+    return taskBegin(task) + task.ClipLengthSecs;
+}
+
+bool copiesFromKeyFrame(const ltvItemData &task, const QString &params)
+{
+    return taskBegin(task) > 0 && CopiesVideo(params);
+}
+
+// The input's container and streams tell the same length, and its times run
+// on without a leap.
+bool timelineTrusted(const MediaFacts &input)
+{
+    if (!input.durationSecs || input.durationEstimated || input.timestampJump)
+        return false;
+    std::optional<double> first;
+    std::optional<double> last;
+    for (const StreamFacts *stream : {&input.video, &input.audio}) {
+        if (!stream->startSecs || !stream->endSecs)
+            continue;
+        first = first ? std::min(*first, *stream->startSecs) : *stream->startSecs;
+        last = last ? std::max(*last, *stream->endSecs) : *stream->endSecs;
+    }
+    return first && std::fabs(*last - *first - *input.durationSecs) <= tolerance(*input.durationSecs);
+}
+
+// Whether the part of the input the task covers holds some of `stream`.
+// Where the input's timeline cannot be trusted, a stream it has counts.
+bool covers(const ltvItemData &task, const MediaFacts &input, const StreamFacts &stream)
+{
+    if (stream.packets == 0)
+        return false;
+    if (!timelineTrusted(input) || !stream.startSecs || !stream.endSecs)
+        return true;
+    const double origin = input.startSecs.value_or(0);
+    const double end = std::min(taskEnd(task).value_or(std::numeric_limits<double>::infinity()),
+                                *stream.endSecs - origin);
+    return end > std::max(taskBegin(task), *stream.startSecs - origin);
+}
+
+bool wantsVideo(const ltvItemData &task, const QString &params, const QString &outputPath,
+                const std::optional<MediaFacts> &input)
+{
+    if (!WritesVideo(params, outputPath))
+        return false;
+    return input ? covers(task, *input, input->video) : !task.SizeText.trimmed().isEmpty();
+}
+
+bool wantsAudio(const ltvItemData &task, const QString &params, const QString &outputPath,
+                const std::optional<MediaFacts> &input)
+{
+    return input && WritesAudio(params, outputPath) && covers(task, *input, input->audio);
+}
+
+} // namespace
+
+bool WritesAudio(const QString &params, const QString &outputPath)
+{
+    if (SplitCommandLine(params).contains(QStringLiteral("-an")))
+        return false;
+    static const QStringList pictureOnly = {"gif", "apng", "webp", "png", "jpg", "jpeg", "bmp", "tif", "tiff",
+                                            "m1v", "m2v", "h264", "264", "h265", "hevc", "y4m", "ivf"};
+    return !pictureOnly.contains(QFileInfo(outputPath).suffix().toLower());
+}
+
+std::optional<double> ExpectedOutputSecs(const ltvItemData &task, const QString &params, const QString &outputPath,
+                                         const std::optional<MediaFacts> &input)
+{
+    double streamStart = 0;
+    double streamEnd = task.LengthSecs;
+    if (input) {
+        if (!timelineTrusted(*input))
+            return std::nullopt;
+        const bool video = wantsVideo(task, params, outputPath, input) || input->audio.packets == 0;
+        const StreamFacts &stream = video ? input->video : input->audio;
+        if (!stream.startSecs || !stream.endSecs)
+            return std::nullopt;
+        const double origin = input->startSecs.value_or(0);
+        streamStart = *stream.startSecs - origin;
+        streamEnd = *stream.endSecs - origin;
+    } else if (task.LengthSecs <= 0) {
+        return std::nullopt;
+    }
+    const double end = std::min(taskEnd(task).value_or(std::numeric_limits<double>::infinity()), streamEnd);
+    const double expected = end - std::max(taskBegin(task), streamStart);
+    if (expected <= 0)
+        return std::nullopt;
+    return expected;
+}
+
+QString JudgeOutput(const ltvItemData &task, const QString &params, const QString &outputPath,
+                    const std::optional<MediaFacts> &input, const MediaFacts &output)
+{
+    const bool video = wantsVideo(task, params, outputPath, input);
+    if (output.video.packets == 0 && output.audio.packets == 0)
+        return text("The output holds neither picture nor sound.");
+    if (video && output.video.packets == 0)
+        return text("The output has no video stream.");
+    if (wantsAudio(task, params, outputPath, input) && output.audio.packets == 0)
+        return text("The output has no audio stream.");
+
+    const std::optional<double> expected = ExpectedOutputSecs(task, params, outputPath, input);
+    if (!expected)
+        return QString();
+    const StreamFacts &measured = video || output.audio.packets == 0 ? output.video : output.audio;
+    const std::optional<double> actual = measured.lengthSecs();
+    if (!actual)
+        return text("The output's length could not be read (%1 s expected).").arg(seconds(*expected));
+    const double slack = tolerance(*expected);
+    const double longest = *expected + slack + (copiesFromKeyFrame(task, params) ? taskBegin(task) : 0);
+    if (*actual < *expected - slack || *actual > longest)
+        return text("The output lasts %1 s instead of %2 s.").arg(seconds(*actual), seconds(*expected));
+    return QString();
+}
+
+// ---------------------------------------------------------------------------
+
+// What the worker and the check share; the worker keeps it alive while it
+// runs, so the check may go at any time.
+struct OutputCheck::Work
+{
+    QString inputPath; // empty when the input's facts are known
+    QString outputPath;
+    QDeadlineTimer deadline;
+    std::atomic_bool abort{false};
+
+    std::mutex mutex;
+    // Hands the result over; cleared by a check that no longer wants it.
+    std::function<void(const std::optional<MediaFacts> &, bool, const std::optional<MediaFacts> &, bool)> deliver;
+
+    void run()
+    {
+        std::optional<MediaFacts> input;
+        bool inputAnswered = false;
+        if (!inputPath.isEmpty()) {
+            // Half the time at most: the output's facts matter more.
+            const QDeadlineTimer half(std::max<qint64>(deadline.remainingTime() / 2, 0));
+            input = ReadMediaFacts(inputPath, InputScanBytes, half, &abort);
+            inputAnswered = input.has_value() || !(abort.load() || half.hasExpired());
+        }
+        std::optional<MediaFacts> output = ReadMediaFacts(outputPath, OutputScanBytes, deadline, &abort);
+        const bool stopped = !output && (abort.load() || deadline.hasExpired());
+        const std::lock_guard lock(mutex);
+        if (deliver)
+            deliver(input, inputAnswered, output, stopped);
+    }
+};
+
+OutputCheck::OutputCheck(QString enginePath, ltvItemData task, QString params, QString outputPath, QObject *parent)
+    : QObject(parent)
+    , m_enginePath(std::move(enginePath))
+    , m_task(std::move(task))
+    , m_params(std::move(params))
+    , m_outputPath(std::move(outputPath))
+{
+    m_timeout.setSingleShot(true);
+    connect(&m_timeout, &QTimer::timeout, this, [this] {
+        detach();
+        finish(text("The output could not be checked in time."));
+    });
+}
+
+OutputCheck::~OutputCheck()
+{
+    detach();
+}
+
+void OutputCheck::start()
+{
+    if (m_started)
+        return;
+    m_started = true;
+    m_work = std::make_shared<Work>();
+    if (!m_input)
+        m_work->inputPath = m_task.InputFile;
+    m_work->outputPath = m_outputPath;
+    m_work->deadline = QDeadlineTimer(m_timeoutMs);
+    // Runs on the worker's thread, under the work's lock: detach() takes the
+    // same lock, and a call posted before that dies with the check.
+    m_work->deliver = [this](const std::optional<MediaFacts> &input, bool inputAnswered,
+                             const std::optional<MediaFacts> &output, bool stopped) {
+        QMetaObject::invokeMethod(
+            this, [=, this] { onRead(input, inputAnswered, output, stopped); }, Qt::QueuedConnection);
+    };
+    m_timeout.start(m_timeoutMs);
+    // A thread of its own, left to end by itself: a read the kernel holds
+    // cannot be taken back.
+    std::thread([work = m_work] { work->run(); }).detach();
+}
+
+void OutputCheck::abandon()
+{
+    m_timeout.stop();
+    detach();
+    if (m_engine)
+        m_engine->abandon();
+    m_done = true;
+}
+
+void OutputCheck::detach()
+{
+    if (!m_work)
+        return;
+    m_work->abort = true;
+    {
+        const std::lock_guard lock(m_work->mutex);
+        m_work->deliver = nullptr;
+    }
+    m_work.reset();
+}
+
+void OutputCheck::onRead(const std::optional<MediaFacts> &input, bool inputAnswered,
+                         const std::optional<MediaFacts> &output, bool stopped)
+{
+    if (m_done || !m_work)
+        return;
+    m_work.reset();
+    m_timeout.stop();
+    if (input) {
+        m_input = input;
+    } else if (!m_input && !inputAnswered) {
+        // The input could not be read in time: its length cannot be held to.
+        m_task.LengthSecs = 0;
+    }
+    if (output) {
+        finish(JudgeOutput(m_task, m_params, m_outputPath, m_input, *output));
+        return;
+    }
+    if (stopped) {
+        finish(text("The output could not be checked in time."));
+        return;
+    }
+    // The library refused the output: the engine's report is the last word.
+    m_engine = new EngineProbe(m_enginePath, m_outputPath, this);
+    connect(m_engine, &EngineProbe::done, this, &OutputCheck::onEngineDone);
+    m_engine->launch(m_timeoutMs);
+}
+
+void OutputCheck::onEngineDone()
+{
+    const ProbeReport &report = m_engine->report();
+    if (report.length.isEmpty() && report.size.trimmed().isEmpty()) {
+        finish(text("The output could not be read."));
+        return;
+    }
+    const std::optional<double> expected = ExpectedOutputSecs(m_task, m_params, m_outputPath, m_input);
+    finish(CheckOutputReport(report, expected.value_or(0), wantsVideo(m_task, m_params, m_outputPath, m_input)));
+}
+
+void OutputCheck::finish(const QString &reason)
+{
+    if (m_done)
+        return;
+    m_done = true;
+    m_timeout.stop();
+    m_reason = reason;
+    emit done(reason);
+}
