@@ -1,6 +1,8 @@
 #include "conversion/conversionjob.h"
 
-#include "conversion/inprocessprobe.h"
+#include "conversion/enginecommand.h"
+#include "conversion/outputcheck.h"
+#include "platform/logging.h"
 #include "conversion/workfolder.h"
 
 #include <QFileInfo>
@@ -60,14 +62,7 @@ void ConversionJob::start()
 
     // The start and the length go to the engine only when the task narrows
     // its input.
-    const ltvItemData &task = m_order.task;
-    std::optional<QString> start;
-    if (task.StartSecs != task.OrigStartSecs)
-        start = task.StartText;
-    std::optional<QString> seconds;
-    if (task.ClipLengthSecs != task.LengthSecs)
-        seconds = QString::number(RoundHalfEven(task.ClipLengthSecs));
-    const EngineCommand command = ConversionCommand(task.InputFile, m_order.params, start, seconds, m_workPath);
+    const EngineCommand command = TaskCommand(m_order.task, m_order.params, m_workPath);
 
     m_engine = new EngineProcess(this);
     connect(m_engine, &EngineProcess::chunkRead, this, &ConversionJob::onChunk);
@@ -153,28 +148,20 @@ void ConversionJob::beginCheck()
         end(Failed, m_reason, true);
         return;
     }
-    if (m_order.task.ClipLengthSecs > 0 || wantsVideo()) {
-        launchCheck();
-        return;
-    }
-    // Nothing a probe could add.
-    const QString failure = commitWorkFile();
-    end(failure.isEmpty() ? Committed : Failed, failure, !failure.isEmpty());
+    // Always read back, also when the input's length is unknown: a file
+    // without a frame of what the profile writes is no output.
+    launchCheck();
 }
 
 void ConversionJob::onChecked()
 {
     QString reason = checkResult();
-    std::exchange(m_probe, nullptr)->deleteLater();
+    std::exchange(m_check, nullptr)->deleteLater();
+    if (!reason.isEmpty())
+        qCInfo(lcRun) << "output check failed for" << m_order.task.InputFile << ":" << reason;
     if (reason.isEmpty())
         reason = commitWorkFile();
     end(reason.isEmpty() ? Committed : Failed, reason, !reason.isEmpty());
-}
-
-bool ConversionJob::wantsVideo() const
-{
-    // An input without a picture gives none, whatever the profile.
-    return WritesVideo(m_order.params, m_order.finalPath) && !m_order.task.SizeText.trimmed().isEmpty();
 }
 
 void ConversionJob::end(Phase phase, const QString &reason, bool keepOutput)
@@ -280,21 +267,21 @@ void ConversionJob::discardWorkFile()
 
 void ConversionJob::launchCheck()
 {
-    m_probe = new FileProbe(m_order.enginePath, m_workPath, nullptr, this);
-    connect(m_probe, &FileProbe::done, this, &ConversionJob::onChecked);
-    m_probe->launch(CheckTimeoutMs);
+    m_check = new OutputCheck(m_order.enginePath, m_order.task, m_order.params, m_workPath, this);
+    connect(m_check, &OutputCheck::done, this, &ConversionJob::onChecked);
+    m_check->setTimeoutMs(CheckTimeoutMs);
+    m_check->start();
 }
 
 QString ConversionJob::checkResult() const
 {
-    return CheckOutputReport(m_probe->report(), m_order.task.ClipLengthSecs, wantsVideo());
+    return m_check->reason();
 }
 
 void ConversionJob::dropCheck()
 {
-    if (!m_probe)
+    if (!m_check)
         return;
-    m_probe->abandon();
-    m_probe->deleteLater();
-    m_probe = nullptr;
+    m_check->abandon();
+    std::exchange(m_check, nullptr)->deleteLater();
 }

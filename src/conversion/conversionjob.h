@@ -9,7 +9,7 @@
 
 #include <memory>
 
-class FileProbe;
+class OutputCheck;
 class WorkFolder;
 
 // One task of a batch that runs: its engine, the file the engine writes while
@@ -122,7 +122,6 @@ private:
     void beginCheck();
     void onChecked();
     void end(Phase phase, const QString &reason, bool keepOutput);
-    bool wantsVideo() const;
 
     // The work file: where the engine writes, and how a good one takes its
     // final name.
@@ -147,7 +146,7 @@ private:
     bool m_checkAllowed = false;
     bool m_checkStarted = false;
     bool m_startFailed = false;
-    FileProbe *m_probe = nullptr; // a child while the output is checked
+    OutputCheck *m_check = nullptr; // a child while the output is checked
     QString m_reason;
     QString m_kept;
 };

@@ -354,7 +354,8 @@ TEST_F(BatchTest, EachEngineCommandLineIsLoggedWhenAskedAsAShellReadsIt)
                 const QString prefix = QStringLiteral("vantorix.engine: start ");
                 ASSERT_TRUE(line.startsWith(prefix)) << qPrintable(line);
                 const QStringList words = shellWords(line.mid(prefix.size()));
-                const bool check = words.value(words.indexOf(QStringLiteral("-i")) + 1).contains(".vantorix-part.");
+                // The conversion and the probe read the clip; a check reads the output in progress.
+                const bool check = words.value(words.indexOf(QStringLiteral("-i")) + 1) != clip;
                 EXPECT_EQ(words, QStringList{folder.enginePath()} + (check ? words.mid(1) : folder.arguments(++call)))
                     << name;
             }
