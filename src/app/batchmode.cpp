@@ -5,7 +5,10 @@
 
 #include "app/batchview.h"
 #include "conversion/conversionrun.h"
+#include "conversion/framesize.h"
+#include "conversion/outputsettings.h"
 #include "conversion/probequeue.h"
+#include "conversion/tasklistops.h"
 #include "conversion/taskrecord.h"
 #include "platform/filenames.h"
 #include "platform/signalpipe.h"
@@ -14,9 +17,6 @@
 #include "profiles/preferences.h"
 #include "profiles/profiles.h"
 #include "profiles/userfolder.h"
-#include "ui/outputsettings.h"
-#include "ui/sizeform.h"
-#include "ui/tasklistops.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

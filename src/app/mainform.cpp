@@ -4,10 +4,12 @@
 #include "app/gettingstarted.h"
 #include "app/mainlayout.h"
 #include "app/pauseactions.h"
-#include "app/pendingstart.h"
+#include "app/batchcontroller.h"
+#include "app/profilecontroller.h"
+#include "app/tasklistcontroller.h"
 #include "app/picturebutton.h"
 #include "conversion/conversionrun.h"
-#include "conversion/probequeue.h"
+#include "conversion/taskorder.h"
 #include "conversion/taskrecord.h"
 #include "platform/desktopnotifier.h"
 #include "platform/interactive.h"
@@ -21,12 +23,12 @@
 #include "ui/engineoutputform.h"
 #include "ui/filedrops.h"
 #include "ui/generalsettings.h"
-#include "ui/outputsettings.h"
+#include "conversion/outputsettings.h"
 #include "ui/blockingwindow.h"
 #include "ui/parametereditors.h"
 #include "ui/shellhelpers.h"
 #include "ui/sizeform.h"
-#include "ui/tasklistops.h"
+#include "conversion/tasklistops.h"
 #include "ui/valuelistgrid.h"
 #include "ui/widgetbuilding.h"
 
@@ -45,7 +47,6 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
@@ -99,8 +100,7 @@ TMainForm::TMainForm(const MainFormServices &services, QWidget *parent)
 TMainForm::~TMainForm()
 {
     // No probe or engine outlives the window.
-    if (m_probes)
-        m_probes->cancel();
+    m_list->cancelAdding();
     if (m_run)
         m_run->abandon();
 }
@@ -113,6 +113,17 @@ void TMainForm::setSettingForm(TSettingForm *form)
 void TMainForm::setSizeForm(TSizeForm *form)
 {
     m_sizeForm = form;
+    m_profile->setSizeForm(form);
+}
+
+ParameterGrids &TMainForm::grids()
+{
+    return m_profile->grids();
+}
+
+QString TMainForm::OutputExt() const
+{
+    return m_profile->outputExt();
 }
 
 void TMainForm::setGeneralSettings(const IGeneralSettings *settings)
@@ -146,31 +157,19 @@ void TMainForm::FormCreate()
     m_run = new ConversionRun(*m_tasks, *this, *m_services.interactive, *m_services.shell, *m_services.power, this);
     m_run->setEnginePath(m_enginePath);
     m_run->setSleepInhibitor(m_services.sleepInhibitor);
-    connect(m_run, &ConversionRun::finished, this, &TMainForm::onRunFinished);
-    m_pendingStart = new PendingStart(this);
-    connect(m_pendingStart, &PendingStart::start, this, &TMainForm::startBatch);
-    connect(m_pendingStart, &PendingStart::cancelled, this, &TMainForm::showIdle);
-
-    m_probes = new ProbeQueue(*m_tasks, this);
-    m_probes->setEnginePath(m_enginePath);
-    connect(m_probes, &ProbeQueue::idle, this, &TMainForm::onAddingIdle);
-    // The box follows the count at most ten times a second: a modal progress
-    // box repaints (and runs the event loop) on every new value, which for
-    // thousands of small files would cost more than reading them.
-    connect(m_probes, &ProbeQueue::progress, this, [this, shown = QElapsedTimer()](int done, int total) mutable {
-        if (m_addingProgress && (!shown.isValid() || shown.elapsed() >= 100 || done == total)) {
-            shown.start();
-            m_addingProgress->setMaximum(total);
-            m_addingProgress->setValue(done);
-            m_addingProgress->setLabelText(QStringLiteral("Adding files: %1 of %2").arg(done).arg(total));
-        }
-    });
-    m_addingDelay = new QTimer(this);
-    m_addingDelay->setSingleShot(true);
-    m_addingDelay->setInterval(500);
-    connect(m_addingDelay, &QTimer::timeout, this, &TMainForm::showAddingProgress);
+    m_profile = new ProfileController(m_programFolder, *m_services.interactive, this);
+    m_list = new TaskListController(*m_tasks, *m_run, *m_services.interactive, *m_services.dialogs,
+                                    [this] { return m_profile->outputExt(); }, this);
+    m_list->setEnginePath(m_enginePath);
+    connect(m_list, &TaskListController::addingFinished, this, &TMainForm::addingFinished);
+    m_batch = new BatchController(*m_run, *m_tasks, *m_list, *m_services.interactive, m_services.desktop,
+                                  [this] { return m_profile->parameters(); }, this);
 
     buildWidgets();
+    m_list->attach({this, ltvTask, panGettingStarted, m_editors, vleOutput, panPreview}, m_outputGrid);
+    m_batch->attach({imgStart, imgStop, panBottomCenter, panBottomLeft, labConvertingFile, edtOutputdir, ltvTask,
+                     panPreview, batchLockedControls(), timerTime});
+    m_profile->attach(cmbProfile, m_editors, vleVideo);
     edtOutputdir->setText(DefaultOutputFolder(m_programFolder));
 
     ltvTask->header()->setStyleSheet(
@@ -184,15 +183,9 @@ void TMainForm::FormCreate()
     setWindowTitle(QStringLiteral("Vantorix V") + m_versionText);
     setWindowIcon(QIcon(QStringLiteral(":/pictures/vantorix.png")));
 
-    m_inputExts = ::InputExts();
+    m_inputExts = m_list->inputExts();
     m_inputMask = ::InputMask(m_inputExts);
     m_openDialogFilter = ::OpenDialogFilter(m_inputExts);
-
-    {
-        const QSignalBlocker blocker(cmbProfile);
-        cmbProfile->addItems(ProfileList(m_programFolder));
-        cmbProfile->setCurrentIndex(-1);
-    }
 
     m_layout = std::make_unique<MainLayout>(MainLayoutWidgets{
         pantop, panBottom, panBottomRight, panMain, panSplitter, panProfile, splPreview, ltvTask, Toolbar1, imgStart,
@@ -230,13 +223,13 @@ void TMainForm::FormCreate()
     for (int column = 0; column < 4; ++column)
         ltvTask->setColumnWidth(column, DesignColumnWidths[column]);
 
-    ibtnAddFile->setToolTip(QStringLiteral("Add File"));
-    ibtnAddDir->setToolTip(QStringLiteral("Add Directory"));
-    ibtnRemove->setToolTip(QStringLiteral("Remove"));
-    ibtnClear->setToolTip(QStringLiteral("Clear"));
+    ibtnAddFile->setToolTip(QStringLiteral("Add File (Ctrl+O, Insert)"));
+    ibtnAddDir->setToolTip(QStringLiteral("Add Directory (Ctrl+Shift+O)"));
+    ibtnRemove->setToolTip(QStringLiteral("Remove (Delete)"));
+    ibtnClear->setToolTip(QStringLiteral("Clear (Backspace)"));
     ibtnSetting->setToolTip(QStringLiteral("Settings"));
     ibtnAbout->setToolTip(QStringLiteral("About"));
-    ibtnHelp->setToolTip(QStringLiteral("Help"));
+    ibtnHelp->setToolTip(QStringLiteral("Help (F1)"));
 
     FormResize();
 }
@@ -281,7 +274,6 @@ void TMainForm::buildBottomStrip()
     FitLabel(makeLabel(QStringLiteral("Profile:"), panBottomCenter, 8, 13), 75 - 3 - 8);
     cmbProfile = named(new QComboBox(panBottomCenter), "cmbProfile");
     cmbProfile->setGeometry(75, 9, 407, 22);
-    connect(cmbProfile, &QComboBox::currentIndexChanged, this, &TMainForm::cmbProfileChange);
     bbtnSetting = named(new QPushButton(QStringLiteral("&Setting"), panBottomCenter), "bbtnSetting");
     bbtnSetting->setGeometry(490, 8, 75, 25);
     connect(bbtnSetting, &QPushButton::clicked, this, &TMainForm::bbtnSettingClick);
@@ -352,6 +344,19 @@ void TMainForm::buildTaskArea()
     ltvTask->setContextMenuPolicy(Qt::CustomContextMenu);
     ltvTask->header()->setStretchLastSection(false);
     ltvTask->header()->setSectionsMovable(false);
+    // A click on a column's header sorts the rows themselves: the order shown
+    // is the order converted.
+    ltvTask->header()->setSectionsClickable(true);
+    ltvTask->header()->setSortIndicatorShown(true);
+    ltvTask->header()->setSortIndicator(-1, Qt::AscendingOrder);
+    connect(ltvTask->header(), &QHeaderView::sortIndicatorChanged, this, [this](int column, Qt::SortOrder order) {
+        if (column >= 0 && m_run->RunState() == ConversionRun::Idle)
+            SortTasks(*m_tasks, column, order);
+    });
+    // Rows dragged within the list change places (the list handles its own
+    // drops; files dropped on it go on to the window).
+    ltvTask->setDragEnabled(true);
+    ltvTask->viewport()->setAcceptDrops(true);
     for (int column = TaskListModel::VisibleColumnCount; column < TaskListModel::ColumnCount; ++column)
         ltvTask->setColumnHidden(column, true);
     ltvTask->installEventFilter(this);
@@ -411,7 +416,7 @@ void TMainForm::buildRightPane()
     m_outputGrid.appendRow(StartTimeKey);
     m_outputGrid.appendRow(EndTimeKey);
 
-    m_editors = named(new ParameterEditors(ParameterEditors::MainWindowLayout(), m_grids, &m_outputGrid, gpbProfile),
+    m_editors = named(new ParameterEditors(ParameterEditors::MainWindowLayout(), m_profile->grids(), &m_outputGrid, gpbProfile),
                       "scbParameters");
     groupLayout->addWidget(m_editors);
     vleOutput = m_editors->vleOutput();
@@ -419,11 +424,8 @@ void TMainForm::buildRightPane()
     vleAudio = m_editors->vleAudio();
     vleAdvanced = m_editors->vleAdvanced();
 
-    m_outputView = std::make_unique<OutputSettingsView>(*m_tasks, *ltvTask->selectionModel(), m_outputGrid,
-                                                        [this] { return m_outputExt; });
     connect(vleOutput, &ValueListGrid::validate, this, &TMainForm::vleOutputValidate);
     connect(vleOutput, &ValueListGrid::mousePressed, this, &TMainForm::vleOutputMouseDown);
-    connect(vleVideo, &ValueListGrid::valuesChanged, this, &TMainForm::vleVideoStringsChange);
 
     splPreview->setSizes({PreviewHeight, 1000});
     splPreview->setStretchFactor(0, 0);
@@ -439,13 +441,34 @@ void TMainForm::buildPopupMenu()
     ppmTask->addSeparator();
     QAction *addFiles = ppmTask->addAction(QStringLiteral("Add Files..."), this, &TMainForm::tbtnAddFileClick);
     addFiles->setObjectName(QStringLiteral("mniAddFiles"));
+    addFiles->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_O), QKeySequence(Qt::Key_Insert)});
     QAction *addDir = ppmTask->addAction(QStringLiteral("Add Directorys..."), this, &TMainForm::tbtnAddDirClick);
     addDir->setObjectName(QStringLiteral("mniAddDirectory"));
+    addDir->setShortcut(Qt::CTRL | Qt::SHIFT | Qt::Key_O);
+    auto *help = new QAction(QStringLiteral("Help"), this);
+    help->setObjectName(QStringLiteral("actHelp"));
+    help->setShortcut(Qt::Key_F1);
+    connect(help, &QAction::triggered, this, &TMainForm::tbtnHelpClick);
+    // The keys work wherever the focus is in the window, not only in the menu.
+    addActions({addFiles, addDir, help});
     ppmTask->addSeparator();
     ppmTask->addAction(QStringLiteral("Remove"), this, &TMainForm::tbtnRemoveClick)
         ->setObjectName(QStringLiteral("mniRemove"));
     ppmTask->addAction(QStringLiteral("Clear"), this, &TMainForm::tbtnClearClick)
         ->setObjectName(QStringLiteral("mniClear"));
+    ppmTask->addAction(QStringLiteral("Remove Completed"), m_list, &TaskListController::removeCompleted)
+        ->setObjectName(QStringLiteral("mniRemoveCompleted"));
+    ppmTask->addSeparator();
+    // The order of the list is the order of conversion.
+    auto addMove = [this](const QString &text, const char *name, QKeyCombination key, int step) {
+        QAction *action = ppmTask->addAction(text, this, [this, step] { m_list->moveSelected(step); });
+        action->setObjectName(QString::fromLatin1(name));
+        action->setShortcut(key);
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        ltvTask->addAction(action);
+    };
+    addMove(QStringLiteral("Move Up"), "mniMoveUp", Qt::CTRL | Qt::Key_Up, -1);
+    addMove(QStringLiteral("Move Down"), "mniMoveDown", Qt::CTRL | Qt::Key_Down, 1);
     // Pause and Resume of a running batch (Ctrl+P).
     new PauseActions(*m_run, *ppmTask, *this, *ltvTask);
     ppmTask->addSeparator();
@@ -499,13 +522,8 @@ void TMainForm::FormShow()
     if (!stored)
         return;
     edtOutputdir->setText(stored->outputPath);
-    if (cmbProfile->count() > 0) {
-        {
-            const QSignalBlocker blocker(cmbProfile);
-            cmbProfile->setCurrentIndex(stored->profileIndex);
-        }
-        cmbProfileChange();
-    }
+    if (cmbProfile->count() > 0)
+        m_profile->select(stored->profileIndex, true);
 }
 
 void TMainForm::closeEvent(QCloseEvent *event)
@@ -533,9 +551,8 @@ void TMainForm::FormClose()
 {
     // Closing during a batch or while files are added ends the engine first:
     // no process outlives the program.
-    m_pendingStart->cancel();
-    if (m_probes->isBusy())
-        m_probes->cancel();
+    m_batch->cancelPending();
+    m_list->cancelAdding();
     if (m_run->RunState() != ConversionRun::Idle)
         m_run->abandon();
 
@@ -555,14 +572,7 @@ void TMainForm::restoreBatchSettings()
     const SavedBatch batch = *std::exchange(m_restoredBatch, std::nullopt);
     if (!batch.outputFolder.isEmpty())
         edtOutputdir->setText(batch.outputFolder);
-    const int profile = cmbProfile->findText(batch.profile);
-    if (profile >= 0 && profile != cmbProfile->currentIndex()) {
-        {
-            const QSignalBlocker blocker(cmbProfile);
-            cmbProfile->setCurrentIndex(profile);
-        }
-        cmbProfileChange();
-    }
+    m_profile->selectByName(batch.profile);
     m_recovery->batchChanged();
 }
 
@@ -585,6 +595,19 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
         } else if (event->type() == QEvent::Resize) {
             ltvTaskResize();
         }
+    } else if (watched == ltvTask->viewport() && (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove
+                                                  || event->type() == QEvent::Drop)) {
+        auto *drop = static_cast<QDropEvent *>(event);
+        if (drop->source() != ltvTask) {
+            drop->ignore();
+            return true;
+        }
+        // Taken as a copy, so that the list does not remove the dragged rows.
+        drop->setDropAction(Qt::CopyAction);
+        drop->accept();
+        if (event->type() == QEvent::Drop)
+            ltvTaskDragDrop(ltvTask->indexAt(drop->position().toPoint()).row());
+        return true;
     } else if (watched == ltvTask->viewport()) {
         // The click is handled once the list has updated its selection.
         if (event->type() == QEvent::MouseButtonRelease
@@ -603,24 +626,15 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 
 void TMainForm::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (ltvTask->isEnabled() && CarriesLocalFiles(event->mimeData()))
+    if (m_list->acceptsDrop(event->mimeData()))
         event->acceptProposedAction();
 }
 
 void TMainForm::dropEvent(QDropEvent *event)
 {
-    if (!ltvTask->isEnabled())
+    if (!m_list->acceptsDrop(event->mimeData()))
         return;
-    for (const QUrl &url : event->mimeData()->urls()) {
-        if (!url.isLocalFile())
-            continue;
-        const QString path = QDir::toNativeSeparators(url.toLocalFile());
-        const QFileInfo info(path);
-        if (info.isDir())
-            AddTaskFolder(path);
-        else if (HasInputExt(path, m_inputExts))
-            AddTaskFile(path);
-    }
+    m_list->drop(event->mimeData());
     event->acceptProposedAction();
 }
 
@@ -629,94 +643,26 @@ void TMainForm::dropEvent(QDropEvent *event)
 
 bool TMainForm::isAdding() const
 {
-    // The queue is idle once the last row is in; the window has acted on the
-    // rows (selected a lone one, started a waiting batch) only when it has
-    // handled the queue's idle().
-    return m_probes->isBusy() || m_addingAnnounced;
+    return m_list->isAdding();
 }
 
 void TMainForm::AddTaskFile(const QString &path)
 {
-    panGettingStarted->hide();
-    // A running batch has taken its rows: a row added now would be listed
-    // and never converted.
-    if (m_run->RunState() != ConversionRun::Idle || !m_probes->enqueue(path, m_outputExt))
-        return;
-    m_addingAnnounced = true;
-    if (!m_addingProgress && !m_addingDelay->isActive())
-        m_addingDelay->start();
+    m_list->addFile(path);
 }
 
 void TMainForm::AddTaskFolder(const QString &folder)
 {
-    for (const QString &path : ListInputFiles(folder, m_inputExts))
-        AddTaskFile(path);
+    m_list->addFolder(folder);
 }
 
 void TMainForm::AddCommandLineFiles()
 {
-    QString error;
-    const QStringList paths = CommandLinePaths(m_services.arguments, &error);
-    if (!error.isEmpty())
-        m_services.interactive->warning(QStringLiteral("Vantorix"), error);
-    for (const QString &argument : paths) {
-        const QFileInfo info(argument);
-        const QString path = QDir::toNativeSeparators(QDir::cleanPath(info.absoluteFilePath()));
-        if (info.isFile()) {
-            if (HasInputExt(path, m_inputExts))
-                AddTaskFile(path);
-        } else if (info.isDir()) {
-            AddTaskFolder(path);
-        }
-    }
+    m_list->addCommandLine(m_services.arguments);
 }
 
-void TMainForm::showAddingProgress()
-{
-    if (!m_probes->isBusy() || m_addingProgress)
-        return;
-    auto *dialog = new QProgressDialog(this);
-    dialog->setObjectName(QStringLiteral("dlgAddingFiles"));
-    dialog->setWindowTitle(QStringLiteral("Adding files"));
-    dialog->setWindowModality(Qt::WindowModal);
-    dialog->setAutoClose(false);
-    dialog->setAutoReset(false);
-    dialog->setMinimumDuration(0);
-    dialog->setRange(0, m_probes->total());
-    dialog->setValue(m_probes->done());
-    dialog->setLabelText(QStringLiteral("Adding files: %1 of %2").arg(m_probes->done()).arg(m_probes->total()));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QProgressDialog::canceled, this, [this] {
-        m_probes->cancel();
-        m_pendingStart->cancel();
-    });
-    m_addingProgress = dialog;
-    dialog->show();
-}
 
-void TMainForm::whenAddingDone(std::function<void()> action)
-{
-    if (isAdding())
-        m_afterAdding.push_back(std::move(action));
-    else
-        action();
-}
 
-void TMainForm::onAddingIdle()
-{
-    m_addingAnnounced = false;
-    m_addingDelay->stop();
-    if (m_addingProgress) {
-        m_addingProgress->disconnect(this);
-        m_addingProgress->close();
-    }
-    std::vector<std::function<void()>> actions;
-    actions.swap(m_afterAdding);
-    for (const auto &action : actions)
-        action();
-    emit addingFinished();
-    m_pendingStart->addingFinished();
-}
 
 void TMainForm::SetGridValue(int grid, const QString &key, const QString &value)
 {
@@ -742,68 +688,28 @@ ValueListGrid *TMainForm::gridByNumber(int grid) const
 
 void TMainForm::tbtnAddFileClick()
 {
-    const QStringList files = m_services.dialogs->openFiles(this, FilterEntries(m_openDialogFilter));
-    // The first-listed file is added last.
-    for (qsizetype i = 1; i < files.size(); ++i)
-        AddTaskFile(files[i]);
-    if (!files.isEmpty())
-        AddTaskFile(files.first());
-    whenAddingDone([this] {
-        if (m_tasks->rowCount() == 1) {
-            ltvTask->selectionModel()->select(m_tasks->index(0, 0),
-                                              QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-            ltvTaskClick();
-        }
-    });
-    ltvTask->setFocus();
+    m_list->addFilesFromDialog(m_openDialogFilter);
 }
 
 void TMainForm::tbtnAddDirClick()
 {
-    if (const std::optional<QString> folder =
-            m_services.dialogs->pickFolder(this, QStringLiteral("Add a directory to the Task List")))
-        AddTaskFolder(*folder);
-    ltvTask->setFocus();
+    m_list->addFolderFromDialog();
 }
 
-void TMainForm::emptyOutputSettings()
-{
-    SetGridValue(0, NewFilenameKey, QString());
-    SetGridValue(0, StartTimeKey, QString());
-    SetGridValue(0, EndTimeKey, QString());
-}
 
 void TMainForm::tbtnRemoveClick()
 {
-    QList<int> rows;
-    for (const QModelIndex &index : ltvTask->selectionModel()->selectedRows())
-        rows << index.row();
-    std::sort(rows.begin(), rows.end(), std::greater<int>());
-    for (int row : rows)
-        m_tasks->removeRow(row);
-    emptyOutputSettings();
+    m_list->removeSelected();
 }
 
 void TMainForm::tbtnClearClick()
 {
-    for (int row = m_tasks->rowCount() - 1; row >= 0; --row)
-        m_tasks->removeRow(row);
-    emptyOutputSettings();
+    m_list->clear();
 }
 
 void TMainForm::ppmTaskPopup()
 {
-    const bool selected = ltvTask->selectionModel()->hasSelection();
-    const bool rows = m_tasks->rowCount() > 0;
-    for (QAction *action : ppmTask->actions()) {
-        const QString name = action->objectName();
-        if (name == QLatin1String("mniOpen") || name == QLatin1String("mniRemove"))
-            action->setEnabled(selected);
-        else if (name == QLatin1String("mniClear"))
-            action->setEnabled(rows);
-        else if (name == QLatin1String("mniEngineOutput"))
-            action->setEnabled(!firstSelectedEngineOutput().isEmpty());
-    }
+    m_list->updateMenu(*ppmTask);
     if (sender() == ltvTask)
         ppmTask->popup(QCursor::pos());
 }
@@ -815,9 +721,15 @@ void TMainForm::ltvTaskResize()
     m_lastListWidth = width;
     if (change == 0)
         return;
-    for (int column = 0; column < 4; ++column)
-        ltvTask->setColumnWidth(
-            column, static_cast<int>(RoundHalfEven(ltvTask->columnWidth(column) + change * ColumnShares[column])));
+    // A column cannot be narrower than the header allows: what it could not
+    // give up is owed, and paid from the next widening, so that a window
+    // made too small and then larger again has its columns as before.
+    for (int column = 0; column < 4; ++column) {
+        const int wanted = static_cast<int>(
+            RoundHalfEven(ltvTask->columnWidth(column) + m_columnDebt[column] + change * ColumnShares[column]));
+        ltvTask->setColumnWidth(column, std::max(wanted, ltvTask->header()->minimumSectionSize()));
+        m_columnDebt[column] = wanted - ltvTask->columnWidth(column);
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -825,39 +737,29 @@ void TMainForm::ltvTaskResize()
 
 // The grid follows every change of the selection by itself (OutputSettingsView);
 // a click shows the row's stored values again, dropping what was typed.
+void TMainForm::ltvTaskDragDrop(int row)
+{
+    m_list->dropSelected(row);
+}
+
 void TMainForm::ltvTaskClick()
 {
-    m_outputView->showSelected(true);
+    m_list->showSelected(true);
 }
 
 void TMainForm::vleOutputValidate()
 {
-    const QString refused = m_outputView->storeEdit();
-    if (!refused.isEmpty())
-        m_services.interactive->information(QStringLiteral("Invalid file name"), refused);
+    m_list->storeOutputEdit();
 }
 
 void TMainForm::vleOutputMouseDown()
 {
-    if (vleOutput->value(NewFilenameKey).isEmpty()) {
-        QWidget *under = QApplication::widgetAt(QCursor::pos());
-        AttachBalloonTip(under ? under : vleOutput->viewport(), 1, QStringLiteral("Tip:"),
-                         QStringLiteral("Please select a file in Task List."));
-        vleOutput->refuseEditOnThisPress();
-        return;
-    }
-    m_editors->refreshGrids();
+    m_list->outputGridPressed();
 }
 
 void TMainForm::vleVideoStringsChange()
 {
-    // Only a choice made on the "Video Size" row itself asks for a size.
-    const QModelIndex cursor = vleVideo->currentIndex();
-    if (!m_sizeForm || !cursor.isValid() || m_sizeForm->isOpen())
-        return;
-    if (m_grids.video.nameAt(cursor.row()) != VideoSizeKey || m_grids.video.value(VideoSizeKey) != CustomSize)
-        return;
-    m_sizeForm->show();
+    m_profile->videoValuesChanged();
 }
 
 // ---------------------------------------------------------------------------
@@ -865,23 +767,7 @@ void TMainForm::vleVideoStringsChange()
 
 void TMainForm::cmbProfileChange()
 {
-    const QString path = ProfilePath(m_programFolder, cmbProfile->currentText());
-    if (cmbProfile->currentIndex() < 0 || !QFileInfo::exists(path))
-        return;
-    const int cursorRow = vleVideo->currentIndex().row();
-    if (LoadProfile(path, m_grids, *m_services.interactive, &m_outputExt) == ProfileStatus::Missing)
-        return;
-    m_editors->profileLoaded();
-    // The Video grid's cursor stays on its row, without opening an editor
-    // there or taking the focus; a stored "Custom Size" under it asks for a
-    // size at once.
-    if (cursorRow >= 0 && cursorRow < m_grids.video.rowCount()) {
-        const QAbstractItemView::EditTriggers triggers = vleVideo->editTriggers();
-        vleVideo->setEditTriggers(QAbstractItemView::NoEditTriggers);
-        vleVideo->setCurrentIndex(m_grids.video.index(cursorRow, ParameterGrid::ValueColumn));
-        vleVideo->setEditTriggers(triggers);
-        vleVideoStringsChange();
-    }
+    m_profile->load();
 }
 
 void TMainForm::bbtnBrowserClick()
@@ -948,15 +834,12 @@ void TMainForm::setOutputFolderText(const QString &folder)
 
 void TMainForm::reloadProfile()
 {
-    cmbProfileChange();
+    m_profile->load();
 }
 
 void TMainForm::insertProfileItem(int position, const QString &name)
 {
-    // The selection moves with its item and nothing is loaded: the grids
-    // keep what the user set there.
-    const QSignalBlocker blocker(cmbProfile);
-    cmbProfile->insertItem(position, name);
+    m_profile->insertItem(position, name);
 }
 
 // ---------------------------------------------------------------------------
@@ -969,84 +852,26 @@ int TMainForm::RunState() const
 
 void TMainForm::imgStartClick()
 {
-    if (m_tasks->rowCount() == 0 && !isAdding())
-        return;
-    imgStart->hide();
-    imgStop->show();
-    tbtnStartClick();
+    m_batch->startClicked();
 }
 
 void TMainForm::imgStopClick()
 {
-    imgStop->hide();
-    imgStart->show();
-    tbtnStopClick();
+    m_batch->stopClicked();
 }
 
 void TMainForm::tbtnStartClick()
 {
-    ltvTask->setFocus();
-    const QString folder = edtOutputdir->text();
-    if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
-        m_services.interactive->information(QStringLiteral("Output path does not exist"),
-                                            QStringLiteral("The output path does not exist. Please specify another one."));
-        edtOutputdir->setFocus();
-        imgStart->show();
-        imgStop->hide();
-        return;
-    }
-    if (m_run->RunState() != ConversionRun::Idle || m_pendingStart->isWaiting())
-        return;
-    if (isAdding()) {
-        // Files are still being added: the batch looks started from now on
-        // and begins once they are listed.
-        PrepareForBatch();
-        imgStart->hide();
-        imgStop->show();
-        setConvertingFile(PendingStart::waitingText());
-        showProgressPanel(true);
-        m_pendingStart->wait();
-        return;
-    }
-    startBatch();
+    m_batch->start();
 }
 
-// The batch begins: it takes the rows listed now.
-void TMainForm::startBatch()
-{
-    if (m_tasks->rowCount() == 0) {
-        showIdle();
-        return;
-    }
-    PrepareForBatch();
-    const std::optional<QString> params = BuildParameterString(
-        ProfilePath(m_programFolder, cmbProfile->currentText()), m_grids, *m_services.interactive);
-    if (!params) {
-        // A malformed profile was reported; nothing starts.
-        showIdle();
-        return;
-    }
-    m_run->RunConversion(*params);
-}
 
 void TMainForm::tbtnStopClick()
 {
-    m_pendingStart->cancel();
-    m_run->requestStop();
+    m_batch->stop();
 }
 
-// A batch that waited for the files being added and will not start, or that
-// could not start.
-void TMainForm::showIdle()
-{
-    showProgressPanel(false);
-    EnableControls();
-}
 
-void TMainForm::onRunFinished()
-{
-    EnableControls();
-}
 
 // What a batch must not see changed, in the order they are disabled and enabled.
 QList<QWidget *> TMainForm::batchLockedControls() const
@@ -1056,17 +881,12 @@ QList<QWidget *> TMainForm::batchLockedControls() const
 
 void TMainForm::PrepareForBatch()
 {
-    panPreview->stop();
-    for (QWidget *widget : batchLockedControls())
-        widget->setEnabled(false);
+    m_batch->lockControls();
 }
 
 void TMainForm::EnableControls()
 {
-    for (QWidget *widget : batchLockedControls())
-        widget->setEnabled(true);
-    imgStop->hide();
-    imgStart->show();
+    m_batch->unlockControls();
 }
 
 void TMainForm::timerTimeTimer()
@@ -1079,7 +899,7 @@ void TMainForm::timerTimeTimer()
 
 void TMainForm::setConvertingFile(const QString &text)
 {
-    labConvertingFile->setText(text);
+    m_batch->setConvertingFile(text);
 }
 
 void TMainForm::setElapsedText(const QString &text)
@@ -1102,14 +922,12 @@ void TMainForm::setTotalProgress(int position, const QString &label)
 {
     pgbTotal->setValue(position);
     labTotalProgress->setText(label);
-    if (m_services.desktop)
-        m_services.desktop->showProgress(position / 100.0);
+    m_batch->setTotalProgress(position);
 }
 
 void TMainForm::showProgressPanel(bool running)
 {
-    panBottomCenter->setVisible(!running);
-    panBottomLeft->setVisible(running);
+    m_batch->showProgressPanel(running);
 }
 
 void TMainForm::setMemoText(const QString &text)
@@ -1119,35 +937,12 @@ void TMainForm::setMemoText(const QString &text)
 
 void TMainForm::setTimerEnabled(bool enabled)
 {
-    if (enabled)
-        timerTime->start();
-    else
-        timerTime->stop();
+    m_batch->setTimerEnabled(enabled);
+    // The run stops its timer when the batch ends, before its closing message.
     if (!enabled)
-        reportBatchEnd();
+        m_batch->batchEnded();
 }
 
-// The run stops its timer when the batch ends, before its closing message:
-// the launcher entry stops showing progress and, when the user is in another
-// window, the desktop tells how the batch went. A batch that was stopped (a
-// row neither converted nor failed) tells nothing.
-void TMainForm::reportBatchEnd()
-{
-    if (!m_services.desktop)
-        return;
-    m_services.desktop->hideProgress();
-    const int total = m_tasks->rowCount();
-    int converted = 0;
-    int failed = 0;
-    for (int row = 0; row < total; ++row) {
-        ltvItemData task;
-        ReadItemData(*m_tasks, row, 2, task); // sub-item 2: the status
-        converted += task.StatusText == RowStatus::Complete;
-        failed += task.StatusText == RowStatus::Failed;
-    }
-    if (total > 0 && converted + failed == total && !isActiveWindow())
-        m_services.desktop->notify(BatchEndMessage(converted, total));
-}
 
 QString TMainForm::outputFolder() const
 {
@@ -1205,43 +1000,24 @@ void TMainForm::ltvTaskDblClick()
 
 void TMainForm::sbtnPlayClick()
 {
-    QList<int> selected;
-    for (const QModelIndex &index : ltvTask->selectionModel()->selectedRows())
-        selected << index.row();
-    const int row = PlayRow(m_tasks->rowCount(), selected);
-    if (row < 0)
-        return;
-    if (selected.isEmpty())
-        ltvTask->selectionModel()->select(m_tasks->index(row, 0),
-                                          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    PreviewSelectedTask();
+    m_list->playSelected();
 }
 
 void TMainForm::PreviewSelectedTask()
 {
-    const int row = FirstSelectedRow(*ltvTask->selectionModel());
-    if (row < 0)
-        return;
-    ltvItemData task;
-    ReadItemData(*m_tasks, row, CaptionField, task);
-    panPreview->previewFile(task.InputFile);
+    m_list->previewSelected();
 }
 
-QString TMainForm::firstSelectedEngineOutput() const
-{
-    const int row = FirstSelectedRow(*ltvTask->selectionModel());
-    return row < 0 ? QString() : m_tasks->index(row, 0).data(TaskListModel::EngineOutputRole).toString();
-}
 
 void TMainForm::mniEngineOutputClick()
 {
-    const QString output = firstSelectedEngineOutput();
+    const QString output = m_list->firstSelectedEngineOutput();
     if (output.isEmpty())
         return;
     if (!m_engineOutputForm)
         m_engineOutputForm = new EngineOutputForm(this);
     const QModelIndex caption = m_tasks->index(FirstSelectedRow(*ltvTask->selectionModel()), 0);
-    m_engineOutputForm->showOutput(caption.data().toString(), output,
+    m_engineOutputForm->showOutput(m_list->firstSelectedCaption(), output,
                                    caption.data(TaskListModel::ResultNotesRole).toString());
     m_engineOutputForm->show();
     m_engineOutputForm->raise();

@@ -13,10 +13,12 @@
 #include <memory>
 #include <vector>
 
+class BatchController;
 class ConversionRun;
+class ProfileController;
+class TaskListController;
 class EngineOutputForm;
 class MainLayout;
-class PendingStart;
 class IDesktopNotifier;
 class IDialogs;
 class IGeneralSettings;
@@ -27,8 +29,6 @@ class IShell;
 class ParameterEditors;
 class PictureButton;
 class PreviewPanel;
-class OutputSettingsView;
-class ProbeQueue;
 class QComboBox;
 class QFrame;
 class QGroupBox;
@@ -37,7 +37,6 @@ class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
-class QProgressDialog;
 class QPushButton;
 class QSplitter;
 class QTimer;
@@ -95,7 +94,7 @@ public:
     QString EnginePath() const { return m_enginePath; }
     QString VersionText() const { return m_versionText; }
     QString HelpFile() const { return m_helpFile; }
-    QString OutputExt() const { return m_outputExt; }
+    QString OutputExt() const;
     QStringList InputExts() const { return m_inputExts; }
     QString InputMask() const { return m_inputMask; }
     QString OpenDialogFilter() const { return m_openDialogFilter; }
@@ -103,7 +102,7 @@ public:
     int RunState() const;
     TaskListModel &tasks() { return *m_tasks; }
     ConversionRun &run() { return *m_run; }
-    ParameterGrids &grids() { return m_grids; }
+    ParameterGrids &grids();
     ParameterGrid &outputGrid() { return m_outputGrid; }
     ParameterEditors *editors() const { return m_editors; }
     // True from the first file queued until addingFinished() has been sent.
@@ -138,6 +137,8 @@ public:
     void cmbProfileChange();
     void ltvTaskClick();
     void ltvTaskResize();
+    // The selected rows dragged onto a row of the list (-1: below the last).
+    void ltvTaskDragDrop(int row);
     void ppmTaskPopup();
     void vleOutputValidate();
     void vleOutputMouseDown();
@@ -161,7 +162,7 @@ public:
     void setMemoText(const QString &text) override;
     void setTimerEnabled(bool enabled) override;
     QString outputFolder() const override;
-    QString outputExt() const override { return m_outputExt; }
+    QString outputExt() const override { return OutputExt(); }
     BatchOptions batchOptions() const override;
     void closeMainWindow() override;
     void requestPowerOffConfirmation(std::function<void(bool)> answered) override;
@@ -198,18 +199,9 @@ private:
     void buildRightPane();
     void buildPopupMenu();
     void panSplitterMouseMove(int x, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
-    void whenAddingDone(std::function<void()> action);
-    void onAddingIdle();
-    void showAddingProgress();
-    void startBatch();
-    void showIdle();
-    void onRunFinished();
-    void reportBatchEnd();
-    void emptyOutputSettings();
     QList<QWidget *> batchLockedControls() const;
     ValueListGrid *gridByNumber(int grid) const;
     const IGeneralSettings &generalSettings() const;
-    QString firstSelectedEngineOutput() const;
     void restoreBatchSettings();
 
     MainFormServices m_services;
@@ -223,25 +215,21 @@ private:
     QString m_enginePath;
     QString m_versionText;
     QString m_helpFile;
-    QString m_outputExt;
     QStringList m_inputExts;
     QString m_inputMask;
     QString m_openDialogFilter;
     int m_lastListWidth = 562;
+    int m_columnDebt[4] = {}; // pixels a column could not shrink by
     std::unique_ptr<MainLayout> m_layout;
-    PendingStart *m_pendingStart = nullptr;
     bool m_shown = false;
     bool m_closeWithoutAsking = false;
-    bool m_addingAnnounced = false; // files were queued; addingFinished() not yet sent
-    std::vector<std::function<void()>> m_afterAdding;
 
     TaskListModel *m_tasks = nullptr;
     ConversionRun *m_run = nullptr;
-    ProbeQueue *m_probes = nullptr;
+    ProfileController *m_profile = nullptr;
+    TaskListController *m_list = nullptr;
+    BatchController *m_batch = nullptr;
     ParameterGrid m_outputGrid;
-    ParameterGrids m_grids;
-    // Goes before the grid it fills.
-    std::unique_ptr<OutputSettingsView> m_outputView;
 
     // Regions
     QWidget *pantop = nullptr;
@@ -296,8 +284,6 @@ private:
 
     QPlainTextEdit *Memo1 = nullptr;
     QTimer *timerTime = nullptr;
-    QTimer *m_addingDelay = nullptr;
-    QPointer<QProgressDialog> m_addingProgress;
     QPointer<TAboutForm> m_aboutForm;
     std::unique_ptr<TAboutForm> m_ownAboutForm;
     QPointer<EngineOutputForm> m_engineOutputForm;

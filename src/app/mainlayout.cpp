@@ -1,8 +1,10 @@
 #include "app/mainlayout.h"
 
+#include <QLabel>
 #include <QWidget>
 
 #include <algorithm>
+#include <utility>
 
 int MainLayout::clampRightPane(int requested, int clientWidth)
 {
@@ -66,10 +68,14 @@ void MainLayout::placeBottomRows()
     m_w.browseButton->move(m_w.openButton->x() - 85, m_w.browseButton->y());
     m_w.outputBox->resize(m_w.browseButton->x() - 83, m_w.outputBox->height());
 
+    // The percent labels reach the panel's edge and hold "100%" whole, in
+    // whatever font; the bars end 8 pixels before them.
     const int progressWidth = m_w.progressPanel->width();
-    m_w.currentLabel->move(progressWidth - 27, m_w.currentLabel->y());
-    m_w.currentBar->resize(m_w.currentLabel->x() - 123, m_w.currentBar->height());
-    m_w.totalLabel->move(progressWidth - 27, m_w.totalLabel->y());
-    m_w.totalBar->resize(m_w.totalLabel->x() - 123, m_w.totalBar->height());
+    for (auto [label, bar] : {std::pair{m_w.currentLabel, m_w.currentBar}, std::pair{m_w.totalLabel, m_w.totalBar}}) {
+        const int needed = label->fontMetrics().horizontalAdvance(QStringLiteral("100%")) + 1;
+        const int x = progressWidth - std::max(27, needed);
+        label->setGeometry(x, label->y(), progressWidth - x, label->height());
+        bar->resize(std::max(0, x - 123), bar->height());
+    }
     m_w.convertingFile->resize(std::max(0, progressWidth - 130), m_w.convertingFile->height());
 }

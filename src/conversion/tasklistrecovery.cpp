@@ -205,9 +205,10 @@ int RestoreTasks(TaskListModel &tasks, const SavedTaskList &list)
     for (SavedTask task : list.tasks) {
         if (tasks.hasInput(task.record.InputFile))
             continue;
-        // Its engine was cut off (converting, at a percent or paused): it waits again.
-        if (ConversionRun::IsRunningStatus(task.record.StatusText))
-            task.record.StatusText.clear();
+        // Its engine was cut off (converting, at a percent or paused): it waits
+        // again, showing what a row waiting to be converted shows.
+        if (ConversionRun::IsRunningStatus(task.record.StatusText) || task.record.StatusText.isEmpty())
+            task.record.StatusText = QStringLiteral("OK");
         const int row = tasks.appendTask(task.record);
         if (!task.notes.isEmpty())
             tasks.item(row, 0)->setData(task.notes, TaskListModel::ResultNotesRole);

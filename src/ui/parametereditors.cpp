@@ -23,7 +23,7 @@ const QRect ToggleGeometry(5, 3, 12, 12);
 
 ParameterEditors::Layout ParameterEditors::MainWindowLayout()
 {
-    return Layout{165, 95, 68, true, true};
+    return Layout{165, 95, 68, true, true, true};
 }
 
 ParameterEditors::Layout ParameterEditors::SettingsLayout()
@@ -89,7 +89,12 @@ ValueListGrid *ParameterEditors::addSection(const Layout &layout, const char *pa
 {
     auto *panel = new QLabel(TitleIndent + title, m_stack);
     panel->setObjectName(QString::fromLatin1(panelName));
-    panel->setFixedSize(layout.panelWidth, HeaderHeight);
+    if (layout.fillWidth) {
+        panel->setMinimumWidth(layout.panelWidth);
+        panel->setFixedHeight(HeaderHeight);
+    } else {
+        panel->setFixedSize(layout.panelWidth, HeaderHeight);
+    }
     panel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     QFont bold = panel->font();
     bold.setBold(true);
@@ -116,7 +121,12 @@ ValueListGrid *ParameterEditors::addSection(const Layout &layout, const char *pa
     grid->setGrid(model);
     grid->setColumnWidths(layout.keyWidth, layout.valueWidth);
     grid->setRowHeight(RowHeight);
-    grid->setFixedSize(layout.panelWidth, grid->heightForRows(model->rowCount()));
+    if (layout.fillWidth) {
+        grid->setMinimumWidth(layout.panelWidth);
+        grid->setFixedHeight(grid->heightForRows(model->rowCount()));
+    } else {
+        grid->setFixedSize(layout.panelWidth, grid->heightForRows(model->rowCount()));
+    }
 
     m_stackLayout->addWidget(panel);
     m_stackLayout->addWidget(grid);

@@ -36,8 +36,10 @@ public:
         int valueWidth = 0;
         bool withOutput = false;         // the Output section comes first
         bool doubleClickToggles = false; // a double click on a header toggles its grid
+        bool fillWidth = false; // at least panelWidth wide, the value column taking any more
     };
-    // 165 wide, columns 95 and 68, Output first, headers answer double clicks.
+    // At least 165 wide, columns 95 and 68 (the values taking the pane's extra
+    // width), Output first, headers answer double clicks.
     static Layout MainWindowLayout();
     // 362 wide, columns 160 and 200, no Output, headers ignore double clicks.
     static Layout SettingsLayout();

@@ -5,7 +5,7 @@
 #include "profiles/profiles.h"
 #include "ui/dialogs.h"
 #include "ui/parametereditors.h"
-#include "ui/tasklistops.h"
+#include "conversion/tasklistops.h"
 #include "ui/widgetbuilding.h"
 
 #include <QCheckBox>

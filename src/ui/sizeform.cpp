@@ -1,5 +1,6 @@
 #include "ui/sizeform.h"
 
+#include "conversion/framesize.h"
 #include "platform/interactive.h"
 #include "profiles/parametergrid.h"
 #include "ui/widgetbuilding.h"
@@ -15,13 +16,6 @@ const QString CustomSize = QStringLiteral("Custom Size");
 const QString OriginalSize = QStringLiteral("Original Size");
 
 } // namespace
-
-bool IsFrameDimension(const QString &text)
-{
-    bool ok = false;
-    const int value = text.toInt(&ok, 10);
-    return ok && value >= 1;
-}
 
 TSizeForm::TSizeForm(QWidget *mainWindow, ParameterGrid &videoGrid, IInteractive &interactive, QWidget *parent)
     : BlockingWindow(mainWindow, QStringLiteral("Video Size of output files"), QSize(ClientWidth, ClientHeight),

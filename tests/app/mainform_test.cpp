@@ -72,8 +72,16 @@ TEST_F(MainFormTest, DesignLayoutPlacesTheRegionsAndControls)
     EXPECT_EQ(child<QWidget>("bbtnBrowser")->x(), 405);
     EXPECT_EQ(child<QWidget>("cmbProfile")->width(), 407);
     EXPECT_EQ(child<QWidget>("edtOutputdir")->width(), 322);
-    EXPECT_EQ(child<QWidget>("labCurProgress")->x(), 553);
-    EXPECT_EQ(child<QWidget>("pgbCurrent")->width(), 430);
+    // The percent reaches the panel's edge and holds "100%" whole; the bar
+    // ends 8 pixels before it.
+    for (const char *name : {"labCurProgress", "labTotalProgress"}) {
+        const QWidget *label = child<QWidget>(name);
+        EXPECT_EQ(label->geometry().right(), 580 - 1) << name;
+        EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(QStringLiteral("100%"))) << name;
+        EXPECT_LE(label->x(), 553) << name;
+    }
+    const int barWidth = child<QWidget>("labCurProgress")->x() - 8 - 115;
+    EXPECT_EQ(child<QWidget>("pgbCurrent")->width(), barWidth);
     EXPECT_FALSE(child<QWidget>("panBottomLeft")->isVisible());
 
     const QTreeView *list = child<QTreeView>("ltvTask");
@@ -88,7 +96,9 @@ TEST_F(MainFormTest, DesignLayoutPlacesTheRegionsAndControls)
     // The toolbar: seven 54-pixel buttons with two 26-pixel gaps.
     const char *buttons[] = {"ibtnAddFile", "ibtnAddDir", "ibtnRemove", "ibtnClear",
                              "ibtnSetting", "ibtnAbout", "ibtnHelp"};
-    const char *hints[] = {"Add File", "Add Directory", "Remove", "Clear", "Settings", "About", "Help"};
+    // Each hint names the button's key.
+    const char *hints[] = {"Add File (Ctrl+O, Insert)", "Add Directory (Ctrl+Shift+O)", "Remove (Delete)",
+                           "Clear (Backspace)", "Settings", "About", "Help (F1)"};
     int expected = child<QWidget>("ibtnAddFile")->x();
     for (int i = 0; i < 7; ++i) {
         const QWidget *button = child<QWidget>(buttons[i]);
@@ -104,7 +114,7 @@ TEST_F(MainFormTest, DesignLayoutPlacesTheRegionsAndControls)
     EXPECT_EQ(child<QWidget>("panMain")->width(), 680);
     EXPECT_EQ(child<QWidget>("bbtnOpen")->x(), 590);
     EXPECT_EQ(child<QWidget>("edtOutputdir")->width(), 422);
-    EXPECT_EQ(child<QWidget>("pgbTotal")->width(), 530);
+    EXPECT_EQ(child<QWidget>("pgbTotal")->width(), barWidth + 100);
     EXPECT_EQ(placeIn(child<QWidget>("imgStart"), bottom), QPoint(692, 8));
 }
 
@@ -124,6 +134,28 @@ TEST_F(MainFormTest, ListColumnsShareAWidthChange)
     QCoreApplication::processEvents();
     EXPECT_EQ(form.LastListWidth(), 671);
     EXPECT_EQ(list->columnWidth(0) + list->columnWidth(1) + list->columnWidth(2) + list->columnWidth(3), 630);
+
+    // A window manager that ignores the minimum size (a tiling one) makes the
+    // window far too small for a moment; back at the design size the columns
+    // are as they were there, Size and Status in view.
+    for (const QSize tooSmall : {QSize(100, 100), QSize(400, 300)}) {
+        form.resize(790, 505);
+        QCoreApplication::processEvents();
+        const QList<int> atDesign = {list->columnWidth(0), list->columnWidth(1), list->columnWidth(2),
+                                     list->columnWidth(3)};
+        const QSize minimum = form.minimumSize();
+        form.setMinimumSize(0, 0);
+        form.resize(tooSmall);
+        QCoreApplication::processEvents();
+        ASSERT_LT(list->width(), 570);
+        form.setMinimumSize(minimum);
+        form.resize(790, 505);
+        ASSERT_TRUE(waitFor([&] { return form.size() == QSize(790, 505) && list->width() == 570; }));
+        EXPECT_EQ(QList<int>({list->columnWidth(0), list->columnWidth(1), list->columnWidth(2), list->columnWidth(3)}),
+                  atDesign);
+        EXPECT_LE(list->columnWidth(0) + list->columnWidth(1) + list->columnWidth(2) + list->columnWidth(3),
+                  list->viewport()->width());
+    }
 }
 
 TEST_F(MainFormTest, SplitterBarDragsTheRightPane)
@@ -359,8 +391,9 @@ TEST_F(MainFormTest, RemoveClearKeysAndThePopupMenu)
     QStringList texts;
     for (QAction *action : menu->actions())
         texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
-    EXPECT_EQ(texts, QStringList({"Open", "-", "Add Files...", "Add Directorys...", "-", "Remove", "Clear", "-",
-                                  "Pause", "Resume", "-", "Engine Output..."}));
+    EXPECT_EQ(texts, QStringList({"Open", "-", "Add Files...", "Add Directorys...", "-", "Remove", "Clear",
+                                  "Remove Completed", "-", "Move Up", "Move Down", "-", "Pause", "Resume", "-",
+                                  "Engine Output..."}));
 
     form.ppmTaskPopup();
     EXPECT_FALSE(enabled("mniOpen"));
@@ -644,7 +677,7 @@ TEST_F(BatchControlTest, TimerTicksShowElapsedAndRemainingTime)
         form.timerTimeTimer();
     EXPECT_EQ(elapsed->text(), QStringLiteral("00:01:30"));
     EXPECT_EQ(remaining->text(), QStringLiteral("00:04:30"));
-    EXPECT_EQ(child<QLabel>("labConvertingFile")->text(), QStringLiteral("clip.avi"));
+    EXPECT_EQ(child<QLabel>("labConvertingFile")->text(), QStringLiteral("clip.avi \u2014 Ctrl+P pauses"));
     form.tbtnStopClick();
     ASSERT_TRUE(waitFor([&] { return form.RunState() == 0; }));
 }
@@ -917,6 +950,53 @@ TEST_F(PendingStartTest, TheBatchStartsOnceTheFilesAreListedAndConvertsEveryRow)
     EXPECT_EQ(form.RunState(), 0);
     EXPECT_EQ(conversions().size(), 3);
     EXPECT_EQ(cell(3, 3), QStringLiteral("OK"));
+}
+
+// How the adding ends decides what a waiting batch does: files queued the
+// moment the previous ones are listed are waited for, and an adding that
+// leaves no row puts the window back to idle.
+TEST_F(PendingStartTest, AWaitingBatchStartsOnlyWithEveryRowThatIsListed)
+{
+    const struct
+    {
+        const char *name;
+        bool queueMoreAtTheEnd; // a handler of the end of adding queues b.avi
+        bool rowsStay;          // false: each row is taken out as it comes
+        int converted;
+    } cases[] = {
+        {"files queued as adding ends are waited for", true, true, 2},
+        {"no row listed: back to idle", false, false, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        window.reset();
+        const int before = conversions().size();
+        TMainForm &form = open();
+        setOutputFolder(folder.path());
+        folder.setScript(QStringLiteral("sleep 200\n"));
+        bool queuedMore = false;
+        QObject guard;
+        if (c.queueMoreAtTheEnd)
+            QObject::connect(&form, &TMainForm::addingFinished, &guard, [&] {
+                if (!std::exchange(queuedMore, true))
+                    queue(form, QStringLiteral("b.avi"));
+            });
+        if (!c.rowsStay)
+            QObject::connect(&form.tasks(), &QAbstractItemModel::rowsInserted, &guard,
+                             [&](const QModelIndex &, int first) { form.tasks().removeRow(first); },
+                             Qt::QueuedConnection);
+        queue(form, QStringLiteral("a.avi"));
+        QTest::mouseClick(child<QWidget>("imgStart"), Qt::LeftButton);
+        expectWaiting();
+        ASSERT_TRUE(waitFor([&] {
+            return !form.isAdding() && form.RunState() == 0 && child<QWidget>("imgStart")->isVisible();
+        }));
+        ASSERT_TRUE(waitFor([&] { return conversions().size() - before == c.converted; }));
+        EXPECT_EQ(form.tasks().rowCount(), c.converted);
+        for (int row = 0; row < form.tasks().rowCount(); ++row)
+            EXPECT_EQ(cell(row, 3), QStringLiteral("Complete")) << row;
+        expectIdle();
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -5,7 +5,10 @@
 
 #include "ui/valuelistgrid.h"
 
+#include <QAction>
 #include <QTreeView>
+
+#include <functional>
 
 namespace {
 
@@ -150,7 +153,7 @@ TEST_F(OutputGridTest, ANameThatLeavesTheOutputFolderIsRefusedWithAMessage)
 
     const QStringList refused = {QStringLiteral("../x"), QStringLiteral("sub/x"), QStringLiteral("a\\b"),
                                  QStringLiteral(".."), QStringLiteral("."), QStringLiteral("../x.mp4"),
-                                 QStringLiteral("sub/")};
+                                 QStringLiteral("sub/"), QStringLiteral("..mp4"), QStringLiteral("...mkv")};
     for (const QString &name : refused) {
         interactive.messages.clear();
         const QString storedExt = task(0).NewExt;
@@ -169,10 +172,61 @@ TEST_F(OutputGridTest, ANameThatLeavesTheOutputFolderIsRefusedWithAMessage)
         EXPECT_TRUE(interactive.messages.isEmpty());
     }
 
-    // Points inside a name are fine.
-    edit(QStringLiteral("my..clip.v2.mkv"), QStringLiteral("00:00:00"), QStringLiteral("00:01:00"));
-    EXPECT_EQ(task(0).NewName, QStringLiteral("my..clip.v2"));
+    // Points inside a name are fine; a point before a ":" starts no extension.
+    const struct
+    {
+        QString typed, name, ext;
+    } kept[] = {{"my..clip.v2.mkv", "my..clip.v2", ".mkv"}, {"take.2:final", "take.2:final", ""}};
+    for (const auto &k : kept) {
+        edit(k.typed, QStringLiteral("00:00:00"), QStringLiteral("00:01:00"));
+        EXPECT_EQ(task(0).NewName, k.name);
+        EXPECT_EQ(task(0).NewExt, k.ext);
+    }
     EXPECT_TRUE(interactive.messages.isEmpty());
+}
+
+// Rows removed through the window: the grid shows the first row still
+// selected (name, start and end), or is empty.
+TEST_F(OutputGridTest, AfterARemovalTheGridShowsTheRowNowSelectedOrNothing)
+{
+    const struct
+    {
+        const char *name;
+        int selectRow;
+        std::function<void(TMainForm &)> remove;
+        QString shown; // "" for an empty grid
+    } cases[] = {
+        {"Remove Completed takes the rows above", 2,
+         [](TMainForm &form) {
+             for (int row : {0, 1}) {
+                 ltvItemData done;
+                 ReadItemData(form.tasks(), row, 2, done);
+                 done.StatusText = QStringLiteral("Complete");
+                 WriteItemData(form.tasks(), row, 2, done);
+             }
+             form.findChild<QAction *>(QStringLiteral("mniRemoveCompleted"))->trigger();
+         },
+         "c"},
+        {"Remove takes the shown row", 1, [](TMainForm &form) { form.tbtnRemoveClick(); }, ""},
+        {"Clear takes every row", 1, [](TMainForm &form) { form.tbtnClearClick(); }, ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        window.reset();
+        TMainForm &form = open();
+        addClips(form);
+        clickRow(c.selectRow);
+        ASSERT_TRUE(waitFor([&] { return !shownName().isEmpty(); }));
+        c.remove(form);
+        const QModelIndexList selected = list()->selectionModel()->selectedRows();
+        if (c.shown.isEmpty()) {
+            ASSERT_TRUE(selected.isEmpty());
+            EXPECT_EQ(QStringList({shownName(), shown(StartTime), shown(EndTime)}), QStringList({"", "", ""}));
+        } else {
+            EXPECT_EQ(shownName(), named(qPrintable(c.shown)));
+            EXPECT_EQ(shown(EndTime), task(selected.value(0).row()).EndText);
+        }
+    }
 }
 
 TEST_F(OutputGridTest, TypingARefusedNameAndLeavingTheGridKeepsTheStoredName)

@@ -94,7 +94,7 @@ TEST_F(PauseWindowTest, PauseAndResumeAreOfferedOnlyWhileABatchRunsOneAtATime)
     pressCtrlP();
     EXPECT_FALSE(form.run().isPaused());
     EXPECT_EQ(cell(0, 3), QStringLiteral("Converting"));
-    EXPECT_EQ(label("labConvertingFile"), QStringLiteral("clip.avi"));
+    EXPECT_EQ(label("labConvertingFile"), QStringLiteral("clip.avi \u2014 Ctrl+P pauses"));
     EXPECT_TRUE(sleep.held);
     pressCtrlP();
     EXPECT_TRUE(form.run().isPaused());

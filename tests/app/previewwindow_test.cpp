@@ -80,6 +80,25 @@ TEST_F(PreviewWindowTest, PlayTakesTheFirstSelectedRowOrSelectsTheFirst)
     EXPECT_TRUE(interactive.messages.isEmpty());
 }
 
+TEST_F(PreviewWindowTest, EachUnplayableFileIsReportedInTurn)
+{
+    TMainForm &form = open();
+    for (const char *name : {"first.avi", "second.avi"}) {
+        const QString path = folder.filePath(QStringLiteral("in/") + QString::fromLatin1(name));
+        touchFile(path, "Not a video at all.\n");
+        ltvItemData record;
+        record.InputFile = path;
+        form.tasks().appendTask(record);
+    }
+    for (int row = 0; row < 2; ++row) {
+        child<QTreeView>("ltvTask")->clearSelection();
+        select(row);
+        form.PreviewSelectedTask();
+        ASSERT_TRUE(waitFor([&] { return interactive.messages.size() == row + 1; })) << row;
+        EXPECT_TRUE(interactive.messages.last().startsWith(QStringLiteral("error|"))) << row;
+    }
+}
+
 TEST_F(PreviewWindowTest, TheIdleWindowMakesNoVideoSurfaceUntilTheFirstPreview)
 {
     TMainForm &form = open();

@@ -102,8 +102,8 @@ xdotool keyup Return
 wid="$(timeout 60 xdotool search --sync --onlyvisible --name '^Vantorix V' | head -n1)" \
     || fail "the main window did not appear after the box"
 wait_until 50 bash -c '! test -e "$0"' "$partial" || fail "the unfinished output $partial is still there"
-# The rows are back, a.avi still complete and b.avi waiting.
-wait_until 100 rows_are "a.avi Complete -; b.avi - -" || fail "the restored list is not the one left: $(rows)"
+# The rows are back, a.avi still complete and b.avi waiting again ("OK").
+wait_until 100 rows_are "a.avi Complete -; b.avi OK -" || fail "the restored list is not the one left: $(rows)"
 
 start_picture "$wid"
 done_box="$(timeout 240 xdotool search --sync --onlyvisible --name '^Complete$' | head -n1)" \

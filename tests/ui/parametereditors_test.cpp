@@ -58,13 +58,22 @@ TEST_F(ParameterEditorsTest, MainWindowStackStartsWithOutputAndShowsTheLayoutRow
     const char *order[] = {"panOutput", "vleOutput", "panVideo", "vleVideo",
                            "panAudio",  "vleAudio",  "panAdvanced", "vleAdvanced"};
     const int heights[] = {18, 3 * 18 + 1, 18, 109, 18, 109, 18, 2 * 18 + 1};
+    // As wide as the pane, 165 at least; the values take any more width.
+    const int width = child<QWidget>("panParameterStack")->width();
+    EXPECT_GE(width, 165);
     int y = 0;
     for (int i = 0; i < 8; ++i) {
         const QWidget *widget = child<QWidget>(order[i]);
         ASSERT_NE(widget, nullptr) << order[i];
-        EXPECT_EQ(widget->geometry(), QRect(0, y, 165, heights[i])) << order[i];
+        EXPECT_EQ(widget->geometry(), QRect(0, y, width, heights[i])) << order[i];
         y += heights[i];
     }
+    auto *video = child<ValueListGrid>("vleVideo");
+    const int values = video->columnWidth(1);
+    window->resize(window->width() + 100, window->height());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return child<QWidget>("panParameterStack")->width() == width + 100; }));
+    EXPECT_EQ(video->columnWidth(0), 95);
+    EXPECT_EQ(video->columnWidth(1), values + 100);
 
     const char *titles[][2] = {{"panOutput", "Output"}, {"panVideo", "Video"}, {"panAudio", "Audio"},
                                {"panAdvanced", "Advanced"}};

@@ -1,4 +1,4 @@
-#include "ui/tasklistops.h"
+#include "conversion/tasklistops.h"
 
 #include "platform/filenames.h"
 

@@ -1,4 +1,4 @@
-#include "ui/outputsettings.h"
+#include "conversion/outputsettings.h"
 
 #include "profiles/parametergrid.h"
 

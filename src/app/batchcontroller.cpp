@@ -1,0 +1,190 @@
+#include "app/batchcontroller.h"
+
+#include "app/pendingstart.h"
+#include "app/picturebutton.h"
+#include "app/tasklistcontroller.h"
+#include "conversion/conversionrun.h"
+#include "conversion/taskrecord.h"
+#include "platform/desktopnotifier.h"
+#include "platform/interactive.h"
+#include "preview/previewpanel.h"
+
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+
+BatchController::BatchController(ConversionRun &run, TaskListModel &tasks, TaskListController &list,
+                                 IInteractive &interactive, IDesktopNotifier *desktop,
+                                 std::function<std::optional<QString>()> parameters, QObject *parent)
+    : QObject(parent)
+    , m_run(run)
+    , m_tasks(tasks)
+    , m_list(list)
+    , m_interactive(interactive)
+    , m_desktop(desktop)
+    , m_parameters(std::move(parameters))
+{
+    m_pendingStart = new PendingStart(this);
+    connect(m_pendingStart, &PendingStart::start, this, &BatchController::startNow);
+    connect(m_pendingStart, &PendingStart::cancelled, this, &BatchController::showIdle);
+    // Files queued by a handler of the end of adding are waited for as well.
+    connect(&m_list, &TaskListController::addingFinished, this, [this] {
+        if (!m_list.isAdding())
+            m_pendingStart->addingFinished();
+    });
+    connect(&m_list, &TaskListController::addingCancelled, m_pendingStart, &PendingStart::cancel);
+    connect(&m_run, &ConversionRun::finished, this, &BatchController::unlockControls);
+}
+
+void BatchController::attach(const BatchWidgets &widgets)
+{
+    m_widgets = widgets;
+}
+
+void BatchController::startClicked()
+{
+    if (m_tasks.rowCount() == 0 && !m_list.isAdding())
+        return;
+    m_widgets.start->hide();
+    m_widgets.stop->show();
+    start();
+}
+
+void BatchController::stopClicked()
+{
+    m_widgets.stop->hide();
+    m_widgets.start->show();
+    stop();
+}
+
+bool BatchController::outputFolderUsable()
+{
+    const QString folder = m_widgets.outputFolder->text();
+    if (!folder.isEmpty() && QFileInfo(folder).isDir())
+        return true;
+    m_interactive.information(QStringLiteral("Output path does not exist"),
+                              QStringLiteral("The output path does not exist. Please specify another one."));
+    m_widgets.outputFolder->setFocus();
+    m_widgets.start->show();
+    m_widgets.stop->hide();
+    return false;
+}
+
+void BatchController::start()
+{
+    m_widgets.focusAfterStart->setFocus();
+    if (!outputFolderUsable())
+        return;
+    if (m_run.RunState() != ConversionRun::Idle || m_pendingStart->isWaiting())
+        return;
+    if (m_list.isAdding()) {
+        // Files are still being added: the batch looks started from now on
+        // and begins once they are listed.
+        lockControls();
+        m_widgets.start->hide();
+        m_widgets.stop->show();
+        m_widgets.convertingFile->setText(PendingStart::waitingText());
+        showProgressPanel(true);
+        m_pendingStart->wait();
+        return;
+    }
+    startNow();
+}
+
+// The batch begins: it takes the rows listed now.
+void BatchController::startNow()
+{
+    if (m_tasks.rowCount() == 0) {
+        showIdle();
+        return;
+    }
+    lockControls();
+    const std::optional<QString> params = m_parameters();
+    if (!params) {
+        // A malformed profile was reported; nothing starts.
+        showIdle();
+        return;
+    }
+    m_run.RunConversion(*params);
+}
+
+void BatchController::stop()
+{
+    m_pendingStart->cancel();
+    m_run.requestStop();
+}
+
+void BatchController::cancelPending()
+{
+    m_pendingStart->cancel();
+}
+
+// A batch that waited for the files being added and will not start, or that
+// could not start.
+void BatchController::showIdle()
+{
+    showProgressPanel(false);
+    unlockControls();
+}
+
+void BatchController::lockControls()
+{
+    m_widgets.preview->stop();
+    for (QWidget *widget : m_widgets.locked)
+        widget->setEnabled(false);
+}
+
+void BatchController::unlockControls()
+{
+    for (QWidget *widget : m_widgets.locked)
+        widget->setEnabled(true);
+    m_widgets.stop->hide();
+    m_widgets.start->show();
+}
+
+void BatchController::showProgressPanel(bool running)
+{
+    m_widgets.settingsPanel->setVisible(!running);
+    m_widgets.progressPanel->setVisible(running);
+}
+
+void BatchController::setConvertingFile(const QString &text)
+{
+    const bool running = m_run.RunState() == ConversionRun::Running && !m_run.isPaused() && !text.isEmpty()
+                         && text != RowStatus::Paused;
+    m_widgets.convertingFile->setText(running ? text + QStringLiteral(" \u2014 Ctrl+P pauses") : text);
+}
+
+void BatchController::setTotalProgress(int position)
+{
+    if (m_desktop)
+        m_desktop->showProgress(position / 100.0);
+}
+
+void BatchController::setTimerEnabled(bool enabled)
+{
+    if (enabled)
+        m_widgets.timer->start();
+    else
+        m_widgets.timer->stop();
+}
+
+// A batch that was stopped (a row neither converted nor failed) tells nothing.
+void BatchController::batchEnded()
+{
+    if (!m_desktop)
+        return;
+    m_desktop->hideProgress();
+    const int total = m_tasks.rowCount();
+    int converted = 0;
+    int failed = 0;
+    for (int row = 0; row < total; ++row) {
+        ltvItemData task;
+        ReadItemData(m_tasks, row, 2, task); // sub-item 2: the status
+        converted += task.StatusText == RowStatus::Complete;
+        failed += task.StatusText == RowStatus::Failed;
+    }
+    if (total > 0 && converted + failed == total && !m_widgets.start->window()->isActiveWindow())
+        m_desktop->notify(BatchEndMessage(converted, total));
+}

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class ConversionRun;
+class IDesktopNotifier;
+class IInteractive;
+class PendingStart;
+class PictureButton;
+class PreviewPanel;
+class QLabel;
+class QLineEdit;
+class QTimer;
+class QWidget;
+class TaskListController;
+class TaskListModel;
+
+// The widgets of the main window a batch works with.
+struct BatchWidgets
+{
+    PictureButton *start = nullptr; // imgStart
+    PictureButton *stop = nullptr;  // imgStop
+    QWidget *settingsPanel = nullptr; // panBottomCenter: profile and output folder
+    QWidget *progressPanel = nullptr; // panBottomLeft
+    QLabel *convertingFile = nullptr;
+    QLineEdit *outputFolder = nullptr;
+    QWidget *focusAfterStart = nullptr; // the task list
+    PreviewPanel *preview = nullptr;
+    QList<QWidget *> locked; // what a batch must not see changed, in order
+    QTimer *timer = nullptr; // timerTime
+};
+
+// A batch of the main window: Start (at once, or once the files being added
+// are listed), Stop, the progress panel and the controls locked meanwhile,
+// and the end of the batch with the desktop's notice.
+class BatchController final : public QObject
+{
+    Q_OBJECT
+public:
+    // parameters gives the engine's parameters of the chosen profile, or
+    // nothing when it cannot (the user has been told).
+    BatchController(ConversionRun &run, TaskListModel &tasks, TaskListController &list, IInteractive &interactive,
+                    IDesktopNotifier *desktop, std::function<std::optional<QString>()> parameters,
+                    QObject *parent = nullptr);
+    Q_DISABLE_COPY_MOVE(BatchController)
+
+    void attach(const BatchWidgets &widgets);
+
+    // The Start picture: nothing without rows or files being added.
+    void startClicked();
+    // The Stop picture.
+    void stopClicked();
+    // Starts a batch of every row, once the files being added are listed.
+    void start();
+    // Stops the batch, or a batch waiting for files.
+    void stop();
+    // The window is going: a waiting batch does not start.
+    void cancelPending();
+
+    void lockControls();
+    void unlockControls();
+    void showProgressPanel(bool running);
+    // The file being converted; while the batch runs the line tells how to
+    // pause it.
+    void setConvertingFile(const QString &text);
+    void setTotalProgress(int position);
+    void setTimerEnabled(bool enabled);
+    // The batch has ended: the launcher entry stops showing progress and,
+    // when the user is in another window, the desktop tells how it went.
+    void batchEnded();
+
+private:
+    void startNow();
+    void showIdle();
+    bool outputFolderUsable();
+
+    ConversionRun &m_run;
+    TaskListModel &m_tasks;
+    TaskListController &m_list;
+    IInteractive &m_interactive;
+    IDesktopNotifier *m_desktop = nullptr;
+    std::function<std::optional<QString>()> m_parameters;
+    PendingStart *m_pendingStart = nullptr;
+    BatchWidgets m_widgets;
+};

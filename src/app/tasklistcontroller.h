@@ -1,0 +1,122 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class ConversionRun;
+class IDialogs;
+class IInteractive;
+class OutputSettingsView;
+class ParameterEditors;
+class ParameterGrid;
+class PreviewPanel;
+class ProbeQueue;
+class QMenu;
+class QMimeData;
+class QProgressDialog;
+class QTimer;
+class QTreeView;
+class QWidget;
+class TaskListModel;
+class ValueListGrid;
+
+// The widgets of the main window the task list works with.
+struct TaskListWidgets
+{
+    QWidget *window = nullptr;         // owns the adding progress and the dialogs
+    QTreeView *list = nullptr;         // ltvTask
+    QWidget *gettingStarted = nullptr; // hidden once a file is added
+    ParameterEditors *editors = nullptr;
+    ValueListGrid *outputGrid = nullptr; // vleOutput
+    PreviewPanel *preview = nullptr;
+};
+
+// The task list of the main window: adding files (dialogs, drops, the command
+// line) through the probe queue, removing and reordering rows, the Output grid
+// of the selected row, and previewing a row.
+class TaskListController final : public QObject
+{
+    Q_OBJECT
+public:
+    TaskListController(TaskListModel &tasks, ConversionRun &run, IInteractive &interactive, IDialogs &dialogs,
+                       std::function<QString()> outputExt, QObject *parent = nullptr);
+    ~TaskListController() override;
+    Q_DISABLE_COPY_MOVE(TaskListController)
+
+    void setEnginePath(const QString &path);
+    const QStringList &inputExts() const { return m_inputExts; }
+    // Joins the window's widgets; outputGrid holds the Output grid's rows.
+    void attach(const TaskListWidgets &widgets, ParameterGrid &outputGrid);
+
+    // True from the first file queued until addingFinished() has been sent.
+    bool isAdding() const;
+    // Drops the files not yet added.
+    void cancelAdding();
+    // Runs the action once every file queued is listed (at once when none is).
+    void whenAddingDone(std::function<void()> action);
+
+    void addFile(const QString &path);
+    void addFolder(const QString &folder);
+    void addCommandLine(const QStringList &arguments);
+    void addFilesFromDialog(const QString &dialogFilter);
+    void addFolderFromDialog();
+    bool acceptsDrop(const QMimeData *data) const;
+    void drop(const QMimeData *data);
+
+    void removeSelected();
+    void clear();
+    // Removes the rows converted without a fault.
+    void removeCompleted();
+    // Moves the selected rows one place up (step -1) or down (step 1) in the
+    // order of conversion, as a block; they stay selected.
+    void moveSelected(int step);
+    // Moves the selected rows, in their order, to before the row (-1: to the
+    // end), as dragging them there does.
+    void dropSelected(int beforeRow);
+
+    // The Output grid shows the first selected row; forced, it drops what was
+    // typed and not stored.
+    void showSelected(bool force);
+    void storeOutputEdit();
+    // A press on the Output grid: without a row shown nothing can be edited.
+    void outputGridPressed();
+
+    void previewSelected();
+    // The preview's Play: the selected row, or the first when none is.
+    void playSelected();
+    QString firstSelectedEngineOutput() const;
+    QString firstSelectedCaption() const;
+    // Enables the pop-up menu's items for the list as it is now.
+    void updateMenu(QMenu &menu) const;
+
+signals:
+    // Every file queued so far has been added (or adding was cancelled).
+    void addingFinished();
+    // The user cancelled adding: a batch waiting for the files does not start.
+    void addingCancelled();
+
+private:
+    void onAddingIdle();
+    void showAddingProgress();
+    QList<int> selectedRows() const;
+    void selectRows(const QList<int> &rows);
+
+    TaskListModel &m_tasks;
+    ConversionRun &m_run;
+    IInteractive &m_interactive;
+    IDialogs &m_dialogs;
+    std::function<QString()> m_outputExt;
+    QStringList m_inputExts;
+    TaskListWidgets m_widgets;
+    ProbeQueue *m_probes = nullptr;
+    QTimer *m_addingDelay = nullptr;
+    QPointer<QProgressDialog> m_addingProgress;
+    bool m_addingAnnounced = false; // files were queued; addingFinished() not yet sent
+    std::vector<std::function<void()>> m_afterAdding;
+    std::unique_ptr<OutputSettingsView> m_outputView;
+};

@@ -1,0 +1,179 @@
+// The task list as a queue: its order is the order of conversion and the user
+// changes it with keys, the pop-up menu, dragging and the column headers;
+// every row moves whole, with what it keeps besides its cells.
+#include "windowfixture.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QHeaderView>
+#include <QMenu>
+#include <QTreeView>
+
+#include <functional>
+
+namespace {
+
+class QueueTest : public WindowTest
+{
+public:
+    // Rows a, b, c, d: inputs of 100, 50, 40 and 30 seconds, frames of
+    // 320x240, 1920x1080, 64x48 and 640x480, and the given Status texts.
+    // Each keeps an engine output naming its row.
+    void addRows(TMainForm &form, const QStringList &statuses = {"OK", "OK", "OK", "OK"})
+    {
+        const QStringList lengths = {"00:01:40.00", "00:00:50.00", "00:00:40.00", "00:00:30.00"};
+        const QStringList sizes = {"320x240", "1920x1080", "64x48", "640x480"};
+        for (int i = 0; i < 4; ++i) {
+            const QString name = QString(QLatin1Char('a' + i)) + QStringLiteral(".avi");
+            const QString path = folder.filePath(QStringLiteral("in/") + name);
+            touchFile(path);
+            folder.setScriptFor(name, QStringLiteral("print 0 Input #0, avi, from '%1':\\n  Duration: %2, start: 0\\n"
+                                                     "  Stream #0:0: Video: mpeg4, yuv420p, %3, 25 fps\\n")
+                                          .arg(path, lengths[i], sizes[i]));
+            form.AddTaskFile(path);
+            ASSERT_TRUE(waitAdded());
+        }
+        ASSERT_EQ(form.tasks().rowCount(), 4);
+        for (int row = 0; row < 4; ++row) {
+            ltvItemData record = task(row);
+            record.StatusText = statuses[row];
+            WriteItemData(form.tasks(), row, 2, record);
+            form.tasks().item(row, 0)->setData(QStringLiteral("output of ") + record.NewName,
+                                               TaskListModel::EngineOutputRole);
+        }
+    }
+
+    QTreeView *list() const { return child<QTreeView>("ltvTask"); }
+    // The rows as "name" letters, in order.
+    QString order() const
+    {
+        QString letters;
+        for (int row = 0; row < window->tasks().rowCount(); ++row)
+            letters += task(row).NewName;
+        return letters;
+    }
+    QString selected() const
+    {
+        QList<int> rows;
+        for (const QModelIndex &index : list()->selectionModel()->selectedRows())
+            rows << index.row();
+        std::sort(rows.begin(), rows.end());
+        QString letters;
+        for (int row : rows)
+            letters += task(row).NewName;
+        return letters;
+    }
+    void select(const QString &letters)
+    {
+        list()->selectionModel()->clear();
+        for (int row = 0; row < window->tasks().rowCount(); ++row)
+            if (letters.contains(task(row).NewName))
+                list()->selectionModel()->select(window->tasks().index(row, 0),
+                                                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    QAction *menuItem(const char *name) const
+    {
+        window->ppmTaskPopup();
+        return child<QMenu>("ppmTask")->findChild<QAction *>(QString::fromLatin1(name));
+    }
+    void clickHeader(int column)
+    {
+        QHeaderView *header = list()->header();
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          QPoint(header->sectionViewportPosition(column) + 5, header->height() / 2));
+    }
+    // Drags the selected rows onto a row (-1: below the last).
+    void dragOnto(int row) { window->ltvTaskDragDrop(row); }
+};
+
+struct OrderCase
+{
+    const char *name;
+    QString select;
+    std::function<void(QueueTest &)> act;
+    QString order;    // afterwards
+    QString selected; // afterwards
+};
+
+TEST_F(QueueTest, EveryWayOfReorderingMovesWholeRowsAndKeepsTheSelection)
+{
+    const OrderCase cases[] = {
+        {"Ctrl+Up moves a block", "bc", [](QueueTest &t) { QTest::keyClick(t.list(), Qt::Key_Up, Qt::ControlModifier); },
+         "bcad", "bc"},
+        {"Ctrl+Down at the end moves nothing", "d",
+         [](QueueTest &t) { QTest::keyClick(t.list(), Qt::Key_Down, Qt::ControlModifier); }, "abcd", "d"},
+        {"Move Up at the top moves nothing", "ac", [](QueueTest &t) { t.menuItem("mniMoveUp")->trigger(); }, "abcd",
+         "ac"},
+        {"Move Down moves rows apart", "ac", [](QueueTest &t) { t.menuItem("mniMoveDown")->trigger(); }, "badc",
+         "ac"},
+        {"dragging to a row puts them before it", "a", [](QueueTest &t) { t.dragOnto(3); }, "bcad", "a"},
+        {"dragging below the rows puts them last", "ab", [](QueueTest &t) { t.dragOnto(-1); }, "cdab", "ab"},
+        {"Input File sorts by name", "", [](QueueTest &t) { t.clickHeader(0); t.clickHeader(0); }, "dcba", ""},
+        {"Length sorts by seconds", "", [](QueueTest &t) { t.clickHeader(1); }, "dcba", ""},
+        {"Size sorts by frame area", "", [](QueueTest &t) { t.clickHeader(2); }, "cadb", ""},
+        {"Status sorts by its text", "", [](QueueTest &t) { t.clickHeader(3); }, "cdab", ""},
+    };
+    for (const OrderCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        window.reset();
+        TMainForm &form = open();
+        ASSERT_NO_FATAL_FAILURE(addRows(form, {"OK", "Stop", "Complete", "Failed"}));
+        list()->setFocus();
+        select(c.select);
+        c.act(*this);
+        EXPECT_EQ(order(), c.order);
+        EXPECT_EQ(selected(), c.selected);
+        for (int row = 0; row < 4; ++row) {
+            const ltvItemData moved = task(row);
+            EXPECT_EQ(QFileInfo(moved.InputFile).baseName(), moved.NewName);
+            EXPECT_EQ(form.tasks().index(row, 0).data(TaskListModel::EngineOutputRole).toString(),
+                      QStringLiteral("output of ") + moved.NewName);
+        }
+    }
+}
+
+TEST_F(QueueTest, RemoveCompletedLeavesTheOthersAndIsOfferedOnlyWithSomethingToRemove)
+{
+    TMainForm &form = open();
+    ASSERT_NO_FATAL_FAILURE(addRows(form, {"Complete", "Failed", "Complete", "OK"}));
+    QAction *removeCompleted = menuItem("mniRemoveCompleted");
+    ASSERT_TRUE(removeCompleted->isEnabled());
+    removeCompleted->trigger();
+    EXPECT_EQ(order(), QStringLiteral("bd"));
+    EXPECT_FALSE(menuItem("mniRemoveCompleted")->isEnabled());
+    EXPECT_FALSE(menuItem("mniMoveUp")->isEnabled()) << "nothing selected";
+}
+
+TEST_F(QueueTest, KeysAreNamedWhereTheUserLooks)
+{
+    TMainForm &form = open();
+    const struct
+    {
+        const char *item;
+        QKeySequence key;
+    } items[] = {{"mniAddFiles", QKeySequence(Qt::CTRL | Qt::Key_O)},
+                 {"mniAddDirectory", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O)},
+                 {"mniMoveUp", QKeySequence(Qt::CTRL | Qt::Key_Up)},
+                 {"mniMoveDown", QKeySequence(Qt::CTRL | Qt::Key_Down)}};
+    for (const auto &item : items)
+        EXPECT_EQ(menuItem(item.item)->shortcut(), item.key) << item.item;
+    // Each key does what its item does, wherever the focus is in the window.
+    const QString clip = folder.filePath(QStringLiteral("in/e.avi"));
+    touchFile(clip);
+    const QString other = folder.filePath(QStringLiteral("in/f.avi"));
+    touchFile(other);
+    dialogs.fileLists = {{clip}, {other}};
+    child<QWidget>("edtOutputdir")->setFocus();
+    for (const QKeyCombination key : {Qt::CTRL | Qt::Key_O, QKeyCombination(Qt::Key_Insert)}) {
+        QTest::keyClick(QApplication::focusWidget(), key.key(), key.keyboardModifiers());
+        ASSERT_TRUE(waitAdded());
+    }
+    EXPECT_EQ(captions(), QStringList({clip, other}));
+    EXPECT_EQ(dialogs.openFilesCalls.size(), 2);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(dialogs.pickFolderTitles.size(), 1);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
+    EXPECT_EQ(shell.opened, QStringList{form.HelpFile()});
+}
+
+} // namespace
