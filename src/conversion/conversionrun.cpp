@@ -101,8 +101,9 @@ void ConversionRun::RunConversion(const QString &params, const QList<int> &rows)
     if (m_state != Idle)
         return;
     m_batchRows.clear();
+    QList<bool> taken(m_tasks.rowCount(), false);
     for (int row : rows)
-        if (row >= 0 && row < m_tasks.rowCount() && !m_batchRows.contains(row))
+        if (row >= 0 && row < m_tasks.rowCount() && !std::exchange(taken[row], true))
             m_batchRows << row;
     m_params = params;
     // Taken once: a change in the window during the batch applies to the next.
