@@ -10,6 +10,8 @@
 #include <QTimer>
 #include <QTreeView>
 
+#include <utility>
+
 namespace {
 
 QJsonArray rectJson(const QRect &rect)
