@@ -6,6 +6,7 @@
 #     wmaspi.dll                    the engine: a link to the system's ffmpeg
 #     Profiles/*.apf                the shipped profiles (and listed-last.txt)
 #     Vantorix.html, Vantorix-help/ the manual
+#     translations/vantorix_*.qm    the program's translations
 #   PREFIX/bin/vantorix             a relative link to the executable
 #   PREFIX/share/applications/vantorix.desktop
 #   PREFIX/share/icons/hicolor/{256x256,scalable}/apps/vantorix.{png,svg}
@@ -26,6 +27,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/resources/help/Vantorix.html
         DESTINATION ${VANTORIX_INSTALL_PROGRAM_DIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/resources/help/Vantorix-help
         DESTINATION ${VANTORIX_INSTALL_PROGRAM_DIR})
+install(FILES ${VANTORIX_QM_FILES} DESTINATION ${VANTORIX_INSTALL_PROGRAM_DIR}/translations)
 
 if(WIN32)
   # No links on Windows: the engine is a renamed copy of ffmpeg.exe, and the

@@ -64,8 +64,8 @@ bool BatchController::outputFolderUsable()
     const QString folder = m_widgets.outputFolder->text();
     if (!folder.isEmpty() && QFileInfo(folder).isDir())
         return true;
-    m_interactive.information(QStringLiteral("Output path does not exist"),
-                              QStringLiteral("The output path does not exist. Please specify another one."));
+    m_interactive.information(tr("Output path does not exist"),
+                              tr("The output path does not exist. Please specify another one."));
     m_widgets.outputFolder->setFocus();
     m_widgets.start->show();
     m_widgets.stop->hide();
@@ -186,7 +186,7 @@ void BatchController::setConvertingFile(const QString &text)
 {
     const bool running = m_run.RunState() == ConversionRun::Running && !m_run.isPaused() && !text.isEmpty()
                          && text != RowStatus::Paused;
-    m_widgets.convertingFile->setText(running ? text + QStringLiteral(" \u2014 Ctrl+P pauses") : text);
+    m_widgets.convertingFile->setText(running ? text + tr(" \u2014 Ctrl+P pauses") : text);
 }
 
 void BatchController::setTotalProgress(int position)

@@ -4,6 +4,7 @@
 #include "app/batchmode.h"
 
 #include "app/batchview.h"
+#include "app/translations.h"
 #include "conversion/conversionrun.h"
 #include "conversion/framesize.h"
 #include "conversion/outputsettings.h"
@@ -438,6 +439,8 @@ int RunBatch(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Vantorix"));
+    InstallTranslations(app, QCoreApplication::applicationDirPath(),
+                        UserLanguage(QProcessEnvironment::systemEnvironment()));
     // From here on a signal to end waits until the batch can end through its
     // ordinary path, which removes what the batch made.
     SignalPipe signalPipe;

@@ -2,6 +2,7 @@
 
 #include "ui/widgetbuilding.h"
 
+#include <QCoreApplication>
 #include <QFont>
 #include <QLabel>
 #include <QPixmap>
@@ -23,15 +24,15 @@ QWidget *BuildGettingStartedPanel(QWidget *taskArea)
     QFont heading(QStringLiteral("Tahoma"));
     heading.setPixelSize(26);
     heading.setBold(true);
-    auto *title = makeLabel(QStringLiteral("Getting started:"), panel, 54, 206);
+    auto *title = makeLabel(QCoreApplication::translate("GettingStarted", "Getting started:"), panel, 54, 206);
     title->setFont(heading);
     title->setStyleSheet(QStringLiteral("color: rgb(40, 180, 232); background: transparent;"));
     title->adjustSize();
     QFont lineFont(QStringLiteral("Tahoma"));
     lineFont.setPixelSize(15);
-    const QStringList lines = {QStringLiteral("1. Add video files in to the list."),
-                               QStringLiteral("2. Select a profile and specify the output path."),
-                               QStringLiteral("3. Click on the \"Start\" button.")};
+    const QStringList lines = {QCoreApplication::translate("GettingStarted", "1. Add video files in to the list."),
+                               QCoreApplication::translate("GettingStarted", "2. Select a profile and specify the output path."),
+                               QCoreApplication::translate("GettingStarted", "3. Click on the \"Start\" button.")};
     int y = 246;
     for (const QString &text : lines) {
         QLabel *line = makeLabel(text, panel, 70, y);

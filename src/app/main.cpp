@@ -5,6 +5,7 @@
 #include "app/mainform.h"
 #include "app/orangestyle.h"
 #include "app/startupwarning.h"
+#include "app/translations.h"
 #include "platform/desktopnotifier.h"
 #include "platform/logging.h"
 #include "platform/powercontrol.h"
@@ -39,6 +40,8 @@ int main(int argc, char **argv)
 
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Vantorix"));
+    InstallTranslations(app, QCoreApplication::applicationDirPath(),
+                        UserLanguage(QProcessEnvironment::systemEnvironment()));
     // Before any window exists: some windows fit their labels to the font.
     ApplyOrangeStyle(app);
 

@@ -51,6 +51,7 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QTimer>
+#include <QStyledItemDelegate>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -86,6 +87,17 @@ QPixmap stripImage(const QString &resource, int index, QSize size)
         return {};
     return strip.copy(index * size.width(), 0, size.width(), size.height());
 }
+
+// The Status column shows its stored values in the user's language.
+class StatusDelegate final : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QString displayText(const QVariant &value, const QLocale &locale) const override
+    {
+        return QStyledItemDelegate::displayText(ShownStatus(value.toString()), locale);
+    }
+};
 
 } // namespace
 
@@ -223,13 +235,43 @@ void TMainForm::FormCreate()
     for (int column = 0; column < 4; ++column)
         ltvTask->setColumnWidth(column, DesignColumnWidths[column]);
 
-    ibtnAddFile->setToolTip(QStringLiteral("Add File (Ctrl+O, Insert)"));
-    ibtnAddDir->setToolTip(QStringLiteral("Add Directory (Ctrl+Shift+O)"));
-    ibtnRemove->setToolTip(QStringLiteral("Remove (Delete)"));
-    ibtnClear->setToolTip(QStringLiteral("Clear (Backspace)"));
-    ibtnSetting->setToolTip(QStringLiteral("Settings"));
-    ibtnAbout->setToolTip(QStringLiteral("About"));
-    ibtnHelp->setToolTip(QStringLiteral("Help (F1)"));
+    ibtnAddFile->setToolTip(tr("Add File (Ctrl+O, Insert)"));
+    ibtnAddDir->setToolTip(tr("Add Directory (Ctrl+Shift+O)"));
+    ibtnRemove->setToolTip(tr("Remove (Delete)"));
+    ibtnClear->setToolTip(tr("Clear (Backspace)"));
+    ibtnSetting->setToolTip(tr("Settings"));
+    ibtnAbout->setToolTip(tr("About"));
+    ibtnHelp->setToolTip(tr("Help (F1)"));
+
+    // What a screen reader says for each picture.
+    const std::pair<PictureButton *, std::pair<QString, QString>> spoken[] = {
+        {ibtnAddFile, {tr("Add File"), tr("Adds video files to the list.")}},
+        {ibtnAddDir, {tr("Add Directory"), tr("Adds the video files of a folder to the list.")}},
+        {ibtnRemove, {tr("Remove"), tr("Removes the selected files from the list.")}},
+        {ibtnClear, {tr("Clear"), tr("Removes every file from the list.")}},
+        {ibtnSetting, {tr("Settings"), tr("Opens the settings.")}},
+        {ibtnAbout, {tr("About"), tr("Shows the program's version and makers.")}},
+        {ibtnHelp, {tr("Help"), tr("Opens the manual.")}},
+        {imgStart, {tr("Start"), tr("Converts the files of the list.")}},
+        {imgStop, {tr("Stop"), tr("Stops the conversion.")}},
+    };
+    for (const auto &[picture, texts] : spoken) {
+        picture->setAccessibleName(texts.first);
+        picture->setAccessibleDescription(texts.second);
+    }
+
+    // Tab goes through the window in reading order: the list and its
+    // toolbar, the preview and the parameters, then the bottom row.
+    QWidgetList order = {ltvTask, ibtnAddFile, ibtnAddDir, ibtnRemove, ibtnClear, ibtnSetting, ibtnAbout, ibtnHelp};
+    for (QWidget *child : panPreview->findChildren<QWidget *>())
+        if (child->focusPolicy() & Qt::TabFocus)
+            order << child;
+    for (QWidget *child : gpbProfile->findChildren<QWidget *>())
+        if (child->focusPolicy() & Qt::TabFocus)
+            order << child;
+    order << cmbProfile << bbtnSetting << edtOutputdir << bbtnBrowser << bbtnOpen << imgStart << imgStop;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
 
     FormResize();
 }
@@ -271,37 +313,37 @@ void TMainForm::buildBottomStrip()
 
     panBottomCenter = named(new QWidget(panBottomRight), "panBottomCenter");
     // The labels fit before their boxes whatever the font.
-    FitLabel(makeLabel(QStringLiteral("Profile:"), panBottomCenter, 8, 13), 75 - 3 - 8);
+    FitLabel(makeLabel(tr("Profile:"), panBottomCenter, 8, 13), 75 - 3 - 8);
     cmbProfile = named(new QComboBox(panBottomCenter), "cmbProfile");
     cmbProfile->setGeometry(75, 9, 407, 22);
-    bbtnSetting = named(new QPushButton(QStringLiteral("&Setting"), panBottomCenter), "bbtnSetting");
+    bbtnSetting = named(new QPushButton(tr("&Setting"), panBottomCenter), "bbtnSetting");
     bbtnSetting->setGeometry(490, 8, 75, 25);
     connect(bbtnSetting, &QPushButton::clicked, this, &TMainForm::bbtnSettingClick);
-    FitLabel(makeLabel(QStringLiteral("Output Path:"), panBottomCenter, 8, 45), 75 - 3 - 8);
+    FitLabel(makeLabel(tr("Output Path:"), panBottomCenter, 8, 45), 75 - 3 - 8);
     edtOutputdir = named(new QLineEdit(panBottomCenter), "edtOutputdir");
     edtOutputdir->setGeometry(75, 41, 322, 22);
-    bbtnBrowser = named(new QPushButton(QStringLiteral("&Browse"), panBottomCenter), "bbtnBrowser");
+    bbtnBrowser = named(new QPushButton(tr("&Browse"), panBottomCenter), "bbtnBrowser");
     bbtnBrowser->setGeometry(405, 40, 75, 25);
     connect(bbtnBrowser, &QPushButton::clicked, this, &TMainForm::bbtnBrowserClick);
-    bbtnOpen = named(new QPushButton(QStringLiteral("&Open"), panBottomCenter), "bbtnOpen");
+    bbtnOpen = named(new QPushButton(tr("&Open"), panBottomCenter), "bbtnOpen");
     bbtnOpen->setGeometry(490, 40, 75, 25);
     connect(bbtnOpen, &QPushButton::clicked, this, &TMainForm::bbtnOpenClick);
 
     panBottomLeft = named(new QWidget(panBottomRight), "panBottomLeft");
-    makeLabel(QStringLiteral("Converting:"), panBottomLeft, 8, 5);
-    labConvertingFile = named(makeLabel(QStringLiteral("No File"), panBottomLeft, 115, 5), "labConvertingFile");
+    makeLabel(tr("Converting:"), panBottomLeft, 8, 5);
+    labConvertingFile = named(makeLabel(tr("No File"), panBottomLeft, 115, 5), "labConvertingFile");
     labConvertingFile->resize(440, labConvertingFile->height());
-    makeLabel(QStringLiteral("Time Elapsed:"), panBottomLeft, 8, 21);
+    makeLabel(tr("Time Elapsed:"), panBottomLeft, 8, 21);
     labElapsed = named(makeLabel(QStringLiteral("00:00:00"), panBottomLeft, 115, 21), "labElapsed");
     labElapsed->resize(90, labElapsed->height());
-    makeLabel(QStringLiteral("Time Remaining:"), panBottomLeft, 230, 21);
+    makeLabel(tr("Time Remaining:"), panBottomLeft, 230, 21);
     labRemaining = named(makeLabel(QStringLiteral("00:00:00"), panBottomLeft, 340, 21), "labRemaining");
     labRemaining->resize(90, labRemaining->height());
-    makeLabel(QStringLiteral("Current Progress:"), panBottomLeft, 8, 39);
+    makeLabel(tr("Current Progress:"), panBottomLeft, 8, 39);
     pgbCurrent = named(new QProgressBar(panBottomLeft), "pgbCurrent");
     pgbCurrent->setGeometry(115, 39, 430, 14);
     labCurProgress = named(makeLabel(QStringLiteral("0%"), panBottomLeft, 553, 39), "labCurProgress");
-    makeLabel(QStringLiteral("Total Progress:"), panBottomLeft, 8, 57);
+    makeLabel(tr("Total Progress:"), panBottomLeft, 8, 57);
     pgbTotal = named(new QProgressBar(panBottomLeft), "pgbTotal");
     pgbTotal->setGeometry(115, 57, 430, 14);
     labTotalProgress = named(makeLabel(QStringLiteral("0%"), panBottomLeft, 553, 57), "labTotalProgress");
@@ -361,6 +403,7 @@ void TMainForm::buildTaskArea()
         ltvTask->setColumnHidden(column, true);
     ltvTask->installEventFilter(this);
     ltvTask->viewport()->installEventFilter(this);
+    ltvTask->setItemDelegateForColumn(3, new StatusDelegate(ltvTask));
     connect(ltvTask, &QWidget::customContextMenuRequested, this, &TMainForm::ppmTaskPopup);
 
     Toolbar1 = named(new QWidget(panMain), "Toolbar1");
@@ -436,30 +479,30 @@ void TMainForm::buildPopupMenu()
 {
     ppmTask = named(new QMenu(this), "ppmTask");
     // "Open" plays the row in the preview.
-    ppmTask->addAction(QStringLiteral("Open"), this, &TMainForm::ltvTaskDblClick)
+    ppmTask->addAction(tr("Open"), this, &TMainForm::ltvTaskDblClick)
         ->setObjectName(QStringLiteral("mniOpen"));
     ppmTask->addSeparator();
-    QAction *addFiles = ppmTask->addAction(QStringLiteral("Add Files..."), this, &TMainForm::tbtnAddFileClick);
+    QAction *addFiles = ppmTask->addAction(tr("Add Files..."), this, &TMainForm::tbtnAddFileClick);
     addFiles->setObjectName(QStringLiteral("mniAddFiles"));
     addFiles->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_O), QKeySequence(Qt::Key_Insert)});
-    QAction *addDir = ppmTask->addAction(QStringLiteral("Add Directorys..."), this, &TMainForm::tbtnAddDirClick);
+    QAction *addDir = ppmTask->addAction(tr("Add Directorys..."), this, &TMainForm::tbtnAddDirClick);
     addDir->setObjectName(QStringLiteral("mniAddDirectory"));
     addDir->setShortcut(Qt::CTRL | Qt::SHIFT | Qt::Key_O);
-    auto *help = new QAction(QStringLiteral("Help"), this);
+    auto *help = new QAction(tr("Help"), this);
     help->setObjectName(QStringLiteral("actHelp"));
     help->setShortcut(Qt::Key_F1);
     connect(help, &QAction::triggered, this, &TMainForm::tbtnHelpClick);
     // The keys work wherever the focus is in the window, not only in the menu.
     addActions({addFiles, addDir, help});
     ppmTask->addSeparator();
-    ppmTask->addAction(QStringLiteral("Remove"), this, &TMainForm::tbtnRemoveClick)
+    ppmTask->addAction(tr("Remove"), this, &TMainForm::tbtnRemoveClick)
         ->setObjectName(QStringLiteral("mniRemove"));
-    ppmTask->addAction(QStringLiteral("Clear"), this, &TMainForm::tbtnClearClick)
+    ppmTask->addAction(tr("Clear"), this, &TMainForm::tbtnClearClick)
         ->setObjectName(QStringLiteral("mniClear"));
-    ppmTask->addAction(QStringLiteral("Remove Completed"), m_list, &TaskListController::removeCompleted)
+    ppmTask->addAction(tr("Remove Completed"), m_list, &TaskListController::removeCompleted)
         ->setObjectName(QStringLiteral("mniRemoveCompleted"));
     // The rows that failed or were stopped, converted again on their own.
-    mniRetryFailed = ppmTask->addAction(QStringLiteral("Retry Failed"), m_batch, &BatchController::retryFailed);
+    mniRetryFailed = ppmTask->addAction(tr("Retry Failed"), m_batch, &BatchController::retryFailed);
     mniRetryFailed->setObjectName(QStringLiteral("mniRetryFailed"));
     ppmTask->addSeparator();
     // The order of the list is the order of conversion.
@@ -470,12 +513,12 @@ void TMainForm::buildPopupMenu()
         action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
         ltvTask->addAction(action);
     };
-    addMove(QStringLiteral("Move Up"), "mniMoveUp", Qt::CTRL | Qt::Key_Up, -1);
-    addMove(QStringLiteral("Move Down"), "mniMoveDown", Qt::CTRL | Qt::Key_Down, 1);
+    addMove(tr("Move Up"), "mniMoveUp", Qt::CTRL | Qt::Key_Up, -1);
+    addMove(tr("Move Down"), "mniMoveDown", Qt::CTRL | Qt::Key_Down, 1);
     // Pause and Resume of a running batch (Ctrl+P).
     new PauseActions(*m_run, *ppmTask, *this, *ltvTask);
     ppmTask->addSeparator();
-    ppmTask->addAction(QStringLiteral("Engine Output..."), this, &TMainForm::mniEngineOutputClick)
+    ppmTask->addAction(tr("Engine Output..."), this, &TMainForm::mniEngineOutputClick)
         ->setObjectName(QStringLiteral("mniEngineOutput"));
 }
 
@@ -535,7 +578,7 @@ void TMainForm::closeEvent(QCloseEvent *event)
     // close without asking.
     if (!m_closeWithoutAsking && m_run->RunState() != ConversionRun::Idle
         && !m_services.interactive->questionDefaultNo(QStringLiteral("Vantorix"),
-                                                      QStringLiteral("A conversion is running. Stop it and exit?"))) {
+                                                      tr("A conversion is running. Stop it and exit?"))) {
         event->ignore();
         return;
     }
@@ -777,7 +820,7 @@ void TMainForm::cmbProfileChange()
 void TMainForm::bbtnBrowserClick()
 {
     if (const std::optional<QString> folder =
-            m_services.dialogs->pickFolder(this, QStringLiteral("Select the output directory.")))
+            m_services.dialogs->pickFolder(this, tr("Select the output directory.")))
         edtOutputdir->setText(AddTrailingSeparator(*folder));
 }
 
@@ -974,8 +1017,8 @@ void TMainForm::closeMainWindow()
 
 void TMainForm::requestPowerOffConfirmation(std::function<void(bool)> answered)
 {
-    m_services.dialogs->countdown(this, QStringLiteral("Turn off"),
-                                  QStringLiteral("The computer will be turned off in %1 seconds."), 30,
+    m_services.dialogs->countdown(this, tr("Turn off"),
+                                  tr("The computer will be turned off in %1 seconds."), 30,
                                   std::move(answered));
 }
 

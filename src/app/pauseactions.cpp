@@ -24,9 +24,9 @@ PauseActions::PauseActions(ConversionRun &run, QMenu &menu, QWidget &window, QWi
     , m_list(list)
 {
     m_menu.addSeparator();
-    m_pause = m_menu.addAction(QStringLiteral("Pause"), &m_run, &ConversionRun::pause);
+    m_pause = m_menu.addAction(tr("Pause"), &m_run, &ConversionRun::pause);
     m_pause->setObjectName(QStringLiteral("mniPause"));
-    m_resume = m_menu.addAction(QStringLiteral("Resume"), &m_run, &ConversionRun::resume);
+    m_resume = m_menu.addAction(tr("Resume"), &m_run, &ConversionRun::resume);
     m_resume->setObjectName(QStringLiteral("mniResume"));
     // One key for both: only the one that applies is enabled, so the key is
     // never ambiguous. The window holds them so that the key works while the

@@ -1,8 +1,10 @@
 #include "app/pendingstart.h"
 
+#include <QCoreApplication>
+
 QString PendingStart::waitingText()
 {
-    return QStringLiteral("Waiting for the files being added\u2026");
+    return QCoreApplication::translate("PendingStart", "Waiting for the files being added\u2026");
 }
 
 PendingStart::PendingStart(QObject *parent)

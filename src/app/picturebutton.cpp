@@ -1,16 +1,52 @@
 #include "app/picturebutton.h"
 
+#include <QAccessibleWidget>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleHints>
+
+namespace {
+
+// A screen reader announces a picture button as a button that can be pressed.
+class AccessiblePictureButton final : public QAccessibleWidget
+{
+public:
+    explicit AccessiblePictureButton(PictureButton *button)
+        : QAccessibleWidget(button, QAccessible::Button)
+    {
+        addControllingSignal(QStringLiteral("clicked()"));
+    }
+    QStringList actionNames() const override { return QAccessibleWidget::actionNames() << pressAction(); }
+    void doAction(const QString &action) override
+    {
+        if (action == pressAction() && widget()->isEnabled())
+            emit static_cast<PictureButton *>(widget())->clicked();
+        else
+            QAccessibleWidget::doAction(action);
+    }
+};
+
+QAccessibleInterface *accessibleFor(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("PictureButton") && object->isWidgetType())
+        return new AccessiblePictureButton(static_cast<PictureButton *>(object));
+    return nullptr;
+}
+
+} // namespace
 
 PictureButton::PictureButton(QSize size, QWidget *parent)
     : QWidget(parent)
     , m_size(size)
 {
+    static const bool accessible = (QAccessible::installFactory(accessibleFor), true);
+    Q_UNUSED(accessible)
     setFixedSize(size);
     setAttribute(Qt::WA_Hover);
+    // Reached with Tab and pressed with Space or Enter, as a push button is.
+    setFocusPolicy(Qt::TabFocus);
 }
 
 void PictureButton::setPicture(const QPixmap &picture)
@@ -28,6 +64,29 @@ void PictureButton::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.drawPixmap(0, 0, m_picture);
+    if (hasFocus()) {
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 1, Qt::DotLine));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+}
+
+void PictureButton::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+            event->accept();
+            if (!event->isAutoRepeat())
+                emit clicked();
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 // A move over the picture is the picture's: it does not pass on to the

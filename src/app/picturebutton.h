@@ -11,7 +11,8 @@
 // picture's rectangle is a click. The second press of a double-click is not:
 // a press within the platform's double-click time and distance of the press
 // that made the last click is ignored, and so is the double-click event. While
-// disabled the picture is still drawn and takes no pointer events.
+// disabled the picture is still drawn and takes no pointer events. It takes
+// the keyboard focus with Tab; Space or Enter then clicks it.
 class PictureButton final : public QWidget
 {
     Q_OBJECT
@@ -37,6 +38,7 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     // The press that made the last click, kept for the double-click rule.

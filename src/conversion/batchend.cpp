@@ -31,7 +31,7 @@ void BatchEnd::begin(const BatchOutcome &outcome)
     }
     if (outcome.stopped) {
         // No end-of-batch choice after a stop.
-        show(Kind::Information, QStringLiteral("Cancel"), QStringLiteral("The Coversion is canceled."),
+        show(Kind::Information, tr("Cancel"), tr("The Coversion is canceled."),
              &BatchEnd::finishOpen);
         return;
     }
@@ -77,8 +77,8 @@ void BatchEnd::onPowerOffAnswer(bool confirmed)
     // A machine that cannot be turned off says so instead of closing the
     // program for nothing.
     if (!m_power.canPowerOff()) {
-        show(Kind::Warning, QStringLiteral("Turn off"),
-             QStringLiteral("The computer could not be turned off: ") + m_power.lastError(), &BatchEnd::complete);
+        show(Kind::Warning, tr("Turn off"),
+             tr("The computer could not be turned off: ") + m_power.lastError(), &BatchEnd::complete);
         return;
     }
     m_power.powerOff();
@@ -88,11 +88,11 @@ void BatchEnd::onPowerOffAnswer(bool confirmed)
 void BatchEnd::complete()
 {
     if (m_outcome.failed == 0)
-        show(Kind::Information, QStringLiteral("Complete"),
-             QStringLiteral("The coversion is completed successfully."), &BatchEnd::openFolder);
+        show(Kind::Information, tr("Complete"),
+             tr("The coversion is completed successfully."), &BatchEnd::openFolder);
     else
-        show(Kind::Warning, QStringLiteral("Complete"),
-             QStringLiteral("The conversion is finished, but %1 of %2 files failed.")
+        show(Kind::Warning, tr("Complete"),
+             tr("The conversion is finished, but %1 of %2 files failed.")
                  .arg(m_outcome.failed)
                  .arg(m_outcome.total),
              &BatchEnd::openFolder);

@@ -5,6 +5,7 @@
 #include "platform/logging.h"
 #include "conversion/workfolder.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 #include <optional>
@@ -115,7 +116,7 @@ void ConversionJob::onEngineEnded(int exitCode, bool crashed)
     // A failed write comes first among the reasons: the engine's last lines
     // may not show it, and it may exit 0 after one.
     if (!m_writeFailure.failureLine().isEmpty())
-        m_reason = QStringLiteral("The output is damaged: the engine reported \"%1\".")
+        m_reason = QCoreApplication::translate("ConversionJob", "The output is damaged: the engine reported \"%1\".")
                        .arg(m_writeFailure.failureLine());
     if (crashed || exitCode != 0) {
         end(Failed, m_reason, true);
@@ -143,7 +144,7 @@ void ConversionJob::beginCheck()
     setPhase(Checking);
     const QFileInfo written(m_workPath);
     if (m_reason.isEmpty() && (!written.isFile() || written.size() <= 0))
-        m_reason = QStringLiteral("The output file is missing or empty.");
+        m_reason = QCoreApplication::translate("ConversionJob", "The output file is missing or empty.");
     if (!m_reason.isEmpty()) {
         end(Failed, m_reason, true);
         return;

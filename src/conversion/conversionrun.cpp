@@ -3,6 +3,7 @@
 #include "conversion/workfolder.h"
 #include "platform/sleepinhibitor.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QPointer>
 
@@ -466,7 +467,7 @@ void ConversionRun::showRunningFiles(const Entry *shownNow)
         names << QFileInfo(shownNow->job->task().InputFile).fileName();
     if (names.isEmpty())
         return;
-    m_runningLabel = names.size() == 1 ? names.first() : QStringLiteral("%1 files").arg(names.size());
+    m_runningLabel = names.size() == 1 ? names.first() : QCoreApplication::translate("ConversionRun", "%1 files").arg(names.size());
     if (!m_paused)
         m_view.setConvertingFile(m_runningLabel);
 }
@@ -564,7 +565,7 @@ void ConversionRun::takeSleep()
 {
     if (!m_inhibitor || m_inhibiting)
         return;
-    m_inhibitor->inhibit(QStringLiteral("Converting videos"));
+    m_inhibitor->inhibit(QCoreApplication::translate("ConversionRun", "Converting videos"));
     m_inhibiting = true;
 }
 

@@ -11,10 +11,11 @@
 
 namespace {
 
-QString tr(const char *text)
+// The texts a person reads, translated in this file's own context.
+struct Texts
 {
-    return QCoreApplication::translate("FailureExplanation", text);
-}
+    Q_DECLARE_TR_FUNCTIONS(FailureExplanation)
+};
 
 // A line the engine writes on behalf of one of its parts: "[mp4 @ 0x55..] text".
 const QRegularExpression &partLine()
@@ -122,13 +123,13 @@ QString noTagSentence(const QStringList &lines, const QRegularExpressionMatch &m
         return copied.match(line).hasMatch();
     });
     if (!copying) {
-        return (kind.isEmpty() ? tr("%1 cannot be stored in %2: choose another codec or an MKV profile.")
-                               : tr("%1 cannot be stored in %2: choose another %3 codec or an MKV profile."))
+        return (kind.isEmpty() ? Texts::tr("%1 cannot be stored in %2: choose another codec or an MKV profile.")
+                               : Texts::tr("%1 cannot be stored in %2: choose another %3 codec or an MKV profile."))
             .arg(stream, container, kind);
     }
     if (container == QLatin1String("MKV"))
-        return tr("%1 cannot be copied into %2: choose a converting profile.").arg(stream, container);
-    return tr("%1 cannot be copied into %2: choose a converting %2 profile or the \"MKV Copy Streams\" profile.")
+        return Texts::tr("%1 cannot be copied into %2: choose a converting profile.").arg(stream, container);
+    return Texts::tr("%1 cannot be copied into %2: choose a converting %2 profile or the \"MKV Copy Streams\" profile.")
         .arg(stream, container);
 }
 
@@ -145,11 +146,11 @@ QString encoderSentence(const QStringList &lines, qsizetype at)
             break;
     }
     if (!said.hasMatch())
-        return tr("An encoder could not start: choose another profile or change its parameters.");
+        return Texts::tr("An encoder could not start: choose another profile or change its parameters.");
     QString why = said.captured(2).trimmed();
     if (why.endsWith(QLatin1Char('.')))
         why.chop(1);
-    return tr("The encoder \"%1\" could not start (%2): choose another profile or change its parameters.")
+    return Texts::tr("The encoder \"%1\" could not start (%2): choose another profile or change its parameters.")
         .arg(said.captured(1), why);
 }
 
@@ -157,28 +158,28 @@ QString sentenceFor(Failure failure, const QStringList &lines, qsizetype at, con
 {
     switch (failure) {
     case Failure::DiskFull:
-        return tr("The disk is full: free some space or choose another output folder.");
+        return Texts::tr("The disk is full: free some space or choose another output folder.");
     case Failure::NoTagInContainer:
         return noTagSentence(lines, m);
     case Failure::OnlySomeCodecs:
-        return tr("%1 can hold only %2: choose a converting %1 profile or the \"MKV Copy Streams\" profile.")
+        return Texts::tr("%1 can hold only %2: choose a converting %1 profile or the \"MKV Copy Streams\" profile.")
             .arg(m.captured(2), m.captured(1));
     case Failure::UnknownEncoder:
-        return tr("The engine has no encoder \"%1\": choose another profile or another codec.").arg(m.captured(1));
+        return Texts::tr("The engine has no encoder \"%1\": choose another profile or another codec.").arg(m.captured(1));
     case Failure::EncoderNotOpened:
         return encoderSentence(lines, at);
     case Failure::UnknownOutputType:
-        return tr("The engine cannot write \".%1\" files: choose another output extension.")
+        return Texts::tr("The engine cannot write \".%1\" files: choose another output extension.")
             .arg(QFileInfo(m.captured(1)).suffix());
     case Failure::EngineNotStarted:
-        return tr("The engine could not be started: %1.").arg(m.captured(1));
+        return Texts::tr("The engine could not be started: %1.").arg(m.captured(1));
     case Failure::PermissionDenied:
-        return tr("The engine was not allowed to open \"%1\": check the permissions of the file and its folder.")
+        return Texts::tr("The engine was not allowed to open \"%1\": check the permissions of the file and its folder.")
             .arg(m.captured(1));
     case Failure::NoSuchFile:
-        return tr("\"%1\" does not exist: it may have been moved, renamed or deleted.").arg(m.captured(1));
+        return Texts::tr("\"%1\" does not exist: it may have been moved, renamed or deleted.").arg(m.captured(1));
     case Failure::UnreadableInput:
-        return tr("\"%1\" is damaged or is not a video or audio file the engine can read.").arg(m.captured(1));
+        return Texts::tr("\"%1\" is damaged or is not a video or audio file the engine can read.").arg(m.captured(1));
     }
     return QString();
 }

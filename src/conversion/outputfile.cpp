@@ -3,6 +3,7 @@
 #include "conversion/enginecommand.h"
 #include "conversion/taskrecord.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -68,7 +69,7 @@ QString CommitOutput(const QString &temporaryPath, const QString &finalPath)
     fs::rename(nativePath(temporaryPath), nativePath(finalPath), error);
     if (!error)
         return QString();
-    return QStringLiteral("The output could not be saved as %1: %2.")
+    return QCoreApplication::translate("OutputFile", "The output could not be saved as %1: %2.")
         .arg(QFileInfo(finalPath).fileName(), QString::fromLocal8Bit(error.message()));
 }
 
@@ -135,12 +136,12 @@ QString CheckOutputReport(const ProbeReport &report, double expectedSecs, bool w
     if (expectedSecs > 0) {
         const double actual = TimeTextToSeconds(report.length);
         if (actual < 0)
-            return QStringLiteral("The output's length could not be read (%1 s expected).").arg(seconds(expectedSecs));
+            return QCoreApplication::translate("OutputFile", "The output's length could not be read (%1 s expected).").arg(seconds(expectedSecs));
         const double tolerance = std::max(1.0, 0.02 * expectedSecs);
         if (std::fabs(actual - expectedSecs) > tolerance)
-            return QStringLiteral("The output lasts %1 s instead of %2 s.").arg(seconds(actual), seconds(expectedSecs));
+            return QCoreApplication::translate("OutputFile", "The output lasts %1 s instead of %2 s.").arg(seconds(actual), seconds(expectedSecs));
     }
     if (wantVideo && report.size.trimmed().isEmpty())
-        return QStringLiteral("The output has no video stream.");
+        return QCoreApplication::translate("OutputFile", "The output has no video stream.");
     return QString();
 }

@@ -2,6 +2,7 @@
 
 #include "profiles/parametergrid.h"
 
+#include <QCoreApplication>
 #include <QItemSelectionModel>
 
 namespace {
@@ -45,7 +46,7 @@ QString OutputNameProblem(const QString &newFilename)
                               "folder: please specify a name without \"/\" or \"\\\".")
             .arg(newFilename);
     if (isDotName(newFilename) || isDotName(typedStem(newFilename)))
-        return QStringLiteral("The new file name \"%1\" names a folder, not a file. Please specify another one.")
+        return QCoreApplication::translate("OutputSettings", "The new file name \"%1\" names a folder, not a file. Please specify another one.")
             .arg(newFilename);
     return {};
 }

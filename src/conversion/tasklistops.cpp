@@ -2,6 +2,7 @@
 
 #include "platform/filenames.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -32,11 +33,13 @@ QString OpenDialogFilter(const QStringList &exts)
     QString filter;
     for (const QString &ext : exts) {
         const QString upper = ext.mid(1).toUpper();
-        filter += upper + QStringLiteral(" Files (*") + ext + QStringLiteral(")|*") + ext + QLatin1Char('|');
+        filter += QCoreApplication::translate("TaskListOps", "%1 Files (*%2)").arg(upper, ext) + QStringLiteral("|*") + ext
+                  + QLatin1Char('|');
     }
     const QString mask = InputMask(exts);
-    return QStringLiteral("All Support Files(") + mask + QStringLiteral(")|") + mask + QLatin1Char('|') + filter
-           + QStringLiteral("All Files (*.*)|*.*");
+    return QCoreApplication::translate("TaskListOps", "All Support Files(%1)").arg(mask) + QLatin1Char('|') + mask
+           + QLatin1Char('|') + filter + QCoreApplication::translate("TaskListOps", "All Files (*.*)")
+           + QStringLiteral("|*.*");
 }
 
 QStringList FilterEntries(const QString &filter)
@@ -129,7 +132,7 @@ QStringList CommandLinePaths(const QStringList &arguments, QString *error, QByte
     QFile list(first);
     if (!list.open(QIODevice::ReadOnly)) {
         if (error)
-            *error = QStringLiteral("The list file \"%1\" cannot be read: %2.").arg(first, list.errorString());
+            *error = QCoreApplication::translate("TaskListOps", "The list file \"%1\" cannot be read: %2.").arg(first, list.errorString());
         return {};
     }
     QStringList paths;

@@ -2,6 +2,8 @@
 
 #include "conversion/failureexplanation.h"
 
+#include <QCoreApplication>
+
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -99,8 +101,8 @@ bool parseWholeNumber(const QString &text, qint64 &value)
 TaskListModel::TaskListModel(QObject *parent)
     : QStandardItemModel(0, ColumnCount, parent)
 {
-    setHorizontalHeaderLabels({QStringLiteral("Input File"), QStringLiteral("Length"),
-                               QStringLiteral("Size"), QStringLiteral("Status")});
+    setHorizontalHeaderLabels({tr("Input File"), tr("Length"),
+                               tr("Size"), tr("Status")});
     // The caption index follows rows added and removed; a caption written in
     // place, or a reset, leaves it to be built again when next asked.
     connect(this, &QAbstractItemModel::rowsInserted, this,
@@ -158,6 +160,17 @@ void TaskListModel::countInputs(int first, int last, int step)
         else
             m_inputs.remove(caption);
     }
+}
+
+QString ShownStatus(const QString &stored)
+{
+    static const char *const Shown[] = {QT_TRANSLATE_NOOP("RowStatus", "OK"), QT_TRANSLATE_NOOP("RowStatus", "Converting"),
+                                        QT_TRANSLATE_NOOP("RowStatus", "Complete"), QT_TRANSLATE_NOOP("RowStatus", "Failed"),
+                                        QT_TRANSLATE_NOOP("RowStatus", "Stop"), QT_TRANSLATE_NOOP("RowStatus", "Paused")};
+    for (const char *text : Shown)
+        if (stored == QLatin1String(text))
+            return QCoreApplication::translate("RowStatus", text);
+    return stored;
 }
 
 QVariant TaskListModel::data(const QModelIndex &index, int role) const

@@ -42,6 +42,10 @@ inline const QString Stop = QStringLiteral("Stop");
 inline const QString Paused = QStringLiteral("Paused");
 } // namespace RowStatus
 
+// A Status value as a person reads it, in the user's language; the stored
+// value stays as it is ("45%" and unknown values are shown as stored).
+QString ShownStatus(const QString &stored);
+
 // The task list: one row per task, column 0 the caption, columns 1..10 the ten
 // sub-items. The view shows the first four columns.
 class TaskListModel final : public QStandardItemModel

@@ -29,10 +29,11 @@ constexpr int MakeAttempts = 64;
 // Our folders hold one level of folders; anything deeper is not ours to walk.
 constexpr int MaxDepth = 4;
 
-QString tr(const char *text)
+// The texts a person reads, translated in this file's own context.
+struct Texts
 {
-    return QCoreApplication::translate("WorkFolder", text);
-}
+    Q_DECLARE_TR_FUNCTIONS(WorkFolder)
+};
 
 QString errorText(int error)
 {
@@ -217,7 +218,7 @@ std::unique_ptr<WorkFolder> WorkFolder::create(const QString &outputFolder, QStr
     folder->m_outputFd = ::open(nativeName(outputFolder.isEmpty() ? QStringLiteral(".") : outputFolder).constData(),
                                 O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder->m_outputFd < 0)
-        return fail(tr("The output folder %1 cannot be opened: %2.").arg(shown, errorText(errno)));
+        return fail(Texts::tr("The output folder %1 cannot be opened: %2.").arg(shown, errorText(errno)));
     sweep(folder->m_outputFd);
 
     const int outFd = folder->m_outputFd;
@@ -266,7 +267,7 @@ std::unique_ptr<WorkFolder> WorkFolder::create(const QString &outputFolder, QStr
             ::close(lock);
     }
     if (folder->m_fd < 0)
-        return fail(tr("No work folder can be made in %1: %2.").arg(shown, errorText(lastError)));
+        return fail(Texts::tr("No work folder can be made in %1: %2.").arg(shown, errorText(lastError)));
 
     folder->m_path = QDir(outputFolder.isEmpty() ? QStringLiteral(".") : outputFolder).absoluteFilePath(folder->m_name);
     // The engine reaches the folder through our descriptor where /proc shows
@@ -355,38 +356,38 @@ QString WorkFolder::commit(const QString &workPath, const QString &finalPath)
 {
     const auto found = m_slots.constFind(workPath);
     if (found == m_slots.cend())
-        return tr("The output was not written in this run's work folder.");
+        return Texts::tr("The output was not written in this run's work folder.");
     const Slot slot = *found;
     const QFileInfo final(finalPath);
     const QString finalName = final.fileName();
     if (finalName.isEmpty() || QDir(final.absolutePath()) != QDir(QFileInfo(m_path).absolutePath()))
-        return tr("%1 is not in the output folder %2.")
+        return Texts::tr("%1 is not in the output folder %2.")
             .arg(QDir::toNativeSeparators(finalPath), QDir::toNativeSeparators(m_outputFolder));
 
     const int dirFd = openSlotFolder(slot);
     if (dirFd < 0)
-        return tr("The engine's work folder is gone: %1.").arg(errorText(errno));
+        return Texts::tr("The engine's work folder is gone: %1.").arg(errorText(errno));
     const QByteArray name = nativeName(slot.name);
     QString reason;
     const int file = ::openat(dirFd, name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
     struct stat info{};
     if (file < 0)
-        reason = errno == ENOENT ? tr("The engine wrote no output.")
-                 : errno == ELOOP ? tr("The output is a link, not a file.")
-                                  : tr("The output cannot be read: %1.").arg(errorText(errno));
+        reason = errno == ENOENT ? Texts::tr("The engine wrote no output.")
+                 : errno == ELOOP ? Texts::tr("The output is a link, not a file.")
+                                  : Texts::tr("The output cannot be read: %1.").arg(errorText(errno));
     else if (::fstat(file, &info) != 0)
-        reason = tr("The output cannot be read: %1.").arg(errorText(errno));
+        reason = Texts::tr("The output cannot be read: %1.").arg(errorText(errno));
     else if (!S_ISREG(info.st_mode))
-        reason = tr("The output is not a regular file.");
+        reason = Texts::tr("The output is not a regular file.");
     else if (info.st_uid != ::geteuid() || info.st_nlink != 1)
-        reason = tr("The output is not the engine's own file.");
+        reason = Texts::tr("The output is not the engine's own file.");
     else if (info.st_size == 0)
-        reason = tr("The output is empty.");
+        reason = Texts::tr("The output is empty.");
     // rename(2) swaps the directory entry in one step: whatever stood under
     // the final name (a file, a hard or symbolic link) is replaced, and its
     // data, or a link's target, is left alone.
     else if (::renameat(dirFd, name.constData(), m_outputFd, nativeName(finalName).constData()) != 0)
-        reason = tr("The output could not be saved as %1: %2.").arg(finalName, errorText(errno));
+        reason = Texts::tr("The output could not be saved as %1: %2.").arg(finalName, errorText(errno));
     if (file >= 0)
         ::close(file);
     ::close(dirFd);

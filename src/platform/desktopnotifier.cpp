@@ -2,6 +2,7 @@
 
 #include "platform/logging.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusError>
 #include <QDBusMessage>
@@ -20,8 +21,8 @@ const QString AppName = QStringLiteral("Vantorix");
 QString BatchEndMessage(int converted, int total)
 {
     if (converted >= total)
-        return QStringLiteral("%1 files converted").arg(converted);
-    return QStringLiteral("%1 of %2 files failed").arg(total - converted).arg(total);
+        return QCoreApplication::translate("DesktopNotifier", "%1 files converted").arg(converted);
+    return QCoreApplication::translate("DesktopNotifier", "%1 of %2 files failed").arg(total - converted).arg(total);
 }
 
 SessionBusNotifier::SessionBusNotifier(const QString &address)

@@ -1,5 +1,6 @@
 #include "platform/logind.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusError>
 
@@ -21,5 +22,5 @@ QString LoginManagerError(const QDBusMessage &reply)
         return reply.errorMessage();
     if (!reply.errorName().isEmpty())
         return reply.errorName();
-    return QStringLiteral("the login manager cannot be reached");
+    return QCoreApplication::translate("LoginManager", "the login manager cannot be reached");
 }

@@ -39,6 +39,8 @@ void SystemPowerControl::powerOff()
 #else
 #include "platform/logind.h"
 
+#include <QCoreApplication>
+
 bool SystemPowerControl::canPowerOff()
 {
     // "yes"; or "challenge" when a password would be asked, "no", "na".
@@ -49,7 +51,7 @@ bool SystemPowerControl::canPowerOff()
     }
     const QString answer = reply.arguments().constFirst().toString();
     if (answer != QStringLiteral("yes")) {
-        m_lastError = QStringLiteral("the login manager answers \"%1\"").arg(answer);
+        m_lastError = QCoreApplication::translate("PowerControl", "the login manager answers \"%1\"").arg(answer);
         return false;
     }
     m_lastError.clear();

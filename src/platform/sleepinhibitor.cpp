@@ -27,6 +27,7 @@ bool SystemSleepInhibitor::isHeld() const
 #else
 #include "platform/logind.h"
 
+#include <QCoreApplication>
 #include <QDBusUnixFileDescriptor>
 
 #include <fcntl.h>
@@ -47,7 +48,7 @@ void SystemSleepInhibitor::inhibit(const QString &why)
     const auto descriptor = qvariant_cast<QDBusUnixFileDescriptor>(reply.arguments().constFirst());
     // The reply's copy closes with the reply; ours stays open until release().
     m_fd = descriptor.isValid() ? ::fcntl(descriptor.fileDescriptor(), F_DUPFD_CLOEXEC, 0) : -1;
-    m_lastError = m_fd >= 0 ? QString() : QStringLiteral("the login manager sent no descriptor");
+    m_lastError = m_fd >= 0 ? QString() : QCoreApplication::translate("SleepInhibitor", "the login manager sent no descriptor");
 }
 
 void SystemSleepInhibitor::release()

@@ -85,9 +85,9 @@ PreviewPanel::PreviewPanel(IInteractive &interactive, QWidget *parent)
     TrackBar = new SeekBar(panPreviewButton);
     TrackBar->setFixedHeight(21);
 
-    sbtnPlay = makeButton(panPreviewButton, "sbtnPlay", 0, 4, QStringLiteral("Play"));
-    sbtnPause = makeButton(panPreviewButton, "sbtnPause", 1, 47, QStringLiteral("Pause / Resume"));
-    sbtnStop = makeButton(panPreviewButton, "sbtnStop", 2, 90, QStringLiteral("Stop"));
+    sbtnPlay = makeButton(panPreviewButton, "sbtnPlay", 0, 4, tr("Play"));
+    sbtnPause = makeButton(panPreviewButton, "sbtnPause", 1, 47, tr("Pause / Resume"));
+    sbtnStop = makeButton(panPreviewButton, "sbtnStop", 2, 90, tr("Stop"));
 
     imgPreviewTime = new QLabel(panPreviewButton);
     imgPreviewTime->setObjectName(QStringLiteral("imgPreviewTime"));

@@ -238,7 +238,7 @@ void PreviewPlayer::onMediaStatusChanged()
 {
     const QMediaPlayer::MediaStatus status = m_player->mediaStatus();
     if (status == QMediaPlayer::InvalidMedia) {
-        fail({ResourceErrorCode, m_player->errorString().isEmpty() ? QStringLiteral("The file cannot be played.")
+        fail({ResourceErrorCode, m_player->errorString().isEmpty() ? tr("The file cannot be played.")
                                                                    : m_player->errorString()});
         return;
     }
@@ -249,12 +249,12 @@ void PreviewPlayer::onMediaStatusChanged()
     if (missingVideoDecoder(&codec)) {
         stopService();
         fail({FormatErrorCode, codec.isEmpty()
-                                   ? QStringLiteral("No decoder is installed for the video stream.")
-                                   : QStringLiteral("No decoder is installed for the video stream (%1).").arg(codec)});
+                                   ? tr("No decoder is installed for the video stream.")
+                                   : tr("No decoder is installed for the video stream (%1).").arg(codec)});
         return;
     }
     if (!m_player->hasVideo() && !m_player->hasAudio()) {
-        fail({FormatErrorCode, QStringLiteral("The file has no stream that can be played.")});
+        fail({FormatErrorCode, tr("The file has no stream that can be played.")});
         return;
     }
     m_audio->setVolume(1.0f);
@@ -264,7 +264,7 @@ void PreviewPlayer::onMediaStatusChanged()
 
 void PreviewPlayer::onError(int code, const QString &text)
 {
-    fail({code, text.isEmpty() ? QStringLiteral("The file cannot be played.") : text});
+    fail({code, text.isEmpty() ? tr("The file cannot be played.") : text});
 }
 
 void PreviewPlayer::fail(const PreviewError &error)

@@ -2,6 +2,7 @@
 
 #include "platform/interactive.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -220,13 +221,13 @@ std::unique_ptr<TNewInifile> TNewInifile::Create(const QString &fileName, IInter
     if (QFileInfo(fileName).isFile()) {
         QFile file(fileName);
         if (!file.open(QIODevice::ReadOnly)) {
-            interactive.error(QStringLiteral("Cannot open file \"%1\". %2")
+            interactive.error(QCoreApplication::translate("IniFile", "Cannot open file \"%1\". %2")
                                   .arg(QDir::toNativeSeparators(fileName), file.errorString()));
             return nullptr;
         }
         content = file.readAll();
         if (file.error() != QFileDevice::NoError) {
-            interactive.error(QStringLiteral("Cannot read file \"%1\". %2")
+            interactive.error(QCoreApplication::translate("IniFile", "Cannot read file \"%1\". %2")
                                   .arg(QDir::toNativeSeparators(fileName), file.errorString()));
             return nullptr;
         }
@@ -298,7 +299,7 @@ bool WriteWholeFile(const QString &fileName, const QByteArray &content, QString 
         beforeReplacingFile()(fileName);
     ok = ok && file.commit();
     if (!ok && errorText) {
-        *errorText = QStringLiteral("Cannot create file \"%1\". %2")
+        *errorText = QCoreApplication::translate("IniFile", "Cannot create file \"%1\". %2")
                          .arg(QDir::toNativeSeparators(fileName), file.errorString());
     }
     return ok;

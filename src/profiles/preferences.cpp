@@ -4,6 +4,7 @@
 #include "profiles/newinifile.h"
 #include "profiles/userfolder.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QThread>
@@ -63,7 +64,7 @@ bool savePreferences(const QString &programFolder, std::unique_ptr<TNewInifile> 
     if (ini->Modified() && !IsProgramFolderWritable(programFolder)) {
         const QString folder = QFileInfo(ini->FileName()).absolutePath();
         if (!QDir().mkpath(folder)) {
-            interactive.error(QStringLiteral("Cannot create file \"%1\". The folder cannot be created.")
+            interactive.error(QCoreApplication::translate("Preferences", "Cannot create file \"%1\". The folder cannot be created.")
                                   .arg(QDir::toNativeSeparators(ini->FileName())));
             return false;
         }

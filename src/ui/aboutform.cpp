@@ -57,7 +57,7 @@ AboutInfo DefaultAboutInfo(const QString &version)
 }
 
 TAboutForm::TAboutForm(const AboutInfo &info, IShell &shell, QWidget *owner)
-    : BlockingWindow(owner, QStringLiteral("About"), QSize(ClientWidth, ClientHeight))
+    : BlockingWindow(owner, tr("About"), QSize(ClientWidth, ClientHeight))
     , m_info(info)
     , m_shell(shell)
 {
@@ -85,11 +85,11 @@ void TAboutForm::FormCreate()
     QFont bold = labProgramName->font();
     bold.setBold(true);
     labProgramName->setFont(bold);
-    labVersion = makeLabel("labVersion", panTop, TextLeft, 32, QStringLiteral("Version ") + m_info.version);
+    labVersion = makeLabel("labVersion", panTop, TextLeft, 32, tr("Version ") + m_info.version);
     labCopyright = makeLabel("labCopyright", panTop, TextLeft, 76,
-                             QStringLiteral("Copyright (C) %1 %2").arg(m_info.year, m_info.maker));
-    labRights = makeLabel("labRights", panTop, TextLeft, 92, QStringLiteral("All rights reserved."));
-    labVisitWebsite = makeLabel("labVisitWebsite", panTop, TextLeft, 123, QStringLiteral("Visit our website"));
+                             tr("Copyright (C) %1 %2").arg(m_info.year, m_info.maker));
+    labRights = makeLabel("labRights", panTop, TextLeft, 92, tr("All rights reserved."));
+    labVisitWebsite = makeLabel("labVisitWebsite", panTop, TextLeft, 123, tr("Visit our website"));
     labWebsite = link(makeLabel("labWebsite", panTop, TextLeft, 139, m_info.website));
     QFont underlined = labWebsite->font();
     underlined.setUnderline(true);
@@ -103,9 +103,9 @@ void TAboutForm::FormCreate()
     auto *panBottom = new QWidget(this);
     panBottom->setObjectName(QStringLiteral("panBottom"));
     panBottom->setGeometry(0, UpperHeight, ClientWidth, ClientHeight - UpperHeight);
-    Label7 = makeLabel("Label7", panBottom, 16, 8, QStringLiteral("More video converting softwares"));
+    Label7 = makeLabel("Label7", panBottom, 16, 8, tr("More video converting softwares"));
     Label7->adjustSize();
-    labMore = link(makeLabel("labMore", panBottom, 184, 8, QStringLiteral("(More)")));
+    labMore = link(makeLabel("labMore", panBottom, 184, 8, tr("(More)")));
     // Where the heading's font is wider than the window was drawn for, the
     // link moves right rather than over the heading.
     labMore->move(std::max(labMore->x(), Label7->geometry().right() + 5), labMore->y());
@@ -116,9 +116,9 @@ void TAboutForm::FormCreate()
         *products[i] = link(makeLabel(productNames[i], panBottom, 16, 27 + 16 * i, name));
     }
 
-    btnTech = makeButton("btnTech", panBottom, 16, 88, QStringLiteral("Tech Support"));
-    btnSales = makeButton("btnSales", panBottom, 104, 88, QStringLiteral("Sales Support"));
-    btnOK = makeButton("btnOK", panBottom, 408, 88, QStringLiteral("&OK"));
+    btnTech = makeButton("btnTech", panBottom, 16, 88, tr("Tech Support"));
+    btnSales = makeButton("btnSales", panBottom, 104, 88, tr("Sales Support"));
+    btnOK = makeButton("btnOK", panBottom, 408, 88, tr("&OK"));
     btnOK->setDefault(true);
     connect(btnTech, &QPushButton::clicked, this, &TAboutForm::btnTechClick);
     connect(btnSales, &QPushButton::clicked, this, &TAboutForm::btnSalesClick);

@@ -23,7 +23,7 @@ EngineOutputForm::EngineOutputForm(QWidget *parent)
     : QDialog(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("EngineOutputForm"));
-    setWindowTitle(QStringLiteral("Engine Output"));
+    setWindowTitle(tr("Engine Output"));
     resize(640, 360);
 
     labTask = named(new QLabel(this), "labTask");
@@ -35,9 +35,9 @@ EngineOutputForm::EngineOutputForm(QWidget *parent)
     memOutput->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     memOutput->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
 
-    btnCopy = named(new QPushButton(QStringLiteral("&Copy"), this), "btnCopy");
+    btnCopy = named(new QPushButton(tr("&Copy"), this), "btnCopy");
     connect(btnCopy, &QPushButton::clicked, this, &EngineOutputForm::btnCopyClick);
-    btnClose = named(new QPushButton(QStringLiteral("C&lose"), this), "btnClose");
+    btnClose = named(new QPushButton(tr("C&lose"), this), "btnClose");
     btnClose->setDefault(true);
     connect(btnClose, &QPushButton::clicked, this, &QDialog::close);
 
@@ -53,7 +53,7 @@ EngineOutputForm::EngineOutputForm(QWidget *parent)
 
 void EngineOutputForm::showOutput(const QString &inputFile, const QString &output, const QString &notes)
 {
-    setWindowTitle(QStringLiteral("Engine Output - ") + QFileInfo(inputFile).fileName());
+    setWindowTitle(tr("Engine Output - ") + QFileInfo(inputFile).fileName());
     labTask->setText(QDir::toNativeSeparators(inputFile));
 
     const QString sentence = ExplainFailure(output, notes);

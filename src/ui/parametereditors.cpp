@@ -47,16 +47,16 @@ ParameterEditors::ParameterEditors(const Layout &layout, ParameterGrids &grids, 
     setWidget(m_stack);
 
     if (layout.withOutput && output) {
-        m_output = addSection(layout, "panOutput", "btnOutput", QStringLiteral("Output"), "vleOutput", output,
+        m_output = addSection(layout, "panOutput", "btnOutput", tr("Output"), "vleOutput", output,
                               &m_btnOutput);
         m_panOutput = qobject_cast<QLabel *>(m_btnOutput->parentWidget());
         connect(m_btnOutput, &QToolButton::clicked, this, &ParameterEditors::btnOutputClick);
     }
-    m_video = addSection(layout, "panVideo", "btnVideo", QStringLiteral("Video"), "vleVideo", &grids.video,
+    m_video = addSection(layout, "panVideo", "btnVideo", tr("Video"), "vleVideo", &grids.video,
                          &m_btnVideo);
-    m_audio = addSection(layout, "panAudio", "btnAudio", QStringLiteral("Audio"), "vleAudio", &grids.audio,
+    m_audio = addSection(layout, "panAudio", "btnAudio", tr("Audio"), "vleAudio", &grids.audio,
                          &m_btnAudio);
-    m_advanced = addSection(layout, "panAdvanced", "btnAdvanced", QStringLiteral("Advanced"), "vleAdvanced",
+    m_advanced = addSection(layout, "panAdvanced", "btnAdvanced", tr("Advanced"), "vleAdvanced",
                             &grids.advanced, &m_btnAdvanced);
     m_stackLayout->addStretch(1);
 

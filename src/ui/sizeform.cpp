@@ -18,32 +18,32 @@ const QString OriginalSize = QStringLiteral("Original Size");
 } // namespace
 
 TSizeForm::TSizeForm(QWidget *mainWindow, ParameterGrid &videoGrid, IInteractive &interactive, QWidget *parent)
-    : BlockingWindow(mainWindow, QStringLiteral("Video Size of output files"), QSize(ClientWidth, ClientHeight),
+    : BlockingWindow(mainWindow, tr("Video Size of output files"), QSize(ClientWidth, ClientHeight),
                      parent)
     , m_videoGrid(videoGrid)
     , m_interactive(interactive)
 {
     setObjectName(QStringLiteral("TSizeForm"));
 
-    QLabel *width = makeLabel(QStringLiteral("Width:"), this, 19, 24);
+    QLabel *width = makeLabel(tr("Width:"), this, 19, 24);
     width->setObjectName(QStringLiteral("labWidth"));
     FitLabel(width, 56 - 3 - 19);
     edtWidth = new QLineEdit(this);
     edtWidth->setObjectName(QStringLiteral("edtWidth"));
     edtWidth->setGeometry(56, 20, 81, 21);
-    QLabel *height = makeLabel(QStringLiteral("Height:"), this, 176, 24);
+    QLabel *height = makeLabel(tr("Height:"), this, 176, 24);
     height->setObjectName(QStringLiteral("labHeight"));
     FitLabel(height, 216 - 3 - 176);
     edtHeight = new QLineEdit(this);
     edtHeight->setObjectName(QStringLiteral("edtHeight"));
     edtHeight->setGeometry(216, 20, 97, 21);
 
-    btnOK = new QPushButton(QStringLiteral("&OK"), this);
+    btnOK = new QPushButton(tr("&OK"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));
     btnOK->setGeometry(160, 64, 75, 25);
     btnOK->setDefault(true);
     connect(btnOK, &QPushButton::clicked, this, &TSizeForm::btnOKClick);
-    btnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
+    btnCancel = new QPushButton(tr("&Cancel"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     btnCancel->setGeometry(248, 64, 75, 25);
     connect(btnCancel, &QPushButton::clicked, this, &TSizeForm::btnCancelClick);
@@ -67,14 +67,14 @@ void TSizeForm::btnOKClick()
     // The engine cannot make a frame of no size: zero and negative numbers
     // are refused like text that is no number.
     if (!IsFrameDimension(edtWidth->text())) {
-        m_interactive.information(QStringLiteral("Incorrect Width"),
-                                  QStringLiteral("Please specify a proper width for output videos."));
+        m_interactive.information(tr("Incorrect Width"),
+                                  tr("Please specify a proper width for output videos."));
         edtWidth->setFocus();
         return;
     }
     if (!IsFrameDimension(edtHeight->text())) {
-        m_interactive.information(QStringLiteral("Incorrect Height"),
-                                  QStringLiteral("Please specify a proper height for output videos."));
+        m_interactive.information(tr("Incorrect Height"),
+                                  tr("Please specify a proper height for output videos."));
         edtHeight->setFocus();
         return;
     }

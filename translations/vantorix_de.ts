@@ -1,0 +1,705 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de_DE">
+<context>
+    <name>BatchController</name>
+    <message>
+        <source>Output path does not exist</source>
+        <translation>Ausgabepfad existiert nicht</translation>
+    </message>
+    <message>
+        <source>The output path does not exist. Please specify another one.</source>
+        <translation>Der Ausgabepfad existiert nicht. Bitte geben Sie einen anderen an.</translation>
+    </message>
+    <message>
+        <source> — Ctrl+P pauses</source>
+        <translation> — Strg+P pausiert</translation>
+    </message>
+</context>
+<context>
+    <name>BatchEnd</name>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>The Coversion is canceled.</source>
+        <translation>Die Umwandlung wurde abgebrochen.</translation>
+    </message>
+    <message>
+        <source>Turn off</source>
+        <translation>Ausschalten</translation>
+    </message>
+    <message>
+        <source>The computer could not be turned off: </source>
+        <translation>Der Computer konnte nicht ausgeschaltet werden: </translation>
+    </message>
+    <message>
+        <source>Complete</source>
+        <translation>Fertig</translation>
+    </message>
+    <message>
+        <source>The coversion is completed successfully.</source>
+        <translation>Die Umwandlung wurde erfolgreich abgeschlossen.</translation>
+    </message>
+    <message>
+        <source>The conversion is finished, but %1 of %2 files failed.</source>
+        <translation>Die Umwandlung ist beendet, aber %1 von %2 Dateien sind fehlgeschlagen.</translation>
+    </message>
+</context>
+<context>
+    <name>ConversionJob</name>
+    <message>
+        <source>The output is damaged: the engine reported &quot;%1&quot;.</source>
+        <translation>Die Ausgabe ist beschädigt: Der Konverter meldete „%1“.</translation>
+    </message>
+    <message>
+        <source>The output file is missing or empty.</source>
+        <translation>Die Ausgabedatei fehlt oder ist leer.</translation>
+    </message>
+</context>
+<context>
+    <name>ConversionRun</name>
+    <message>
+        <source>%1 files</source>
+        <translation>%1 Dateien</translation>
+    </message>
+    <message>
+        <source>Converting videos</source>
+        <translation>Videos werden umgewandelt</translation>
+    </message>
+</context>
+<context>
+    <name>DesktopNotifier</name>
+    <message>
+        <source>%1 files converted</source>
+        <translation>%1 Dateien umgewandelt</translation>
+    </message>
+    <message>
+        <source>%1 of %2 files failed</source>
+        <translation>%1 von %2 Dateien fehlgeschlagen</translation>
+    </message>
+</context>
+<context>
+    <name>EngineOutputForm</name>
+    <message>
+        <source>Engine Output</source>
+        <translation>Ausgabe des Konverters</translation>
+    </message>
+    <message>
+        <source>&amp;Copy</source>
+        <translation>&amp;Kopieren</translation>
+    </message>
+    <message>
+        <source>C&amp;lose</source>
+        <translation>&amp;Schließen</translation>
+    </message>
+    <message>
+        <source>Engine Output - </source>
+        <translation>Ausgabe des Konverters - </translation>
+    </message>
+</context>
+<context>
+    <name>FailureExplanation</name>
+    <message>
+        <source>%1 cannot be stored in %2: choose another codec or an MKV profile.</source>
+        <translation>%1 kann nicht in %2 gespeichert werden: Wählen Sie einen anderen Codec oder ein MKV-Profil.</translation>
+    </message>
+    <message>
+        <source>%1 cannot be stored in %2: choose another %3 codec or an MKV profile.</source>
+        <translation>%1 kann nicht in %2 gespeichert werden: Wählen Sie einen anderen %3-Codec oder ein MKV-Profil.</translation>
+    </message>
+    <message>
+        <source>%1 cannot be copied into %2: choose a converting profile.</source>
+        <translation>%1 kann nicht in %2 kopiert werden: Wählen Sie ein umwandelndes Profil.</translation>
+    </message>
+    <message>
+        <source>%1 cannot be copied into %2: choose a converting %2 profile or the &quot;MKV Copy Streams&quot; profile.</source>
+        <translation>%1 kann nicht in %2 kopiert werden: Wählen Sie ein umwandelndes %2-Profil oder das Profil „MKV Copy Streams“.</translation>
+    </message>
+    <message>
+        <source>An encoder could not start: choose another profile or change its parameters.</source>
+        <translation>Ein Encoder konnte nicht starten: Wählen Sie ein anderes Profil oder ändern Sie seine Parameter.</translation>
+    </message>
+    <message>
+        <source>The encoder &quot;%1&quot; could not start (%2): choose another profile or change its parameters.</source>
+        <translation>Der Encoder „%1“ konnte nicht starten (%2): Wählen Sie ein anderes Profil oder ändern Sie seine Parameter.</translation>
+    </message>
+    <message>
+        <source>The disk is full: free some space or choose another output folder.</source>
+        <translation>Der Datenträger ist voll: Schaffen Sie Platz oder wählen Sie einen anderen Ausgabeordner.</translation>
+    </message>
+    <message>
+        <source>%1 can hold only %2: choose a converting %1 profile or the &quot;MKV Copy Streams&quot; profile.</source>
+        <translation>%1 kann nur %2 aufnehmen: Wählen Sie ein umwandelndes %1-Profil oder das Profil „MKV Copy Streams“.</translation>
+    </message>
+    <message>
+        <source>The engine has no encoder &quot;%1&quot;: choose another profile or another codec.</source>
+        <translation>Der Konverter hat keinen Encoder „%1“: Wählen Sie ein anderes Profil oder einen anderen Codec.</translation>
+    </message>
+    <message>
+        <source>The engine cannot write &quot;.%1&quot; files: choose another output extension.</source>
+        <translation>Der Konverter kann keine „.%1“-Dateien schreiben: Wählen Sie eine andere Ausgabeendung.</translation>
+    </message>
+    <message>
+        <source>The engine could not be started: %1.</source>
+        <translation>Der Konverter konnte nicht gestartet werden: %1.</translation>
+    </message>
+    <message>
+        <source>The engine was not allowed to open &quot;%1&quot;: check the permissions of the file and its folder.</source>
+        <translation>Der Konverter durfte „%1“ nicht öffnen: Prüfen Sie die Zugriffsrechte der Datei und ihres Ordners.</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; does not exist: it may have been moved, renamed or deleted.</source>
+        <translation>„%1“ existiert nicht: Die Datei wurde vielleicht verschoben, umbenannt oder gelöscht.</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is damaged or is not a video or audio file the engine can read.</source>
+        <translation>„%1“ ist beschädigt oder keine Video- oder Audiodatei, die der Konverter lesen kann.</translation>
+    </message>
+</context>
+<context>
+    <name>GettingStarted</name>
+    <message>
+        <source>Getting started:</source>
+        <translation>Erste Schritte:</translation>
+    </message>
+    <message>
+        <source>1. Add video files in to the list.</source>
+        <translation>1. Fügen Sie der Liste Videodateien hinzu.</translation>
+    </message>
+    <message>
+        <source>2. Select a profile and specify the output path.</source>
+        <translation>2. Wählen Sie ein Profil und geben Sie den Ausgabepfad an.</translation>
+    </message>
+    <message>
+        <source>3. Click on the &quot;Start&quot; button.</source>
+        <translation>3. Klicken Sie auf „Start“.</translation>
+    </message>
+</context>
+<context>
+    <name>IniFile</name>
+    <message>
+        <source>Cannot open file &quot;%1&quot;. %2</source>
+        <translation>Die Datei „%1“ kann nicht geöffnet werden. %2</translation>
+    </message>
+    <message>
+        <source>Cannot read file &quot;%1&quot;. %2</source>
+        <translation>Die Datei „%1“ kann nicht gelesen werden. %2</translation>
+    </message>
+    <message>
+        <source>Cannot create file &quot;%1&quot;. %2</source>
+        <translation>Die Datei „%1“ kann nicht erstellt werden. %2</translation>
+    </message>
+</context>
+<context>
+    <name>LoginManager</name>
+    <message>
+        <source>the login manager cannot be reached</source>
+        <translation>die Sitzungsverwaltung ist nicht erreichbar</translation>
+    </message>
+</context>
+<context>
+    <name>OutputFile</name>
+    <message>
+        <source>The output could not be saved as %1: %2.</source>
+        <translation>Die Ausgabe konnte nicht als %1 gespeichert werden: %2.</translation>
+    </message>
+    <message>
+        <source>The output&apos;s length could not be read (%1 s expected).</source>
+        <translation>Die Länge der Ausgabe konnte nicht gelesen werden (%1 s erwartet).</translation>
+    </message>
+    <message>
+        <source>The output lasts %1 s instead of %2 s.</source>
+        <translation>Die Ausgabe dauert %1 s statt %2 s.</translation>
+    </message>
+    <message>
+        <source>The output has no video stream.</source>
+        <translation>Die Ausgabe hat keinen Videostrom.</translation>
+    </message>
+</context>
+<context>
+    <name>OutputSettings</name>
+    <message>
+        <source>The new file name &quot;%1&quot; names a folder, not a file. Please specify another one.</source>
+        <translation>Der neue Dateiname „%1“ bezeichnet einen Ordner, keine Datei. Bitte geben Sie einen anderen an.</translation>
+    </message>
+</context>
+<context>
+    <name>ParameterEditors</name>
+    <message>
+        <source>Output</source>
+        <translation>Ausgabe</translation>
+    </message>
+    <message>
+        <source>Video</source>
+        <translation>Video</translation>
+    </message>
+    <message>
+        <source>Audio</source>
+        <translation>Audio</translation>
+    </message>
+    <message>
+        <source>Advanced</source>
+        <translation>Erweitert</translation>
+    </message>
+</context>
+<context>
+    <name>PauseActions</name>
+    <message>
+        <source>Pause</source>
+        <translation>Pausieren</translation>
+    </message>
+    <message>
+        <source>Resume</source>
+        <translation>Fortsetzen</translation>
+    </message>
+</context>
+<context>
+    <name>PendingStart</name>
+    <message>
+        <source>Waiting for the files being added…</source>
+        <translation>Warten auf die Dateien, die hinzugefügt werden…</translation>
+    </message>
+</context>
+<context>
+    <name>PowerControl</name>
+    <message>
+        <source>the login manager answers &quot;%1&quot;</source>
+        <translation>die Sitzungsverwaltung antwortet „%1“</translation>
+    </message>
+</context>
+<context>
+    <name>Preferences</name>
+    <message>
+        <source>Cannot create file &quot;%1&quot;. The folder cannot be created.</source>
+        <translation>Die Datei „%1“ kann nicht erstellt werden. Der Ordner kann nicht angelegt werden.</translation>
+    </message>
+</context>
+<context>
+    <name>PreviewPanel</name>
+    <message>
+        <source>Play</source>
+        <translation>Abspielen</translation>
+    </message>
+    <message>
+        <source>Pause / Resume</source>
+        <translation>Pause / Fortsetzen</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Stopp</translation>
+    </message>
+</context>
+<context>
+    <name>PreviewPlayer</name>
+    <message>
+        <source>The file cannot be played.</source>
+        <translation>Die Datei kann nicht abgespielt werden.</translation>
+    </message>
+    <message>
+        <source>No decoder is installed for the video stream.</source>
+        <translation>Für den Videostrom ist kein Decoder installiert.</translation>
+    </message>
+    <message>
+        <source>No decoder is installed for the video stream (%1).</source>
+        <translation>Für den Videostrom ist kein Decoder installiert (%1).</translation>
+    </message>
+    <message>
+        <source>The file has no stream that can be played.</source>
+        <translation>Die Datei hat keinen Strom, der abgespielt werden kann.</translation>
+    </message>
+</context>
+<context>
+    <name>RowStatus</name>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Converting</source>
+        <translation>Wird umgewandelt</translation>
+    </message>
+    <message>
+        <source>Complete</source>
+        <translation>Fertig</translation>
+    </message>
+    <message>
+        <source>Failed</source>
+        <translation>Fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Gestoppt</translation>
+    </message>
+    <message>
+        <source>Paused</source>
+        <translation>Pausiert</translation>
+    </message>
+</context>
+<context>
+    <name>SleepInhibitor</name>
+    <message>
+        <source>the login manager sent no descriptor</source>
+        <translation>die Sitzungsverwaltung hat keinen Deskriptor gesendet</translation>
+    </message>
+</context>
+<context>
+    <name>TAboutForm</name>
+    <message>
+        <source>About</source>
+        <translation>Über</translation>
+    </message>
+    <message>
+        <source>Version </source>
+        <translation>Version </translation>
+    </message>
+    <message>
+        <source>Copyright (C) %1 %2</source>
+        <translation>Copyright (C) %1 %2</translation>
+    </message>
+    <message>
+        <source>All rights reserved.</source>
+        <translation>Alle Rechte vorbehalten.</translation>
+    </message>
+    <message>
+        <source>Visit our website</source>
+        <translation>Besuchen Sie unsere Website</translation>
+    </message>
+    <message>
+        <source>More video converting softwares</source>
+        <translation>Weitere Programme zum Umwandeln von Videos</translation>
+    </message>
+    <message>
+        <source>(More)</source>
+        <translation>(Mehr)</translation>
+    </message>
+    <message>
+        <source>Tech Support</source>
+        <translation>Technischer Support</translation>
+    </message>
+    <message>
+        <source>Sales Support</source>
+        <translation>Vertrieb</translation>
+    </message>
+    <message>
+        <source>&amp;OK</source>
+        <translation>&amp;OK</translation>
+    </message>
+</context>
+<context>
+    <name>TMainForm</name>
+    <message>
+        <source>Add File (Ctrl+O, Insert)</source>
+        <translation>Datei hinzufügen (Strg+O, Einfg)</translation>
+    </message>
+    <message>
+        <source>Add Directory (Ctrl+Shift+O)</source>
+        <translation>Ordner hinzufügen (Strg+Umschalt+O)</translation>
+    </message>
+    <message>
+        <source>Remove (Delete)</source>
+        <translation>Entfernen (Entf)</translation>
+    </message>
+    <message>
+        <source>Clear (Backspace)</source>
+        <translation>Leeren (Rücktaste)</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>Einstellungen</translation>
+    </message>
+    <message>
+        <source>About</source>
+        <translation>Über</translation>
+    </message>
+    <message>
+        <source>Help (F1)</source>
+        <translation>Hilfe (F1)</translation>
+    </message>
+    <message>
+        <source>Profile:</source>
+        <translation>Profil:</translation>
+    </message>
+    <message>
+        <source>&amp;Setting</source>
+        <translation>&amp;Einstellungen</translation>
+    </message>
+    <message>
+        <source>Output Path:</source>
+        <translation>Ausgabepfad:</translation>
+    </message>
+    <message>
+        <source>&amp;Browse</source>
+        <translation>&amp;Durchsuchen</translation>
+    </message>
+    <message>
+        <source>&amp;Open</source>
+        <translation>Ö&amp;ffnen</translation>
+    </message>
+    <message>
+        <source>Converting:</source>
+        <translation>Umwandlung:</translation>
+    </message>
+    <message>
+        <source>No File</source>
+        <translation>Keine Datei</translation>
+    </message>
+    <message>
+        <source>Time Elapsed:</source>
+        <translation>Vergangene Zeit:</translation>
+    </message>
+    <message>
+        <source>Time Remaining:</source>
+        <translation>Restzeit:</translation>
+    </message>
+    <message>
+        <source>Current Progress:</source>
+        <translation>Aktueller Fortschritt:</translation>
+    </message>
+    <message>
+        <source>Total Progress:</source>
+        <translation>Gesamtfortschritt:</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>Öffnen</translation>
+    </message>
+    <message>
+        <source>Add Files...</source>
+        <translation>Dateien hinzufügen...</translation>
+    </message>
+    <message>
+        <source>Add Directorys...</source>
+        <translation>Ordner hinzufügen...</translation>
+    </message>
+    <message>
+        <source>Help</source>
+        <translation>Hilfe</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>Entfernen</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>Leeren</translation>
+    </message>
+    <message>
+        <source>Remove Completed</source>
+        <translation>Fertige entfernen</translation>
+    </message>
+    <message>
+        <source>Retry Failed</source>
+        <translation>Fehlgeschlagene wiederholen</translation>
+    </message>
+    <message>
+        <source>Move Up</source>
+        <translation>Nach oben</translation>
+    </message>
+    <message>
+        <source>Move Down</source>
+        <translation>Nach unten</translation>
+    </message>
+    <message>
+        <source>Engine Output...</source>
+        <translation>Ausgabe des Konverters...</translation>
+    </message>
+    <message>
+        <source>A conversion is running. Stop it and exit?</source>
+        <translation>Eine Umwandlung läuft. Anhalten und beenden?</translation>
+    </message>
+    <message>
+        <source>Select the output directory.</source>
+        <translation>Wählen Sie den Ausgabeordner.</translation>
+    </message>
+    <message>
+        <source>Turn off</source>
+        <translation>Ausschalten</translation>
+    </message>
+    <message>
+        <source>The computer will be turned off in %1 seconds.</source>
+        <translation>Der Computer wird in %1 Sekunden ausgeschaltet.</translation>
+    </message>
+    <message>
+        <source>Add File</source>
+        <translation>Datei hinzufügen</translation>
+    </message>
+    <message>
+        <source>Adds video files to the list.</source>
+        <translation>Fügt der Liste Videodateien hinzu.</translation>
+    </message>
+    <message>
+        <source>Add Directory</source>
+        <translation>Ordner hinzufügen</translation>
+    </message>
+    <message>
+        <source>Adds the video files of a folder to the list.</source>
+        <translation>Fügt der Liste die Videodateien eines Ordners hinzu.</translation>
+    </message>
+    <message>
+        <source>Removes the selected files from the list.</source>
+        <translation>Entfernt die ausgewählten Dateien aus der Liste.</translation>
+    </message>
+    <message>
+        <source>Removes every file from the list.</source>
+        <translation>Entfernt alle Dateien aus der Liste.</translation>
+    </message>
+    <message>
+        <source>Opens the settings.</source>
+        <translation>Öffnet die Einstellungen.</translation>
+    </message>
+    <message>
+        <source>Shows the program&apos;s version and makers.</source>
+        <translation>Zeigt die Version und die Hersteller des Programms.</translation>
+    </message>
+    <message>
+        <source>Opens the manual.</source>
+        <translation>Öffnet das Handbuch.</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>Starten</translation>
+    </message>
+    <message>
+        <source>Converts the files of the list.</source>
+        <translation>Wandelt die Dateien der Liste um.</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Anhalten</translation>
+    </message>
+    <message>
+        <source>Stops the conversion.</source>
+        <translation>Hält die Umwandlung an.</translation>
+    </message>
+</context>
+<context>
+    <name>TSizeForm</name>
+    <message>
+        <source>Video Size of output files</source>
+        <translation>Videogröße der Ausgabedateien</translation>
+    </message>
+    <message>
+        <source>Width:</source>
+        <translation>Breite:</translation>
+    </message>
+    <message>
+        <source>Height:</source>
+        <translation>Höhe:</translation>
+    </message>
+    <message>
+        <source>&amp;OK</source>
+        <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>&amp;Abbrechen</translation>
+    </message>
+    <message>
+        <source>Incorrect Width</source>
+        <translation>Ungültige Breite</translation>
+    </message>
+    <message>
+        <source>Please specify a proper width for output videos.</source>
+        <translation>Bitte geben Sie eine gültige Breite für die Ausgabevideos an.</translation>
+    </message>
+    <message>
+        <source>Incorrect Height</source>
+        <translation>Ungültige Höhe</translation>
+    </message>
+    <message>
+        <source>Please specify a proper height for output videos.</source>
+        <translation>Bitte geben Sie eine gültige Höhe für die Ausgabevideos an.</translation>
+    </message>
+</context>
+<context>
+    <name>TaskListModel</name>
+    <message>
+        <source>Input File</source>
+        <translation>Eingabedatei</translation>
+    </message>
+    <message>
+        <source>Length</source>
+        <translation>Länge</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>Größe</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+</context>
+<context>
+    <name>TaskListOps</name>
+    <message>
+        <source>%1 Files (*%2)</source>
+        <translation>%1-Dateien (*%2)</translation>
+    </message>
+    <message>
+        <source>All Support Files(%1)</source>
+        <translation>Alle unterstützten Dateien(%1)</translation>
+    </message>
+    <message>
+        <source>All Files (*.*)</source>
+        <translation>Alle Dateien (*.*)</translation>
+    </message>
+    <message>
+        <source>The list file &quot;%1&quot; cannot be read: %2.</source>
+        <translation>Die Listendatei „%1“ kann nicht gelesen werden: %2.</translation>
+    </message>
+</context>
+<context>
+    <name>WorkFolder</name>
+    <message>
+        <source>The output folder %1 cannot be opened: %2.</source>
+        <translation>Der Ausgabeordner %1 kann nicht geöffnet werden: %2.</translation>
+    </message>
+    <message>
+        <source>No work folder can be made in %1: %2.</source>
+        <translation>In %1 kann kein Arbeitsordner angelegt werden: %2.</translation>
+    </message>
+    <message>
+        <source>The output was not written in this run&apos;s work folder.</source>
+        <translation>Die Ausgabe wurde nicht im Arbeitsordner dieses Laufs geschrieben.</translation>
+    </message>
+    <message>
+        <source>%1 is not in the output folder %2.</source>
+        <translation>%1 liegt nicht im Ausgabeordner %2.</translation>
+    </message>
+    <message>
+        <source>The engine&apos;s work folder is gone: %1.</source>
+        <translation>Der Arbeitsordner des Konverters ist verschwunden: %1.</translation>
+    </message>
+    <message>
+        <source>The engine wrote no output.</source>
+        <translation>Der Konverter hat keine Ausgabe geschrieben.</translation>
+    </message>
+    <message>
+        <source>The output is a link, not a file.</source>
+        <translation>Die Ausgabe ist eine Verknüpfung, keine Datei.</translation>
+    </message>
+    <message>
+        <source>The output cannot be read: %1.</source>
+        <translation>Die Ausgabe kann nicht gelesen werden: %1.</translation>
+    </message>
+    <message>
+        <source>The output is not a regular file.</source>
+        <translation>Die Ausgabe ist keine gewöhnliche Datei.</translation>
+    </message>
+    <message>
+        <source>The output is not the engine&apos;s own file.</source>
+        <translation>Die Ausgabe ist nicht die eigene Datei des Konverters.</translation>
+    </message>
+    <message>
+        <source>The output is empty.</source>
+        <translation>Die Ausgabe ist leer.</translation>
+    </message>
+    <message>
+        <source>The output could not be saved as %1: %2.</source>
+        <translation>Die Ausgabe konnte nicht als %1 gespeichert werden: %2.</translation>
+    </message>
+</context>
+</TS>
