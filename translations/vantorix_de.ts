@@ -200,6 +200,15 @@
     </message>
 </context>
 <context>
+    <name>Main</name>
+    <message>
+        <source>vantorix: no display can be opened for the window; to convert without one, run &quot;vantorix --batch [OPTION...] PATH...&quot; (&quot;vantorix --batch --help&quot; lists the options).
+</source>
+        <translation>vantorix: Für das Fenster kann keine Anzeige geöffnet werden; um ohne Fenster umzuwandeln, rufen Sie „vantorix --batch [OPTION...] PFAD...“ auf („vantorix --batch --help“ nennt die Optionen).
+</translation>
+    </message>
+</context>
+<context>
     <name>OutputFile</name>
     <message>
         <source>The output could not be saved as %1: %2.</source>
@@ -224,6 +233,10 @@
         <source>The new file name &quot;%1&quot; names a folder, not a file. Please specify another one.</source>
         <translation>Der neue Dateiname „%1“ bezeichnet einen Ordner, keine Datei. Bitte geben Sie einen anderen an.</translation>
     </message>
+    <message>
+        <source>The new file name &quot;%1&quot; contains a folder. The output is written into the output folder: please specify a name without &quot;/&quot; or &quot;\&quot;.</source>
+        <translation>Der neue Dateiname „%1“ enthält einen Ordner. Die Ausgabe wird in den Ausgabeordner geschrieben: Bitte geben Sie einen Namen ohne „/“ oder „\“ an.</translation>
+    </message>
 </context>
 <context>
     <name>ParameterEditors</name>
@@ -242,6 +255,161 @@
     <message>
         <source>Advanced</source>
         <translation>Erweitert</translation>
+    </message>
+</context>
+<context>
+    <name>ParameterName</name>
+    <message>
+        <source>New Filename</source>
+        <translation>Neuer Name</translation>
+    </message>
+    <message>
+        <source>Start Time</source>
+        <translation>Startzeit</translation>
+    </message>
+    <message>
+        <source>End Time</source>
+        <translation>Endzeit</translation>
+    </message>
+    <message>
+        <source>Application</source>
+        <translation>Anwendung</translation>
+    </message>
+    <message>
+        <source>Aspect</source>
+        <translation>Bildformat</translation>
+    </message>
+    <message>
+        <source>Audio Bitrate</source>
+        <translation>Audio-Bitrate</translation>
+    </message>
+    <message>
+        <source>Audio Codec</source>
+        <translation>Audio-Codec</translation>
+    </message>
+    <message>
+        <source>Bit Exact Algorithms</source>
+        <translation>Bitgenau</translation>
+    </message>
+    <message>
+        <source>Bit Rate</source>
+        <translation>Bitrate</translation>
+    </message>
+    <message>
+        <source>Channels</source>
+        <translation>Kanäle</translation>
+    </message>
+    <message>
+        <source>Codec Tag</source>
+        <translation>Codec-Kennung</translation>
+    </message>
+    <message>
+        <source>Compression Level</source>
+        <translation>Kompressionsstufe</translation>
+    </message>
+    <message>
+        <source>Deadline</source>
+        <translation>Zeitvorgabe</translation>
+    </message>
+    <message>
+        <source>Deinterlace</source>
+        <translation>Deinterlacing</translation>
+    </message>
+    <message>
+        <source>Disable Audio</source>
+        <translation>Ohne Audio</translation>
+    </message>
+    <message>
+        <source>Disable Video</source>
+        <translation>Ohne Video</translation>
+    </message>
+    <message>
+        <source>Encoder Messages</source>
+        <translation>Encoder-Meldungen</translation>
+    </message>
+    <message>
+        <source>Encoding Preset</source>
+        <translation>Encoder-Vorgabe</translation>
+    </message>
+    <message>
+        <source>Encoding Speed</source>
+        <translation>Encoder-Tempo</translation>
+    </message>
+    <message>
+        <source>Fast Start</source>
+        <translation>Schnellstart</translation>
+    </message>
+    <message>
+        <source>FourCC</source>
+        <translation>FourCC</translation>
+    </message>
+    <message>
+        <source>Frame Rate</source>
+        <translation>Bildrate</translation>
+    </message>
+    <message>
+        <source>GOP Size</source>
+        <translation>GOP-Größe</translation>
+    </message>
+    <message>
+        <source>H.264 Level</source>
+        <translation>H.264-Level</translation>
+    </message>
+    <message>
+        <source>H.264 Profile</source>
+        <translation>H.264-Profil</translation>
+    </message>
+    <message>
+        <source>Loop</source>
+        <translation>Wiederholen</translation>
+    </message>
+    <message>
+        <source>Output Format</source>
+        <translation>Ausgabeformat</translation>
+    </message>
+    <message>
+        <source>Pixel Format</source>
+        <translation>Pixelformat</translation>
+    </message>
+    <message>
+        <source>Quality</source>
+        <translation>Qualität</translation>
+    </message>
+    <message>
+        <source>Row Multithreading</source>
+        <translation>Zeilen-Threads</translation>
+    </message>
+    <message>
+        <source>Sample Rate</source>
+        <translation>Abtastrate</translation>
+    </message>
+    <message>
+        <source>Streams</source>
+        <translation>Ströme</translation>
+    </message>
+    <message>
+        <source>Subtitle Codec</source>
+        <translation>Untertitel-Codec</translation>
+    </message>
+    <message>
+        <source>Variable Bit Rate</source>
+        <translation>Variable Bitrate</translation>
+    </message>
+    <message>
+        <source>Video Codec</source>
+        <translation>Video-Codec</translation>
+    </message>
+    <message>
+        <source>Video Size</source>
+        <translation>Videogröße</translation>
+    </message>
+    <message>
+        <source>Volumn</source>
+        <translation>Lautstärke</translation>
+    </message>
+    <message>
+        <source>Width</source>
+        <translation>Breite</translation>
     </message>
 </context>
 <context>
@@ -572,6 +740,10 @@
     <message>
         <source>Stops the conversion.</source>
         <translation>Hält die Umwandlung an.</translation>
+    </message>
+    <message>
+        <source>Parameters</source>
+        <translation>Parameter</translation>
     </message>
 </context>
 <context>

@@ -33,8 +33,13 @@ int main(int argc, char **argv)
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     if (!DisplayAvailable(arguments)) {
-        std::fprintf(stderr, "vantorix: no display can be opened for the window; to convert without one, "
-                             "run \"vantorix --batch [OPTION...] PATH...\" (\"vantorix --batch --help\" lists the options).\n");
+        QCoreApplication core(argc, argv);
+        InstallTranslations(core, QCoreApplication::applicationDirPath(),
+                            UserLanguage(QProcessEnvironment::systemEnvironment()));
+        const QString text = QCoreApplication::translate(
+            "Main", "vantorix: no display can be opened for the window; to convert without one, run \"vantorix --batch "
+                    "[OPTION...] PATH...\" (\"vantorix --batch --help\" lists the options).\n");
+        std::fputs(text.toLocal8Bit().constData(), stderr);
         return 1;
     }
 

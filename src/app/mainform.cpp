@@ -330,20 +330,21 @@ void TMainForm::buildBottomStrip()
     connect(bbtnOpen, &QPushButton::clicked, this, &TMainForm::bbtnOpenClick);
 
     panBottomLeft = named(new QWidget(panBottomRight), "panBottomLeft");
-    makeLabel(tr("Converting:"), panBottomLeft, 8, 5);
+    // Each label fits before the value or bar to its right, in any language.
+    FitLabel(makeLabel(tr("Converting:"), panBottomLeft, 8, 5), 115 - 8 - 2);
     labConvertingFile = named(makeLabel(tr("No File"), panBottomLeft, 115, 5), "labConvertingFile");
     labConvertingFile->resize(440, labConvertingFile->height());
-    makeLabel(tr("Time Elapsed:"), panBottomLeft, 8, 21);
+    FitLabel(makeLabel(tr("Time Elapsed:"), panBottomLeft, 8, 21), 115 - 8 - 2);
     labElapsed = named(makeLabel(QStringLiteral("00:00:00"), panBottomLeft, 115, 21), "labElapsed");
     labElapsed->resize(90, labElapsed->height());
-    makeLabel(tr("Time Remaining:"), panBottomLeft, 230, 21);
+    FitLabel(makeLabel(tr("Time Remaining:"), panBottomLeft, 230, 21), 340 - 230 - 2);
     labRemaining = named(makeLabel(QStringLiteral("00:00:00"), panBottomLeft, 340, 21), "labRemaining");
     labRemaining->resize(90, labRemaining->height());
-    makeLabel(tr("Current Progress:"), panBottomLeft, 8, 39);
+    FitLabel(makeLabel(tr("Current Progress:"), panBottomLeft, 8, 39), 115 - 8 - 2);
     pgbCurrent = named(new QProgressBar(panBottomLeft), "pgbCurrent");
     pgbCurrent->setGeometry(115, 39, 430, 14);
     labCurProgress = named(makeLabel(QStringLiteral("0%"), panBottomLeft, 553, 39), "labCurProgress");
-    makeLabel(tr("Total Progress:"), panBottomLeft, 8, 57);
+    FitLabel(makeLabel(tr("Total Progress:"), panBottomLeft, 8, 57), 115 - 8 - 2);
     pgbTotal = named(new QProgressBar(panBottomLeft), "pgbTotal");
     pgbTotal->setGeometry(115, 57, 430, 14);
     labTotalProgress = named(makeLabel(QStringLiteral("0%"), panBottomLeft, 553, 57), "labTotalProgress");
@@ -451,7 +452,7 @@ void TMainForm::buildRightPane()
     panPreview->setMinimumHeight(PreviewPanel::StripHeight);
     connect(panPreview, &PreviewPanel::playClicked, this, &TMainForm::sbtnPlayClick);
 
-    gpbProfile = named(new QGroupBox(QStringLiteral("Parameters"), splPreview), "gpbProfile");
+    gpbProfile = named(new QGroupBox(tr("Parameters"), splPreview), "gpbProfile");
     auto *groupLayout = new QVBoxLayout(gpbProfile);
     groupLayout->setContentsMargins(2, 2, 2, 2);
 

@@ -42,11 +42,13 @@ OutputSettings OutputSettingsOf(const ltvItemData &task, const QString &outputEx
 QString OutputNameProblem(const QString &newFilename)
 {
     if (newFilename.contains(QLatin1Char('/')) || newFilename.contains(QLatin1Char('\\')))
-        return QStringLiteral("The new file name \"%1\" contains a folder. The output is written into the output "
-                              "folder: please specify a name without \"/\" or \"\\\".")
+        return QCoreApplication::translate("OutputSettings",
+                                           "The new file name \"%1\" contains a folder. The output is written into "
+                                           "the output folder: please specify a name without \"/\" or \"\\\".")
             .arg(newFilename);
     if (isDotName(newFilename) || isDotName(typedStem(newFilename)))
-        return QCoreApplication::translate("OutputSettings", "The new file name \"%1\" names a folder, not a file. Please specify another one.")
+        return QCoreApplication::translate("OutputSettings",
+                                           "The new file name \"%1\" names a folder, not a file. Please specify another one.")
             .arg(newFilename);
     return {};
 }

@@ -28,6 +28,10 @@ QPushButton *makeButton(const char *name, QWidget *parent, int x, int y, const Q
     auto *button = new QPushButton(text, parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setGeometry(QRect(QPoint(x, y), ButtonSize));
+    // A longer text (another language's) widens the button rather than being cut.
+    const int needed = button->fontMetrics().horizontalAdvance(QString(text).remove(QLatin1Char('&'))) + 16;
+    if (needed > button->width())
+        button->resize(needed, button->height());
     return button;
 }
 
@@ -117,7 +121,7 @@ void TAboutForm::FormCreate()
     }
 
     btnTech = makeButton("btnTech", panBottom, 16, 88, tr("Tech Support"));
-    btnSales = makeButton("btnSales", panBottom, 104, 88, tr("Sales Support"));
+    btnSales = makeButton("btnSales", panBottom, std::max(104, btnTech->geometry().right() + 9), 88, tr("Sales Support"));
     btnOK = makeButton("btnOK", panBottom, 408, 88, tr("&OK"));
     btnOK->setDefault(true);
     connect(btnTech, &QPushButton::clicked, this, &TAboutForm::btnTechClick);

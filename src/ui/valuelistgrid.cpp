@@ -5,11 +5,13 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
+#include <QToolTip>
 
 #include <utility>
 
@@ -25,6 +27,40 @@ constexpr int BorderGrip = 2;
 
 const QColor ReadOnlyText(192, 192, 192);
 const QColor FocusedKeyBackground(49, 106, 197);
+
+// The names of the parameters the program's profiles have, as a person reads
+// them; the profiles keep them in English.
+const char *const ParameterNames[] = {
+    QT_TRANSLATE_NOOP("ParameterName", "New Filename"), QT_TRANSLATE_NOOP("ParameterName", "Start Time"),
+    QT_TRANSLATE_NOOP("ParameterName", "End Time"), QT_TRANSLATE_NOOP("ParameterName", "Application"),
+    QT_TRANSLATE_NOOP("ParameterName", "Aspect"), QT_TRANSLATE_NOOP("ParameterName", "Audio Bitrate"),
+    QT_TRANSLATE_NOOP("ParameterName", "Audio Codec"), QT_TRANSLATE_NOOP("ParameterName", "Bit Exact Algorithms"),
+    QT_TRANSLATE_NOOP("ParameterName", "Bit Rate"), QT_TRANSLATE_NOOP("ParameterName", "Channels"),
+    QT_TRANSLATE_NOOP("ParameterName", "Codec Tag"), QT_TRANSLATE_NOOP("ParameterName", "Compression Level"),
+    QT_TRANSLATE_NOOP("ParameterName", "Deadline"), QT_TRANSLATE_NOOP("ParameterName", "Deinterlace"),
+    QT_TRANSLATE_NOOP("ParameterName", "Disable Audio"), QT_TRANSLATE_NOOP("ParameterName", "Disable Video"),
+    QT_TRANSLATE_NOOP("ParameterName", "Encoder Messages"), QT_TRANSLATE_NOOP("ParameterName", "Encoding Preset"),
+    QT_TRANSLATE_NOOP("ParameterName", "Encoding Speed"), QT_TRANSLATE_NOOP("ParameterName", "Fast Start"),
+    QT_TRANSLATE_NOOP("ParameterName", "FourCC"), QT_TRANSLATE_NOOP("ParameterName", "Frame Rate"),
+    QT_TRANSLATE_NOOP("ParameterName", "GOP Size"), QT_TRANSLATE_NOOP("ParameterName", "H.264 Level"),
+    QT_TRANSLATE_NOOP("ParameterName", "H.264 Profile"), QT_TRANSLATE_NOOP("ParameterName", "Loop"),
+    QT_TRANSLATE_NOOP("ParameterName", "Output Format"), QT_TRANSLATE_NOOP("ParameterName", "Pixel Format"),
+    QT_TRANSLATE_NOOP("ParameterName", "Quality"), QT_TRANSLATE_NOOP("ParameterName", "Row Multithreading"),
+    QT_TRANSLATE_NOOP("ParameterName", "Sample Rate"), QT_TRANSLATE_NOOP("ParameterName", "Streams"),
+    QT_TRANSLATE_NOOP("ParameterName", "Subtitle Codec"), QT_TRANSLATE_NOOP("ParameterName", "Variable Bit Rate"),
+    QT_TRANSLATE_NOOP("ParameterName", "Video Codec"), QT_TRANSLATE_NOOP("ParameterName", "Video Size"),
+    QT_TRANSLATE_NOOP("ParameterName", "Volumn"), QT_TRANSLATE_NOOP("ParameterName", "Width"),
+};
+
+// A parameter's name in the user's language; a name of the user's own is
+// shown as it is.
+QString ShownParameterName(const QString &name)
+{
+    for (const char *known : ParameterNames)
+        if (name == QLatin1String(known))
+            return QCoreApplication::translate("ParameterName", known);
+    return name;
+}
 
 // The same mouse event at another place in the viewport.
 QMouseEvent movedTo(const QMouseEvent &event, const QPoint &pos)
@@ -187,11 +223,28 @@ public:
 
     QWidget *editor() const { return m_editor; }
 
+    // A name cut short by its column shows whole as the cell's tool tip.
+    bool helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
+                   const QModelIndex &index) override
+    {
+        if (event->type() == QEvent::ToolTip && index.column() == ParameterGrid::NameColumn) {
+            const QString name = ShownParameterName(index.data().toString());
+            const int margins = 2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1);
+            if (option.fontMetrics.horizontalAdvance(name) + margins > option.rect.width()) {
+                QToolTip::showText(event->globalPos(), name, view, option.rect);
+                return true;
+            }
+        }
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    }
+
 protected:
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
     {
         QStyledItemDelegate::initStyleOption(option, index);
         option->state &= ~(QStyle::State_Selected | QStyle::State_HasFocus | QStyle::State_MouseOver);
+        if (index.column() == ParameterGrid::NameColumn)
+            option->text = ShownParameterName(option->text);
 
         const bool silver = index.column() == ParameterGrid::ValueColumn
                             && index.data(ParameterGrid::ReadOnlyRole).toBool()
