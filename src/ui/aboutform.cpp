@@ -28,11 +28,18 @@ QPushButton *makeButton(const char *name, QWidget *parent, int x, int y, const Q
     auto *button = new QPushButton(text, parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setGeometry(QRect(QPoint(x, y), ButtonSize));
-    // A longer text (another language's) widens the button rather than being cut.
-    const int needed = button->fontMetrics().horizontalAdvance(QString(text).remove(QLatin1Char('&'))) + 16;
+    return button;
+}
+
+// A translation longer than the English text, which the window was drawn
+// for, widens its button rather than being cut.
+void widenForTranslation(QPushButton *button, const char *english)
+{
+    if (button->text() == QLatin1String(english))
+        return;
+    const int needed = button->fontMetrics().horizontalAdvance(QString(button->text()).remove(QLatin1Char('&'))) + 16;
     if (needed > button->width())
         button->resize(needed, button->height());
-    return button;
 }
 
 } // namespace
@@ -121,7 +128,9 @@ void TAboutForm::FormCreate()
     }
 
     btnTech = makeButton("btnTech", panBottom, 16, 88, tr("Tech Support"));
+    widenForTranslation(btnTech, "Tech Support");
     btnSales = makeButton("btnSales", panBottom, std::max(104, btnTech->geometry().right() + 9), 88, tr("Sales Support"));
+    widenForTranslation(btnSales, "Sales Support");
     btnOK = makeButton("btnOK", panBottom, 408, 88, tr("&OK"));
     btnOK->setDefault(true);
     connect(btnTech, &QPushButton::clicked, this, &TAboutForm::btnTechClick);
