@@ -172,7 +172,7 @@ QString quotedArgument(const QString &argument)
 }
 
 // How a container holds subtitles.
-enum class SubtitleHome { None, MovText, Matroska, WebVtt };
+enum class SubtitleHome { None, MovText, Matroska, WebVtt, DvdPictures };
 
 SubtitleHome subtitleHome(const QString &suffix)
 {
@@ -182,6 +182,8 @@ SubtitleHome subtitleHome(const QString &suffix)
         return SubtitleHome::Matroska;
     if (suffix == QLatin1String("webm"))
         return SubtitleHome::WebVtt;
+    if (suffix == QLatin1String("mpg") || suffix == QLatin1String("vob"))
+        return SubtitleHome::DvdPictures;
     return SubtitleHome::None;
 }
 
@@ -200,6 +202,8 @@ QString subtitleCodec(SubtitleHome home, const MediaStream &stream)
         if (stream.picture)
             return matroskaPictures.contains(stream.codec) ? QStringLiteral("copy") : QString();
         return matroskaText.contains(stream.codec) ? QStringLiteral("copy") : QStringLiteral("srt");
+    case SubtitleHome::DvdPictures:
+        return stream.codec == QLatin1String("dvd_subtitle") ? QStringLiteral("copy") : QString();
     case SubtitleHome::None:
         break;
     }
@@ -218,6 +222,8 @@ QString leftOutSentence(SubtitleHome home, const QString &container, const Media
         return what + QStringLiteral("%1 files hold no subtitles.").arg(container);
     if (home == SubtitleHome::Matroska)
         return what + QStringLiteral("%1 files hold no subtitles of this kind.").arg(container);
+    if (home == SubtitleHome::DvdPictures)
+        return what + QStringLiteral("%1 files hold only DVD picture subtitles.").arg(container);
     return what + QStringLiteral("%1 files hold no subtitles drawn as pictures.").arg(container);
 }
 

@@ -72,9 +72,10 @@ struct StreamSelection
 // subtitle streams the output's container holds: an MP4, MOV or 3GP file
 // takes text subtitles as mov_text, an MKV file copies text and DVD, Blu-ray
 // and DVB picture subtitles (other text as SubRip), a WebM file takes text
-// subtitles as WebVTT. Languages and titles go with each stream (in MP4, MOV
-// and 3GP a title becomes the track's name). Without `streams` (the input
-// could not be read), the main video and every audio stream, no subtitles.
+// subtitles as WebVTT, an MPG file copies DVD picture subtitles. Languages
+// and titles go with each stream (in MP4, MOV and 3GP a title becomes the
+// track's name). Without `streams` (the input could not be read), the main
+// video and every audio stream, no subtitles.
 StreamSelection SelectStreams(const std::optional<QList<MediaStream>> &streams, const QString &outputPath);
 
 // `params` with its "-map all" replaced by the options of `selection`;
