@@ -190,6 +190,11 @@ QList<MediaStream> streamsOf(const Library *api, const AVFormatContext &context)
         }
         s.language = tag(api, stream.metadata, "language");
         s.title = tag(api, stream.metadata, "title");
+        // The QuickTime family names a track in its handler; the names
+        // muxers give every track ("SoundHandler") say nothing.
+        const QString handler = tag(api, stream.metadata, "handler_name");
+        if (s.title.isEmpty() && !handler.endsWith(QLatin1String("Handler")))
+            s.title = handler;
         streams << s;
     }
     return streams;
