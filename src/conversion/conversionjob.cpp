@@ -6,6 +6,7 @@
 #include "platform/logging.h"
 #include "conversion/workfolder.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 #include <optional>
@@ -78,9 +79,14 @@ void ConversionJob::onStreamsRead()
     dropStreamProbe();
     const StreamSelection selection = SelectStreams(streams, m_order.finalPath);
     m_leftOut = selection.leftOut;
-    if (!streams)
-        m_leftOut << QStringLiteral("The input's streams could not be read: its subtitles were left out.");
-    launchEngine(WithStreams(m_order.params, selection));
+    const QString params = WithStreams(m_order.params, selection);
+    if (!streams) {
+        m_leftOut << QCoreApplication::translate("ConversionJob",
+                                                 "The input's streams could not be read: its subtitles were left out.");
+        // The output is held to what it was given, not to streams nobody read.
+        m_checkParams = params;
+    }
+    launchEngine(params);
     if (m_pauseWanted)
         pause();
 }
@@ -310,7 +316,8 @@ void ConversionJob::discardWorkFile()
 
 void ConversionJob::launchCheck()
 {
-    m_check = new OutputCheck(m_order.enginePath, m_order.task, m_order.params, m_workPath, this);
+    m_check = new OutputCheck(m_order.enginePath, m_order.task,
+                              m_checkParams.isEmpty() ? m_order.params : m_checkParams, m_workPath, this);
     connect(m_check, &OutputCheck::done, this, &ConversionJob::onChecked);
     m_check->setTimeoutMs(CheckTimeoutMs);
     m_check->start();

@@ -146,6 +146,7 @@ private:
     InProcessProbe *m_streamProbe = nullptr; // a child while the input's streams are read
     bool m_pauseWanted = false;              // a pause came while they were read
     QStringList m_leftOut;                   // what the output does not keep of its input
+    QString m_checkParams;                   // what the check holds the output to, when not the order's
     EngineProcess *m_engine = nullptr; // a child while it works
     QString m_workPath;
     QString m_output; // the engine's output, its end only

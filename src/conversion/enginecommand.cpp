@@ -1,5 +1,6 @@
 #include "conversion/enginecommand.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -210,21 +211,30 @@ QString subtitleCodec(SubtitleHome home, const MediaStream &stream)
     return QString();
 }
 
+QString text(const char *source)
+{
+    return QCoreApplication::translate("EngineCommand", source);
+}
+
 QString leftOutSentence(SubtitleHome home, const QString &container, const MediaStream &stream)
 {
     QStringList facts{stream.codec};
     if (!stream.language.isEmpty())
         facts << stream.language;
-    const QString what = QStringLiteral("Subtitle stream 0:%1 (%2) was left out: ")
-                             .arg(stream.index)
-                             .arg(facts.join(QStringLiteral(", ")));
-    if (home == SubtitleHome::None)
-        return what + QStringLiteral("%1 files hold no subtitles.").arg(container);
-    if (home == SubtitleHome::Matroska)
-        return what + QStringLiteral("%1 files hold no subtitles of this kind.").arg(container);
-    if (home == SubtitleHome::DvdPictures)
-        return what + QStringLiteral("%1 files hold only DVD picture subtitles.").arg(container);
-    return what + QStringLiteral("%1 files hold no subtitles drawn as pictures.").arg(container);
+    const QString what =
+        text("Subtitle stream 0:%1 (%2) was left out: ").arg(stream.index).arg(facts.join(QStringLiteral(", ")));
+    switch (home) {
+    case SubtitleHome::None:
+        return what + text("%1 files hold no subtitles.").arg(container);
+    case SubtitleHome::Matroska:
+        return what + text("%1 files hold no subtitles of this kind.").arg(container);
+    case SubtitleHome::DvdPictures:
+        return what + text("%1 files hold only DVD picture subtitles.").arg(container);
+    case SubtitleHome::MovText:
+    case SubtitleHome::WebVtt:
+        break;
+    }
+    return what + text("%1 files hold no subtitles drawn as pictures.").arg(container);
 }
 
 } // namespace
