@@ -253,8 +253,10 @@ StreamSelection SelectStreams(const std::optional<QList<MediaStream>> &streams, 
     }
     const QString suffix = QFileInfo(outputPath).suffix().toLower();
     const SubtitleHome home = subtitleHome(suffix);
-    // Titles are the track names of the QuickTime family.
-    const QString titleKey = home == SubtitleHome::MovText ? QStringLiteral("handler_name") : QString();
+    // Titles are the track names of the QuickTime family. Set for every
+    // stream that has one, so that a track name read from such an input
+    // becomes a title elsewhere.
+    const QString titleKey = home == SubtitleHome::MovText ? QStringLiteral("handler_name") : QStringLiteral("title");
     QString maps;
     QString codecs;
     bool videoTaken = false;
@@ -284,7 +286,7 @@ StreamSelection SelectStreams(const std::optional<QList<MediaStream>> &streams, 
             continue;
         }
         maps += QStringLiteral(" -map 0:%1").arg(stream.index);
-        if (!titleKey.isEmpty() && !stream.title.isEmpty())
+        if (!stream.title.isEmpty())
             codecs += QStringLiteral(" -metadata:s:%1 ").arg(outputStream)
                       + quotedArgument(titleKey + QLatin1Char('=') + stream.title);
     }

@@ -73,8 +73,8 @@ struct StreamSelection
 // takes text subtitles as mov_text, an MKV file copies text and DVD, Blu-ray
 // and DVB picture subtitles (other text as SubRip), a WebM file takes text
 // subtitles as WebVTT, an MPG file copies DVD picture subtitles. Languages
-// and titles go with each stream (in MP4, MOV and 3GP a title becomes the
-// track's name). Without `streams` (the input could not be read), the main
+// and titles go with each stream (in MP4, MOV and 3GP a title is the
+// track's name, and a track's name is a title elsewhere). Without `streams` (the input could not be read), the main
 // video and every audio stream, no subtitles.
 StreamSelection SelectStreams(const std::optional<QList<MediaStream>> &streams, const QString &outputPath);
 

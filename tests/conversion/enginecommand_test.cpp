@@ -124,6 +124,7 @@ TEST(EngineCommand, AllStreamsTakeWhatTheOutputCanHold)
         stream(7, K::Subtitle, "xsub", true), stream(8, K::Other, "bin_data"),
     };
     const QStringList maps = {"-map", "0:1", "-map", "0:3", "-map", "0:4"};
+    const QStringList title = {"-metadata:s:a:0", "title=Director's \"cut\" \\"};
     const struct
     {
         QString output;
@@ -137,9 +138,10 @@ TEST(EngineCommand, AllStreamsTakeWhatTheOutputCanHold)
          1,
          {"Subtitle stream 0:6 (hdmv_pgs_subtitle) was left out: MP4 files hold no subtitles drawn as pictures.",
           "Subtitle stream 0:7 (xsub) was left out: MP4 files hold no subtitles drawn as pictures."}},
-        {"/o/a.MKV", input, maps + QStringList{"-map", "0:5", "-map", "0:6", "-c:s:0", "srt", "-c:s:1", "copy"}, 2,
+        {"/o/a.MKV", input,
+         maps + QStringList{"-map", "0:5", "-map", "0:6"} + title + QStringList{"-c:s:0", "srt", "-c:s:1", "copy"}, 2,
          {"Subtitle stream 0:7 (xsub) was left out: MKV files hold no subtitles of this kind."}},
-        {"/o/a.wmv", input, maps, 0,
+        {"/o/a.wmv", input, maps + title, 0,
          {"Subtitle stream 0:5 (mov_text) was left out: WMV files hold no subtitles.",
           "Subtitle stream 0:6 (hdmv_pgs_subtitle) was left out: WMV files hold no subtitles.",
           "Subtitle stream 0:7 (xsub) was left out: WMV files hold no subtitles."}},
