@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -211,6 +212,20 @@ QString subtitleCodec(SubtitleHome home, const MediaStream &stream)
     return QString();
 }
 
+// A QuickTime movie tags a track's language with the bibliographic code of
+// ISO 639-2 ("ger"); the terminology code ("deu") of the same language would be
+// lost there. The languages whose two codes differ.
+QString bibliographicLanguage(const QString &language)
+{
+    static const QHash<QString, QString> codes = {
+        {"sqi", "alb"}, {"hye", "arm"}, {"eus", "baq"}, {"mya", "bur"}, {"zho", "chi"},
+        {"ces", "cze"}, {"nld", "dut"}, {"fra", "fre"}, {"kat", "geo"}, {"deu", "ger"},
+        {"ell", "gre"}, {"isl", "ice"}, {"mkd", "mac"}, {"mri", "mao"}, {"msa", "may"},
+        {"fas", "per"}, {"ron", "rum"}, {"slk", "slo"}, {"bod", "tib"}, {"cym", "wel"},
+    };
+    return codes.value(language);
+}
+
 QString text(const char *source)
 {
     return QCoreApplication::translate("EngineCommand", source);
@@ -286,6 +301,9 @@ StreamSelection SelectStreams(const std::optional<QList<MediaStream>> &streams, 
             continue;
         }
         maps += QStringLiteral(" -map 0:%1").arg(stream.index);
+        const QString movLanguage = suffix == QLatin1String("mov") ? bibliographicLanguage(stream.language) : QString();
+        if (!movLanguage.isEmpty())
+            codecs += QStringLiteral(" -metadata:s:%1 language=%2").arg(outputStream, movLanguage);
         if (!stream.title.isEmpty())
             codecs += QStringLiteral(" -metadata:s:%1 ").arg(outputStream)
                       + quotedArgument(titleKey + QLatin1Char('=') + stream.title);

@@ -74,7 +74,8 @@ struct StreamSelection
 // and DVB picture subtitles (other text as SubRip), a WebM file takes text
 // subtitles as WebVTT, an MPG file copies DVD picture subtitles. Languages
 // and titles go with each stream (in MP4, MOV and 3GP a title is the
-// track's name, and a track's name is a title elsewhere). Without `streams` (the input could not be read), the main
+// track's name, and a track's name is a title elsewhere; a MOV file tags
+// German as "ger", not "deu", which it could not hold). Without `streams` (the input could not be read), the main
 // video and every audio stream, no subtitles.
 StreamSelection SelectStreams(const std::optional<QList<MediaStream>> &streams, const QString &outputPath);
 

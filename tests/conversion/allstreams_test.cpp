@@ -155,6 +155,10 @@ TEST_F(AllStreamsTest, KeepsEveryAudioAndEverySubtitleTheContainerHolds)
         {"MP4 H.264 AAC", "All streams",
          {"video h264", "audio aac eng English", "audio aac deu Deutsch", "subtitle mov_text eng Full"},
          noPictures.arg("MP4")},
+        // QuickTime tags languages its own way: German is "ger" there.
+        {"MOV H.264 AAC", "All streams",
+         {"video h264", "audio aac eng English", "audio aac ger Deutsch", "subtitle mov_text eng Full"},
+         noPictures.arg("MOV")},
         {"MKV H.264", "All streams",
          {"video h264", "audio aac eng English", "audio aac deu Deutsch", "subtitle subrip eng Full",
           "subtitle dvd_subtitle fra Bilder"},

@@ -25,7 +25,8 @@ TEST_F(AllStreamsRun, AnInputTheLibraryCannotReadKeepsItsVideoAndEveryAudioStrea
 
     ASSERT_EQ(folder.callCount(), 1);
     const QStringList arguments = folder.arguments(1);
-    EXPECT_EQ(arguments.mid(3, 8), QStringList({"-vcodec", "libx264", "-map", "0:v:0?", "-map", "0:a?", "-b:a", "128k"}));
+    EXPECT_EQ(arguments.mid(3, 8),
+              QStringList({"-vcodec", "libx264", "-map", "0:v:0?", "-map", "0:a?", "-b:a", "128k"}));
     EXPECT_EQ(status(0), RowStatus::Complete);
     EXPECT_EQ(tip(0), QStringLiteral("The input's streams could not be read: its subtitles were left out."));
 }

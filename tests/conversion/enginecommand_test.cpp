@@ -134,7 +134,8 @@ TEST(EngineCommand, AllStreamsTakeWhatTheOutputCanHold)
         QStringList leftOut;
     } cases[] = {
         {"/o/a.mp4", input,
-         maps + QStringList{"-map", "0:5", "-metadata:s:a:0", "handler_name=Director's \"cut\" \\", "-c:s:0", "mov_text"},
+         maps
+             + QStringList{"-map", "0:5", "-metadata:s:a:0", "handler_name=Director's \"cut\" \\", "-c:s:0", "mov_text"},
          1,
          {"Subtitle stream 0:6 (hdmv_pgs_subtitle) was left out: MP4 files hold no subtitles drawn as pictures.",
           "Subtitle stream 0:7 (xsub) was left out: MP4 files hold no subtitles drawn as pictures."}},
