@@ -57,6 +57,10 @@
         <source>The output file is missing or empty.</source>
         <translation>Die Ausgabedatei fehlt oder ist leer.</translation>
     </message>
+    <message>
+        <source>The input&apos;s streams could not be read: its subtitles were left out.</source>
+        <translation>Die Ströme der Eingabe konnten nicht gelesen werden: Ihre Untertitel wurden weggelassen.</translation>
+    </message>
 </context>
 <context>
     <name>ConversionRun</name>
@@ -78,6 +82,29 @@
     <message>
         <source>%1 of %2 files failed</source>
         <translation>%1 von %2 Dateien fehlgeschlagen</translation>
+    </message>
+</context>
+<context>
+    <name>EngineCommand</name>
+    <message>
+        <source>Subtitle stream 0:%1 (%2) was left out: </source>
+        <translation>Untertitelstrom 0:%1 (%2) wurde weggelassen: </translation>
+    </message>
+    <message>
+        <source>%1 files hold no subtitles.</source>
+        <translation>%1-Dateien enthalten keine Untertitel.</translation>
+    </message>
+    <message>
+        <source>%1 files hold no subtitles of this kind.</source>
+        <translation>%1-Dateien enthalten keine Untertitel dieser Art.</translation>
+    </message>
+    <message>
+        <source>%1 files hold only DVD picture subtitles.</source>
+        <translation>%1-Dateien enthalten nur DVD-Bilduntertitel.</translation>
+    </message>
+    <message>
+        <source>%1 files hold no subtitles drawn as pictures.</source>
+        <translation>%1-Dateien enthalten keine als Bilder gezeichneten Untertitel.</translation>
     </message>
 </context>
 <context>
@@ -206,6 +233,45 @@
 </source>
         <translation>vantorix: Für das Fenster kann keine Anzeige geöffnet werden; um ohne Fenster umzuwandeln, rufen Sie „vantorix --batch [OPTION...] PFAD...“ auf („vantorix --batch --help“ nennt die Optionen).
 </translation>
+    </message>
+</context>
+<context>
+    <name>OutputCheck</name>
+    <message>
+        <source>The output has %1 audio streams instead of %2.</source>
+        <translation>Die Ausgabe hat %1 Audioströme statt %2.</translation>
+    </message>
+    <message>
+        <source>The output has %1 subtitle streams instead of %2.</source>
+        <translation>Die Ausgabe hat %1 Untertitelströme statt %2.</translation>
+    </message>
+    <message>
+        <source>The output holds neither picture nor sound.</source>
+        <translation>Die Ausgabe enthält weder Bild noch Ton.</translation>
+    </message>
+    <message>
+        <source>The output has no video stream.</source>
+        <translation>Die Ausgabe hat keinen Videostrom.</translation>
+    </message>
+    <message>
+        <source>The output has no audio stream.</source>
+        <translation>Die Ausgabe hat keinen Audiostrom.</translation>
+    </message>
+    <message>
+        <source>The output&apos;s length could not be read (%1 s expected).</source>
+        <translation>Die Länge der Ausgabe konnte nicht gelesen werden (%1 s erwartet).</translation>
+    </message>
+    <message>
+        <source>The output lasts %1 s instead of %2 s.</source>
+        <translation>Die Ausgabe dauert %1 s statt %2 s.</translation>
+    </message>
+    <message>
+        <source>The output could not be checked in time.</source>
+        <translation>Die Ausgabe konnte nicht rechtzeitig geprüft werden.</translation>
+    </message>
+    <message>
+        <source>The output could not be read.</source>
+        <translation>Die Ausgabe konnte nicht gelesen werden.</translation>
     </message>
 </context>
 <context>
@@ -476,6 +542,49 @@
     <message>
         <source>The file has no stream that can be played.</source>
         <translation>Die Datei hat keinen Strom, der abgespielt werden kann.</translation>
+    </message>
+</context>
+<context>
+    <name>Profiles</name>
+    <message>
+        <source>Parameter %1: List index out of bounds (%2)</source>
+        <translation>Parameter %1: Listenindex außerhalb des Bereichs (%2)</translation>
+    </message>
+    <message>
+        <source>Parameter %1 has no name in [Main].</source>
+        <translation>Parameter %1 hat keinen Namen in [Main].</translation>
+    </message>
+    <message>
+        <source>The profile &quot;%1&quot; is malformed.
+</source>
+        <translation>Das Profil „%1“ ist fehlerhaft.
+</translation>
+    </message>
+    <message>
+        <source>
+%1 and %2 more</source>
+        <translation>
+%1 und %2 weitere</translation>
+    </message>
+    <message>
+        <source>Malformed profile</source>
+        <translation>Fehlerhaftes Profil</translation>
+    </message>
+    <message>
+        <source>&quot;Type&quot; is empty.</source>
+        <translation>„Type“ ist leer.</translation>
+    </message>
+    <message>
+        <source>&quot;Type&quot; cannot be a file extension: %1.</source>
+        <translation>„Type“ kann keine Dateiendung sein: %1.</translation>
+    </message>
+    <message>
+        <source>Cannot create folder &quot;%1&quot;.</source>
+        <translation>Der Ordner „%1“ kann nicht angelegt werden.</translation>
+    </message>
+    <message>
+        <source>Cannot open file &quot;%1&quot;. %2</source>
+        <translation>Die Datei „%1“ kann nicht geöffnet werden. %2</translation>
     </message>
 </context>
 <context>

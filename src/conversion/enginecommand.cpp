@@ -226,10 +226,11 @@ QString bibliographicLanguage(const QString &language)
     return codes.value(language);
 }
 
-QString text(const char *source)
+// The texts a person reads, translated in this file's own context.
+struct Texts
 {
-    return QCoreApplication::translate("EngineCommand", source);
-}
+    Q_DECLARE_TR_FUNCTIONS(EngineCommand)
+};
 
 QString leftOutSentence(SubtitleHome home, const QString &container, const MediaStream &stream)
 {
@@ -237,19 +238,19 @@ QString leftOutSentence(SubtitleHome home, const QString &container, const Media
     if (!stream.language.isEmpty())
         facts << stream.language;
     const QString what =
-        text("Subtitle stream 0:%1 (%2) was left out: ").arg(stream.index).arg(facts.join(QStringLiteral(", ")));
+        Texts::tr("Subtitle stream 0:%1 (%2) was left out: ").arg(stream.index).arg(facts.join(QStringLiteral(", ")));
     switch (home) {
     case SubtitleHome::None:
-        return what + text("%1 files hold no subtitles.").arg(container);
+        return what + Texts::tr("%1 files hold no subtitles.").arg(container);
     case SubtitleHome::Matroska:
-        return what + text("%1 files hold no subtitles of this kind.").arg(container);
+        return what + Texts::tr("%1 files hold no subtitles of this kind.").arg(container);
     case SubtitleHome::DvdPictures:
-        return what + text("%1 files hold only DVD picture subtitles.").arg(container);
+        return what + Texts::tr("%1 files hold only DVD picture subtitles.").arg(container);
     case SubtitleHome::MovText:
     case SubtitleHome::WebVtt:
         break;
     }
-    return what + text("%1 files hold no subtitles drawn as pictures.").arg(container);
+    return what + Texts::tr("%1 files hold no subtitles drawn as pictures.").arg(container);
 }
 
 } // namespace

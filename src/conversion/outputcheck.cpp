@@ -22,10 +22,11 @@ namespace {
 constexpr qint64 InputScanBytes = 256 * 1024 * 1024;
 constexpr qint64 OutputScanBytes = 64 * 1024 * 1024;
 
-QString text(const char *source)
+// The texts a person reads, translated in this file's own context.
+struct Texts
 {
-    return QCoreApplication::translate("OutputCheck", source);
-}
+    Q_DECLARE_TR_FUNCTIONS(OutputCheck)
+};
 
 QString seconds(double value)
 {
@@ -116,10 +117,10 @@ QString missingStreams(const QString &params, const QString &outputPath, const M
     const qsizetype audio = WritesAudio(params, outputPath) ? kept.audio : 0;
     const qsizetype audioFound = countOf(output.streams, MediaStream::Kind::Audio);
     if (audioFound != audio)
-        return text("The output has %1 audio streams instead of %2.").arg(audioFound).arg(audio);
+        return Texts::tr("The output has %1 audio streams instead of %2.").arg(audioFound).arg(audio);
     const qsizetype subtitlesFound = countOf(output.streams, MediaStream::Kind::Subtitle);
     if (subtitlesFound != kept.subtitles)
-        return text("The output has %1 subtitle streams instead of %2.").arg(subtitlesFound).arg(kept.subtitles);
+        return Texts::tr("The output has %1 subtitle streams instead of %2.").arg(subtitlesFound).arg(kept.subtitles);
     return QString();
 }
 
@@ -164,11 +165,11 @@ QString JudgeOutput(const ltvItemData &task, const QString &params, const QStrin
 {
     const bool video = wantsVideo(task, params, outputPath, input);
     if (output.video.packets == 0 && output.audio.packets == 0)
-        return text("The output holds neither picture nor sound.");
+        return Texts::tr("The output holds neither picture nor sound.");
     if (video && output.video.packets == 0)
-        return text("The output has no video stream.");
+        return Texts::tr("The output has no video stream.");
     if (wantsAudio(task, params, outputPath, input) && output.audio.packets == 0)
-        return text("The output has no audio stream.");
+        return Texts::tr("The output has no audio stream.");
     if (input && KeepsAllStreams(params)) {
         const QString missing = missingStreams(params, outputPath, *input, output);
         if (!missing.isEmpty())
@@ -181,11 +182,11 @@ QString JudgeOutput(const ltvItemData &task, const QString &params, const QStrin
     const StreamFacts &measured = video || output.audio.packets == 0 ? output.video : output.audio;
     const std::optional<double> actual = measured.lengthSecs();
     if (!actual)
-        return text("The output's length could not be read (%1 s expected).").arg(seconds(*expected));
+        return Texts::tr("The output's length could not be read (%1 s expected).").arg(seconds(*expected));
     const double slack = tolerance(*expected);
     const double longest = *expected + slack + (copiesFromKeyFrame(task, params) ? taskBegin(task) : 0);
     if (*actual < *expected - slack || *actual > longest)
-        return text("The output lasts %1 s instead of %2 s.").arg(seconds(*actual), seconds(*expected));
+        return Texts::tr("The output lasts %1 s instead of %2 s.").arg(seconds(*actual), seconds(*expected));
     return QString();
 }
 
@@ -232,7 +233,7 @@ OutputCheck::OutputCheck(QString enginePath, ltvItemData task, QString params, Q
     m_timeout.setSingleShot(true);
     connect(&m_timeout, &QTimer::timeout, this, [this] {
         detach();
-        finish(text("The output could not be checked in time."));
+        finish(Texts::tr("The output could not be checked in time."));
     });
 }
 
@@ -303,7 +304,7 @@ void OutputCheck::onRead(const std::optional<MediaFacts> &input, bool inputAnswe
         return;
     }
     if (stopped) {
-        finish(text("The output could not be checked in time."));
+        finish(Texts::tr("The output could not be checked in time."));
         return;
     }
     // The library refused the output: the engine's report is the last word.
@@ -316,7 +317,7 @@ void OutputCheck::onEngineDone()
 {
     const ProbeReport &report = m_engine->report();
     if (report.length.isEmpty() && report.size.trimmed().isEmpty()) {
-        finish(text("The output could not be read."));
+        finish(Texts::tr("The output could not be read."));
         return;
     }
     const std::optional<double> expected = ExpectedOutputSecs(m_task, m_params, m_outputPath, m_input);

@@ -5,6 +5,7 @@
 #include "profiles/parametergrid.h"
 #include "profiles/userfolder.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -41,25 +42,25 @@ public:
     }
     void badIndex(const QString &parameter, qsizetype position)
     {
-        add(QStringLiteral("Parameter %1: List index out of bounds (%2)").arg(quoted(parameter)).arg(position));
+        add(QCoreApplication::translate("Profiles", "Parameter %1: List index out of bounds (%2)").arg(quoted(parameter)).arg(position));
     }
     // The positions first to last - 1 of [Main] name no parameter.
     void nameless(qint64 first, qint64 last)
     {
         qint64 i = first;
         for (; i < last && m_lines.size() < MaxShownFaults; ++i)
-            add(QStringLiteral("Parameter %1 has no name in [Main].").arg(i));
+            add(QCoreApplication::translate("Profiles", "Parameter %1 has no name in [Main].").arg(i));
         if (i < last)
             m_count += last - i;
     }
     bool isEmpty() const { return m_count == 0; }
     void report(const QString &path, IInteractive &interactive) const
     {
-        QString text = QStringLiteral("The profile \"%1\" is malformed.\n").arg(ProfileName(path))
+        QString text = QCoreApplication::translate("Profiles", "The profile \"%1\" is malformed.\n").arg(ProfileName(path))
                        + m_lines.join(QLatin1Char('\n'));
         if (m_count > m_lines.size())
-            text += QStringLiteral("\n%1 and %2 more").arg(QChar(0x2026)).arg(m_count - m_lines.size());
-        interactive.warning(QStringLiteral("Malformed profile"), text);
+            text += QCoreApplication::translate("Profiles", "\n%1 and %2 more").arg(QChar(0x2026)).arg(m_count - m_lines.size());
+        interactive.warning(QCoreApplication::translate("Profiles", "Malformed profile"), text);
     }
 
 private:
@@ -120,9 +121,9 @@ Profile readProfile(const TNewInifile &ini)
     const std::optional<QByteArray> typeText = ini.FindRaw(main, "Type");
     const QString type = typeText ? decoded(typeText).trimmed() : DefaultType;
     if (type.isEmpty())
-        profile.faults.add(QStringLiteral("\"Type\" is empty."));
+        profile.faults.add(QCoreApplication::translate("Profiles", "\"Type\" is empty."));
     else if (!isSafeExtension(type))
-        profile.faults.add(QStringLiteral("\"Type\" cannot be a file extension: %1.").arg(quoted(type)));
+        profile.faults.add(QCoreApplication::translate("Profiles", "\"Type\" cannot be a file extension: %1.").arg(quoted(type)));
     else
         profile.type = type;
 
@@ -418,7 +419,7 @@ bool SaveProfileTo(const QString &source, const QString &target, const Parameter
     if (ini->Modified() && !sameFile(source, target)) {
         const QString folder = QFileInfo(target).absolutePath();
         if (!QDir().mkpath(folder)) {
-            interactive.error(QStringLiteral("Cannot create folder \"%1\".").arg(QDir::toNativeSeparators(folder)));
+            interactive.error(QCoreApplication::translate("Profiles", "Cannot create folder \"%1\".").arg(QDir::toNativeSeparators(folder)));
             return false;
         }
         auto copy = std::make_unique<TNewInifile>(target, ini->Text());
@@ -435,7 +436,7 @@ bool SaveProfileAs(const QString &source, const QString &target, const Parameter
         return true;
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly)) {
-        interactive.error(QStringLiteral("Cannot open file \"%1\". %2")
+        interactive.error(QCoreApplication::translate("Profiles", "Cannot open file \"%1\". %2")
                               .arg(QDir::toNativeSeparators(source), in.errorString()));
         return false;
     }
