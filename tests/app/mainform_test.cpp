@@ -184,17 +184,19 @@ TEST_F(MainFormTest, SplitterBarDragsTheRightPane)
 TEST_F(MainFormTest, OpenDialogOffersTheSupportedTypesThenAllFiles)
 {
     TMainForm &form = open();
-    EXPECT_EQ(form.InputMask(), QStringLiteral("*.avi;*.mpg;*.mpeg;*.mp4;*.wmv;*.mov;*.vob;*.asf;"));
+    EXPECT_EQ(form.InputMask(), QStringLiteral("*.avi;*.mpg;*.mpeg;*.mp4;*.wmv;*.mov;*.vob;*.asf;*.mkv;*.webm;*.m4v;*.ts;*.m2ts;*.mts;*.3gp;*.flv;*.ogv;*.mxf;"));
     dialogs.fileLists.append(QStringList());
     form.tbtnAddFileClick();
     ASSERT_EQ(dialogs.openFilesCalls.size(), 1);
     const QStringList filters = dialogs.openFilesCalls.first();
-    ASSERT_EQ(filters.size(), 10);
-    EXPECT_EQ(filters[0], QStringLiteral("All Support Files(*.avi;*.mpg;*.mpeg;*.mp4;*.wmv;*.mov;*.vob;*.asf;)"));
+    ASSERT_EQ(filters.size(), 20);
+    EXPECT_EQ(filters[0], QStringLiteral("All Support Files(*.avi;*.mpg;*.mpeg;*.mp4;*.wmv;*.mov;*.vob;*.asf;*.mkv;*.webm;*.m4v;*.ts;*.m2ts;*.mts;*.3gp;*.flv;*.ogv;*.mxf;)"));
     EXPECT_EQ(filters[1], QStringLiteral("AVI Files (*.avi)"));
     EXPECT_EQ(filters[3], QStringLiteral("MPEG Files (*.mpeg)"));
     EXPECT_EQ(filters[8], QStringLiteral("ASF Files (*.asf)"));
-    EXPECT_EQ(filters[9], QStringLiteral("All Files (*.*)"));
+    EXPECT_EQ(filters[9], QStringLiteral("MKV Files (*.mkv)"));
+    EXPECT_EQ(filters[18], QStringLiteral("MXF Files (*.mxf)"));
+    EXPECT_EQ(filters[19], QStringLiteral("All Files (*.*)"));
     EXPECT_EQ(form.tasks().rowCount(), 0);
 }
 
@@ -203,7 +205,7 @@ TEST_F(MainFormTest, AddFilesAddsTheFirstListedLastAndSelectsALoneRow)
     TMainForm &form = open();
     const QString a = folder.filePath(QStringLiteral("in/a.avi"));
     const QString b = folder.filePath(QStringLiteral("in/b.mp4"));
-    const QString c = folder.filePath(QStringLiteral("in/c.flv")); // any type under "All Files"
+    const QString c = folder.filePath(QStringLiteral("in/c.rm")); // any type under "All Files"
     for (const QString &path : {a, b, c})
         touchFile(path);
 
@@ -306,7 +308,7 @@ TEST_F(MainFormTest, DropsAddFoldersAndSupportedFilesOnlyWhileTheListIsEnabled)
     touchFile(dir + QStringLiteral("/x.mov"));
     touchFile(dir + QStringLiteral("/sub/y.avi"));
     const QString upperCase = folder.filePath(QStringLiteral("clip.AVI"));
-    const QString flash = folder.filePath(QStringLiteral("clip.flv"));
+    const QString flash = folder.filePath(QStringLiteral("clip.rm")); // not a supported type
     touchFile(upperCase);
     touchFile(flash);
 
