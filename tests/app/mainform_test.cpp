@@ -23,6 +23,8 @@
 #include <QTreeView>
 #include <QUrl>
 
+#include <unistd.h>
+
 namespace {
 
 using MainFormTest = WindowTest;
@@ -299,6 +301,68 @@ TEST_F(MainFormTest, AddDirectoryListsDirectMembersSortedIgnoringCase)
     form.AddTaskFolder(fruit);
     ASSERT_TRUE(waitAdded());
     EXPECT_EQ(captions(), QStringList({fruit + QStringLiteral("/apple.avi"), fruit + QStringLiteral("/Banana.avi")}));
+}
+
+TEST_F(MainFormTest, IncludeSubfoldersIsAskedRememberedAndFollowedByDropsAndTheCommandLine)
+{
+    TMainForm &form = open();
+    const QString dir = folder.filePath(QStringLiteral("tree"));
+    const QStringList tree{dir + QStringLiteral("/b one.mkv"), dir + QStringLiteral("/sub/c.WEBM"),
+                           dir + QStringLiteral("/sub/ü deep/d.ts")};
+    for (const QString &path : tree)
+        touchFile(path);
+    touchFile(dir + QStringLiteral("/sub/notes.txt"));
+    ASSERT_EQ(::symlink("..", QFile::encodeName(dir + QStringLiteral("/sub/ü deep/loop")).constData()), 0);
+    const auto preferences = [&] {
+        QFile file(folder.filePath(QStringLiteral("Preferences.ini")));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+
+    // Cancel in the second box adds nothing and keeps the choice.
+    dialogs.folders.append(dir);
+    dialogs.subfolderAnswers.append(std::nullopt);
+    form.tbtnAddDirClick();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form.tasks().rowCount(), 0);
+    // Checked: the whole tree, each folder's files before its subfolders'; the
+    // loop named in one message.
+    dialogs.folders.append(dir);
+    dialogs.subfolderAnswers.append(true);
+    form.tbtnAddDirClick();
+    ASSERT_TRUE(waitAdded());
+    EXPECT_EQ(dialogs.subfolderQuestions, QList<bool>({false, false}));
+    EXPECT_EQ(captions(), tree);
+    EXPECT_EQ(task(2).FoundUnder, dir);
+    ASSERT_EQ(interactive.messages.size(), 1);
+    EXPECT_TRUE(interactive.messages.first().contains(dir + QStringLiteral("/sub/ü deep/loop")))
+        << qPrintable(interactive.messages.first());
+    EXPECT_TRUE(preferences().contains("Include Subfolders=1")) << preferences().constData();
+
+    // A dropped folder follows the choice, and so does the next start's command line.
+    form.tbtnClearClick();
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(dir + QStringLiteral("/sub"))});
+    QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&form, &enter);
+    QDropEvent dropEvent(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&form, &dropEvent);
+    ASSERT_TRUE(waitAdded());
+    EXPECT_EQ(captions(), tree.mid(1));
+    window.reset();
+    open({dir});
+    ASSERT_TRUE(waitAdded());
+    EXPECT_EQ(captions(), tree);
+    window.reset();
+
+    // Unchecked: the folder's own files only, and the choice is kept.
+    TMainForm &again = open();
+    dialogs.folders.append(dir);
+    dialogs.subfolderAnswers.append(false);
+    again.tbtnAddDirClick();
+    ASSERT_TRUE(waitAdded());
+    EXPECT_EQ(dialogs.subfolderQuestions.last(), true);
+    EXPECT_EQ(captions(), tree.mid(0, 1));
+    EXPECT_TRUE(preferences().contains("Include Subfolders=0"));
 }
 
 TEST_F(MainFormTest, DropsAddFoldersAndSupportedFilesOnlyWhileTheListIsEnabled)
