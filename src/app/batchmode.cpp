@@ -584,7 +584,8 @@ int RunBatch(int argc, char **argv)
     }
 
     const QString folder = parser.isSet(output) ? parser.value(output) : stored.outputPath;
-    if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
+    // Outputs beside their inputs need no output folder.
+    if (request.place != OutputPlace::Beside && (folder.isEmpty() || !QFileInfo(folder).isDir())) {
         if (parser.isSet(output))
             return usageError(QStringLiteral("--output: the folder \"%1\" does not exist").arg(folder));
         printTo(stderr, QStringLiteral("The output path does not exist. Please specify another one. "
