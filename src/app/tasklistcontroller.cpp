@@ -120,7 +120,7 @@ void TaskListController::addFile(const QString &path)
 {
     m_widgets.gettingStarted->hide();
     if (isListing()) {
-        m_pending.push_back({path, false});
+        m_pending.push_back({path, false, QString()});
         return;
     }
     enqueue(path, QString());
@@ -142,7 +142,7 @@ void TaskListController::addFolder(const QString &folder)
     m_widgets.gettingStarted->hide();
     if (m_run.RunState() != ConversionRun::Idle)
         return;
-    m_pending.push_back({folder, true});
+    m_pending.push_back({folder, true, QString()});
     if (!m_addingProgress && !m_addingDelay->isActive())
         m_addingDelay->start();
     addNext();
@@ -150,11 +150,23 @@ void TaskListController::addFolder(const QString &folder)
 
 void TaskListController::addNext()
 {
+    int queued = 0;
     while (!m_pending.empty() && !m_listing) {
         const PendingAdd next = m_pending.front();
         if (!next.folder) {
+            if (queued == FilesPerStep) {
+                if (!m_stepScheduled) {
+                    m_stepScheduled = true;
+                    QTimer::singleShot(0, this, [this] {
+                        m_stepScheduled = false;
+                        addNext();
+                    });
+                }
+                return;
+            }
             m_pending.pop_front();
-            enqueue(next.path, QString());
+            enqueue(next.path, next.foundUnder);
+            ++queued;
             continue;
         }
         // Listing a large tree takes a while: it runs on a worker, and its
@@ -186,8 +198,11 @@ void TaskListController::onListed(const QString &folder, const Listing &listing)
     m_listing = nullptr;
     m_pending.pop_front();
     m_skippedFolders << listing.problems.folders;
-    for (const QString &path : listing.files)
-        enqueue(path, folder);
+    // The folder's files take its place, in their order, before what was
+    // added after it.
+    for (auto it = listing.files.crbegin(); it != listing.files.crend(); ++it)
+        m_pending.push_front({*it, false, folder});
+    emit folderListed(folder, int(listing.files.size()));
     addNext();
 }
 

@@ -111,6 +111,8 @@ signals:
     void addingFinished();
     // The user cancelled adding: a batch waiting for the files does not start.
     void addingCancelled();
+    // A folder's listing came back with `files` supported files (queued now).
+    void folderListed(const QString &folder, int files);
     // The user answered the Add Directory box with another choice than before.
     void includeSubfoldersChosen(bool include);
 
@@ -124,7 +126,11 @@ private:
     {
         QString path;
         bool folder = false;
+        QString foundUnder; // a file listed from a folder
     };
+    // Files queued in one turn of the event loop: a listing of a large tree is
+    // queued in steps, so the window keeps painting.
+    static constexpr int FilesPerStep = 2000;
 
     void addNext();
     void enqueue(const QString &path, const QString &foundUnder);
@@ -150,6 +156,7 @@ private:
     std::vector<std::function<void()>> m_afterAdding;
     std::unique_ptr<OutputSettingsView> m_outputView;
     bool m_includeSubfolders = false;
+    bool m_stepScheduled = false;
     std::deque<PendingAdd> m_pending;          // in order; a folder first is being listed
     QFutureWatcher<Listing> *m_listing = nullptr; // the listing of m_pending's first folder
     QList<ListingProblems::SkippedFolder> m_skippedFolders; // told once adding is done
