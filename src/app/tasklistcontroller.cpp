@@ -143,6 +143,9 @@ void TaskListController::addFolder(const QString &folder)
     if (m_run.RunState() != ConversionRun::Idle)
         return;
     m_pending.push_back({folder, true, QString()});
+    // Adding has begun, and ends (addingFinished()) even when the folder
+    // yields nothing.
+    m_addingAnnounced = true;
     if (!m_addingProgress && !m_addingDelay->isActive())
         m_addingDelay->start();
     addNext();
@@ -210,7 +213,7 @@ void TaskListController::finishIfIdle()
 {
     // Adding ends when the queue goes idle; a listing that queued nothing
     // ends it here.
-    if (!isListing() && !m_probes->isBusy() && (m_addingAnnounced || !m_skippedFolders.isEmpty()))
+    if (!isListing() && !m_probes->isBusy() && m_addingAnnounced)
         onAddingIdle();
 }
 

@@ -31,21 +31,24 @@ QString OutputSpot::folder() const
 
 QString OutputNaming::PathKey(const QString &path)
 {
-    // The deepest part that exists, as the system resolves it, then the
-    // names below it that do not exist yet.
-    QString head = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-    QStringList tail;
+    // The deepest folder that exists, as the system resolves it, then the
+    // names below it that do not exist yet, then the file's own name: a link
+    // at the name itself is a name of its own (an output replaces it).
+    const QString clean = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    const qsizetype last = clean.lastIndexOf(QLatin1Char('/'));
+    if (last < 0)
+        return clean;
+    QStringList tail{clean.mid(last + 1)};
+    QString head = last == 0 ? QStringLiteral("/") : clean.left(last);
     for (;;) {
         const QString canonical = QFileInfo(head).canonicalFilePath();
         if (!canonical.isEmpty()) {
-            if (tail.isEmpty())
-                return canonical;
             tail.prepend(canonical == QLatin1String("/") ? QString() : canonical);
             return tail.join(QLatin1Char('/'));
         }
         const qsizetype slash = head.lastIndexOf(QLatin1Char('/'));
         if (slash <= 0)
-            return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+            return clean;
         tail.prepend(head.mid(slash + 1));
         head = head.left(slash);
     }

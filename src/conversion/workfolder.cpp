@@ -224,9 +224,8 @@ std::unique_ptr<WorkFolder> WorkFolder::create(const QString &outputFolder, cons
         return fail(tr("The output folder %1 cannot be opened: %2.")
                         .arg(QDir::toNativeSeparators(outputFolder), errorText(errno)));
     for (const QString &part : components(subfolders)) {
-        folder->m_outputFolder = (folder->m_outputFolder.endsWith(QLatin1Char('/')) ? folder->m_outputFolder
-                                                                                    : folder->m_outputFolder + QLatin1Char('/'))
-                                 + part;
+        const QString parent = folder->m_outputFolder.isEmpty() ? QStringLiteral(".") : folder->m_outputFolder;
+        folder->m_outputFolder = (parent.endsWith(QLatin1Char('/')) ? parent : parent + QLatin1Char('/')) + part;
         const QString made = QDir::toNativeSeparators(folder->m_outputFolder);
         const QByteArray name = nativeName(part);
         if (part == QLatin1String(".") || part == QLatin1String(".."))
