@@ -458,8 +458,8 @@ TEST_F(MainFormTest, RemoveClearKeysAndThePopupMenu)
     for (QAction *action : menu->actions())
         texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
     EXPECT_EQ(texts, QStringList({"Open", "-", "Add Files...", "Add Directorys...", "-", "Remove", "Clear",
-                                  "Remove Completed", "-", "Move Up", "Move Down", "-", "Pause", "Resume", "-",
-                                  "Engine Output..."}));
+                                  "Remove Completed", "Retry Failed", "-", "Move Up", "Move Down", "-", "Pause",
+                                  "Resume", "-", "Engine Output..."}));
 
     form.ppmTaskPopup();
     EXPECT_FALSE(enabled("mniOpen"));
