@@ -220,6 +220,23 @@
     </message>
 </context>
 <context>
+    <name>ListFolder</name>
+    <message>
+        <source>These folders were skipped:
+%1</source>
+        <translation>Diese Ordner wurden übersprungen:
+%1</translation>
+    </message>
+    <message>
+        <source>it cannot be read: %1</source>
+        <translation>er kann nicht gelesen werden: %1</translation>
+    </message>
+    <message>
+        <source>a link back into a folder that holds it</source>
+        <translation>eine Verknüpfung zurück in einen Ordner, der sie enthält</translation>
+    </message>
+</context>
+<context>
     <name>LoginManager</name>
     <message>
         <source>the login manager cannot be reached</source>
@@ -856,6 +873,25 @@
     </message>
 </context>
 <context>
+    <name>TSettingForm</name>
+    <message>
+        <source>Into the output folder</source>
+        <translation>In den Ausgabeordner</translation>
+    </message>
+    <message>
+        <source>Keep the folder tree</source>
+        <translation>Ordnerstruktur beibehalten</translation>
+    </message>
+    <message>
+        <source>Beside each input</source>
+        <translation>Neben jede Eingabe</translation>
+    </message>
+    <message>
+        <source>Outputs go:</source>
+        <translation>Ausgaben:</translation>
+    </message>
+</context>
+<context>
     <name>TSizeForm</name>
     <message>
         <source>Video Size of output files</source>
@@ -933,6 +969,17 @@
     </message>
 </context>
 <context>
+    <name>WidgetDialogs</name>
+    <message>
+        <source>Add a directory to the Task List</source>
+        <translation>Einen Ordner zur Aufgabenliste hinzufügen</translation>
+    </message>
+    <message>
+        <source>Include subfolders</source>
+        <translation>Unterordner einbeziehen</translation>
+    </message>
+</context>
+<context>
     <name>WorkFolder</name>
     <message>
         <source>The output folder %1 cannot be opened: %2.</source>
@@ -981,6 +1028,18 @@
     <message>
         <source>The output could not be saved as %1: %2.</source>
         <translation>Die Ausgabe konnte nicht als %1 gespeichert werden: %2.</translation>
+    </message>
+    <message>
+        <source>The output folder %1 is not below %2.</source>
+        <translation>Der Ausgabeordner %1 liegt nicht unter %2.</translation>
+    </message>
+    <message>
+        <source>The output folder %1 cannot be made: %2.</source>
+        <translation>Der Ausgabeordner %1 kann nicht angelegt werden: %2.</translation>
+    </message>
+    <message>
+        <source>%1 is a link or a file, not a folder: no output is written through it.</source>
+        <translation>%1 ist eine Verknüpfung oder eine Datei, kein Ordner: Darüber wird keine Ausgabe geschrieben.</translation>
     </message>
 </context>
 </TS>

@@ -102,7 +102,11 @@ struct BatchRequest
     int jobs = 1;
     std::optional<QString> start;
     std::optional<QString> end;
+    bool recursive = false;  // folders with their subfolders
+    OutputPlace place = OutputPlace::Folder;
     QStringList files;
+    QHash<QString, QString> foundUnder; // a file listed from a folder -> that folder
+    QList<Skipped> skippedFolders;      // folders a listing could not take
     QStringList missing;     // as named, printable
     QStringList unnamable;   // paths whose names are not valid UTF-8, printable
 };
@@ -139,6 +143,8 @@ public:
         connect(&signalPipe, &SignalPipe::continued, &m_run, &ConversionRun::resume);
         for (const QString &path : std::as_const(m_request.unnamable))
             m_skipped << Skipped{path, QStringLiteral("the name is not valid UTF-8")};
+        m_skipped << m_request.skippedFolders;
+        m_view.setOutputPlace(m_request.place);
     }
     Q_DISABLE_COPY_MOVE(BatchMode)
 
@@ -149,7 +155,7 @@ public:
         for (const Skipped &skipped : std::as_const(m_skipped))
             printTo(stderr, QStringLiteral("Skipped %1: %2").arg(skipped.path, skipped.reason));
         for (const QString &path : m_request.files)
-            m_probes.enqueue(path, m_outputExt);
+            m_probes.enqueue(path, m_outputExt, m_request.foundUnder.value(path));
         if (!m_probes.isBusy()) {
             if (m_request.files.isEmpty() && m_request.missing.isEmpty() && m_skipped.isEmpty())
                 printTo(stderr, QStringLiteral("No files to convert."));
@@ -323,6 +329,20 @@ QHash<QString, QByteArrayList> unnamableArguments(int argc, char **argv)
 
 // A path the batch cannot hand to the engine: skipped when it is there,
 // else not found.
+// A folder named on the command line: its files, each knowing the folder it
+// was found under, and the folders it could not take.
+void listFolder(BatchRequest &request, const QString &folder, QByteArrayList &unnamable)
+{
+    ListingProblems problems;
+    for (const QString &file : ListFolder(folder, request.recursive, &problems)) {
+        request.files << file;
+        request.foundUnder.insert(file, folder);
+    }
+    for (const ListingProblems::SkippedFolder &skipped : std::as_const(problems.folders))
+        request.skippedFolders << Skipped{PrintableName(skipped.path), skipped.reason};
+    unnamable << problems.unnamable;
+}
+
 void addUnnamable(BatchRequest &request, const QByteArray &raw)
 {
     struct stat info = {};
@@ -453,7 +473,8 @@ int RunBatch(int argc, char **argv)
     parser.setApplicationDescription(QStringLiteral(
         "Converts video files without a window, one after another or several at once (--jobs), with a "
         "profile of the program folder.\n"
-        "PATH: a file (converted whatever its extension), a folder (its supported files), or, as the first "
+        "PATH: a file (converted whatever its extension), a folder (its supported files; with -r, those of its "
+        "subfolders too), or, as the first "
         "path, a .tmp file listing one path per line.\n"
         "Exit status: 0 every task completed, 1 a task failed or was skipped, 2 bad usage, "
         "130 interrupted."));
@@ -484,10 +505,18 @@ int RunBatch(int argc, char **argv)
                                                  "stored in the Settings window, else 1).")
                                       .arg(MaxJobs()),
                                   QStringLiteral("N"));
+    const QCommandLineOption recursive({QStringLiteral("r"), QStringLiteral("recursive")},
+                                       QStringLiteral("List the folders named with their subfolders."));
+    const QCommandLineOption tree(QStringLiteral("tree"),
+                                  QStringLiteral("Keep the folder tree: a file found in a subfolder of a folder named "
+                                                 "goes to the same subfolder of the output folder."));
+    const QCommandLineOption beside(QStringLiteral("beside"),
+                                    QStringLiteral("Write each output beside its input, not into the output folder."));
     const QCommandLineOption listProfiles(QStringLiteral("list-profiles"), QStringLiteral("List the profiles."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    parser.addOptions({batch, profile, output, overwrite, rename, set, start, end, jobs, listProfiles});
+    parser.addOptions(
+        {batch, profile, output, overwrite, rename, set, start, end, jobs, recursive, tree, beside, listProfiles});
     parser.addPositionalArgument(QStringLiteral("paths"), QStringLiteral("Files and folders to convert."),
                                  QStringLiteral("PATH..."));
 
@@ -516,6 +545,10 @@ int RunBatch(int argc, char **argv)
         return usageError(QStringLiteral("--overwrite and --rename exclude each other"));
     request.rename = parser.isSet(rename) || (!parser.isSet(overwrite) && !stored.overwrite);
     request.jobs = stored.jobs;
+    if (parser.isSet(tree) && parser.isSet(beside))
+        return usageError(QStringLiteral("--tree and --beside cannot be used together"));
+    request.recursive = parser.isSet(recursive);
+    request.place = parser.isSet(tree) ? OutputPlace::Tree : parser.isSet(beside) ? OutputPlace::Beside : OutputPlace::Folder;
     if (parser.isSet(jobs)) {
         bool number = false;
         const QString text = parser.value(jobs).trimmed();
@@ -554,7 +587,8 @@ int RunBatch(int argc, char **argv)
     }
 
     const QString folder = parser.isSet(output) ? parser.value(output) : stored.outputPath;
-    if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
+    // Outputs beside their inputs need no output folder.
+    if (request.place != OutputPlace::Beside && (folder.isEmpty() || !QFileInfo(folder).isDir())) {
         if (parser.isSet(output))
             return usageError(QStringLiteral("--output: the folder \"%1\" does not exist").arg(folder));
         printTo(stderr, QStringLiteral("The output path does not exist. Please specify another one. "
@@ -587,7 +621,7 @@ int RunBatch(int argc, char **argv)
         if (info.isFile())
             request.files << path; // named on its own: whatever its extension
         else if (info.isDir())
-            request.files << ListInputFiles(path, InputExts(), &unnamable);
+            listFolder(request, path, unnamable);
         else
             request.missing << PrintableName(argument);
     }

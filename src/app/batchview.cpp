@@ -85,6 +85,7 @@ BatchOptions BatchView::batchOptions() const
     BatchOptions options;
     options.rename = m_rename;
     options.jobs = m_jobs;
+    options.place = m_place;
     return options;
 }
 
@@ -193,7 +194,9 @@ void BatchView::begin(int row)
     ltvItemData record;
     ReadItemData(m_tasks, row, WholeRowField, record);
     m_outputPaths[row] = m_run ? m_run->outputPathOf(row)
-                               : OutputNaming::PathFor(record, row, m_outputFolder, m_outputExt, m_rename);
+                               : OutputNaming::PathFor(record, row,
+                                                       OutputNaming::SpotFor(record, m_outputFolder, m_place).folder(),
+                                                       m_outputExt, m_rename);
     Running &task = m_running[row];
     task.clock.start();
     task.paused = m_statuses[row] == RowStatus::Paused;

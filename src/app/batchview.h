@@ -88,6 +88,8 @@ public:
     void setRun(ConversionRun *run) { m_run = run; }
     // How many conversions run at once (what the run reads from batchOptions()).
     void setJobs(int jobs) { m_jobs = jobs; }
+    // Where the outputs go (what the run reads from batchOptions()).
+    void setOutputPlace(OutputPlace place) { m_place = place; }
 
     // Where each task's output went (or was going), by row; empty for a task
     // that never started.
@@ -135,6 +137,7 @@ private:
     QString m_outputFolder;
     QString m_outputExt;
     bool m_rename;
+    OutputPlace m_place = OutputPlace::Folder;
     bool m_terminal;
     std::FILE *m_stream;
     ConversionRun *m_run = nullptr;

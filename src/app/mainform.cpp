@@ -174,6 +174,8 @@ void TMainForm::FormCreate()
                                     [this] { return m_profile->outputExt(); }, this);
     m_list->setEnginePath(m_enginePath);
     connect(m_list, &TaskListController::addingFinished, this, &TMainForm::addingFinished);
+    connect(m_list, &TaskListController::includeSubfoldersChosen, this,
+            [this](bool include) { SaveIncludeSubfolders(m_programFolder, include, *m_services.interactive); });
     m_batch = new BatchController(*m_run, *m_tasks, *m_list, *m_services.interactive, m_services.desktop,
                                   [this] { return m_profile->parameters(); }, this);
 
@@ -223,6 +225,9 @@ void TMainForm::FormCreate()
     connect(cmbProfile, &QComboBox::currentIndexChanged, m_recovery, &TaskListRecovery::batchChanged);
     connect(edtOutputdir, &QLineEdit::textChanged, m_recovery, &TaskListRecovery::batchChanged);
 
+    // Folders on the command line and dropped ones follow the choice the Add
+    // Directory box was last given.
+    m_list->setIncludeSubfolders(ReadIncludeSubfolders(m_programFolder, *m_services.interactive).value_or(false));
     AddCommandLineFiles();
     setAcceptDrops(true);
     // A file dropped on the output box is a task too, not text in the box.
@@ -1008,6 +1013,7 @@ BatchOptions TMainForm::batchOptions() const
     options.exitProgram = general.exitProgram;
     options.turnOff = general.turnOff;
     options.jobs = general.jobs;
+    options.place = static_cast<OutputPlace>(general.outputPlace);
     return options;
 }
 

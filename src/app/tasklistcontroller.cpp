@@ -22,6 +22,9 @@
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QElapsedTimer>
+#include <QFutureWatcher>
+#include <QPromise>
+#include <QThreadPool>
 #include <QTimer>
 #include <QTreeView>
 #include <QUrl>
@@ -89,13 +92,20 @@ bool TaskListController::isAdding() const
     // The queue is idle once the last row is in; the window has acted on the
     // rows (selected a lone one, started a waiting batch) only when it has
     // handled the queue's idle().
-    return m_probes->isBusy() || m_addingAnnounced;
+    return m_probes->isBusy() || m_addingAnnounced || isListing();
 }
 
 void TaskListController::cancelAdding()
 {
+    const bool listing = isListing();
+    m_pending.clear();
+    // A listing under way is left to finish on its own; nobody hears of it.
+    delete m_listing;
+    m_listing = nullptr;
     if (m_probes->isBusy())
         m_probes->cancel();
+    else if (listing)
+        QTimer::singleShot(0, this, &TaskListController::finishIfIdle);
 }
 
 void TaskListController::whenAddingDone(std::function<void()> action)
@@ -109,9 +119,18 @@ void TaskListController::whenAddingDone(std::function<void()> action)
 void TaskListController::addFile(const QString &path)
 {
     m_widgets.gettingStarted->hide();
+    if (isListing()) {
+        m_pending.push_back({path, false, QString()});
+        return;
+    }
+    enqueue(path, QString());
+}
+
+void TaskListController::enqueue(const QString &path, const QString &foundUnder)
+{
     // A running batch has taken its rows: a row added now would be listed
     // and never converted.
-    if (m_run.RunState() != ConversionRun::Idle || !m_probes->enqueue(path, m_outputExt()))
+    if (m_run.RunState() != ConversionRun::Idle || !m_probes->enqueue(path, m_outputExt(), foundUnder))
         return;
     m_addingAnnounced = true;
     if (!m_addingProgress && !m_addingDelay->isActive())
@@ -120,8 +139,82 @@ void TaskListController::addFile(const QString &path)
 
 void TaskListController::addFolder(const QString &folder)
 {
-    for (const QString &path : ListInputFiles(folder, m_inputExts))
-        addFile(path);
+    m_widgets.gettingStarted->hide();
+    if (m_run.RunState() != ConversionRun::Idle)
+        return;
+    m_pending.push_back({folder, true, QString()});
+    // Adding has begun, and ends (addingFinished()) even when the folder
+    // yields nothing.
+    m_addingAnnounced = true;
+    if (!m_addingProgress && !m_addingDelay->isActive())
+        m_addingDelay->start();
+    addNext();
+}
+
+void TaskListController::addNext()
+{
+    int queued = 0;
+    while (!m_pending.empty() && !m_listing) {
+        const PendingAdd next = m_pending.front();
+        if (!next.folder) {
+            if (queued == FilesPerStep) {
+                if (!m_stepScheduled) {
+                    m_stepScheduled = true;
+                    QTimer::singleShot(0, this, [this] {
+                        m_stepScheduled = false;
+                        addNext();
+                    });
+                }
+                return;
+            }
+            m_pending.pop_front();
+            enqueue(next.path, next.foundUnder);
+            ++queued;
+            continue;
+        }
+        // Listing a large tree takes a while: it runs on a worker, and its
+        // result comes back here through the watcher, which goes with this
+        // object, so a late result reaches nobody.
+        auto promise = std::make_shared<QPromise<Listing>>();
+        m_listing = new QFutureWatcher<Listing>(this);
+        QFutureWatcher<Listing> *watcher = m_listing;
+        connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, folder = next.path] {
+            const Listing listing = watcher->future().resultCount() > 0 ? watcher->result() : Listing();
+            watcher->deleteLater();
+            if (m_listing == watcher)
+                onListed(folder, listing);
+        });
+        m_listing->setFuture(promise->future());
+        promise->start();
+        QThreadPool::globalInstance()->start([promise, folder = next.path, recursive = m_includeSubfolders] {
+            Listing listing;
+            listing.files = ListFolder(folder, recursive, &listing.problems);
+            promise->addResult(std::move(listing));
+            promise->finish();
+        });
+    }
+    finishIfIdle();
+}
+
+void TaskListController::onListed(const QString &folder, const Listing &listing)
+{
+    m_listing = nullptr;
+    m_pending.pop_front();
+    m_skippedFolders << listing.problems.folders;
+    // The folder's files take its place, in their order, before what was
+    // added after it.
+    for (auto it = listing.files.crbegin(); it != listing.files.crend(); ++it)
+        m_pending.push_front({*it, false, folder});
+    emit folderListed(folder, int(listing.files.size()));
+    addNext();
+}
+
+void TaskListController::finishIfIdle()
+{
+    // Adding ends when the queue goes idle; a listing that queued nothing
+    // ends it here.
+    if (!isListing() && !m_probes->isBusy() && m_addingAnnounced)
+        onAddingIdle();
 }
 
 void TaskListController::addCommandLine(const QStringList &arguments)
@@ -162,10 +255,23 @@ void TaskListController::addFilesFromDialog(const QString &dialogFilter)
 
 void TaskListController::addFolderFromDialog()
 {
-    if (const std::optional<QString> folder =
-            m_dialogs.pickFolder(m_widgets.window, QStringLiteral("Add a directory to the Task List")))
-        addFolder(*folder);
-    m_widgets.list->setFocus();
+    const std::optional<QString> folder =
+        m_dialogs.pickFolder(m_widgets.window, QStringLiteral("Add a directory to the Task List"));
+    if (!folder) {
+        m_widgets.list->setFocus();
+        return;
+    }
+    m_dialogs.askIncludeSubfolders(m_widgets.window, m_includeSubfolders,
+                                   [self = QPointer(this), folder = *folder](std::optional<bool> include) {
+                                       if (!self || !include)
+                                           return;
+                                       if (*include != self->m_includeSubfolders) {
+                                           self->m_includeSubfolders = *include;
+                                           emit self->includeSubfoldersChosen(*include);
+                                       }
+                                       self->addFolder(folder);
+                                       self->m_widgets.list->setFocus();
+                                   });
 }
 
 bool TaskListController::acceptsDrop(const QMimeData *data) const
@@ -190,7 +296,7 @@ void TaskListController::drop(const QMimeData *data)
 
 void TaskListController::showAddingProgress()
 {
-    if (!m_probes->isBusy() || m_addingProgress)
+    if (!(m_probes->isBusy() || isListing()) || m_addingProgress)
         return;
     auto *dialog = new QProgressDialog(m_widgets.window);
     dialog->setObjectName(QStringLiteral("dlgAddingFiles"));
@@ -204,7 +310,7 @@ void TaskListController::showAddingProgress()
     dialog->setLabelText(QStringLiteral("Adding files: %1 of %2").arg(m_probes->done()).arg(m_probes->total()));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QProgressDialog::canceled, this, [this] {
-        m_probes->cancel();
+        cancelAdding();
         emit addingCancelled();
     });
     m_addingProgress = dialog;
@@ -213,6 +319,14 @@ void TaskListController::showAddingProgress()
 
 void TaskListController::onAddingIdle()
 {
+    // Files of a folder still being listed follow.
+    if (isListing())
+        return;
+    if (!m_skippedFolders.isEmpty()) {
+        ListingProblems problems;
+        problems.folders.swap(m_skippedFolders);
+        m_interactive.warning(QStringLiteral("Vantorix"), problems.message());
+    }
     m_addingAnnounced = false;
     m_addingDelay->stop();
     if (m_addingProgress) {

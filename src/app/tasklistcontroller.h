@@ -1,9 +1,12 @@
 #pragma once
 
+#include "conversion/tasklistops.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -21,6 +24,8 @@ class QMimeData;
 class QProgressDialog;
 class QTimer;
 class QTreeView;
+template<typename T>
+class QFutureWatcher;
 class QWidget;
 class TaskListModel;
 class ValueListGrid;
@@ -60,6 +65,13 @@ public:
     // Runs the action once every file queued is listed (at once when none is).
     void whenAddingDone(std::function<void()> action);
 
+    // Whether a folder added brings the files of its subfolders too; the
+    // Add Directory box asks it each time (includeSubfoldersChosen()).
+    void setIncludeSubfolders(bool include) { m_includeSubfolders = include; }
+    bool includeSubfolders() const { return m_includeSubfolders; }
+
+    // Files and folders are added in the order given; a folder is listed off
+    // the GUI thread, and its files follow the ones added before it.
     void addFile(const QString &path);
     void addFolder(const QString &folder);
     void addCommandLine(const QStringList &arguments);
@@ -99,8 +111,32 @@ signals:
     void addingFinished();
     // The user cancelled adding: a batch waiting for the files does not start.
     void addingCancelled();
+    // A folder's listing came back with `files` supported files (queued now).
+    void folderListed(const QString &folder, int files);
+    // The user answered the Add Directory box with another choice than before.
+    void includeSubfoldersChosen(bool include);
 
 private:
+    struct Listing
+    {
+        QStringList files;
+        ListingProblems problems;
+    };
+    struct PendingAdd
+    {
+        QString path;
+        bool folder = false;
+        QString foundUnder; // a file listed from a folder
+    };
+    // Files queued in one turn of the event loop: a listing of a large tree is
+    // queued in steps, so the window keeps painting.
+    static constexpr int FilesPerStep = 2000;
+
+    void addNext();
+    void enqueue(const QString &path, const QString &foundUnder);
+    void onListed(const QString &folder, const Listing &listing);
+    void finishIfIdle();
+    bool isListing() const { return m_listing != nullptr || !m_pending.empty(); }
     void onAddingIdle();
     void showAddingProgress();
     QList<int> selectedRows() const;
@@ -119,4 +155,9 @@ private:
     bool m_addingAnnounced = false; // files were queued; addingFinished() not yet sent
     std::vector<std::function<void()>> m_afterAdding;
     std::unique_ptr<OutputSettingsView> m_outputView;
+    bool m_includeSubfolders = false;
+    bool m_stepScheduled = false;
+    std::deque<PendingAdd> m_pending;          // in order; a folder first is being listed
+    QFutureWatcher<Listing> *m_listing = nullptr; // the listing of m_pending's first folder
+    QList<ListingProblems::SkippedFolder> m_skippedFolders; // told once adding is done
 };

@@ -108,7 +108,7 @@ void ConversionRun::RunConversion(const QString &params, const QList<int> &rows)
             m_batchRows << row;
     m_params = params;
     // Taken once: a change in the window during the batch applies to the next.
-    m_naming.begin(m_view.outputFolder(), m_view.outputExt(), m_tasks);
+    m_naming.begin(m_view.outputFolder(), m_view.outputExt(), m_tasks, m_view.batchOptions().place);
     m_jobLimit = std::max(1, m_view.batchOptions().jobs);
 
     m_view.setConvertingFile(QString());
@@ -150,10 +150,11 @@ void ConversionRun::RunConversion(const QString &params, const QList<int> &rows)
         emit finished();
         return;
     }
-    // One private folder of the run's own for the whole batch, in its output
-    // folder.
-    m_noWorkFolder.clear();
-    m_workFolder = WorkFolder::create(m_naming.outputFolder(), &m_noWorkFolder);
+    // A private folder of the run's own in each folder its outputs go to:
+    // the output folder's at once, others when their first task starts.
+    m_workFolders.clear();
+    if (m_view.batchOptions().place == OutputPlace::Folder)
+        m_workFolders.folderFor(m_naming.outputFolder(), QString(), nullptr);
     takeSleep();
     emit stateChanged();
     // Let pending events through before the first task, as before every task.
@@ -177,15 +178,15 @@ void ConversionRun::startTask()
     order.params = m_params;
     order.finalPath = m_naming.reserve(order.task, order.row, m_view.batchOptions().rename, &entry->renameNote);
     order.enginePath = m_enginePath;
-    order.workFolder = m_workFolder;
-    order.noWorkFolder = m_noWorkFolder;
+    const OutputSpot spot = m_naming.spotFor(order.task);
+    order.workFolder = m_workFolders.folderFor(spot.base, spot.sub, &order.noWorkFolder);
     auto *job = new ConversionJob(order, this);
     entry->job = job;
     m_lastOutputPath = order.finalPath;
     m_rowOutputs[order.row] = order.finalPath;
     // Where a crash would leave its unfinished output.
-    if (m_workFolder)
-        setCaptionData(order.row, TaskListModel::TemporaryOutputRole, m_workFolder->path());
+    if (order.workFolder)
+        setCaptionData(order.row, TaskListModel::TemporaryOutputRole, order.workFolder->path());
 
     connect(job, &ConversionJob::engineStarted, this, &ConversionRun::engineStarted);
     connect(job, &ConversionJob::chunkRead, this, [this](const QString &text) { m_view.setMemoText(text); });
@@ -306,7 +307,7 @@ void ConversionRun::conclude()
     const bool stopped = m_state == StopRequested;
     m_state = Ending;
     // Every job is over: the work folder goes before the end is told.
-    m_workFolder.reset();
+    m_workFolders.clear();
     m_paused = false;
     m_nextTask.stop();
     m_view.setTimerEnabled(false);
@@ -582,7 +583,7 @@ void ConversionRun::backToIdle()
 {
     m_nextTask.stop();
     // The work folder goes once the last job has let it go.
-    m_workFolder.reset();
+    m_workFolders.clear();
     releaseSleep();
     m_view.showProgressPanel(false);
     m_state = Idle;

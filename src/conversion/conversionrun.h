@@ -5,6 +5,7 @@
 #include "conversion/conversionview.h"
 #include "conversion/outputnaming.h"
 #include "conversion/taskrecord.h"
+#include "conversion/workfolder.h"
 
 #include <QObject>
 #include <QTimer>
@@ -16,7 +17,6 @@ class IInteractive;
 class IPowerControl;
 class IShell;
 class ISleepInhibitor;
-class WorkFolder;
 
 // Converts the tasks of the task list (every one, or the rows asked for), one
 // ConversionJob per task, by default
@@ -167,8 +167,7 @@ private:
     bool m_inhibiting = false;
     QString m_enginePath;
     OutputNaming m_naming;
-    std::shared_ptr<WorkFolder> m_workFolder; // where the batch's engines write
-    QString m_noWorkFolder;                   // why there is none
+    WorkFolders m_workFolders; // where the batch's engines write
     BatchEnd m_end;
     std::vector<std::unique_ptr<Entry>> m_entries; // in the order their jobs started
     QTimer m_nextTask;            // lets pending events through before each task

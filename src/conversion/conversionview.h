@@ -1,5 +1,7 @@
 #pragma once
 
+#include "conversion/outputnaming.h"
+
 #include <QList>
 #include <QString>
 
@@ -14,6 +16,7 @@ struct BatchOptions
     bool exitProgram = false; // chkExit: close the program at the end
     bool turnOff = false;     // chkTurnoff: power the computer off at the end
     int jobs = 1;             // how many engines convert at once (read when a batch begins)
+    OutputPlace place = OutputPlace::Folder; // where the outputs go (read when a batch begins)
 };
 
 // What the conversion run shows and reads in the main window.

@@ -24,9 +24,47 @@ bool sameFile(const QString &a, const QString &b)
 
 } // namespace
 
+QString OutputSpot::folder() const
+{
+    return sub.isEmpty() ? base : withTrailingSeparator(base) + sub;
+}
+
 QString OutputNaming::PathKey(const QString &path)
 {
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    // The deepest folder that exists, as the system resolves it, then the
+    // names below it that do not exist yet, then the file's own name: a link
+    // at the name itself is a name of its own (an output replaces it).
+    const QString clean = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    const qsizetype last = clean.lastIndexOf(QLatin1Char('/'));
+    if (last < 0)
+        return clean;
+    QStringList tail{clean.mid(last + 1)};
+    QString head = last == 0 ? QStringLiteral("/") : clean.left(last);
+    for (;;) {
+        const QString canonical = QFileInfo(head).canonicalFilePath();
+        if (!canonical.isEmpty()) {
+            tail.prepend(canonical == QLatin1String("/") ? QString() : canonical);
+            return tail.join(QLatin1Char('/'));
+        }
+        const qsizetype slash = head.lastIndexOf(QLatin1Char('/'));
+        if (slash <= 0)
+            return clean;
+        tail.prepend(head.mid(slash + 1));
+        head = head.left(slash);
+    }
+}
+
+OutputSpot OutputNaming::SpotFor(const ltvItemData &task, const QString &outputFolder, OutputPlace place)
+{
+    const QString inputFolder = QFileInfo(task.InputFile).absolutePath();
+    if (place == OutputPlace::Beside)
+        return {inputFolder, QString()};
+    if (place == OutputPlace::Tree && !task.FoundUnder.isEmpty()) {
+        const QString relative = QDir(task.FoundUnder).relativeFilePath(inputFolder);
+        if (relative != QLatin1String(".") && !relative.startsWith(QLatin1String("..")) && !QDir::isAbsolutePath(relative))
+            return {outputFolder, QDir::cleanPath(relative)};
+    }
+    return {outputFolder, QString()};
 }
 
 QString OutputNaming::PathFor(const ltvItemData &task, int row, const QString &outputFolder, const QString &outputExt,
@@ -50,33 +88,31 @@ QString OutputNaming::PathFor(const ltvItemData &task, int row, const QString &o
     return candidate;
 }
 
-void OutputNaming::begin(const QString &outputFolder, const QString &outputExt, const QStandardItemModel &tasks)
+void OutputNaming::begin(const QString &outputFolder, const QString &outputExt, const QStandardItemModel &tasks,
+                         OutputPlace place)
 {
     m_outputFolder = outputFolder;
     m_outputExt = outputExt;
+    m_place = place;
     m_taken.clear();
     m_outputs.clear();
-    // No task writes over the input of another: those in the output folder
-    // are taken, under the name an output would have there.
-    const QString canonicalFolder = QFileInfo(outputFolder).canonicalFilePath();
-    if (canonicalFolder.isEmpty())
-        return;
+    // No task writes over the input of another: every input is taken, in the
+    // form any output path that leads to it has.
     for (int row = 0; row < tasks.rowCount(); ++row) {
         ltvItemData task;
         ReadItemData(tasks, row, CaptionField, task);
-        const QFileInfo input(task.InputFile);
-        if (QFileInfo(input.absolutePath()).canonicalFilePath() == canonicalFolder)
-            m_taken.insert(PathKey(withTrailingSeparator(outputFolder) + input.fileName()));
+        m_taken.insert(PathKey(task.InputFile));
     }
 }
 
 QString OutputNaming::reserve(const ltvItemData &task, int row, bool rename, QString *renameNote)
 {
-    const QString path = PathFor(task, row, m_outputFolder, m_outputExt, rename, &m_taken);
+    const QString folder = spotFor(task).folder();
+    const QString path = PathFor(task, row, folder, m_outputExt, rename, &m_taken);
 
     // Say so when the name is not the one the task would have had alone.
-    const QString own = withTrailingSeparator(m_outputFolder) + task.NewName + m_outputExt;
-    const QString alone = PathFor(task, row, m_outputFolder, m_outputExt, rename);
+    const QString own = withTrailingSeparator(folder) + task.NewName + m_outputExt;
+    const QString alone = PathFor(task, row, folder, m_outputExt, rename);
     const auto why = [&](const QString &wanted) -> QString {
         const QString name = QFileInfo(wanted).fileName();
         if (m_outputs.contains(PathKey(wanted)))

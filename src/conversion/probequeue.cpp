@@ -54,7 +54,7 @@ void ProbeQueue::setTimeoutMs(int ms)
     m_timeoutMs = ms;
 }
 
-bool ProbeQueue::enqueue(const QString &path, const QString &outputExt)
+bool ProbeQueue::enqueue(const QString &path, const QString &outputExt, const QString &foundUnder)
 {
     if (m_queuedPaths.contains(path) || m_tasks.hasInput(path))
         return false;
@@ -67,6 +67,7 @@ bool ProbeQueue::enqueue(const QString &path, const QString &outputExt)
     auto entry = std::make_unique<Entry>();
     entry->path = path;
     entry->outputExt = outputExt;
+    entry->foundUnder = foundUnder;
     m_entries.push_back(std::move(entry));
     m_queuedPaths.insert(path);
     ++m_total;
@@ -165,7 +166,9 @@ void ProbeQueue::appendFinished()
 
 void ProbeQueue::appendRow(const Entry &entry)
 {
-    const int row = m_tasks.appendTask(TaskFromProbe(entry.path, entry.report, entry.outputExt));
+    ltvItemData task = TaskFromProbe(entry.path, entry.report, entry.outputExt);
+    task.FoundUnder = entry.foundUnder;
+    const int row = m_tasks.appendTask(task);
     emit taskAdded(row);
     emit progress(m_done, m_total);
 }

@@ -42,8 +42,9 @@ public:
     // stop) and its row keeps what it learnt (default MediaProbe::DefaultTimeoutMs).
     void setTimeoutMs(int ms);
     // Queues a file. False (nothing queued) when a row's caption or a queued path equals it
-    // exactly (letter case counts). outputExt becomes the new row's NewExt (TaskFromProbe).
-    bool enqueue(const QString &path, const QString &outputExt);
+    // exactly (letter case counts). outputExt becomes the new row's NewExt (TaskFromProbe),
+    // foundUnder the folder the row's input was found under.
+    bool enqueue(const QString &path, const QString &outputExt, const QString &foundUnder = QString());
     bool isBusy() const;                   // files queued or probing
     int total() const;                     // files queued since the queue was last idle
     int done() const;                      // of those, how many are handled (row added or dropped)
@@ -67,6 +68,7 @@ private:
     {
         QString path;
         QString outputExt;
+        QString foundUnder;
         FileProbe *probe = nullptr; // while it runs
         bool finished = false;
         ProbeReport report;

@@ -9,15 +9,26 @@
 
 #include <algorithm>
 
-#ifdef Q_OS_UNIX
+#include <QCoreApplication>
+#include <QSet>
+
+#include <cerrno>
+#include <cstring>
+
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
-#endif
+#include <unistd.h>
 
 QStringList InputExts()
 {
+    // The eight types of old first, as the open dialog has always listed them,
+    // then today's containers.
     return {QStringLiteral(".avi"), QStringLiteral(".mpg"), QStringLiteral(".mpeg"), QStringLiteral(".mp4"),
-            QStringLiteral(".wmv"), QStringLiteral(".mov"), QStringLiteral(".vob"), QStringLiteral(".asf")};
+            QStringLiteral(".wmv"), QStringLiteral(".mov"), QStringLiteral(".vob"), QStringLiteral(".asf"),
+            QStringLiteral(".mkv"), QStringLiteral(".webm"), QStringLiteral(".m4v"), QStringLiteral(".ts"),
+            QStringLiteral(".m2ts"), QStringLiteral(".mts"), QStringLiteral(".3gp"), QStringLiteral(".flv"),
+            QStringLiteral(".ogv"), QStringLiteral(".mxf")};
 }
 
 QString InputMask(const QStringList &exts)
@@ -72,53 +83,131 @@ QString AddTrailingSeparator(const QString &folder)
     return folder + QDir::separator();
 }
 
-QStringList ListInputFiles(const QString &folder, const QStringList &exts, QByteArrayList *unnamable)
+QString ListingProblems::message() const
 {
-    QStringList names;
-#ifdef Q_OS_UNIX
-    // Listed by the names' bytes: a listing by text would turn a name that is
-    // not UTF-8 into one that names no file, and drop it without a word.
-    const QByteArray prefix = QFile::encodeName(AddTrailingSeparator(folder));
-    DIR *dir = ::opendir(prefix.constData());
-    if (!dir)
-        return {};
-    while (const dirent *entry = ::readdir(dir)) {
-        const QByteArray raw(entry->d_name);
-        if (raw.startsWith('.'))
-            continue; // hidden, and the folder itself and its parent
-        struct stat info = {};
-        if (::stat((prefix + raw).constData(), &info) != 0 || !S_ISREG(info.st_mode))
-            continue; // ordinary files only, links to them included
-        const QString name = QFile::decodeName(raw);
-        if (!HasInputExt(name, exts))
-            continue;
-        if (!IsNameable(raw)) {
-            if (unnamable)
-                *unnamable << prefix + raw;
-            continue;
-        }
-        names << name;
+    if (folders.isEmpty())
+        return QString();
+    QStringList lines;
+    for (const SkippedFolder &folder : folders)
+        lines << QStringLiteral("%1 (%2)").arg(QDir::toNativeSeparators(folder.path), folder.reason);
+    return QCoreApplication::translate("ListFolder", "These folders were skipped:\n%1").arg(lines.join(QLatin1Char('\n')));
+}
+
+namespace {
+
+bool nameLess(const QString &a, const QString &b)
+{
+    const int folded = a.compare(b, Qt::CaseInsensitive);
+    return folded != 0 ? folded < 0 : a < b;
+}
+
+// Walks a folder by the names' bytes: a listing by text would turn a name
+// that is not UTF-8 into one that names no file, and drop it without a word.
+// Each folder is opened relative to its parent's descriptor, and a link is
+// looked at only when the entry's type does not tell already, so a large tree
+// costs one open per folder and nearly no stat per file.
+class FolderLister
+{
+public:
+    FolderLister(bool recursive, ListingProblems *problems)
+        : m_exts(InputExts())
+        , m_recursive(recursive)
+        , m_problems(problems)
+    {
     }
-    ::closedir(dir);
-    std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
-        const int folded = a.compare(b, Qt::CaseInsensitive);
-        return folded != 0 ? folded < 0 : a < b;
-    });
-#else
-    Q_UNUSED(unnamable)
-    QStringList masks;
-    for (const QString &ext : exts)
-        masks << QLatin1Char('*') + ext;
-    // Name filters ignore letter case unless told otherwise; hidden files and
-    // folders are left out by the filter itself.
-    names = QDir(folder).entryList(masks, QDir::Files, QDir::Name | QDir::IgnoreCase);
-#endif
-    QStringList paths;
-    paths.reserve(names.size());
-    const QString prefixText = AddTrailingSeparator(folder);
-    for (const QString &name : std::as_const(names))
-        paths << prefixText + name;
-    return paths;
+
+    void list(int parentFd, const QByteArray &name, const QString &path)
+    {
+        const int fd = ::openat(parentFd, name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) {
+            skip(path, QCoreApplication::translate("ListFolder", "it cannot be read: %1")
+                           .arg(QString::fromLocal8Bit(std::strerror(errno))));
+            return;
+        }
+        struct stat info = {};
+        ::fstat(fd, &info);
+        const Id id{quint64(info.st_dev), quint64(info.st_ino)};
+        if (m_open.contains(id)) {
+            ::close(fd);
+            skip(path, QCoreApplication::translate("ListFolder", "a link back into a folder that holds it"));
+            return;
+        }
+        if (m_seen.contains(id)) {
+            ::close(fd); // reached before through another link: listed once
+            return;
+        }
+        m_seen.insert(id);
+        DIR *dir = ::fdopendir(fd);
+        if (!dir) {
+            ::close(fd);
+            return;
+        }
+        QStringList files;
+        QList<QPair<QString, QByteArray>> folders;
+        const QString prefix = AddTrailingSeparator(path);
+        const QByteArray rawPrefix = QFile::encodeName(prefix);
+        while (const dirent *entry = ::readdir(dir)) {
+            const QByteArray raw(entry->d_name);
+            if (raw.startsWith('.'))
+                continue; // hidden, and the folder itself and its parent
+            bool isFile = entry->d_type == DT_REG;
+            bool isFolder = entry->d_type == DT_DIR;
+            if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+                struct stat target = {};
+                if (::fstatat(fd, raw.constData(), &target, 0) != 0)
+                    continue; // a link that leads nowhere
+                isFile = S_ISREG(target.st_mode);
+                isFolder = S_ISDIR(target.st_mode);
+            }
+            if (!isFile && !(isFolder && m_recursive))
+                continue;
+            const QString entryName = QFile::decodeName(raw);
+            if (isFile && !HasInputExt(entryName, m_exts))
+                continue;
+            if (!IsNameable(raw)) {
+                m_problems->unnamable << rawPrefix + raw;
+                continue;
+            }
+            if (isFile)
+                files << entryName;
+            else
+                folders.append({entryName, raw});
+        }
+        std::sort(files.begin(), files.end(), nameLess);
+        std::sort(folders.begin(), folders.end(), [](const auto &a, const auto &b) { return nameLess(a.first, b.first); });
+        for (const QString &file : std::as_const(files))
+            m_paths << prefix + file;
+        m_open.insert(id);
+        for (const auto &[folderName, raw] : std::as_const(folders))
+            list(fd, raw, prefix + folderName);
+        m_open.remove(id);
+        ::closedir(dir);
+    }
+
+    QStringList takePaths() { return std::move(m_paths); }
+
+private:
+    using Id = QPair<quint64, quint64>;
+
+    void skip(const QString &path, const QString &reason) { m_problems->folders.append({path, reason}); }
+
+    const QStringList m_exts;
+    const bool m_recursive;
+    ListingProblems *m_problems;
+    QSet<Id> m_open; // the folders being listed: the current one and those that hold it
+    QSet<Id> m_seen;
+    QStringList m_paths;
+};
+
+} // namespace
+
+QStringList ListFolder(const QString &folder, bool recursive, ListingProblems *problems)
+{
+    ListingProblems ignored;
+    FolderLister lister(recursive, problems ? problems : &ignored);
+    const QString path = folder.size() > 1 && folder.endsWith(QLatin1Char('/')) ? folder.chopped(1) : folder;
+    lister.list(AT_FDCWD, QFile::encodeName(path.isEmpty() ? QStringLiteral(".") : path), path);
+    return lister.takePaths();
 }
 
 QStringList CommandLinePaths(const QStringList &arguments, QString *error, QByteArrayList *unnamable)

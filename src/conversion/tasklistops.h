@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArrayList>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -32,13 +33,30 @@ QString StripExtension(const QString &name);
 // The folder with one separator at its end.
 QString AddTrailingSeparator(const QString &folder);
 
-// The files directly inside folder (no subfolders, no hidden files, no
-// folders) whose extension is one of exts, letter case ignored; sorted by name,
-// letter case ignored. Full paths. Empty when the folder cannot be read.
-// Files whose names are not valid UTF-8 cannot be named by a text: they are
-// left out, and their full paths' bytes go to `unnamable` when given.
-QStringList ListInputFiles(const QString &folder, const QStringList &exts,
-                           QByteArrayList *unnamable = nullptr);
+// What a folder listing had to leave out.
+struct ListingProblems
+{
+    struct SkippedFolder
+    {
+        QString path;
+        QString reason; // "it cannot be read: ...", "a link back into a folder that holds it"
+    };
+    QList<SkippedFolder> folders; // not listed, each once
+    QByteArrayList unnamable;     // full paths whose names are not valid UTF-8
+    // One message naming every skipped folder and why; empty when none was.
+    QString message() const;
+};
+
+// The supported files (InputExts(), letter case ignored) in folder, full
+// paths: ordinary files and links to them, no hidden files or folders. Each
+// folder's files come sorted by name, letter case ignored; with `recursive`,
+// its subfolders follow in the same order, each listed whole before the next,
+// at any depth. A link to a folder is followed, but a folder is listed once:
+// a link back into a folder that holds it (a loop) and a folder that cannot
+// be read are skipped and named in `problems`. Names that are not valid UTF-8
+// cannot be named by a text: they are left out, and their bytes go to
+// `problems` too. Runs on any thread.
+QStringList ListFolder(const QString &folder, bool recursive, ListingProblems *problems = nullptr);
 
 // The paths named on the command line (arguments without the program name).
 // When the first argument's extension is ".tmp" it names a list file: the

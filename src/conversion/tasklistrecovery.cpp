@@ -76,7 +76,8 @@ QJsonObject taskObject(const QStandardItemModel &tasks, int row)
     QJsonObject task{{QStringLiteral("input"), record.InputFile}, {QStringLiteral("fields"), fields}};
     const std::pair<const char *, int> extras[] = {{"notes", TaskListModel::ResultNotesRole},
                                                    {"engineOutput", TaskListModel::EngineOutputRole},
-                                                   {"temporary", TaskListModel::TemporaryOutputRole}};
+                                                   {"temporary", TaskListModel::TemporaryOutputRole},
+                                                   {"foundUnder", TaskListModel::FoundUnderRole}};
     for (const auto &[key, role] : extras) {
         const QString text = roleText(tasks, row, role);
         if (!text.isEmpty())
@@ -108,6 +109,8 @@ std::optional<SavedTask> parseTask(const QJsonObject &row)
     task.notes = row.value(QStringLiteral("notes")).toString();
     task.engineOutput = row.value(QStringLiteral("engineOutput")).toString();
     task.temporary = row.value(QStringLiteral("temporary")).toString();
+    // Lists kept before tasks knew the folder they were found under have none.
+    task.record.FoundUnder = row.value(QStringLiteral("foundUnder")).toString();
     return task;
 }
 

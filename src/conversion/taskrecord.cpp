@@ -131,6 +131,8 @@ int TaskListModel::appendTask(const ltvItemData &record)
     QList<QStandardItem *> items;
     items.reserve(ColumnCount);
     items << new QStandardItem(record.InputFile);
+    if (!record.FoundUnder.isEmpty())
+        items.first()->setData(record.FoundUnder, FoundUnderRole);
     for (int subItem = 0; subItem < SubItemCount; ++subItem)
         items << new QStandardItem(textField(record, subItem));
     appendRow(items);
@@ -228,8 +230,10 @@ void ReadItemData(const QStandardItemModel &model, int row, int field, ltvItemDa
         readSubItem(model, row, field, record);
     } else if (field == CaptionField) {
         record.InputFile = cellText(model, row, 0);
+        record.FoundUnder = model.index(row, 0).data(TaskListModel::FoundUnderRole).toString();
     } else if (field == WholeRowField) {
         record.InputFile = cellText(model, row, 0);
+        record.FoundUnder = model.index(row, 0).data(TaskListModel::FoundUnderRole).toString();
         for (int subItem = 0; subItem < TaskListModel::SubItemCount; ++subItem)
             readSubItem(model, row, subItem, record);
     }

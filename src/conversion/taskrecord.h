@@ -26,6 +26,10 @@ struct ltvItemData
     double ClipLengthSecs = 0;
     double StartSecs = 0;
     double EndSecs = 0;
+    // The folder the input was found under when a folder was added (kept on
+    // the caption item); empty for a file added on its own. An output that
+    // keeps the folder tree goes to the input's place below this folder.
+    QString FoundUnder;
 };
 
 // Field numbers for ReadItemData and WriteItemData besides the sub-items 0..9.
@@ -63,12 +67,15 @@ public:
     // Where the engine of a task writes its unfinished output (on the caption
     // item), from the engine's start until the task has its result.
     static constexpr int TemporaryOutputRole = Qt::UserRole + 3;
+    // The folder a task's input was found under (ltvItemData::FoundUnder).
+    static constexpr int FoundUnderRole = Qt::UserRole + 4;
     // How many lines of that output the Status cell of a failed task shows.
     static constexpr int FailureTipLines = 10;
 
     explicit TaskListModel(QObject *parent = nullptr);
 
-    // Appends a row with the record's caption and sub-items; returns its index.
+    // Appends a row with the record's caption, sub-items and the folder it was
+// found under; returns its index.
     int appendTask(const ltvItemData &record);
 
     // Whether a row's caption is `path` exactly (letter case counts). Answered
@@ -97,12 +104,14 @@ private:
 };
 
 // Copies from row `row` into `record`: a sub-item (0..9, with its seconds value
-// for 0, 5, 6, 7, 8 and 9), the caption (-1) or everything (-2). Other fields of
+// for 0, 5, 6, 7, 8 and 9), the caption (-1) or everything (-2); the caption
+// comes with the folder the input was found under. Other fields of
 // the record keep what they held; any other field number does nothing.
 void ReadItemData(const QStandardItemModel &model, int row, int field, ltvItemData &record);
 
 // Copies from `record` into row `row`: one sub-item (0..9), the caption (-1) or
-// the caption and all sub-items (-2). Seconds values are never written.
+// the caption and all sub-items (-2). Seconds values are never written, nor is
+// the folder an input was found under: a row keeps the one it was added with.
 void WriteItemData(QStandardItemModel &model, int row, int field, const ltvItemData &record);
 
 // Seconds of a time text "h:m:s[.f]"; -1 when the text is not one.

@@ -207,18 +207,41 @@ qsizetype workComponent(const QString &path)
 
 std::unique_ptr<WorkFolder> WorkFolder::create(const QString &outputFolder, QString *error)
 {
+    return create(outputFolder, QString(), error);
+}
+
+std::unique_ptr<WorkFolder> WorkFolder::create(const QString &outputFolder, const QString &subfolders, QString *error)
+{
     const auto fail = [&](const QString &why) -> std::unique_ptr<WorkFolder> {
         if (error)
             *error = why;
         return nullptr;
     };
-    const QString shown = QDir::toNativeSeparators(outputFolder);
     std::unique_ptr<WorkFolder> folder(new WorkFolder);
     folder->m_outputFolder = outputFolder;
     folder->m_outputFd = ::open(nativeName(outputFolder.isEmpty() ? QStringLiteral(".") : outputFolder).constData(),
                                 O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder->m_outputFd < 0)
-        return fail(Texts::tr("The output folder %1 cannot be opened: %2.").arg(shown, errorText(errno)));
+        return fail(Texts::tr("The output folder %1 cannot be opened: %2.")
+                        .arg(QDir::toNativeSeparators(outputFolder), errorText(errno)));
+    for (const QString &part : components(subfolders)) {
+        const QString parent = folder->m_outputFolder.isEmpty() ? QStringLiteral(".") : folder->m_outputFolder;
+        folder->m_outputFolder = (parent.endsWith(QLatin1Char('/')) ? parent : parent + QLatin1Char('/')) + part;
+        const QString made = QDir::toNativeSeparators(folder->m_outputFolder);
+        const QByteArray name = nativeName(part);
+        if (part == QLatin1String(".") || part == QLatin1String(".."))
+            return fail(Texts::tr("The output folder %1 is not below %2.").arg(made, QDir::toNativeSeparators(outputFolder)));
+        if (::mkdirat(folder->m_outputFd, name.constData(), 0777) != 0 && errno != EEXIST)
+            return fail(Texts::tr("The output folder %1 cannot be made: %2.").arg(made, errorText(errno)));
+        const int next = openFolderAt(folder->m_outputFd, name.constData());
+        if (next < 0)
+            return fail(errno == ELOOP || errno == ENOTDIR
+                            ? Texts::tr("%1 is a link or a file, not a folder: no output is written through it.").arg(made)
+                            : Texts::tr("The output folder %1 cannot be opened: %2.").arg(made, errorText(errno)));
+        ::close(folder->m_outputFd);
+        folder->m_outputFd = next;
+    }
+    const QString shown = QDir::toNativeSeparators(folder->m_outputFolder);
     sweep(folder->m_outputFd);
 
     const int outFd = folder->m_outputFd;
@@ -269,7 +292,8 @@ std::unique_ptr<WorkFolder> WorkFolder::create(const QString &outputFolder, QStr
     if (folder->m_fd < 0)
         return fail(Texts::tr("No work folder can be made in %1: %2.").arg(shown, errorText(lastError)));
 
-    folder->m_path = QDir(outputFolder.isEmpty() ? QStringLiteral(".") : outputFolder).absoluteFilePath(folder->m_name);
+    folder->m_path = QDir(folder->m_outputFolder.isEmpty() ? QStringLiteral(".") : folder->m_outputFolder)
+                         .absoluteFilePath(folder->m_name);
     // The engine reaches the folder through our descriptor where /proc shows
     // it: a name swapped in the output folder meanwhile is not looked at.
     folder->m_anchor = folder->m_path;
@@ -414,4 +438,19 @@ void WorkFolder::release(const QString &workPath)
     const Slot slot = m_slots.take(workPath);
     if (!slot.subdir.isEmpty())
         ::unlinkat(m_fd, nativeName(slot.subdir).constData(), AT_REMOVEDIR);
+}
+
+std::shared_ptr<WorkFolder> WorkFolders::folderFor(const QString &outputFolder, const QString &subfolders,
+                                                   QString *error)
+{
+    const QString key = outputFolder + QLatin1Char('\n') + subfolders;
+    auto found = m_folders.find(key);
+    if (found == m_folders.end()) {
+        Made made;
+        made.folder = WorkFolder::create(outputFolder, subfolders, &made.error);
+        found = m_folders.insert(key, made);
+    }
+    if (error)
+        *error = found->error;
+    return found->folder;
 }

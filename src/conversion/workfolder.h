@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QMap>
 #include <QString>
 
@@ -33,6 +34,12 @@ public:
     // runs left there (SweepAbandoned). Nothing, with the reason as a
     // sentence in `error`, when it cannot be made.
     static std::unique_ptr<WorkFolder> create(const QString &outputFolder, QString *error = nullptr);
+    // The same in the folder `subfolders` (names joined by "/") below
+    // outputFolder, each made when missing. Every one of them is reached from
+    // its parent without following a link, so a link planted in the output
+    // folder never leads an output elsewhere: such a name fails the folder.
+    static std::unique_ptr<WorkFolder> create(const QString &outputFolder, const QString &subfolders,
+                                              QString *error = nullptr);
 
     // Removes the work folders in `outputFolder` whose lock is free: what
     // runs that were killed left. A folder a live run holds, anything that is
@@ -90,4 +97,29 @@ private:
     int m_lockFd = -1;    // holds the lock
     mutable QMap<QString, Slot> m_slots; // work path -> where it is, for each name handed out
     mutable int m_subdirs = 0;
+};
+
+// The work folders of one batch: one for each folder its outputs go to, made
+// on first use and let go together.
+class WorkFolders final
+{
+public:
+    WorkFolders() = default;
+    Q_DISABLE_COPY_MOVE(WorkFolders)
+
+    // The work folder for outputs in `subfolders` below `outputFolder`
+    // (WorkFolder::create); nothing, with the reason in `error`, when it
+    // cannot be made. A folder that failed is not tried again in the batch.
+    std::shared_ptr<WorkFolder> folderFor(const QString &outputFolder, const QString &subfolders, QString *error);
+    // Lets every folder go (each goes once its last job has let it go too).
+    void clear() { m_folders.clear(); }
+    int count() const { return int(m_folders.size()); }
+
+private:
+    struct Made
+    {
+        std::shared_ptr<WorkFolder> folder;
+        QString error;
+    };
+    QHash<QString, Made> m_folders; // by outputFolder and subfolders
 };

@@ -24,6 +24,15 @@ const QString TurnOffKey = QStringLiteral("Auto Turn Off");
 const QString OverwriteKey = QStringLiteral("Overwrite");
 const QString VersionKey = QStringLiteral("Version");
 const QString JobsKey = QStringLiteral("Jobs");
+const QString OutputPlaceKey = QStringLiteral("Output Place");
+const QString IncludeSubfoldersKey = QStringLiteral("Include Subfolders");
+
+// A key added since the file's first form is written only once it holds
+// something else than its default, so an older file keeps its keys as they were.
+bool keepsKey(const TNewInifile &ini, const QString &key, bool isDefault)
+{
+    return !isDefault || ini.FindRaw(MainSection.toUtf8(), key.toUtf8()).has_value();
+}
 
 GeneralPreferences readGeneral(const TNewInifile &ini, const QString &section, const QString &programFolder,
                                bool openDirDefault)
@@ -36,6 +45,7 @@ GeneralPreferences readGeneral(const TNewInifile &ini, const QString &section, c
     g.turnOff = ini.ReadBool(section, TurnOffKey, false);
     g.overwrite = ini.ReadBool(section, OverwriteKey, true);
     g.jobs = JobsInRange(ini.ReadInteger(section, JobsKey, 1));
+    g.outputPlace = std::clamp(ini.ReadInteger(section, OutputPlaceKey, 0), 0, 2);
     return g;
 }
 
@@ -102,8 +112,10 @@ void writeBatchOptions(TNewInifile &ini, const GeneralPreferences &g)
     ini.WriteBool(MainSection, OverwriteKey, g.overwrite);
     // A file that never had more than one conversion at once keeps its keys
     // as they were.
-    if (g.jobs != 1 || ini.FindRaw(MainSection.toUtf8(), JobsKey.toUtf8()).has_value())
+    if (keepsKey(ini, JobsKey, g.jobs == 1))
         ini.WriteInteger(MainSection, JobsKey, JobsInRange(g.jobs));
+    if (keepsKey(ini, OutputPlaceKey, g.outputPlace == 0))
+        ini.WriteInteger(MainSection, OutputPlaceKey, g.outputPlace);
 }
 
 } // namespace
@@ -183,4 +195,24 @@ std::optional<GeneralPreferences> LoadDefaultPreferences(const QString &programF
                                                          IInteractive &interactive)
 {
     return loadGeneral(programFolder, DefaultSection, false, interactive);
+}
+
+std::optional<bool> ReadIncludeSubfolders(const QString &programFolder, IInteractive &interactive)
+{
+    auto ini = openPreferences(programFolder, interactive);
+    if (!ini)
+        return std::nullopt;
+    const bool include = ini->ReadBool(MainSection, IncludeSubfoldersKey, false);
+    closeAfterReading(std::move(ini), interactive);
+    return include;
+}
+
+bool SaveIncludeSubfolders(const QString &programFolder, bool include, IInteractive &interactive)
+{
+    auto ini = openPreferences(programFolder, interactive);
+    if (!ini)
+        return false;
+    if (keepsKey(*ini, IncludeSubfoldersKey, !include))
+        ini->WriteBool(MainSection, IncludeSubfoldersKey, include);
+    return savePreferences(programFolder, std::move(ini), interactive);
 }

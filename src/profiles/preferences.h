@@ -29,6 +29,7 @@ struct GeneralPreferences
     bool turnOff = false;     // turn the computer off when the batch is done
     bool overwrite = true;    // false: rename to <name>_<index> instead
     int jobs = 1;             // conversions at once, 1 to MaxJobs()
+    int outputPlace = 0;      // 0 into the output folder, 1 keeping the folder tree, 2 beside each input
 };
 
 // The most conversions that may run at once: the number of processor cores.
@@ -67,7 +68,8 @@ std::optional<GeneralPreferences> LoadGeneralPreferences(const QString &programF
                                                          IInteractive &interactive);
 
 // At the Settings window's OK: "Output Path", "Syn Mode", "Auto Open Dir",
-// "Auto Exit", "Auto Turn Off", "Overwrite", in this order, and "Jobs" as above.
+// "Auto Exit", "Auto Turn Off", "Overwrite", in this order, and "Jobs" as above,
+// then "Output Place" likewise (written when not 0 or present).
 bool SaveGeneralPreferences(const QString &programFolder, const GeneralPreferences &general,
                             IInteractive &interactive);
 
@@ -75,3 +77,9 @@ bool SaveGeneralPreferences(const QString &programFolder, const GeneralPreferenc
 // defaults to false there). No key is written.
 std::optional<GeneralPreferences> LoadDefaultPreferences(const QString &programFolder,
                                                          IInteractive &interactive);
+
+// "Include Subfolders" of "Main": whether Add Directory, a dropped folder and a
+// folder on the command line bring the files of subfolders too (default no).
+std::optional<bool> ReadIncludeSubfolders(const QString &programFolder, IInteractive &interactive);
+// Stores the choice (a file that never had it keeps its keys while it is no).
+bool SaveIncludeSubfolders(const QString &programFolder, bool include, IInteractive &interactive);

@@ -5,6 +5,11 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QVBoxLayout>
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QTimer>
@@ -134,5 +139,27 @@ void WidgetDialogs::countdown(QWidget *owner, const QString &caption, const QStr
     QObject::connect(box, &QDialog::finished, box,
                      [left, answered = std::move(answered)](int) { answered(*left <= 0); });
     tick->start();
+    box->open();
+}
+
+void WidgetDialogs::askIncludeSubfolders(QWidget *owner, bool include,
+                                         std::function<void(std::optional<bool>)> answered)
+{
+    auto *box = new QDialog(owner);
+    box->setObjectName(QStringLiteral("dlgIncludeSubfolders"));
+    box->setWindowTitle(QCoreApplication::translate("WidgetDialogs", "Add a directory to the Task List"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    auto *layout = new QVBoxLayout(box);
+    auto *check = new QCheckBox(QCoreApplication::translate("WidgetDialogs", "Include subfolders"), box);
+    check->setObjectName(QStringLiteral("chkIncludeSubfolders"));
+    check->setChecked(include);
+    layout->addWidget(check);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, box);
+    layout->addWidget(buttons);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, box, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, box, &QDialog::reject);
+    QObject::connect(box, &QDialog::finished, box, [check, answered = std::move(answered)](int result) {
+        answered(result == QDialog::Accepted ? std::optional<bool>(check->isChecked()) : std::nullopt);
+    });
     box->open();
 }

@@ -34,6 +34,12 @@ public:
     // close; never when the owner went away first.
     virtual void countdown(QWidget *owner, const QString &caption, const QString &text, int seconds,
                            std::function<void(bool)> answered) = 0;
+    // After a folder was chosen to add: a small box with the check box
+    // "Include subfolders" set as `include`, OK and Cancel. Opened without
+    // waiting for it: `answered` follows with the box's state on OK, nothing
+    // on Cancel or close; never when the owner went away first.
+    virtual void askIncludeSubfolders(QWidget *owner, bool include,
+                                      std::function<void(std::optional<bool>)> answered) = 0;
 };
 
 // The real dialogs of the toolkit.
@@ -49,6 +55,8 @@ public:
                                     const QStringList &filters) override;
     void countdown(QWidget *owner, const QString &caption, const QString &text, int seconds,
                    std::function<void(bool)> answered) override;
+    void askIncludeSubfolders(QWidget *owner, bool include,
+                              std::function<void(std::optional<bool>)> answered) override;
 
 private:
     QString m_lastOpenFolder; // the open dialog starts where it was last left

@@ -127,6 +127,15 @@ void TSettingForm::buildGeneralTab(QWidget *page)
     QLabel *jobsLabel = named(makeLabel(QStringLiteral("Simultaneous conversions:"), page, 24, 367), "labJobs");
     FitLabel(jobsLabel, 300 - 6 - 24);
     jobsLabel->setBuddy(spnJobs);
+
+    // Where the outputs go, in the order of the numbers kept for them.
+    cmbOutputPlace = named(new QComboBox(page), "cmbOutputPlace");
+    cmbOutputPlace->setGeometry(170, 392, 199, 21);
+    cmbOutputPlace->setEditable(false);
+    cmbOutputPlace->addItems({tr("Into the output folder"), tr("Keep the folder tree"), tr("Beside each input")});
+    QLabel *placeLabel = named(makeLabel(tr("Outputs go:"), page, 24, 395), "labOutputPlace");
+    FitLabel(placeLabel, 170 - 6 - 24);
+    placeLabel->setBuddy(cmbOutputPlace);
 }
 
 void TSettingForm::buildProfilesTab(QWidget *page)
@@ -179,6 +188,7 @@ GeneralPreferences TSettingForm::generalPreferences() const
     preferences.turnOff = chkTurnoff->isChecked();
     preferences.overwrite = rdbOverWrite->isChecked();
     preferences.jobs = spnJobs->value();
+    preferences.outputPlace = std::max(0, cmbOutputPlace->currentIndex());
     return preferences;
 }
 
@@ -196,6 +206,7 @@ void TSettingForm::setGeneralControls(const GeneralPreferences &preferences)
     else
         rdbRename->setChecked(true);
     spnJobs->setValue(JobsInRange(preferences.jobs));
+    cmbOutputPlace->setCurrentIndex(std::clamp(preferences.outputPlace, 0, cmbOutputPlace->count() - 1));
 }
 
 void TSettingForm::showGeneral()

@@ -120,6 +120,7 @@ private:
     QRadioButton *rdbOverWrite = nullptr;
     QRadioButton *rdbRename = nullptr;
     QSpinBox *spnJobs = nullptr;
+    QComboBox *cmbOutputPlace = nullptr; // where the outputs go
     // Profiles
     QComboBox *cmbProfile = nullptr;
     QPushButton *btnSaveAs = nullptr;

@@ -12,6 +12,7 @@
 #include "batchfixture.h"
 
 #include <QDateTime>
+#include <QDirIterator>
 #include <QProcessEnvironment>
 
 #include <csignal>
@@ -75,6 +76,53 @@ TEST_F(RealEngineBatchTest, AFailingInputGivesStatusOneAndAFailedLineWhileTheOth
     // Not a terminal: one line per status change.
     EXPECT_TRUE(result.err.contains(QStringLiteral("[1/2] Failed broken.avi"))) << qPrintable(result.err);
     EXPECT_TRUE(result.err.contains(QStringLiteral("[2/2] Complete good.avi"))) << qPrintable(result.err);
+}
+
+TEST_F(RealEngineBatchTest, ATreeOfMixedTypesKeepsItsFoldersOrGoesBesideItsInputs)
+{
+    const QStringList inputs{"in/f.mp4", "in/top clip.avi", "in/B/ü d.mkv", "in/B/C/e f.ts"};
+    for (const QString &name : inputs)
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(work(name)).path()) && makeClip(work(name), 1)) << qPrintable(name);
+    touchFile(work(QStringLiteral("in/B/notes.txt")));
+    const QString loop = work(QStringLiteral("in/B/C/back"));
+    ASSERT_EQ(::symlink("..", QFile::encodeName(loop).constData()), 0);
+    const QByteArray original = contentOf(work(QStringLiteral("in/f.mp4")));
+    ASSERT_TRUE(QDir().mkpath(work(QStringLiteral("flat"))) && QDir().mkpath(work(QStringLiteral("out"))));
+
+    struct Case
+    {
+        const char *what;
+        QStringList options;
+        QStringList outputs; // in the order of the inputs
+    };
+    const Case cases[] = {
+        {"a flat listing without -r", {"-o", "flat"}, {"flat/f.mp4", "flat/top clip.mp4"}},
+        {"the tree kept", {"-r", "--tree", "-o", "out"}, {"out/f.mp4", "out/top clip.mp4", "out/B/ü d.mp4", "out/B/C/e f.mp4"}},
+        {"beside each input, the MP4 input kept", {"--recursive", "--beside", "-o", "unused"},
+         {"in/f_1.mp4", "in/top clip.mp4", "in/B/ü d.mp4", "in/B/C/e f.mp4"}},
+    };
+    for (const Case &c : cases) {
+        const Result result = run(QStringList({"--batch", "-p", Mp4Profile}) + c.options + QStringList({"in"}));
+        const bool recursive = c.outputs.size() == inputs.size();
+        // The loop is named once and counts against the batch.
+        EXPECT_EQ(result.exitCode, recursive ? 1 : 0) << c.what << qPrintable(result.err + result.out);
+        EXPECT_TRUE(result.out.contains(QStringLiteral("Summary: %1 complete, 0 failed, 0 stopped%2")
+                                            .arg(c.outputs.size())
+                                            .arg(recursive ? QStringLiteral(", 1 skipped") : QString())))
+            << c.what << qPrintable(result.out);
+        EXPECT_EQ(result.out.count(loop), recursive ? 1 : 0) << c.what << qPrintable(result.out);
+        for (const QString &output : c.outputs) {
+            EXPECT_EQ(ffprobeValues(work(output), QStringLiteral("stream=codec_name")).split('\n'),
+                      QStringList({QStringLiteral("h264"), QStringLiteral("aac")}))
+                << c.what << ": " << qPrintable(output);
+        }
+        EXPECT_EQ(contentOf(work(QStringLiteral("in/f.mp4"))), original) << c.what;
+    }
+    EXPECT_FALSE(QFileInfo::exists(work(QStringLiteral("unused"))));
+    // No work folder is left anywhere.
+    QDirIterator it(work(QString()), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        EXPECT_FALSE(it.next().contains(QStringLiteral(".vantorix-"))) << qPrintable(it.filePath());
 }
 
 class InterruptTest : public RealEngineBatchTest, public ::testing::WithParamInterface<int>

@@ -23,6 +23,8 @@
 #include <QTreeView>
 #include <QUrl>
 
+#include <unistd.h>
+
 namespace {
 
 using MainFormTest = WindowTest;
@@ -184,17 +186,19 @@ TEST_F(MainFormTest, SplitterBarDragsTheRightPane)
 TEST_F(MainFormTest, OpenDialogOffersTheSupportedTypesThenAllFiles)
 {
     TMainForm &form = open();
-    EXPECT_EQ(form.InputMask(), QStringLiteral("*.avi;*.mpg;*.mpeg;*.mp4;*.wmv;*.mov;*.vob;*.asf;"));
+    EXPECT_EQ(form.InputMask(), QStringLiteral("*.avi;*.mpg;*.mpeg;*.mp4;*.wmv;*.mov;*.vob;*.asf;*.mkv;*.webm;*.m4v;*.ts;*.m2ts;*.mts;*.3gp;*.flv;*.ogv;*.mxf;"));
     dialogs.fileLists.append(QStringList());
     form.tbtnAddFileClick();
     ASSERT_EQ(dialogs.openFilesCalls.size(), 1);
     const QStringList filters = dialogs.openFilesCalls.first();
-    ASSERT_EQ(filters.size(), 10);
-    EXPECT_EQ(filters[0], QStringLiteral("All Support Files(*.avi;*.mpg;*.mpeg;*.mp4;*.wmv;*.mov;*.vob;*.asf;)"));
+    ASSERT_EQ(filters.size(), 20);
+    EXPECT_EQ(filters[0], QStringLiteral("All Support Files(*.avi;*.mpg;*.mpeg;*.mp4;*.wmv;*.mov;*.vob;*.asf;*.mkv;*.webm;*.m4v;*.ts;*.m2ts;*.mts;*.3gp;*.flv;*.ogv;*.mxf;)"));
     EXPECT_EQ(filters[1], QStringLiteral("AVI Files (*.avi)"));
     EXPECT_EQ(filters[3], QStringLiteral("MPEG Files (*.mpeg)"));
     EXPECT_EQ(filters[8], QStringLiteral("ASF Files (*.asf)"));
-    EXPECT_EQ(filters[9], QStringLiteral("All Files (*.*)"));
+    EXPECT_EQ(filters[9], QStringLiteral("MKV Files (*.mkv)"));
+    EXPECT_EQ(filters[18], QStringLiteral("MXF Files (*.mxf)"));
+    EXPECT_EQ(filters[19], QStringLiteral("All Files (*.*)"));
     EXPECT_EQ(form.tasks().rowCount(), 0);
 }
 
@@ -203,7 +207,7 @@ TEST_F(MainFormTest, AddFilesAddsTheFirstListedLastAndSelectsALoneRow)
     TMainForm &form = open();
     const QString a = folder.filePath(QStringLiteral("in/a.avi"));
     const QString b = folder.filePath(QStringLiteral("in/b.mp4"));
-    const QString c = folder.filePath(QStringLiteral("in/c.flv")); // any type under "All Files"
+    const QString c = folder.filePath(QStringLiteral("in/c.rm")); // any type under "All Files"
     for (const QString &path : {a, b, c})
         touchFile(path);
 
@@ -299,6 +303,68 @@ TEST_F(MainFormTest, AddDirectoryListsDirectMembersSortedIgnoringCase)
     EXPECT_EQ(captions(), QStringList({fruit + QStringLiteral("/apple.avi"), fruit + QStringLiteral("/Banana.avi")}));
 }
 
+TEST_F(MainFormTest, IncludeSubfoldersIsAskedRememberedAndFollowedByDropsAndTheCommandLine)
+{
+    TMainForm &form = open();
+    const QString dir = folder.filePath(QStringLiteral("tree"));
+    const QStringList tree{dir + QStringLiteral("/b one.mkv"), dir + QStringLiteral("/sub/c.WEBM"),
+                           dir + QStringLiteral("/sub/ü deep/d.ts")};
+    for (const QString &path : tree)
+        touchFile(path);
+    touchFile(dir + QStringLiteral("/sub/notes.txt"));
+    ASSERT_EQ(::symlink("..", QFile::encodeName(dir + QStringLiteral("/sub/ü deep/loop")).constData()), 0);
+    const auto preferences = [&] {
+        QFile file(folder.filePath(QStringLiteral("Preferences.ini")));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+
+    // Cancel in the second box adds nothing and keeps the choice.
+    dialogs.folders.append(dir);
+    dialogs.subfolderAnswers.append(std::nullopt);
+    form.tbtnAddDirClick();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form.tasks().rowCount(), 0);
+    // Checked: the whole tree, each folder's files before its subfolders'; the
+    // loop named in one message.
+    dialogs.folders.append(dir);
+    dialogs.subfolderAnswers.append(true);
+    form.tbtnAddDirClick();
+    ASSERT_TRUE(waitAdded());
+    EXPECT_EQ(dialogs.subfolderQuestions, QList<bool>({false, false}));
+    EXPECT_EQ(captions(), tree);
+    EXPECT_EQ(task(2).FoundUnder, dir);
+    ASSERT_EQ(interactive.messages.size(), 1);
+    EXPECT_TRUE(interactive.messages.first().contains(dir + QStringLiteral("/sub/ü deep/loop")))
+        << qPrintable(interactive.messages.first());
+    EXPECT_TRUE(preferences().contains("Include Subfolders=1")) << preferences().constData();
+
+    // A dropped folder follows the choice, and so does the next start's command line.
+    form.tbtnClearClick();
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(dir + QStringLiteral("/sub"))});
+    QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&form, &enter);
+    QDropEvent dropEvent(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&form, &dropEvent);
+    ASSERT_TRUE(waitAdded());
+    EXPECT_EQ(captions(), tree.mid(1));
+    window.reset();
+    open({dir});
+    ASSERT_TRUE(waitAdded());
+    EXPECT_EQ(captions(), tree);
+    window.reset();
+
+    // Unchecked: the folder's own files only, and the choice is kept.
+    TMainForm &again = open();
+    dialogs.folders.append(dir);
+    dialogs.subfolderAnswers.append(false);
+    again.tbtnAddDirClick();
+    ASSERT_TRUE(waitAdded());
+    EXPECT_EQ(dialogs.subfolderQuestions.last(), true);
+    EXPECT_EQ(captions(), tree.mid(0, 1));
+    EXPECT_TRUE(preferences().contains("Include Subfolders=0"));
+}
+
 TEST_F(MainFormTest, DropsAddFoldersAndSupportedFilesOnlyWhileTheListIsEnabled)
 {
     TMainForm &form = open();
@@ -306,7 +372,7 @@ TEST_F(MainFormTest, DropsAddFoldersAndSupportedFilesOnlyWhileTheListIsEnabled)
     touchFile(dir + QStringLiteral("/x.mov"));
     touchFile(dir + QStringLiteral("/sub/y.avi"));
     const QString upperCase = folder.filePath(QStringLiteral("clip.AVI"));
-    const QString flash = folder.filePath(QStringLiteral("clip.flv"));
+    const QString flash = folder.filePath(QStringLiteral("clip.rm")); // not a supported type
     touchFile(upperCase);
     touchFile(flash);
 

@@ -2,6 +2,8 @@
 // dialog, against the scripted fake engine: what each opens, what OK and
 // Cancel leave behind, and what the next batch then passes to the engine.
 #include "windowfixture.h"
+#include "app/tasklistcontroller.h"
+#include "conversion/conversionrun.h"
 #include "conversion/outputfile.h"
 
 #include "profiles/profiles.h"
@@ -309,6 +311,48 @@ TEST_F(SettingsWindowsTest, CancelKeepsTheGeneralChoicesForTheNextBatchAndTheClo
     const QString text = QString::fromUtf8(prefs.readAll());
     EXPECT_TRUE(text.contains(QStringLiteral("Overwrite=0"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("Auto Open Dir=0"))) << text.toStdString();
+}
+
+TEST_F(SettingsWindowsTest, TheOutputPlaceChosenIsKeptAndEachPlaceReachesTheEngine)
+{
+    TMainForm &form = openAll();
+    const QString in = folder.filePath(QStringLiteral("in"));
+    touchFile(in + QStringLiteral("/top.avi"));
+    touchFile(in + QStringLiteral("/B c/é.avi"));
+    window->findChild<TaskListController *>()->setIncludeSubfolders(true);
+    form.AddTaskFolder(in);
+    ASSERT_TRUE(waitAdded());
+    const QString out = folder.filePath(QStringLiteral("out/"));
+    QDir().mkpath(out);
+    const QString ext = form.OutputExt();
+
+    const struct
+    {
+        const char *item;
+        QStringList outputs; // of top.avi, then of é.avi
+    } cases[] = {
+        {"Into the output folder", {out + "top" + ext, out + "é" + ext}},
+        {"Keep the folder tree", {out + "top" + ext, out + "B c/é" + ext}},
+        {"Beside each input", {in + "/top" + ext, in + "/B c/é" + ext}},
+    };
+    for (const auto &c : cases) {
+        QTest::mouseClick(child<QWidget>("ibtnSetting"), Qt::LeftButton);
+        auto *place = settingChild<QComboBox>("cmbOutputPlace");
+        place->setCurrentIndex(place->findText(QString::fromUtf8(c.item)));
+        ASSERT_GE(place->currentIndex(), 0) << c.item;
+        settingChild<QPushButton>("btnOK")->click();
+        const QList<QStringList> calls = runBatch(out);
+        ASSERT_EQ(calls.size(), 2) << c.item;
+        for (int i = 0; i < 2; ++i) {
+            EXPECT_TRUE(IsWorkFileFor(calls[i].last(), c.outputs[i])) << c.item << ": " << qPrintable(calls[i].last());
+            EXPECT_EQ(form.run().outputPathOf(i), c.outputs[i]) << c.item;
+            EXPECT_TRUE(QFileInfo(c.outputs[i]).size() > 0) << c.item << ": " << qPrintable(c.outputs[i]);
+        }
+    }
+    form.close();
+    QFile prefs(folder.filePath(QStringLiteral("Preferences.ini")));
+    ASSERT_TRUE(prefs.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(prefs.readAll().contains("Output Place=2"));
 }
 
 TEST_F(SettingsWindowsTest, OkPassesTheOutputFolderToTheMainWindow)

@@ -74,7 +74,9 @@ TEST(TaskListFile, AppendedChangesReplaceTheirRowsAndACutShortLastLineIsLeftOut)
 {
     TaskListModel model;
     model.appendTask(task(QStringLiteral("/v/a.avi"), QString()));
-    model.appendTask(task(QStringLiteral("/v/b.avi"), QString()));
+    ltvItemData found = task(QStringLiteral("/v/b.avi"), QString());
+    found.FoundUnder = QStringLiteral("/v"); // added with its folder: the tree it keeps
+    model.appendTask(found);
     const QByteArray whole = TaskListText(model, {QStringLiteral("MP4"), QStringLiteral("/out/")});
     WriteItemData(model, 0, 2, task({}, QStringLiteral("Complete")));
     const QByteArray aDone = TaskListRowText(model, 0);
@@ -85,28 +87,36 @@ TEST(TaskListFile, AppendedChangesReplaceTheirRowsAndACutShortLastLineIsLeftOut)
     const struct
     {
         QByteArray text;
-        QStringList rows; // path and status of each row
+        QStringList rows; // path, status and the folder it was found under of each row
         QString profile;
     } cases[] = {
-        {whole, {"/v/a.avi|", "/v/b.avi|"}, "MP4"},
-        {whole + aDone, {"/v/a.avi|Complete", "/v/b.avi|"}, "MP4"},
-        {whole + aDone + cAdded + otherBatch, {"/v/a.avi|Complete", "/v/b.avi|", "/v/c.avi|Failed"}, "MKV"},
+        {whole, {"/v/a.avi||", "/v/b.avi||/v"}, "MP4"},
+        {whole + aDone, {"/v/a.avi|Complete|", "/v/b.avi||/v"}, "MP4"},
+        {whole + aDone + cAdded + otherBatch, {"/v/a.avi|Complete|", "/v/b.avi||/v", "/v/c.avi|Failed|"}, "MKV"},
         // Stopped while appending: the last line has no end.
-        {whole + aDone + cAdded.left(cAdded.size() / 2), {"/v/a.avi|Complete", "/v/b.avi|"}, "MP4"},
-        {whole + aDone + cAdded.chopped(1), {"/v/a.avi|Complete", "/v/b.avi|"}, "MP4"},
-        {whole + otherBatch.left(5), {"/v/a.avi|", "/v/b.avi|"}, "MP4"},
-        // An earlier version's file: the list alone, indented.
-        {QJsonDocument::fromJson(whole).toJson(QJsonDocument::Indented)
+        {whole + aDone + cAdded.left(cAdded.size() / 2), {"/v/a.avi|Complete|", "/v/b.avi||/v"}, "MP4"},
+        {whole + aDone + cAdded.chopped(1), {"/v/a.avi|Complete|", "/v/b.avi||/v"}, "MP4"},
+        {whole + otherBatch.left(5), {"/v/a.avi||", "/v/b.avi||/v"}, "MP4"},
+        // An earlier version's file: the list alone, indented, nothing found under a folder.
+        {QJsonDocument::fromJson(QByteArray(whole).replace(",\"foundUnder\":\"/v\"", ""))
+             .toJson(QJsonDocument::Indented)
              .replace("\"version\": 2", "\"version\": 1"),
-         {"/v/a.avi|", "/v/b.avi|"}, "MP4"},
+         {"/v/a.avi||", "/v/b.avi||"}, "MP4"},
     };
     for (const auto &c : cases) {
         QString error;
         const std::optional<SavedTaskList> list = ParseTaskListText(c.text, &error);
         ASSERT_TRUE(list) << c.text.toStdString() << error.toStdString();
+        // Read back from the rows restored, as the run reads them.
+        TaskListModel restored;
+        RestoreTasks(restored, *list);
         QStringList rows;
-        for (const SavedTask &saved : list->tasks)
-            rows << saved.record.InputFile + QLatin1Char('|') + saved.record.StatusText;
+        for (int row = 0; row < restored.rowCount(); ++row) {
+            ltvItemData record;
+            ReadItemData(restored, row, WholeRowField, record);
+            rows << record.InputFile + QLatin1Char('|') + (record.StatusText == QLatin1String("OK") ? QString() : record.StatusText)
+                        + QLatin1Char('|') + record.FoundUnder;
+        }
         EXPECT_EQ(rows, c.rows) << c.text.toStdString();
         EXPECT_EQ(list->batch.profile, c.profile) << c.text.toStdString();
     }

@@ -15,7 +15,9 @@
 //   the queue is empty);
 // - saveFile takes the next entry of saveNames (nothing when the queue is
 //   empty or the entry is nullopt, as on Cancel);
-// - countdown answers countdownAnswer.
+// - countdown answers countdownAnswer;
+// - askIncludeSubfolders takes the next entry of subfolderAnswers (OK with
+//   the box unchanged when the queue is empty).
 // Each call is also recorded in calls as "<kind>|<title or caption>|<text>",
 // with the filters joined by '|' as the text of openFiles.
 class RecordingDialogs final : public IDialogs
@@ -57,7 +59,18 @@ public:
         answered(countdownAnswer);
     }
 
+    void askIncludeSubfolders(QWidget *owner, bool include,
+                              std::function<void(std::optional<bool>)> answered) override
+    {
+        owners << owner;
+        subfolderQuestions << include;
+        calls << QStringLiteral("askIncludeSubfolders||") + (include ? QStringLiteral("yes") : QStringLiteral("no"));
+        // Unscripted, OK with the box as it was shown.
+        answered(subfolderAnswers.isEmpty() ? std::optional<bool>(include) : subfolderAnswers.takeFirst());
+    }
+
     // Script.
+    QList<std::optional<bool>> subfolderAnswers; // nullopt: Cancel
     QList<std::optional<QString>> folders;
     QList<QStringList> fileLists;
     QList<std::optional<QString>> saveNames;
@@ -72,4 +85,5 @@ public:
     QStringList countdownCaptions;
     QStringList countdowns; // the texts, %1 not replaced
     QList<int> countdownSeconds;
+    QList<bool> subfolderQuestions; // the check box's state when shown
 };

@@ -7,7 +7,9 @@
 #include "uitesthelpers.h"
 
 #include <QPushButton>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QGuiApplication>
 #include <QDir>
 #include <QFile>
@@ -21,6 +23,9 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
 
 #include <type_traits>
 
@@ -69,6 +74,46 @@ TEST(Countdown, CancelStopsItAndRunningOutConfirms)
         QTest::qWait(20);
     EXPECT_EQ(answers, QList<bool>{true});
     EXPECT_EQ(texts, (QStringList{QStringLiteral("2 s left"), QStringLiteral("1 s left")}));
+}
+
+// The subfolder box opens and returns at once: OK gives the check box's
+// state, Cancel nothing, and a box whose owner went away answers never.
+TEST(IncludeSubfolders, OkGivesTheCheckBoxCancelNothingAndAGoneOwnerNoAnswer)
+{
+    WidgetDialogs dialogs;
+    auto owner = std::make_unique<QWidget>();
+    QList<std::optional<bool>> answers;
+    const auto answered = [&answers](std::optional<bool> include) { answers << include; };
+    const auto box = [&] { return owner->findChildren<QDialog *>(QStringLiteral("dlgIncludeSubfolders")).value(0); };
+    const struct
+    {
+        bool shown;
+        bool click;   // the check box is clicked before the button
+        bool ok;
+        std::optional<bool> answer;
+    } cases[] = {{false, true, true, true}, {true, true, true, false}, {true, false, true, true}, {true, true, false, std::nullopt}};
+    for (const auto &c : cases) {
+        answers.clear();
+        dialogs.askIncludeSubfolders(owner.get(), c.shown, answered);
+        QDialog *dialog = box();
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_TRUE(answers.isEmpty());
+        auto *check = dialog->findChild<QCheckBox *>(QStringLiteral("chkIncludeSubfolders"));
+        ASSERT_NE(check, nullptr);
+        EXPECT_EQ(check->text(), QStringLiteral("Include subfolders"));
+        EXPECT_EQ(check->isChecked(), c.shown);
+        if (c.click)
+            check->click();
+        auto *buttons = dialog->findChild<QDialogButtonBox *>();
+        buttons->button(c.ok ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)->click();
+        EXPECT_EQ(answers, QList<std::optional<bool>>{c.answer});
+        delete dialog; // closed, it would go later: the next case finds its own
+    }
+    answers.clear();
+    dialogs.askIncludeSubfolders(owner.get(), false, answered);
+    owner.reset();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(answers.isEmpty());
 }
 
 TEST(OpenFiles, ShowsTheEntriesAsGivenMatchesTheirPatternsAndStartsWhereItWasLeft)
