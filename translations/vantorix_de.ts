@@ -48,6 +48,29 @@
     </message>
 </context>
 <context>
+    <name>BatchView</name>
+    <message>
+        <source>%1 Converting %2 -&gt; %3</source>
+        <translation>%1 Umwandlung %2 -&gt; %3</translation>
+    </message>
+    <message>
+        <source>%1 %2  %3  elapsed %4</source>
+        <translation>%1 %2  %3  vergangen %4</translation>
+    </message>
+    <message>
+        <source>  elapsed %1</source>
+        <translation>  vergangen %1</translation>
+    </message>
+    <message>
+        <source>  remaining %1</source>
+        <translation>  verbleibend %1</translation>
+    </message>
+    <message>
+        <source>  (batch %1%)</source>
+        <translation>  (Stapel %1%)</translation>
+    </message>
+</context>
+<context>
     <name>ConversionJob</name>
     <message>
         <source>The output is damaged: the engine reported &quot;%1&quot;.</source>
@@ -308,6 +331,21 @@
     <message>
         <source>The output has no video stream.</source>
         <translation>Die Ausgabe hat keinen Videostrom.</translation>
+    </message>
+</context>
+<context>
+    <name>OutputNaming</name>
+    <message>
+        <source>an earlier task of this batch writes %1</source>
+        <translation>eine frühere Aufgabe dieses Stapels schreibt %1</translation>
+    </message>
+    <message>
+        <source>%1 is the input of another task of this batch</source>
+        <translation>%1 ist die Eingabe einer anderen Aufgabe dieses Stapels</translation>
+    </message>
+    <message>
+        <source>Renamed to %1: %2</source>
+        <translation>Umbenannt in %1: %2</translation>
     </message>
 </context>
 <context>
@@ -890,6 +928,102 @@
         <source>Outputs go:</source>
         <translation>Ausgaben:</translation>
     </message>
+    <message>
+        <source>Settings</source>
+        <translation>Einstellungen</translation>
+    </message>
+    <message>
+        <source>     General     </source>
+        <translation>     Allgemein     </translation>
+    </message>
+    <message>
+        <source>     Profiles     </source>
+        <translation>     Profile     </translation>
+    </message>
+    <message>
+        <source>&amp;Load Default</source>
+        <translation>&amp;Standard laden</translation>
+    </message>
+    <message>
+        <source>&amp;OK</source>
+        <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>&amp;Abbrechen</translation>
+    </message>
+    <message>
+        <source>Default Output Path:</source>
+        <translation>Standard-Ausgabepfad:</translation>
+    </message>
+    <message>
+        <source>Synchronization Mode:</source>
+        <translation>Synchronisierung:</translation>
+    </message>
+    <message>
+        <source>Auto</source>
+        <translation>Automatisch</translation>
+    </message>
+    <message>
+        <source>Force Mode</source>
+        <translation>Erzwungen</translation>
+    </message>
+    <message>
+        <source>Progressive Mode</source>
+        <translation>Progressiv</translation>
+    </message>
+    <message>
+        <source>Open the output directory when the task is completed. </source>
+        <translation>Den Ausgabeordner öffnen, wenn die Aufgabe abgeschlossen ist. </translation>
+    </message>
+    <message>
+        <source>Exit the program when the task is completed.</source>
+        <translation>Das Programm beenden, wenn die Aufgabe abgeschlossen ist.</translation>
+    </message>
+    <message>
+        <source>Turn off the computer when the task is completed.</source>
+        <translation>Den Computer ausschalten, wenn die Aufgabe abgeschlossen ist.</translation>
+    </message>
+    <message>
+        <source>Output File Overwrite</source>
+        <translation>Vorhandene Ausgabedateien</translation>
+    </message>
+    <message>
+        <source>Overwrite</source>
+        <translation>Überschreiben</translation>
+    </message>
+    <message>
+        <source>Not overwrite (Rename to &lt;Filename&gt; + Index</source>
+        <translation>Nicht überschreiben (Umbenennen in &lt;Dateiname&gt; + Index</translation>
+    </message>
+    <message>
+        <source>Simultaneous conversions:</source>
+        <translation>Gleichzeitige Umwandlungen:</translation>
+    </message>
+    <message>
+        <source>&amp;Save as...</source>
+        <translation>&amp;Speichern unter...</translation>
+    </message>
+    <message>
+        <source>Description:</source>
+        <translation>Beschreibung:</translation>
+    </message>
+    <message>
+        <source>Select the output directory.</source>
+        <translation>Wählen Sie den Ausgabeordner.</translation>
+    </message>
+    <message>
+        <source>Profiles (*.apf)|*.apf</source>
+        <translation>Profile (*.apf)|*.apf</translation>
+    </message>
+    <message>
+        <source>Load Default</source>
+        <translation>Standard laden</translation>
+    </message>
+    <message>
+        <source>Are you sure to load the default preferences?</source>
+        <translation>Möchten Sie wirklich die Standardeinstellungen laden?</translation>
+    </message>
 </context>
 <context>
     <name>TSizeForm</name>
@@ -931,6 +1065,33 @@
     </message>
 </context>
 <context>
+    <name>TaskListController</name>
+    <message>
+        <source>Adding files: %1 of %2</source>
+        <translation>Dateien werden hinzugefügt: %1 von %2</translation>
+    </message>
+    <message>
+        <source>Add a directory to the Task List</source>
+        <translation>Einen Ordner zur Aufgabenliste hinzufügen</translation>
+    </message>
+    <message>
+        <source>Adding files</source>
+        <translation>Dateien werden hinzugefügt</translation>
+    </message>
+    <message>
+        <source>Invalid file name</source>
+        <translation>Ungültiger Dateiname</translation>
+    </message>
+    <message>
+        <source>Tip:</source>
+        <translation>Tipp:</translation>
+    </message>
+    <message>
+        <source>Please select a file in Task List.</source>
+        <translation>Bitte wählen Sie eine Datei in der Aufgabenliste.</translation>
+    </message>
+</context>
+<context>
     <name>TaskListModel</name>
     <message>
         <source>Input File</source>
@@ -969,6 +1130,57 @@
     </message>
 </context>
 <context>
+    <name>TaskListRecovery</name>
+    <message>
+        <source>%1 at byte %2</source>
+        <translation>%1 bei Byte %2</translation>
+    </message>
+    <message>
+        <source>not a task list</source>
+        <translation>keine Aufgabenliste</translation>
+    </message>
+    <message>
+        <source>a version this program does not know</source>
+        <translation>eine Version, die dieses Programm nicht kennt</translation>
+    </message>
+    <message>
+        <source>no rows</source>
+        <translation>keine Zeilen</translation>
+    </message>
+    <message>
+        <source>row %1 is incomplete</source>
+        <translation>Zeile %1 ist unvollständig</translation>
+    </message>
+    <message>
+        <source>change %1 is incomplete</source>
+        <translation>Änderung %1 ist unvollständig</translation>
+    </message>
+    <message>
+        <source>change %1 cannot be read</source>
+        <translation>Änderung %1 kann nicht gelesen werden</translation>
+    </message>
+    <message>
+        <source>The last session ended without closing. Restore its %1 %2 to the task list?</source>
+        <translation>Die letzte Sitzung endete, ohne geschlossen zu werden. Ihre %1 %2 in die Aufgabenliste zurückholen?</translation>
+    </message>
+    <message>
+        <source>file</source>
+        <translation>Datei</translation>
+    </message>
+    <message>
+        <source>files</source>
+        <translation>Dateien</translation>
+    </message>
+    <message>
+        <source>The task list of an earlier session cannot be read (%1). It was set aside as %2.</source>
+        <translation>Die Aufgabenliste einer früheren Sitzung kann nicht gelesen werden (%1). Sie wurde als %2 beiseitegelegt.</translation>
+    </message>
+    <message>
+        <source>The task list of an earlier session cannot be read (%1): %2</source>
+        <translation>Die Aufgabenliste einer früheren Sitzung kann nicht gelesen werden (%1): %2</translation>
+    </message>
+</context>
+<context>
     <name>WidgetDialogs</name>
     <message>
         <source>Add a directory to the Task List</source>
@@ -977,6 +1189,14 @@
     <message>
         <source>Include subfolders</source>
         <translation>Unterordner einbeziehen</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>Öffnen</translation>
+    </message>
+    <message>
+        <source>Save As</source>
+        <translation>Speichern unter</translation>
     </message>
 </context>
 <context>

@@ -212,8 +212,9 @@ void BatchView::begin(int row)
         printLine();
         return;
     }
-    std::fprintf(m_stream, "%s Converting %s -> %s\n", local(number(row)).constData(),
-                 local(PrintableName(record.InputFile)).constData(), local(PrintableName(m_outputPaths[row])).constData());
+    const QString line = tr("%1 Converting %2 -> %3")
+                             .arg(number(row), PrintableName(record.InputFile), PrintableName(m_outputPaths[row]));
+    std::fprintf(m_stream, "%s\n", local(line).constData());
     std::fflush(m_stream);
 }
 
@@ -227,15 +228,15 @@ void BatchView::end(int row, const QString &status)
             printLine();
         return;
     }
-    std::fprintf(m_stream, "%s %s %s (%s)\n", local(number(row)).constData(), local(status).constData(),
+    std::fprintf(m_stream, "%s %s %s (%s)\n", local(number(row)).constData(), local(ShownStatus(status)).constData(),
                  local(taskName(row)).constData(), local(SecondsToTimeText(elapsedMs / 1000)).constData());
     std::fflush(m_stream);
 }
 
 void BatchView::printFinalLine(int row, const QString &status, qint64 elapsedMs)
 {
-    const QString line = QStringLiteral("%1 %2  %3  elapsed %4")
-                             .arg(number(row), taskName(row), status, SecondsToTimeText(elapsedMs / 1000));
+    const QString line = tr("%1 %2  %3  elapsed %4")
+                             .arg(number(row), taskName(row), ShownStatus(status), SecondsToTimeText(elapsedMs / 1000));
     // Back to the line's start, the text, and the rest of the old line erased.
     std::fprintf(m_stream, "\r%s\033[K\n", local(line).constData());
     std::fflush(m_stream);
@@ -252,24 +253,24 @@ void BatchView::printLine()
         elapsedMs = task.clock.elapsedMs();
         percent = m_position;
         line = QStringLiteral("%1 %2  ").arg(number(row), taskName(row));
-        line += task.paused ? RowStatus::Paused : QStringLiteral("%1%").arg(m_position);
+        line += task.paused ? ShownStatus(RowStatus::Paused) : QStringLiteral("%1%").arg(m_position);
     } else {
         // Several at once: each with its percent; the times are the batch's.
         QStringList tasks;
         for (const auto &[row, task] : m_running)
             tasks << QStringLiteral("%1 %2 %3").arg(number(row), taskName(row),
-                                                    task.paused ? RowStatus::Paused
+                                                    task.paused ? ShownStatus(RowStatus::Paused)
                                                                 : QStringLiteral("%1%").arg(task.position));
         line = tasks.join(QStringLiteral("  "));
         elapsedMs = m_batchClock.elapsedMs();
         percent = m_totalPosition;
     }
-    line += QStringLiteral("  elapsed ") + SecondsToTimeText(elapsedMs / 1000);
+    line += tr("  elapsed %1").arg(SecondsToTimeText(elapsedMs / 1000));
     const QString remaining = RemainingText(elapsedMs, percent);
     if (!remaining.isEmpty())
-        line += QStringLiteral("  remaining ") + remaining;
+        line += tr("  remaining %1").arg(remaining);
     if (m_tasks.rowCount() > 1)
-        line += QStringLiteral("  (batch %1%)").arg(m_totalPosition);
+        line += tr("  (batch %1%)").arg(m_totalPosition);
     std::fprintf(m_stream, "\r%s\033[K", local(line).constData());
     std::fflush(m_stream);
 }

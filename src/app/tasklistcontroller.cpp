@@ -57,7 +57,7 @@ TaskListController::TaskListController(TaskListModel &tasks, ConversionRun &run,
             shown.start();
             m_addingProgress->setMaximum(total);
             m_addingProgress->setValue(done);
-            m_addingProgress->setLabelText(QStringLiteral("Adding files: %1 of %2").arg(done).arg(total));
+            m_addingProgress->setLabelText(tr("Adding files: %1 of %2").arg(done).arg(total));
         }
     });
     m_addingDelay = new QTimer(this);
@@ -256,7 +256,7 @@ void TaskListController::addFilesFromDialog(const QString &dialogFilter)
 void TaskListController::addFolderFromDialog()
 {
     const std::optional<QString> folder =
-        m_dialogs.pickFolder(m_widgets.window, QStringLiteral("Add a directory to the Task List"));
+        m_dialogs.pickFolder(m_widgets.window, tr("Add a directory to the Task List"));
     if (!folder) {
         m_widgets.list->setFocus();
         return;
@@ -300,14 +300,14 @@ void TaskListController::showAddingProgress()
         return;
     auto *dialog = new QProgressDialog(m_widgets.window);
     dialog->setObjectName(QStringLiteral("dlgAddingFiles"));
-    dialog->setWindowTitle(QStringLiteral("Adding files"));
+    dialog->setWindowTitle(tr("Adding files"));
     dialog->setWindowModality(Qt::WindowModal);
     dialog->setAutoClose(false);
     dialog->setAutoReset(false);
     dialog->setMinimumDuration(0);
     dialog->setRange(0, m_probes->total());
     dialog->setValue(m_probes->done());
-    dialog->setLabelText(QStringLiteral("Adding files: %1 of %2").arg(m_probes->done()).arg(m_probes->total()));
+    dialog->setLabelText(tr("Adding files: %1 of %2").arg(m_probes->done()).arg(m_probes->total()));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QProgressDialog::canceled, this, [this] {
         cancelAdding();
@@ -415,7 +415,7 @@ void TaskListController::storeOutputEdit()
 {
     const QString refused = m_outputView->storeEdit();
     if (!refused.isEmpty())
-        m_interactive.information(QStringLiteral("Invalid file name"), refused);
+        m_interactive.information(tr("Invalid file name"), refused);
 }
 
 void TaskListController::outputGridPressed()
@@ -423,8 +423,8 @@ void TaskListController::outputGridPressed()
     ValueListGrid *grid = m_widgets.outputGrid;
     if (grid->value(NewFilenameKey).isEmpty()) {
         QWidget *under = QApplication::widgetAt(QCursor::pos());
-        AttachBalloonTip(under ? under : grid->viewport(), 1, QStringLiteral("Tip:"),
-                         QStringLiteral("Please select a file in Task List."));
+        AttachBalloonTip(under ? under : grid->viewport(), 1, tr("Tip:"),
+                         tr("Please select a file in Task List."));
         grid->refuseEditOnThisPress();
         return;
     }

@@ -1,5 +1,6 @@
 #include "conversion/outputnaming.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardItemModel>
@@ -116,9 +117,9 @@ QString OutputNaming::reserve(const ltvItemData &task, int row, bool rename, QSt
     const auto why = [&](const QString &wanted) -> QString {
         const QString name = QFileInfo(wanted).fileName();
         if (m_outputs.contains(PathKey(wanted)))
-            return QStringLiteral("an earlier task of this batch writes ") + name;
+            return QCoreApplication::translate("OutputNaming", "an earlier task of this batch writes %1").arg(name);
         if (m_taken.contains(PathKey(wanted)) && !sameFile(wanted, task.InputFile))
-            return name + QStringLiteral(" is the input of another task of this batch");
+            return QCoreApplication::translate("OutputNaming", "%1 is the input of another task of this batch").arg(name);
         return QString();
     };
     QString reason = path == own ? QString() : why(own);
@@ -126,7 +127,7 @@ QString OutputNaming::reserve(const ltvItemData &task, int row, bool rename, QSt
         reason = why(alone);
     if (renameNote)
         *renameNote = reason.isEmpty() ? QString()
-                                       : QStringLiteral("Renamed to %1: %2").arg(QFileInfo(path).fileName(), reason);
+                                       : QCoreApplication::translate("OutputNaming", "Renamed to %1: %2").arg(QFileInfo(path).fileName(), reason);
     const QString key = PathKey(path);
     m_taken.insert(key);
     m_outputs.insert(key);

@@ -154,18 +154,18 @@ std::optional<SavedTaskList> ParseTaskListText(const QByteArray &text, QString *
         QJsonParseError wholeError;
         document = QJsonDocument::fromJson(text, &wholeError);
         if (wholeError.error != QJsonParseError::NoError)
-            return fail(QStringLiteral("%1 at byte %2").arg(parseError.errorString()).arg(parseError.offset));
+            return fail(TaskListRecovery::tr("%1 at byte %2").arg(parseError.errorString()).arg(parseError.offset));
         lines = {text};
     }
     const QJsonObject root = document.object();
     if (!document.isObject() || root.value(QStringLiteral("format")).toString() != Format)
-        return fail(QStringLiteral("not a task list"));
+        return fail(TaskListRecovery::tr("not a task list"));
     const int version = root.value(QStringLiteral("version")).toInt();
     if (version != Version && version != FirstVersion)
-        return fail(QStringLiteral("a version this program does not know"));
+        return fail(TaskListRecovery::tr("a version this program does not know"));
     const QJsonValue rows = root.value(QStringLiteral("tasks"));
     if (!rows.isArray())
-        return fail(QStringLiteral("no rows"));
+        return fail(TaskListRecovery::tr("no rows"));
 
     SavedTaskList list;
     list.batch.profile = root.value(QStringLiteral("profile")).toString();
@@ -173,7 +173,7 @@ std::optional<SavedTaskList> ParseTaskListText(const QByteArray &text, QString *
     for (const QJsonValue &value : rows.toArray()) {
         const std::optional<SavedTask> task = parseTask(value.toObject());
         if (!task)
-            return fail(QStringLiteral("row %1 is incomplete").arg(list.tasks.size() + 1));
+            return fail(TaskListRecovery::tr("row %1 is incomplete").arg(list.tasks.size() + 1));
         list.tasks.append(*task);
     }
     // The changes since, one a line. A last line without its end was being
@@ -186,7 +186,7 @@ std::optional<SavedTaskList> ParseTaskListText(const QByteArray &text, QString *
             const std::optional<SavedTask> task = parseTask(change.value(QStringLiteral("row")).toObject());
             const qint64 at = change.value(QStringLiteral("at")).toInteger(-1);
             if (!task || at < 0 || at > list.tasks.size())
-                return fail(QStringLiteral("change %1 is incomplete").arg(i));
+                return fail(TaskListRecovery::tr("change %1 is incomplete").arg(i));
             if (at == list.tasks.size())
                 list.tasks.append(*task);
             else
@@ -196,7 +196,7 @@ std::optional<SavedTaskList> ParseTaskListText(const QByteArray &text, QString *
             list.batch.profile = batch.value(QStringLiteral("profile")).toString();
             list.batch.outputFolder = batch.value(QStringLiteral("outputFolder")).toString();
         } else {
-            return fail(QStringLiteral("change %1 cannot be read").arg(i));
+            return fail(TaskListRecovery::tr("change %1 cannot be read").arg(i));
         }
     }
     return list;
@@ -299,9 +299,9 @@ TaskListRecovery::~TaskListRecovery() = default;
 
 QString TaskListRecovery::QuestionText(int count)
 {
-    return QStringLiteral("The last session ended without closing. Restore its %1 %2 to the task list?")
+    return tr("The last session ended without closing. Restore its %1 %2 to the task list?")
         .arg(count)
-        .arg(count == 1 ? QStringLiteral("file") : QStringLiteral("files"));
+        .arg(count == 1 ? tr("file") : tr("files"));
 }
 
 std::optional<SavedBatch> TaskListRecovery::offerLeftLists(IInteractive &interactive)
@@ -363,10 +363,10 @@ void TaskListRecovery::setAside(const QString &path, const QString &reason, IInt
     const bool moved = QFile::rename(path, aside);
     qCInfo(lcRecovery) << "unreadable task list" << path << reason << (moved ? "set aside as" : "left as it is")
                        << aside;
-    interactive.warning(Caption, moved ? QStringLiteral("The task list of an earlier session cannot be read (%1). "
-                                                        "It was set aside as %2.")
+    interactive.warning(Caption, moved ? tr("The task list of an earlier session cannot be read (%1). "
+                                            "It was set aside as %2.")
                                              .arg(reason, QDir::toNativeSeparators(aside))
-                                       : QStringLiteral("The task list of an earlier session cannot be read (%1): %2")
+                                       : tr("The task list of an earlier session cannot be read (%1): %2")
                                              .arg(reason, QDir::toNativeSeparators(path)));
 }
 

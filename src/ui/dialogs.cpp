@@ -61,7 +61,7 @@ std::optional<QString> WidgetDialogs::pickFolder(QWidget *owner, const QString &
 
 QStringList WidgetDialogs::openFiles(QWidget *owner, const QStringList &filters)
 {
-    QFileDialog dialog(owner, QStringLiteral("Open"));
+    QFileDialog dialog(owner, QCoreApplication::translate("WidgetDialogs", "Open"));
     dialog.setObjectName(QStringLiteral("openDialog"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -84,7 +84,7 @@ QStringList WidgetDialogs::openFiles(QWidget *owner, const QStringList &filters)
 std::optional<QString> WidgetDialogs::saveFile(QWidget *owner, const QString &folder,
                                                const QString &defaultExtension, const QStringList &filters)
 {
-    QFileDialog dialog(owner, QStringLiteral("Save As"));
+    QFileDialog dialog(owner, QCoreApplication::translate("WidgetDialogs", "Save As"));
     dialog.setObjectName(QStringLiteral("saveDialog"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);

@@ -42,7 +42,7 @@ int ProfileInsertPosition(const QStringList &names, const QString &name, const Q
 
 TSettingForm::TSettingForm(ISettingsOwner &owner, const QString &programFolder, IInteractive &interactive,
                            IDialogs &dialogs, QWidget *parent)
-    : BlockingWindow(owner.ownerWindow(), QStringLiteral("Settings"), QSize(ClientWidth, ClientHeight), parent)
+    : BlockingWindow(owner.ownerWindow(), tr("Settings"), QSize(ClientWidth, ClientHeight), parent)
     , m_owner(owner)
     , m_programFolder(programFolder)
     , m_interactive(interactive)
@@ -55,18 +55,18 @@ TSettingForm::TSettingForm(ISettingsOwner &owner, const QString &programFolder, 
     pgcSetting->setGeometry(0, 5, 391, 442);
     auto *general = named(new QWidget, "tbsGeneral");
     auto *profiles = named(new QWidget, "tbsProfiles");
-    pgcSetting->addTab(general, QStringLiteral("     General     "));
-    pgcSetting->addTab(profiles, QStringLiteral("     Profiles     "));
+    pgcSetting->addTab(general, tr("     General     "));
+    pgcSetting->addTab(profiles, tr("     Profiles     "));
     buildGeneralTab(general);
     buildProfilesTab(profiles);
 
-    btnDefault = named(new QPushButton(QStringLiteral("&Load Default"), this), "btnDefault");
+    btnDefault = named(new QPushButton(tr("&Load Default"), this), "btnDefault");
     btnDefault->setGeometry(16, 461, 89, 25);
     connect(btnDefault, &QPushButton::clicked, this, &TSettingForm::btnDefaultClick);
-    btnOK = named(new QPushButton(QStringLiteral("&OK"), this), "btnOK");
+    btnOK = named(new QPushButton(tr("&OK"), this), "btnOK");
     btnOK->setGeometry(208, 461, 75, 25);
     connect(btnOK, &QPushButton::clicked, this, &TSettingForm::btnOKClick);
-    btnCancel = named(new QPushButton(QStringLiteral("&Cancel"), this), "btnCancel");
+    btnCancel = named(new QPushButton(tr("&Cancel"), this), "btnCancel");
     btnCancel->setGeometry(296, 461, 75, 25);
     connect(btnCancel, &QPushButton::clicked, this, &TSettingForm::btnCancelClick);
 
@@ -80,7 +80,7 @@ void TSettingForm::buildGeneralTab(QWidget *page)
     edtOutputDir = named(new QLineEdit(page), "edtOutputDir");
     edtOutputDir->setGeometry(112, 16, 225, 21);
     // The edit box's label stands 3 pixels to its left, centred on its height.
-    QLabel *outputLabel = named(new QLabel(QStringLiteral("Default Output Path:"), page), "labOutputDir");
+    QLabel *outputLabel = named(new QLabel(tr("Default Output Path:"), page), "labOutputDir");
     FitLabel(outputLabel, 112 - 3 - 4);
     outputLabel->move(112 - 3 - outputLabel->width(), 16 + (21 - outputLabel->height()) / 2);
     outputLabel->setBuddy(edtOutputDir);
@@ -91,32 +91,32 @@ void TSettingForm::buildGeneralTab(QWidget *page)
     sbtnBrowse->setAutoRaise(true);
     connect(sbtnBrowse, &QToolButton::clicked, this, &TSettingForm::sbtnBrowseClick);
 
-    FitLabel(named(makeLabel(QStringLiteral("Synchronization Mode:"), page, 11, 59), "labSyn"), 124 - 3 - 11);
+    FitLabel(named(makeLabel(tr("Synchronization Mode:"), page, 11, 59), "labSyn"), 124 - 3 - 11);
     cmbSyn = named(new QComboBox(page), "cmbSyn");
     cmbSyn->setGeometry(124, 56, 245, 21);
     cmbSyn->setEditable(false);
-    cmbSyn->addItems({QStringLiteral("Auto"), QStringLiteral("Force Mode"), QStringLiteral("Progressive Mode")});
+    cmbSyn->addItems({tr("Auto"), tr("Force Mode"), tr("Progressive Mode")});
 
     auto *rule = named(new QFrame(page), "bvlGeneral");
     rule->setFrameShape(QFrame::HLine);
     rule->setFrameShadow(QFrame::Sunken);
     rule->setGeometry(8, 88, 369, 2);
 
-    chkOpenDir = named(new QCheckBox(QStringLiteral("Open the output directory when the task is completed. "), page),
+    chkOpenDir = named(new QCheckBox(tr("Open the output directory when the task is completed. "), page),
                        "chkOpenDir");
     chkOpenDir->setGeometry(24, 128, 345, 17);
-    chkExit = named(new QCheckBox(QStringLiteral("Exit the program when the task is completed."), page), "chkExit");
+    chkExit = named(new QCheckBox(tr("Exit the program when the task is completed."), page), "chkExit");
     chkExit->setGeometry(24, 160, 345, 17);
-    chkTurnoff = named(new QCheckBox(QStringLiteral("Turn off the computer when the task is completed."), page),
+    chkTurnoff = named(new QCheckBox(tr("Turn off the computer when the task is completed."), page),
                        "chkTurnoff");
     chkTurnoff->setGeometry(24, 192, 345, 17);
 
-    gpbOverwrite = named(new QGroupBox(QStringLiteral("Output File Overwrite"), page), "gpbOverwrite");
+    gpbOverwrite = named(new QGroupBox(tr("Output File Overwrite"), page), "gpbOverwrite");
     gpbOverwrite->setGeometry(16, 240, 353, 105);
-    rdbOverWrite = named(new QRadioButton(QStringLiteral("Overwrite"), gpbOverwrite), "rdbOverWrite");
+    rdbOverWrite = named(new QRadioButton(tr("Overwrite"), gpbOverwrite), "rdbOverWrite");
     rdbOverWrite->setGeometry(24, 32, 305, 17);
     rdbOverWrite->setChecked(true);
-    rdbRename = named(new QRadioButton(QStringLiteral("Not overwrite (Rename to <Filename> + Index"), gpbOverwrite),
+    rdbRename = named(new QRadioButton(tr("Not overwrite (Rename to <Filename> + Index"), gpbOverwrite),
                       "rdbRename");
     rdbRename->setGeometry(24, 67, 305, 17);
 
@@ -124,7 +124,7 @@ void TSettingForm::buildGeneralTab(QWidget *page)
     spnJobs = named(new QSpinBox(page), "spnJobs");
     spnJobs->setRange(1, MaxJobs());
     spnJobs->setGeometry(300, 364, 69, 21);
-    QLabel *jobsLabel = named(makeLabel(QStringLiteral("Simultaneous conversions:"), page, 24, 367), "labJobs");
+    QLabel *jobsLabel = named(makeLabel(tr("Simultaneous conversions:"), page, 24, 367), "labJobs");
     FitLabel(jobsLabel, 300 - 6 - 24);
     jobsLabel->setBuddy(spnJobs);
 
@@ -145,7 +145,7 @@ void TSettingForm::buildProfilesTab(QWidget *page)
     cmbProfile->setEditable(false);
     connect(cmbProfile, &QComboBox::currentIndexChanged, this, &TSettingForm::cmbProfileChange);
 
-    btnSaveAs = named(new QPushButton(QStringLiteral("&Save as..."), page), "btnSaveAs");
+    btnSaveAs = named(new QPushButton(tr("&Save as..."), page), "btnSaveAs");
     btnSaveAs->setGeometry(298, 4, 75, 25);
     connect(btnSaveAs, &QPushButton::clicked, this, &TSettingForm::btnSaveAsClick);
 
@@ -155,7 +155,7 @@ void TSettingForm::buildProfilesTab(QWidget *page)
     m_editors->setBackgroundRole(QPalette::Window);
 
     memDescription = named(new QPlainTextEdit(page), "memDescription");
-    memDescription->setPlainText(QStringLiteral("Description:"));
+    memDescription->setPlainText(tr("Description:"));
     memDescription->hide();
 }
 
@@ -236,7 +236,7 @@ QString TSettingForm::currentProfilePath() const
 void TSettingForm::sbtnBrowseClick()
 {
     if (const std::optional<QString> folder =
-            m_dialogs.pickFolder(this, QStringLiteral("Select the output directory.")))
+            m_dialogs.pickFolder(this, tr("Select the output directory.")))
         edtOutputDir->setText(AddTrailingSeparator(*folder));
 }
 
@@ -258,7 +258,7 @@ void TSettingForm::btnSaveAsClick()
     QDir().mkpath(folder);
     const std::optional<QString> target =
         m_dialogs.saveFile(this, folder, ProfileExtension,
-                           FilterEntries(QStringLiteral("Profiles (*.apf)|*.apf")));
+                           FilterEntries(tr("Profiles (*.apf)|*.apf")));
     if (!target)
         return;
     const QString source = currentProfilePath();
@@ -302,8 +302,8 @@ void TSettingForm::listSavedProfile(const QString &path)
 
 void TSettingForm::btnDefaultClick()
 {
-    if (!m_interactive.question(QStringLiteral("Load Default"),
-                                QStringLiteral("Are you sure to load the default preferences?")))
+    if (!m_interactive.question(tr("Load Default"),
+                                tr("Are you sure to load the default preferences?")))
         return;
     // Nothing is written: OK makes the values permanent.
     if (const std::optional<GeneralPreferences> defaults = LoadDefaultPreferences(m_programFolder, m_interactive))
