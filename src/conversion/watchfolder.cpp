@@ -188,8 +188,13 @@ WatchFolder::WatchFolder(QString folder, bool recursive, QStringList exts, QObje
     connect(&m_soon, &QTimer::timeout, this, &WatchFolder::scan);
     connect(&m_check, &QTimer::timeout, this, &WatchFolder::checkPending);
     connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] { m_soon.start(0); });
-    // A file being settled changes: looked at again at once.
-    connect(m_watcher, &QFileSystemWatcher::fileChanged, this, [this] { m_soon.start(0); });
+    // A file being settled was written to: its settling starts again.
+    connect(m_watcher, &QFileSystemWatcher::fileChanged, this, [this](const QString &path) {
+        if (!m_pending.contains(path))
+            return;
+        see(path);
+        schedule();
+    });
 }
 
 WatchFolder::~WatchFolder() = default;
@@ -274,7 +279,8 @@ void WatchFolder::see(const QString &path)
     const auto found = m_pending.find(path);
     if (found != m_pending.end() && found->file == now)
         return;
-    if (found == m_pending.end())
+    // Watched while it settles, as long as that costs little.
+    if (found == m_pending.end() && m_pending.size() < MaxWatchedFiles)
         m_watcher->addPath(path);
     Pending &pending = m_pending[path];
     pending.file = now;
@@ -315,7 +321,8 @@ void WatchFolder::checkPending()
         const int folded = a.path.compare(b.path, Qt::CaseInsensitive);
         return folded != 0 ? folded < 0 : a.path < b.path;
     });
-    schedule(!held.isEmpty());
+    m_held = !held.isEmpty();
+    schedule();
     for (const WatchedFile &file : std::as_const(settledFiles)) {
         if (!m_watching)
             break; // stopped by a receiver
@@ -325,13 +332,13 @@ void WatchFolder::checkPending()
 
 // The next look at the pending files: when the first of them is due, sooner
 // when one was held open for writing.
-void WatchFolder::schedule(bool held)
+void WatchFolder::schedule()
 {
     if (m_pending.isEmpty()) {
         m_check.stop();
         return;
     }
-    qint64 next = held ? HeldRecheckMs : m_settleMs;
+    qint64 next = m_held ? HeldRecheckMs : m_settleMs;
     for (const Pending &pending : std::as_const(m_pending)) {
         const qint64 left = m_settleMs - pending.unchanged.elapsed();
         if (left > 0) // a due file is here because it is held

@@ -75,6 +75,9 @@ public:
     static constexpr int DefaultRescanMs = 30000;
     // How often a settled file held open for writing is looked at again.
     static constexpr int HeldRecheckMs = 500;
+    // Files settling at once that get a change notice of their own; the
+    // others are looked at when due.
+    static constexpr int MaxWatchedFiles = 1000;
 
     WatchFolder(QString folder, bool recursive, QStringList exts, QObject *parent = nullptr);
     ~WatchFolder() override;
@@ -105,7 +108,7 @@ private:
     void checkPending();
     QStringList listing();
     void see(const QString &path);
-    void schedule(bool held);
+    void schedule();
 
     QString m_folder;
     bool m_recursive;
@@ -113,6 +116,7 @@ private:
     int m_settleMs = DefaultSettleMs;
     const WatchJournal *m_journal = nullptr;
     bool m_watching = false;
+    bool m_held = false; // a settled file was held open for writing at the last look
     QFileSystemWatcher *m_watcher;
     QTimer m_rescan;
     QTimer m_soon;  // a scan at once, after a notice
