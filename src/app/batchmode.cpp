@@ -25,8 +25,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <xcb/xcb.h>
 
@@ -370,12 +370,14 @@ private:
         BatchView view;
         ConversionRun run;
         QHash<QString, WatchedFile> files; // by path
+        QSet<int> ended;                    // rows counted and journalled
     };
 
     void onSettled(const WatchedFile &file)
     {
         m_waiting << file;
-        startRound();
+        // From the event loop: the files that settle together make one round.
+        QMetaObject::invokeMethod(this, &WatchBatch::startRound, Qt::QueuedConnection);
     }
 
     void startRound()
@@ -385,6 +387,11 @@ private:
         m_round = std::make_unique<Round>(*this);
         connect(&m_round->probes, &ProbeQueue::idle, this, &WatchBatch::onListed);
         connect(&m_round->run, &ConversionRun::finished, this, &WatchBatch::onRoundFinished, Qt::QueuedConnection);
+        connect(&m_round->tasks, &QAbstractItemModel::dataChanged, this,
+                [this](const QModelIndex &from, const QModelIndex &to) {
+                    for (int row = from.row(); row <= to.row(); ++row)
+                        rowChanged(row);
+                });
         for (const WatchedFile &file : std::exchange(m_waiting, {})) {
             m_round->files.insert(file.path, file);
             m_round->probes.enqueue(file.path, m_outputExt);
@@ -406,28 +413,35 @@ private:
         m_round->run.RunConversion(m_params);
     }
 
+    // A row that has its result is counted, printed and, unless stopped,
+    // journalled at once: a watch ended in the middle of a round keeps what
+    // the round did so far.
+    void rowChanged(int row)
+    {
+        ltvItemData task;
+        ReadItemData(m_round->tasks, row, WholeRowField, task);
+        const QString status = task.StatusText;
+        int *count = status == RowStatus::Complete ? &m_complete
+            : status == RowStatus::Failed          ? &m_failed
+            : status == RowStatus::Stop            ? &m_stopped
+                                                   : nullptr;
+        if (!count || m_round->ended.contains(row))
+            return; // not at its end yet, or told already
+        ++*count;
+        m_round->ended.insert(row);
+        if (status != RowStatus::Stop)
+            record(task.InputFile, status.toLower());
+        const QString line = QStringLiteral("  %1  %2 -> %3")
+                                 .arg(status, PrintableName(task.InputFile),
+                                      PrintableName(m_round->run.outputPathOf(row)));
+        printTo(stdout, line);
+        m_lines << line;
+    }
+
     void onRoundFinished()
     {
-        const QStringList outputs = m_round->view.outputPaths();
-        for (int row = 0; row < m_round->tasks.rowCount(); ++row) {
-            ltvItemData task;
-            ReadItemData(m_round->tasks, row, WholeRowField, task);
-            const QString status = task.StatusText;
-            if (status == RowStatus::Complete)
-                ++m_complete;
-            else if (status == RowStatus::Failed)
-                ++m_failed;
-            else if (status == RowStatus::Stop)
-                ++m_stopped;
-            else
-                continue; // not reached: converted by the next watch
-            if (status != RowStatus::Stop)
-                record(task.InputFile, status.toLower());
-            const QString line = QStringLiteral("  %1  %2 -> %3")
-                                     .arg(status, PrintableName(task.InputFile), PrintableName(outputs.value(row)));
-            printTo(stdout, line);
-            m_lines << line;
-        }
+        for (int row = 0; row < m_round->tasks.rowCount(); ++row)
+            rowChanged(row);
         m_round.reset(); // reached from the event loop: none of it is at work
         if (m_interrupted)
             end();

@@ -391,7 +391,7 @@ TEST_F(MainFormTest, RemoveClearKeysAndThePopupMenu)
     QStringList texts;
     for (QAction *action : menu->actions())
         texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
-    EXPECT_EQ(texts, QStringList({"Open", "-", "Add Files...", "Add Directorys...", "-", "Remove", "Clear",
+    EXPECT_EQ(texts, QStringList({"Open", "-", "Add Files...", "Add Directorys...", "Watch Folder...", "-", "Remove", "Clear",
                                   "Remove Completed", "-", "Move Up", "Move Down", "-", "Pause", "Resume", "-",
                                   "Engine Output..."}));
 
