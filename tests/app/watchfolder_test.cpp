@@ -61,13 +61,15 @@ TEST_F(WatchTest, AFileHeldOpenForWritingWaitsForItsWriterAndAFileMovedInConvert
                                         work(QStringLiteral("part2"))});
     ASSERT_TRUE(waitFor([&] { return QFileInfo(work(QStringLiteral("in/slow.avi"))).size() == clip.size() / 2; }));
 
+    // Watched with its subfolders; a folder made after the start is watched too.
     QProcess watch;
-    startWatch(watch);
+    startWatch(watch, {"-r"});
     ASSERT_TRUE(makeClip(work(QStringLiteral("moved.avi")), 1));
-    ASSERT_TRUE(QFile::rename(work(QStringLiteral("moved.avi")), work(QStringLiteral("in/moved.avi"))));
+    ASSERT_TRUE(QDir().mkpath(work(QStringLiteral("in/sub dir"))));
+    ASSERT_TRUE(QFile::rename(work(QStringLiteral("moved.avi")), work(QStringLiteral("in/sub dir/moved.avi"))));
     // Moved in after the writer's last write, and settled: the half-written
     // file has not changed for longer, and only its writer holds it back.
-    ASSERT_TRUE(journalHas(QStringLiteral("moved.avi"))) << qPrintable(watch.readAllStandardError());
+    ASSERT_TRUE(journalHas(QStringLiteral("sub dir/moved.avi"))) << qPrintable(watch.readAllStandardError());
     // Once its round is over (its work folder gone).
     EXPECT_TRUE(waitFor([&] { return outputs() == QStringList({WatchJournal::FileName, QStringLiteral("moved.mp4")}); }))
         << qPrintable(outputs().join(' '));
@@ -84,7 +86,7 @@ TEST_F(WatchTest, AFileHeldOpenForWritingWaitsForItsWriterAndAFileMovedInConvert
     EXPECT_NEAR(ffprobeValues(work(QStringLiteral("out/slow.mp4")), QStringLiteral("format=duration")).toDouble(), 4.0,
                 0.3);
     // Converted once: no second line, no second output under another name.
-    EXPECT_EQ(journalOf(QStringLiteral("moved.avi")).size(), 1);
+    EXPECT_EQ(journalOf(QStringLiteral("sub dir/moved.avi")).size(), 1);
     EXPECT_EQ(outputs(), QStringList({WatchJournal::FileName, QStringLiteral("moved.mp4"), QStringLiteral("slow.mp4")}));
 }
 
