@@ -154,11 +154,13 @@ bool WatchJournal::append(const WatchedFile &file, const QString &status, QStrin
     const int fd = ::open(name.constData(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     bool written = fd >= 0;
     if (written) {
-        // A line cut short before: the new one starts on a line of its own.
+        // A line cut short before: it gets one field too many (or an empty
+        // path), so that it stays unreadable, and the new line starts on a
+        // line of its own.
         char last = '\n';
         const off_t end = ::lseek(fd, 0, SEEK_END);
         if (end > 0 && ::pread(fd, &last, 1, end - 1) == 1 && last != '\n')
-            line.prepend('\n');
+            line.prepend("\t\n");
         written = ::write(fd, line.constData(), size_t(line.size())) == line.size() && ::fsync(fd) == 0;
     }
     const int failure = errno;

@@ -35,8 +35,8 @@ QSet<QString> FilesOpenForWriting(const QStringList &files);
 // failed, "size<TAB>modified<TAB>status<TAB>path", the path with "%", tab and
 // line breaks percent-encoded. Each line is appended with a single write and
 // flushed to the disk before the call returns; a last line without its line
-// break (a write cut short) is ignored, and the next line starts on a line of
-// its own.
+// break (a write cut short) is ignored, and stays ignored when the next line
+// is appended on a line of its own.
 class WatchJournal final
 {
 public:
