@@ -4,6 +4,7 @@
 #include "app/picturebutton.h"
 #include "app/tasklistcontroller.h"
 #include "conversion/conversionrun.h"
+#include "conversion/taskorder.h"
 #include "conversion/taskrecord.h"
 #include "platform/desktopnotifier.h"
 #include "platform/interactive.h"
@@ -109,6 +110,38 @@ void BatchController::startNow()
     m_run.RunConversion(*params);
 }
 
+namespace {
+
+QList<int> rowsToRetry(const TaskListModel &tasks)
+{
+    return RowsWithStatus(tasks, {RowStatus::Failed, RowStatus::Stop});
+}
+
+} // namespace
+
+bool BatchController::canRetryFailed() const
+{
+    return m_run.RunState() == ConversionRun::Idle && !m_pendingStart->isWaiting() && !rowsToRetry(m_tasks).isEmpty();
+}
+
+void BatchController::retryFailed()
+{
+    if (!canRetryFailed())
+        return;
+    m_widgets.start->hide();
+    m_widgets.stop->show();
+    m_widgets.focusAfterStart->setFocus();
+    if (!outputFolderUsable())
+        return;
+    lockControls();
+    const std::optional<QString> params = m_parameters();
+    if (!params) {
+        showIdle();
+        return;
+    }
+    m_run.RunConversion(*params, rowsToRetry(m_tasks));
+}
+
 void BatchController::stop()
 {
     m_pendingStart->cancel();
@@ -171,15 +204,15 @@ void BatchController::setTimerEnabled(bool enabled)
 }
 
 // A batch that was stopped (a row neither converted nor failed) tells nothing.
-void BatchController::batchEnded()
+void BatchController::batchEnded(const QList<int> &rows)
 {
     if (!m_desktop)
         return;
     m_desktop->hideProgress();
-    const int total = m_tasks.rowCount();
+    const int total = static_cast<int>(rows.size());
     int converted = 0;
     int failed = 0;
-    for (int row = 0; row < total; ++row) {
+    for (int row : rows) {
         ltvItemData task;
         ReadItemData(m_tasks, row, 2, task); // sub-item 2: the status
         converted += task.StatusText == RowStatus::Complete;

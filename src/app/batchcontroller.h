@@ -57,6 +57,11 @@ public:
     void stopClicked();
     // Starts a batch of every row, once the files being added are listed.
     void start();
+    // Converts again, in a batch of their own, the rows that failed or were
+    // stopped; the other rows are left as they are.
+    void retryFailed();
+    // Idle, and some row failed or was stopped.
+    bool canRetryFailed() const;
     // Stops the batch, or a batch waiting for files.
     void stop();
     // The window is going: a waiting batch does not start.
@@ -70,9 +75,10 @@ public:
     void setConvertingFile(const QString &text);
     void setTotalProgress(int position);
     void setTimerEnabled(bool enabled);
-    // The batch has ended: the launcher entry stops showing progress and,
-    // when the user is in another window, the desktop tells how it went.
-    void batchEnded();
+    // The batch of `rows` has ended: the launcher entry stops showing
+    // progress and, when the user is in another window, the desktop tells how
+    // those rows went.
+    void batchEnded(const QList<int> &rows);
 
 private:
     void startNow();

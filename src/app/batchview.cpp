@@ -96,6 +96,18 @@ void BatchView::setTimerEnabled(bool enabled)
         m_timer.stop();
 }
 
+void BatchView::batchEnded(const QList<int> &)
+{
+    m_timer.stop();
+    // A task line still being rewritten (the batch was abandoned) is ended,
+    // so that what follows starts on a line of its own.
+    if (m_terminal && !m_running.empty()) {
+        std::fprintf(m_stream, "\n");
+        std::fflush(m_stream);
+    }
+    m_running.clear();
+}
+
 void BatchView::tick()
 {
     if (m_run)

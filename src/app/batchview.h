@@ -101,6 +101,7 @@ public:
     void showProgressPanel(bool) override {}
     void setMemoText(const QString &) override {}
     void setTimerEnabled(bool enabled) override;
+    void batchEnded(const QList<int> &rows) override;
     QString outputFolder() const override { return m_outputFolder; }
     QString outputExt() const override { return m_outputExt; }
     BatchOptions batchOptions() const override;

@@ -1,6 +1,7 @@
 // Vantorix: starts the main window with the files named on the command line,
 // or, with --batch, converts them without a window.
 #include "app/batchmode.h"
+#include "app/layoutprobe.h"
 #include "app/mainform.h"
 #include "app/orangestyle.h"
 #include "app/startupwarning.h"
@@ -97,6 +98,7 @@ int main(int argc, char **argv)
         QCoreApplication::quit();
     });
 
+    InstallLayoutProbe(mainForm);
     mainForm.show();
     qCInfo(lcStart) << "main window shown";
     startupWarning.open(&mainForm);

@@ -463,6 +463,9 @@ void TMainForm::buildPopupMenu()
         ->setObjectName(QStringLiteral("mniClear"));
     ppmTask->addAction(QStringLiteral("Remove Completed"), m_list, &TaskListController::removeCompleted)
         ->setObjectName(QStringLiteral("mniRemoveCompleted"));
+    // The rows that failed or were stopped, converted again on their own.
+    mniRetryFailed = ppmTask->addAction(QStringLiteral("Retry Failed"), m_batch, &BatchController::retryFailed);
+    mniRetryFailed->setObjectName(QStringLiteral("mniRetryFailed"));
     ppmTask->addSeparator();
     // The order of the list is the order of conversion.
     auto addMove = [this](const QString &text, const char *name, QKeyCombination key, int step) {
@@ -715,6 +718,7 @@ void TMainForm::tbtnClearClick()
 void TMainForm::ppmTaskPopup()
 {
     m_list->updateMenu(*ppmTask);
+    mniRetryFailed->setEnabled(m_batch->canRetryFailed());
     if (sender() == ltvTask)
         ppmTask->popup(QCursor::pos());
 }
@@ -943,9 +947,11 @@ void TMainForm::setMemoText(const QString &text)
 void TMainForm::setTimerEnabled(bool enabled)
 {
     m_batch->setTimerEnabled(enabled);
-    // The run stops its timer when the batch ends, before its closing message.
-    if (!enabled)
-        m_batch->batchEnded();
+}
+
+void TMainForm::batchEnded(const QList<int> &rows)
+{
+    m_batch->batchEnded(rows);
 }
 
 

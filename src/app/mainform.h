@@ -29,6 +29,7 @@ class IShell;
 class ParameterEditors;
 class PictureButton;
 class PreviewPanel;
+class QAction;
 class QComboBox;
 class QFrame;
 class QGroupBox;
@@ -161,6 +162,7 @@ public:
     void showProgressPanel(bool running) override;
     void setMemoText(const QString &text) override;
     void setTimerEnabled(bool enabled) override;
+    void batchEnded(const QList<int> &rows) override;
     QString outputFolder() const override;
     QString outputExt() const override { return OutputExt(); }
     BatchOptions batchOptions() const override;
@@ -256,6 +258,7 @@ private:
     PictureButton *ibtnAbout = nullptr;
     PictureButton *ibtnHelp = nullptr;
     QMenu *ppmTask = nullptr;
+    QAction *mniRetryFailed = nullptr;
 
     // Bottom strip
     QComboBox *cmbProfile = nullptr;

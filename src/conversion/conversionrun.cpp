@@ -90,8 +90,21 @@ ConversionRun::Entry *ConversionRun::entryOf(const ConversionJob *job)
 
 void ConversionRun::RunConversion(const QString &params)
 {
+    QList<int> rows;
+    for (int row = 0; row < m_tasks.rowCount(); ++row)
+        rows << row;
+    RunConversion(params, rows);
+}
+
+void ConversionRun::RunConversion(const QString &params, const QList<int> &rows)
+{
     if (m_state != Idle)
         return;
+    m_batchRows.clear();
+    QList<bool> taken(m_tasks.rowCount(), false);
+    for (int row : rows)
+        if (row >= 0 && row < m_tasks.rowCount() && !std::exchange(taken[row], true))
+            m_batchRows << row;
     m_params = params;
     // Taken once: a change in the window during the batch applies to the next.
     m_naming.begin(m_view.outputFolder(), m_view.outputExt(), m_tasks);
@@ -117,19 +130,21 @@ void ConversionRun::RunConversion(const QString &params)
     m_runningLabel.clear();
     m_view.setTimerEnabled(true);
 
-    m_rowCount = m_tasks.rowCount();
+    m_rowCount = static_cast<int>(m_batchRows.size());
     m_rowOutputs = QStringList();
-    for (int row = 0; row < m_rowCount; ++row) {
+    for (int row = 0; row < m_tasks.rowCount(); ++row)
+        m_rowOutputs << QString();
+    for (int row : std::as_const(m_batchRows)) {
         ltvItemData task;
         ReadItemData(m_tasks, row, WholeRowField, task);
         m_totalSecs += task.ClipLengthSecs;
-        m_rowOutputs << QString();
     }
 
     m_nextRow = 0;
     if (m_rowCount == 0) {
         // Nothing to convert: back to idle without a word.
         m_view.setTimerEnabled(false);
+        endBatch();
         backToIdle();
         emit finished();
         return;
@@ -156,7 +171,7 @@ void ConversionRun::startTask()
 
     auto entry = std::make_unique<Entry>();
     ConversionJob::Order order;
-    order.row = m_nextRow++;
+    order.row = m_batchRows[m_nextRow++];
     ReadItemData(m_tasks, order.row, WholeRowField, order.task);
     order.params = m_params;
     order.finalPath = m_naming.reserve(order.task, order.row, m_view.batchOptions().rename, &entry->renameNote);
@@ -295,6 +310,8 @@ void ConversionRun::conclude()
     m_nextTask.stop();
     m_view.setTimerEnabled(false);
     releaseSleep();
+    // Before the message that says how it ended.
+    endBatch();
     emit stateChanged();
     BatchOutcome outcome;
     outcome.startFailure = m_startFailure;
@@ -303,6 +320,11 @@ void ConversionRun::conclude()
     outcome.total = m_rowCount;
     outcome.outputFolder = m_naming.outputFolder();
     m_end.begin(outcome);
+}
+
+void ConversionRun::endBatch()
+{
+    m_view.batchEnded(m_batchRows);
 }
 
 void ConversionRun::onEnded(bool closeWindow)
@@ -375,6 +397,7 @@ void ConversionRun::abandon()
 {
     if (m_state == Idle)
         return;
+    const bool endTold = m_state == Ending;
     // Idle at once: a row written here that leads to another abandon finds
     // nothing more to do.
     m_state = Idle;
@@ -391,6 +414,9 @@ void ConversionRun::abandon()
     for (const auto &entry : entries)
         settleRow(entry->job->row(), entry->job->status(), entry->job->reason(), entry->renameNote,
                   entry->job->keptOutput());
+    // A batch abandoned while its end was being told has told it already.
+    if (!endTold)
+        endBatch();
     backToIdle();
     emit finished();
 }

@@ -18,7 +18,8 @@ class IShell;
 class ISleepInhibitor;
 class WorkFolder;
 
-// Converts every task of the task list, one ConversionJob per task, by default
+// Converts the tasks of the task list (every one, or the rows asked for), one
+// ConversionJob per task, by default
 // one after another; with BatchOptions::jobs above 1, up to that many engines
 // work at once, the next row in list order starting as one ends. Runs on the
 // GUI thread and is driven by the jobs' signals: the window stays responsive,
@@ -57,6 +58,10 @@ public:
     // The output folder and the output extension are read here, once, and
     // serve the whole batch. Ignored unless idle.
     void RunConversion(const QString &params);
+    // The same for the rows `rows` only (row numbers, converted in the order
+    // given): the other rows keep what they show, and the bars, the end
+    // message and ConversionView::batchEnded() count only these.
+    void RunConversion(const QString &params, const QList<int> &rows);
 
     // Stop: while running, every job is stopped (a paused engine is
     // continued first); the run then cancels. Nothing to stop once the batch
@@ -135,6 +140,8 @@ private:
     // batch once no job is left.
     void proceed();
     void conclude();
+    // Tells the view, once per batch, that the batch is over.
+    void endBatch();
     void onEnded(bool closeWindow);
     void stopJobs();
     int heldSlots() const;
@@ -173,8 +180,9 @@ private:
     QString m_startFailure; // the message of an engine that could not start
     int m_jobLimit = 1;
     QString m_params;
-    int m_rowCount = 0;
-    int m_nextRow = 0;
+    QList<int> m_batchRows; // the rows of the batch, in the order they convert
+    int m_rowCount = 0;     // how many of them
+    int m_nextRow = 0;      // the index in m_batchRows of the next to start
     int m_failedCount = 0;
     double m_totalSecs = 0;
     double m_doneSecs = 0;

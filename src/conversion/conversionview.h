@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -30,6 +31,10 @@ public:
     virtual void showProgressPanel(bool running) = 0;
     virtual void setMemoText(const QString &text) = 0;                 // Memo1
     virtual void setTimerEnabled(bool enabled) = 0;                    // timerTime
+    // Once per batch, when it is over (converted, stopped, failed to start or
+    // abandoned), before the message that says how it ended: `rows` are the
+    // rows the batch was to convert, with the results they have now.
+    virtual void batchEnded(const QList<int> &rows) = 0;
     virtual QString outputFolder() const = 0;                          // edtOutputdir, as typed
     virtual QString outputExt() const = 0; // "." + Type of the profile loaded in the main window
     virtual BatchOptions batchOptions() const = 0;

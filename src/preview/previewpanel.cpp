@@ -14,6 +14,9 @@
 namespace {
 
 const QSize ButtonSize(38, 22);
+// The time box: its picture, with the time centred on it.
+const QSize TimeBoxSize(58, 18);
+constexpr int TimeBoxTop = 28;
 
 QPixmap buttonPicture(int index)
 {
@@ -88,13 +91,11 @@ PreviewPanel::PreviewPanel(IInteractive &interactive, QWidget *parent)
 
     imgPreviewTime = new QLabel(panPreviewButton);
     imgPreviewTime->setObjectName(QStringLiteral("imgPreviewTime"));
-    imgPreviewTime->setGeometry(132, 28, 58, 18);
     imgPreviewTime->setPixmap(QPixmap(QStringLiteral(":/pictures/preview-time.png")));
 
     labPreviewTime = new QLabel(QStringLiteral("00:00:00"), panPreviewButton);
     labPreviewTime->setObjectName(QStringLiteral("labPreviewTime"));
-    labPreviewTime->setGeometry(140, 32, 57, 13);
-    labPreviewTime->setFixedSize(57, 13);
+    labPreviewTime->setAlignment(Qt::AlignCenter);
     labPreviewTime->setAttribute(Qt::WA_TranslucentBackground);
     QFont small = labPreviewTime->font();
     small.setPixelSize(11);
@@ -216,4 +217,10 @@ void PreviewPanel::layoutChildren()
     panRight1->setGeometry(std::max(0, w - MarginWidth), 0, MarginWidth, videoHeight);
     panPreviewButton->setGeometry(0, videoHeight, w, StripHeight);
     TrackBar->setGeometry(0, 0, w, 21);
+    // The time box ends where the video area does, the margin of the window's
+    // other controls from its edge, and never covers the Stop button.
+    const int timeLeft = std::max(sbtnStop->geometry().right() + 3, w - MarginWidth - TimeBoxSize.width());
+    const QRect timeBox(QPoint(timeLeft, TimeBoxTop), TimeBoxSize);
+    imgPreviewTime->setGeometry(timeBox);
+    labPreviewTime->setGeometry(timeBox);
 }

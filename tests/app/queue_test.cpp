@@ -6,6 +6,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QTreeView>
 
@@ -142,6 +144,46 @@ TEST_F(QueueTest, RemoveCompletedLeavesTheOthersAndIsOfferedOnlyWithSomethingToR
     EXPECT_EQ(order(), QStringLiteral("bd"));
     EXPECT_FALSE(menuItem("mniRemoveCompleted")->isEnabled());
     EXPECT_FALSE(menuItem("mniMoveUp")->isEnabled()) << "nothing selected";
+}
+
+TEST_F(QueueTest, RetryFailedConvertsTheFailedAndStoppedRowsInABatchOfTheirOwn)
+{
+    TMainForm &form = open();
+    ASSERT_NO_FATAL_FAILURE(addRows(form, {"Complete", "Failed", "OK", "Stop"}));
+    QDir().mkpath(folder.filePath(QStringLiteral("out")));
+    child<QLineEdit>("edtOutputdir")->setText(folder.filePath(QStringLiteral("out")));
+    // b (50 s) converts, d (30 s) fails again.
+    folder.setScriptFor(QStringLiteral("d.avi"), QStringLiteral("print 0 Conversion failed!\n\nexit 1\n"));
+    const int probes = folder.callCount();
+    // The user is in another window when the batch ends.
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    ASSERT_TRUE(waitFor([&] { return !form.isActiveWindow(); }));
+
+    QAction *retry = menuItem("mniRetryFailed");
+    ASSERT_TRUE(retry->isEnabled());
+    retry->trigger();
+    EXPECT_FALSE(menuItem("mniRetryFailed")->isEnabled()) << "while the batch runs";
+    EXPECT_TRUE(child<QWidget>("imgStop")->isVisible());
+    ASSERT_TRUE(waitFor([&] { return form.RunState() == 0 && !interactive.messages.isEmpty(); }));
+
+    EXPECT_EQ(folder.callCount() - probes, 2);
+    EXPECT_EQ(QStringList({cell(0, 3), cell(1, 3), cell(2, 3), cell(3, 3)}),
+              QStringList({"Complete", "Complete", "OK", "Failed"}));
+    for (int row : {0, 2})
+        EXPECT_EQ(form.tasks().index(row, 0).data(TaskListModel::EngineOutputRole).toString(),
+                  QStringLiteral("output of ") + task(row).NewName);
+    EXPECT_EQ(interactive.messages,
+              QStringList({"warning|Complete|The conversion is finished, but 1 of 2 files failed."}));
+    EXPECT_EQ(child<QLabel>("labTotalProgress")->text(), QStringLiteral("100%"));
+    EXPECT_EQ(recorded.desktop.notifications, QStringList{QStringLiteral("1 of 2 files failed")});
+    EXPECT_TRUE(recorded.desktop.progress.contains(62)) << ::testing::PrintToString(recorded.desktop.progress);
+    EXPECT_TRUE(child<QWidget>("imgStart")->isVisible());
+    // Only d is left to retry; once it is gone, nothing is.
+    EXPECT_TRUE(menuItem("mniRetryFailed")->isEnabled());
+    form.tasks().removeRow(3);
+    EXPECT_FALSE(menuItem("mniRetryFailed")->isEnabled());
 }
 
 TEST_F(QueueTest, KeysAreNamedWhereTheUserLooks)

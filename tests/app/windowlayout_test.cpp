@@ -76,6 +76,11 @@ protected:
         }
         // The picture toolbar is whole.
         EXPECT_TRUE(child<QWidget>("Toolbar1")->rect().contains(child<QWidget>("ibtnHelp")->geometry()));
+        // The preview's time box keeps the pictures' margin from the right edge.
+        for (const char *name : {"imgPreviewTime", "labPreviewTime"}) {
+            const QRect box = inWindow(child<QWidget>(name));
+            EXPECT_TRUE(window->rect().adjusted(0, 0, -10, 0).contains(box)) << name << " at " << box.x();
+        }
 
         window->showProgressPanel(true);
         EXPECT_EQ(underThePictures(), QStringList());

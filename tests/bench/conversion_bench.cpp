@@ -41,6 +41,7 @@ public:
     void showProgressPanel(bool) override {}
     void setMemoText(const QString &) override {}
     void setTimerEnabled(bool) override {}
+    void batchEnded(const QList<int> &) override {}
     QString outputFolder() const override { return m_folder; }
     QString outputExt() const override { return QStringLiteral(".mp4"); }
     BatchOptions batchOptions() const override { return {}; }

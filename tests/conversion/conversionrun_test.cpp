@@ -183,6 +183,34 @@ TEST_F(ConversionRunTest, FailedEnginesMarkTheirRowAndTheBatchGoesOn)
     EXPECT_EQ(view.totalBar, 100);
 }
 
+TEST_F(ConversionRunTest, ABatchOfSomeRowsConvertsAndCountsOnlyThose)
+{
+    addTask(QStringLiteral("a"), QStringLiteral("00:00:10"));
+    addTask(QStringLiteral("b"), QStringLiteral("00:00:20"));
+    addTask(QStringLiteral("c"), QStringLiteral("00:00:30"));
+    tasks.item(1, 0)->setData(QStringLiteral("left alone"), TaskListModel::EngineOutputRole);
+    folder.setScriptFor(QStringLiteral("c.avi"), QStringLiteral("print 0 Invalid data found\n\nexit 1\n"));
+
+    QSignalSpy finished(&run, &ConversionRun::finished);
+    run.RunConversion(QString(), {0, 2, 7});
+    ASSERT_TRUE(finished.wait(20000));
+
+    ASSERT_EQ(folder.callCount(), 2);
+    EXPECT_TRUE(folder.arguments(1).contains(tasks.item(0, 0)->text()));
+    EXPECT_TRUE(folder.arguments(2).contains(tasks.item(2, 0)->text()));
+    EXPECT_EQ(status(0), QStringLiteral("Complete"));
+    EXPECT_EQ(status(1), QStringLiteral("OK"));
+    EXPECT_EQ(tasks.item(1, 0)->data(TaskListModel::EngineOutputRole).toString(), QStringLiteral("left alone"));
+    EXPECT_EQ(status(2), QStringLiteral("Failed"));
+    // The first of the two is a quarter of the batch's 40 seconds.
+    EXPECT_TRUE(view.totalHistory.contains(25)) << ::testing::PrintToString(view.totalHistory);
+    EXPECT_EQ(view.totalBar, 100);
+    EXPECT_EQ(interactive.messages,
+              QStringList({"warning|Complete|The conversion is finished, but 1 of 2 files failed."}));
+    EXPECT_EQ(view.endedBatches, QList<QList<int>>({{0, 2}}));
+    EXPECT_EQ(run.outputPathOf(1), QString());
+}
+
 TEST_F(ConversionRunTest, EngineThatCannotStartEndsTheRun)
 {
     addTask(QStringLiteral("a"));
@@ -882,7 +910,8 @@ TEST(OutputCheck, LengthWithinASecondOrTwoPercentAndAPictureWhenOneIsWritten)
     EXPECT_TRUE(WritesVideo(QStringLiteral(" -metadata title=-vnx"), QStringLiteral("/o/a.mkv")));
 }
 
-// Every way a batch ends gives the machine back its sleep, once.
+// Every way a batch ends gives the machine back its sleep, once, and tells the
+// window once that it is over, with the timer stopped and before any message.
 class SleepInhibitionTest : public ConversionRunTest, public ::testing::WithParamInterface<const char *>
 {
 };
@@ -895,6 +924,12 @@ TEST_P(SleepInhibitionTest, EveryWayOutReleasesOnce)
     addTask(QStringLiteral("b"));
     bool heldWhileConverting = true;
     QObject::connect(&run, &ConversionRun::engineStarted, [&] { heldWhileConverting &= inhibitor.held; });
+    QList<qsizetype> messagesAtEnd;
+    bool timerAtEnd = false;
+    view.onBatchEnded = [&] {
+        messagesAtEnd << interactive.messages.size();
+        timerAtEnd |= view.timerEnabled;
+    };
     const std::string way = GetParam();
     if (way == "stop") {
         folder.setScript(QStringLiteral("print 0 started\nsleep 20000\nexit 0\n"));
@@ -931,12 +966,16 @@ TEST_P(SleepInhibitionTest, EveryWayOutReleasesOnce)
     }
     ASSERT_EQ(inhibitor.reasons.size(), 1);
     EXPECT_FALSE(inhibitor.reasons[0].isEmpty());
+    EXPECT_EQ(view.endedBatches, QList<QList<int>>({{0, 1}}));
+    EXPECT_EQ(messagesAtEnd, QList<qsizetype>({0}));
+    EXPECT_FALSE(timerAtEnd);
 
-    // No batch without tasks: nothing held.
+    // No batch without tasks: nothing held, and an end with no rows.
     tasks.removeRows(0, tasks.rowCount());
     runBatch();
     EXPECT_EQ(inhibitor.inhibits, 1);
     EXPECT_EQ(inhibitor.releases, 1);
+    EXPECT_EQ(view.endedBatches, QList<QList<int>>({{0, 1}, {}}));
 }
 
 INSTANTIATE_TEST_SUITE_P(WaysOut, SleepInhibitionTest,

@@ -29,6 +29,12 @@ public:
     void showProgressPanel(bool running) override { progressPanelShown = running; }
     void setMemoText(const QString &text) override { memo = text; }
     void setTimerEnabled(bool enabled) override { timerEnabled = enabled; }
+    void batchEnded(const QList<int> &rows) override
+    {
+        endedBatches << rows;
+        if (onBatchEnded)
+            onBatchEnded();
+    }
     QString outputFolder() const override { return folder; }
     QString outputExt() const override { return ext; }
     BatchOptions batchOptions() const override { return options; }
@@ -62,6 +68,7 @@ public:
     QList<int> currentHistory, totalHistory;
     bool progressPanelShown = false;
     bool timerEnabled = false;
+    QList<QList<int>> endedBatches; // the rows of each batch told to be over
     QString folder;
     QString ext = QStringLiteral(".mp4");
     BatchOptions options;
@@ -73,4 +80,5 @@ public:
     // What the window does when asked (e.g. look at the run's state).
     std::function<void()> onClose;
     std::function<void()> onConfirm;
+    std::function<void()> onBatchEnded;
 };

@@ -147,13 +147,26 @@ TEST_F(PreviewTest, LayoutNamesHintsAndStartingValues)
     EXPECT_EQ(child<QLabel>("imgPreviewTime")->geometry(), QRect(132, 28, 58, 18));
     EXPECT_FALSE(child<QLabel>("imgPreviewTime")->pixmap().isNull());
     auto *time = child<QLabel>("labPreviewTime");
-    EXPECT_EQ(time->geometry(), QRect(140, 32, 57, 13));
+    EXPECT_EQ(time->geometry(), QRect(132, 28, 58, 18));
     EXPECT_EQ(time->text(), QStringLiteral("00:00:00"));
+    EXPECT_GE(time->width(), time->fontMetrics().horizontalAdvance(time->text()));
 
-    // The video area follows the panel; the strip keeps its height.
-    panel->resize(260, 240);
-    EXPECT_EQ(child<QWidget>("VideoWindow1")->geometry(), QRect(0, 0, 250, 186));
-    EXPECT_EQ(child<QWidget>("panPreviewButton")->geometry(), QRect(0, 186, 260, 54));
+    // The video area follows the panel; the strip keeps its height; the time
+    // box keeps the right margin, and gives way only to the Stop button.
+    const struct
+    {
+        QSize size;
+        QRect video, strip, timeBox;
+    } sizes[] = {{{260, 240}, {0, 0, 250, 186}, {0, 186, 260, 54}, {192, 28, 58, 18}},
+                 {{198, 177}, {0, 0, 188, 123}, {0, 123, 198, 54}, {130, 28, 58, 18}},
+                 {{150, 177}, {0, 0, 140, 123}, {0, 123, 150, 54}, {130, 28, 58, 18}}};
+    for (const auto &s : sizes) {
+        panel->resize(s.size);
+        EXPECT_EQ(child<QWidget>("VideoWindow1")->geometry(), s.video) << s.size.width();
+        EXPECT_EQ(child<QWidget>("panPreviewButton")->geometry(), s.strip) << s.size.width();
+        EXPECT_EQ(child<QLabel>("imgPreviewTime")->geometry(), s.timeBox) << s.size.width();
+        EXPECT_EQ(time->geometry(), s.timeBox) << s.size.width();
+    }
 }
 
 TEST_F(PreviewTest, ButtonsBeforeTheFirstPreviewDoNothing)
