@@ -1,10 +1,12 @@
 #include "conversion/conversionjob.h"
 
 #include "conversion/enginecommand.h"
+#include "conversion/inprocessprobe.h"
 #include "conversion/outputcheck.h"
 #include "platform/logging.h"
 #include "conversion/workfolder.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 #include <optional>
@@ -60,9 +62,48 @@ void ConversionJob::start()
         return;
     }
 
+    if (KeepsAllStreams(m_order.params)) {
+        m_streamProbe = new InProcessProbe(m_order.task.InputFile, nullptr, this);
+        connect(m_streamProbe, &InProcessProbe::done, this, &ConversionJob::onStreamsRead);
+        m_streamProbe->launch(MediaProbe::DefaultTimeoutMs);
+        return;
+    }
+    launchEngine(m_order.params);
+}
+
+void ConversionJob::onStreamsRead()
+{
+    std::optional<QList<MediaStream>> streams;
+    if (m_streamProbe->outcome() == InProcessProbe::Outcome::Read)
+        streams = m_streamProbe->report().streams;
+    dropStreamProbe();
+    const StreamSelection selection = SelectStreams(streams, m_order.finalPath);
+    m_leftOut = selection.leftOut;
+    const QString params = WithStreams(m_order.params, selection);
+    if (!streams) {
+        m_leftOut << QCoreApplication::translate("ConversionJob",
+                                                 "The input's streams could not be read: its subtitles were left out.");
+        // The output is held to what it was given, not to streams nobody read.
+        m_checkParams = params;
+    }
+    launchEngine(params);
+    if (m_pauseWanted)
+        pause();
+}
+
+void ConversionJob::dropStreamProbe()
+{
+    if (!m_streamProbe)
+        return;
+    m_streamProbe->abandon();
+    std::exchange(m_streamProbe, nullptr)->deleteLater();
+}
+
+void ConversionJob::launchEngine(const QString &params)
+{
     // The start and the length go to the engine only when the task narrows
     // its input.
-    const EngineCommand command = TaskCommand(m_order.task, m_order.params, m_workPath);
+    const EngineCommand command = TaskCommand(m_order.task, params, m_workPath);
 
     m_engine = new EngineProcess(this);
     connect(m_engine, &EngineProcess::chunkRead, this, &ConversionJob::onChunk);
@@ -166,8 +207,12 @@ void ConversionJob::onChecked()
 
 void ConversionJob::end(Phase phase, const QString &reason, bool keepOutput)
 {
+    dropStreamProbe();
     discardWorkFile();
     m_reason = reason;
+    // What a kept output lacks is said with it.
+    if (phase == Committed && !m_leftOut.isEmpty())
+        m_reason = m_leftOut.join(QLatin1Char('\n'));
     m_kept = keepOutput ? KeptOutput(m_output) : QString();
     m_output.clear();
     setPhase(phase);
@@ -176,6 +221,8 @@ void ConversionJob::end(Phase phase, const QString &reason, bool keepOutput)
 
 void ConversionJob::pause()
 {
+    if (m_phase == Starting && m_streamProbe)
+        m_pauseWanted = true;
     if (m_phase != Converting || !m_engine)
         return;
     m_engine->suspendEngine();
@@ -184,6 +231,7 @@ void ConversionJob::pause()
 
 void ConversionJob::resume()
 {
+    m_pauseWanted = false;
     if (m_phase != Paused)
         return;
     if (m_engine)
@@ -219,6 +267,7 @@ void ConversionJob::stop()
 
 void ConversionJob::abandon()
 {
+    dropStreamProbe();
     if (m_engine) {
         // Killed and reaped here; it emits nothing more.
         m_engine->killAndWait();
@@ -267,7 +316,8 @@ void ConversionJob::discardWorkFile()
 
 void ConversionJob::launchCheck()
 {
-    m_check = new OutputCheck(m_order.enginePath, m_order.task, m_order.params, m_workPath, this);
+    m_check = new OutputCheck(m_order.enginePath, m_order.task,
+                              m_checkParams.isEmpty() ? m_order.params : m_checkParams, m_workPath, this);
     connect(m_check, &OutputCheck::done, this, &ConversionJob::onChecked);
     m_check->setTimeoutMs(CheckTimeoutMs);
     m_check->start();

@@ -9,6 +9,7 @@
 
 #include <memory>
 
+class InProcessProbe;
 class OutputCheck;
 class WorkFolder;
 
@@ -75,14 +76,17 @@ public:
     // The job failed because its engine could not be started.
     bool startFailed() const { return m_startFailed; }
 
-    // The result once the job is over: the row status, why (failed outputs),
-    // and the end of the engine's output (failed and stopped jobs).
+    // The result once the job is over: the row status, why (failed outputs)
+    // or what a good output left out of its input, and the end of the
+    // engine's output (failed and stopped jobs).
     QString status() const;
     QString reason() const { return m_reason; }
     QString keptOutput() const { return m_kept; }
 
     // Starts the engine (Starting, then Converting). When it cannot be
-    // started the job is Failed at once and finished() has been emitted.
+    // started the job is Failed and finished() has been emitted. A profile
+    // that keeps all streams has the input's streams read first (by the
+    // media library, on a worker), and its engine starts once they are known.
     void start();
     // The output may be checked once the engine has ended (at once when it has).
     void allowCheck();
@@ -117,6 +121,9 @@ signals:
 
 private:
     void setPhase(Phase phase);
+    void onStreamsRead();
+    void launchEngine(const QString &params);
+    void dropStreamProbe();
     void onChunk(const QString &text);
     void onEngineEnded(int exitCode, bool crashed);
     void beginCheck();
@@ -136,6 +143,10 @@ private:
 
     Order m_order;
     Phase m_phase = Waiting;
+    InProcessProbe *m_streamProbe = nullptr; // a child while the input's streams are read
+    bool m_pauseWanted = false;              // a pause came while they were read
+    QStringList m_leftOut;                   // what the output does not keep of its input
+    QString m_checkParams;                   // what the check holds the output to, when not the order's
     EngineProcess *m_engine = nullptr; // a child while it works
     QString m_workPath;
     QString m_output; // the engine's output, its end only

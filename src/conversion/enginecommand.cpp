@@ -1,5 +1,8 @@
 #include "conversion/enginecommand.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -141,4 +144,176 @@ EngineCommand TaskCommand(const ltvItemData &task, const QString &params, const 
     command.arguments << SplitCommandLine(middle);
     command.arguments << output;
     return command;
+}
+
+namespace {
+
+const QRegularExpression &allStreamsPattern()
+{
+    static const QRegularExpression pattern(QStringLiteral("(?:^|[ \\t])-map[ \\t]+") + QLatin1String(AllStreamsValue)
+                                            + QStringLiteral("(?=[ \\t]|$)"));
+    return pattern;
+}
+
+// One argument as a command-line text that SplitCommandLine gives back whole.
+QString quotedArgument(const QString &argument)
+{
+    QString text = QStringLiteral("\"");
+    qsizetype backslashes = 0;
+    for (const QChar c : argument) {
+        if (c == QLatin1Char('\\')) {
+            ++backslashes;
+            continue;
+        }
+        // Backslashes before a quote are doubled, and the quote escaped.
+        text += QString(c == QLatin1Char('"') ? 2 * backslashes + 1 : backslashes, QLatin1Char('\\'));
+        backslashes = 0;
+        text += c;
+    }
+    return text + QString(2 * backslashes, QLatin1Char('\\')) + QLatin1Char('"');
+}
+
+// How a container holds subtitles.
+enum class SubtitleHome { None, MovText, Matroska, WebVtt, DvdPictures };
+
+SubtitleHome subtitleHome(const QString &suffix)
+{
+    if (QStringList{"mp4", "m4v", "mov", "3gp", "3g2"}.contains(suffix))
+        return SubtitleHome::MovText;
+    if (suffix == QLatin1String("mkv"))
+        return SubtitleHome::Matroska;
+    if (suffix == QLatin1String("webm"))
+        return SubtitleHome::WebVtt;
+    if (suffix == QLatin1String("mpg") || suffix == QLatin1String("vob"))
+        return SubtitleHome::DvdPictures;
+    return SubtitleHome::None;
+}
+
+// The subtitle encoder for `stream` in a container, "copy" to keep it as it
+// is; empty when the container cannot hold it.
+QString subtitleCodec(SubtitleHome home, const MediaStream &stream)
+{
+    static const QStringList matroskaText = {"subrip", "text", "ass", "ssa", "webvtt"};
+    static const QStringList matroskaPictures = {"dvd_subtitle", "hdmv_pgs_subtitle", "dvb_subtitle"};
+    switch (home) {
+    case SubtitleHome::MovText:
+        return stream.picture ? QString() : QStringLiteral("mov_text");
+    case SubtitleHome::WebVtt:
+        return stream.picture ? QString() : QStringLiteral("webvtt");
+    case SubtitleHome::Matroska:
+        if (stream.picture)
+            return matroskaPictures.contains(stream.codec) ? QStringLiteral("copy") : QString();
+        return matroskaText.contains(stream.codec) ? QStringLiteral("copy") : QStringLiteral("srt");
+    case SubtitleHome::DvdPictures:
+        return stream.codec == QLatin1String("dvd_subtitle") ? QStringLiteral("copy") : QString();
+    case SubtitleHome::None:
+        break;
+    }
+    return QString();
+}
+
+// A QuickTime movie tags a track's language with the bibliographic code of
+// ISO 639-2 ("ger"); the terminology code ("deu") of the same language would be
+// lost there. The languages whose two codes differ.
+QString bibliographicLanguage(const QString &language)
+{
+    static const QHash<QString, QString> codes = {
+        {"sqi", "alb"}, {"hye", "arm"}, {"eus", "baq"}, {"mya", "bur"}, {"zho", "chi"},
+        {"ces", "cze"}, {"nld", "dut"}, {"fra", "fre"}, {"kat", "geo"}, {"deu", "ger"},
+        {"ell", "gre"}, {"isl", "ice"}, {"mkd", "mac"}, {"mri", "mao"}, {"msa", "may"},
+        {"fas", "per"}, {"ron", "rum"}, {"slk", "slo"}, {"bod", "tib"}, {"cym", "wel"},
+    };
+    return codes.value(language);
+}
+
+QString text(const char *source)
+{
+    return QCoreApplication::translate("EngineCommand", source);
+}
+
+QString leftOutSentence(SubtitleHome home, const QString &container, const MediaStream &stream)
+{
+    QStringList facts{stream.codec};
+    if (!stream.language.isEmpty())
+        facts << stream.language;
+    const QString what =
+        text("Subtitle stream 0:%1 (%2) was left out: ").arg(stream.index).arg(facts.join(QStringLiteral(", ")));
+    switch (home) {
+    case SubtitleHome::None:
+        return what + text("%1 files hold no subtitles.").arg(container);
+    case SubtitleHome::Matroska:
+        return what + text("%1 files hold no subtitles of this kind.").arg(container);
+    case SubtitleHome::DvdPictures:
+        return what + text("%1 files hold only DVD picture subtitles.").arg(container);
+    case SubtitleHome::MovText:
+    case SubtitleHome::WebVtt:
+        break;
+    }
+    return what + text("%1 files hold no subtitles drawn as pictures.").arg(container);
+}
+
+} // namespace
+
+bool KeepsAllStreams(const QString &params)
+{
+    return allStreamsPattern().match(params).hasMatch();
+}
+
+StreamSelection SelectStreams(const std::optional<QList<MediaStream>> &streams, const QString &outputPath)
+{
+    StreamSelection selection;
+    if (!streams) {
+        selection.options = QStringLiteral(" -map 0:v:0? -map 0:a?");
+        return selection;
+    }
+    const QString suffix = QFileInfo(outputPath).suffix().toLower();
+    const SubtitleHome home = subtitleHome(suffix);
+    // Titles are the track names of the QuickTime family. Set for every
+    // stream that has one, so that a track name read from such an input
+    // becomes a title elsewhere.
+    const QString titleKey = home == SubtitleHome::MovText ? QStringLiteral("handler_name") : QStringLiteral("title");
+    QString maps;
+    QString codecs;
+    bool videoTaken = false;
+    for (const MediaStream &stream : *streams) {
+        QString outputStream; // as "-c:" and "-metadata:s:" name it in the output
+        switch (stream.kind) {
+        case MediaStream::Kind::Video:
+            if (videoTaken || stream.picture)
+                continue;
+            videoTaken = true;
+            outputStream = QStringLiteral("v:0");
+            break;
+        case MediaStream::Kind::Audio:
+            outputStream = QStringLiteral("a:%1").arg(selection.audio++);
+            break;
+        case MediaStream::Kind::Subtitle: {
+            const QString codec = subtitleCodec(home, stream);
+            if (codec.isEmpty()) {
+                selection.leftOut << leftOutSentence(home, suffix.toUpper(), stream);
+                continue;
+            }
+            outputStream = QStringLiteral("s:%1").arg(selection.subtitles++);
+            codecs += QStringLiteral(" -c:%1 %2").arg(outputStream, codec);
+            break;
+        }
+        case MediaStream::Kind::Other:
+            continue;
+        }
+        maps += QStringLiteral(" -map 0:%1").arg(stream.index);
+        const QString movLanguage = suffix == QLatin1String("mov") ? bibliographicLanguage(stream.language) : QString();
+        if (!movLanguage.isEmpty())
+            codecs += QStringLiteral(" -metadata:s:%1 language=%2").arg(outputStream, movLanguage);
+        if (!stream.title.isEmpty())
+            codecs += QStringLiteral(" -metadata:s:%1 ").arg(outputStream)
+                      + quotedArgument(titleKey + QLatin1Char('=') + stream.title);
+    }
+    selection.options = maps + codecs;
+    return selection;
+}
+
+QString WithStreams(const QString &params, const StreamSelection &selection)
+{
+    QString result = params;
+    return result.replace(allStreamsPattern(), selection.options);
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "conversion/mediastream.h"
 #include "conversion/taskrecord.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -46,3 +48,37 @@ bool CopiesVideo(const QString &params);
 // "-i"), so the copy starts at the key frame at or before Start and has a
 // picture from its first frame.
 EngineCommand TaskCommand(const ltvItemData &task, const QString &params, const QString &output);
+
+// The engine value of a profile's "-map" choice that keeps every stream of the
+// input the output can hold ("Streams: All streams" of a converting profile).
+// The engine never sees it: a task's command has the input's own streams in
+// its place (WithStreams).
+inline constexpr char AllStreamsValue[] = "all";
+
+// Whether a parameter string asks for all streams ("-map all").
+bool KeepsAllStreams(const QString &params);
+
+// What "All streams" keeps of an input in an output file.
+struct StreamSelection
+{
+    QString options;     // " -map 0:0 -map 0:1 ... -c:s:0 mov_text", a command-line text
+    int audio = 0;       // audio streams kept
+    int subtitles = 0;   // subtitle streams kept
+    QStringList leftOut; // a sentence for each subtitle stream left out, and why
+};
+
+// The streams of an input kept in an output at outputPath: the main video
+// (the first that is not a cover picture), every audio stream, and the
+// subtitle streams the output's container holds: an MP4, MOV or 3GP file
+// takes text subtitles as mov_text, an MKV file copies text and DVD, Blu-ray
+// and DVB picture subtitles (other text as SubRip), a WebM file takes text
+// subtitles as WebVTT, an MPG file copies DVD picture subtitles. Languages
+// and titles go with each stream (in MP4, MOV and 3GP a title is the
+// track's name, and a track's name is a title elsewhere; a MOV file tags
+// German as "ger", not "deu", which it could not hold). Without `streams` (the input could not be read), the main
+// video and every audio stream, no subtitles.
+StreamSelection SelectStreams(const std::optional<QList<MediaStream>> &streams, const QString &outputPath);
+
+// `params` with its "-map all" replaced by the options of `selection`;
+// `params` itself when it holds none.
+QString WithStreams(const QString &params, const StreamSelection &selection);

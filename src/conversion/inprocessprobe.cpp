@@ -56,11 +56,14 @@ struct Library
     decltype(&av_packet_free) packetFree = nullptr;
     decltype(&av_packet_unref) packetUnref = nullptr;
     decltype(&avcodec_get_name) codecName = nullptr;
+    decltype(&avcodec_descriptor_get) codecDescriptor = nullptr;
+    decltype(&av_dict_get) dictGet = nullptr;
 
     bool isComplete() const
     {
         return allocContext && openInput && findStreamInfo && closeInput && dictSet && dictFree && logSetLevel
-               && readFrame && seekFile && packetAlloc && packetFree && packetUnref && codecName;
+               && readFrame && seekFile && packetAlloc && packetFree && packetUnref && codecName
+               && codecDescriptor && dictGet;
     }
 };
 
@@ -92,6 +95,8 @@ const Library *library()
         resolve(format, "av_packet_free", api.packetFree);
         resolve(format, "av_packet_unref", api.packetUnref);
         resolve(format, "avcodec_get_name", api.codecName);
+        resolve(format, "avcodec_descriptor_get", api.codecDescriptor);
+        resolve(util, "av_dict_get", api.dictGet);
         if (!api.isComplete())
             qCInfo(lcProbe) << "media library not usable, the engine probes every file:" << ::dlerror();
         // The library writes its warnings to the terminal unless told otherwise.
@@ -143,6 +148,56 @@ std::shared_ptr<std::atomic_int> moduleLingerCounter()
 {
     static const auto counter = std::make_shared<std::atomic_int>(0);
     return counter;
+}
+
+} // namespace
+
+namespace {
+
+QString tag(const Library *api, const AVDictionary *metadata, const char *key)
+{
+    const AVDictionaryEntry *entry = api->dictGet(metadata, key, nullptr, 0);
+    return entry ? QString::fromUtf8(entry->value) : QString();
+}
+
+// The streams of an opened file in file order.
+QList<MediaStream> streamsOf(const Library *api, const AVFormatContext &context)
+{
+    QList<MediaStream> streams;
+    for (unsigned i = 0; i < context.nb_streams; ++i) {
+        const AVStream &stream = *context.streams[i];
+        const AVCodecParameters &codec = *stream.codecpar;
+        MediaStream s;
+        s.index = static_cast<int>(i);
+        s.codec = QString::fromLatin1(api->codecName(codec.codec_id));
+        switch (codec.codec_type) {
+        case AVMEDIA_TYPE_VIDEO:
+            s.kind = MediaStream::Kind::Video;
+            s.picture = (stream.disposition & AV_DISPOSITION_ATTACHED_PIC) != 0;
+            break;
+        case AVMEDIA_TYPE_AUDIO:
+            s.kind = MediaStream::Kind::Audio;
+            break;
+        case AVMEDIA_TYPE_SUBTITLE: {
+            s.kind = MediaStream::Kind::Subtitle;
+            const AVCodecDescriptor *descriptor = api->codecDescriptor(codec.codec_id);
+            // A subtitle of unknown kind counts as pictures: no text can be made of it.
+            s.picture = !descriptor || !(descriptor->props & AV_CODEC_PROP_TEXT_SUB);
+            break;
+        }
+        default:
+            break;
+        }
+        s.language = tag(api, stream.metadata, "language");
+        s.title = tag(api, stream.metadata, "title");
+        // The QuickTime family names a track in its handler; the names
+        // muxers give every track ("SoundHandler") say nothing.
+        const QString handler = tag(api, stream.metadata, "handler_name");
+        if (s.title.isEmpty() && !handler.endsWith(QLatin1String("Handler")))
+            s.title = handler;
+        streams << s;
+    }
+    return streams;
 }
 
 } // namespace
@@ -206,6 +261,7 @@ std::optional<ProbeReport> ProbeInProcess(const QString &path, QDeadlineTimer de
     AVFormatContext *context = input.get();
 
     ProbeReport report;
+    report.streams = streamsOf(api, *context);
     report.length = EngineDurationText(context->duration == AV_NOPTS_VALUE ? std::nullopt
                                                                           : std::optional<qint64>(context->duration));
     // The first stream the report calls "Video", a cover picture included.
@@ -287,6 +343,7 @@ std::optional<MediaFacts> ReadMediaFacts(const QString &path, qint64 scanBytes, 
     if (context->duration != AV_NOPTS_VALUE)
         facts.durationSecs = static_cast<double>(context->duration) / AV_TIME_BASE;
     facts.durationEstimated = context->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE;
+    facts.streams = streamsOf(api, *context);
 
     Track tracks[2];
     for (const unsigned index : reportOrder(*context)) {

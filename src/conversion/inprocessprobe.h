@@ -48,7 +48,7 @@ struct StreamFacts
 };
 
 // What the media library finds in a file beyond the report: the container's
-// start and length, and for the video stream (a cover picture does not count)
+// start and length, all its streams, and for the video stream (a cover picture does not count)
 // and the audio stream the engine would take, what their packets hold.
 struct MediaFacts
 {
@@ -59,6 +59,7 @@ struct MediaFacts
     bool timestampJump = false;         // a stream's times leap or go back
     StreamFacts video;
     StreamFacts audio;
+    QList<MediaStream> streams;
 };
 
 // Reads MediaFacts of `path` in this process: the header, then the packets

@@ -1,19 +1,21 @@
 #pragma once
 
 #include "conversion/engineprocess.h"
+#include "conversion/mediastream.h"
 #include "conversion/taskrecord.h"
 
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
-
 // What the engine's report says about an input: its duration and frame size as
-// the engine wrote them.
+// the engine wrote them, and (read in-process only) its streams.
 struct ProbeReport
 {
     QString length; // e.g. "00:01:23.45"; empty when the report has none
     QString size;   // e.g. " 320x240", with the blank before it; empty without video
+    QList<MediaStream> streams; // in file order; empty from the engine's report
 };
 
 // Reads the duration and the frame size from the engine's report on `path`.

@@ -101,6 +101,28 @@ bool wantsAudio(const ltvItemData &task, const QString &params, const QString &o
     return input && WritesAudio(params, outputPath) && covers(task, *input, input->audio);
 }
 
+qsizetype countOf(const QList<MediaStream> &streams, MediaStream::Kind kind)
+{
+    return std::count_if(streams.begin(), streams.end(), [kind](const MediaStream &s) { return s.kind == kind; });
+}
+
+// What an output that keeps all streams misses of them: every audio stream
+// of the input (unless sound is dropped) and the subtitle streams its
+// container holds.
+QString missingStreams(const QString &params, const QString &outputPath, const MediaFacts &input,
+                       const MediaFacts &output)
+{
+    const StreamSelection kept = SelectStreams(input.streams, outputPath);
+    const qsizetype audio = WritesAudio(params, outputPath) ? kept.audio : 0;
+    const qsizetype audioFound = countOf(output.streams, MediaStream::Kind::Audio);
+    if (audioFound != audio)
+        return text("The output has %1 audio streams instead of %2.").arg(audioFound).arg(audio);
+    const qsizetype subtitlesFound = countOf(output.streams, MediaStream::Kind::Subtitle);
+    if (subtitlesFound != kept.subtitles)
+        return text("The output has %1 subtitle streams instead of %2.").arg(subtitlesFound).arg(kept.subtitles);
+    return QString();
+}
+
 } // namespace
 
 bool WritesAudio(const QString &params, const QString &outputPath)
@@ -147,6 +169,11 @@ QString JudgeOutput(const ltvItemData &task, const QString &params, const QStrin
         return text("The output has no video stream.");
     if (wantsAudio(task, params, outputPath, input) && output.audio.packets == 0)
         return text("The output has no audio stream.");
+    if (input && KeepsAllStreams(params)) {
+        const QString missing = missingStreams(params, outputPath, *input, output);
+        if (!missing.isEmpty())
+            return missing;
+    }
 
     const std::optional<double> expected = ExpectedOutputSecs(task, params, outputPath, input);
     if (!expected)

@@ -30,7 +30,8 @@ std::optional<double> ExpectedOutputSecs(const ltvItemData &task, const QString 
 // What is wrong with an output whose facts the library read; empty when
 // nothing is. It must hold a packet of the picture and of the sound the
 // profile writes from the input, and last as ExpectedOutputSecs says within
-// max(1 s, 2 %). A video copy that starts before Start (at a key frame) may
+// max(1 s, 2 %). A profile that keeps all streams must have kept as many audio
+// and subtitle streams as SelectStreams tells for the input. A video copy that starts before Start (at a key frame) may
 // last longer by as much as Start; never shorter.
 QString JudgeOutput(const ltvItemData &task, const QString &params, const QString &outputPath,
                     const std::optional<MediaFacts> &input, const MediaFacts &output);

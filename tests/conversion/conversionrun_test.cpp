@@ -890,7 +890,7 @@ TEST_F(ConversionRunTest, AStaleTemporaryIsNotWrittenThrough)
 TEST(OutputCheck, LengthWithinASecondOrTwoPercentAndAPictureWhenOneIsWritten)
 {
     const auto report = [](const char *length, bool video) {
-        return ProbeReport{QLatin1String(length), video ? QStringLiteral(" 320x240") : QString()};
+        return ProbeReport{QLatin1String(length), video ? QStringLiteral(" 320x240") : QString(), {}};
     };
     EXPECT_EQ(CheckOutputReport(report("00:00:10.90", true), 10, true), QString());
     EXPECT_FALSE(CheckOutputReport(report("00:00:11.10", true), 10, true).isEmpty());

@@ -96,3 +96,72 @@ TEST(EngineCommand, TaskCommandCutsWhatTheTaskAsksFor)
 }
 
 } // namespace
+
+namespace {
+
+MediaStream stream(int index, MediaStream::Kind kind, const char *codec, bool picture = false, const char *title = "")
+{
+    MediaStream s;
+    s.index = index;
+    s.kind = kind;
+    s.codec = QString::fromLatin1(codec);
+    s.picture = picture;
+    s.title = QString::fromUtf8(title);
+    return s;
+}
+
+} // namespace
+
+// What "-map all" becomes for an input: the engine's arguments, the streams
+// the check then expects, and the subtitles the row's tip names.
+TEST(EngineCommand, AllStreamsTakeWhatTheOutputCanHold)
+{
+    using K = MediaStream::Kind;
+    const QList<MediaStream> input = {
+        stream(0, K::Video, "mjpeg", true), stream(1, K::Video, "h264"), stream(2, K::Video, "h264"),
+        stream(3, K::Audio, "ac3", false, "Director's \"cut\" \\"), stream(4, K::Audio, "aac"),
+        stream(5, K::Subtitle, "mov_text"), stream(6, K::Subtitle, "hdmv_pgs_subtitle", true),
+        stream(7, K::Subtitle, "xsub", true), stream(8, K::Other, "bin_data"),
+    };
+    const QStringList maps = {"-map", "0:1", "-map", "0:3", "-map", "0:4"};
+    const QStringList title = {"-metadata:s:a:0", "title=Director's \"cut\" \\"};
+    const struct
+    {
+        QString output;
+        std::optional<QList<MediaStream>> streams;
+        QStringList arguments; // after "-y -i IN -vcodec libx264", before the output
+        int subtitles;
+        QStringList leftOut;
+    } cases[] = {
+        {"/o/a.mp4", input,
+         maps
+             + QStringList{"-map", "0:5", "-metadata:s:a:0", "handler_name=Director's \"cut\" \\", "-c:s:0", "mov_text"},
+         1,
+         {"Subtitle stream 0:6 (hdmv_pgs_subtitle) was left out: MP4 files hold no subtitles drawn as pictures.",
+          "Subtitle stream 0:7 (xsub) was left out: MP4 files hold no subtitles drawn as pictures."}},
+        {"/o/a.MKV", input,
+         maps + QStringList{"-map", "0:5", "-map", "0:6"} + title + QStringList{"-c:s:0", "srt", "-c:s:1", "copy"}, 2,
+         {"Subtitle stream 0:7 (xsub) was left out: MKV files hold no subtitles of this kind."}},
+        {"/o/a.wmv", input, maps + title, 0,
+         {"Subtitle stream 0:5 (mov_text) was left out: WMV files hold no subtitles.",
+          "Subtitle stream 0:6 (hdmv_pgs_subtitle) was left out: WMV files hold no subtitles.",
+          "Subtitle stream 0:7 (xsub) was left out: WMV files hold no subtitles."}},
+        // An input the media library cannot read.
+        {"/o/a.mp4", std::nullopt, {"-map", "0:v:0?", "-map", "0:a?"}, 0, {}},
+    };
+    for (const auto &c : cases) {
+        const StreamSelection selection = SelectStreams(c.streams, c.output);
+        const QString params = WithStreams(QStringLiteral(" -vcodec libx264 -map all"), selection);
+        const EngineCommand command = ConversionCommand(QStringLiteral("in.mkv"), params, {}, {}, c.output);
+        EXPECT_EQ(command.arguments,
+                  QStringList({"-y", "-i", "in.mkv", "-vcodec", "libx264"}) + c.arguments + QStringList{c.output})
+            << command.text.toStdString();
+        EXPECT_EQ(selection.audio, c.streams ? 2 : 0);
+        EXPECT_EQ(selection.subtitles, c.subtitles);
+        EXPECT_EQ(selection.leftOut, c.leftOut);
+    }
+    // Only the choice's own value is replaced; other maps are the profile's.
+    EXPECT_TRUE(KeepsAllStreams(QStringLiteral("-map all -an")));
+    for (const char *params : {" -map 0", " -map allx", " -metadata title=-map all", ""})
+        EXPECT_FALSE(KeepsAllStreams(QString::fromLatin1(params))) << params;
+}

@@ -3,6 +3,7 @@
 // its default values, with another frame size and without audio or video, and
 // with every choice of every list picked at least once.
 #include "conversion/enginecommand.h"
+#include "conversion/inprocessprobe.h"
 #include "profiles/parametergrid.h"
 #include "profiles/profiles.h"
 
@@ -203,8 +204,13 @@ protected:
     // values; the output's probe.
     Probe convert(const QString &label, const std::optional<QString> &seconds = std::nullopt)
     {
-        const QString params = parameterString();
         const QString output = folder.filePath(label + outputExt);
+        // "All streams" names the clip's own, as a task's command does.
+        const std::optional<ProbeReport> clipReport = ProbeInProcess(clip);
+        EXPECT_TRUE(clipReport.has_value());
+        const QString params = WithStreams(
+            parameterString(),
+            SelectStreams(clipReport ? std::optional(clipReport->streams) : std::nullopt, output));
         const EngineCommand command = ConversionCommand(clip, params, std::nullopt, seconds, output);
         const ToolRun r = run(folder.enginePath(), command.arguments);
         EXPECT_EQ(r.exitCode, 0) << GetParam().name << " " << label.toStdString() << ":"

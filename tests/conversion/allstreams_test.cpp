@@ -1,0 +1,218 @@
+// An input with two audio languages and two subtitle streams (one text, one
+// drawn as pictures) converted through the shipped profiles with "Streams: All
+// streams" and the real engine, as a batch runs it: what the output keeps, read
+// back with the media library, and what the row's tip says it left out.
+#include "conversion/conversionrun.h"
+#include "conversion/inprocessprobe.h"
+#include "conversion/outputcheck.h"
+#include "profiles/parametergrid.h"
+#include "profiles/profiles.h"
+
+#include "fakes/clips.h"
+#include "fakes/programfolder.h"
+#include "fakes/recorders.h"
+#include "fakeview.h"
+#include "probetask.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QtEndian>
+#include <gtest/gtest.h>
+
+namespace {
+
+// An MPEG program stream with one DVD subtitle stream of two captions, each a
+// 4x2 patch of one colour. The engine copies picture subtitles but cannot draw
+// them from text, so the test writes the packets itself.
+QByteArray dvdSubtitleStream()
+{
+    const auto be16 = [](int value) {
+        QByteArray bytes(2, '\0');
+        qToBigEndian(quint16(value), bytes.data());
+        return bytes;
+    };
+    // A caption: both fields one line of colour 1 to the line's end, then the
+    // control sequences that show it (palette, alpha, area 0..3 x 0..1, field
+    // offsets) and hide it 100 ticks later.
+    const QByteArray lines("\x00\x01\x00\x01", 4);
+    const int shows = 4 + lines.size();
+    QByteArray show = QByteArray("\x01\x03\x32\x10\x04\xff\xf0\x05\x00\x00\x03\x00\x00\x01\x06", 15) + be16(4)
+                      + be16(6) + QByteArray("\xff", 1);
+    const int hides = shows + 4 + show.size();
+    QByteArray caption = lines + be16(0) + be16(hides) + show + be16(100) + be16(hides) + QByteArray("\x02\xff", 2);
+    caption = be16(4 + caption.size()) + be16(shows) + caption;
+
+    QByteArray stream;
+    for (const qint64 pts : {qint64(45000), qint64(180000)}) {
+        // A pack header with a zero clock, then a private stream 1 packet of
+        // sub-stream 0x20 stamped at pts (90 kHz).
+        stream += QByteArray("\x00\x00\x01\xba\x44\x00\x04\x00\x04\x01\x01\x89\xc3\xf8", 14);
+        const char stamp[] = {char(0x21 | ((pts >> 29) & 0x0e)), char((pts >> 22) & 0xff),
+                              char(0x01 | ((pts >> 14) & 0xfe)), char((pts >> 7) & 0xff),
+                              char(0x01 | ((pts << 1) & 0xfe))};
+        const QByteArray header = QByteArray("\x81\x80\x05", 3) + QByteArray(stamp, sizeof stamp);
+        const QByteArray payload = QByteArray("\x20", 1) + caption;
+        stream += QByteArray("\x00\x00\x01\xbd", 4) + be16(header.size() + payload.size()) + header + payload;
+    }
+    return stream + QByteArray("\x00\x00\x01\xb9", 4);
+}
+
+// What the test says of a stream: its kind, codec, language and title.
+QString described(const MediaStream &stream)
+{
+    static const char *const kinds[] = {"video", "audio", "subtitle", "other"};
+    QStringList parts{QLatin1String(kinds[int(stream.kind)]), stream.codec};
+    if (stream.kind != MediaStream::Kind::Video)
+        parts << stream.language << stream.title;
+    parts.removeAll(QString());
+    return parts.join(QLatin1Char(' '));
+}
+
+QStringList described(const QList<MediaStream> &streams)
+{
+    QStringList result;
+    for (const MediaStream &stream : streams)
+        result << described(stream);
+    return result;
+}
+
+class AllStreamsTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        folder = new TestProgramFolder(TestProgramFolder::Engine::Real);
+        const QString scratch = folder->filePath(QStringLiteral("scratch"));
+        QDir().mkpath(scratch);
+        QFile srt(scratch + QStringLiteral("/text.srt"));
+        srt.open(QIODevice::WriteOnly);
+        srt.write("1\n00:00:00,500 --> 00:00:01,500\nHello\n\n2\n00:00:02,000 --> 00:00:02,800\nWorld\n");
+        srt.close();
+        QFile pictures(scratch + QStringLiteral("/pictures.vob"));
+        pictures.open(QIODevice::WriteOnly);
+        pictures.write(dvdSubtitleStream());
+        pictures.close();
+        input = folder->filePath(QStringLiteral("two languages.mkv"));
+        runEngine({"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=3", "-f", "lavfi", "-i",
+                   "sine=frequency=440:duration=3", "-f", "lavfi", "-i", "sine=frequency=660:duration=3", "-i",
+                   srt.fileName(), "-f", "mpeg", "-i", pictures.fileName(), "-map", "0", "-map", "1", "-map", "2",
+                   "-map", "3", "-map", "4", "-c:v", "mpeg4", "-c:a", "mp2", "-c:s", "copy",
+                   "-metadata:s:a:0", "language=eng", "-metadata:s:a:0", "title=English",
+                   "-metadata:s:a:1", "language=deu", "-metadata:s:a:1", "title=Deutsch",
+                   "-metadata:s:s:0", "language=eng", "-metadata:s:s:0", "title=Full",
+                   "-metadata:s:s:1", "language=fra", "-metadata:s:s:1", "title=Bilder"},
+                  input);
+        QDir().mkpath(ProfilesFolder(folder->path()));
+    }
+
+    static void TearDownTestSuite()
+    {
+        delete folder;
+        folder = nullptr;
+    }
+
+    // The parameter string of a shipped profile with its "Streams" row at
+    // `streams`, as the program builds it (from a working copy).
+    static QString parameters(const QString &profile, const QString &streams, QString *ext)
+    {
+        const QString path = ProfilesFolder(folder->path()) + profile + QStringLiteral(".apf");
+        QFile::remove(path);
+        QFile::copy(ProfilesFolder(QStringLiteral(VANTORIX_PROGRAM_FOLDER)) + profile + QStringLiteral(".apf"), path);
+        ParameterGrids grids;
+        RecordingInteractive interactive;
+        EXPECT_EQ(LoadProfile(path, grids, interactive, ext), ProfileStatus::Loaded);
+        EXPECT_TRUE(grids.advanced.pickList(grids.advanced.findRow(QStringLiteral("Streams"))).contains(streams))
+            << profile.toStdString();
+        grids.advanced.setValue(QStringLiteral("Streams"), streams);
+        return BuildParameterString(path, grids, interactive).value_or(QString());
+    }
+
+    static TestProgramFolder *folder;
+    static QString input;
+};
+
+TestProgramFolder *AllStreamsTest::folder = nullptr;
+QString AllStreamsTest::input;
+
+TEST_F(AllStreamsTest, KeepsEveryAudioAndEverySubtitleTheContainerHolds)
+{
+    const std::optional<MediaFacts> in = ReadMediaFacts(input, 0);
+    ASSERT_TRUE(in.has_value());
+    ASSERT_EQ(described(in->streams),
+              QStringList({"video mpeg4", "audio mp2 eng English", "audio mp2 deu Deutsch", "subtitle subrip eng Full",
+                           "subtitle dvd_subtitle fra Bilder"}));
+
+    const QString noPictures = QStringLiteral("Subtitle stream 0:4 (dvd_subtitle, fra) was left out: %1 files hold "
+                                              "no subtitles drawn as pictures.");
+    struct Case
+    {
+        const char *profile;
+        const char *streams;
+        QStringList kept;
+        QString tip;
+    } cases[] = {
+        {"MP4 H.264 AAC", "All streams",
+         {"video h264", "audio aac eng English", "audio aac deu Deutsch", "subtitle mov_text eng Full"},
+         noPictures.arg("MP4")},
+        // QuickTime tags languages its own way: German is "ger" there.
+        {"MOV H.264 AAC", "All streams",
+         {"video h264", "audio aac eng English", "audio aac ger Deutsch", "subtitle mov_text eng Full"},
+         noPictures.arg("MOV")},
+        {"MKV H.264", "All streams",
+         {"video h264", "audio aac eng English", "audio aac deu Deutsch", "subtitle subrip eng Full",
+          "subtitle dvd_subtitle fra Bilder"},
+         {}},
+        {"WebM VP8 Vorbis", "All streams",
+         {"video vp8", "audio vorbis eng English", "audio vorbis deu Deutsch", "subtitle webvtt eng Full"},
+         noPictures.arg("WEBM")},
+        {"MPEG-2 DVD", "All streams",
+         {"other dvd_nav_packet", "video mpeg2video", "audio ac3", "audio ac3", "subtitle dvd_subtitle"},
+         QStringLiteral("Subtitle stream 0:3 (subrip, eng) was left out: MPG files hold only DVD picture subtitles.")},
+        {"AVI MPEG-4 MP3", "All streams",
+         {"video mpeg4", "audio mp3 English", "audio mp3 Deutsch"},
+         QStringLiteral("Subtitle stream 0:3 (subrip, eng) was left out: AVI files hold no subtitles.\n"
+                        "Subtitle stream 0:4 (dvd_subtitle, fra) was left out: AVI files hold no subtitles.")},
+        // The choice a profile has by default, and a stored profile without
+        // the row: one video and one audio stream, as always.
+        {"MP4 H.264 AAC", "Main video and audio", {"video h264", "audio aac eng"}, {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.profile) + " / " + c.streams);
+        QString ext;
+        const QString params = parameters(QString::fromUtf8(c.profile), QString::fromUtf8(c.streams), &ext);
+
+        TaskListModel tasks;
+        tasks.appendTask(TaskFromProbe(input, probeAndWait(folder->enginePath(), input), ext));
+        FakeView view;
+        view.folder = folder->filePath(QStringLiteral("out/%1").arg(QString::fromUtf8(c.profile)));
+        view.ext = ext;
+        QDir().mkpath(view.folder);
+        RecordingInteractive interactive;
+        RecordingShell shell;
+        RecordingPowerControl power;
+        ConversionRun run(tasks, view, interactive, shell, power);
+        run.setEnginePath(folder->enginePath());
+        QSignalSpy finished(&run, &ConversionRun::finished);
+        run.RunConversion(params);
+        ASSERT_TRUE(finished.wait(120000));
+
+        EXPECT_EQ(tasks.index(0, 3).data().toString(), RowStatus::Complete) << tasks.statusTip(0).toStdString();
+        EXPECT_EQ(tasks.statusTip(0), c.tip);
+        const QString output = view.folder + QStringLiteral("/two languages") + ext;
+        const std::optional<MediaFacts> out = ReadMediaFacts(output, 0);
+        ASSERT_TRUE(out.has_value());
+        EXPECT_EQ(described(out->streams), c.kept);
+
+        // The check holds the output to the streams the profile asked for:
+        // one audio stream is too few for "All streams".
+        if (!KeepsAllStreams(params)) {
+            ltvItemData task;
+            ReadItemData(tasks, 0, WholeRowField, task);
+            EXPECT_EQ(JudgeOutput(task, params + QStringLiteral(" -map all"), output, in, *out),
+                      QStringLiteral("The output has 1 audio streams instead of 2."));
+        }
+    }
+}
+
+} // namespace
