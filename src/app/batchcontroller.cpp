@@ -15,6 +15,8 @@
 #include <QLineEdit>
 #include <QTimer>
 
+#include <algorithm>
+
 BatchController::BatchController(ConversionRun &run, TaskListModel &tasks, TaskListController &list,
                                  IInteractive &interactive, IDesktopNotifier *desktop,
                                  std::function<std::optional<QString>()> parameters, QObject *parent)
@@ -72,6 +74,14 @@ bool BatchController::outputFolderUsable()
     return false;
 }
 
+void BatchController::startNewRows()
+{
+    if (m_run.RunState() != ConversionRun::Idle || m_pendingStart->isWaiting())
+        return;
+    m_onlyNewRows = true;
+    start();
+}
+
 void BatchController::start()
 {
     m_widgets.focusAfterStart->setFocus();
@@ -96,7 +106,15 @@ void BatchController::start()
 // The batch begins: it takes the rows listed now.
 void BatchController::startNow()
 {
-    if (m_tasks.rowCount() == 0) {
+    QList<int> rows;
+    for (int row = 0; row < m_tasks.rowCount(); ++row)
+        rows << row;
+    if (std::exchange(m_onlyNewRows, false)) {
+        const QList<int> converted =
+            RowsWithStatus(m_tasks, {RowStatus::Complete, RowStatus::Failed, RowStatus::Stop});
+        rows.removeIf([&](int row) { return std::binary_search(converted.cbegin(), converted.cend(), row); });
+    }
+    if (rows.isEmpty()) {
         showIdle();
         return;
     }
@@ -107,7 +125,7 @@ void BatchController::startNow()
         showIdle();
         return;
     }
-    m_run.RunConversion(*params);
+    m_run.RunConversion(*params, rows);
 }
 
 namespace {
@@ -157,6 +175,7 @@ void BatchController::cancelPending()
 // could not start.
 void BatchController::showIdle()
 {
+    m_onlyNewRows = false;
     showProgressPanel(false);
     unlockControls();
 }

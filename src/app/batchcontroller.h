@@ -57,6 +57,9 @@ public:
     void stopClicked();
     // Starts a batch of every row, once the files being added are listed.
     void start();
+    // As start(), but the batch takes only the rows never converted: rows
+    // that completed, failed or were stopped are left as they are.
+    void startNewRows();
     // Converts again, in a batch of their own, the rows that failed or were
     // stopped; the other rows are left as they are.
     void retryFailed();
@@ -92,5 +95,6 @@ private:
     IDesktopNotifier *m_desktop = nullptr;
     std::function<std::optional<QString>()> m_parameters;
     PendingStart *m_pendingStart = nullptr;
+    bool m_onlyNewRows = false; // the batch being started takes only rows never converted
     BatchWidgets m_widgets;
 };

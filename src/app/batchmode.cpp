@@ -11,6 +11,7 @@
 #include "conversion/probequeue.h"
 #include "conversion/tasklistops.h"
 #include "conversion/taskrecord.h"
+#include "conversion/watchfolder.h"
 #include "platform/filenames.h"
 #include "platform/signalpipe.h"
 #include "profiles/newinifile.h"
@@ -25,6 +26,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 #include <QTemporaryDir>
 
 #include <xcb/xcb.h>
@@ -111,6 +113,36 @@ struct BatchRequest
     QStringList unnamable;   // paths whose names are not valid UTF-8, printable
 };
 
+// --start and --end through the output settings' own checks; a task they do
+// not fit is left out, told on standard error and returned (last row first).
+QList<Skipped> applyTimes(TaskListModel &tasks, const BatchRequest &request)
+{
+    QList<Skipped> left;
+    if (!request.start && !request.end)
+        return left;
+    for (int row = tasks.rowCount() - 1; row >= 0; --row) {
+        ltvItemData task;
+        ReadItemData(tasks, row, WholeRowField, task);
+        const OutputSettings edited{task.NewName + task.NewExt, request.start.value_or(task.StartText),
+                                    request.end.value_or(task.EndText)};
+        const ltvItemData stored = ApplyOutputSettings(task, edited);
+        const bool startFits = !request.start || stored.StartSecs == TimeTextToSeconds(*request.start);
+        const bool endFits = !request.end || stored.EndSecs == TimeTextToSeconds(*request.end);
+        if (startFits && endFits) {
+            for (int field : {3, 4, 7, 8, 9})
+                WriteItemData(tasks, row, field, stored);
+            continue;
+        }
+        const QString length = task.LengthText.isEmpty() ? QStringLiteral("unknown") : task.LengthText;
+        const Skipped skipped{PrintableName(task.InputFile),
+                              QStringLiteral("the time range does not fit its length %1").arg(length)};
+        printTo(stderr, QStringLiteral("Skipped %1: %2").arg(skipped.path, skipped.reason));
+        left << skipped;
+        tasks.removeRow(row);
+    }
+    return left;
+}
+
 // Lists the tasks, applies the time range, runs the batch and prints the
 // summary.
 class BatchMode final : public QObject
@@ -171,38 +203,11 @@ private:
             QCoreApplication::exit(summary());
             return;
         }
-        applyTimes();
+        for (const Skipped &skipped : applyTimes(m_tasks, m_request))
+            m_skipped.insert(m_request.unnamable.size(), skipped);
         m_interactive.setQuiet(true);
         m_running = true;
         m_run.RunConversion(m_params);
-    }
-
-    // --start and --end through the output settings' own checks; a task they
-    // do not fit is left out.
-    void applyTimes()
-    {
-        if (!m_request.start && !m_request.end)
-            return;
-        for (int row = m_tasks.rowCount() - 1; row >= 0; --row) {
-            ltvItemData task;
-            ReadItemData(m_tasks, row, WholeRowField, task);
-            const OutputSettings edited{task.NewName + task.NewExt, m_request.start.value_or(task.StartText),
-                                        m_request.end.value_or(task.EndText)};
-            const ltvItemData stored = ApplyOutputSettings(task, edited);
-            const bool startFits = !m_request.start || stored.StartSecs == TimeTextToSeconds(*m_request.start);
-            const bool endFits = !m_request.end || stored.EndSecs == TimeTextToSeconds(*m_request.end);
-            if (startFits && endFits) {
-                for (int field : {3, 4, 7, 8, 9})
-                    WriteItemData(m_tasks, row, field, stored);
-                continue;
-            }
-            const QString length = task.LengthText.isEmpty() ? QStringLiteral("unknown") : task.LengthText;
-            const Skipped skipped{PrintableName(task.InputFile),
-                                  QStringLiteral("the time range does not fit its length %1").arg(length)};
-            printTo(stderr, QStringLiteral("Skipped %1: %2").arg(skipped.path, skipped.reason));
-            m_skipped.insert(m_request.unnamable.size(), skipped);
-            m_tasks.removeRow(row);
-        }
     }
 
     void onSignal()
@@ -302,6 +307,218 @@ private:
     QList<Skipped> m_skipped;
     bool m_interrupted = false;
     bool m_running = false;
+};
+
+// A batch fed by a watched folder: the files that settle there are converted
+// in rounds, those that settle while a round runs making the next one. Each
+// file converted, failed or skipped goes to the journal in the output folder,
+// so that a watch started again leaves it alone. It ends only on a signal to
+// end, after stopping the running engines as Stop does; a stopped file is not
+// in the journal and is converted by the next watch.
+class WatchBatch final : public QObject
+{
+    Q_OBJECT
+public:
+    WatchBatch(BatchRequest request, QString params, QString outputExt, BatchInteractive &interactive,
+               SignalPipe &signalPipe, QString enginePath, const QString &folder, bool recursive, int settleMs)
+        : m_request(std::move(request))
+        , m_params(std::move(params))
+        , m_outputExt(std::move(outputExt))
+        , m_enginePath(std::move(enginePath))
+        , m_interactive(interactive)
+        , m_signalPipe(signalPipe)
+        , m_journal(m_request.outputFolder + WatchJournal::FileName)
+        , m_watch(folder, recursive, InputExts())
+        , m_settleMs(settleMs)
+    {
+        m_watch.setSettleMs(settleMs);
+        m_watch.setJournal(&m_journal);
+        connect(&m_watch, &WatchFolder::settled, this, &WatchBatch::onSettled);
+        connect(&signalPipe, &SignalPipe::caught, this, &WatchBatch::onSignal);
+        signalPipe.handleJobControl();
+        connect(&signalPipe, &SignalPipe::suspendRequested, this, &WatchBatch::onSuspend);
+        connect(&signalPipe, &SignalPipe::continued, this, [this] {
+            if (m_round)
+                m_round->run.resume();
+        });
+    }
+    Q_DISABLE_COPY_MOVE(WatchBatch)
+
+    int exec()
+    {
+        printTo(stderr, QStringLiteral("Watching %1 (a file is converted once it has not changed for %2 s); "
+                                       "Ctrl+C ends.")
+                            .arg(PrintableName(m_watch.folder()))
+                            .arg(m_settleMs / 1000.0));
+        m_watch.start();
+        return QCoreApplication::exec();
+    }
+
+private:
+    // The task list, probes, view and run of one round.
+    struct Round
+    {
+        explicit Round(const WatchBatch &batch)
+            : probes(tasks)
+            , view(tasks, batch.m_request.outputFolder, batch.m_outputExt, batch.m_request.rename,
+                   ::isatty(STDERR_FILENO) == 1)
+            , run(tasks, view, batch.m_interactive, shell, power)
+        {
+            probes.setEnginePath(batch.m_enginePath);
+            run.setEnginePath(batch.m_enginePath);
+            view.setRun(&run);
+            view.setJobs(batch.m_request.jobs);
+            view.setOutputPlace(batch.m_request.place);
+        }
+
+        NoShell shell;
+        NoPowerControl power;
+        TaskListModel tasks;
+        ProbeQueue probes;
+        BatchView view;
+        ConversionRun run;
+        QHash<QString, WatchedFile> files; // by path
+        QSet<int> ended;                    // rows counted and journalled
+    };
+
+    void onSettled(const WatchedFile &file)
+    {
+        m_waiting << file;
+        // From the event loop: the files that settle together make one round.
+        QMetaObject::invokeMethod(this, &WatchBatch::startRound, Qt::QueuedConnection);
+    }
+
+    void startRound()
+    {
+        if (m_round || m_interrupted || m_waiting.isEmpty())
+            return;
+        m_round = std::make_unique<Round>(*this);
+        connect(&m_round->probes, &ProbeQueue::idle, this, &WatchBatch::onListed);
+        connect(&m_round->run, &ConversionRun::finished, this, &WatchBatch::onRoundFinished, Qt::QueuedConnection);
+        connect(&m_round->tasks, &QAbstractItemModel::dataChanged, this,
+                [this](const QModelIndex &from, const QModelIndex &to) {
+                    for (int row = from.row(); row <= to.row(); ++row)
+                        rowChanged(row);
+                });
+        for (const WatchedFile &file : std::exchange(m_waiting, {})) {
+            m_round->files.insert(file.path, file);
+            m_round->probes.enqueue(file.path, m_outputExt, m_watch.folder());
+        }
+    }
+
+    void onListed()
+    {
+        if (m_interrupted) {
+            end();
+            return;
+        }
+        for (const Skipped &skipped : applyTimes(m_round->tasks, m_request)) {
+            record(skipped.path, QStringLiteral("skipped"));
+            ++m_skipped;
+            m_lines << QStringLiteral("  Skipped  %1 (%2)").arg(skipped.path, skipped.reason);
+        }
+        m_interactive.setQuiet(true);
+        m_round->run.RunConversion(m_params);
+    }
+
+    // A row that has its result is counted, printed and, unless stopped,
+    // journalled at once: a watch ended in the middle of a round keeps what
+    // the round did so far.
+    void rowChanged(int row)
+    {
+        ltvItemData task;
+        ReadItemData(m_round->tasks, row, WholeRowField, task);
+        const QString status = task.StatusText;
+        int *count = status == RowStatus::Complete ? &m_complete
+            : status == RowStatus::Failed          ? &m_failed
+            : status == RowStatus::Stop            ? &m_stopped
+                                                   : nullptr;
+        if (!count || m_round->ended.contains(row))
+            return; // not at its end yet, or told already
+        ++*count;
+        m_round->ended.insert(row);
+        if (status != RowStatus::Stop)
+            record(task.InputFile, status.toLower());
+        const QString line = QStringLiteral("  %1  %2 -> %3")
+                                 .arg(status, PrintableName(task.InputFile),
+                                      PrintableName(m_round->run.outputPathOf(row)));
+        printTo(stdout, line);
+        m_lines << line;
+    }
+
+    void onRoundFinished()
+    {
+        for (int row = 0; row < m_round->tasks.rowCount(); ++row)
+            rowChanged(row);
+        m_round.reset(); // reached from the event loop: none of it is at work
+        if (m_interrupted)
+            end();
+        else
+            startRound();
+    }
+
+    void record(const QString &path, const QString &status)
+    {
+        const WatchedFile file = m_round->files.value(path, WatchedFile{path, -1, 0});
+        QString error;
+        if (!m_journal.append(file, status, &error))
+            printTo(stderr, QStringLiteral("The journal could not be written: %1").arg(error));
+    }
+
+    void onSignal()
+    {
+        const bool again = m_interrupted;
+        m_interrupted = true;
+        m_watch.stop();
+        if (!m_round) {
+            end();
+            return;
+        }
+        if (m_round->probes.isBusy())
+            m_round->probes.cancel(); // idle follows, and the watch ends there
+        else if (again)
+            m_round->run.abandon(); // a second signal: the engine is killed at once
+        else
+            m_round->run.requestStop();
+    }
+
+    void onSuspend()
+    {
+        if (m_round)
+            m_round->run.pause();
+        m_signalPipe.stopProgram();
+        if (m_round)
+            m_round->run.resume();
+    }
+
+    void end()
+    {
+        QString head = QStringLiteral("Summary: %1 complete, %2 failed, %3 stopped")
+                           .arg(m_complete)
+                           .arg(m_failed)
+                           .arg(m_stopped);
+        if (m_skipped > 0)
+            head += QStringLiteral(", %1 skipped").arg(m_skipped);
+        printTo(stdout, head + QStringLiteral(" (interrupted)"));
+        for (const QString &line : std::as_const(m_lines))
+            printTo(stdout, line);
+        QCoreApplication::exit(BatchInterrupted);
+    }
+
+    BatchRequest m_request;
+    QString m_params;
+    QString m_outputExt;
+    QString m_enginePath;
+    BatchInteractive &m_interactive;
+    SignalPipe &m_signalPipe;
+    WatchJournal m_journal;
+    WatchFolder m_watch;
+    int m_settleMs;
+    std::unique_ptr<Round> m_round;
+    QList<WatchedFile> m_waiting;
+    QStringList m_lines;
+    int m_complete = 0, m_failed = 0, m_stopped = 0, m_skipped = 0;
+    bool m_interrupted = false;
 };
 
 // A time for --start or --end: a time text none of whose parts is negative
@@ -506,17 +723,28 @@ int RunBatch(int argc, char **argv)
                                       .arg(MaxJobs()),
                                   QStringLiteral("N"));
     const QCommandLineOption recursive({QStringLiteral("r"), QStringLiteral("recursive")},
-                                       QStringLiteral("List the folders named with their subfolders."));
+                                       QStringLiteral("List the folders named with their subfolders (with --watch: "
+                                                      "watch its subfolders too)."));
     const QCommandLineOption tree(QStringLiteral("tree"),
                                   QStringLiteral("Keep the folder tree: a file found in a subfolder of a folder named "
                                                  "goes to the same subfolder of the output folder."));
     const QCommandLineOption beside(QStringLiteral("beside"),
                                     QStringLiteral("Write each output beside its input, not into the output folder."));
+    const QCommandLineOption watch(QStringLiteral("watch"),
+                                   QStringLiteral("Watch the folder and convert every supported file that appears "
+                                                  "in it once it has settled, until ended by Ctrl+C or SIGTERM; "
+                                                  "a journal in the output folder keeps a file from being "
+                                                  "converted twice."),
+                                   QStringLiteral("folder"));
+    const QCommandLineOption settle(QStringLiteral("settle"),
+                                    QStringLiteral("With --watch: how long a file must stay unchanged, and closed "
+                                                   "by its writer, before it is converted (default 10)."),
+                                    QStringLiteral("seconds"));
     const QCommandLineOption listProfiles(QStringLiteral("list-profiles"), QStringLiteral("List the profiles."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    parser.addOptions(
-        {batch, profile, output, overwrite, rename, set, start, end, jobs, recursive, tree, beside, listProfiles});
+    parser.addOptions({batch, profile, output, overwrite, rename, set, start, end, jobs, recursive, tree, beside, watch,
+                       settle, listProfiles});
     parser.addPositionalArgument(QStringLiteral("paths"), QStringLiteral("Files and folders to convert."),
                                  QStringLiteral("PATH..."));
 
@@ -598,8 +826,37 @@ int RunBatch(int argc, char **argv)
     request.outputFolder = AddTrailingSeparator(QDir::cleanPath(QDir::current().absoluteFilePath(folder)));
 
     const QStringList positional = parser.positionalArguments();
-    if (positional.isEmpty())
+    QString watchFolder;
+    int settleMs = WatchFolder::DefaultSettleMs;
+    if (parser.isSet(settle)) {
+        bool number = false;
+        const QString text = parser.value(settle).trimmed();
+        const double seconds = text.toDouble(&number);
+        if (!number || !(seconds >= 0 && seconds <= 86400))
+            return usageError(QStringLiteral("--settle \"%1\" is not a number of seconds from 0 to 86400").arg(text));
+        settleMs = qRound(seconds * 1000);
+    }
+    if (parser.isSet(watch)) {
+        const QFileInfo watched(parser.value(watch));
+        if (!watched.isDir())
+            return usageError(QStringLiteral("--watch: the folder \"%1\" does not exist").arg(parser.value(watch)));
+        if (!positional.isEmpty())
+            return usageError(QStringLiteral("--watch converts what appears in its folder: no further paths"));
+        // Outputs written beside their inputs would appear in the watched
+        // folder and be converted in turn.
+        if (request.place == OutputPlace::Beside)
+            return usageError(QStringLiteral("--watch cannot write its outputs beside their inputs"));
+        watchFolder = QDir::cleanPath(watched.absoluteFilePath());
+        // Outputs that land in the watched folder would be converted again.
+        const QString outputs = QFileInfo(request.outputFolder).canonicalFilePath();
+        const QString inputs = watched.canonicalFilePath();
+        if (outputs == inputs || (parser.isSet(recursive) && outputs.startsWith(inputs + QLatin1Char('/'))))
+            return usageError(QStringLiteral("--watch: the output folder must lie outside the watched folder"));
+    } else if (parser.isSet(settle)) {
+        return usageError(QStringLiteral("--settle goes with --watch"));
+    } else if (positional.isEmpty()) {
         return usageError(QStringLiteral("no files or folders to convert"));
+    }
     QString listError;
     QByteArrayList unnamable; // in a list file or a folder
     const QStringList paths = CommandLinePaths(positional, &listError, &unnamable);
@@ -655,6 +912,12 @@ int RunBatch(int argc, char **argv)
             return BatchUsage; // reported
     }
 
+    if (!watchFolder.isEmpty()) {
+        WatchBatch watching(std::move(request), *params, outputExt, interactive, signalPipe,
+                            programFolder + QStringLiteral("wmaspi.dll"), watchFolder, parser.isSet(recursive),
+                            settleMs);
+        return watching.exec();
+    }
     BatchMode mode(programFolder, std::move(request), *params, outputExt, interactive, signalPipe);
     return mode.exec();
 }

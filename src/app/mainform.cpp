@@ -7,6 +7,7 @@
 #include "app/batchcontroller.h"
 #include "app/profilecontroller.h"
 #include "app/tasklistcontroller.h"
+#include "app/watchcontroller.h"
 #include "app/picturebutton.h"
 #include "conversion/conversionrun.h"
 #include "conversion/taskorder.h"
@@ -498,6 +499,10 @@ void TMainForm::buildPopupMenu()
     help->setObjectName(QStringLiteral("actHelp"));
     help->setShortcut(Qt::Key_F1);
     connect(help, &QAction::triggered, this, &TMainForm::tbtnHelpClick);
+    // Adds what arrives in a folder and converts it when the list is idle.
+    auto *watch = new WatchController(*m_list, *m_batch, *m_run, *m_services.dialogs, this,
+                                      [this] { return edtOutputdir->text(); }, this);
+    ppmTask->addAction(watch->action());
     // The keys work wherever the focus is in the window, not only in the menu.
     addActions({addFiles, addDir, help});
     ppmTask->addSeparator();

@@ -101,6 +101,8 @@ public:
     QString outputPath() const { return m_lastOutputPath; }
     // Where the task of `row` writes its output; empty for a row not started in this batch.
     QString outputPathOf(int row) const { return m_rowOutputs.value(row); }
+    // The output paths of the last batch's rows (empty for a row not started).
+    const QStringList &outputPaths() const { return m_rowOutputs; }
 
     // True for the statuses of a row whose engine works: "Converting",
     // "Paused", or its percent ("37%") when several engines run.

@@ -186,6 +186,14 @@ TEST_F(BatchTest, BadUsageGivesStatusTwoAndNamesTheOption)
         {{"--overwrite", "--rename", "in"}, "--rename"},
         {{"-p", Mp4Profile}, "no files"},
         {{"in/missing.tmp"}, "missing.tmp"},
+        {{"--watch", "nowhere"}, "--watch"},
+        {{"--watch", "in", "in/a.avi"}, "no further paths"},
+        {{"--watch", ".", "-r"}, "outside the watched folder"},
+        {{"--watch", "out"}, "outside the watched folder"},
+        {{"--watch", "in", "--settle", "soon"}, "--settle"},
+        {{"--watch", "in", "--settle", "-1"}, "--settle"},
+        {{"--settle", "1", "in"}, "--settle"},
+        {{"--watch", "in", "--beside"}, "beside their inputs"},
     };
     for (const auto &c : cases) {
         const Result result = run(QStringList{"--batch", "-o", "out"} + c.arguments);

@@ -457,9 +457,9 @@ TEST_F(MainFormTest, RemoveClearKeysAndThePopupMenu)
     QStringList texts;
     for (QAction *action : menu->actions())
         texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
-    EXPECT_EQ(texts, QStringList({"Open", "-", "Add Files...", "Add Directorys...", "-", "Remove", "Clear",
-                                  "Remove Completed", "Retry Failed", "-", "Move Up", "Move Down", "-", "Pause",
-                                  "Resume", "-", "Engine Output..."}));
+    EXPECT_EQ(texts, QStringList({"Open", "-", "Add Files...", "Add Directorys...", "Watch Folder...", "-", "Remove",
+                                  "Clear", "Remove Completed", "Retry Failed", "-", "Move Up", "Move Down", "-",
+                                  "Pause", "Resume", "-", "Engine Output..."}));
 
     form.ppmTaskPopup();
     EXPECT_FALSE(enabled("mniOpen"));
