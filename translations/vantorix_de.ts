@@ -48,6 +48,265 @@
     </message>
 </context>
 <context>
+    <name>BatchMode</name>
+    <message>
+        <source>vantorix --batch: %1</source>
+        <translation>vantorix --batch: %1</translation>
+    </message>
+    <message>
+        <source>Try &quot;vantorix --batch --help&quot; for the options.</source>
+        <translation>„vantorix --batch --help“ nennt die Optionen.</translation>
+    </message>
+    <message>
+        <source>the time range does not fit its length %1</source>
+        <translation>der Zeitbereich passt nicht zu seiner Länge %1</translation>
+    </message>
+    <message>
+        <source>Skipped %1: %2</source>
+        <translation>Übersprungen %1: %2</translation>
+    </message>
+    <message>
+        <source>the name is not valid UTF-8</source>
+        <translation>der Name ist kein gültiges UTF-8</translation>
+    </message>
+    <message>
+        <source>Not found: %1</source>
+        <translation>Nicht gefunden: %1</translation>
+    </message>
+    <message>
+        <source>No files to convert.</source>
+        <translation>Keine Dateien zum Umwandeln.</translation>
+    </message>
+    <message>
+        <source>  Not converted  %1</source>
+        <translation>  Nicht umgewandelt  %1</translation>
+    </message>
+    <message>
+        <source>  Skipped  %1 (%2)</source>
+        <translation>  Übersprungen  %1 (%2)</translation>
+    </message>
+    <message>
+        <source>  Not found  %1</source>
+        <translation>  Nicht gefunden  %1</translation>
+    </message>
+    <message>
+        <source>Summary: %1 complete, %2 failed, %3 stopped</source>
+        <translation>Zusammenfassung: %1 fertig, %2 fehlgeschlagen, %3 gestoppt</translation>
+    </message>
+    <message>
+        <source>, %1 skipped</source>
+        <translation>, %1 übersprungen</translation>
+    </message>
+    <message>
+        <source>, %1 not found</source>
+        <translation>, %1 nicht gefunden</translation>
+    </message>
+    <message>
+        <source>, %1 not converted</source>
+        <translation>, %1 nicht umgewandelt</translation>
+    </message>
+    <message>
+        <source> (interrupted)</source>
+        <translation> (unterbrochen)</translation>
+    </message>
+    <message>
+        <source>Watching %1 (a file is converted once it has not changed for %2 s); Ctrl+C ends.</source>
+        <translation>Überwache %1 (eine Datei wird umgewandelt, sobald sie sich %2 s nicht geändert hat); Strg+C beendet.</translation>
+    </message>
+    <message>
+        <source>The journal could not be written: %1</source>
+        <translation>Das Journal konnte nicht geschrieben werden: %1</translation>
+    </message>
+    <message>
+        <source>--set &quot;%1&quot;: expected &quot;Parameter=Value&quot;</source>
+        <translation>--set „%1“: „Parameter=Wert“ erwartet</translation>
+    </message>
+    <message>
+        <source>--set &quot;%1&quot;: give the size itself, e.g. &quot;%2=640x480&quot;</source>
+        <translation>--set „%1“: Geben Sie die Größe selbst an, z. B. „%2=640x480“</translation>
+    </message>
+    <message>
+        <source>--set &quot;%1&quot;: &quot;%2&quot; is not a choice of &quot;%3&quot; (%4)</source>
+        <translation>--set „%1“: „%2“ ist keine Auswahl von „%3“ (%4)</translation>
+    </message>
+    <message>
+        <source> or a size WIDTHxHEIGHT</source>
+        <translation> oder eine Größe BREITExHÖHE</translation>
+    </message>
+    <message>
+        <source>--set &quot;%1&quot;: &quot;%2&quot; cannot be changed</source>
+        <translation>--set „%1“: „%2“ kann nicht geändert werden</translation>
+    </message>
+    <message>
+        <source>--set &quot;%1&quot;: the profile has no parameter &quot;%2&quot;</source>
+        <translation>--set „%1“: Das Profil hat keinen Parameter „%2“</translation>
+    </message>
+    <message>
+        <source>Converts video files without a window, one after another or several at once (--jobs), with a profile of the program folder.
+PATH: a file (converted whatever its extension), a folder (its supported files; with -r, those of its subfolders too), or, as the first path, a .tmp file listing one path per line.
+Exit status: 0 every task completed, 1 a task failed or was skipped, 2 bad usage, 130 interrupted.</source>
+        <translation>Wandelt Videodateien ohne Fenster um, nacheinander oder mehrere gleichzeitig (--jobs), mit einem Profil des Programmordners.
+PFAD: eine Datei (umgewandelt, gleich welche Endung), ein Ordner (seine unterstützten Dateien; mit -r auch die seiner Unterordner) oder, als erster Pfad, eine .tmp-Datei mit einem Pfad je Zeile.
+Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersprungen, 2 falscher Aufruf, 130 unterbrochen.</translation>
+    </message>
+    <message>
+        <source>Convert without a window.</source>
+        <translation>Ohne Fenster umwandeln.</translation>
+    </message>
+    <message>
+        <source>The profile (default: the one chosen last in the window, else the first; see --list-profiles).</source>
+        <translation>Das Profil (Vorgabe: das zuletzt im Fenster gewählte, sonst das erste; siehe --list-profiles).</translation>
+    </message>
+    <message>
+        <source>name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>The output folder (default: the one chosen last in the window).</source>
+        <translation>Der Ausgabeordner (Vorgabe: der zuletzt im Fenster gewählte).</translation>
+    </message>
+    <message>
+        <source>folder</source>
+        <translation>Ordner</translation>
+    </message>
+    <message>
+        <source>Overwrite existing output files.</source>
+        <translation>Vorhandene Ausgabedateien überschreiben.</translation>
+    </message>
+    <message>
+        <source>Name an output &lt;name&gt;_&lt;index&gt; when its file exists (default: the choice stored in the Settings window).</source>
+        <translation>Eine Ausgabe &lt;Name&gt;_&lt;Index&gt; nennen, wenn ihre Datei existiert (Vorgabe: die Wahl im Einstellungsfenster).</translation>
+    </message>
+    <message>
+        <source>Set a parameter of the profile, as in its grid, e.g. &quot;Video Size=640x480&quot; (repeatable).</source>
+        <translation>Einen Parameter des Profils setzen, wie in seiner Tabelle, z. B. „Video Size=640x480“ (wiederholbar).</translation>
+    </message>
+    <message>
+        <source>Parameter=Value</source>
+        <translation>Parameter=Wert</translation>
+    </message>
+    <message>
+        <source>Convert every file from this time on (h:m:s[.f]).</source>
+        <translation>Jede Datei ab dieser Zeit umwandeln (h:m:s[.f]).</translation>
+    </message>
+    <message>
+        <source>time</source>
+        <translation>Zeit</translation>
+    </message>
+    <message>
+        <source>Convert every file up to this time.</source>
+        <translation>Jede Datei bis zu dieser Zeit umwandeln.</translation>
+    </message>
+    <message>
+        <source>Convert up to N files at once, 1 to %1 (default: the number stored in the Settings window, else 1).</source>
+        <translation>Bis zu N Dateien gleichzeitig umwandeln, 1 bis %1 (Vorgabe: die im Einstellungsfenster gespeicherte Zahl, sonst 1).</translation>
+    </message>
+    <message>
+        <source>List the folders named with their subfolders (with --watch: watch its subfolders too).</source>
+        <translation>Die genannten Ordner mit ihren Unterordnern auflisten (mit --watch: auch seine Unterordner überwachen).</translation>
+    </message>
+    <message>
+        <source>Keep the folder tree: a file found in a subfolder of a folder named goes to the same subfolder of the output folder.</source>
+        <translation>Die Ordnerstruktur beibehalten: Eine Datei aus einem Unterordner eines genannten Ordners kommt in denselben Unterordner des Ausgabeordners.</translation>
+    </message>
+    <message>
+        <source>Write each output beside its input, not into the output folder.</source>
+        <translation>Jede Ausgabe neben ihre Eingabe schreiben, nicht in den Ausgabeordner.</translation>
+    </message>
+    <message>
+        <source>Watch the folder and convert every supported file that appears in it once it has settled, until ended by Ctrl+C or SIGTERM; a journal in the output folder keeps a file from being converted twice.</source>
+        <translation>Den Ordner überwachen und jede unterstützte Datei umwandeln, die darin erscheint, sobald sie fertig geschrieben ist, bis Strg+C oder SIGTERM beendet; ein Journal im Ausgabeordner verhindert, dass eine Datei zweimal umgewandelt wird.</translation>
+    </message>
+    <message>
+        <source>With --watch: how long a file must stay unchanged, and closed by its writer, before it is converted (default 10).</source>
+        <translation>Mit --watch: wie lange eine Datei unverändert und von ihrem Schreiber geschlossen bleiben muss, bevor sie umgewandelt wird (Vorgabe 10).</translation>
+    </message>
+    <message>
+        <source>seconds</source>
+        <translation>Sekunden</translation>
+    </message>
+    <message>
+        <source>List the profiles.</source>
+        <translation>Die Profile auflisten.</translation>
+    </message>
+    <message>
+        <source>Files and folders to convert.</source>
+        <translation>Umzuwandelnde Dateien und Ordner.</translation>
+    </message>
+    <message>
+        <source>PATH...</source>
+        <translation>PFAD...</translation>
+    </message>
+    <message>
+        <source>--overwrite and --rename exclude each other</source>
+        <translation>--overwrite und --rename schließen einander aus</translation>
+    </message>
+    <message>
+        <source>--tree and --beside cannot be used together</source>
+        <translation>--tree und --beside können nicht zusammen verwendet werden</translation>
+    </message>
+    <message>
+        <source>--jobs &quot;%1&quot; is not a number of files at once from 1 to %2</source>
+        <translation>--jobs „%1“ ist keine Zahl gleichzeitiger Dateien von 1 bis %2</translation>
+    </message>
+    <message>
+        <source>--%1 &quot;%2&quot; is not a time (h:m:s, e.g. 0:01:30 or 0:00:05.5)</source>
+        <translation>--%1 „%2“ ist keine Zeit (h:m:s, z. B. 0:01:30 oder 0:00:05.5)</translation>
+    </message>
+    <message>
+        <source>--end must come after --start</source>
+        <translation>--end muss nach --start liegen</translation>
+    </message>
+    <message>
+        <source>--profile: there is no profile &quot;%1&quot; (--list-profiles lists them)</source>
+        <translation>--profile: Es gibt kein Profil „%1“ (--list-profiles listet sie auf)</translation>
+    </message>
+    <message>
+        <source>There is no profile in %1.</source>
+        <translation>In %1 gibt es kein Profil.</translation>
+    </message>
+    <message>
+        <source>--output: the folder &quot;%1&quot; does not exist</source>
+        <translation>--output: Der Ordner „%1“ existiert nicht</translation>
+    </message>
+    <message>
+        <source>The output path does not exist. Please specify another one. (stored: &quot;%1&quot;; give one with --output)</source>
+        <translation>Der Ausgabepfad existiert nicht. Bitte geben Sie einen anderen an. (gespeichert: „%1“; geben Sie einen mit --output an)</translation>
+    </message>
+    <message>
+        <source>--settle &quot;%1&quot; is not a number of seconds from 0 to 86400</source>
+        <translation>--settle „%1“ ist keine Zahl von Sekunden von 0 bis 86400</translation>
+    </message>
+    <message>
+        <source>--watch: the folder &quot;%1&quot; does not exist</source>
+        <translation>--watch: Der Ordner „%1“ existiert nicht</translation>
+    </message>
+    <message>
+        <source>--watch converts what appears in its folder: no further paths</source>
+        <translation>--watch wandelt um, was in seinem Ordner erscheint: keine weiteren Pfade</translation>
+    </message>
+    <message>
+        <source>--watch cannot write its outputs beside their inputs</source>
+        <translation>--watch kann seine Ausgaben nicht neben ihre Eingaben schreiben</translation>
+    </message>
+    <message>
+        <source>--watch: the output folder must lie outside the watched folder</source>
+        <translation>--watch: Der Ausgabeordner muss außerhalb des überwachten Ordners liegen</translation>
+    </message>
+    <message>
+        <source>--settle goes with --watch</source>
+        <translation>--settle gehört zu --watch</translation>
+    </message>
+    <message>
+        <source>no files or folders to convert</source>
+        <translation>keine Dateien oder Ordner zum Umwandeln</translation>
+    </message>
+    <message>
+        <source>The profile &quot;%1&quot; could not be read.</source>
+        <translation>Das Profil „%1“ konnte nicht gelesen werden.</translation>
+    </message>
+</context>
+<context>
     <name>BatchView</name>
     <message>
         <source>%1 Converting %2 -&gt; %3</source>
@@ -1178,6 +1437,17 @@
     <message>
         <source>The task list of an earlier session cannot be read (%1): %2</source>
         <translation>Die Aufgabenliste einer früheren Sitzung kann nicht gelesen werden (%1): %2</translation>
+    </message>
+</context>
+<context>
+    <name>WatchController</name>
+    <message>
+        <source>Watch Folder...</source>
+        <translation>Ordner überwachen...</translation>
+    </message>
+    <message>
+        <source>Watch a directory for new files</source>
+        <translation>Einen Ordner auf neue Dateien überwachen</translation>
     </message>
 </context>
 <context>

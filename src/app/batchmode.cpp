@@ -39,6 +39,12 @@
 
 namespace {
 
+// The texts a person reads, translated in the batch mode's own context.
+struct Texts
+{
+    Q_DECLARE_TR_FUNCTIONS(BatchMode)
+};
+
 const QString MainSection = QStringLiteral("Main");
 const QString VideoSizeKey = QStringLiteral("Video Size");
 const QString CustomSize = QStringLiteral("Custom Size");
@@ -56,8 +62,8 @@ void printTo(std::FILE *stream, const QString &line)
 
 int usageError(const QString &message)
 {
-    printTo(stderr, QStringLiteral("vantorix --batch: ") + message);
-    printTo(stderr, QStringLiteral("Try \"vantorix --batch --help\" for the options."));
+    printTo(stderr, Texts::tr("vantorix --batch: %1").arg(message));
+    printTo(stderr, Texts::tr("Try \"vantorix --batch --help\" for the options."));
     return BatchUsage;
 }
 
@@ -135,8 +141,8 @@ QList<Skipped> applyTimes(TaskListModel &tasks, const BatchRequest &request)
         }
         const QString length = task.LengthText.isEmpty() ? QStringLiteral("unknown") : task.LengthText;
         const Skipped skipped{PrintableName(task.InputFile),
-                              QStringLiteral("the time range does not fit its length %1").arg(length)};
-        printTo(stderr, QStringLiteral("Skipped %1: %2").arg(skipped.path, skipped.reason));
+                              Texts::tr("the time range does not fit its length %1").arg(length)};
+        printTo(stderr, Texts::tr("Skipped %1: %2").arg(skipped.path, skipped.reason));
         left << skipped;
         tasks.removeRow(row);
     }
@@ -174,7 +180,7 @@ public:
         connect(&signalPipe, &SignalPipe::suspendRequested, this, &BatchMode::onSuspend);
         connect(&signalPipe, &SignalPipe::continued, &m_run, &ConversionRun::resume);
         for (const QString &path : std::as_const(m_request.unnamable))
-            m_skipped << Skipped{path, QStringLiteral("the name is not valid UTF-8")};
+            m_skipped << Skipped{path, Texts::tr("the name is not valid UTF-8")};
         m_skipped << m_request.skippedFolders;
         m_view.setOutputPlace(m_request.place);
     }
@@ -183,14 +189,14 @@ public:
     int exec()
     {
         for (const QString &path : m_request.missing)
-            printTo(stderr, QStringLiteral("Not found: %1").arg(path));
+            printTo(stderr, Texts::tr("Not found: %1").arg(path));
         for (const Skipped &skipped : std::as_const(m_skipped))
-            printTo(stderr, QStringLiteral("Skipped %1: %2").arg(skipped.path, skipped.reason));
+            printTo(stderr, Texts::tr("Skipped %1: %2").arg(skipped.path, skipped.reason));
         for (const QString &path : m_request.files)
             m_probes.enqueue(path, m_outputExt, m_request.foundUnder.value(path));
         if (!m_probes.isBusy()) {
             if (m_request.files.isEmpty() && m_request.missing.isEmpty() && m_skipped.isEmpty())
-                printTo(stderr, QStringLiteral("No files to convert."));
+                printTo(stderr, Texts::tr("No files to convert."));
             return summary();
         }
         return QCoreApplication::exec();
@@ -260,7 +266,7 @@ private:
                 ++stopped;
             } else {
                 ++notRun;
-                lines << QStringLiteral("  Not converted  %1").arg(PrintableName(task.InputFile));
+                lines << Texts::tr("  Not converted  %1").arg(PrintableName(task.InputFile));
                 continue;
             }
             lines << QStringLiteral("  %1  %2 -> %3").arg(status, PrintableName(task.InputFile), PrintableName(output));
@@ -269,19 +275,19 @@ private:
                 lines << QStringLiteral("      | ") + line;
         }
         for (const Skipped &skipped : m_skipped)
-            lines << QStringLiteral("  Skipped  %1 (%2)").arg(skipped.path, skipped.reason);
+            lines << Texts::tr("  Skipped  %1 (%2)").arg(skipped.path, skipped.reason);
         for (const QString &path : m_request.missing)
-            lines << QStringLiteral("  Not found  %1").arg(path);
+            lines << Texts::tr("  Not found  %1").arg(path);
 
-        QString head = QStringLiteral("Summary: %1 complete, %2 failed, %3 stopped").arg(complete).arg(failed).arg(stopped);
+        QString head = Texts::tr("Summary: %1 complete, %2 failed, %3 stopped").arg(complete).arg(failed).arg(stopped);
         if (!m_skipped.isEmpty())
-            head += QStringLiteral(", %1 skipped").arg(m_skipped.size());
+            head += Texts::tr(", %1 skipped").arg(m_skipped.size());
         if (!m_request.missing.isEmpty())
-            head += QStringLiteral(", %1 not found").arg(m_request.missing.size());
+            head += Texts::tr(", %1 not found").arg(m_request.missing.size());
         if (notRun > 0)
-            head += QStringLiteral(", %1 not converted").arg(notRun);
+            head += Texts::tr(", %1 not converted").arg(notRun);
         if (m_interrupted)
-            head += QStringLiteral(" (interrupted)");
+            head += Texts::tr(" (interrupted)");
         printTo(stdout, head);
         for (const QString &line : lines)
             printTo(stdout, line);
@@ -346,7 +352,7 @@ public:
 
     int exec()
     {
-        printTo(stderr, QStringLiteral("Watching %1 (a file is converted once it has not changed for %2 s); "
+        printTo(stderr, Texts::tr("Watching %1 (a file is converted once it has not changed for %2 s); "
                                        "Ctrl+C ends.")
                             .arg(PrintableName(m_watch.folder()))
                             .arg(m_settleMs / 1000.0));
@@ -415,7 +421,7 @@ private:
         for (const Skipped &skipped : applyTimes(m_round->tasks, m_request)) {
             record(skipped.path, QStringLiteral("skipped"));
             ++m_skipped;
-            m_lines << QStringLiteral("  Skipped  %1 (%2)").arg(skipped.path, skipped.reason);
+            m_lines << Texts::tr("  Skipped  %1 (%2)").arg(skipped.path, skipped.reason);
         }
         m_interactive.setQuiet(true);
         m_round->run.RunConversion(m_params);
@@ -462,7 +468,7 @@ private:
         const WatchedFile file = m_round->files.value(path, WatchedFile{path, -1, 0});
         QString error;
         if (!m_journal.append(file, status, &error))
-            printTo(stderr, QStringLiteral("The journal could not be written: %1").arg(error));
+            printTo(stderr, Texts::tr("The journal could not be written: %1").arg(error));
     }
 
     void onSignal()
@@ -493,13 +499,13 @@ private:
 
     void end()
     {
-        QString head = QStringLiteral("Summary: %1 complete, %2 failed, %3 stopped")
+        QString head = Texts::tr("Summary: %1 complete, %2 failed, %3 stopped")
                            .arg(m_complete)
                            .arg(m_failed)
                            .arg(m_stopped);
         if (m_skipped > 0)
-            head += QStringLiteral(", %1 skipped").arg(m_skipped);
-        printTo(stdout, head + QStringLiteral(" (interrupted)"));
+            head += Texts::tr(", %1 skipped").arg(m_skipped);
+        printTo(stdout, head + Texts::tr(" (interrupted)"));
         for (const QString &line : std::as_const(m_lines))
             printTo(stdout, line);
         QCoreApplication::exit(BatchInterrupted);
@@ -595,7 +601,7 @@ QString ApplyGridSetting(ParameterGrids &grids, const QString &setting)
 {
     const qsizetype equals = setting.indexOf(QLatin1Char('='));
     if (equals <= 0)
-        return QStringLiteral("--set \"%1\": expected \"Parameter=Value\"").arg(setting);
+        return Texts::tr("--set \"%1\": expected \"Parameter=Value\"").arg(setting);
     const QString name = setting.left(equals).trimmed();
     const QString value = setting.mid(equals + 1).trimmed();
     for (ParameterGrid *grid : {&grids.video, &grids.audio, &grids.advanced}) {
@@ -608,7 +614,7 @@ QString ApplyGridSetting(ParameterGrids &grids, const QString &setting)
                 if (choice.compare(value, Qt::CaseInsensitive) != 0)
                     continue;
                 if (choice == CustomSize)
-                    return QStringLiteral("--set \"%1\": give the size itself, e.g. \"%2=640x480\"")
+                    return Texts::tr("--set \"%1\": give the size itself, e.g. \"%2=640x480\"")
                         .arg(setting, grid->nameAt(row));
                 grid->setValueAt(row, choice);
                 return QString();
@@ -622,18 +628,18 @@ QString ApplyGridSetting(ParameterGrids &grids, const QString &setting)
             for (const QString &choice : choices)
                 if (choice != CustomSize)
                     offered << choice;
-            QString reason = QStringLiteral("--set \"%1\": \"%2\" is not a choice of \"%3\" (%4)")
+            QString reason = Texts::tr("--set \"%1\": \"%2\" is not a choice of \"%3\" (%4)")
                                  .arg(setting, value, grid->nameAt(row), offered.join(QStringLiteral(", ")));
             if (grid->nameAt(row).compare(VideoSizeKey, Qt::CaseInsensitive) == 0)
-                reason += QStringLiteral(" or a size WIDTHxHEIGHT");
+                reason += Texts::tr(" or a size WIDTHxHEIGHT");
             return reason;
         }
         if (grid->isReadOnly(row))
-            return QStringLiteral("--set \"%1\": \"%2\" cannot be changed").arg(setting, grid->nameAt(row));
+            return Texts::tr("--set \"%1\": \"%2\" cannot be changed").arg(setting, grid->nameAt(row));
         grid->setValueAt(row, value);
         return QString();
     }
-    return QStringLiteral("--set \"%1\": the profile has no parameter \"%2\"").arg(setting, name);
+    return Texts::tr("--set \"%1\": the profile has no parameter \"%2\"").arg(setting, name);
 }
 
 bool DisplayAvailable(const QStringList &arguments)
@@ -687,7 +693,7 @@ int RunBatch(int argc, char **argv)
     QCoreApplication::setApplicationVersion(stored.version);
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
+    parser.setApplicationDescription(Texts::tr(
         "Converts video files without a window, one after another or several at once (--jobs), with a "
         "profile of the program folder.\n"
         "PATH: a file (converted whatever its extension), a folder (its supported files; with -r, those of its "
@@ -695,65 +701,68 @@ int RunBatch(int argc, char **argv)
         "path, a .tmp file listing one path per line.\n"
         "Exit status: 0 every task completed, 1 a task failed or was skipped, 2 bad usage, "
         "130 interrupted."));
-    const QCommandLineOption batch(QStringLiteral("batch"), QStringLiteral("Convert without a window."));
+    const QCommandLineOption batch(QStringLiteral("batch"), Texts::tr("Convert without a window."));
     const QCommandLineOption profile({QStringLiteral("p"), QStringLiteral("profile")},
-                                     QStringLiteral("The profile (default: the one chosen last in the window, "
+                                     Texts::tr("The profile (default: the one chosen last in the window, "
                                                     "else the first; see --list-profiles)."),
-                                     QStringLiteral("name"));
+                                     Texts::tr("name"));
     const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
-                                    QStringLiteral("The output folder (default: the one chosen last in the window)."),
-                                    QStringLiteral("folder"));
+                                    Texts::tr("The output folder (default: the one chosen last in the window)."),
+                                    Texts::tr("folder"));
     const QCommandLineOption overwrite(QStringLiteral("overwrite"),
-                                       QStringLiteral("Overwrite existing output files."));
+                                       Texts::tr("Overwrite existing output files."));
     const QCommandLineOption rename(QStringLiteral("rename"),
-                                    QStringLiteral("Name an output <name>_<index> when its file exists "
+                                    Texts::tr("Name an output <name>_<index> when its file exists "
                                                    "(default: the choice stored in the Settings window)."));
     const QCommandLineOption set(QStringLiteral("set"),
-                                 QStringLiteral("Set a parameter of the profile, as in its grid, e.g. "
+                                 Texts::tr("Set a parameter of the profile, as in its grid, e.g. "
                                                 "\"Video Size=640x480\" (repeatable)."),
-                                 QStringLiteral("Parameter=Value"));
+                                 Texts::tr("Parameter=Value"));
     const QCommandLineOption start(QStringLiteral("start"),
-                                   QStringLiteral("Convert every file from this time on (h:m:s[.f])."),
-                                   QStringLiteral("time"));
-    const QCommandLineOption end(QStringLiteral("end"), QStringLiteral("Convert every file up to this time."),
-                                 QStringLiteral("time"));
+                                   Texts::tr("Convert every file from this time on (h:m:s[.f])."),
+                                   Texts::tr("time"));
+    const QCommandLineOption end(QStringLiteral("end"), Texts::tr("Convert every file up to this time."),
+                                 Texts::tr("time"));
     const QCommandLineOption jobs({QStringLiteral("j"), QStringLiteral("jobs")},
-                                  QStringLiteral("Convert up to N files at once, 1 to %1 (default: the number "
+                                  Texts::tr("Convert up to N files at once, 1 to %1 (default: the number "
                                                  "stored in the Settings window, else 1).")
                                       .arg(MaxJobs()),
                                   QStringLiteral("N"));
     const QCommandLineOption recursive({QStringLiteral("r"), QStringLiteral("recursive")},
-                                       QStringLiteral("List the folders named with their subfolders (with --watch: "
+                                       Texts::tr("List the folders named with their subfolders (with --watch: "
                                                       "watch its subfolders too)."));
     const QCommandLineOption tree(QStringLiteral("tree"),
-                                  QStringLiteral("Keep the folder tree: a file found in a subfolder of a folder named "
+                                  Texts::tr("Keep the folder tree: a file found in a subfolder of a folder named "
                                                  "goes to the same subfolder of the output folder."));
     const QCommandLineOption beside(QStringLiteral("beside"),
-                                    QStringLiteral("Write each output beside its input, not into the output folder."));
+                                    Texts::tr("Write each output beside its input, not into the output folder."));
     const QCommandLineOption watch(QStringLiteral("watch"),
-                                   QStringLiteral("Watch the folder and convert every supported file that appears "
+                                   Texts::tr("Watch the folder and convert every supported file that appears "
                                                   "in it once it has settled, until ended by Ctrl+C or SIGTERM; "
                                                   "a journal in the output folder keeps a file from being "
                                                   "converted twice."),
-                                   QStringLiteral("folder"));
+                                   Texts::tr("folder"));
     const QCommandLineOption settle(QStringLiteral("settle"),
-                                    QStringLiteral("With --watch: how long a file must stay unchanged, and closed "
+                                    Texts::tr("With --watch: how long a file must stay unchanged, and closed "
                                                    "by its writer, before it is converted (default 10)."),
-                                    QStringLiteral("seconds"));
-    const QCommandLineOption listProfiles(QStringLiteral("list-profiles"), QStringLiteral("List the profiles."));
+                                    Texts::tr("seconds"));
+    const QCommandLineOption listProfiles(QStringLiteral("list-profiles"), Texts::tr("List the profiles."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     parser.addOptions({batch, profile, output, overwrite, rename, set, start, end, jobs, recursive, tree, beside, watch,
                        settle, listProfiles});
-    parser.addPositionalArgument(QStringLiteral("paths"), QStringLiteral("Files and folders to convert."),
-                                 QStringLiteral("PATH..."));
+    parser.addPositionalArgument(QStringLiteral("paths"), Texts::tr("Files and folders to convert."),
+                                 Texts::tr("PATH..."));
 
     if (!parser.parse(QCoreApplication::arguments()))
         return usageError(parser.errorText());
     if (parser.isSet(help)) {
         QString text = parser.helpText();
-        text.replace(QCoreApplication::arguments().constFirst() + QStringLiteral(" [options]"),
-                     QStringLiteral("vantorix --batch [options]"));
+        // The usage line names the command a person types, in whatever language it is shown.
+        const QString program = QCoreApplication::arguments().constFirst() + QLatin1Char(' ');
+        const qsizetype at = text.indexOf(program);
+        if (at >= 0)
+            text.replace(at, program.size(), QStringLiteral("vantorix --batch "));
         std::fputs(local(text).constData(), stdout);
         return BatchCompleted;
     }
@@ -770,11 +779,11 @@ int RunBatch(int argc, char **argv)
 
     BatchRequest request;
     if (parser.isSet(overwrite) && parser.isSet(rename))
-        return usageError(QStringLiteral("--overwrite and --rename exclude each other"));
+        return usageError(Texts::tr("--overwrite and --rename exclude each other"));
     request.rename = parser.isSet(rename) || (!parser.isSet(overwrite) && !stored.overwrite);
     request.jobs = stored.jobs;
     if (parser.isSet(tree) && parser.isSet(beside))
-        return usageError(QStringLiteral("--tree and --beside cannot be used together"));
+        return usageError(Texts::tr("--tree and --beside cannot be used together"));
     request.recursive = parser.isSet(recursive);
     request.place = parser.isSet(tree) ? OutputPlace::Tree : parser.isSet(beside) ? OutputPlace::Beside : OutputPlace::Folder;
     if (parser.isSet(jobs)) {
@@ -782,7 +791,7 @@ int RunBatch(int argc, char **argv)
         const QString text = parser.value(jobs).trimmed();
         request.jobs = text.toInt(&number);
         if (!number || request.jobs != JobsInRange(request.jobs))
-            return usageError(QStringLiteral("--jobs \"%1\" is not a number of files at once from 1 to %2")
+            return usageError(Texts::tr("--jobs \"%1\" is not a number of files at once from 1 to %2")
                                   .arg(text)
                                   .arg(MaxJobs()));
     }
@@ -791,12 +800,12 @@ int RunBatch(int argc, char **argv)
             continue;
         const QString text = parser.value(*option).trimmed();
         if (!isBatchTime(text))
-            return usageError(QStringLiteral("--%1 \"%2\" is not a time (h:m:s, e.g. 0:01:30 or 0:00:05.5)")
+            return usageError(Texts::tr("--%1 \"%2\" is not a time (h:m:s, e.g. 0:01:30 or 0:00:05.5)")
                                   .arg(option->names().constFirst(), text));
         *target = text;
     }
     if (request.start && request.end && TimeTextToSeconds(*request.end) <= TimeTextToSeconds(*request.start))
-        return usageError(QStringLiteral("--end must come after --start"));
+        return usageError(Texts::tr("--end must come after --start"));
 
     if (parser.isSet(profile)) {
         const QString wanted = parser.value(profile);
@@ -804,10 +813,10 @@ int RunBatch(int argc, char **argv)
             if (name == wanted || (request.profileName.isEmpty() && name.compare(wanted, Qt::CaseInsensitive) == 0))
                 request.profileName = name;
         if (request.profileName.isEmpty())
-            return usageError(QStringLiteral("--profile: there is no profile \"%1\" (--list-profiles lists them)")
+            return usageError(Texts::tr("--profile: there is no profile \"%1\" (--list-profiles lists them)")
                                   .arg(wanted));
     } else if (profiles.isEmpty()) {
-        printTo(stderr, QStringLiteral("There is no profile in %1.").arg(ProfilesFolder(programFolder)));
+        printTo(stderr, Texts::tr("There is no profile in %1.").arg(ProfilesFolder(programFolder)));
         return BatchUsage;
     } else {
         const int index = stored.profileIndex;
@@ -818,8 +827,8 @@ int RunBatch(int argc, char **argv)
     // Outputs beside their inputs need no output folder.
     if (request.place != OutputPlace::Beside && (folder.isEmpty() || !QFileInfo(folder).isDir())) {
         if (parser.isSet(output))
-            return usageError(QStringLiteral("--output: the folder \"%1\" does not exist").arg(folder));
-        printTo(stderr, QStringLiteral("The output path does not exist. Please specify another one. "
+            return usageError(Texts::tr("--output: the folder \"%1\" does not exist").arg(folder));
+        printTo(stderr, Texts::tr("The output path does not exist. Please specify another one. "
                                        "(stored: \"%1\"; give one with --output)").arg(folder));
         return BatchUsage;
     }
@@ -833,29 +842,29 @@ int RunBatch(int argc, char **argv)
         const QString text = parser.value(settle).trimmed();
         const double seconds = text.toDouble(&number);
         if (!number || !(seconds >= 0 && seconds <= 86400))
-            return usageError(QStringLiteral("--settle \"%1\" is not a number of seconds from 0 to 86400").arg(text));
+            return usageError(Texts::tr("--settle \"%1\" is not a number of seconds from 0 to 86400").arg(text));
         settleMs = qRound(seconds * 1000);
     }
     if (parser.isSet(watch)) {
         const QFileInfo watched(parser.value(watch));
         if (!watched.isDir())
-            return usageError(QStringLiteral("--watch: the folder \"%1\" does not exist").arg(parser.value(watch)));
+            return usageError(Texts::tr("--watch: the folder \"%1\" does not exist").arg(parser.value(watch)));
         if (!positional.isEmpty())
-            return usageError(QStringLiteral("--watch converts what appears in its folder: no further paths"));
+            return usageError(Texts::tr("--watch converts what appears in its folder: no further paths"));
         // Outputs written beside their inputs would appear in the watched
         // folder and be converted in turn.
         if (request.place == OutputPlace::Beside)
-            return usageError(QStringLiteral("--watch cannot write its outputs beside their inputs"));
+            return usageError(Texts::tr("--watch cannot write its outputs beside their inputs"));
         watchFolder = QDir::cleanPath(watched.absoluteFilePath());
         // Outputs that land in the watched folder would be converted again.
         const QString outputs = QFileInfo(request.outputFolder).canonicalFilePath();
         const QString inputs = watched.canonicalFilePath();
         if (outputs == inputs || (parser.isSet(recursive) && outputs.startsWith(inputs + QLatin1Char('/'))))
-            return usageError(QStringLiteral("--watch: the output folder must lie outside the watched folder"));
+            return usageError(Texts::tr("--watch: the output folder must lie outside the watched folder"));
     } else if (parser.isSet(settle)) {
-        return usageError(QStringLiteral("--settle goes with --watch"));
+        return usageError(Texts::tr("--settle goes with --watch"));
     } else if (positional.isEmpty()) {
-        return usageError(QStringLiteral("no files or folders to convert"));
+        return usageError(Texts::tr("no files or folders to convert"));
     }
     QString listError;
     QByteArrayList unnamable; // in a list file or a folder
@@ -895,7 +904,7 @@ int RunBatch(int argc, char **argv)
         QTemporaryDir scratch;
         const QString copy = scratch.filePath(request.profileName + QStringLiteral(".apf"));
         if (!scratch.isValid() || !QFile::copy(ProfilePath(programFolder, request.profileName), copy)) {
-            printTo(stderr, QStringLiteral("The profile \"%1\" could not be read.").arg(request.profileName));
+            printTo(stderr, Texts::tr("The profile \"%1\" could not be read.").arg(request.profileName));
             return BatchFailed;
         }
         ParameterGrids grids;

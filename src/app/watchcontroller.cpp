@@ -20,7 +20,7 @@ WatchController::WatchController(TaskListController &list, BatchController &batc
     , m_dialogs(dialogs)
     , m_window(window)
     , m_outputFolder(std::move(outputFolder))
-    , m_action(new QAction(QStringLiteral("Watch Folder..."), this))
+    , m_action(new QAction(tr("Watch Folder..."), this))
 {
     m_action->setObjectName(QStringLiteral("mniWatchFolder"));
     m_action->setCheckable(true);
@@ -44,7 +44,7 @@ void WatchController::toggle()
         return;
     }
     const std::optional<QString> folder =
-        m_dialogs.pickFolder(m_window, QStringLiteral("Watch a directory for new files"));
+        m_dialogs.pickFolder(m_window, tr("Watch a directory for new files"));
     if (!folder) {
         m_action->setChecked(false);
         return;

@@ -145,5 +145,16 @@ TEST(GermanBatchModeTest, HelpIsGerman)
     ASSERT_TRUE(program.waitForFinished(30000));
     const QString help = QString::fromUtf8(program.readAllStandardOutput());
     EXPECT_EQ(program.exitCode(), 0);
-    EXPECT_TRUE(help.contains(QStringLiteral("Zeigt Hilfe zu den Kommandozeilenoptionen an."))) << qPrintable(help);
+    for (const QString &german : {QStringLiteral("Wandelt Videodateien ohne Fenster um"),
+                                  QStringLiteral("Ohne Fenster umwandeln."), QStringLiteral("vantorix --batch [Optionen]"),
+                                  QStringLiteral("Zeigt Hilfe zu den Kommandozeilenoptionen an.")})
+        EXPECT_TRUE(help.contains(german)) << qPrintable(german) << "\n" << qPrintable(help);
+
+    // A usage error and its hint in German, with the exit status of bad usage.
+    program.start(QStringLiteral(VANTORIX_PROGRAM_FOLDER "/vantorix"),
+                  {QStringLiteral("--batch"), QStringLiteral("--overwrite"), QStringLiteral("--rename"), QStringLiteral("x")});
+    ASSERT_TRUE(program.waitForFinished(30000));
+    const QString error = QString::fromUtf8(program.readAllStandardError());
+    EXPECT_EQ(program.exitCode(), 2);
+    EXPECT_TRUE(error.contains(QStringLiteral("--overwrite und --rename schließen einander aus"))) << qPrintable(error);
 }
