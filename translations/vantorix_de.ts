@@ -1233,15 +1233,15 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     </message>
     <message>
         <source>Open the output directory when the task is completed. </source>
-        <translation>Den Ausgabeordner öffnen, wenn die Aufgabe abgeschlossen ist. </translation>
+        <translation>Ausgabeordner nach Abschluss öffnen. </translation>
     </message>
     <message>
         <source>Exit the program when the task is completed.</source>
-        <translation>Das Programm beenden, wenn die Aufgabe abgeschlossen ist.</translation>
+        <translation>Programm nach Abschluss beenden.</translation>
     </message>
     <message>
         <source>Turn off the computer when the task is completed.</source>
-        <translation>Den Computer ausschalten, wenn die Aufgabe abgeschlossen ist.</translation>
+        <translation>Computer nach Abschluss ausschalten.</translation>
     </message>
     <message>
         <source>Output File Overwrite</source>
@@ -1253,7 +1253,7 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     </message>
     <message>
         <source>Not overwrite (Rename to &lt;Filename&gt; + Index</source>
-        <translation>Nicht überschreiben (Umbenennen in &lt;Dateiname&gt; + Index</translation>
+        <translation>Nicht überschreiben (&lt;Dateiname&gt; + Index</translation>
     </message>
     <message>
         <source>Simultaneous conversions:</source>
