@@ -1,6 +1,7 @@
 // The task list's "Watch Folder..." with the real engine: what arrives in the
 // folder is listed and converted, never during another batch, and nothing
 // once the watch is stopped.
+#include "app/tasklistcontroller.h"
 #include "app/watchcontroller.h"
 #include "conversion/conversionrun.h"
 #include "windowfixture.h"
@@ -9,6 +10,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QSignalSpy>
 
 namespace {
@@ -89,6 +91,42 @@ TEST_F(WatchWindowTest, ListsAndConvertsWhatArrivesOnlyWhenNoBatchRunsUntilStopp
     ASSERT_TRUE(converted(QStringLiteral("other/fourth.avi")));
     EXPECT_EQ(EntriesIn(path(QStringLiteral("out"))),
               QStringList({QStringLiteral("fourth.mp4"), QStringLiteral("long.mp4"), QStringLiteral("second.mp4")}));
+}
+
+TEST_F(WatchWindowTest, AnOutputWrittenBesideItsInputIsNotConvertedAgain)
+{
+    QDir().mkpath(path(QStringLiteral("watched")));
+    ASSERT_TRUE(makeClip(path(QStringLiteral("watched/clip.avi")), 1));
+    TMainForm &form = openAll();
+    auto *profiles = child<QComboBox>("cmbProfile");
+    profiles->setCurrentIndex(profiles->findText(QStringLiteral("MP4 H.264 AAC")));
+    child<QLineEdit>("edtOutputdir")->setText(path(QString()));
+    QTest::mouseClick(child<QWidget>("ibtnSetting"), Qt::LeftButton);
+    auto *place = settingForm->findChild<QComboBox *>(QStringLiteral("cmbOutputPlace"));
+    ASSERT_NE(place, nullptr);
+    place->setCurrentIndex(place->findText(QStringLiteral("Beside each input")));
+    settingForm->findChild<QPushButton *>(QStringLiteral("btnOK"))->click();
+    auto *watching = form.findChild<WatchController *>();
+    watching->setSettleMs(500);
+    dialogs.folders << path(QStringLiteral("watched"));
+    child<QAction>("mniWatchFolder")->trigger();
+    QSignalSpy settled(watching->watch(), &WatchFolder::settled);
+    ASSERT_TRUE(converted(QStringLiteral("watched/clip.avi")));
+
+    // The output settles in the watched folder like any new file; the
+    // window leaves it alone.
+    const QString output = path(QStringLiteral("watched/clip.mp4"));
+    ASSERT_TRUE(waitFor([&] {
+        for (const QList<QVariant> &signal : std::as_const(settled))
+            if (signal.constFirst().value<WatchedFile>().path == output)
+                return true;
+        return false;
+    }, 60000));
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(form.findChild<TaskListController *>()->isAdding());
+    EXPECT_EQ(form.RunState(), 0);
+    EXPECT_EQ(captions(), QStringList({path(QStringLiteral("watched/clip.avi"))}));
 }
 
 } // namespace
