@@ -118,6 +118,12 @@ void BatchController::startNow()
         showIdle();
         return;
     }
+    runRows(rows);
+}
+
+// Locks the window and converts rows with the profile's parameters.
+void BatchController::runRows(const QList<int> &rows)
+{
     lockControls();
     const std::optional<QString> params = m_parameters();
     if (!params) {
@@ -151,13 +157,7 @@ void BatchController::retryFailed()
     m_widgets.focusAfterStart->setFocus();
     if (!outputFolderUsable())
         return;
-    lockControls();
-    const std::optional<QString> params = m_parameters();
-    if (!params) {
-        showIdle();
-        return;
-    }
-    m_run.RunConversion(*params, rowsToRetry(m_tasks));
+    runRows(rowsToRetry(m_tasks));
 }
 
 void BatchController::stop()

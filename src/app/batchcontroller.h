@@ -85,6 +85,7 @@ public:
 
 private:
     void startNow();
+    void runRows(const QList<int> &rows);
     void showIdle();
     bool outputFolderUsable();
 
