@@ -3,8 +3,8 @@
 #include "app/pendingstart.h"
 #include "app/picturebutton.h"
 #include "app/tasklistcontroller.h"
+#include "conversion/conversionqueue.h"
 #include "conversion/conversionrun.h"
-#include "conversion/taskorder.h"
 #include "conversion/taskrecord.h"
 #include "platform/desktopnotifier.h"
 #include "platform/interactive.h"
@@ -28,6 +28,9 @@ BatchController::BatchController(ConversionRun &run, TaskListModel &tasks, TaskL
     , m_desktop(desktop)
     , m_parameters(std::move(parameters))
 {
+    m_queue = new ConversionQueue(tasks, run, this);
+    m_queue->setPrepare(
+        [this](ConversionQueue::Asker asker) { return prepare(asker == ConversionQueue::Asker::User); });
     m_pendingStart = new PendingStart(this);
     connect(m_pendingStart, &PendingStart::start, this, &BatchController::startNow);
     connect(m_pendingStart, &PendingStart::cancelled, this, &BatchController::showIdle);
@@ -74,14 +77,6 @@ bool BatchController::outputFolderUsable()
     return false;
 }
 
-void BatchController::startNewRows()
-{
-    if (m_run.RunState() != ConversionRun::Idle || m_pendingStart->isWaiting())
-        return;
-    m_onlyNewRows = true;
-    start();
-}
-
 void BatchController::start()
 {
     m_widgets.focusAfterStart->setFocus();
@@ -103,49 +98,42 @@ void BatchController::start()
     startNow();
 }
 
-// The batch begins: it takes the rows listed now.
+// The batch begins: every row listed now waits and runs.
 void BatchController::startNow()
 {
-    QList<int> rows;
-    for (int row = 0; row < m_tasks.rowCount(); ++row)
-        rows << row;
-    if (std::exchange(m_onlyNewRows, false)) {
-        const QList<int> converted =
-            RowsWithStatus(m_tasks, {RowStatus::Complete, RowStatus::Failed, RowStatus::Stop});
-        rows.removeIf([&](int row) { return std::binary_search(converted.cbegin(), converted.cend(), row); });
-    }
-    if (rows.isEmpty()) {
+    if (!m_queue->start())
         showIdle();
-        return;
-    }
-    runRows(rows);
 }
 
-// Locks the window and converts rows with the profile's parameters.
-void BatchController::runRows(const QList<int> &rows)
+void BatchController::arrive(int row)
 {
+    m_queue->arrive(row);
+}
+
+// Locks the window for a batch and gives the profile's parameters; an arrival
+// also needs an output folder, and is refused without a word when there is none.
+std::optional<QString> BatchController::prepare(bool byUser)
+{
+    if (!byUser) {
+        const QString folder = m_widgets.outputFolder->text();
+        if (folder.isEmpty() || !QFileInfo(folder).isDir())
+            return std::nullopt;
+        m_widgets.start->hide();
+        m_widgets.stop->show();
+    }
     lockControls();
-    const std::optional<QString> params = m_parameters();
+    std::optional<QString> params = m_parameters();
     if (!params) {
         // A malformed profile was reported; nothing starts.
         showIdle();
-        return;
     }
-    m_run.RunConversion(*params, rows);
+    return params;
 }
-
-namespace {
-
-QList<int> rowsToRetry(const TaskListModel &tasks)
-{
-    return RowsWithStatus(tasks, {RowStatus::Failed, RowStatus::Stop});
-}
-
-} // namespace
 
 bool BatchController::canRetryFailed() const
 {
-    return m_run.RunState() == ConversionRun::Idle && !m_pendingStart->isWaiting() && !rowsToRetry(m_tasks).isEmpty();
+    return m_run.RunState() == ConversionRun::Idle && !m_pendingStart->isWaiting()
+           && !m_queue->rowsToRetry().isEmpty();
 }
 
 void BatchController::retryFailed()
@@ -157,13 +145,13 @@ void BatchController::retryFailed()
     m_widgets.focusAfterStart->setFocus();
     if (!outputFolderUsable())
         return;
-    runRows(rowsToRetry(m_tasks));
+    m_queue->retryFailed();
 }
 
 void BatchController::stop()
 {
     m_pendingStart->cancel();
-    m_run.requestStop();
+    m_queue->stop();
 }
 
 void BatchController::cancelPending()
@@ -175,7 +163,6 @@ void BatchController::cancelPending()
 // could not start.
 void BatchController::showIdle()
 {
-    m_onlyNewRows = false;
     showProgressPanel(false);
     unlockControls();
 }

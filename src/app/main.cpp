@@ -1,11 +1,12 @@
 // Vantorix: starts the main window with the files named on the command line,
 // or, with --batch, converts them without a window.
-#include "app/batchmode.h"
+#include "batch/batchmode.h"
+#include "app/displaycheck.h"
 #include "app/layoutprobe.h"
 #include "app/mainform.h"
 #include "app/orangestyle.h"
 #include "app/startupwarning.h"
-#include "app/translations.h"
+#include "platform/translations.h"
 #include "platform/desktopnotifier.h"
 #include "platform/logging.h"
 #include "platform/powercontrol.h"

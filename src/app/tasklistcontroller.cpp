@@ -126,11 +126,21 @@ void TaskListController::addFile(const QString &path)
     enqueue(path, QString());
 }
 
-void TaskListController::enqueue(const QString &path, const QString &foundUnder)
+void TaskListController::addArrival(const QString &path)
 {
-    // A running batch has taken its rows: a row added now would be listed
-    // and never converted.
-    if (m_run.RunState() != ConversionRun::Idle || !m_probes->enqueue(path, m_outputExt(), foundUnder))
+    m_widgets.gettingStarted->hide();
+    if (isListing()) {
+        m_pending.push_back({path, false, QString(), true});
+        return;
+    }
+    enqueue(path, QString(), true);
+}
+
+void TaskListController::enqueue(const QString &path, const QString &foundUnder, bool arrival)
+{
+    // The user adds to a list that is not converting; a file that arrives
+    // by itself joins a running batch.
+    if ((!arrival && m_run.RunState() != ConversionRun::Idle) || !m_probes->enqueue(path, m_outputExt(), foundUnder))
         return;
     m_addingAnnounced = true;
     if (!m_addingProgress && !m_addingDelay->isActive())
@@ -168,7 +178,7 @@ void TaskListController::addNext()
                 return;
             }
             m_pending.pop_front();
-            enqueue(next.path, next.foundUnder);
+            enqueue(next.path, next.foundUnder, next.arrival);
             ++queued;
             continue;
         }

@@ -96,3 +96,9 @@ public:
 QStringList LayoutVideoRows();
 QStringList LayoutAudioRows();
 QStringList LayoutAdvancedRows();
+
+// Sets one grid value from a "Parameter=Value" text as a person could in the
+// parameter grids: a list parameter takes one of its choices (letter case
+// ignored) and "Video Size" also a custom WIDTHxHEIGHT; a read-only parameter
+// takes nothing. Returns the reason when it cannot be set, else the empty text.
+QString ApplyGridSetting(ParameterGrids &grids, const QString &setting);

@@ -2,9 +2,10 @@
 // program folder, with the real engine or the scripted fake one, and no
 // display. Also the pieces it is built from (grid settings, the display check,
 // the progress lines).
-#include "app/batchmode.h"
+#include "app/displaycheck.h"
+#include "batch/batchmode.h"
 #include "conversion/outputfile.h"
-#include "app/batchview.h"
+#include "batch/batchview.h"
 #include "conversion/engineprocess.h"
 #include "fakes/processes.h"
 #include "profiles/parametergrid.h"

@@ -2,7 +2,7 @@
 // of the language from the environment.
 #include "app/mainform.h"
 #include "app/picturebutton.h"
-#include "app/translations.h"
+#include "platform/translations.h"
 #include "../app/windowfixture.h"
 
 #include <QAccessible>

@@ -1,4 +1,4 @@
-#include "app/batchview.h"
+#include "batch/batchview.h"
 
 #include "conversion/conversionrun.h"
 #include "conversion/outputnaming.h"
@@ -133,7 +133,7 @@ QString BatchView::taskName(int row) const
 
 QString BatchView::number(int row) const
 {
-    return QStringLiteral("[%1/%2]").arg(row + 1).arg(m_tasks.rowCount());
+    return QStringLiteral("[%1/%2]").arg(row + 1).arg(std::max(m_expectedTasks, m_tasks.rowCount()));
 }
 
 QString BatchView::RemainingText(qint64 elapsedMs, int percent)

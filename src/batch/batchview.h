@@ -88,6 +88,9 @@ public:
     void setRun(ConversionRun *run) { m_run = run; }
     // How many conversions run at once (what the run reads from batchOptions()).
     void setJobs(int jobs) { m_jobs = jobs; }
+    // How many tasks the batch will have once every file is read; the tasks
+    // are numbered against it (or against the rows there, when more).
+    void setExpectedTasks(int count) { m_expectedTasks = count; }
     // Where the outputs go (what the run reads from batchOptions()).
     void setOutputPlace(OutputPlace place) { m_place = place; }
 
@@ -142,6 +145,7 @@ private:
     std::FILE *m_stream;
     ConversionRun *m_run = nullptr;
     int m_jobs = 1;
+    int m_expectedTasks = 0;
     QTimer m_timer;
     PausableClock m_batchClock; // from the first task on
     bool m_batchStarted = false;
