@@ -115,7 +115,8 @@ ParsedCommandLine ParseBatchCommandLine(const QStringList &arguments, const Stor
     if (parser.isSet(help)) {
         QString text = parser.helpText();
         // The usage line names the command a person types, in whatever language it is shown.
-        const QString program = arguments.value(0) + QLatin1Char(' ');
+        // (the parser names the running program there).
+        const QString program = QCoreApplication::arguments().value(0) + QLatin1Char(' ');
         const qsizetype at = text.indexOf(program);
         if (at >= 0)
             text.replace(at, program.size(), QStringLiteral("vantorix --batch "));

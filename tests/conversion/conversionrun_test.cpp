@@ -211,6 +211,44 @@ TEST_F(ConversionRunTest, ABatchOfSomeRowsConvertsAndCountsOnlyThose)
     EXPECT_EQ(run.outputPathOf(1), QString());
 }
 
+// The queue under the run: rows join a batch while it runs, a batch held
+// open waits for them, and Stop leaves what waits for the next Start.
+TEST_F(ConversionRunTest, RowsJoinARunningBatchThatEndsOnlyOnceLetGoAndStopLeavesTheRestWaiting)
+{
+    addTask(QStringLiteral("a"), QStringLiteral("00:00:10"));
+    QSignalSpy finished(&run, &ConversionRun::finished);
+    run.holdOpen(true);
+    run.RunConversion(QString(), {}, true);
+    EXPECT_EQ(run.RunState(), ConversionRun::Running) << "held open, a batch of no rows waits";
+    EXPECT_TRUE(run.join({0}));
+    ASSERT_TRUE(waitFor([&] { return status(0) == QStringLiteral("Complete"); }));
+    addTask(QStringLiteral("b"), QStringLiteral("00:00:30"));
+    EXPECT_TRUE(run.join({1}));
+    ASSERT_TRUE(waitFor([&] { return status(1) == QStringLiteral("Complete"); }));
+    EXPECT_EQ(finished.size(), 0);
+    run.holdOpen(false);
+    ASSERT_TRUE(waitFor([&] { return finished.size() == 1; }));
+    EXPECT_EQ(view.endedBatches, QList<QList<int>>({{0, 1}}));
+    EXPECT_EQ(view.totalBar, 100);
+    EXPECT_EQ(interactive.messages, QStringList()) << "a quiet batch ends without a word";
+    EXPECT_FALSE(run.join({0})) << "idle";
+
+    // Stop while the first of three converts: the others wait for a Start,
+    // not for the next batch's rows.
+    addTask(QStringLiteral("c"), QStringLiteral("00:00:10"));
+    folder.setScriptFor(QStringLiteral("a.avi"), QStringLiteral("wait-for never\n"));
+    run.RunConversion(QString(), {0, 1, 2});
+    ASSERT_TRUE(waitFor([&] { return status(0) == QStringLiteral("Converting"); }));
+    EXPECT_TRUE(run.isQueued(1) && run.isQueued(2));
+    run.requestStop();
+    EXPECT_FALSE(run.isQueued(1) || run.isQueued(2));
+    ASSERT_TRUE(waitFor([&] { return finished.size() == 2; }));
+    run.RunConversion(QString(), {2});
+    ASSERT_TRUE(waitFor([&] { return finished.size() == 3; }));
+    EXPECT_EQ(QStringList({status(0), status(1), status(2)}), QStringList({"Stop", "Complete", "Complete"}));
+    EXPECT_EQ(view.endedBatches.constLast(), QList<int>({2}));
+}
+
 TEST_F(ConversionRunTest, EngineThatCannotStartEndsTheRun)
 {
     addTask(QStringLiteral("a"));
