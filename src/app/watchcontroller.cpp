@@ -4,6 +4,7 @@
 #include "app/tasklistcontroller.h"
 #include "conversion/conversionrun.h"
 #include "conversion/taskrecord.h"
+#include "platform/logging.h"
 #include "ui/dialogs.h"
 
 #include <QAction>
@@ -79,6 +80,7 @@ void WatchController::onSettled(const WatchedFile &file)
 {
     if (isOutput(file.path) || m_list.model().hasInput(file.path))
         return;
+    qCInfo(lcWatch).noquote() << "settled" << file.path << "size" << file.size;
     m_arriving.insert(file.path);
     m_list.addArrival(file.path);
 }

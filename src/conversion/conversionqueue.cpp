@@ -54,8 +54,10 @@ bool ConversionQueue::retryFailed()
 
 void ConversionQueue::arrive(int row)
 {
-    if (m_run.join({row}))
+    if (m_run.join({row})) {
+        qCDebug(lcRun) << "row" << row << "joins the running batch";
         return;
+    }
     m_arrived << QPersistentModelIndex(m_tasks.index(row, 0));
     if (m_run.RunState() == ConversionRun::Idle)
         startArrived();

@@ -1,6 +1,7 @@
 #include "conversion/conversionrun.h"
 
 #include "conversion/workfolder.h"
+#include "platform/logging.h"
 #include "platform/sleepinhibitor.h"
 
 #include <QCoreApplication>
@@ -227,8 +228,11 @@ void ConversionRun::RunConversion(const QString &params, const QList<int> &rows,
     // A private folder of the run's own in each folder its outputs go to:
     // the output folder's at once, others when their first task starts.
     m_workFolders.clear();
-    if (m_view.batchOptions().place == OutputPlace::Folder)
-        m_workFolders.folderFor(m_naming.outputFolder(), QString(), nullptr);
+    if (m_view.batchOptions().place == OutputPlace::Folder) {
+        const auto folder = m_workFolders.folderFor(m_naming.outputFolder(), QString(), nullptr);
+        qCInfo(lcWorkFolder).noquote() << "work folder for" << m_naming.outputFolder() << ":"
+                                       << (folder ? folder->path() : QStringLiteral("none"));
+    }
     takeSleep();
     emit stateChanged();
     // Let pending events through before the first task, as before every task.
@@ -262,8 +266,10 @@ void ConversionRun::startTask()
         m_rowOutputs << QString();
     m_rowOutputs[order.row] = order.finalPath;
     // Where a crash would leave its unfinished output.
-    if (order.workFolder)
+    if (order.workFolder) {
+        qCDebug(lcWorkFolder).noquote() << "task" << order.row << "works in" << order.workFolder->path();
         setCaptionData(order.row, TaskListModel::TemporaryOutputRole, order.workFolder->path());
+    }
 
     connect(job, &ConversionJob::engineStarted, this, &ConversionRun::engineStarted);
     connect(job, &ConversionJob::chunkRead, this, [this](const QString &text) { m_view.setMemoText(text); });
@@ -357,6 +363,11 @@ void ConversionRun::advance()
 void ConversionRun::settle(const Entry &entry)
 {
     const ConversionJob &job = *entry.job;
+    // Every check's outcome, passed or not (a stopped or unstarted task has none).
+    if (job.status() == RowStatus::Complete)
+        qCInfo(lcCheck).noquote() << "passed:" << m_rowOutputs.value(job.row());
+    else if (job.status() == RowStatus::Failed)
+        qCInfo(lcCheck).noquote() << "failed:" << job.task().InputFile << "-" << job.reason();
     settleRow(job.row(), job.status(), job.reason(), entry.renameNote, job.keptOutput());
     if (job.startFailed() && m_state != Idle) {
         // The remaining rows are not converted; jobs that work are stopped.

@@ -58,6 +58,7 @@ EngineProcess::EngineProcess(QObject *parent)
         signalEngine(SignalKill);
     });
     connect(&m_process, &QProcess::readyReadStandardOutput, this, &EngineProcess::readChunks);
+    connect(&m_process, &QProcess::started, this, [this] { m_pid = m_process.processId(); });
     connect(&m_process, &QProcess::finished, this, &EngineProcess::onFinished);
     connect(&m_process, &QProcess::errorOccurred, this, &EngineProcess::onError);
 }
@@ -171,11 +172,17 @@ void EngineProcess::onFinished(int exitCode, QProcess::ExitStatus status)
 {
     m_killTimer.stop();
     readChunks();
+    if (status == QProcess::CrashExit)
+        qCInfo(lcEngine) << "engine" << m_pid << "crashed";
+    else
+        qCInfo(lcEngine) << "engine" << m_pid << "exited with" << exitCode;
     emit ended(exitCode, status == QProcess::CrashExit);
 }
 
 void EngineProcess::onError(QProcess::ProcessError error)
 {
-    if (error == QProcess::FailedToStart)
+    if (error == QProcess::FailedToStart) {
+        qCWarning(lcEngine).noquote() << "engine could not start:" << m_process.errorString();
         emit failedToStart(m_process.errorString());
+    }
 }

@@ -82,6 +82,7 @@ private:
     void onError(QProcess::ProcessError error);
 
     QProcess m_process;
+    qint64 m_pid = 0; // of the engine started last, for the log
     QStringDecoder m_decoder;
     QTimer m_killTimer;
 };

@@ -398,9 +398,14 @@ TEST_F(BatchTest, EachEngineCommandLineIsLoggedWhenAskedAsAShellReadsIt)
             start(process, {"--batch", "--overwrite", "-p", Mp4Profile, "-o", "out", clip}, env);
             ASSERT_TRUE(process.waitForFinished(60000)) << name;
             QStringList logged;
-            for (const QString &line : QString::fromUtf8(process.readAllStandardError()).split(QLatin1Char('\n')))
-                if (line.startsWith(QStringLiteral("vantorix.")))
+            int exits = 0; // each engine's end is logged too, with its status
+            for (const QString &line : QString::fromUtf8(process.readAllStandardError()).split(QLatin1Char('\n'))) {
+                if (line.contains(QStringLiteral(" exited with ")))
+                    ++exits;
+                else if (line.startsWith(QStringLiteral("vantorix.")))
                     logged << line;
+            }
+            EXPECT_EQ(exits, logged.size()) << name;
             // The probe and the conversion, then the check of the output,
             // which the fake engine counts apart.
             const int calls = folder.callCount() - before;

@@ -263,7 +263,7 @@ TEST_F(QueueTest, StartRetryStopAndWatchedArrivalsRunOnlyWhatTheyShould)
     // a's engine waits for the file "go" before it converts.
     const auto holdA = [this]() {
         folder.setScriptFor(QStringLiteral("a.avi"),
-                            QStringLiteral("wait-for go\nprint 0 Input #0, avi, from 'a.avi':\\n  Duration: 00:01:40.00, "
+                            QStringLiteral("touch a-started\nwait-for go\nprint 0 Input #0, avi, from 'a.avi':\\n  Duration: 00:01:40.00, "
                                            "start: 0\\n  Stream #0:0: Video: mpeg4, yuv420p, 320x240, 25 fps\\n\n"));
     };
     const auto releaseA = [this]() {
@@ -277,7 +277,7 @@ TEST_F(QueueTest, StartRetryStopAndWatchedArrivalsRunOnlyWhatTheyShould)
          [&](QueueTest &) {
              holdA();
              click("imgStart");
-             ASSERT_TRUE(waitFor([&] { return cell(0, 3) == QStringLiteral("Converting"); }));
+             ASSERT_TRUE(waitFor([&] { return QFile::exists(folder.filePath(QStringLiteral("a-started"))); }));
              click("imgStop");
              ASSERT_TRUE(idle());
          },
