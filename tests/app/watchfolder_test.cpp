@@ -3,12 +3,19 @@
 // and started again.
 #include "batchfixture.h"
 #include "conversion/watchfolder.h"
+#include "otheruser.h"
 
 #include <csignal>
+#include <functional>
 
-class WatchTest : public RealEngineBatchTest
+#include <fcntl.h>
+#include <sys/stat.h>
+
+class WatchTest : public BatchTest
 {
 protected:
+    explicit WatchTest(TestProgramFolder::Engine engine = TestProgramFolder::Engine::Real) : BatchTest(engine) {}
+
     void startWatch(QProcess &process, const QStringList &extra = {})
     {
         start(process, QStringList{"--batch", "-p", Mp4Profile, "-o", "out", "--rename", "--watch", "in",
@@ -134,5 +141,101 @@ TEST_F(WatchTest, EndedWhileAnEngineRunsItLeavesNoEngineNorPartialOutputAndARest
         ASSERT_EQ(lines.size(), 1) << qPrintable(name);
         EXPECT_EQ(lines[0].size(), 4) << qPrintable(name);
         EXPECT_EQ(lines[0].value(2), QStringLiteral("complete")) << qPrintable(name);
+    }
+}
+
+// The same with the scripted engine: its conversions wait or fail on cue.
+class ScriptedWatchTest : public WatchTest
+{
+protected:
+    ScriptedWatchTest() : WatchTest(TestProgramFolder::Engine::Fake) {}
+};
+
+// Files that settled wait while an earlier file converts; one is moved out
+// of the watched folder, one renamed in it. Their conversions fail as they
+// would without their input, and neither gets a line in the journal: the
+// renamed one converts under its new name, the moved one once it is back.
+TEST_F(ScriptedWatchTest, AFileGoneAtItsTurnGetsNoJournalLineAndConvertsWhenItIsBack)
+{
+    for (const char *name : {"0first.avi", "a.avi", "b.avi"})
+        ASSERT_TRUE(WriteFakeMedia(work(QStringLiteral("in/") + QLatin1String(name)), QStringLiteral("00:00:02")));
+    folder.setScriptFor(QStringLiteral("0first.avi"), QStringLiteral("touch started\nwait-for go\nexit 0\n"));
+    folder.setScriptFor(QStringLiteral("a.avi"), QStringLiteral("exit 1\n"));
+    folder.setScriptFor(QStringLiteral("b.avi"), QStringLiteral("exit 1\n"));
+    QProcess watch;
+    startWatch(watch, {"--jobs", "1"});
+    ASSERT_TRUE(waitFor([&] { return QFileInfo::exists(folder.filePath(QStringLiteral("started"))); }))
+        << qPrintable(watch.readAllStandardError());
+    const QString away = work(QStringLiteral("a.avi"));
+    ASSERT_TRUE(QFile::rename(work(QStringLiteral("in/a.avi")), away));
+    ASSERT_TRUE(QFile::rename(work(QStringLiteral("in/b.avi")), work(QStringLiteral("in/c.avi"))));
+    touchFile(folder.filePath(QStringLiteral("go")));
+
+    ASSERT_TRUE(journalHas(QStringLiteral("c.avi"))) << qPrintable(watch.readAllStandardError());
+    EXPECT_EQ(journalOf(QStringLiteral("c.avi")).value(0).value(2), QStringLiteral("complete"));
+    EXPECT_TRUE(journalOf(QStringLiteral("a.avi")).isEmpty());
+    EXPECT_TRUE(journalOf(QStringLiteral("b.avi")).isEmpty());
+
+    // Back with its size and time: converted, once.
+    QFile::remove(folder.filePath(QStringLiteral("fake-engine-for-a.avi.txt")));
+    ASSERT_TRUE(QFile::rename(away, work(QStringLiteral("in/a.avi"))));
+    ASSERT_TRUE(journalHas(QStringLiteral("a.avi"))) << qPrintable(watch.readAllStandardError());
+    endWatch(watch);
+    EXPECT_EQ(journalOf(QStringLiteral("a.avi")).size(), 1);
+    EXPECT_EQ(journalOf(QStringLiteral("a.avi")).value(0).value(2), QStringLiteral("complete"));
+    EXPECT_TRUE(journalOf(QStringLiteral("b.avi")).isEmpty());
+    EXPECT_EQ(outputs(), QStringList({WatchJournal::FileName, QStringLiteral("0first.mp4"), QStringLiteral("a.mp4"),
+                                      QStringLiteral("c.mp4")}));
+}
+
+// Another user of a shared output folder (0777, or 1777 with the sticky bit)
+// plants something under the journal's name before the watch starts: the
+// watch refuses to start, says why, and writes nothing through it.
+TEST_F(ScriptedWatchTest, AJournalNameTakenByALinkOrAnotherUsersFileIsRefused)
+{
+    const QString out = work(QStringLiteral("out"));
+    const QString victim = work(QStringLiteral("victim.rc"));
+    touchFile(victim, "export PATH\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(folder.path()).constData(), 0755), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(work(QString())).constData(), 0755), 0);
+    const QByteArray journalName = QFile::encodeName(journal());
+    struct Case
+    {
+        const char *what;
+        mode_t folderMode;
+        std::function<bool()> plant; // as the other user where there is one
+        const char *said;
+    };
+    const Case cases[] = {
+        {"a link to the victim's file, 0777", 0777,
+         [&] { return ::symlink(QFile::encodeName(victim).constData(), journalName.constData()) == 0; }, "is a link"},
+        {"a link to the victim's file, 1777", 01777,
+         [&] { return ::symlink(QFile::encodeName(victim).constData(), journalName.constData()) == 0; }, "is a link"},
+        {"a link to a missing file", 0777,
+         [&] { return ::symlink("/nowhere/journal", journalName.constData()) == 0; }, "is a link"},
+        {"another user's file", 01777,
+         [&] {
+             const int fd = ::open(journalName.constData(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+             return fd >= 0 && ::close(fd) == 0;
+         },
+         "belongs to another user"},
+        {"a pipe", 0777, [&] { return ::mkfifo(journalName.constData(), 0666) == 0; }, "is not a regular file"},
+    };
+    ASSERT_TRUE(WriteFakeMedia(work(QStringLiteral("in/a.avi")), QStringLiteral("00:00:02")));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(::chmod(QFile::encodeName(out).constData(), c.folderMode), 0);
+        const std::optional<bool> planted = AsOtherUser(c.plant);
+        if (!planted && QByteArray(c.said) == "belongs to another user") {
+            std::printf("note: not root, so no other user plants a file of their own\n");
+            continue;
+        }
+        ASSERT_TRUE(planted ? *planted : c.plant());
+        const Result result = run({"--batch", "-p", Mp4Profile, "-o", "out", "--watch", "in", "--settle", "0"}, 60000);
+        EXPECT_EQ(result.exitCode, BatchFailed) << qPrintable(result.err);
+        EXPECT_TRUE(result.err.contains(QString::fromLatin1(c.said))) << qPrintable(result.err);
+        EXPECT_EQ(contentOf(victim), QByteArray("export PATH\n"));
+        EXPECT_FALSE(QFileInfo::exists(work(QStringLiteral("out/a.mp4"))));
+        ASSERT_EQ(::unlink(journalName.constData()), 0);
     }
 }
