@@ -62,8 +62,11 @@ int accessMode(int procFd, const QByteArray &pid, const char *fd)
 WatchedFile WatchedFileNow(const QString &path)
 {
     WatchedFile file{path, -1, 0};
+    const QByteArray name = QFile::encodeName(path);
     struct stat info = {};
-    if (::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode)) {
+    if (::lstat(name.constData(), &info) != 0 || (S_ISLNK(info.st_mode) && !DirHandle::IsOurs(info)))
+        return file;
+    if (::stat(name.constData(), &info) == 0 && S_ISREG(info.st_mode)) {
         file.size = info.st_size;
         file.modifiedMs = qint64(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1000000;
     }

@@ -24,7 +24,10 @@ struct WatchedFile
     bool operator==(const WatchedFile &) const = default;
 };
 
-// The file as it is now on disk; size -1 when it is not there.
+// The file as it is now on disk; size -1 when it is not there, or when it is
+// reached through a link another user made: in a folder others may write, a
+// link planted there would have this user's own files converted into an
+// output folder others can read.
 WatchedFile WatchedFileNow(const QString &path);
 
 // Of `files`, those some process holds open for writing, found in /proc: each

@@ -156,10 +156,20 @@ protected:
 // of the watched folder, one renamed in it. Their conversions fail as they
 // would without their input, and neither gets a line in the journal: the
 // renamed one converts under its new name, the moved one once it is back.
+// A link another user planted is never converted.
 TEST_F(ScriptedWatchTest, AFileGoneAtItsTurnGetsNoJournalLineAndConvertsWhenItIsBack)
 {
     for (const char *name : {"0first.avi", "a.avi", "b.avi"})
         ASSERT_TRUE(WriteFakeMedia(work(QStringLiteral("in/") + QLatin1String(name)), QStringLiteral("00:00:02")));
+    // And another user, in a folder all may write, links a file of this user's in.
+    ASSERT_TRUE(WriteFakeMedia(work(QStringLiteral("private.avi")), QStringLiteral("00:00:02")));
+    ASSERT_EQ(::chmod(QFile::encodeName(folder.path()).constData(), 0755), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(work(QString())).constData(), 0755), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(work(QStringLiteral("in"))).constData(), 0777), 0);
+    const QByteArray privateFile = QFile::encodeName(work(QStringLiteral("private.avi")));
+    const QByteArray planted = QFile::encodeName(work(QStringLiteral("in/0link.avi")));
+    if (!AsOtherUser([&] { return ::symlink(privateFile.constData(), planted.constData()) == 0; }).value_or(true))
+        ADD_FAILURE() << "the other user could not plant a link";
     folder.setScriptFor(QStringLiteral("0first.avi"), QStringLiteral("touch started\nwait-for go\nexit 0\n"));
     folder.setScriptFor(QStringLiteral("a.avi"), QStringLiteral("exit 1\n"));
     folder.setScriptFor(QStringLiteral("b.avi"), QStringLiteral("exit 1\n"));
@@ -185,6 +195,7 @@ TEST_F(ScriptedWatchTest, AFileGoneAtItsTurnGetsNoJournalLineAndConvertsWhenItIs
     EXPECT_EQ(journalOf(QStringLiteral("a.avi")).size(), 1);
     EXPECT_EQ(journalOf(QStringLiteral("a.avi")).value(0).value(2), QStringLiteral("complete"));
     EXPECT_TRUE(journalOf(QStringLiteral("b.avi")).isEmpty());
+    EXPECT_TRUE(journalOf(QStringLiteral("0link.avi")).isEmpty());
     EXPECT_EQ(outputs(), QStringList({WatchJournal::FileName, QStringLiteral("0first.mp4"), QStringLiteral("a.mp4"),
                                       QStringLiteral("c.mp4")}));
 }
