@@ -285,9 +285,17 @@ std::unique_ptr<WorkFolder> WorkFolder::create(const QString &outputFolder, cons
             folder->m_name = NamePrefix + suffix;
             break;
         }
-        if (made.isOpen()) {
-            removeMade(output, making, made, {});
-            removeMade(output, working, made, {});
+        // Only what this attempt made goes: the folder it opened may be
+        // another one swapped in under the name meanwhile.
+        if (token.isOpen())
+            made.removeFile(TokenName);
+        if (lock.isOpen())
+            made.removeFile(LockName);
+        if (made.isOpen() && made.stat(&info)) {
+            for (const QByteArray &name : {making, working}) {
+                if (output.leadsTo(name, info))
+                    output.removeFolder(name);
+            }
         }
     }
     if (!folder->m_folder.isOpen())
