@@ -201,51 +201,26 @@ TEST_F(ScriptedWatchTest, AFileGoneAtItsTurnGetsNoJournalLineAndConvertsWhenItIs
 }
 
 // Another user of a shared output folder (0777, or 1777 with the sticky bit)
-// plants something under the journal's name before the watch starts: the
-// watch refuses to start, says why, and writes nothing through it.
-TEST_F(ScriptedWatchTest, AJournalNameTakenByALinkOrAnotherUsersFileIsRefused)
+// links the journal's name to a file of this user's before the watch starts:
+// the watch refuses to start, says why, and writes nothing through it. (The
+// journal's table has the other things that may stand there.)
+TEST_F(ScriptedWatchTest, AJournalNameTakenByALinkIsRefused)
 {
-    const QString out = work(QStringLiteral("out"));
     const QString victim = work(QStringLiteral("victim.rc"));
     touchFile(victim, "export PATH\n");
     ASSERT_EQ(::chmod(QFile::encodeName(folder.path()).constData(), 0755), 0);
     ASSERT_EQ(::chmod(QFile::encodeName(work(QString())).constData(), 0755), 0);
-    const QByteArray journalName = QFile::encodeName(journal());
-    struct Case
-    {
-        const char *what;
-        mode_t folderMode;
-        std::function<bool()> plant; // as the other user where there is one
-        const char *said;
-    };
-    const Case cases[] = {
-        {"a link to the victim's file, 0777", 0777,
-         [&] { return ::symlink(QFile::encodeName(victim).constData(), journalName.constData()) == 0; }, "is a link"},
-        {"a link to the victim's file, 1777", 01777,
-         [&] { return ::symlink(QFile::encodeName(victim).constData(), journalName.constData()) == 0; }, "is a link"},
-        {"a link to a missing file", 0777,
-         [&] { return ::symlink("/nowhere/journal", journalName.constData()) == 0; }, "is a link"},
-        {"another user's file", 01777,
-         [&] {
-             const int fd = ::open(journalName.constData(), O_WRONLY | O_CREAT | O_EXCL, 0666);
-             return fd >= 0 && ::close(fd) == 0;
-         },
-         "belongs to another user"},
-        {"a pipe", 0777, [&] { return ::mkfifo(journalName.constData(), 0666) == 0; }, "is not a regular file"},
-    };
     ASSERT_TRUE(WriteFakeMedia(work(QStringLiteral("in/a.avi")), QStringLiteral("00:00:02")));
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.what);
-        ASSERT_EQ(::chmod(QFile::encodeName(out).constData(), c.folderMode), 0);
-        const std::optional<bool> planted = AsOtherUser(c.plant);
-        if (!planted && QByteArray(c.said) == "belongs to another user") {
-            std::printf("note: not root, so no other user plants a file of their own\n");
-            continue;
-        }
-        ASSERT_TRUE(planted ? *planted : c.plant());
+    const QByteArray journalName = QFile::encodeName(journal());
+    const auto plant = [&] { return ::symlink(QFile::encodeName(victim).constData(), journalName.constData()) == 0; };
+    for (const mode_t mode : {mode_t(0777), mode_t(01777)}) {
+        SCOPED_TRACE(mode);
+        ASSERT_EQ(::chmod(QFile::encodeName(work(QStringLiteral("out"))).constData(), mode), 0);
+        const std::optional<bool> planted = AsOtherUser(plant);
+        ASSERT_TRUE(planted ? *planted : plant());
         const Result result = run({"--batch", "-p", Mp4Profile, "-o", "out", "--watch", "in", "--settle", "0"}, 60000);
         EXPECT_EQ(result.exitCode, BatchFailed) << qPrintable(result.err);
-        EXPECT_TRUE(result.err.contains(QString::fromLatin1(c.said))) << qPrintable(result.err);
+        EXPECT_TRUE(result.err.contains(QStringLiteral("is a link"))) << qPrintable(result.err);
         EXPECT_EQ(contentOf(victim), QByteArray("export PATH\n"));
         EXPECT_FALSE(QFileInfo::exists(work(QStringLiteral("out/a.mp4"))));
         ASSERT_EQ(::unlink(journalName.constData()), 0);
