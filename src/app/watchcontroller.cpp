@@ -78,8 +78,20 @@ bool WatchController::isOutput(const QString &path) const
 
 void WatchController::onSettled(const WatchedFile &file)
 {
-    if (isOutput(file.path) || m_list.model().hasInput(file.path))
+    if (isOutput(file.path))
         return;
+    if (m_list.model().hasInput(file.path)) {
+        // Listed before: a file that went at its turn and came back, or was
+        // written again, converts once more unless it waits or runs now.
+        TaskListModel &tasks = m_list.model();
+        for (int row = 0; row < tasks.rowCount(); ++row) {
+            const QString status = tasks.index(row, 3).data().toString();
+            if (tasks.item(row, 0)->text() == file.path && !m_run.isQueued(row)
+                && !ConversionRun::IsRunningStatus(status))
+                m_batch.arrive(row);
+        }
+        return;
+    }
     qCInfo(lcWatch).noquote() << "settled" << file.path << "size" << file.size;
     m_arriving.insert(file.path);
     m_list.addArrival(file.path);

@@ -80,6 +80,8 @@ BatchDriver::BatchDriver(BatchRequest request, QString params, QString outputExt
         m_watch = std::make_unique<WatchFolder>(m_request.watchFolder, m_request.recursive, InputExts());
         m_watch->setSettleMs(m_request.settleMs);
         m_watch->setJournal(m_journal.get());
+        // A file that went at its turn and came back is read again.
+        m_probes.setAllowListed(true);
         connect(m_watch.get(), &WatchFolder::settled, this, &BatchDriver::onSettled);
     }
 }
@@ -93,6 +95,10 @@ int BatchDriver::exec()
     for (const Skipped &skipped : std::as_const(m_skipped))
         printTo(stderr, Texts::tr("Skipped %1: %2").arg(skipped.path, skipped.reason));
     if (watching()) {
+        if (!m_journal->error().isEmpty()) {
+            printTo(stderr, m_journal->error());
+            return BatchFailed;
+        }
         printTo(stderr, Texts::tr("Watching %1 (a file is converted once it has not changed for %2 s); "
                                   "Ctrl+C ends.")
                             .arg(PrintableName(m_watch->folder()))
@@ -187,7 +193,7 @@ void BatchDriver::record(const QString &input, const QString &status)
 {
     const WatchedFile file = m_arrivals.take(input);
     QString error;
-    if (!m_journal->append(file.path.isEmpty() ? WatchedFile{input, -1, 0} : file, status, &error))
+    if (!m_watch->finish(file.path.isEmpty() ? WatchedFile{input, -1, 0} : file, status, &error))
         printTo(stderr, Texts::tr("The journal could not be written: %1").arg(error));
 }
 

@@ -317,6 +317,17 @@ TEST_F(QueueTest, StartRetryStopAndWatchedArrivalsRunOnlyWhatTheyShould)
              ASSERT_TRUE(idle());
          },
          {"b", "f"}, "CCCCCCC", {done}},
+        {"a watched file moved out and back converts its row once more, alone",
+         [&](QueueTest &) {
+             const int calls = folder.callCount();
+             const QString watched = folder.filePath(QStringLiteral("w/e.avi"));
+             ASSERT_TRUE(QFile::rename(watched, folder.filePath(QStringLiteral("e.avi"))));
+             QCoreApplication::processEvents();
+             touchFile(folder.filePath(QStringLiteral("e.avi")), "written again");
+             ASSERT_TRUE(QFile::rename(folder.filePath(QStringLiteral("e.avi")), watched));
+             ASSERT_TRUE(waitFor([&] { return folder.callCount() > calls && window->RunState() == 0; }));
+         },
+         {"e"}, "CCCCCCC", {}},
     };
     for (const QueueStep &step : steps) {
         SCOPED_TRACE(step.what);
