@@ -186,7 +186,7 @@ public:
     }
     Q_DISABLE_COPY_MOVE(BatchMode)
 
-    int exec()
+    int run()
     {
         for (const QString &path : m_request.missing)
             printTo(stderr, Texts::tr("Not found: %1").arg(path));
@@ -350,7 +350,7 @@ public:
     }
     Q_DISABLE_COPY_MOVE(WatchBatch)
 
-    int exec()
+    int run()
     {
         printTo(stderr, Texts::tr("Watching %1 (a file is converted once it has not changed for %2 s); "
                                        "Ctrl+C ends.")
@@ -925,10 +925,10 @@ int RunBatch(int argc, char **argv)
         WatchBatch watching(std::move(request), *params, outputExt, interactive, signalPipe,
                             programFolder + QStringLiteral("wmaspi.dll"), watchFolder, parser.isSet(recursive),
                             settleMs);
-        return watching.exec();
+        return watching.run();
     }
     BatchMode mode(programFolder, std::move(request), *params, outputExt, interactive, signalPipe);
-    return mode.exec();
+    return mode.run();
 }
 
 #include "batchmode.moc"

@@ -47,6 +47,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -220,16 +221,26 @@ void TMainForm::FormCreate()
         *m_tasks, m_services.recoveryFolder.isEmpty() ? DefaultRecoveryFolder() : m_services.recoveryFolder,
         [this] { return m_restoredBatch.value_or(SavedBatch{cmbProfile->currentText(), edtOutputdir->text()}); },
         this);
-    m_restoredBatch = m_recovery->offerLeftLists(*m_services.interactive);
-    if (m_tasks->rowCount() > 0)
-        panGettingStarted->hide();
     connect(cmbProfile, &QComboBox::currentIndexChanged, m_recovery, &TaskListRecovery::batchChanged);
     connect(edtOutputdir, &QLineEdit::textChanged, m_recovery, &TaskListRecovery::batchChanged);
 
     // Folders on the command line and dropped ones follow the choice the Add
     // Directory box was last given.
     m_list->setIncludeSubfolders(ReadIncludeSubfolders(m_programFolder, *m_services.interactive).value_or(false));
-    AddCommandLineFiles();
+    // The command line's files follow the rows taken up again, once every
+    // list left behind was answered for.
+    m_recovery->offerLeftLists(*m_services.interactive,
+                               [self = QPointer<TMainForm>(this)](std::optional<SavedBatch> batch) {
+                                   if (!self)
+                                       return;
+                                   self->m_restoredBatch = std::move(batch);
+                                   if (self->m_tasks->rowCount() > 0)
+                                       self->panGettingStarted->hide();
+                                   self->AddCommandLineFiles();
+                                   // Shown already: the preferences were read.
+                                   if (self->m_shown)
+                                       self->restoreBatchSettings();
+                               });
     setAcceptDrops(true);
     // A file dropped on the output box is a task too, not text in the box.
     PassFileDropsOn(edtOutputdir);
@@ -586,11 +597,21 @@ void TMainForm::FormShow()
 void TMainForm::closeEvent(QCloseEvent *event)
 {
     // A run is not given up without a word; the end of a batch and a signal
-    // close without asking.
-    if (!m_closeWithoutAsking && m_run->RunState() != ConversionRun::Idle
-        && !m_services.interactive->questionDefaultNo(QStringLiteral("Vantorix"),
-                                                      tr("A conversion is running. Stop it and exit?"))) {
+    // close without asking. The window stays while the question is up, and
+    // closes on Yes if nothing closed it meanwhile; closing it again meanwhile
+    // asks nothing more.
+    if (!m_closeWithoutAsking && m_run->RunState() != ConversionRun::Idle) {
         event->ignore();
+        if (std::exchange(m_closeAsked, true))
+            return;
+        m_services.interactive->ask(QStringLiteral("Vantorix"), tr("A conversion is running. Stop it and exit?"),
+                                    IInteractive::DefaultAnswer::No, [self = QPointer<TMainForm>(this)](bool yes) {
+                                        if (!self)
+                                            return;
+                                        self->m_closeAsked = false;
+                                        if (yes && self->isVisible())
+                                            self->closeWithoutAsking();
+                                    });
         return;
     }
     FormClose();
@@ -830,9 +851,11 @@ void TMainForm::cmbProfileChange()
 
 void TMainForm::bbtnBrowserClick()
 {
-    if (const std::optional<QString> folder =
-            m_services.dialogs->pickFolder(this, tr("Select the output directory.")))
-        edtOutputdir->setText(AddTrailingSeparator(*folder));
+    m_services.dialogs->pickFolder(this, tr("Select the output directory."),
+                                   [self = QPointer<TMainForm>(this)](const std::optional<QString> &folder) {
+                                       if (self && folder)
+                                           self->edtOutputdir->setText(AddTrailingSeparator(*folder));
+                                   });
 }
 
 void TMainForm::bbtnOpenClick()

@@ -225,6 +225,7 @@ private:
     std::unique_ptr<MainLayout> m_layout;
     bool m_shown = false;
     bool m_closeWithoutAsking = false;
+    bool m_closeAsked = false; // the question before closing during a run is up
 
     TaskListModel *m_tasks = nullptr;
     ConversionRun *m_run = nullptr;

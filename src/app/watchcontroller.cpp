@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
 #include <QTimer>
 
 WatchController::WatchController(TaskListController &list, BatchController &batch, ConversionRun &run,
@@ -43,8 +44,15 @@ void WatchController::toggle()
         m_action->setChecked(false);
         return;
     }
-    const std::optional<QString> folder =
-        m_dialogs.pickFolder(m_window, tr("Watch a directory for new files"));
+    m_dialogs.pickFolder(m_window, tr("Watch a directory for new files"),
+                         [self = QPointer(this)](const std::optional<QString> &folder) {
+                             if (self)
+                                 self->startWatching(folder);
+                         });
+}
+
+void WatchController::startWatching(const std::optional<QString> &folder)
+{
     if (!folder) {
         m_action->setChecked(false);
         return;

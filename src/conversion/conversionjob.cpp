@@ -105,18 +105,32 @@ void ConversionJob::launchEngine(const QString &params)
     // its input.
     const EngineCommand command = TaskCommand(m_order.task, params, m_workPath);
 
+    // Launched without waiting: the job is Starting until the engine runs.
     m_engine = new EngineProcess(this);
     connect(m_engine, &EngineProcess::chunkRead, this, &ConversionJob::onChunk);
     connect(m_engine, &EngineProcess::ended, this, &ConversionJob::onEngineEnded);
-    if (!m_engine->start(m_order.enginePath, command)) {
-        m_output = m_engine->errorString();
-        delete std::exchange(m_engine, nullptr);
-        m_startFailed = true;
-        end(Failed, QString(), true);
+    connect(m_engine, &EngineProcess::started, this, [this, text = command.text] {
+        setPhase(Converting);
+        emit engineStarted(text);
+        if (m_stopRequested)
+            m_engine->TerminateEngine();
+        else if (m_pauseWanted)
+            pause();
+    });
+    // Queued: a start that fails at once must not end the job inside start().
+    connect(m_engine, &EngineProcess::failedToStart, this, &ConversionJob::onEngineFailedToStart,
+            Qt::QueuedConnection);
+    m_engine->launch(m_order.enginePath, command);
+}
+
+void ConversionJob::onEngineFailedToStart(const QString &error)
+{
+    if (!m_engine || m_phase != Starting)
         return;
-    }
-    setPhase(Converting);
-    emit engineStarted(command.text);
+    m_output = error;
+    std::exchange(m_engine, nullptr)->deleteLater();
+    m_startFailed = !m_stopRequested;
+    end(m_stopRequested ? Stopped : Failed, QString(), true);
 }
 
 void ConversionJob::onChunk(const QString &text)
@@ -221,7 +235,8 @@ void ConversionJob::end(Phase phase, const QString &reason, bool keepOutput)
 
 void ConversionJob::pause()
 {
-    if (m_phase == Starting && m_streamProbe)
+    // Paused once its engine runs.
+    if (m_phase == Starting)
         m_pauseWanted = true;
     if (m_phase != Converting || !m_engine)
         return;
@@ -242,8 +257,15 @@ void ConversionJob::resume()
 void ConversionJob::stop()
 {
     switch (m_phase) {
-    case Waiting:
     case Starting:
+        if (m_engine) {
+            // Launched: stopped once it runs (or fails to).
+            m_stopRequested = true;
+            return;
+        }
+        end(Stopped, QString(), true);
+        return;
+    case Waiting:
         end(Stopped, QString(), true);
         return;
     case Paused:

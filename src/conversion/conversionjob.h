@@ -69,6 +69,8 @@ public:
     bool isOver() const { return m_phase == Committed || m_phase == Failed || m_phase == Stopped; }
     // The engine works (or is suspended).
     bool engineRunning() const { return m_engine != nullptr; }
+    // Its engine was launched and does not run yet.
+    bool launching() const { return m_phase == Starting && m_engine != nullptr; }
     // The job still needs an engine slot of its batch: its check has not begun.
     bool holdsEngineSlot() const { return !isOver() && !m_checkStarted; }
     // How far the engine got in its clip, in seconds.
@@ -83,8 +85,8 @@ public:
     QString reason() const { return m_reason; }
     QString keptOutput() const { return m_kept; }
 
-    // Starts the engine (Starting, then Converting). When it cannot be
-    // started the job is Failed and finished() has been emitted. A profile
+    // Starts the engine (Starting, then Converting once it runs). When it
+    // cannot be started the job is Failed and finished() follows. A profile
     // that keeps all streams has the input's streams read first (by the
     // media library, on a worker), and its engine starts once they are known.
     void start();
@@ -126,6 +128,7 @@ private:
     void dropStreamProbe();
     void onChunk(const QString &text);
     void onEngineEnded(int exitCode, bool crashed);
+    void onEngineFailedToStart(const QString &error);
     void beginCheck();
     void onChecked();
     void end(Phase phase, const QString &reason, bool keepOutput);

@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -235,9 +236,11 @@ QString TSettingForm::currentProfilePath() const
 
 void TSettingForm::sbtnBrowseClick()
 {
-    if (const std::optional<QString> folder =
-            m_dialogs.pickFolder(this, tr("Select the output directory.")))
-        edtOutputDir->setText(AddTrailingSeparator(*folder));
+    m_dialogs.pickFolder(this, tr("Select the output directory."),
+                         [self = QPointer<TSettingForm>(this)](const std::optional<QString> &folder) {
+                             if (self && folder)
+                                 self->edtOutputDir->setText(AddTrailingSeparator(*folder));
+                         });
 }
 
 void TSettingForm::cmbProfileChange()
@@ -256,18 +259,22 @@ void TSettingForm::btnSaveAsClick()
     // writable, else one in the user's configuration folder, made on first use.
     const QString folder = UserProfilesFolder(m_programFolder);
     QDir().mkpath(folder);
-    const std::optional<QString> target =
-        m_dialogs.saveFile(this, folder, ProfileExtension,
-                           FilterEntries(tr("Profiles (*.apf)|*.apf")));
-    if (!target)
-        return;
+    m_dialogs.saveFile(this, folder, ProfileExtension, FilterEntries(tr("Profiles (*.apf)|*.apf")),
+                       [self = QPointer<TSettingForm>(this)](const std::optional<QString> &target) {
+                           if (self && target)
+                               self->saveProfileAs(*target);
+                       });
+}
+
+void TSettingForm::saveProfileAs(const QString &target)
+{
     const QString source = currentProfilePath();
     if (source.isEmpty() || !QFileInfo(source).isFile())
         return; // no profile chosen: nothing to copy
     // A failure is reported and leaves the target as it was.
-    if (!SaveProfileAs(source, *target, m_grids, m_interactive))
+    if (!SaveProfileAs(source, target, m_grids, m_interactive))
         return;
-    listSavedProfile(*target);
+    listSavedProfile(target);
 }
 
 void TSettingForm::listSavedProfile(const QString &path)
@@ -302,12 +309,15 @@ void TSettingForm::listSavedProfile(const QString &path)
 
 void TSettingForm::btnDefaultClick()
 {
-    if (!m_interactive.question(tr("Load Default"),
-                                tr("Are you sure to load the default preferences?")))
-        return;
-    // Nothing is written: OK makes the values permanent.
-    if (const std::optional<GeneralPreferences> defaults = LoadDefaultPreferences(m_programFolder, m_interactive))
-        setGeneralControls(*defaults);
+    m_interactive.ask(tr("Load Default"), tr("Are you sure to load the default preferences?"),
+                      IInteractive::DefaultAnswer::Yes, [self = QPointer<TSettingForm>(this)](bool yes) {
+                          if (!self || !yes)
+                              return;
+                          // Nothing is written: OK makes the values permanent.
+                          if (const std::optional<GeneralPreferences> defaults =
+                                  LoadDefaultPreferences(self->m_programFolder, self->m_interactive))
+                              self->setGeneralControls(*defaults);
+                      });
 }
 
 void TSettingForm::btnOKClick()

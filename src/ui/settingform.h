@@ -100,6 +100,8 @@ private:
     void buildProfilesTab(QWidget *page);
     void setGeneralControls(const GeneralPreferences &preferences);
     QString currentProfilePath() const;
+    // Copies the chosen profile to `target` with the grids' values.
+    void saveProfileAs(const QString &target);
     void listSavedProfile(const QString &path);
 
     ISettingsOwner &m_owner;
