@@ -609,8 +609,13 @@ void TMainForm::closeEvent(QCloseEvent *event)
                                         if (!self)
                                             return;
                                         self->m_closeAsked = false;
-                                        if (yes && self->isVisible())
-                                            self->closeWithoutAsking();
+                                        // From the event loop: an answer may come while the
+                                        // close that asked is still under way.
+                                        if (yes)
+                                            QTimer::singleShot(0, self, [form = self.data()] {
+                                                if (form->isVisible())
+                                                    form->closeWithoutAsking();
+                                            });
                                     });
         return;
     }

@@ -809,7 +809,8 @@ TEST_F(BatchControlTest, ClosingDuringARunStopsTheEngineAndSavesThePreferences)
     QDir().mkpath(out);
     ASSERT_TRUE(startHeldRun(form, out));
 
-    EXPECT_TRUE(form.close());
+    form.close();
+    ASSERT_TRUE(waitFor([&] { return !form.isVisible(); }));
     EXPECT_EQ(form.RunState(), 0);
     EXPECT_EQ(cell(0, 3), QStringLiteral("Stop"));
     EXPECT_EQ(sleep.releases, 1);
@@ -846,7 +847,7 @@ TEST_F(BatchControlTest, PowerOffAsksFirstAndACancelKeepsTheProgramOpen)
     ASSERT_TRUE(waitFor([&] { return !form.isVisible(); }));
     EXPECT_EQ(form.RunState(), 0);
     // Closing for the power off asks nothing.
-    EXPECT_FALSE(interactive.messages.join(QLatin1Char('\n')).contains(QStringLiteral("question|")));
+    EXPECT_FALSE(interactive.messages.join(QLatin1Char('\n')).contains(QStringLiteral("question")));
 }
 
 TEST_F(BatchControlTest, CancelWhileAddingKeepsOnlyTheProbedFilesAndLeavesNoEngine)
@@ -1068,25 +1069,60 @@ TEST_F(PendingStartTest, AWaitingBatchStartsOnlyWithEveryRowThatIsListed)
 // ---------------------------------------------------------------------------
 // Closing the window during a run
 
-TEST_F(BatchControlTest, ClosingDuringARunAsksAndNoKeepsItRunning)
+// The question is up while the window goes on: closing again asks nothing
+// more; No keeps the run; Yes closes; a signal, or Stop, that comes while it
+// is up is handled once, and a late Yes then closes nothing twice.
+TEST_F(BatchControlTest, ClosingDuringARunAsksOnceAndTheAnswerDecides)
 {
-    TMainForm &form = open();
-    ASSERT_TRUE(startHeldRun(form, folder.path()));
+    const QString question = QStringLiteral("question-no|Vantorix|A conversion is running. Stop it and exit?");
+    enum Meanwhile { Nothing, Signal, Stop };
+    const struct
+    {
+        Meanwhile meanwhile;
+        bool yes;
+        bool closes;
+        QString status;
+    } cases[] = {
+        {Nothing, false, false, QStringLiteral("Converting")},
+        {Nothing, true, true, QStringLiteral("Stop")},
+        {Signal, true, true, QStringLiteral("Stop")},
+        {Stop, false, false, QStringLiteral("Stop")},
+        {Stop, true, true, QStringLiteral("Stop")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(int(c.meanwhile) * 10 + c.yes);
+        window.reset();
+        interactive.messages.clear();
+        TMainForm &form = open();
+        ASSERT_TRUE(startHeldRun(form, folder.path()));
+        interactive.holdQuestions = true;
+        EXPECT_FALSE(form.close());
+        EXPECT_FALSE(form.close());
+        EXPECT_EQ(interactive.messages, QStringList{question});
+        EXPECT_TRUE(form.isVisible());
+        EXPECT_EQ(form.RunState(), 1);
 
-    interactive.answer = false;
-    EXPECT_FALSE(form.close());
-    EXPECT_EQ(interactive.messages,
-              QStringList({QStringLiteral("question|Vantorix|A conversion is running. Stop it and exit?")}));
-    EXPECT_TRUE(form.isVisible());
-    EXPECT_EQ(form.RunState(), 1);
-    EXPECT_EQ(cell(0, 3), QStringLiteral("Converting"));
-
-    interactive.answer = true;
-    EXPECT_TRUE(form.close());
-    EXPECT_EQ(interactive.messages.size(), 2);
-    EXPECT_FALSE(form.isVisible());
-    EXPECT_EQ(form.RunState(), 0);
-    EXPECT_EQ(cell(0, 3), QStringLiteral("Stop"));
+        if (c.meanwhile == Signal)
+            form.closeWithoutAsking();
+        else if (c.meanwhile == Stop)
+            form.tbtnStopClick();
+        if (c.meanwhile != Nothing)
+            ASSERT_TRUE(waitFor([&] { return form.RunState() == 0; }));
+        const QStringList before = interactive.messages;
+        interactive.answerQuestions(c.yes);
+        if (c.closes)
+            ASSERT_TRUE(waitFor([&] { return !form.isVisible(); }));
+        QTest::qWait(50);
+        EXPECT_EQ(form.isVisible(), !c.closes);
+        EXPECT_EQ(form.RunState(), c.status == QStringLiteral("Converting") ? 1 : 0);
+        EXPECT_EQ(cell(0, 3), c.status);
+        // Nothing more is asked or said by the answer.
+        EXPECT_EQ(interactive.messages, before);
+        interactive.holdQuestions = false;
+        interactive.closeMessages();
+        if (form.RunState() != 0)
+            form.closeWithoutAsking();
+    }
 }
 
 TEST_F(BatchControlTest, ASignalCloseAndTheEndOfBatchDoNotAsk)
