@@ -343,6 +343,7 @@ void TaskListRecovery::offerNext()
         // What its engines were writing goes whatever the answer: restored
         // rows convert again from the start.
         RemoveUnfinishedOutputs(*list);
+        const int count = int(list->tasks.size());
         const auto answered = [self = QPointer<TaskListRecovery>(this), list = std::move(*list), path,
                                lock](bool restore) {
             if (!self || !self->m_offer)
@@ -358,12 +359,11 @@ void TaskListRecovery::offerNext()
             lock->unlock();
             self->offerNext();
         };
-        if (list->tasks.isEmpty()) {
+        if (count == 0) {
             answered(false);
             return;
         }
-        offer.interactive->ask(Caption, QuestionText(int(list->tasks.size())), IInteractive::DefaultAnswer::Yes,
-                               answered);
+        offer.interactive->ask(Caption, QuestionText(count), IInteractive::DefaultAnswer::Yes, answered);
         return;
     }
     const Offer finished = *std::exchange(m_offer, std::nullopt);

@@ -1093,8 +1093,14 @@ TEST_F(BatchControlTest, ClosingDuringARunAsksOnceAndTheAnswerDecides)
         SCOPED_TRACE(int(c.meanwhile) * 10 + c.yes);
         window.reset();
         interactive.messages.clear();
+        folder.setScript(QString()); // the rows are read at once
         TMainForm &form = open();
-        ASSERT_TRUE(startHeldRun(form, folder.path()));
+        const qsizetype started = conversions().size();
+        addRows(form, {QStringLiteral("a.avi")});
+        setOutputFolder(folder.path());
+        folder.setScript(QStringLiteral("sleep 30000\n"));
+        form.tbtnStartClick();
+        ASSERT_TRUE(waitFor([&] { return conversions().size() > started; }));
         interactive.holdQuestions = true;
         EXPECT_FALSE(form.close());
         EXPECT_FALSE(form.close());
@@ -1102,17 +1108,20 @@ TEST_F(BatchControlTest, ClosingDuringARunAsksOnceAndTheAnswerDecides)
         EXPECT_TRUE(form.isVisible());
         EXPECT_EQ(form.RunState(), 1);
 
-        if (c.meanwhile == Signal)
+        if (c.meanwhile == Signal) {
             form.closeWithoutAsking();
-        else if (c.meanwhile == Stop)
+        } else if (c.meanwhile == Stop) {
             form.tbtnStopClick();
-        if (c.meanwhile != Nothing)
+        }
+        if (c.meanwhile != Nothing) {
             ASSERT_TRUE(waitFor([&] { return form.RunState() == 0; }));
+        }
         const QStringList before = interactive.messages;
         interactive.answerQuestions(c.yes);
-        if (c.closes)
+        if (c.closes) {
             ASSERT_TRUE(waitFor([&] { return !form.isVisible(); }));
-        QTest::qWait(50);
+        }
+        QCoreApplication::processEvents(); // a late close would come now
         EXPECT_EQ(form.isVisible(), !c.closes);
         EXPECT_EQ(form.RunState(), c.status == QStringLiteral("Converting") ? 1 : 0);
         EXPECT_EQ(cell(0, 3), c.status);
