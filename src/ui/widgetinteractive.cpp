@@ -107,7 +107,7 @@ void WidgetInteractive::openNext()
         m_box = nullptr;
         m_requests.clear();
     });
-    qCInfo(lcStart) << "box opened:" << request.caption;
+    qCInfo(lcStart) << "message opened:" << request.caption;
     box->open();
 }
 

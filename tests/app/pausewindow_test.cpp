@@ -216,7 +216,8 @@ TEST_F(RealPauseWindowTest, ClosingTheWindowWhilePausedLeavesNoEngine)
     ASSERT_GT(engine, 0);
     ASSERT_TRUE(waitFor([&] { return ProcessState(engine) == 'T'; }));
 
-    EXPECT_TRUE(form.close()); // the question before stopping a run is answered Yes
+    form.close(); // the question before stopping a run is answered Yes
+    ASSERT_TRUE(waitFor([&] { return !form.isVisible(); }));
     EXPECT_FALSE(ProcessAlive(engine));
     EXPECT_TRUE(engines().isEmpty());
     EXPECT_EQ(form.RunState(), ConversionRun::Idle);
