@@ -99,8 +99,8 @@ TEST_P(RunPhaseTest, EachActionIsHandledOnceAndNothingIsLeftRunning)
     if (c.phase == Phase::Launching) {
         ASSERT_TRUE(waitFor([&] { return acted; }));
         if (c.action == Action::Pause) {
+            // Held once it runs (perhaps before it wrote anything).
             ASSERT_TRUE(waitFor([&] { return phases.contains(ConversionJob::Paused); }));
-            ASSERT_TRUE(waitFor([&] { return engineRecorded() && ProcessState(engine) == 'T'; }));
         }
     } else {
         ASSERT_TRUE(waitFor(engineRecorded));
