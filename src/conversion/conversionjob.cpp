@@ -235,9 +235,13 @@ void ConversionJob::end(Phase phase, const QString &reason, bool keepOutput)
 
 void ConversionJob::pause()
 {
-    // Paused once its engine runs.
-    if (m_phase == Starting)
+    // Paused once its engine runs. A launched engine is held at once: the
+    // program may stop itself before it hears that the engine runs.
+    if (m_phase == Starting) {
         m_pauseWanted = true;
+        if (m_engine)
+            m_engine->suspendEngine();
+    }
     if (m_phase != Converting || !m_engine)
         return;
     m_engine->suspendEngine();
@@ -247,6 +251,8 @@ void ConversionJob::pause()
 void ConversionJob::resume()
 {
     m_pauseWanted = false;
+    if (launching())
+        m_engine->resumeEngine();
     if (m_phase != Paused)
         return;
     if (m_engine)
