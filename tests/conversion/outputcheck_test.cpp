@@ -553,6 +553,7 @@ TEST_F(OutputCheckMatrix, DamagedAndOddInputsEndAsAUserExpects)
         view.folder = folder->filePath(QStringLiteral("out/outcome%1").arg(++n));
         QDir().mkpath(view.folder);
         const QString ext = QString::fromUtf8(c.params == h264 ? ".mp4" : ".mkv");
+        view.ext = ext;
         ltvItemData task = probeTask(folder->enginePath(), input, ext);
         EXPECT_NEAR(task.LengthSecs, c.listed, 0.1);
         if (c.end > 0) {
