@@ -179,7 +179,8 @@ void ConversionJob::onChunk(const QString &text)
             m_stallTimer.start(m_order.stallMs);
     }
     emit progressed();
-    if (m_listedSecs && m_currentSecs > OverrunFactor * *m_listedSecs + OverrunSecs) {
+    // A time beyond any the engine could reach (1e300) is no progress to judge.
+    if (m_listedSecs && m_currentSecs > OverrunFactor * *m_listedSecs + OverrunSecs && m_currentSecs < 1e9) {
         watch(tr("The engine was stopped: its output had reached %1 s, far beyond the %2 s of its input, "
                  "whose times may be damaged.")
                   .arg(QString::number(m_currentSecs, 'f', 1), QString::number(*m_listedSecs, 'f', 1)));

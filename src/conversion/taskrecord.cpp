@@ -192,6 +192,9 @@ QString TaskListModel::statusTip(int row) const
     if (QStandardItemModel::data(index(row, StatusColumn), Qt::DisplayRole).toString() != RowStatus::Failed)
         return notes;
     const QString output = QStandardItemModel::data(caption, EngineOutputRole).toString();
+    // Nothing known of the failure (a row read back from a saved list): no tip.
+    if (output.trimmed().isEmpty() && notes.isEmpty())
+        return QString();
     const QString sentence = FailureHeadline(output, notes);
     QStringList parts;
     parts << sentence;
