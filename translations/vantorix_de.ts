@@ -343,6 +343,26 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
         <source>The input&apos;s streams could not be read: its subtitles were left out.</source>
         <translation>Die Ströme der Eingabe konnten nicht gelesen werden: Ihre Untertitel wurden weggelassen.</translation>
     </message>
+    <message>
+        <source>The engine was stopped: its work made no progress for %1 s.</source>
+        <translation>Der Konverter wurde angehalten: Seine Arbeit kam %1 s lang nicht voran.</translation>
+    </message>
+    <message>
+        <source>The engine was stopped: its output had reached %1 s, far beyond the %2 s of its input, whose times may be damaged.</source>
+        <translation>Der Konverter wurde angehalten: Seine Ausgabe hatte %1 s erreicht, weit mehr als die %2 s ihrer Eingabe, deren Zeitangaben beschädigt sein können.</translation>
+    </message>
+    <message>
+        <source>The engine found that the input ends early: the output holds all it could read.</source>
+        <translation>Der Konverter hat festgestellt, dass die Eingabe vorzeitig endet: Die Ausgabe enthält alles, was er lesen konnte.</translation>
+    </message>
+    <message>
+        <source>Stopped while its output was checked: the output was found good and kept as &quot;%1&quot;.</source>
+        <translation>Während der Prüfung der Ausgabe angehalten: Die Ausgabe war in Ordnung und wurde als „%1“ behalten.</translation>
+    </message>
+    <message>
+        <source>Stopped while its output was checked: the output was found faulty and removed. %1</source>
+        <translation>Während der Prüfung der Ausgabe angehalten: Die Ausgabe war fehlerhaft und wurde entfernt. %1</translation>
+    </message>
 </context>
 <context>
     <name>ConversionRun</name>
@@ -466,6 +486,22 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
         <source>&quot;%1&quot; is damaged or is not a video or audio file the engine can read.</source>
         <translation>„%1“ ist beschädigt oder keine Video- oder Audiodatei, die der Konverter lesen kann.</translation>
     </message>
+    <message>
+        <source>The name &quot;%1&quot; is too long for its file system: choose a shorter output name or folder.</source>
+        <translation>Der Name „%1“ ist für sein Dateisystem zu lang: Wählen Sie einen kürzeren Ausgabenamen oder Ordner.</translation>
+    </message>
+    <message>
+        <source>The engine does not know the codec of the input&apos;s video or audio stream: it cannot be converted or copied.</source>
+        <translation>Der Konverter kennt den Codec des Video- oder Audiostroms der Eingabe nicht: Er kann weder umgewandelt noch kopiert werden.</translation>
+    </message>
+    <message>
+        <source>The engine reported: %1</source>
+        <translation>Der Konverter meldete: %1</translation>
+    </message>
+    <message>
+        <source>The engine ended with an error without saying why.</source>
+        <translation>Der Konverter endete mit einem Fehler, ohne den Grund zu nennen.</translation>
+    </message>
 </context>
 <context>
     <name>GettingStarted</name>
@@ -571,6 +607,22 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     <message>
         <source>The output could not be read.</source>
         <translation>Die Ausgabe konnte nicht gelesen werden.</translation>
+    </message>
+    <message>
+        <source>The input ends early (its data stops at %1 s of %2 s): the output holds all there is.</source>
+        <translation>Die Eingabe endet vorzeitig (ihre Daten enden bei %1 s von %2 s): Die Ausgabe enthält alles, was vorhanden ist.</translation>
+    </message>
+    <message>
+        <source>The output has no picture: the engine does not know the codec of the input&apos;s video stream.</source>
+        <translation>Die Ausgabe hat kein Bild: Der Konverter kennt den Codec des Videostroms der Eingabe nicht.</translation>
+    </message>
+    <message>
+        <source>The output&apos;s picture cannot be decoded: its video codec is unknown.</source>
+        <translation>Das Bild der Ausgabe lässt sich nicht dekodieren: Ihr Videocodec ist unbekannt.</translation>
+    </message>
+    <message>
+        <source>The output lasts %1 s, far longer than the %2 s of its input.</source>
+        <translation>Die Ausgabe dauert %1 s, weit länger als die %2 s ihrer Eingabe.</translation>
     </message>
 </context>
 <context>
