@@ -357,10 +357,13 @@ QString WithMatroskaSubtitles(const QString &params, const QList<MediaStream> &s
         if (stream.kind == MediaStream::Kind::Subtitle && (everyStream || subtitles.isEmpty()) && (everyStream || !stream.picture))
             subtitles << stream;
     }
+    // WebM holds text as WebVTT only.
+    const QString text = QFileInfo(outputPath).suffix().toLower() == QLatin1String("webm") ? QStringLiteral("webvtt")
+                                                                                          : QStringLiteral("srt");
     QString result = params;
     for (qsizetype k = 0; k < subtitles.size(); ++k) {
         if (subtitles[k].codec == QLatin1String("mov_text"))
-            result += QStringLiteral(" -c:s:%1 srt").arg(k);
+            result += QStringLiteral(" -c:s:%1 %2").arg(k).arg(text);
     }
     return result;
 }

@@ -59,7 +59,7 @@ bool CopiesIntoMatroska(const QString &params, const QString &outputPath);
 // `params` of a profile that copies subtitles ("-scodec copy", "-c:s copy",
 // "-c copy") into a Matroska file at outputPath, with every mov_text
 // subtitle among `streams` (the input's) that the output takes turned into
-// SubRip (" -c:s:N srt"): Matroska cannot hold mov_text. The output takes
+// SubRip (" -c:s:N srt"; WebVTT in WebM): Matroska cannot hold mov_text. The output takes
 // every subtitle stream with "-map 0", else the first text one. `params`
 // itself otherwise.
 QString WithMatroskaSubtitles(const QString &params, const QList<MediaStream> &streams, const QString &outputPath);
