@@ -690,7 +690,7 @@ TEST_F(ConversionRunTest, ABadOutputFailsItsTaskWithTheReasonFirst)
 
 // An engine whose output time runs far past its task's length, or stands
 // still, is stopped and its task fails with that reason; one that moves on
-// in time is let finish.
+// in time is let finish, and what it said of its input is told.
 TEST_F(ConversionRunTest, TheWatchdogStopsARunawayOrStalledEngine)
 {
     const QString banner = QStringLiteral("print 0 banner\nprint 60 more banner\n");
@@ -710,6 +710,10 @@ TEST_F(ConversionRunTest, TheWatchdogStopsARunawayOrStalledEngine)
          "The engine was stopped: its work made no progress for 2 s."},
         {"within", banner + "print 60 frame=1 time=00:00:09.00 \\r\nprint 60 frame=2 time=00:01:14.00 \\r\nexit 0\n",
          RowStatus::Complete, ""},
+        // An input cut short is no plain success: the output is kept, and the
+        // row says what it holds.
+        {"cut short", banner + "print 60 [matroska,webm @ 0x55] File ended prematurely\\n\nexit 0\n",
+         RowStatus::Complete, "The engine found that the input ends early: the output holds all it could read."},
     };
     for (const auto &c : cases) {
         addTask(QLatin1String(c.name));
@@ -723,7 +727,7 @@ TEST_F(ConversionRunTest, TheWatchdogStopsARunawayOrStalledEngine)
         EXPECT_EQ(status(row), cases[row].status);
         EXPECT_EQ(tip(row).section(QLatin1Char('\n'), 0, 0), cases[row].reason);
     }
-    EXPECT_EQ(EntriesIn(view.folder), QStringList{QStringLiteral("within.mp4")});
+    EXPECT_EQ(EntriesIn(view.folder), QStringList({QStringLiteral("cut short.mp4"), QStringLiteral("within.mp4")}));
     EXPECT_TRUE(waitFor([&] { return CountProcesses(folder.enginePath(), QStringLiteral("-y")) == 0; }))
         << "an engine was left running";
 }
