@@ -247,12 +247,15 @@ void ConversionJob::onChecked()
 {
     QString reason = checkResult();
     QString note = m_check->note();
+    // The engine's word that the input ends early counts where the input's
+    // facts could not be read: they tell whether the task reached that end.
+    const bool engineNote = m_inputEndedEarly && !m_check->knewInput();
     std::exchange(m_check, nullptr)->deleteLater();
     if (!reason.isEmpty())
         qCInfo(lcRun) << "output check failed for" << m_order.task.InputFile << ":" << reason;
     if (reason.isEmpty())
         reason = commitWorkFile();
-    if (note.isEmpty() && m_inputEndedEarly)
+    if (note.isEmpty() && engineNote)
         note = tr("The engine found that the input ends early: the output holds all it could read.");
     if (reason.isEmpty() && !note.isEmpty())
         m_leftOut.prepend(note);

@@ -88,6 +88,8 @@ public:
     QString reason() const { return m_reason; }
     // What a good output is told with (InputEndNote); empty otherwise.
     QString note() const { return m_note; }
+    // The input's facts were known to the verdict (so was whether it ends early).
+    bool knewInput() const { return m_input.has_value(); }
 
     struct Work;
 
