@@ -94,9 +94,10 @@ void ConversionJob::onStreamsRead()
             // The output is held to what it was given, not to streams nobody read.
             m_checkParams = params;
         }
-    }
-    if (streams)
+    } else if (streams) {
+        // (Keeping all streams, SelectStreams chose each subtitle's codec.)
         params = WithMatroskaSubtitles(params, *streams, m_order.finalPath);
+    }
     launchEngine(params);
     if (m_pauseWanted)
         pause();
