@@ -367,14 +367,19 @@ void TMainForm::buildBottomStrip()
 
     panBottomCenter = named(new QWidget(panBottomRight), "panBottomCenter");
     // The labels fit before their boxes whatever the font.
-    FitLabel(makeLabel(tr("Profile:"), panBottomCenter, 8, 13), 75 - 3 - 8);
+    QLabel *profileLabel = makeLabel(tr("Profile:"), panBottomCenter, 8, 13);
+    FitLabel(profileLabel, 75 - 3 - 8);
     cmbProfile = named(new QComboBox(panBottomCenter), "cmbProfile");
+    // A screen reader names each box by its label.
+    profileLabel->setBuddy(cmbProfile);
     cmbProfile->setGeometry(75, 9, 407, 22);
     bbtnSetting = named(new QPushButton(tr("&Setting"), panBottomCenter), "bbtnSetting");
     bbtnSetting->setGeometry(490, 8, 75, 25);
     connect(bbtnSetting, &QPushButton::clicked, this, &TMainForm::bbtnSettingClick);
-    FitLabel(makeLabel(tr("Output Path:"), panBottomCenter, 8, 45), 75 - 3 - 8);
+    QLabel *outputLabel = makeLabel(tr("Output Path:"), panBottomCenter, 8, 45);
+    FitLabel(outputLabel, 75 - 3 - 8);
     edtOutputdir = named(new QLineEdit(panBottomCenter), "edtOutputdir");
+    outputLabel->setBuddy(edtOutputdir);
     edtOutputdir->setGeometry(75, 41, 322, 22);
     bbtnBrowser = named(new QPushButton(tr("&Browse"), panBottomCenter), "bbtnBrowser");
     bbtnBrowser->setGeometry(405, 40, 75, 25);
