@@ -662,6 +662,17 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     </message>
 </context>
 <context>
+    <name>ParameterGrid</name>
+    <message>
+        <source>Parameter</source>
+        <translation>Parameter</translation>
+    </message>
+    <message>
+        <source>Value</source>
+        <translation>Wert</translation>
+    </message>
+</context>
+<context>
     <name>ParameterName</name>
     <message>
         <source>New Filename</source>

@@ -689,11 +689,16 @@ TEST_F(MainFormTest, AScreenReaderFindsEveryControlNamedAndOnlyTheColumnsAndPict
     QAccessibleTableInterface *table = list->tableInterface();
     ASSERT_NE(table, nullptr);
     EXPECT_EQ(table->columnCount(), 4);
-    QStringList headers;
-    for (int i = 0; i < list->childCount(); ++i)
-        if (list->child(i)->role() == QAccessible::ColumnHeader)
-            headers << list->child(i)->text(QAccessible::Name);
-    EXPECT_EQ(headers, QStringList({"Input File", "Length", "Size", "Status"}));
+    auto headers = [](QAccessibleInterface *view) {
+        QStringList names;
+        for (int i = 0; i < view->childCount(); ++i)
+            if (view->child(i)->role() == QAccessible::ColumnHeader)
+                names << view->child(i)->text(QAccessible::Name);
+        return names;
+    };
+    EXPECT_EQ(headers(list), QStringList({"Input File", "Length", "Size", "Status"}));
+    EXPECT_EQ(headers(QAccessible::queryAccessibleInterface(child<QWidget>("vleVideo"))),
+              QStringList({"Parameter", "Value"}));
     QAccessibleInterface *status = table->cellAt(0, 3);
     ASSERT_NE(status, nullptr);
     EXPECT_EQ(status->text(QAccessible::Name), QStringLiteral("Failed"));
