@@ -859,15 +859,15 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     </message>
     <message>
         <source>Original Size</source>
-        <translation>Originalgröße</translation>
+        <translation>Original</translation>
     </message>
     <message>
         <source>Custom Size</source>
-        <translation>Eigene Größe</translation>
+        <translation>Frei wählen</translation>
     </message>
     <message>
         <source>Main video and audio</source>
-        <translation>Haupt-Video und -Audio</translation>
+        <translation>Hauptspuren</translation>
     </message>
     <message>
         <source>All streams</source>
@@ -907,7 +907,7 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     </message>
     <message>
         <source>Low Delay</source>
-        <translation>Geringe Verzögerung</translation>
+        <translation>Kurze Latenz</translation>
     </message>
     <message>
         <source>Constant Quality</source>
@@ -939,15 +939,15 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     </message>
     <message>
         <source>Smallest</source>
-        <translation>Am kleinsten</translation>
+        <translation>Kleinste</translation>
     </message>
     <message>
         <source>Low</source>
-        <translation>Niedrig</translation>
+        <translation>Tief</translation>
     </message>
     <message>
         <source>Slowest</source>
-        <translation>Am langsamsten</translation>
+        <translation>Min.</translation>
     </message>
     <message>
         <source>Slow</source>
@@ -959,11 +959,11 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     </message>
     <message>
         <source>Faster</source>
-        <translation>Schneller</translation>
+        <translation>Rascher</translation>
     </message>
     <message>
         <source>Fastest</source>
-        <translation>Am schnellsten</translation>
+        <translation>Max.</translation>
     </message>
     <message>
         <source>Quality</source>

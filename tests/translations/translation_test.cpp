@@ -3,6 +3,7 @@
 #include "app/mainform.h"
 #include "app/picturebutton.h"
 #include "app/translations.h"
+#include "profiles/parametergrid.h"
 #include "ui/valuelistgrid.h"
 #include "../app/windowfixture.h"
 
@@ -151,8 +152,8 @@ TEST_F(GermanWindowTest, GridValuesAreGermanAndNothingIsCutAtTheDesignSizeOrLarg
     } values[] = {
         {"No", "Nein"},
         {"Yes\r", "Ja"},
-        {"Original Size", "Originalgröße"},
-        {"Main video and audio", "Haupt-Video und -Audio"},
+        {"Original Size", "Original"},
+        {"Main video and audio", "Hauptspuren"},
         {"Best (CRF 15)", "Beste (CRF 15)"},
         {"~96 kbps (Quality 2)", "~96 kbps (Qualität 2)"},
         {"MPEG-4 (Xvid compatible)", "MPEG-4 (Xvid-kompatibel)"},
@@ -160,6 +161,24 @@ TEST_F(GermanWindowTest, GridValuesAreGermanAndNothingIsCutAtTheDesignSizeOrLarg
     };
     for (const auto &v : values)
         EXPECT_EQ(ShownParameterValue(QString::fromUtf8(v.stored)), QString::fromUtf8(v.shown)) << v.stored;
+
+    // Every choice of every shipped profile shows whole in the value column
+    // in German wherever it does in English.
+    auto *profiles = child<QComboBox>("cmbProfile");
+    auto *video = child<ValueListGrid>("vleVideo");
+    const int room = video->columnWidth(ParameterGrid::ValueColumn) - 6;
+    QStringList cut;
+    for (int profile = 0; profile < profiles->count(); ++profile) {
+        profiles->setCurrentIndex(profile);
+        for (const ParameterGrid *grid : {&form.grids().video, &form.grids().audio, &form.grids().advanced})
+            for (int row = 0; row < grid->rowCount(); ++row)
+                for (const QString &choice : grid->index(row, 1).data(ParameterGrid::PickListRole).toStringList())
+                    if (video->fontMetrics().horizontalAdvance(choice.trimmed()) <= room
+                        && video->fontMetrics().horizontalAdvance(ShownParameterValue(choice)) > room)
+                        cut << ShownParameterValue(choice);
+    }
+    cut.removeDuplicates();
+    EXPECT_EQ(cut, QStringList()) << room;
 
     // Texts that must show whole, at the design size and at 1280 x 1024.
     auto *list = child<QTreeView>("ltvTask");
