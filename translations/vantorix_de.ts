@@ -588,10 +588,6 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
 <context>
     <name>OutputFile</name>
     <message>
-        <source>The output could not be saved as %1: %2.</source>
-        <translation>Die Ausgabe konnte nicht als %1 gespeichert werden: %2.</translation>
-    </message>
-    <message>
         <source>The output&apos;s length could not be read (%1 s expected).</source>
         <translation>Die Länge der Ausgabe konnte nicht gelesen werden (%1 s erwartet).</translation>
     </message>
@@ -1678,6 +1674,25 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     <message>
         <source>Watch a directory for new files</source>
         <translation>Einen Ordner auf neue Dateien überwachen</translation>
+    </message>
+</context>
+<context>
+    <name>WatchJournal</name>
+    <message>
+        <source>%1 is a link: the watch journal is never written through one. Remove it, or choose another output folder.</source>
+        <translation>%1 ist eine Verknüpfung: Durch eine Verknüpfung wird das Journal der Überwachung nie geschrieben. Entfernen Sie sie oder wählen Sie einen anderen Ausgabeordner.</translation>
+    </message>
+    <message>
+        <source>%1 belongs to another user: the watch journal is kept only in a file of your own. Remove it, or choose another output folder.</source>
+        <translation>%1 gehört einem anderen Benutzer: Das Journal der Überwachung wird nur in einer eigenen Datei geführt. Entfernen Sie sie oder wählen Sie einen anderen Ausgabeordner.</translation>
+    </message>
+    <message>
+        <source>%1 has a second name (a hard link): the watch journal is kept only in a file of its own. Remove it, or choose another output folder.</source>
+        <translation>%1 hat einen zweiten Namen (einen harten Link): Das Journal der Überwachung wird nur in einer Datei für sich allein geführt. Entfernen Sie sie oder wählen Sie einen anderen Ausgabeordner.</translation>
+    </message>
+    <message>
+        <source>%1 is not a regular file: the watch journal is kept only in a file of its own. Remove it, or choose another output folder.</source>
+        <translation>%1 ist keine gewöhnliche Datei: Das Journal der Überwachung wird nur in einer Datei für sich allein geführt. Entfernen Sie sie oder wählen Sie einen anderen Ausgabeordner.</translation>
     </message>
 </context>
 <context>
