@@ -15,6 +15,14 @@
         <source> — Ctrl+P pauses</source>
         <translation> — Strg+P pausiert</translation>
     </message>
+    <message>
+        <source>Paused</source>
+        <translation>Pausiert</translation>
+    </message>
+    <message>
+        <source> — paused, Ctrl+P resumes</source>
+        <translation> — pausiert, Strg+P setzt fort</translation>
+    </message>
 </context>
 <context>
     <name>BatchEnd</name>
@@ -304,6 +312,10 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     <message>
         <source>The profile &quot;%1&quot; could not be read.</source>
         <translation>Das Profil „%1“ konnte nicht gelesen werden.</translation>
+    </message>
+    <message>
+        <source>paths</source>
+        <translation>Pfade</translation>
     </message>
 </context>
 <context>
@@ -628,10 +640,6 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
 <context>
     <name>OutputFile</name>
     <message>
-        <source>The output could not be saved as %1: %2.</source>
-        <translation>Die Ausgabe konnte nicht als %1 gespeichert werden: %2.</translation>
-    </message>
-    <message>
         <source>The output&apos;s length could not be read (%1 s expected).</source>
         <translation>Die Länge der Ausgabe konnte nicht gelesen werden (%1 s erwartet).</translation>
     </message>
@@ -687,6 +695,29 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     <message>
         <source>Advanced</source>
         <translation>Erweitert</translation>
+    </message>
+    <message>
+        <source>%1 parameters</source>
+        <translation>Parameter: %1</translation>
+    </message>
+    <message>
+        <source>Unfold %1</source>
+        <translation>%1 aufklappen</translation>
+    </message>
+    <message>
+        <source>Fold %1</source>
+        <translation>%1 zuklappen</translation>
+    </message>
+</context>
+<context>
+    <name>ParameterGrid</name>
+    <message>
+        <source>Parameter</source>
+        <translation>Parameter</translation>
+    </message>
+    <message>
+        <source>Value</source>
+        <translation>Wert</translation>
     </message>
 </context>
 <context>
@@ -845,6 +876,153 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     </message>
 </context>
 <context>
+    <name>ParameterValue</name>
+    <message>
+        <source>Yes</source>
+        <translation>Ja</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>Nein</translation>
+    </message>
+    <message>
+        <source>On</source>
+        <translation>Ein</translation>
+    </message>
+    <message>
+        <source>Off</source>
+        <translation>Aus</translation>
+    </message>
+    <message>
+        <source>Auto</source>
+        <translation>Automatisch</translation>
+    </message>
+    <message>
+        <source>Copy</source>
+        <translation>Kopieren</translation>
+    </message>
+    <message>
+        <source>Original</source>
+        <translation>Original</translation>
+    </message>
+    <message>
+        <source>Original Size</source>
+        <translation>Original</translation>
+    </message>
+    <message>
+        <source>Custom Size</source>
+        <translation>Frei wählen</translation>
+    </message>
+    <message>
+        <source>Main video and audio</source>
+        <translation>Hauptspuren</translation>
+    </message>
+    <message>
+        <source>All streams</source>
+        <translation>Alle Ströme</translation>
+    </message>
+    <message>
+        <source>Mono</source>
+        <translation>Mono</translation>
+    </message>
+    <message>
+        <source>Stereo</source>
+        <translation>Stereo</translation>
+    </message>
+    <message>
+        <source>Once</source>
+        <translation>Einmal</translation>
+    </message>
+    <message>
+        <source>Forever</source>
+        <translation>Endlos</translation>
+    </message>
+    <message>
+        <source>Errors only</source>
+        <translation>Nur Fehler</translation>
+    </message>
+    <message>
+        <source>Music</source>
+        <translation>Musik</translation>
+    </message>
+    <message>
+        <source>Speech</source>
+        <translation>Sprache</translation>
+    </message>
+    <message>
+        <source>Realtime</source>
+        <translation>Echtzeit</translation>
+    </message>
+    <message>
+        <source>Low Delay</source>
+        <translation>Kurze Latenz</translation>
+    </message>
+    <message>
+        <source>Constant Quality</source>
+        <translation>Konstante Qualität</translation>
+    </message>
+    <message>
+        <source>Constrained</source>
+        <translation>Begrenzt</translation>
+    </message>
+    <message>
+        <source>Best</source>
+        <translation>Beste</translation>
+    </message>
+    <message>
+        <source>High</source>
+        <translation>Hoch</translation>
+    </message>
+    <message>
+        <source>Good</source>
+        <translation>Gut</translation>
+    </message>
+    <message>
+        <source>Medium</source>
+        <translation>Mittel</translation>
+    </message>
+    <message>
+        <source>Small</source>
+        <translation>Klein</translation>
+    </message>
+    <message>
+        <source>Smallest</source>
+        <translation>Kleinste</translation>
+    </message>
+    <message>
+        <source>Low</source>
+        <translation>Tief</translation>
+    </message>
+    <message>
+        <source>Slowest</source>
+        <translation>Min.</translation>
+    </message>
+    <message>
+        <source>Slow</source>
+        <translation>Langsam</translation>
+    </message>
+    <message>
+        <source>Fast</source>
+        <translation>Schnell</translation>
+    </message>
+    <message>
+        <source>Faster</source>
+        <translation>Rascher</translation>
+    </message>
+    <message>
+        <source>Fastest</source>
+        <translation>Max.</translation>
+    </message>
+    <message>
+        <source>Quality</source>
+        <translation>Qualität</translation>
+    </message>
+    <message>
+        <source>Xvid compatible</source>
+        <translation>Xvid-kompatibel</translation>
+    </message>
+</context>
+<context>
     <name>PauseActions</name>
     <message>
         <source>Pause</source>
@@ -889,6 +1067,10 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     <message>
         <source>Stop</source>
         <translation>Stopp</translation>
+    </message>
+    <message>
+        <source>Preview position</source>
+        <translation>Position der Vorschau</translation>
     </message>
 </context>
 <context>
@@ -961,7 +1143,7 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     </message>
     <message>
         <source>Converting</source>
-        <translation>Wird umgewandelt</translation>
+        <translation>In Arbeit</translation>
     </message>
     <message>
         <source>Complete</source>
@@ -1205,20 +1387,64 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
         <translation>Starten</translation>
     </message>
     <message>
-        <source>Converts the files of the list.</source>
-        <translation>Wandelt die Dateien der Liste um.</translation>
-    </message>
-    <message>
         <source>Stop</source>
         <translation>Anhalten</translation>
     </message>
     <message>
-        <source>Stops the conversion.</source>
-        <translation>Hält die Umwandlung an.</translation>
-    </message>
-    <message>
         <source>Parameters</source>
         <translation>Parameter</translation>
+    </message>
+    <message>
+        <source>Files to convert</source>
+        <translation>Umzuwandelnde Dateien</translation>
+    </message>
+    <message>
+        <source>Input file, length, size and status of each file.</source>
+        <translation>Eingabedatei, Länge, Größe und Status jeder Datei.</translation>
+    </message>
+    <message>
+        <source>Profile</source>
+        <translation>Profil</translation>
+    </message>
+    <message>
+        <source>The kind of file the conversion makes.</source>
+        <translation>Die Art der Datei, die die Umwandlung erzeugt.</translation>
+    </message>
+    <message>
+        <source>Output Path</source>
+        <translation>Ausgabepfad</translation>
+    </message>
+    <message>
+        <source>The folder the converted files go to.</source>
+        <translation>Der Ordner, in den die umgewandelten Dateien kommen.</translation>
+    </message>
+    <message>
+        <source>Converts the files of the list (F5).</source>
+        <translation>Wandelt die Dateien der Liste um (F5).</translation>
+    </message>
+    <message>
+        <source>Stops the conversion (Esc).</source>
+        <translation>Hält die Umwandlung an (Esc).</translation>
+    </message>
+    <message>
+        <source>Start (F5)</source>
+        <translation>Starten (F5)</translation>
+    </message>
+    <message>
+        <source>Stop (Esc)</source>
+        <translation>Anhalten (Esc)</translation>
+    </message>
+    <message>
+        <source>Beside each input file</source>
+        <translation>Neben jeder Eingabedatei</translation>
+    </message>
+    <message>
+        <source>No program on this computer opens folders. The outputs are in %1</source>
+        <translation>Kein Programm auf diesem Computer öffnet Ordner. Die Ausgaben liegen in %1</translation>
+    </message>
+    <message>
+        <source>No web browser opens the manual. It is the file %1; any web browser shows it.</source>
+        <translation>Kein Webbrowser öffnet das Handbuch. Es ist die Datei %1; jeder Webbrowser zeigt sie an.</translation>
     </message>
 </context>
 <context>
@@ -1500,6 +1726,25 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     <message>
         <source>Watch a directory for new files</source>
         <translation>Einen Ordner auf neue Dateien überwachen</translation>
+    </message>
+</context>
+<context>
+    <name>WatchJournal</name>
+    <message>
+        <source>%1 is a link: the watch journal is never written through one. Remove it, or choose another output folder.</source>
+        <translation>%1 ist eine Verknüpfung: Durch eine Verknüpfung wird das Journal der Überwachung nie geschrieben. Entfernen Sie sie oder wählen Sie einen anderen Ausgabeordner.</translation>
+    </message>
+    <message>
+        <source>%1 belongs to another user: the watch journal is kept only in a file of your own. Remove it, or choose another output folder.</source>
+        <translation>%1 gehört einem anderen Benutzer: Das Journal der Überwachung wird nur in einer eigenen Datei geführt. Entfernen Sie sie oder wählen Sie einen anderen Ausgabeordner.</translation>
+    </message>
+    <message>
+        <source>%1 has a second name (a hard link): the watch journal is kept only in a file of its own. Remove it, or choose another output folder.</source>
+        <translation>%1 hat einen zweiten Namen (einen harten Link): Das Journal der Überwachung wird nur in einer Datei für sich allein geführt. Entfernen Sie sie oder wählen Sie einen anderen Ausgabeordner.</translation>
+    </message>
+    <message>
+        <source>%1 is not a regular file: the watch journal is kept only in a file of its own. Remove it, or choose another output folder.</source>
+        <translation>%1 ist keine gewöhnliche Datei: Das Journal der Überwachung wird nur in einer Datei für sich allein geführt. Entfernen Sie sie oder wählen Sie einen anderen Ausgabeordner.</translation>
     </message>
 </context>
 <context>

@@ -352,6 +352,10 @@ public:
 
     int exec()
     {
+        if (!m_journal.error().isEmpty()) {
+            printTo(stderr, m_journal.error());
+            return BatchFailed;
+        }
         printTo(stderr, Texts::tr("Watching %1 (a file is converted once it has not changed for %2 s); "
                                        "Ctrl+C ends.")
                             .arg(PrintableName(m_watch.folder()))
@@ -467,7 +471,7 @@ private:
     {
         const WatchedFile file = m_round->files.value(path, WatchedFile{path, -1, 0});
         QString error;
-        if (!m_journal.append(file, status, &error))
+        if (!m_watch.finish(file, status, &error))
             printTo(stderr, Texts::tr("The journal could not be written: %1").arg(error));
     }
 
@@ -751,7 +755,7 @@ int RunBatch(int argc, char **argv)
     const QCommandLineOption version = parser.addVersionOption();
     parser.addOptions({batch, profile, output, overwrite, rename, set, start, end, jobs, recursive, tree, beside, watch,
                        settle, listProfiles});
-    parser.addPositionalArgument(QStringLiteral("paths"), Texts::tr("Files and folders to convert."),
+    parser.addPositionalArgument(Texts::tr("paths"), Texts::tr("Files and folders to convert."),
                                  Texts::tr("PATH..."));
 
     if (!parser.parse(QCoreApplication::arguments()))

@@ -8,19 +8,13 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <algorithm>
-#include <cmath>
-#include <filesystem>
-#include <system_error>
+#include "platform/dirhandle.h"
 
-namespace fs = std::filesystem;
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
 
 namespace {
-
-fs::path nativePath(const QString &path)
-{
-    return fs::path(QFile::encodeName(path).toStdString());
-}
 
 // Lines of the engine's output that tell of an output it could not finish.
 constexpr QLatin1String WriteFailureMarkers[] = {
@@ -54,23 +48,14 @@ QString TemporaryOutputPath(const QString &finalPath)
 
 bool RemoveOutputFile(const QString &path)
 {
-    const fs::path target = nativePath(path);
-    std::error_code error;
-    fs::remove(target, error);
-    return !fs::exists(fs::symlink_status(target, error));
-}
-
-QString CommitOutput(const QString &temporaryPath, const QString &finalPath)
-{
-    // rename(2) swaps the directory entry in one step: whatever stood under
-    // the final name (a file, a hard or symbolic link) is replaced, and its
-    // data, or a link's target, is left alone.
-    std::error_code error;
-    fs::rename(nativePath(temporaryPath), nativePath(finalPath), error);
-    if (!error)
-        return QString();
-    return QCoreApplication::translate("OutputFile", "The output could not be saved as %1: %2.")
-        .arg(QFileInfo(finalPath).fileName(), QString::fromLocal8Bit(error.message()));
+    const QFileInfo info(path);
+    const DirHandle folder = DirHandle::open(info.path());
+    const QByteArray name = DirHandle::NativeName(info.fileName());
+    struct stat left{};
+    if (!folder.isOpen() || name.isEmpty())
+        return false;
+    folder.removeFile(name);
+    return !folder.statAt(name, &left) && errno == ENOENT;
 }
 
 void WriteFailureScanner::feed(const QString &text)

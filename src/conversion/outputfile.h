@@ -14,13 +14,9 @@
 // rename stays on one file system, and a file left by a crash is found again.
 QString TemporaryOutputPath(const QString &finalPath);
 
-// Removes the file (or link) at `path`, if any. False when something is still
-// there afterwards.
+// Removes the file (or link, never followed) at `path`, if any, by its name
+// in its folder (unlinkat). False when something is still there afterwards.
 bool RemoveOutputFile(const QString &path);
-
-// Gives the temporary the final name, replacing the directory entry there.
-// Empty on success, else why it failed.
-QString CommitOutput(const QString &temporaryPath, const QString &finalPath);
 
 // The first line of the engine's output that tells of a failed write
 // ("Error writing trailer", "No space left on device", ...): the engine may

@@ -2,6 +2,8 @@
 
 #include "conversion/tasklistops.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileSystemWatcher>
@@ -60,8 +62,11 @@ int accessMode(int procFd, const QByteArray &pid, const char *fd)
 WatchedFile WatchedFileNow(const QString &path)
 {
     WatchedFile file{path, -1, 0};
+    const QByteArray name = QFile::encodeName(path);
     struct stat info = {};
-    if (::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode)) {
+    if (::lstat(name.constData(), &info) != 0 || (S_ISLNK(info.st_mode) && !DirHandle::IsOurs(info)))
+        return file;
+    if (::stat(name.constData(), &info) == 0 && S_ISREG(info.st_mode)) {
         file.size = info.st_size;
         file.modifiedMs = qint64(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1000000;
     }
@@ -116,10 +121,15 @@ QSet<QString> FilesOpenForWriting(const QStringList &files)
 
 WatchJournal::WatchJournal(QString path) : m_path(std::move(path))
 {
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly))
+    const QFileInfo info(m_path);
+    m_folder = DirHandle::open(info.path());
+    m_name = DirHandle::NativeName(info.fileName());
+    if (!open(false))
         return;
-    const QByteArray content = file.readAll();
+    QByteArray content;
+    char buffer[65536];
+    for (ssize_t got; (got = ::pread(m_file.get(), buffer, sizeof buffer, off_t(content.size()))) > 0;)
+        content.append(buffer, got);
     const QList<QByteArray> lines = content.split('\n');
     // The part after the last line break is a line cut short: ignored.
     for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
@@ -136,6 +146,57 @@ WatchJournal::WatchJournal(QString path) : m_path(std::move(path))
     }
 }
 
+bool WatchJournal::open(bool create)
+{
+    struct stat info{};
+    if (m_file.isOpen() && ::fstat(m_file.get(), &info) == 0 && m_folder.leadsTo(m_name, info))
+        return true;
+    // Not open yet, or its name leads elsewhere now (removed, or swapped by
+    // someone else): the name is looked at afresh.
+    m_file.reset();
+    if (!m_folder.isOpen())
+        m_folder = DirHandle::open(QFileInfo(m_path).path());
+    Refusal why = Refusal::Failed;
+    if (m_folder.isOpen()) {
+        m_file = create ? m_folder.openOrCreateFile(m_name, O_RDWR | O_APPEND, 0644, &why)
+                        : m_folder.openFile(m_name, O_RDWR | O_APPEND, &why);
+    }
+    const QString shown = QDir::toNativeSeparators(m_path);
+    switch (why) {
+    case Refusal::None:
+        m_error.clear();
+        return true;
+    case Refusal::Missing:
+        if (!create)
+            return false;
+        break;
+    case Refusal::Link:
+        m_error = QCoreApplication::translate("WatchJournal", "%1 is a link: the watch journal is never written through one. "
+                                                              "Remove it, or choose another output folder.").arg(shown);
+        return false;
+    case Refusal::NotOurs:
+        m_error = QCoreApplication::translate("WatchJournal", "%1 belongs to another user: the watch journal is kept only in a "
+                                                              "file of your own. Remove it, or choose another output folder.")
+                      .arg(shown);
+        return false;
+    case Refusal::HardLinked:
+        m_error = QCoreApplication::translate("WatchJournal", "%1 has a second name (a hard link): the watch journal is kept only "
+                                                              "in a file of its own. Remove it, or choose another output folder.")
+                      .arg(shown);
+        return false;
+    case Refusal::NotRegular:
+        m_error = QCoreApplication::translate("WatchJournal", "%1 is not a regular file: the watch journal is kept only in a "
+                                                              "file of its own. Remove it, or choose another output folder.")
+                      .arg(shown);
+        return false;
+    case Refusal::Exists:
+    case Refusal::Failed:
+        break;
+    }
+    m_error = QStringLiteral("%1: %2").arg(shown, QString::fromLocal8Bit(std::strerror(errno)));
+    return false;
+}
+
 QString WatchJournal::key(const WatchedFile &file)
 {
     return identity(file);
@@ -150,25 +211,23 @@ bool WatchJournal::append(const WatchedFile &file, const QString &status, QStrin
 {
     QByteArray line = QByteArray::number(file.size) + '\t' + QByteArray::number(file.modifiedMs) + '\t'
         + status.toUtf8() + '\t' + encodedPath(file.path) + '\n';
-    const QByteArray name = QFile::encodeName(m_path);
-    const int fd = ::open(name.constData(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    bool written = fd >= 0;
+    bool written = open(true);
     if (written) {
         // A line cut short before: it gets one field too many (or an empty
         // path), so that it stays unreadable, and the new line starts on a
         // line of its own.
         char last = '\n';
-        const off_t end = ::lseek(fd, 0, SEEK_END);
-        if (end > 0 && ::pread(fd, &last, 1, end - 1) == 1 && last != '\n')
+        const off_t end = ::lseek(m_file.get(), 0, SEEK_END);
+        if (end > 0 && ::pread(m_file.get(), &last, 1, end - 1) == 1 && last != '\n')
             line.prepend("\t\n");
-        written = ::write(fd, line.constData(), size_t(line.size())) == line.size() && ::fsync(fd) == 0;
+        written = ::write(m_file.get(), line.constData(), size_t(line.size())) == line.size() && ::fsync(m_file.get()) == 0;
+        if (!written)
+            m_error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(m_path),
+                                                   QString::fromLocal8Bit(std::strerror(errno)));
     }
-    const int failure = errno;
-    if (fd >= 0)
-        ::close(fd);
     if (!written) {
         if (error)
-            *error = QStringLiteral("%1: %2").arg(m_path, QString::fromLocal8Bit(std::strerror(failure)));
+            *error = m_error;
         return false;
     }
     m_done.insert(key(file));
@@ -266,6 +325,19 @@ void WatchFolder::scan()
     for (const QString &path : files)
         see(path);
     checkPending();
+}
+
+bool WatchFolder::finish(const WatchedFile &file, const QString &status, QString *error)
+{
+    if (status != QLatin1String("complete") && WatchedFileNow(file.path) != file) {
+        // Gone at its turn: not a result. Looked for again, in case it is
+        // back already.
+        m_handedOut.remove(identity(file));
+        if (m_watching)
+            m_soon.start(0);
+        return true;
+    }
+    return !m_journal || m_journal->append(file, status, error);
 }
 
 // A file found by a scan: new or changed ones start settling.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/dirhandle.h"
+
 #include <QElapsedTimer>
 #include <QHash>
 #include <QList>
@@ -22,7 +24,10 @@ struct WatchedFile
     bool operator==(const WatchedFile &) const = default;
 };
 
-// The file as it is now on disk; size -1 when it is not there.
+// The file as it is now on disk; size -1 when it is not there, or when it is
+// reached through a link another user made: in a folder others may write, a
+// link planted there would have this user's own files converted into an
+// output folder others can read.
 WatchedFile WatchedFileNow(const QString &path);
 
 // Of `files`, those some process holds open for writing, found in /proc: each
@@ -37,6 +42,11 @@ QSet<QString> FilesOpenForWriting(const QStringList &files);
 // flushed to the disk before the call returns; a last line without its line
 // break (a write cut short) is ignored, and stays ignored when the next line
 // is appended on a line of its own.
+//
+// The output folder may be one others can write, so the journal is reached
+// only through the folder's descriptor and only as a regular file of ours
+// with one name (DirHandle): a link, another user's file or a hard link
+// planted under its name is refused, neither read nor appended to.
 class WatchJournal final
 {
 public:
@@ -46,6 +56,8 @@ public:
     explicit WatchJournal(QString path);
 
     QString path() const { return m_path; }
+    // Why the journal cannot be used, as a sentence; empty when it can.
+    QString error() const { return m_error; }
     bool contains(const WatchedFile &file) const;
     int size() const { return static_cast<int>(m_done.size()); }
     // Records the file with its status. False, with the reason, when the line
@@ -54,8 +66,14 @@ public:
 
 private:
     static QString key(const WatchedFile &file);
+    // The journal open and still under its name; made when `create`.
+    bool open(bool create);
 
     QString m_path;
+    DirHandle m_folder;
+    QByteArray m_name;
+    FileDescriptor m_file;
+    QString m_error;
     QSet<QString> m_done;
 };
 
@@ -86,7 +104,14 @@ public:
     void setSettleMs(int ms) { m_settleMs = ms; }
     void setRescanMs(int ms) { m_rescan.setInterval(ms); }
     // Files the journal has are never handed out (may be null).
-    void setJournal(const WatchJournal *journal) { m_journal = journal; }
+    void setJournal(WatchJournal *journal) { m_journal = journal; }
+    // The end of a file handed out by settled(), recorded in the journal with
+    // its status ("complete", "failed", "skipped"). A file that did not
+    // complete and is gone at its end (moved away, renamed, deleted, written
+    // again) ended because it went: it gets no line, and is handed out again
+    // once it is back and has settled. False, with the reason, when the line
+    // could not be written.
+    bool finish(const WatchedFile &file, const QString &status, QString *error = nullptr);
 
     QString folder() const { return m_folder; }
     bool isWatching() const { return m_watching; }
@@ -114,7 +139,7 @@ private:
     bool m_recursive;
     QStringList m_exts;
     int m_settleMs = DefaultSettleMs;
-    const WatchJournal *m_journal = nullptr;
+    WatchJournal *m_journal = nullptr;
     bool m_watching = false;
     bool m_held = false; // a settled file was held open for writing at the last look
     QFileSystemWatcher *m_watcher;

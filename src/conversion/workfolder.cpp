@@ -1,5 +1,7 @@
 #include "conversion/workfolder.h"
 
+#include "platform/logging.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -13,7 +15,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -22,12 +23,14 @@
 namespace {
 
 // A folder is made under this name, locked, then renamed to its working
-// name: a folder under the working name always holds a lock file.
+// name: a folder under the working name always holds a token and a lock.
 const QString MakingPrefix = QStringLiteral(".vantorix-make-");
 constexpr char LockName[] = ".lock";
+constexpr char TokenName[] = ".token";
+constexpr char TokenMark[] = "vantorix-work";
 constexpr int MakeAttempts = 64;
-// Our folders hold one level of folders; anything deeper is not ours to walk.
-constexpr int MaxDepth = 4;
+// A token is one line and a name per work file: more is not ours.
+constexpr qsizetype MaxTokenBytes = 1 << 20;
 
 // The texts a person reads, translated in this file's own context.
 struct Texts
@@ -42,67 +45,30 @@ QString errorText(int error)
 
 QByteArray nativeName(const QString &name)
 {
-    return QFile::encodeName(name);
+    return DirHandle::NativeName(name);
 }
 
-bool sameFile(const struct stat &a, const struct stat &b)
+// The token's first line: a random part and the folder it was made in.
+QByteArray tokenLine(const QByteArray &random, const struct stat &folder)
 {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+    return QByteArray(TokenMark) + ' ' + random + ' ' + QByteArray::number(quint64(folder.st_dev)) + ' '
+           + QByteArray::number(quint64(folder.st_ino)) + '\n';
 }
 
-// Opens `name` in `dirFd` as a directory, never through a link.
-int openFolderAt(int dirFd, const char *name)
+QByteArray randomHex(int bytes)
 {
-    return ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    QByteArray raw(bytes, '\0');
+    for (char &byte : raw)
+        byte = char(QRandomGenerator::system()->bounded(256));
+    return raw.toHex();
 }
 
-// The names in a folder (without "." and "..").
-QList<QByteArray> entriesOf(int dirFd)
+// A work file's place in the folder as the token lists it (percent-encoded,
+// a line each): "NAME", or "N/NAME" in the folder of its own a second user
+// of a name gets.
+QByteArray madePath(const QString &subdir, const QString &name)
 {
-    QList<QByteArray> names;
-    const int copy = ::dup(dirFd);
-    if (copy < 0)
-        return names;
-    DIR *dir = ::fdopendir(copy);
-    if (!dir) {
-        ::close(copy);
-        return names;
-    }
-    ::rewinddir(dir);
-    while (const dirent *entry = ::readdir(dir)) {
-        const QByteArray name(entry->d_name);
-        if (name != "." && name != "..")
-            names << name;
-    }
-    ::closedir(dir);
-    return names;
-}
-
-// Removes everything in a folder, links as links.
-void removeContents(int dirFd, int depth = 0)
-{
-    for (const QByteArray &name : entriesOf(dirFd)) {
-        if (::unlinkat(dirFd, name.constData(), 0) == 0 || (errno != EISDIR && errno != EPERM) || depth >= MaxDepth)
-            continue;
-        const int sub = openFolderAt(dirFd, name.constData());
-        if (sub < 0)
-            continue;
-        removeContents(sub, depth + 1);
-        ::close(sub);
-        ::unlinkat(dirFd, name.constData(), AT_REMOVEDIR);
-    }
-}
-
-// Removes the folder `fd`, found as `name` in `parentFd`, with what it holds;
-// only while that name still leads to it.
-void removeFolder(int parentFd, const QByteArray &name, int fd)
-{
-    removeContents(fd);
-    struct stat own{};
-    struct stat named{};
-    if (::fstat(fd, &own) == 0 && ::fstatat(parentFd, name.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0
-        && sameFile(own, named))
-        ::unlinkat(parentFd, name.constData(), AT_REMOVEDIR);
+    return (subdir.isEmpty() ? QByteArray() : nativeName(subdir) + '/') + nativeName(name);
 }
 
 // The folders this process holds. A look at one of them never touches its
@@ -126,56 +92,91 @@ bool isHeldHere(const struct stat &folder)
     return held.contains({folder.st_dev, folder.st_ino});
 }
 
-// Whether the folder is a run's that is gone: its lock can be taken, or it
-// has none. A folder that is not ours (or that we cannot look into) is not.
-bool isAbandoned(int fd)
+// Whether `folder` (`info`) proves to be a work folder of ours: a folder of
+// our own, mode 0700, holding a token of ours (0600) made for this very
+// folder. Then `made` gets the work files the token lists.
+bool provesOurs(const DirHandle &folder, const struct stat &info, QList<QByteArray> *made)
+{
+    if (!S_ISDIR(info.st_mode) || !DirHandle::IsOurs(info) || (info.st_mode & 07777) != 0700)
+        return false;
+    const FileDescriptor token = folder.openFile(TokenName, O_RDONLY);
+    struct stat tokenInfo{};
+    if (!token.isOpen() || ::fstat(token.get(), &tokenInfo) != 0 || (tokenInfo.st_mode & 07777) != 0600
+        || tokenInfo.st_size > MaxTokenBytes)
+        return false;
+    QByteArray content(qsizetype(tokenInfo.st_size), '\0');
+    if (::pread(token.get(), content.data(), size_t(content.size()), 0) != content.size())
+        return false;
+    QList<QByteArray> lines = content.split('\n');
+    const QList<QByteArray> first = lines.takeFirst().split(' ');
+    if (first.size() != 4 || first[0] != TokenMark || first[1].size() != 32
+        || first[2] != QByteArray::number(quint64(info.st_dev)) || first[3] != QByteArray::number(quint64(info.st_ino)))
+        return false;
+    for (const QByteArray &line : std::as_const(lines)) {
+        if (!line.isEmpty())
+            *made << QByteArray::fromPercentEncoding(line);
+    }
+    return true;
+}
+
+// Removes what a work folder of ours holds by the names it made: each work
+// file and the folder it had of its own, the token and the lock; then the
+// folder, only while `name` in `parent` still leads to it. Anything else
+// found inside stays, and so does the folder then. True when it went.
+bool removeMade(const DirHandle &parent, const QByteArray &name, const DirHandle &folder,
+                const QList<QByteArray> &made)
 {
     struct stat info{};
-    if (::fstat(fd, &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid() || isHeldHere(info))
+    if (!folder.stat(&info))
         return false;
-    const int lock = ::openat(fd, LockName, O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-    if (lock < 0)
-        return errno == ENOENT || errno == ELOOP;
-    // Taken only for the look: a lock that is free now stays free, since its
-    // owner is gone and nobody takes a folder over.
-    const bool free = ::flock(lock, LOCK_EX | LOCK_NB) == 0;
-    ::close(lock);
-    return free;
+    for (const QByteArray &path : made) {
+        const qsizetype slash = path.indexOf('/');
+        const QByteArray file = path.mid(slash + 1);
+        if (file.isEmpty() || file.contains('/') || file == "." || file == "..")
+            continue;
+        if (slash < 0) {
+            folder.removeFile(file);
+            continue;
+        }
+        const QByteArray subdir = path.left(slash);
+        const DirHandle own = folder.folder(subdir);
+        if (own.isOpen())
+            own.removeFile(file);
+        folder.removeFolder(subdir); // only when nothing else is in it
+    }
+    folder.removeFile(TokenName);
+    folder.removeFile(LockName);
+    return parent.leadsTo(name, info) && parent.removeFolder(name);
 }
 
-int sweep(int outputFd)
+int sweep(const DirHandle &output)
 {
     int removed = 0;
-    for (const QByteArray &name : entriesOf(outputFd)) {
+    for (const QByteArray &name : output.entries()) {
         if (!name.startsWith(WorkFolder::NamePrefix.toLatin1()) && !name.startsWith(MakingPrefix.toLatin1()))
             continue;
-        const int fd = openFolderAt(outputFd, name.constData());
-        if (fd < 0)
+        const DirHandle folder = output.folder(name);
+        struct stat info{};
+        if (!folder.isOpen() || !folder.stat(&info) || isHeldHere(info))
             continue; // a link or a file under the name: never followed, never ours
-        if (isAbandoned(fd)) {
-            removeFolder(outputFd, name, fd);
-            ++removed;
+        QList<QByteArray> made;
+        if (!provesOurs(folder, info, &made)) {
+            qCInfo(lcRun) << "left alone, not a work folder of ours:" << name;
+            continue;
         }
-        ::close(fd);
+        // Held while its contents go: a free lock stays free, since its owner
+        // is gone and nobody takes a folder over.
+        const FileDescriptor lock = folder.openFile(LockName, O_RDWR);
+        if (!lock.isOpen() || ::flock(lock.get(), LOCK_EX | LOCK_NB) != 0)
+            continue;
+        if (removeMade(output, name, folder, made)) {
+            qCInfo(lcRun) << "removed the work folder of an ended run:" << name;
+            ++removed;
+        } else {
+            qCInfo(lcRun) << "kept the work folder of an ended run, something else is in it:" << name;
+        }
     }
     return removed;
-}
-
-// Renames a folder to a name nothing stands at. Where the file system cannot
-// say so in one step (RENAME_NOREPLACE), the name is looked at first; only
-// this program makes names of the kind, at random.
-bool renameToFreeName(int dirFd, const char *from, const char *to)
-{
-    if (::renameat2(dirFd, from, dirFd, to, RENAME_NOREPLACE) == 0)
-        return true;
-    if (errno != EINVAL && errno != ENOSYS)
-        return false;
-    struct stat there{};
-    if (::fstatat(dirFd, to, &there, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT) {
-        errno = EEXIST;
-        return false;
-    }
-    return ::renameat(dirFd, from, dirFd, to) == 0;
 }
 
 QString randomSuffix()
@@ -219,9 +220,8 @@ std::unique_ptr<WorkFolder> WorkFolder::create(const QString &outputFolder, cons
     };
     std::unique_ptr<WorkFolder> folder(new WorkFolder);
     folder->m_outputFolder = outputFolder;
-    folder->m_outputFd = ::open(nativeName(outputFolder.isEmpty() ? QStringLiteral(".") : outputFolder).constData(),
-                                O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder->m_outputFd < 0)
+    folder->m_output = DirHandle::open(outputFolder);
+    if (!folder->m_output.isOpen())
         return fail(Texts::tr("The output folder %1 cannot be opened: %2.")
                         .arg(QDir::toNativeSeparators(outputFolder), errorText(errno)));
     for (const QString &part : components(subfolders)) {
@@ -231,65 +231,74 @@ std::unique_ptr<WorkFolder> WorkFolder::create(const QString &outputFolder, cons
         const QByteArray name = nativeName(part);
         if (part == QLatin1String(".") || part == QLatin1String(".."))
             return fail(Texts::tr("The output folder %1 is not below %2.").arg(made, QDir::toNativeSeparators(outputFolder)));
-        if (::mkdirat(folder->m_outputFd, name.constData(), 0777) != 0 && errno != EEXIST)
+        if (!folder->m_output.makeFolder(name, 0777, true))
             return fail(Texts::tr("The output folder %1 cannot be made: %2.").arg(made, errorText(errno)));
-        const int next = openFolderAt(folder->m_outputFd, name.constData());
-        if (next < 0)
+        DirHandle next = folder->m_output.folder(name);
+        if (!next.isOpen())
             return fail(errno == ELOOP || errno == ENOTDIR
                             ? Texts::tr("%1 is a link or a file, not a folder: no output is written through it.").arg(made)
                             : Texts::tr("The output folder %1 cannot be opened: %2.").arg(made, errorText(errno)));
-        ::close(folder->m_outputFd);
-        folder->m_outputFd = next;
+        folder->m_output = std::move(next);
     }
     const QString shown = QDir::toNativeSeparators(folder->m_outputFolder);
-    sweep(folder->m_outputFd);
+    const DirHandle &output = folder->m_output;
+    sweep(output);
 
-    const int outFd = folder->m_outputFd;
     int lastError = 0;
     for (int attempt = 0; attempt < MakeAttempts; ++attempt) {
         const QString suffix = randomSuffix();
         const QByteArray making = nativeName(MakingPrefix + suffix);
         const QByteArray working = nativeName(NamePrefix + suffix);
-        if (::mkdirat(outFd, making.constData(), 0700) != 0) {
+        if (!output.makeFolder(making, 0700)) {
             lastError = errno;
             if (errno == EEXIST)
                 continue;
             break;
         }
-        int fd = openFolderAt(outFd, making.constData());
-        int lock = -1;
-        bool made = false;
+        DirHandle made = output.folder(making);
+        FileDescriptor token;
+        FileDescriptor lock;
+        bool ready = false;
         struct stat info{};
         struct stat lockInfo{};
-        struct stat named{};
-        if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid()
-            && ::fchmod(fd, 0700) == 0) {
-            lock = ::openat(fd, LockName, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (made.isOpen() && made.stat(&info) && S_ISDIR(info.st_mode) && DirHandle::IsOurs(info)
+            && ::fchmod(made.fd(), 0700) == 0 && made.stat(&info)) {
+            // The token first, the lock next: a folder without both is
+            // never taken for one of ours.
+            token = made.createFile(TokenName, O_WRONLY | O_APPEND, 0600);
+            const QByteArray line = tokenLine(randomHex(16), info);
+            lock = made.createFile(LockName, O_RDWR, 0600);
             // Renamed only once locked, and checked after: the working name
             // leads to this folder, and its lock file is the one we hold.
-            made = lock >= 0 && ::flock(lock, LOCK_EX | LOCK_NB) == 0
-                   && renameToFreeName(outFd, making.constData(), working.constData())
-                   && ::fstat(lock, &lockInfo) == 0 && ::fstatat(fd, LockName, &named, AT_SYMLINK_NOFOLLOW) == 0
-                   && sameFile(lockInfo, named) && ::fstatat(outFd, working.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0
-                   && sameFile(info, named);
+            ready = token.isOpen() && ::fchmod(token.get(), 0600) == 0
+                    && ::write(token.get(), line.constData(), size_t(line.size())) == line.size() && lock.isOpen()
+                    && ::flock(lock.get(), LOCK_EX | LOCK_NB) == 0 && output.renameNoReplace(making, working)
+                    && ::fstat(lock.get(), &lockInfo) == 0 && made.leadsTo(LockName, lockInfo)
+                    && output.leadsTo(working, info);
         }
         lastError = errno;
-        if (made) {
+        if (ready) {
             setHeld(info, true);
-            folder->m_fd = fd;
-            folder->m_lockFd = lock;
+            folder->m_folder = std::move(made);
+            folder->m_lock = std::move(lock);
+            folder->m_token = std::move(token);
             folder->m_name = NamePrefix + suffix;
             break;
         }
-        if (fd >= 0) {
-            removeFolder(outFd, making, fd);
-            removeFolder(outFd, working, fd);
-            ::close(fd);
+        // Only what this attempt made goes: the folder it opened may be
+        // another one swapped in under the name meanwhile.
+        if (token.isOpen())
+            made.removeFile(TokenName);
+        if (lock.isOpen())
+            made.removeFile(LockName);
+        if (made.isOpen() && made.stat(&info)) {
+            for (const QByteArray &name : {making, working}) {
+                if (output.leadsTo(name, info))
+                    output.removeFolder(name);
+            }
         }
-        if (lock >= 0)
-            ::close(lock);
     }
-    if (folder->m_fd < 0)
+    if (!folder->m_folder.isOpen())
         return fail(Texts::tr("No work folder can be made in %1: %2.").arg(shown, errorText(lastError)));
 
     folder->m_path = QDir(folder->m_outputFolder.isEmpty() ? QStringLiteral(".") : folder->m_outputFolder)
@@ -297,22 +306,18 @@ std::unique_ptr<WorkFolder> WorkFolder::create(const QString &outputFolder, cons
     // The engine reaches the folder through our descriptor where /proc shows
     // it: a name swapped in the output folder meanwhile is not looked at.
     folder->m_anchor = folder->m_path;
-    const QString anchor = QStringLiteral("/proc/%1/fd/%2").arg(::getpid()).arg(folder->m_fd);
+    const QString anchor = QStringLiteral("/proc/%1/fd/%2").arg(::getpid()).arg(folder->m_folder.fd());
     struct stat own{};
     struct stat seen{};
-    if (::fstat(folder->m_fd, &own) == 0 && ::stat(nativeName(anchor).constData(), &seen) == 0 && sameFile(own, seen))
+    if (folder->m_folder.stat(&own) && ::stat(nativeName(anchor).constData(), &seen) == 0 && DirHandle::SameFile(own, seen))
         folder->m_anchor = anchor;
     return folder;
 }
 
 int WorkFolder::SweepAbandoned(const QString &outputFolder)
 {
-    const int fd = ::open(nativeName(outputFolder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return 0;
-    const int removed = sweep(fd);
-    ::close(fd);
-    return removed;
+    const DirHandle output = DirHandle::open(outputFolder);
+    return output.isOpen() ? sweep(output) : 0;
 }
 
 bool WorkFolder::IsWorkPath(const QString &path)
@@ -331,18 +336,15 @@ QString WorkFolder::OutputFolderOf(const QString &workPath)
 
 WorkFolder::~WorkFolder()
 {
-    if (m_fd >= 0) {
-        removeFolder(m_outputFd, nativeName(m_name), m_fd);
+    if (m_folder.isOpen()) {
+        removeMade(m_output, nativeName(m_name), m_folder, m_made);
         struct stat info{};
-        if (::fstat(m_fd, &info) == 0)
+        if (m_folder.stat(&info))
             setHeld(info, false);
-        ::close(m_fd);
     }
     // The lock goes last: until the folder is gone, nobody else removes it.
-    if (m_lockFd >= 0)
-        ::close(m_lockFd);
-    if (m_outputFd >= 0)
-        ::close(m_outputFd);
+    m_token.reset();
+    m_lock.reset();
 }
 
 QString WorkFolder::workPathFor(const QString &finalPath) const
@@ -355,9 +357,16 @@ QString WorkFolder::workPathFor(const QString &finalPath) const
         // A second user of one name gets a folder of its own, so the file
         // keeps the final name and nothing is shared.
         slot.subdir = QString::number(++m_subdirs);
-        if (::mkdirat(m_fd, nativeName(slot.subdir).constData(), 0700) != 0)
+        if (!m_folder.makeFolder(nativeName(slot.subdir), 0700))
             return QString();
     }
+    // Listed in the token before the engine may write it, so that a sweep
+    // after a crash knows it for ours.
+    const QByteArray made = madePath(slot.subdir, slot.name);
+    const QByteArray line = made.toPercentEncoding("/") + '\n';
+    if (::write(m_token.get(), line.constData(), size_t(line.size())) != line.size())
+        return QString();
+    m_made << made;
     const QString path = enginePath(slot);
     m_slots.insert(path, slot);
     return path;
@@ -371,9 +380,9 @@ QString WorkFolder::enginePath(const Slot &slot) const
     return path + slot.name;
 }
 
-int WorkFolder::openSlotFolder(const Slot &slot) const
+DirHandle WorkFolder::slotFolder(const Slot &slot) const
 {
-    return slot.subdir.isEmpty() ? ::dup(m_fd) : openFolderAt(m_fd, nativeName(slot.subdir).constData());
+    return m_folder.folder(slot.subdir.isEmpty() ? QByteArray(".") : nativeName(slot.subdir));
 }
 
 QString WorkFolder::commit(const QString &workPath, const QString &finalPath)
@@ -388,33 +397,31 @@ QString WorkFolder::commit(const QString &workPath, const QString &finalPath)
         return Texts::tr("%1 is not in the output folder %2.")
             .arg(QDir::toNativeSeparators(finalPath), QDir::toNativeSeparators(m_outputFolder));
 
-    const int dirFd = openSlotFolder(slot);
-    if (dirFd < 0)
+    const DirHandle dir = slotFolder(slot);
+    if (!dir.isOpen())
         return Texts::tr("The engine's work folder is gone: %1.").arg(errorText(errno));
     const QByteArray name = nativeName(slot.name);
-    QString reason;
-    const int file = ::openat(dirFd, name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    Refusal why = Refusal::None;
+    const FileDescriptor file = dir.openFile(name, O_RDONLY, &why);
     struct stat info{};
-    if (file < 0)
-        reason = errno == ENOENT ? Texts::tr("The engine wrote no output.")
-                 : errno == ELOOP ? Texts::tr("The output is a link, not a file.")
-                                  : Texts::tr("The output cannot be read: %1.").arg(errorText(errno));
-    else if (::fstat(file, &info) != 0)
-        reason = Texts::tr("The output cannot be read: %1.").arg(errorText(errno));
-    else if (!S_ISREG(info.st_mode))
+    QString reason;
+    if (why == Refusal::Missing)
+        reason = Texts::tr("The engine wrote no output.");
+    else if (why == Refusal::Link)
+        reason = Texts::tr("The output is a link, not a file.");
+    else if (why == Refusal::NotRegular)
         reason = Texts::tr("The output is not a regular file.");
-    else if (info.st_uid != ::geteuid() || info.st_nlink != 1)
+    else if (why == Refusal::NotOurs || why == Refusal::HardLinked)
         reason = Texts::tr("The output is not the engine's own file.");
+    else if (!file.isOpen() || ::fstat(file.get(), &info) != 0)
+        reason = Texts::tr("The output cannot be read: %1.").arg(errorText(errno));
     else if (info.st_size == 0)
         reason = Texts::tr("The output is empty.");
     // rename(2) swaps the directory entry in one step: whatever stood under
     // the final name (a file, a hard or symbolic link) is replaced, and its
     // data, or a link's target, is left alone.
-    else if (::renameat(dirFd, name.constData(), m_outputFd, nativeName(finalName).constData()) != 0)
+    else if (!dir.rename(name, m_output, nativeName(finalName)))
         reason = Texts::tr("The output could not be saved as %1: %2.").arg(finalName, errorText(errno));
-    if (file >= 0)
-        ::close(file);
-    ::close(dirFd);
     if (reason.isEmpty())
         release(workPath);
     return reason;
@@ -425,11 +432,9 @@ void WorkFolder::discard(const QString &workPath)
     const auto found = m_slots.constFind(workPath);
     if (found == m_slots.cend())
         return;
-    const int dirFd = openSlotFolder(*found);
-    if (dirFd >= 0) {
-        ::unlinkat(dirFd, nativeName(found->name).constData(), 0);
-        ::close(dirFd);
-    }
+    const DirHandle dir = slotFolder(*found);
+    if (dir.isOpen())
+        dir.removeFile(nativeName(found->name));
     release(workPath);
 }
 
@@ -437,7 +442,7 @@ void WorkFolder::release(const QString &workPath)
 {
     const Slot slot = m_slots.take(workPath);
     if (!slot.subdir.isEmpty())
-        ::unlinkat(m_fd, nativeName(slot.subdir).constData(), AT_REMOVEDIR);
+        m_folder.removeFolder(nativeName(slot.subdir));
 }
 
 std::shared_ptr<WorkFolder> WorkFolders::folderFor(const QString &outputFolder, const QString &subfolders,

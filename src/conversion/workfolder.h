@@ -1,6 +1,9 @@
 #pragma once
 
+#include "platform/dirhandle.h"
+
 #include <QHash>
+#include <QList>
 #include <QMap>
 #include <QString>
 
@@ -14,17 +17,25 @@
 // name: one step on one file system, replacing whatever directory entry stood
 // there without writing through it.
 //
-// The folder is hidden (".vantorix-work-XXXXXX"), made with mkdtemp, mode
-// 0700 and checked to be a directory of ours after it is opened, so nobody
-// else can place anything inside. Everything in it is reached through the
-// folder's descriptor (openat/renameat/unlinkat, never following a link), and
-// the paths handed to the engine go through that descriptor too, so renaming
-// the folder away and planting a link under its name leads nowhere.
+// The folder is hidden (".vantorix-work-XXXXXX"), made at a random name,
+// mode 0700 and checked to be a directory of ours after it is opened, so
+// nobody else can place anything inside. Everything in it is reached through
+// the folder's descriptor (DirHandle: openat/renameat/unlinkat, never
+// following a link), and the paths handed to the engine go through that
+// descriptor too, so renaming the folder away and planting a link under its
+// name leads nowhere.
 //
 // A lock (flock on ".lock" inside) is held for as long as the object lives.
 // The kernel lets it go when the process ends, however it ends, so the next
 // run into the folder, or the task-list recovery, can tell a killed run's
 // folder (lock free: removed) from a live one's (lock held: left alone).
+//
+// What proves a folder ours is ".token" inside (0600): a random token with
+// the folder's own device and inode, written when the folder is made, and
+// after it the name of every work file handed out. A folder is removed only
+// with a token that names it, our owner, mode 0700 and a free lock, and only
+// what its token lists goes, by name; a user's folder renamed to look like
+// one of ours, or anything else found inside, is left alone.
 class WorkFolder final
 {
 public:
@@ -42,9 +53,9 @@ public:
                                               QString *error = nullptr);
 
     // Removes the work folders in `outputFolder` whose lock is free: what
-    // runs that were killed left. A folder a live run holds, anything that is
-    // not a directory of ours, and a link are left alone. Returns how many
-    // went.
+    // runs that were killed left. A folder a live run holds, anything that
+    // does not prove to be a work folder of ours (token, owner, mode, lock),
+    // and a link are left alone. Returns how many went.
     static int SweepAbandoned(const QString &outputFolder);
 
     // Whether `path` names a work folder or something inside one: the
@@ -85,16 +96,18 @@ private:
 
     WorkFolder() = default;
     QString enginePath(const Slot &slot) const;
-    int openSlotFolder(const Slot &slot) const;
+    DirHandle slotFolder(const Slot &slot) const;
     void release(const QString &workPath);
 
     QString m_outputFolder;
     QString m_path;
     QString m_anchor;     // the folder as reached through its descriptor, or m_path
     QString m_name;       // the folder's name in the output folder
-    int m_outputFd = -1;  // the output folder
-    int m_fd = -1;        // this folder
-    int m_lockFd = -1;    // holds the lock
+    DirHandle m_output;   // the output folder
+    DirHandle m_folder;   // this folder
+    FileDescriptor m_lock;  // holds the lock
+    FileDescriptor m_token; // the token, appended to with each name handed out
+    mutable QList<QByteArray> m_made; // as listed in the token
     mutable QMap<QString, Slot> m_slots; // work path -> where it is, for each name handed out
     mutable int m_subdirs = 0;
 };

@@ -91,6 +91,10 @@ public:
     void btnOKClick();
     void btnCancelClick();
 
+signals:
+    // The user chose another place for the outputs (the batch uses it at once).
+    void outputPlaceChanged();
+
 protected:
     void FormShow() override;
 
@@ -101,6 +105,8 @@ private:
     void setGeneralControls(const GeneralPreferences &preferences);
     QString currentProfilePath() const;
     void listSavedProfile(const QString &path);
+    // Selects profile number index of the list and loads it.
+    void selectProfile(int index);
 
     ISettingsOwner &m_owner;
     QString m_programFolder;

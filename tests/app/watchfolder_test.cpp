@@ -1,14 +1,22 @@
 // A watched folder as a user runs it: the real program with the real engine
 // watching a folder while files are written, moved in and the watch is ended
 // and started again.
+#include "app/batchmode.h"
 #include "batchfixture.h"
 #include "conversion/watchfolder.h"
+#include "otheruser.h"
 
 #include <csignal>
+#include <functional>
 
-class WatchTest : public RealEngineBatchTest
+#include <fcntl.h>
+#include <sys/stat.h>
+
+class WatchTest : public BatchTest
 {
 protected:
+    explicit WatchTest(TestProgramFolder::Engine engine = TestProgramFolder::Engine::Real) : BatchTest(engine) {}
+
     void startWatch(QProcess &process, const QStringList &extra = {})
     {
         start(process, QStringList{"--batch", "-p", Mp4Profile, "-o", "out", "--rename", "--watch", "in",
@@ -134,5 +142,87 @@ TEST_F(WatchTest, EndedWhileAnEngineRunsItLeavesNoEngineNorPartialOutputAndARest
         ASSERT_EQ(lines.size(), 1) << qPrintable(name);
         EXPECT_EQ(lines[0].size(), 4) << qPrintable(name);
         EXPECT_EQ(lines[0].value(2), QStringLiteral("complete")) << qPrintable(name);
+    }
+}
+
+// The same with the scripted engine: its conversions wait or fail on cue.
+class ScriptedWatchTest : public WatchTest
+{
+protected:
+    ScriptedWatchTest() : WatchTest(TestProgramFolder::Engine::Fake) {}
+};
+
+// Files that settled wait while an earlier file converts; one is moved out
+// of the watched folder, one renamed in it. Their conversions fail as they
+// would without their input, and neither gets a line in the journal: the
+// renamed one converts under its new name, the moved one once it is back.
+// A link another user planted is never converted.
+TEST_F(ScriptedWatchTest, AFileGoneAtItsTurnGetsNoJournalLineAndConvertsWhenItIsBack)
+{
+    for (const char *name : {"0first.avi", "a.avi", "b.avi"})
+        ASSERT_TRUE(WriteFakeMedia(work(QStringLiteral("in/") + QLatin1String(name)), QStringLiteral("00:00:02")));
+    // And another user, in a folder all may write, links a file of this user's in.
+    ASSERT_TRUE(WriteFakeMedia(work(QStringLiteral("private.avi")), QStringLiteral("00:00:02")));
+    ASSERT_EQ(::chmod(QFile::encodeName(folder.path()).constData(), 0755), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(work(QString())).constData(), 0755), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(work(QStringLiteral("in"))).constData(), 0777), 0);
+    const QByteArray privateFile = QFile::encodeName(work(QStringLiteral("private.avi")));
+    const QByteArray planted = QFile::encodeName(work(QStringLiteral("in/0link.avi")));
+    if (!AsOtherUser([&] { return ::symlink(privateFile.constData(), planted.constData()) == 0; }).value_or(true))
+        ADD_FAILURE() << "the other user could not plant a link";
+    folder.setScriptFor(QStringLiteral("0first.avi"), QStringLiteral("touch started\nwait-for go\nexit 0\n"));
+    folder.setScriptFor(QStringLiteral("a.avi"), QStringLiteral("exit 1\n"));
+    folder.setScriptFor(QStringLiteral("b.avi"), QStringLiteral("exit 1\n"));
+    QProcess watch;
+    startWatch(watch, {"--jobs", "1"});
+    ASSERT_TRUE(waitFor([&] { return QFileInfo::exists(folder.filePath(QStringLiteral("started"))); }))
+        << qPrintable(watch.readAllStandardError());
+    const QString away = work(QStringLiteral("a.avi"));
+    ASSERT_TRUE(QFile::rename(work(QStringLiteral("in/a.avi")), away));
+    ASSERT_TRUE(QFile::rename(work(QStringLiteral("in/b.avi")), work(QStringLiteral("in/c.avi"))));
+    touchFile(folder.filePath(QStringLiteral("go")));
+
+    ASSERT_TRUE(journalHas(QStringLiteral("c.avi"))) << qPrintable(watch.readAllStandardError());
+    EXPECT_EQ(journalOf(QStringLiteral("c.avi")).value(0).value(2), QStringLiteral("complete"));
+    EXPECT_TRUE(journalOf(QStringLiteral("a.avi")).isEmpty());
+    EXPECT_TRUE(journalOf(QStringLiteral("b.avi")).isEmpty());
+
+    // Back with its size and time: converted, once.
+    QFile::remove(folder.filePath(QStringLiteral("fake-engine-for-a.avi.txt")));
+    ASSERT_TRUE(QFile::rename(away, work(QStringLiteral("in/a.avi"))));
+    ASSERT_TRUE(journalHas(QStringLiteral("a.avi"))) << qPrintable(watch.readAllStandardError());
+    endWatch(watch);
+    EXPECT_EQ(journalOf(QStringLiteral("a.avi")).size(), 1);
+    EXPECT_EQ(journalOf(QStringLiteral("a.avi")).value(0).value(2), QStringLiteral("complete"));
+    EXPECT_TRUE(journalOf(QStringLiteral("b.avi")).isEmpty());
+    EXPECT_TRUE(journalOf(QStringLiteral("0link.avi")).isEmpty());
+    EXPECT_EQ(outputs(), QStringList({WatchJournal::FileName, QStringLiteral("0first.mp4"), QStringLiteral("a.mp4"),
+                                      QStringLiteral("c.mp4")}));
+}
+
+// Another user of a shared output folder (0777, or 1777 with the sticky bit)
+// links the journal's name to a file of this user's before the watch starts:
+// the watch refuses to start, says why, and writes nothing through it. (The
+// journal's table has the other things that may stand there.)
+TEST_F(ScriptedWatchTest, AJournalNameTakenByALinkIsRefused)
+{
+    const QString victim = work(QStringLiteral("victim.rc"));
+    touchFile(victim, "export PATH\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(folder.path()).constData(), 0755), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(work(QString())).constData(), 0755), 0);
+    ASSERT_TRUE(WriteFakeMedia(work(QStringLiteral("in/a.avi")), QStringLiteral("00:00:02")));
+    const QByteArray journalName = QFile::encodeName(journal());
+    const auto plant = [&] { return ::symlink(QFile::encodeName(victim).constData(), journalName.constData()) == 0; };
+    for (const mode_t mode : {mode_t(0777), mode_t(01777)}) {
+        SCOPED_TRACE(mode);
+        ASSERT_EQ(::chmod(QFile::encodeName(work(QStringLiteral("out"))).constData(), mode), 0);
+        const std::optional<bool> planted = AsOtherUser(plant);
+        ASSERT_TRUE(planted ? *planted : plant());
+        const Result result = run({"--batch", "-p", Mp4Profile, "-o", "out", "--watch", "in", "--settle", "0"}, 60000);
+        EXPECT_EQ(result.exitCode, BatchFailed) << qPrintable(result.err);
+        EXPECT_TRUE(result.err.contains(QStringLiteral("is a link"))) << qPrintable(result.err);
+        EXPECT_EQ(contentOf(victim), QByteArray("export PATH\n"));
+        EXPECT_FALSE(QFileInfo::exists(work(QStringLiteral("out/a.mp4"))));
+        ASSERT_EQ(::unlink(journalName.constData()), 0);
     }
 }

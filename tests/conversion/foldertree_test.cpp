@@ -5,6 +5,7 @@
 #include "conversion/tasklistops.h"
 #include "conversion/taskrecord.h"
 #include "conversion/workfolder.h"
+#include "otheruser.h"
 
 #include <QDir>
 #include <QFile>
@@ -94,17 +95,7 @@ TEST_F(FolderTreeTest, ATreeListsEachFolderSortedThenItsSubfoldersAndSkipsLoopsA
         return;
     }
     // Root reads every folder: the listing runs as nobody.
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
-            ::_exit(2);
-        ::_exit(listsLockedAsUnreadable() ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "2: the user nobody could not be taken";
+    EXPECT_EQ(AsOtherUser(listsLockedAsUnreadable), std::optional<bool>(true));
 }
 
 TEST_F(FolderTreeTest, EachPlaceGivesItsFolderAndNoOutputReplacesAnInput)

@@ -3,6 +3,7 @@
 #include "conversion/tasklistrecovery.h"
 
 #include "conversion/workfolder.h"
+#include "killedrun.h"
 
 #include <QDir>
 #include <QFile>
@@ -205,10 +206,9 @@ TEST(TaskListFile, RestoringRemovesOnlyAnUnfinishedOutputOfAConvertingRow)
 
     // A run's own folder goes once the run is gone, never while it lives.
     const QString deadOut = dir.filePath(QStringLiteral("dead")), liveOut = dir.filePath(QStringLiteral("live"));
-    const QString deadWork = deadOut + QStringLiteral("/.vantorix-work-dead01");
-    ASSERT_TRUE(QDir().mkpath(deadWork) && QDir().mkpath(liveOut));
-    writeFile(deadWork + QStringLiteral("/.lock"), "");
-    writeFile(deadWork + QStringLiteral("/g.mkv"), "data");
+    ASSERT_TRUE(QDir().mkpath(deadOut) && QDir().mkpath(liveOut));
+    const QString deadWork = KilledRunsFolder(deadOut).folder;
+    ASSERT_TRUE(QFileInfo(deadWork).isDir());
     const std::unique_ptr<WorkFolder> live = WorkFolder::create(liveOut);
     ASSERT_TRUE(live);
     const QString liveWork = live->workPathFor(liveOut + QStringLiteral("/h.mkv"));

@@ -2,6 +2,9 @@
 // final name, what it never writes through, and which folders a sweep takes.
 #include "conversion/workfolder.h"
 
+#include "killedrun.h"
+#include "otheruser.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -10,6 +13,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 
 #include <signal.h>
@@ -221,25 +225,18 @@ TEST_F(WorkFolderTest, ALockTellsARunningProcessFromAKilledOne)
     for (const End end : {End::Killed, End::Closed}) {
         SCOPED_TRACE(end == End::Killed ? "killed" : "closed");
         QProcess holder;
-        holder.start(QStringLiteral(VANTORIX_WORKFOLDER_HOLDER), {out});
-        QStringList lines;
-        const QDeadlineTimer deadline(30000);
-        while (lines.size() < 2 && (holder.canReadLine() || holder.waitForReadyRead(int(deadline.remainingTime())))) {
-            while (holder.canReadLine())
-                lines << QString::fromLocal8Bit(holder.readLine()).trimmed();
-        }
-        ASSERT_EQ(lines.size(), 2) << holder.readAllStandardError().toStdString();
-        const QString held = lines[0];
+        const HeldWorkFolder held = StartHolder(holder, out);
+        ASSERT_FALSE(held.workFile.isEmpty()) << holder.readAllStandardError().toStdString();
 
         // While it runs, neither a sweep nor the next run takes its folder.
         EXPECT_EQ(WorkFolder::SweepAbandoned(out), 0);
         EXPECT_TRUE(WorkFolder::create(out));
-        EXPECT_EQ(readFile(lines[1]), QByteArray("held"));
+        EXPECT_EQ(readFile(held.workFile), QByteArray("held"));
 
         if (end == End::Killed) {
             ::kill(pid_t(holder.processId()), SIGKILL);
             ASSERT_TRUE(holder.waitForFinished(30000));
-            EXPECT_TRUE(QFileInfo(held).isDir());
+            EXPECT_TRUE(QFileInfo(held.folder).isDir());
             EXPECT_EQ(WorkFolder::SweepAbandoned(out), 1);
         } else {
             holder.closeWriteChannel();
@@ -247,53 +244,135 @@ TEST_F(WorkFolderTest, ALockTellsARunningProcessFromAKilledOne)
             EXPECT_EQ(holder.exitCode(), 0);
             EXPECT_EQ(WorkFolder::SweepAbandoned(out), 0);
         }
-        EXPECT_FALSE(QFileInfo::exists(held));
+        EXPECT_FALSE(QFileInfo::exists(held.folder));
         EXPECT_EQ(QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
                   QStringList());
     }
 }
 
-TEST_F(WorkFolderTest, ASweepTakesOnlyFoldersOfRunsThatAreGone)
+// The output folder is one every user may write (0777): another user renames
+// folders, plants links; a sweep removes a folder only when it proves to be a
+// killed run's of ours, and in it only what that run made.
+TEST_F(WorkFolderTest, ASweepRemovesOnlyAFolderThatProvesOursAndOnlyWhatItMade)
 {
-    const auto folderWith = [this](const QString &name, const std::function<void(const QString &)> &fill) {
-        ASSERT_TRUE(QDir().mkpath(at(name)));
-        fill(at(name));
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(out).constData(), 0777), 0);
+    if (!CanBeOtherUser())
+        std::printf("note: not root, so the steps of another user are taken by this one, and a folder given to "
+                    "another user is left out\n");
+    const auto dead = [this] {
+        const HeldWorkFolder held = KilledRunsFolder(out);
+        EXPECT_TRUE(QFileInfo(held.workFile).isFile());
+        return held;
     };
-    // A killed run's folder, with its free lock and an unfinished output.
-    folderWith(QStringLiteral(".vantorix-work-dead01"), [](const QString &path) {
-        writeFile(path + QStringLiteral("/.lock"), "");
-        writeFile(path + QStringLiteral("/clip.mp4"), "half");
-        QDir().mkdir(path + QStringLiteral("/1"));
-        writeFile(path + QStringLiteral("/1/clip.mp4"), "half");
-    });
-    // One killed while it was being made.
-    folderWith(QStringLiteral(".vantorix-make-dead02"), [](const QString &) {});
-    // Links inside a dead folder go as links.
-    folderWith(QStringLiteral(".vantorix-work-dead03"), [this](const QString &path) {
-        QFile::link(victim, path + QStringLiteral("/.lock"));
-        QFile::link(victim, path + QStringLiteral("/clip.mp4"));
-        QFile::link(victims, path + QStringLiteral("/1"));
-    });
-    // What is not a folder of a run stays: a link under the name, a file, a
-    // user's folder, an earlier version's temporary.
-    QFile::link(victims, at(QStringLiteral(".vantorix-work-link04")));
-    writeFile(at(QStringLiteral(".vantorix-work-file05")), "file");
-    folderWith(QStringLiteral("vantorix-work-06"), [](const QString &) {});
-    writeFile(at(QStringLiteral(".clip.vantorix-part.mp4")), "half");
+    // As the other user where there is one.
+    const auto byOther = [](const std::function<bool()> &step) {
+        const std::optional<bool> other = AsOtherUser(step);
+        return other ? *other : step();
+    };
+    struct Case
+    {
+        const char *what;
+        std::function<QStringList()> plant; // what must stay
+        int removed = 0;
+    };
+    QStringList gone;
+    const Case cases[] = {
+        {"a killed run's folder", [&] { gone << dead().folder; return QStringList(); }, 1},
+        {"a killed run's folder with a file it did not make",
+         [&] {
+             const HeldWorkFolder held = dead();
+             writeFile(held.folder + QStringLiteral("/notes.txt"), "mine");
+             gone << held.workFile << held.folder + QStringLiteral("/.token");
+             return QStringList{held.folder + QStringLiteral("/notes.txt")};
+         }},
+        {"a killed run's folder of mode 0755",
+         [&] {
+             const HeldWorkFolder held = dead();
+             ::chmod(QFile::encodeName(held.folder).constData(), 0755);
+             return QStringList{held.workFile};
+         }},
+        {"a killed run's folder without its token",
+         [&] {
+             const HeldWorkFolder held = dead();
+             QFile::remove(held.folder + QStringLiteral("/.token"));
+             return QStringList{held.workFile, held.folder + QStringLiteral("/.lock")};
+         }},
+        {"a killed run's folder with a token made for another folder",
+         [&] {
+             const HeldWorkFolder held = dead();
+             const QString token = held.folder + QStringLiteral("/.token");
+             QByteArray content = readFile(token);
+             content.replace(content.indexOf(' ', 14), content.indexOf('\n') - content.indexOf(' ', 14), " 1 1");
+             QFile::remove(token);
+             writeFile(token, content);
+             ::chmod(QFile::encodeName(token).constData(), 0600);
+             return QStringList{held.workFile};
+         }},
+        {"a killed run's folder given to another user",
+         [&] {
+             if (!CanBeOtherUser())
+                 return QStringList();
+             const HeldWorkFolder held = dead();
+             for (const QString &path : {held.folder, held.workFile, held.folder + QStringLiteral("/.token"),
+                                         held.folder + QStringLiteral("/.lock")})
+                 EXPECT_EQ(::lchown(QFile::encodeName(path).constData(), OtherUserId, OtherGroupId), 0);
+             return QStringList{held.workFile};
+         }},
+        {"a folder whose run was killed while making it",
+         [&] {
+             EXPECT_TRUE(QDir().mkdir(at(QStringLiteral(".vantorix-make-dead02"))));
+             return QStringList{at(QStringLiteral(".vantorix-make-dead02"))};
+         }},
+        {"a user's folder renamed to a work folder's name by another user",
+         [&] {
+             const QString project = at(QStringLiteral("project"));
+             EXPECT_TRUE(QDir().mkpath(project + QStringLiteral("/sub")));
+             ::chmod(QFile::encodeName(project).constData(), 0700);
+             writeFile(project + QStringLiteral("/report.txt"), "report");
+             writeFile(project + QStringLiteral("/.lock"), "");
+             writeFile(project + QStringLiteral("/sub/deep.txt"), "deep");
+             const QString renamed = at(QStringLiteral(".vantorix-work-aaaaaa"));
+             EXPECT_TRUE(byOther([&] { return ::rename(QFile::encodeName(project).constData(),
+                                                       QFile::encodeName(renamed).constData()) == 0; }));
+             return QStringList{renamed + QStringLiteral("/report.txt"), renamed + QStringLiteral("/.lock"),
+                                renamed + QStringLiteral("/sub/deep.txt")};
+         }},
+        {"a link under a work folder's name",
+         [&] {
+             const QString link = at(QStringLiteral(".vantorix-work-link04"));
+             EXPECT_TRUE(byOther([&] { return ::symlink(QFile::encodeName(victims).constData(),
+                                                        QFile::encodeName(link).constData()) == 0; }));
+             return QStringList{link};
+         }},
+        {"a file under a work folder's name, an earlier version's temporary",
+         [&] {
+             writeFile(at(QStringLiteral(".vantorix-work-file05")), "file");
+             writeFile(at(QStringLiteral(".clip.vantorix-part.mp4")), "half");
+             return QStringList{at(QStringLiteral(".vantorix-work-file05")), at(QStringLiteral(".clip.vantorix-part.mp4"))};
+         }},
+    };
+    QList<QPair<QString, QByteArray>> kept;
+    int removed = 0;
+    for (const Case &c : cases) {
+        for (const QString &path : c.plant())
+            kept.append({path, QFileInfo(path).isSymLink() ? QByteArray("<link>") : readFile(path)});
+        removed += c.removed;
+    }
     const std::unique_ptr<WorkFolder> live = WorkFolder::create(out);
     ASSERT_TRUE(live);
     const QString liveWork = live->workPathFor(at(QStringLiteral("clip.mp4")));
     writeFile(liveWork, "live");
+    kept.append({liveWork, "live"});
 
     EXPECT_EQ(WorkFolder::SweepAbandoned(out), 0); // create() swept already
-    QStringList left = QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    QStringList expected({QStringLiteral(".clip.vantorix-part.mp4"), QStringLiteral(".vantorix-work-file05"),
-                                 QStringLiteral(".vantorix-work-link04"), QFileInfo(live->path()).fileName(),
-                                 QStringLiteral("vantorix-work-06")});
-    left.sort();
-    expected.sort();
-    EXPECT_EQ(left, expected);
-    EXPECT_EQ(readFile(liveWork), QByteArray("live"));
+    for (const auto &[path, content] : std::as_const(kept))
+        EXPECT_EQ(QFileInfo(path).isSymLink() ? QByteArray("<link>") : readFile(path), content) << qPrintable(path);
+    for (const QString &path : std::as_const(gone))
+        EXPECT_FALSE(QFileInfo::exists(path)) << qPrintable(path);
+    // Each case left one entry in the output folder, save those removed; and the live run's.
+    const QStringList left = QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    EXPECT_EQ(left.size(), int(std::size(cases)) + 1 + 1 - removed - (CanBeOtherUser() ? 0 : 1)) << qPrintable(left.join(' '));
     expectVictimUntouched("after the sweep");
     EXPECT_EQ(WorkFolder::SweepAbandoned(dir.filePath(QStringLiteral("nowhere"))), 0);
 }
