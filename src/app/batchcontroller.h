@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <functional>
@@ -29,7 +30,6 @@ struct BatchWidgets
     QWidget *progressPanel = nullptr; // panBottomLeft
     QLabel *convertingFile = nullptr;
     QLineEdit *outputFolder = nullptr;
-    QWidget *focusAfterStart = nullptr; // the task list
     PreviewPanel *preview = nullptr;
     QList<QWidget *> locked; // what a batch must not see changed, in order
     QTimer *timer = nullptr; // timerTime
@@ -87,6 +87,9 @@ private:
     void startNow();
     void runRows(const QList<int> &rows);
     void showIdle();
+    void startFrom(const QPointer<QWidget> &focus);
+    void keepFocus(QWidget *focus);
+    // An output folder that exists, or none needed (the box is switched off).
     bool outputFolderUsable();
 
     ConversionRun &m_run;
@@ -98,4 +101,5 @@ private:
     PendingStart *m_pendingStart = nullptr;
     bool m_onlyNewRows = false; // the batch being started takes only rows never converted
     BatchWidgets m_widgets;
+    QString m_convertingFile; // the last file the Converting line named
 };

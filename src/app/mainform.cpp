@@ -7,10 +7,12 @@
 #include "app/batchcontroller.h"
 #include "app/profilecontroller.h"
 #include "app/tasklistcontroller.h"
+#include "app/tasklistview.h"
 #include "app/watchcontroller.h"
 #include "app/picturebutton.h"
 #include "conversion/conversionrun.h"
 #include "conversion/taskorder.h"
+#include "conversion/outputnaming.h"
 #include "conversion/taskrecord.h"
 #include "platform/desktopnotifier.h"
 #include "platform/interactive.h"
@@ -33,6 +35,8 @@
 #include "ui/valuelistgrid.h"
 #include "ui/widgetbuilding.h"
 
+#include <QAccessibleWidget>
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -90,6 +94,14 @@ QPixmap stripImage(const QString &resource, int index, QSize size)
     return strip.copy(index * size.width(), 0, size.width(), size.height());
 }
 
+// The main window is a window to a screen reader, not a plain panel.
+QAccessibleInterface *mainWindowAccessible(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("TMainForm") && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Window);
+    return nullptr;
+}
+
 // The Status column shows its stored values in the user's language.
 class StatusDelegate final : public QStyledItemDelegate
 {
@@ -108,6 +120,8 @@ TMainForm::TMainForm(const MainFormServices &services, QWidget *parent)
     , m_services(services)
 {
     setObjectName(QStringLiteral("TMainForm"));
+    static const bool accessible = (QAccessible::installFactory(mainWindowAccessible), true);
+    Q_UNUSED(accessible)
     FormCreate();
 }
 
@@ -122,6 +136,9 @@ TMainForm::~TMainForm()
 void TMainForm::setSettingForm(TSettingForm *form)
 {
     m_settingForm = form;
+    if (form)
+        connect(form, &TSettingForm::outputPlaceChanged, this, &TMainForm::showOutputPlace);
+    showOutputPlace();
 }
 
 void TMainForm::setSizeForm(TSizeForm *form)
@@ -143,6 +160,19 @@ QString TMainForm::OutputExt() const
 void TMainForm::setGeneralSettings(const IGeneralSettings *settings)
 {
     m_generalSettings = settings;
+    showOutputPlace();
+}
+
+// Outputs that go beside their inputs need no output folder: the box says so
+// instead of showing a folder that is not used.
+void TMainForm::showOutputPlace()
+{
+    const bool beside = generalSettings().generalPreferences().outputPlace == static_cast<int>(OutputPlace::Beside);
+    labOutputBeside->setGeometry(edtOutputdir->rect().adjusted(1, 1, -1, -1));
+    labOutputBeside->setVisible(beside);
+    for (QWidget *control : {static_cast<QWidget *>(edtOutputdir), static_cast<QWidget *>(bbtnBrowser),
+                             static_cast<QWidget *>(bbtnOpen)})
+        control->setEnabled(!beside);
 }
 
 const IGeneralSettings &TMainForm::generalSettings() const
@@ -183,7 +213,7 @@ void TMainForm::FormCreate()
 
     buildWidgets();
     m_list->attach({this, ltvTask, panGettingStarted, m_editors, vleOutput, panPreview}, m_outputGrid);
-    m_batch->attach({imgStart, imgStop, panBottomCenter, panBottomLeft, labConvertingFile, edtOutputdir, ltvTask,
+    m_batch->attach({imgStart, imgStop, panBottomCenter, panBottomLeft, labConvertingFile, edtOutputdir,
                      panPreview, batchLockedControls(), timerTime});
     m_profile->attach(cmbProfile, m_editors, vleVideo);
     edtOutputdir->setText(DefaultOutputFolder(m_programFolder));
@@ -260,8 +290,12 @@ void TMainForm::FormCreate()
     ibtnAbout->setToolTip(tr("About"));
     ibtnHelp->setToolTip(tr("Help (F1)"));
 
-    // What a screen reader says for each picture.
-    const std::pair<PictureButton *, std::pair<QString, QString>> spoken[] = {
+    // What a screen reader says for each control that has no text of its own
+    // (or whose text is its value).
+    const std::pair<QWidget *, std::pair<QString, QString>> spoken[] = {
+        {ltvTask, {tr("Files to convert"), tr("Input file, length, size and status of each file.")}},
+        {cmbProfile, {tr("Profile"), tr("The kind of file the conversion makes.")}},
+        {edtOutputdir, {tr("Output Path"), tr("The folder the converted files go to.")}},
         {ibtnAddFile, {tr("Add File"), tr("Adds video files to the list.")}},
         {ibtnAddDir, {tr("Add Directory"), tr("Adds the video files of a folder to the list.")}},
         {ibtnRemove, {tr("Remove"), tr("Removes the selected files from the list.")}},
@@ -269,13 +303,26 @@ void TMainForm::FormCreate()
         {ibtnSetting, {tr("Settings"), tr("Opens the settings.")}},
         {ibtnAbout, {tr("About"), tr("Shows the program's version and makers.")}},
         {ibtnHelp, {tr("Help"), tr("Opens the manual.")}},
-        {imgStart, {tr("Start"), tr("Converts the files of the list.")}},
-        {imgStop, {tr("Stop"), tr("Stops the conversion.")}},
+        {imgStart, {tr("Start"), tr("Converts the files of the list (F5).")}},
+        {imgStop, {tr("Stop"), tr("Stops the conversion (Esc).")}},
     };
-    for (const auto &[picture, texts] : spoken) {
-        picture->setAccessibleName(texts.first);
-        picture->setAccessibleDescription(texts.second);
+    for (const auto &[control, texts] : spoken) {
+        control->setAccessibleName(texts.first);
+        control->setAccessibleDescription(texts.second);
     }
+    imgStart->setToolTip(tr("Start (F5)"));
+    imgStop->setToolTip(tr("Stop (Esc)"));
+    // Start and Stop from anywhere in the window. Escape stops only a batch
+    // that runs; an open editor takes it first.
+    auto addKey = [this](const char *name, QKeySequence key, void (TMainForm::*handler)()) {
+        auto *action = new QAction(this);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setShortcut(key);
+        connect(action, &QAction::triggered, this, handler);
+        addAction(action);
+    };
+    addKey("actStart", QKeySequence(Qt::Key_F5), &TMainForm::startKeyPressed);
+    addKey("actStop", QKeySequence(Qt::Key_Escape), &TMainForm::stopKeyPressed);
 
     // Tab goes through the window in reading order: the list and its
     // toolbar, the preview and the parameters, then the bottom row.
@@ -290,6 +337,7 @@ void TMainForm::FormCreate()
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 
+    showOutputPlace();
     FormResize();
 }
 
@@ -330,18 +378,30 @@ void TMainForm::buildBottomStrip()
 
     panBottomCenter = named(new QWidget(panBottomRight), "panBottomCenter");
     // The labels fit before their boxes whatever the font.
-    FitLabel(makeLabel(tr("Profile:"), panBottomCenter, 8, 13), 75 - 3 - 8);
+    QLabel *profileLabel = makeLabel(tr("Profile:"), panBottomCenter, 8, 13);
+    FitLabel(profileLabel, 75 - 3 - 8);
     cmbProfile = named(new QComboBox(panBottomCenter), "cmbProfile");
+    // A screen reader names each box by its label.
+    profileLabel->setBuddy(cmbProfile);
     cmbProfile->setGeometry(75, 9, 407, 22);
     bbtnSetting = named(new QPushButton(tr("&Setting"), panBottomCenter), "bbtnSetting");
     bbtnSetting->setGeometry(490, 8, 75, 25);
     connect(bbtnSetting, &QPushButton::clicked, this, &TMainForm::bbtnSettingClick);
-    FitLabel(makeLabel(tr("Output Path:"), panBottomCenter, 8, 45), 75 - 3 - 8);
+    QLabel *outputLabel = makeLabel(tr("Output Path:"), panBottomCenter, 8, 45);
+    FitLabel(outputLabel, 75 - 3 - 8);
     edtOutputdir = named(new QLineEdit(panBottomCenter), "edtOutputdir");
+    outputLabel->setBuddy(edtOutputdir);
     edtOutputdir->setGeometry(75, 41, 322, 22);
     bbtnBrowser = named(new QPushButton(tr("&Browse"), panBottomCenter), "bbtnBrowser");
     bbtnBrowser->setGeometry(405, 40, 75, 25);
     connect(bbtnBrowser, &QPushButton::clicked, this, &TMainForm::bbtnBrowserClick);
+    // Shown over the box when the outputs go beside their inputs.
+    labOutputBeside = named(new QLabel(tr("Beside each input file"), edtOutputdir), "labOutputBeside");
+    labOutputBeside->setIndent(3);
+    labOutputBeside->setAutoFillBackground(true);
+    labOutputBeside->setBackgroundRole(QPalette::Base);
+    labOutputBeside->hide();
+    edtOutputdir->installEventFilter(this);
     bbtnOpen = named(new QPushButton(tr("&Open"), panBottomCenter), "bbtnOpen");
     bbtnOpen->setGeometry(490, 40, 75, 25);
     connect(bbtnOpen, &QPushButton::clicked, this, &TMainForm::bbtnOpenClick);
@@ -394,7 +454,8 @@ void TMainForm::buildBottomStrip()
 void TMainForm::buildTaskArea()
 {
     ltvTask = named(new QTreeView(panMain), "ltvTask");
-    ltvTask->setModel(m_tasks);
+    // The view, its header and a screen reader see the four shown columns.
+    ShowTasksIn(*ltvTask, *m_tasks);
     ltvTask->setRootIsDecorated(false);
     ltvTask->setUniformRowHeights(true);
     ltvTask->setItemsExpandable(false);
@@ -417,8 +478,6 @@ void TMainForm::buildTaskArea()
     // drops; files dropped on it go on to the window).
     ltvTask->setDragEnabled(true);
     ltvTask->viewport()->setAcceptDrops(true);
-    for (int column = TaskListModel::VisibleColumnCount; column < TaskListModel::ColumnCount; ++column)
-        ltvTask->setColumnHidden(column, true);
     ltvTask->installEventFilter(this);
     ltvTask->viewport()->installEventFilter(this);
     ltvTask->setItemDelegateForColumn(3, new StatusDelegate(ltvTask));
@@ -664,6 +723,8 @@ void TMainForm::restoreBatchSettings()
 
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == edtOutputdir && event->type() == QEvent::Resize)
+        labOutputBeside->setGeometry(edtOutputdir->rect().adjusted(1, 1, -1, -1));
     if (watched == ltvTask) {
         if (event->type() == QEvent::KeyPress) {
             const int key = static_cast<QKeyEvent *>(event)->key();
@@ -866,13 +927,22 @@ void TMainForm::bbtnBrowserClick()
 void TMainForm::bbtnOpenClick()
 {
     const QString folder = edtOutputdir->text();
-    if (!folder.isEmpty() && QFileInfo(folder).isDir())
-        m_services.shell->openPath(QDir(folder).absolutePath());
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        return;
+    const QString path = QDir(folder).absolutePath();
+    if (!m_services.shell->openPath(path))
+        m_services.interactive->showMessage(IInteractive::MessageKind::Warning, tr("Open"),
+                                            tr("No program on this computer opens folders. The outputs are in %1")
+                                                .arg(QDir::toNativeSeparators(path)));
 }
 
 void TMainForm::tbtnHelpClick()
 {
-    m_services.shell->openPath(m_helpFile);
+    if (!m_services.shell->openPath(m_helpFile))
+        m_services.interactive->showMessage(
+            IInteractive::MessageKind::Warning, tr("Help"),
+            tr("No web browser opens the manual. It is the file %1; any web browser shows it.")
+                .arg(QDir::toNativeSeparators(m_helpFile)));
 }
 
 void TMainForm::tbtnSettingClick()
@@ -944,6 +1014,18 @@ void TMainForm::imgStartClick()
 void TMainForm::imgStopClick()
 {
     m_batch->stopClicked();
+}
+
+void TMainForm::startKeyPressed()
+{
+    if (m_run->RunState() == ConversionRun::Idle && !imgStart->isHidden())
+        imgStartClick();
+}
+
+void TMainForm::stopKeyPressed()
+{
+    if (!imgStop->isHidden() && imgStart->isHidden())
+        imgStopClick();
 }
 
 void TMainForm::tbtnStartClick()

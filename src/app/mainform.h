@@ -122,6 +122,9 @@ public:
     void tbtnClearClick();
     void tbtnStartClick();
     void tbtnStopClick();
+    // F5 and Escape: the Start and Stop pictures, when the picture is there.
+    void startKeyPressed();
+    void stopKeyPressed();
     void tbtnHelpClick();
     void tbtnSettingClick();
     void tbtnAboutClick();
@@ -205,6 +208,7 @@ private:
     ValueListGrid *gridByNumber(int grid) const;
     const IGeneralSettings &generalSettings() const;
     void restoreBatchSettings();
+    void showOutputPlace();
 
     MainFormServices m_services;
     const IGeneralSettings *m_generalSettings = nullptr;
@@ -265,6 +269,7 @@ private:
     QComboBox *cmbProfile = nullptr;
     QPushButton *bbtnSetting = nullptr;
     QLineEdit *edtOutputdir = nullptr;
+    QLabel *labOutputBeside = nullptr;
     QPushButton *bbtnBrowser = nullptr;
     QPushButton *bbtnOpen = nullptr;
     QLabel *labConvertingFile = nullptr;

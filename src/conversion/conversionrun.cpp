@@ -188,6 +188,7 @@ void ConversionRun::startTask()
     order.params = m_params;
     order.finalPath = m_naming.reserve(order.task, order.row, m_view.batchOptions().rename, &entry->renameNote);
     order.enginePath = m_enginePath;
+    order.stallMs = m_stallMs;
     const OutputSpot spot = m_naming.spotFor(order.task);
     order.workFolder = m_workFolders.folderFor(spot.base, spot.sub, &order.noWorkFolder);
     auto *job = new ConversionJob(order, this);

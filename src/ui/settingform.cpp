@@ -60,6 +60,12 @@ TSettingForm::TSettingForm(ISettingsOwner &owner, const QString &programFolder, 
     pgcSetting->addTab(profiles, tr("     Profiles     "));
     buildGeneralTab(general);
     buildProfilesTab(profiles);
+    // However the window was opened, the Profiles page shows a profile: the
+    // main window's, until another is chosen here.
+    connect(pgcSetting, &QTabWidget::currentChanged, this, [this](int page) {
+        if (page == ProfilesPage && cmbProfile->currentIndex() < 0 && m_owner.profileIndex() >= 0)
+            selectProfile(m_owner.profileIndex());
+    });
 
     btnDefault = named(new QPushButton(tr("&Load Default"), this), "btnDefault");
     btnDefault->setGeometry(16, 461, 89, 25);
@@ -137,6 +143,7 @@ void TSettingForm::buildGeneralTab(QWidget *page)
     QLabel *placeLabel = named(makeLabel(tr("Outputs go:"), page, 24, 395), "labOutputPlace");
     FitLabel(placeLabel, 170 - 6 - 24);
     placeLabel->setBuddy(cmbOutputPlace);
+    connect(cmbOutputPlace, &QComboBox::currentIndexChanged, this, &TSettingForm::outputPlaceChanged);
 }
 
 void TSettingForm::buildProfilesTab(QWidget *page)
@@ -148,6 +155,15 @@ void TSettingForm::buildProfilesTab(QWidget *page)
 
     btnSaveAs = named(new QPushButton(tr("&Save as..."), page), "btnSaveAs");
     btnSaveAs->setGeometry(298, 4, 75, 25);
+    // A longer caption in another language widens the button to the left;
+    // the profile box gives up the room.
+    const int wanted =
+        btnSaveAs->fontMetrics().horizontalAdvance(btnSaveAs->text().remove(QLatin1Char('&'))) + 14;
+    if (wanted > btnSaveAs->width()) {
+        const int grow = wanted - btnSaveAs->width();
+        btnSaveAs->setGeometry(298 - grow, 4, wanted, 25);
+        cmbProfile->resize(cmbProfile->width() - grow, cmbProfile->height());
+    }
     connect(btnSaveAs, &QPushButton::clicked, this, &TSettingForm::btnSaveAsClick);
 
     m_editors = named(new ParameterEditors(ParameterEditors::SettingsLayout(), m_grids, nullptr, page),
@@ -219,7 +235,12 @@ void TSettingForm::showGeneral()
 void TSettingForm::showProfiles(int index)
 {
     show();
+    selectProfile(index);
     pgcSetting->setCurrentIndex(ProfilesPage);
+}
+
+void TSettingForm::selectProfile(int index)
+{
     {
         const QSignalBlocker blocker(cmbProfile);
         cmbProfile->setCurrentIndex(index);

@@ -88,7 +88,7 @@ TEST_F(PauseWindowTest, PauseAndResumeAreOfferedOnlyWhileABatchRunsOneAtATime)
     EXPECT_FALSE(pause->isEnabled());
     EXPECT_TRUE(resume->isEnabled());
     EXPECT_EQ(cell(0, 3), QStringLiteral("Paused"));
-    EXPECT_EQ(label("labConvertingFile"), QStringLiteral("Paused"));
+    EXPECT_EQ(label("labConvertingFile"), QStringLiteral("clip.avi \u2014 paused, Ctrl+P resumes"));
     EXPECT_FALSE(sleep.held);
 
     pressCtrlP();

@@ -82,14 +82,15 @@ public:
     bool openPath(const QString &path) override
     {
         opened << path;
-        return true;
+        return opens;
     }
     bool openAddress(const QString &address) override
     {
         opened << address;
-        return true;
+        return opens;
     }
     QStringList opened;
+    bool opens = true; // false: nothing on the computer opens what is asked
 };
 
 class RecordingPowerControl final : public IPowerControl
