@@ -10,6 +10,7 @@
 #include "platform/interactive.h"
 #include "preview/previewpanel.h"
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -52,20 +53,39 @@ void BatchController::startClicked()
 {
     if (m_tasks.rowCount() == 0 && !m_list.isAdding())
         return;
+    const QPointer<QWidget> focus = QApplication::focusWidget();
     m_widgets.start->hide();
     m_widgets.stop->show();
-    start();
+    startFrom(focus);
 }
 
 void BatchController::stopClicked()
 {
+    const bool focused = m_widgets.stop->hasFocus();
     m_widgets.stop->hide();
     m_widgets.start->show();
+    if (focused)
+        m_widgets.start->setFocus();
     stop();
+}
+
+// The focus stays where the user was; when that control is now locked or
+// hidden, the Stop picture takes it.
+void BatchController::keepFocus(QWidget *focus)
+{
+    if (!focus)
+        return;
+    if (focus->isEnabled() && focus->isVisible())
+        focus->setFocus();
+    else if (m_widgets.stop->isVisible())
+        m_widgets.stop->setFocus();
 }
 
 bool BatchController::outputFolderUsable()
 {
+    // A switched-off box: the outputs go beside their inputs.
+    if (!m_widgets.outputFolder->isEnabled())
+        return true;
     const QString folder = m_widgets.outputFolder->text();
     if (!folder.isEmpty() && QFileInfo(folder).isDir())
         return true;
@@ -79,7 +99,11 @@ bool BatchController::outputFolderUsable()
 
 void BatchController::start()
 {
-    m_widgets.focusAfterStart->setFocus();
+    startFrom(QApplication::focusWidget());
+}
+
+void BatchController::startFrom(const QPointer<QWidget> &focus)
+{
     if (!outputFolderUsable())
         return;
     if (m_run.RunState() != ConversionRun::Idle || m_pendingStart->isWaiting())
@@ -93,9 +117,11 @@ void BatchController::start()
         m_widgets.convertingFile->setText(PendingStart::waitingText());
         showProgressPanel(true);
         m_pendingStart->wait();
+        keepFocus(focus);
         return;
     }
     startNow();
+    keepFocus(focus);
 }
 
 // The batch begins: every row listed now waits and runs.
@@ -140,12 +166,13 @@ void BatchController::retryFailed()
 {
     if (!canRetryFailed())
         return;
+    const QPointer<QWidget> focus = QApplication::focusWidget();
     m_widgets.start->hide();
     m_widgets.stop->show();
-    m_widgets.focusAfterStart->setFocus();
     if (!outputFolderUsable())
         return;
     m_queue->retryFailed();
+    keepFocus(focus);
 }
 
 void BatchController::stop()
@@ -178,8 +205,11 @@ void BatchController::unlockControls()
 {
     for (QWidget *widget : m_widgets.locked)
         widget->setEnabled(true);
+    const bool focused = m_widgets.stop->hasFocus();
     m_widgets.stop->hide();
     m_widgets.start->show();
+    if (focused)
+        m_widgets.start->setFocus();
 }
 
 void BatchController::showProgressPanel(bool running)
@@ -190,8 +220,14 @@ void BatchController::showProgressPanel(bool running)
 
 void BatchController::setConvertingFile(const QString &text)
 {
-    const bool running = m_run.RunState() == ConversionRun::Running && !m_run.isPaused() && !text.isEmpty()
-                         && text != RowStatus::Paused;
+    // While paused the line keeps the file and tells how to go on.
+    if (text == RowStatus::Paused) {
+        m_widgets.convertingFile->setText(m_convertingFile.isEmpty() ? tr("Paused")
+                                                                     : m_convertingFile + tr(" \u2014 paused, Ctrl+P resumes"));
+        return;
+    }
+    m_convertingFile = text;
+    const bool running = m_run.RunState() == ConversionRun::Running && !m_run.isPaused() && !text.isEmpty();
     m_widgets.convertingFile->setText(running ? text + tr(" \u2014 Ctrl+P pauses") : text);
 }
 

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <functional>
@@ -30,7 +31,6 @@ struct BatchWidgets
     QWidget *progressPanel = nullptr; // panBottomLeft
     QLabel *convertingFile = nullptr;
     QLineEdit *outputFolder = nullptr;
-    QWidget *focusAfterStart = nullptr; // the task list
     PreviewPanel *preview = nullptr;
     QList<QWidget *> locked; // what a batch must not see changed, in order
     QTimer *timer = nullptr; // timerTime
@@ -91,6 +91,9 @@ private:
     void startNow();
     std::optional<QString> prepare(bool byUser);
     void showIdle();
+    void startFrom(const QPointer<QWidget> &focus);
+    void keepFocus(QWidget *focus);
+    // An output folder that exists, or none needed (the box is switched off).
     bool outputFolderUsable();
 
     ConversionRun &m_run;
@@ -102,4 +105,5 @@ private:
     PendingStart *m_pendingStart = nullptr;
     ConversionQueue *m_queue = nullptr;
     BatchWidgets m_widgets;
+    QString m_convertingFile; // the last file the Converting line named
 };

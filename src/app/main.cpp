@@ -93,9 +93,11 @@ int main(int argc, char **argv)
     // batch is stopped with its row marked "Stop", the preferences are saved,
     // and the program ends. A message box up at that moment is closed first.
     SignalPipe signalPipe;
-    QObject::connect(&signalPipe, &SignalPipe::caught, &mainForm, [&mainForm, &startupWarning] {
-        // No start-up message comes up after the one being closed.
+    QObject::connect(&signalPipe, &SignalPipe::caught, &mainForm, [&] {
+        // No message comes up after the one being closed.
         startupWarning.discard();
+        for (WidgetInteractive *boxes : {&interactive, &settingInteractive, &sizeInteractive})
+            boxes->discard();
         // The other windows first (a message box up at that moment among
         // them), then the main window without the question a user's close
         // during a run gets: a signal is already the answer.
@@ -110,6 +112,6 @@ int main(int argc, char **argv)
     InstallLayoutProbe(mainForm);
     mainForm.show();
     qCInfo(lcStart) << "main window shown";
-    startupWarning.open(&mainForm);
+    startupWarning.open();
     return app.exec();
 }

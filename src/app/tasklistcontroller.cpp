@@ -247,7 +247,15 @@ void TaskListController::addCommandLine(const QStringList &arguments)
 
 void TaskListController::addFilesFromDialog(const QString &dialogFilter)
 {
-    const QStringList files = m_dialogs.openFiles(m_widgets.window, FilterEntries(dialogFilter));
+    m_dialogs.openFiles(m_widgets.window, FilterEntries(dialogFilter),
+                        [self = QPointer(this)](const QStringList &files) {
+                            if (self)
+                                self->addChosenFiles(files);
+                        });
+}
+
+void TaskListController::addChosenFiles(const QStringList &files)
+{
     // The first-listed file is added last.
     for (qsizetype i = 1; i < files.size(); ++i)
         addFile(files[i]);
@@ -265,8 +273,15 @@ void TaskListController::addFilesFromDialog(const QString &dialogFilter)
 
 void TaskListController::addFolderFromDialog()
 {
-    const std::optional<QString> folder =
-        m_dialogs.pickFolder(m_widgets.window, tr("Add a directory to the Task List"));
+    m_dialogs.pickFolder(m_widgets.window, tr("Add a directory to the Task List"),
+                         [self = QPointer(this)](const std::optional<QString> &folder) {
+                             if (self)
+                                 self->askIncludeSubfolders(folder);
+                         });
+}
+
+void TaskListController::askIncludeSubfolders(const std::optional<QString> &folder)
+{
     if (!folder) {
         m_widgets.list->setFocus();
         return;

@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class ConversionRun;
@@ -121,6 +122,9 @@ signals:
     void includeSubfoldersChosen(bool include);
 
 private:
+    // What the open dialog and the folder chooser gave.
+    void addChosenFiles(const QStringList &files);
+    void askIncludeSubfolders(const std::optional<QString> &folder);
     struct Listing
     {
         QStringList files;

@@ -10,7 +10,9 @@
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
 #include <QStandardItem>
+#include <QTimer>
 
 WatchController::WatchController(TaskListController &list, BatchController &batch, ConversionRun &run,
                                  IDialogs &dialogs, QWidget *window, std::function<QString()> outputFolder,
@@ -50,8 +52,15 @@ void WatchController::toggle()
         m_action->setChecked(false);
         return;
     }
-    const std::optional<QString> folder =
-        m_dialogs.pickFolder(m_window, tr("Watch a directory for new files"));
+    m_dialogs.pickFolder(m_window, tr("Watch a directory for new files"),
+                         [self = QPointer(this)](const std::optional<QString> &folder) {
+                             if (self)
+                                 self->startWatching(folder);
+                         });
+}
+
+void WatchController::startWatching(const std::optional<QString> &folder)
+{
     if (!folder) {
         m_action->setChecked(false);
         return;

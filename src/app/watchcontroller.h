@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 class BatchController;
 class ConversionRun;
@@ -42,6 +43,8 @@ public:
     void toggle();
 
 private:
+    // Watches the folder chosen; nothing without one.
+    void startWatching(const std::optional<QString> &folder);
     void onSettled(const WatchedFile &file);
     void onRowsInserted(int first, int last);
     bool isOutput(const QString &path) const;

@@ -88,7 +88,7 @@ BatchDriver::BatchDriver(BatchRequest request, QString params, QString outputExt
 
 BatchDriver::~BatchDriver() = default;
 
-int BatchDriver::exec()
+int BatchDriver::run()
 {
     for (const QString &path : std::as_const(m_request.missing))
         printTo(stderr, Texts::tr("Not found: %1").arg(path));

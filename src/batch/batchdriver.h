@@ -63,7 +63,7 @@ public:
     Q_DISABLE_COPY_MOVE(BatchDriver)
 
     // Runs the batch to its end; returns the exit status.
-    int exec();
+    int run();
 
 private:
     bool watching() const { return m_watch != nullptr; }

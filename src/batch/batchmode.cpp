@@ -267,5 +267,5 @@ int RunBatch(int argc, char **argv)
 
     BatchDriver driver(std::move(request), *params, outputExt, programFolder + QStringLiteral("wmaspi.dll"),
                        interactive, signalPipe);
-    return driver.exec();
+    return driver.run();
 }

@@ -106,7 +106,7 @@ ParsedCommandLine ParseBatchCommandLine(const QStringList &arguments, const Stor
     const QCommandLineOption version = parser.addVersionOption();
     parser.addOptions({batch, profile, output, overwrite, rename, set, start, end, jobs, recursive, tree, beside, watch,
                        settle, listProfiles});
-    parser.addPositionalArgument(QStringLiteral("paths"), Texts::tr("Files and folders to convert."),
+    parser.addPositionalArgument(Texts::tr("paths"), Texts::tr("Files and folders to convert."),
                                  Texts::tr("PATH..."));
 
 

@@ -26,11 +26,12 @@ public:
     // While quiet, the run's "Complete" and "Cancel" messages are not printed.
     void setQuiet(bool quiet) { m_quiet = quiet; }
 
-    void information(const QString &caption, const QString &text) override;
-    void warning(const QString &caption, const QString &text) override;
-    void plainMessage(const QString &text) override;
-    bool question(const QString &caption, const QString &text) override;
-    void error(const QString &text) override;
+    // Printed; `closed` follows at once.
+    void showMessage(MessageKind kind, const QString &caption, const QString &text,
+                     std::function<void()> closed = {}) override;
+    // Printed; nobody is there to answer: No, at once.
+    void ask(const QString &caption, const QString &text, DefaultAnswer enter,
+             std::function<void(bool)> answered) override;
 
 private:
     void print(const QString &caption, const QString &text);

@@ -35,6 +35,15 @@ int barPosition(double numerator, double denominator)
     return static_cast<int>(RoundHalfEven(value));
 }
 
+// An engine is launched and does not run yet. One engine is launched at a
+// time, so that one that cannot start ends the batch before the next one is
+// launched.
+template <typename Entries>
+bool AnyLaunching(const Entries &entries)
+{
+    return std::any_of(entries.begin(), entries.end(), [](const auto &entry) { return entry->job->launching(); });
+}
+
 } // namespace
 
 ConversionRun::ConversionRun(QStandardItemModel &tasks, ConversionView &view, IInteractive &interactive,
@@ -243,7 +252,8 @@ void ConversionRun::startTask()
 {
     if (m_state != Running && m_state != StopRequested)
         return;
-    if (m_state == StopRequested || m_paused || nextQueued() < 0 || heldSlots() >= m_jobLimit) {
+    if (m_state == StopRequested || m_paused || nextQueued() < 0 || heldSlots() >= m_jobLimit
+        || AnyLaunching(m_entries)) {
         // Stop arrived between two tasks: start nothing more.
         proceed();
         return;
@@ -257,6 +267,7 @@ void ConversionRun::startTask()
     order.params = m_params;
     order.finalPath = m_naming.reserve(order.task, order.row, m_view.batchOptions().rename, &entry->renameNote);
     order.enginePath = m_enginePath;
+    order.stallMs = m_stallMs;
     const OutputSpot spot = m_naming.spotFor(order.task);
     order.workFolder = m_workFolders.folderFor(spot.base, spot.sub, &order.noWorkFolder);
     auto *job = new ConversionJob(order, this);
@@ -296,8 +307,9 @@ void ConversionRun::onPhaseChanged(ConversionJob *job, ConversionJob::Phase phas
     // The engine is done: its clip counts as done, whatever the check finds.
     if (entry && !entry->counted && (phase == ConversionJob::Checking || phase == ConversionJob::Failed))
         countTaskProgress(*entry);
-    // The output is checked while the next task's engine already works.
-    if (phase == ConversionJob::Checking)
+    // The output is checked while the next task's engine already works; an
+    // engine that runs lets the next one launch.
+    if (phase == ConversionJob::Checking || phase == ConversionJob::Converting)
         proceed();
 }
 
@@ -381,7 +393,7 @@ void ConversionRun::proceed()
     if (m_state != Running && m_state != StopRequested)
         return;
     if (m_state == Running && nextQueued() >= 0) {
-        if (!m_paused && heldSlots() < m_jobLimit)
+        if (!m_paused && heldSlots() < m_jobLimit && !AnyLaunching(m_entries))
             m_nextTask.start();
         return;
     }

@@ -52,6 +52,9 @@ public:
 
     void setEnginePath(const QString &path) { m_enginePath = path; }
     QString enginePath() const { return m_enginePath; }
+    // How long an engine's work may stand still before it is stopped
+    // (ConversionJob::Order::stallMs).
+    void setStallMs(int ms) { m_stallMs = ms; }
 
     // Keeps the machine from suspending while a batch runs (may be null).
     void setSleepInhibitor(ISleepInhibitor *inhibitor) { m_inhibitor = inhibitor; }
@@ -191,6 +194,7 @@ private:
     ISleepInhibitor *m_inhibitor = nullptr;
     bool m_inhibiting = false;
     QString m_enginePath;
+    int m_stallMs = ConversionJob::DefaultStallMs;
     OutputNaming m_naming;
     WorkFolders m_workFolders; // where the batch's engines write
     BatchEnd m_end;

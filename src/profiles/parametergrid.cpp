@@ -217,6 +217,13 @@ const ParameterGrid *ParameterGrids::bySort(int sort) const
     return const_cast<ParameterGrids *>(this)->bySort(sort);
 }
 
+QVariant ParameterGrid::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && (section == NameColumn || section == ValueColumn))
+        return section == NameColumn ? tr("Parameter") : tr("Value");
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
 namespace {
 
 const QString VideoSizeKey = QStringLiteral("Video Size");
