@@ -1,6 +1,7 @@
 // Vantorix: starts the main window with the files named on the command line,
 // or, with --batch, converts them without a window.
 #include "batch/batchmode.h"
+#include "remote/worker.h"
 #include "app/displaycheck.h"
 #include "app/layoutprobe.h"
 #include "app/mainform.h"
@@ -25,6 +26,8 @@
 
 int main(int argc, char **argv)
 {
+    if (WantsWorker(argc, argv))
+        return RunWorker(argc, argv);
     if (WantsBatch(argc, argv))
         return RunBatch(argc, argv);
 

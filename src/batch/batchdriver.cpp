@@ -8,6 +8,7 @@
 #include "platform/signalpipe.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 
 #include <cstdio>
 #include <unistd.h>
@@ -27,6 +28,19 @@ bool isEnded(const QString &status)
 
 } // namespace
 
+void BatchDriver::useHosts(const QString &enginePath)
+{
+    HostPool::Settings settings;
+    settings.programFolder = QFileInfo(enginePath).absolutePath();
+    settings.sshConfig = m_request.sshConfig;
+    settings.defaultSlots = m_request.jobs;
+    m_hosts = std::make_unique<HostPool>(m_request.hosts, settings);
+    connect(m_hosts.get(), &HostPool::notice, this,
+            [](const QString &line) { PrintLine(stderr, Texts::tr("vantorix --batch: %1").arg(line)); });
+    m_run.setEngineFactory(m_hosts->engineFactory());
+    m_view.setJobs(m_hosts->totalSlots());
+}
+
 BatchDriver::BatchDriver(BatchRequest request, QString params, QString outputExt, const QString &enginePath,
                          BatchInteractive &interactive, SignalPipe &signalPipe)
     : m_request(std::move(request))
@@ -43,6 +57,8 @@ BatchDriver::BatchDriver(BatchRequest request, QString params, QString outputExt
     m_run.setEnginePath(enginePath);
     m_view.setRun(&m_run);
     m_view.setJobs(m_request.jobs);
+    if (!m_request.hosts.isEmpty())
+        useHosts(enginePath);
     m_view.setOutputPlace(m_request.place);
     // Once the batch is ending nothing more begins.
     m_queue.setPrepare([this](ConversionQueue::Asker) {

@@ -7,6 +7,7 @@
 #include "conversion/probequeue.h"
 #include "conversion/taskrecord.h"
 #include "conversion/watchfolder.h"
+#include "remote/hostpool.h"
 
 #include <QHash>
 #include <QObject>
@@ -43,6 +44,8 @@ struct BatchRequest
     QString watchFolder;                // empty: no watch
     bool recursive = false;             // with a watch: its subfolders too
     int settleMs = WatchFolder::DefaultSettleMs;
+    QList<HostLine> hosts;              // empty: the tasks run on this machine
+    QString sshConfig;
 };
 
 // Runs a batch of the batch mode, plain or watched, on one task list and one
@@ -66,6 +69,8 @@ public:
     int run();
 
 private:
+    // The tasks run on the request's hosts.
+    void useHosts(const QString &enginePath);
     bool watching() const { return m_watch != nullptr; }
     void onTaskAdded(int row);
     void onListed();
@@ -88,6 +93,7 @@ private:
     TaskListModel m_tasks;
     ProbeQueue m_probes;
     BatchView m_view;
+    std::unique_ptr<HostPool> m_hosts; // outlives the run's engines
     ConversionRun m_run;
     ConversionQueue m_queue;
     std::unique_ptr<WatchJournal> m_journal;

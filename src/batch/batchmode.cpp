@@ -199,6 +199,23 @@ std::optional<QString> buildParameters(const QString &programFolder, const QStri
     return BuildParameterString(copy, grids, interactive);
 }
 
+// The hosts of --hosts, when given.
+std::optional<int> readHosts(const BatchCommandLine &options, BatchRequest &request)
+{
+    if (options.hostsFile.isEmpty())
+        return std::nullopt;
+    QFile file(options.hostsFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return usageError(Texts::tr("--hosts: the file \"%1\" cannot be read").arg(options.hostsFile));
+    const HostList hosts = ParseHostList(QString::fromUtf8(file.readAll()));
+    if (!hosts.error.isEmpty())
+        return usageError(Texts::tr("--hosts: %1").arg(hosts.error));
+    request.hosts = hosts.hosts;
+    if (!options.sshConfig.isEmpty())
+        request.sshConfig = QFileInfo(options.sshConfig).absoluteFilePath();
+    return std::nullopt;
+}
+
 } // namespace
 
 bool WantsBatch(int argc, char **argv)
@@ -258,6 +275,8 @@ int RunBatch(int argc, char **argv)
         return status;
     request.profileName = *profile;
     if (const std::optional<int> bad = resolve(options, argc, argv, request))
+        return *bad;
+    if (const std::optional<int> bad = readHosts(options, request))
         return *bad;
     QString outputExt;
     const std::optional<QString> params =

@@ -101,11 +101,20 @@ ParsedCommandLine ParseBatchCommandLine(const QStringList &arguments, const Stor
                                     Texts::tr("With --watch: how long a file must stay unchanged, and closed "
                                                    "by its writer, before it is converted (default 10)."),
                                     Texts::tr("seconds"));
+    const QCommandLineOption hosts(QStringLiteral("hosts"),
+                                   Texts::tr("Convert on the hosts of this file over SSH, one a line: "
+                                             "\"[N/][user@]host\", \":\" for this machine, N tasks at once there "
+                                             "(default: --jobs)."),
+                                   Texts::tr("file"));
+    const QCommandLineOption sshConfig(QStringLiteral("ssh-config"),
+                                       Texts::tr("With --hosts: the ssh configuration file to use (ssh -F)."),
+                                       Texts::tr("file"));
     const QCommandLineOption listProfiles(QStringLiteral("list-profiles"), Texts::tr("List the profiles."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     parser.addOptions({batch, profile, output, overwrite, rename, set, start, end, jobs, recursive, tree, beside, watch,
                        settle, listProfiles});
+    parser.addOptions({hosts, sshConfig});
     parser.addPositionalArgument(Texts::tr("paths"), Texts::tr("Files and folders to convert."),
                                  Texts::tr("PATH..."));
 
@@ -167,6 +176,10 @@ ParsedCommandLine ParseBatchCommandLine(const QStringList &arguments, const Stor
     request.output = request.outputGiven ? parser.value(output) : stored.outputPath;
     request.settings = parser.values(set);
     request.paths = parser.positionalArguments();
+    request.hostsFile = parser.value(hosts);
+    request.sshConfig = parser.value(sshConfig);
+    if (request.hostsFile.isEmpty() && !request.sshConfig.isEmpty())
+        return usage(Texts::tr("--ssh-config goes with --hosts"));
     request.settleMs = WatchFolder::DefaultSettleMs;
     if (parser.isSet(settle)) {
         bool number = false;

@@ -41,6 +41,9 @@ struct BatchCommandLine
     QString watch;             // the folder named with --watch
     int settleMs = 0;          // --settle, in milliseconds
     QStringList paths;         // the positional arguments
+    // Where the tasks run: on the hosts of this file over SSH (--hosts).
+    QString hostsFile;
+    QString sshConfig;         // --ssh-config, for ssh -F
 };
 
 // The options, or the reason they are bad usage (the message to print).

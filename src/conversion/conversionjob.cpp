@@ -118,12 +118,12 @@ void ConversionJob::launchEngine(const QString &params)
     const EngineCommand command = TaskCommand(m_order.task, params, m_workPath);
 
     // Launched without waiting: the job is Starting until the engine runs.
-    m_engine = new EngineProcess(this);
-    connect(m_engine, &EngineProcess::chunkRead, this, &ConversionJob::onChunk);
-    connect(m_engine, &EngineProcess::ended, this, &ConversionJob::onEngineEnded);
+    m_engine = m_order.makeEngine ? m_order.makeEngine(this) : new EngineProcess(this);
+    connect(m_engine, &TaskEngine::chunkRead, this, &ConversionJob::onChunk);
+    connect(m_engine, &TaskEngine::ended, this, &ConversionJob::onEngineEnded);
     m_engineOutputPath = m_workPath;
     m_listedSecs = ListedOutputSecs(m_order.task, params);
-    connect(m_engine, &EngineProcess::started, this, [this, text = command.text] {
+    connect(m_engine, &TaskEngine::started, this, [this, text = command.text] {
         if (m_order.stallMs > 0)
             m_stallTimer.start(m_order.stallMs);
         setPhase(Converting);
@@ -134,7 +134,7 @@ void ConversionJob::launchEngine(const QString &params)
             pause();
     });
     // Queued: a start that fails at once must not end the job inside start().
-    connect(m_engine, &EngineProcess::failedToStart, this, &ConversionJob::onEngineFailedToStart,
+    connect(m_engine, &TaskEngine::failedToStart, this, &ConversionJob::onEngineFailedToStart,
             Qt::QueuedConnection);
     m_engine->launch(m_order.enginePath, command);
 }

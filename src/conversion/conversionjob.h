@@ -64,6 +64,8 @@ public:
         QString noWorkFolder;
         // The watchdog's limit for an engine whose output time stands still.
         int stallMs = DefaultStallMs;
+        // Makes the task's engine; none: the engine runs on this machine.
+        TaskEngineFactory makeEngine;
     };
 
     explicit ConversionJob(Order order, QObject *parent = nullptr);
@@ -165,7 +167,7 @@ private:
     bool m_pauseWanted = false;              // a pause came while they were read
     QStringList m_leftOut;                   // what the output does not keep of its input
     QString m_checkParams;                   // what the check holds the output to, when not the order's
-    EngineProcess *m_engine = nullptr; // a child while it works
+    TaskEngine *m_engine = nullptr; // a child while it works
     QString m_workPath;
     QString m_output; // the engine's output, its end only
     WriteFailureScanner m_writeFailure;

@@ -268,6 +268,7 @@ void ConversionRun::startTask()
     order.finalPath = m_naming.reserve(order.task, order.row, m_view.batchOptions().rename, &entry->renameNote);
     order.enginePath = m_enginePath;
     order.stallMs = m_stallMs;
+    order.makeEngine = m_engineFactory;
     const OutputSpot spot = m_naming.spotFor(order.task);
     order.workFolder = m_workFolders.folderFor(spot.base, spot.sub, &order.noWorkFolder);
     auto *job = new ConversionJob(order, this);

@@ -55,6 +55,8 @@ public:
     // How long an engine's work may stand still before it is stopped
     // (ConversionJob::Order::stallMs).
     void setStallMs(int ms) { m_stallMs = ms; }
+    // Where the tasks' engines run (ConversionJob::Order::makeEngine).
+    void setEngineFactory(TaskEngineFactory factory) { m_engineFactory = std::move(factory); }
 
     // Keeps the machine from suspending while a batch runs (may be null).
     void setSleepInhibitor(ISleepInhibitor *inhibitor) { m_inhibitor = inhibitor; }
@@ -195,6 +197,7 @@ private:
     bool m_inhibiting = false;
     QString m_enginePath;
     int m_stallMs = ConversionJob::DefaultStallMs;
+    TaskEngineFactory m_engineFactory;
     OutputNaming m_naming;
     WorkFolders m_workFolders; // where the batch's engines write
     BatchEnd m_end;

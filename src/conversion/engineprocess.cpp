@@ -47,7 +47,7 @@ void ConfigureEngineProcess(QProcess &process)
 }
 
 EngineProcess::EngineProcess(QObject *parent)
-    : QObject(parent)
+    : TaskEngine(parent)
     , m_decoder(QStringDecoder::Utf8)
 {
     ConfigureEngineProcess(m_process);

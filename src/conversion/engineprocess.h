@@ -1,6 +1,7 @@
 #pragma once
 
 #include "conversion/enginecommand.h"
+#include "conversion/taskengine.h"
 
 #include <QObject>
 #include <QProcess>
@@ -18,7 +19,7 @@ void ConfigureEngineProcess(QProcess &process);
 // most ChunkSize bytes, one per read, decoded as UTF-8 (a character split over
 // two reads is kept whole). Everything is driven by the process's signals on the
 // caller's thread: nothing here ever blocks on a read.
-class EngineProcess final : public QObject
+class EngineProcess final : public TaskEngine
 {
     Q_OBJECT
 public:
@@ -34,41 +35,30 @@ public:
     // follow, or failedToStart() when it could not be started (perhaps before
     // this returns). Only one engine runs at a time: a running one is refused
     // (nothing is emitted then).
-    void launch(const QString &enginePath, const EngineCommand &command);
+    void launch(const QString &enginePath, const EngineCommand &command) override;
 
     // Stops the engine started last: asks it to end, and kills it when it has
     // not ended after KillDelayMs. Nothing happens when none is running. Stop
     // and kill reach the engine's whole process group.
-    void TerminateEngine();
+    void TerminateEngine() override;
 
     // Kills the engine at once; ended() follows with what it wrote until then.
-    void kill();
+    void kill() override;
 
     // Suspends the engine's process group (SIGSTOP) and continues it
     // (SIGCONT); nothing happens when none is running. A suspended engine
     // neither writes nor ends until it is continued; a pending stop keeps its
     // grace time running, so continue it first.
-    void suspendEngine();
-    void resumeEngine();
+    void suspendEngine() override;
+    void resumeEngine() override;
 
     // Kills the engine and waits until it is gone, without emitting anything
     // more: for a caller that drops the engine's work. The wait is a reap of a
     // killed process (no event loop runs, nothing else is delivered).
-    void killAndWait();
+    void killAndWait() override;
 
-    bool isRunning() const;
+    bool isRunning() const override;
     QString errorString() const { return m_process.errorString(); }
-
-signals:
-    // The engine launched runs.
-    void started();
-    // One read of the engine's output.
-    void chunkRead(const QString &text);
-    // The output has ended and the engine has exited; crashed when it died
-    // from a signal (also when it was terminated).
-    void ended(int exitCode, bool crashed);
-    // launch() could not start the engine.
-    void failedToStart(const QString &error);
 
 private:
     enum EngineSignal { SignalTerminate, SignalKill, SignalSuspend, SignalContinue };
