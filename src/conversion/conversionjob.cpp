@@ -118,7 +118,7 @@ void ConversionJob::launchEngine(const QString &params)
     const EngineCommand command = TaskCommand(m_order.task, params, m_workPath);
 
     // Launched without waiting: the job is Starting until the engine runs.
-    m_engine = m_order.makeEngine ? m_order.makeEngine(this) : new EngineProcess(this);
+    m_engine = m_order.makeEngine ? m_order.makeEngine(m_order.task, params, this) : new EngineProcess(this);
     connect(m_engine, &TaskEngine::chunkRead, this, &ConversionJob::onChunk);
     connect(m_engine, &TaskEngine::ended, this, &ConversionJob::onEngineEnded);
     m_engineOutputPath = m_workPath;

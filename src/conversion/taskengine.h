@@ -1,6 +1,7 @@
 #pragma once
 
 #include "conversion/enginecommand.h"
+#include "conversion/taskrecord.h"
 
 #include <QObject>
 
@@ -34,5 +35,6 @@ signals:
     void failedToStart(const QString &error);
 };
 
-// Makes the engine of a task, a child of `parent`.
-using TaskEngineFactory = std::function<TaskEngine *(QObject *parent)>;
+// Makes the engine of `task` (converted with the parameter string
+// `params`), a child of `parent`.
+using TaskEngineFactory = std::function<TaskEngine *(const ltvItemData &task, const QString &params, QObject *parent)>;

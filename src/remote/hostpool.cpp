@@ -22,10 +22,16 @@ const QString CacheFolder =
 constexpr int SlotsPerConnection = 8;
 const QString ControlPrefix = QStringLiteral("vantorix-ssh-");
 
+// Where the sockets' folder goes: a socket's path holds 107 bytes at most.
+QDir controlParent()
+{
+    return QDir::tempPath().size() <= 40 ? QDir::temp() : QDir(QStringLiteral("/tmp"));
+}
+
 // Removes the socket folders of pools whose program was killed outright.
 void tidyControlFolders()
 {
-    const QDir temp = QDir::temp();
+    const QDir temp = controlParent();
     for (const QString &name : temp.entryList({ControlPrefix + QStringLiteral("*")}, QDir::Dirs)) {
         const pid_t pid = name.mid(ControlPrefix.size()).section(QLatin1Char('-'), 0, 0).toInt();
         if (pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH)
@@ -81,7 +87,7 @@ HostList ParseHostList(const QString &text)
 HostPool::HostPool(QList<HostLine> hosts, Settings settings, QObject *parent)
     : QObject(parent)
     , m_settings(std::move(settings))
-    , m_control(QDir::temp().filePath(ControlPrefix + QString::number(::getpid()) + QStringLiteral("-XXXXXX")))
+    , m_control(controlParent().filePath(ControlPrefix + QString::number(::getpid()) + QStringLiteral("-XXXXXX")))
 {
     tidyControlFolders();
     for (const HostLine &line : hosts) {
@@ -110,8 +116,12 @@ HostPool::~HostPool()
             host.setup->kill(), host.setup->waitForFinished(1000);
     // The master connections end with the batch.
     for (const QFileInfo &socket : QDir(m_control.path()).entryInfoList(QDir::System | QDir::NoDotAndDotDot)) {
-        QProcess::execute(m_settings.ssh, {QStringLiteral("-o"), QStringLiteral("ControlPath=") + socket.filePath(),
-                                           QStringLiteral("-O"), QStringLiteral("exit"), QStringLiteral("host")});
+        QProcess exit;
+        exit.setStandardOutputFile(QProcess::nullDevice());
+        exit.setStandardErrorFile(QProcess::nullDevice());
+        exit.start(m_settings.ssh, {QStringLiteral("-o"), QStringLiteral("ControlPath=") + socket.filePath(),
+                                    QStringLiteral("-O"), QStringLiteral("exit"), QStringLiteral("host")});
+        exit.waitForFinished(5000);
     }
 }
 
@@ -125,7 +135,9 @@ int HostPool::totalSlots() const
 
 TaskEngineFactory HostPool::engineFactory()
 {
-    return [this](QObject *parent) { return new RemoteEngine(*this, parent); };
+    return [this](const ltvItemData &task, const QString &params, QObject *parent) {
+        return new RemoteEngine(*this, task, params, parent);
+    };
 }
 
 QString HostPool::remoteShell(const QString &command) const
@@ -144,7 +156,7 @@ QStringList HostPool::sshArguments(int host, int slot) const
                                "ServerAliveCountMax=3", "ControlMaster=auto", "ControlPersist=60"})
         arguments << QStringLiteral("-o") << QLatin1String(option);
     arguments << QStringLiteral("-o")
-              << QStringLiteral("ControlPath=%1/%C-%2").arg(m_control.path()).arg(slot / SlotsPerConnection);
+              << QStringLiteral("ControlPath=%1/%2-%3").arg(m_control.path()).arg(host).arg(slot / SlotsPerConnection);
     arguments << QStringLiteral("-T") << QStringLiteral("--") << m_hosts.at(host).line.login;
     return arguments;
 }
@@ -199,6 +211,9 @@ void HostPool::onChecked(int host, bool sent)
         return;
     QProcess *process = std::exchange(entry.setup, nullptr);
     process->deleteLater();
+    // Left out while it was checked: it stays out.
+    if (entry.state == State::Down)
+        return;
     const QString out = QString::fromLocal8Bit(process->readAllStandardOutput());
     const QString err = QString::fromLocal8Bit(process->readAllStandardError()).trimmed();
     static const QRegularExpression answer(QStringLiteral("^vantorix-(ok|unfit|missing)(?: (.*))?$"),
@@ -228,6 +243,20 @@ void HostPool::setDown(int host, const QString &reason)
     m_hosts[host].state = State::Down;
     emit notice(tr("leaving out %1: %2").arg(m_hosts.at(host).line.login, reason));
     grant();
+}
+
+bool HostPool::hasOtherHost(const RemoteEngine *engine, int host) const
+{
+    for (int other = 0; other < m_hosts.size(); ++other)
+        if (other != host && m_hosts.at(other).state != State::Down && !engine->avoids(other))
+            return true;
+    return false;
+}
+
+void HostPool::leaveOut(int host, const QString &reason)
+{
+    if (m_hosts.at(host).state != State::Down)
+        setDown(host, reason);
 }
 
 void HostPool::request(RemoteEngine *engine)

@@ -71,6 +71,10 @@ public:
     void release(int host, int slot);
     // The task on `host` failed for a reason of the host.
     void reportFailure(int host, const QString &reason);
+    // Whether a host other than `host` is left for the engine.
+    bool hasOtherHost(const RemoteEngine *engine, int host) const;
+    // The host damages what it makes: no task goes there any more.
+    void leaveOut(int host, const QString &reason);
     // Sets up `process` to run the worker on `host` in `slot`.
     void prepareWorker(QProcess &process, int host, int slot) const;
     QString hostName(int host) const { return m_hosts.at(host).line.login; }

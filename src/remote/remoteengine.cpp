@@ -1,6 +1,7 @@
 #include "remote/remoteengine.h"
 
 #include "platform/logging.h"
+#include "conversion/outputcheck.h"
 #include "remote/hostpool.h"
 
 #include <QJsonArray>
@@ -12,13 +13,17 @@ namespace {
 constexpr qint64 SendAhead = 4 * DataChunk;
 } // namespace
 
-RemoteEngine::RemoteEngine(HostPool &pool, QObject *parent)
+RemoteEngine::RemoteEngine(HostPool &pool, ltvItemData task, QString params, QObject *parent)
     : TaskEngine(parent)
     , m_pool(pool)
+    , m_task(std::move(task))
+    , m_params(std::move(params))
 {
     m_killTimer.setSingleShot(true);
     m_killTimer.setInterval(KillDelayMs);
     connect(&m_killTimer, &QTimer::timeout, this, &RemoteEngine::kill);
+    m_ticks.setInterval(TickMs);
+    connect(&m_ticks, &QTimer::timeout, this, [this] { send(Frame("tick")); });
 }
 
 RemoteEngine::~RemoteEngine()
@@ -26,10 +31,11 @@ RemoteEngine::~RemoteEngine()
     killAndWait();
 }
 
-void RemoteEngine::launch(const QString &, const EngineCommand &command)
+void RemoteEngine::launch(const QString &enginePath, const EngineCommand &command)
 {
     if (m_running)
         return;
+    m_enginePath = enginePath;
     m_command = command;
     const qsizetype input = command.arguments.indexOf(QStringLiteral("-i"));
     m_input = command.arguments.value(input + 1);
@@ -74,6 +80,7 @@ void RemoteEngine::onSlot(int host, int slot)
                                    {QStringLiteral("sha256"), QString::fromLatin1(m_inputHash)}}));
     if (m_paused)
         send(Frame("pause"));
+    m_ticks.start();
 }
 
 void RemoteEngine::onNoHost(const QString &reason)
@@ -125,7 +132,9 @@ void RemoteEngine::onReadable()
 void RemoteEngine::onMessage(const Message &message)
 {
     if (message.type == "input") {
-        if (!message.json().value(QStringLiteral("inPlace")).toBool()) {
+        const bool inPlace = message.json().value(QStringLiteral("inPlace")).toBool();
+        qCInfo(lcEngine).noquote() << "input" << (inPlace ? "read in place on" : "sent to") << m_pool.hostName(m_host);
+        if (!inPlace) {
             m_sending.setFileName(m_input);
             if (!m_sending.open(QIODevice::ReadOnly)) {
                 emit chunkRead(tr("The input could not be read: %1\n").arg(m_sending.errorString()));
@@ -168,17 +177,44 @@ void RemoteEngine::onMessage(const Message &message)
             m_receiving.remove();
             hostFailed(tr("its output came back damaged"));
         } else {
-            finish(m_result.value(QStringLiteral("exitCode")).toInt(1), m_result.value(QStringLiteral("crashed")).toBool());
+            verify();
         }
     }
 }
 
+void RemoteEngine::verify()
+{
+    if (m_result.value(QStringLiteral("exitCode")).toInt(1) != 0 || !m_pool.hasOtherHost(this, m_host)) {
+        onVerified(QString());
+        return;
+    }
+    m_check = new OutputCheck(m_enginePath, m_task, m_params, m_output, this);
+    connect(m_check, &OutputCheck::done, this, &RemoteEngine::onVerified);
+    m_check->start();
+}
+
+void RemoteEngine::onVerified(const QString &reason)
+{
+    if (m_check)
+        std::exchange(m_check, nullptr)->deleteLater();
+    if (!reason.isEmpty() && m_suspect < 0) {
+        m_suspect = m_host;
+        hostFailed(tr("its output failed the check: %1").arg(reason));
+        return;
+    }
+    if (reason.isEmpty() && m_suspect >= 0)
+        m_pool.leaveOut(m_suspect, tr("its output of \"%1\" failed the check where %2's passed")
+                                       .arg(m_input, m_pool.hostName(m_host)));
+    finish(m_result.value(QStringLiteral("exitCode")).toInt(1), m_result.value(QStringLiteral("crashed")).toBool());
+}
+
 void RemoteEngine::onWorkerEnded(int exitCode, QProcess::ExitStatus status)
 {
-    if (!m_worker || m_over)
+    if (!m_worker || m_over || m_check)
         return;
     onReadable();
-    if (!m_worker || m_over)
+    // (Its output may be under the check now: the worker's part is done.)
+    if (!m_worker || m_over || m_check)
         return;
     if (m_stopping) {
         finish(1, true);
@@ -214,9 +250,14 @@ void RemoteEngine::hostFailed(const QString &reason)
 
 void RemoteEngine::dropWorker()
 {
+    if (m_check) {
+        m_check->abandon();
+        std::exchange(m_check, nullptr)->deleteLater();
+    }
     m_sending.close();
     if (m_receiving.isOpen())
         m_receiving.close();
+    m_ticks.stop();
     if (m_worker) {
         m_worker->disconnect(this);
         if (m_worker->state() != QProcess::NotRunning) {

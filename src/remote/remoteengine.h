@@ -10,6 +10,7 @@
 #include <QTimer>
 
 class HostPool;
+class OutputCheck;
 
 // The engine of one task, run by a worker on a host of the pool: the input
 // goes there unless the worker proves it reads the same bytes in place, the
@@ -18,7 +19,10 @@ class HostPool;
 // worker's hash. A failure of the host (it cannot be reached, the engine or
 // room is missing there, the connection is lost, the output came back
 // damaged) is no failure of the task: the pool is told, and the task starts
-// again on another host; only when none is left does the task fail.
+// again on another host; only when none is left does the task fail. An
+// output that comes back whole but fails the output check is tried once on
+// another host: when that host's output passes, the first host is left out
+// (it damages what it makes); when it fails too, the failure is the task's.
 class RemoteEngine final : public TaskEngine
 {
     Q_OBJECT
@@ -26,7 +30,7 @@ public:
     // How long a stopped worker may take before its connection is cut.
     static constexpr int KillDelayMs = 5000;
 
-    RemoteEngine(HostPool &pool, QObject *parent = nullptr);
+    RemoteEngine(HostPool &pool, ltvItemData task, QString params, QObject *parent = nullptr);
     ~RemoteEngine() override;
     Q_DISABLE_COPY_MOVE(RemoteEngine)
 
@@ -51,10 +55,18 @@ private:
     // The host failed this task: it goes to another one.
     void hostFailed(const QString &reason);
     void finish(int exitCode, bool crashed);
+    // The output came back whole: is it good?
+    void verify();
+    void onVerified(const QString &reason);
     void dropWorker();
     void send(const QByteArray &frame);
 
     HostPool &m_pool;
+    ltvItemData m_task;
+    QString m_params;
+    QString m_enginePath;
+    OutputCheck *m_check = nullptr;
+    int m_suspect = -1; // the host whose output failed the check
     EngineCommand m_command;
     QString m_input, m_output;
     QByteArray m_inputHash;
@@ -70,6 +82,7 @@ private:
     QJsonObject m_result;
     QByteArray m_errors;  // what ssh and the worker said on standard error
     QTimer m_killTimer;
+    QTimer m_ticks; // tells the worker that the controller is there
     bool m_running = false;
     bool m_stopping = false;
     bool m_paused = false;

@@ -14,6 +14,7 @@
 #include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 
 #include <csignal>
 #include <cstdio>
@@ -79,6 +80,9 @@ public:
     Worker() : m_reader(false), m_input(STDIN_FILENO, QSocketNotifier::Read)
     {
         connect(&m_input, &QSocketNotifier::activated, this, [this] { readInput(); });
+        m_silence.setSingleShot(true);
+        connect(&m_silence, &QTimer::timeout, this, [this] { lost(); });
+        m_silence.start(SilenceMs);
         connect(&m_engine, &TaskEngine::chunkRead, this, [this](const QString &text) { onEngineOutput(text); });
         connect(&m_engine, &TaskEngine::started, this, [this] { send(Frame("started")); });
         connect(&m_engine, &TaskEngine::ended, this, [this](int code, bool crashed) { onEngineEnded(code, crashed); });
@@ -113,6 +117,7 @@ private:
             m_input.setEnabled(false);
             lost();
         }
+        m_silence.start(SilenceMs);
         m_reader.feed(QByteArray(buffer, static_cast<qsizetype>(count)));
         while (const std::optional<Message> message = m_reader.next())
             onMessage(*message);
@@ -266,6 +271,7 @@ private:
 
     Reader m_reader;
     QSocketNotifier m_input;
+    QTimer m_silence; // the controller has not been heard of for so long: it is gone
     EngineProcess m_engine;
     std::unique_ptr<QTemporaryDir> m_folder;
     QStringList m_arguments;

@@ -16,13 +16,16 @@
 // controller: "input" (JSON: whether it reads the input in place), "started",
 // "out" (the engine's output as it comes), "result" (JSON: the engine's exit,
 // whether a failure is the host's, the output's size and SHA-256), then the
-// output's bytes as "data" frames and "data-end". The worker's input ending
-// ends its engine at once.
+// output's bytes as "data" frames and "data-end". The controller sends a
+// "tick" every TickMs; the worker's input ending, or no frame for
+// SilenceMs (a host cut off from its controller), ends its engine at once.
 namespace WorkerProtocol {
 
 inline constexpr char Greeting[] = "vantorix-worker 1\n";
 // The largest frame a reader takes: a bigger one is a damaged stream.
 inline constexpr qsizetype MaxPayload = 4 * 1024 * 1024;
+inline constexpr int TickMs = 10 * 1000;
+inline constexpr int SilenceMs = 60 * 1000;
 // How many bytes of a file go into one "data" frame.
 inline constexpr qsizetype DataChunk = 1024 * 1024;
 
