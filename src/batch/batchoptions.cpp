@@ -19,6 +19,8 @@ struct Texts
 };
 
 const QString MainSection = QStringLiteral("Main");
+// The most files at once on one host of --hosts.
+constexpr int HostMaxJobs = 64;
 
 } // namespace
 
@@ -48,6 +50,14 @@ ParsedCommandLine ParseBatchCommandLine(const QStringList &arguments, const Stor
         return parsed;
     };
     QCommandLineParser parser;
+    const QCommandLineOption hosts(QStringLiteral("hosts"),
+                                   Texts::tr("Convert on the hosts of this file over SSH, one a line: "
+                                             "\"[N/][user@]host\", \":\" for this machine, N tasks at once there "
+                                             "(default: --jobs)."),
+                                   Texts::tr("file"));
+    const QCommandLineOption sshConfig(QStringLiteral("ssh-config"),
+                                       Texts::tr("With --hosts: the ssh configuration file to use (ssh -F)."),
+                                       Texts::tr("file"));
     parser.setApplicationDescription(Texts::tr(
         "Converts video files without a window, one after another or several at once (--jobs), with a "
         "profile of the program folder.\n"
@@ -101,14 +111,6 @@ ParsedCommandLine ParseBatchCommandLine(const QStringList &arguments, const Stor
                                     Texts::tr("With --watch: how long a file must stay unchanged, and closed "
                                                    "by its writer, before it is converted (default 10)."),
                                     Texts::tr("seconds"));
-    const QCommandLineOption hosts(QStringLiteral("hosts"),
-                                   Texts::tr("Convert on the hosts of this file over SSH, one a line: "
-                                             "\"[N/][user@]host\", \":\" for this machine, N tasks at once there "
-                                             "(default: --jobs)."),
-                                   Texts::tr("file"));
-    const QCommandLineOption sshConfig(QStringLiteral("ssh-config"),
-                                       Texts::tr("With --hosts: the ssh configuration file to use (ssh -F)."),
-                                       Texts::tr("file"));
     const QCommandLineOption listProfiles(QStringLiteral("list-profiles"), Texts::tr("List the profiles."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
@@ -154,10 +156,12 @@ ParsedCommandLine ParseBatchCommandLine(const QStringList &arguments, const Stor
         bool number = false;
         const QString text = parser.value(jobs).trimmed();
         request.jobs = text.toInt(&number);
-        if (!number || request.jobs != JobsInRange(request.jobs))
+        // With --hosts, files at once on each host, whatever this machine has.
+        const int most = parser.isSet(hosts) ? HostMaxJobs : MaxJobs();
+        if (!number || request.jobs < 1 || request.jobs > most)
             return usage(Texts::tr("--jobs \"%1\" is not a number of files at once from 1 to %2")
                              .arg(text)
-                             .arg(MaxJobs()));
+                             .arg(most));
     }
     for (const auto &[option, target] : {std::pair{&start, &request.start}, std::pair{&end, &request.end}}) {
         if (!parser.isSet(*option))

@@ -252,14 +252,25 @@ for _ in $(seq 300); do [ -n "$(engine)" ] || break; sleep 0.1; done
 for _ in $(seq 100); do [ -n "$(find "$work/w2/cache/runs" -mindepth 1 2>/dev/null)" ] || break; sleep 0.1; done
 [ -z "$(find "$work/w2/cache/runs" -mindepth 1 2>/dev/null)" ] || fail "the worker on w2 left its work folder"
 
-# 5. What --hosts costs over a local batch, on the same clips.
-start=$(date +%s.%N)
-(cd "$work" && "$program/vantorix" --batch -j 6 -p "MP4 H.264 AAC" -o data/out --overwrite --set "Video Size=160x120" \
-    --set "Encoding Preset=ultrafast" data/in > /dev/null 2>&1) || true
-local_secs=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.2f", b - a }')
-start=$(date +%s.%N)
-run "2/w1 2/w2 2/w3"
-hosts_secs=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.2f", b - a }')
+# 5. What --hosts costs over a local batch, on the same clips and cores:
+# two at once here, then through a worker here, then on the three workers.
+timed() { # VARIABLE COMMAND...: the seconds COMMAND took into VARIABLE
+    local start; start=$(date +%s.%N)
+    "${@:2}"
+    printf -v "$1" '%s' "$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.2f", b - a }')"
+}
+local_batch() {
+    rm -rf "$work/data/out"; mkdir -p "$work/data/out"
+    (cd "$work" && "$program/vantorix" --batch -j 2 -p "MP4 H.264 AAC" -o data/out --overwrite \
+        --set "Video Size=160x120" --set "Encoding Preset=ultrafast" data/in > "$work/run.log" 2>&1) || status=$?
+}
+status=0
+timed local_secs local_batch
+[ "$status" -eq 1 ] || fail "the local batch should give 1, got $status"
+timed here_secs run "2/:"
+check_outputs "a worker on this machine" 1
+timed hosts_secs run "2/w1 2/w2 2/w3"
+echo "12 clips and a broken one: local --batch -j 2 took $local_secs s; --hosts with \"2/:\" $here_secs s;" \
+    "--hosts over 3 workers (2 slots each, the same 2 cores) $hosts_secs s"
 check_outputs "after the losses" # the next worker on w1 removed what the lost one left
-echo "12 clips and a broken one: local --batch -j 6 took $local_secs s, --hosts over 3 workers (2 slots each) $hosts_secs s"
 echo "ssh workers: OK"
