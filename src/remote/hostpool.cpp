@@ -98,6 +98,12 @@ HostPool::HostPool(QList<HostLine> hosts, Settings settings, QObject *parent)
             host.state = State::Ready;
         m_hosts << host;
     }
+}
+
+void HostPool::packProgram()
+{
+    if (!m_program.isEmpty())
+        return;
     // The program as it is sent: this program and its engine (a link stays a link).
     QProcess tar;
     tar.start(QStringLiteral("tar"), {QStringLiteral("-C"), m_settings.programFolder, QStringLiteral("--sort=name"),
@@ -177,6 +183,8 @@ void HostPool::check(int host, bool send)
 {
     Host &entry = m_hosts[host];
     entry.state = State::Checking;
+    if (!entry.line.local())
+        packProgram();
     auto *process = new QProcess(this);
     entry.setup = process;
     endsWithProgram(*process);

@@ -102,6 +102,8 @@ private:
         QByteArray sha256;
     };
 
+    // The program folder as it goes to a host, and its version.
+    void packProgram();
     void check(int host, bool send);
     void onChecked(int host, bool sent);
     void setDown(int host, const QString &reason);

@@ -175,7 +175,7 @@ void RemoteEngine::onMessage(const Message &message)
         } else if (m_receiving.size() != m_result.value(QStringLiteral("size")).toInteger()
                    || m_receivedHash.result().toHex() != m_result.value(QStringLiteral("sha256")).toString().toLatin1()) {
             m_receiving.remove();
-            hostFailed(tr("its output came back damaged"));
+            hostFailed(tr("its output came back damaged"), true);
         } else {
             verify();
         }
@@ -230,7 +230,7 @@ void RemoteEngine::onWorkerEnded(int exitCode, QProcess::ExitStatus status)
     hostFailed(reason);
 }
 
-void RemoteEngine::hostFailed(const QString &reason)
+void RemoteEngine::hostFailed(const QString &reason, bool leaveOut)
 {
     if (m_over)
         return;
@@ -241,14 +241,17 @@ void RemoteEngine::hostFailed(const QString &reason)
     const int host = m_host;
     emit chunkRead(tr("%1: %2; the task goes to another host.\n").arg(m_pool.hostName(host), reason));
     m_failedOn << host;
-    m_pool.reportFailure(host, reason);
+    if (leaveOut)
+        m_pool.leaveOut(host, reason);
+    else
+        m_pool.reportFailure(host, reason);
     if (m_receiving.isOpen() || m_receiving.exists())
         m_receiving.remove();
     dropWorker();
     m_pool.request(this);
 }
 
-void RemoteEngine::dropWorker()
+void RemoteEngine::dropWorker(bool graceful)
 {
     if (m_check) {
         m_check->abandon();
@@ -260,11 +263,21 @@ void RemoteEngine::dropWorker()
     m_ticks.stop();
     if (m_worker) {
         m_worker->disconnect(this);
-        if (m_worker->state() != QProcess::NotRunning) {
+        if (m_worker->state() == QProcess::NotRunning) {
+            m_worker->deleteLater();
+        } else if (!graceful) {
             m_worker->kill();
             m_worker->waitForFinished(5000);
+            m_worker->deleteLater();
+        } else {
+            // The end of its input ends the worker, which removes its work
+            // folder; one that does not end in time is killed.
+            QProcess *worker = m_worker;
+            worker->setParent(&m_pool);
+            connect(worker, &QProcess::finished, worker, &QObject::deleteLater);
+            QTimer::singleShot(KillDelayMs, worker, [worker] { worker->kill(); });
+            worker->closeWriteChannel();
         }
-        m_worker->deleteLater();
         m_worker = nullptr;
     }
     if (m_host >= 0) {
@@ -332,5 +345,5 @@ void RemoteEngine::killAndWait()
     m_over = true;
     m_running = false;
     m_pool.cancel(this);
-    dropWorker();
+    dropWorker(false);
 }

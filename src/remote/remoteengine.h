@@ -53,12 +53,14 @@ private:
     void sendInput();
     void onWorkerEnded(int exitCode, QProcess::ExitStatus status);
     // The host failed this task: it goes to another one.
-    void hostFailed(const QString &reason);
+    // A host that damaged what it sent back is left out at once.
+    void hostFailed(const QString &reason, bool leaveOut = false);
     void finish(int exitCode, bool crashed);
     // The output came back whole: is it good?
     void verify();
     void onVerified(const QString &reason);
-    void dropWorker();
+    // Lets the worker go: asked to end (its input closed), or killed at once.
+    void dropWorker(bool graceful = true);
     void send(const QByteArray &frame);
 
     HostPool &m_pool;
