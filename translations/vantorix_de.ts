@@ -317,6 +317,30 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
         <source>paths</source>
         <translation>Pfade</translation>
     </message>
+    <message>
+        <source>--hosts: the file &quot;%1&quot; cannot be read</source>
+        <translation>--hosts: Die Datei „%1“ kann nicht gelesen werden</translation>
+    </message>
+    <message>
+        <source>--hosts: %1</source>
+        <translation>--hosts: %1</translation>
+    </message>
+    <message>
+        <source>Convert on the hosts of this file over SSH, one a line: &quot;[N/][user@]host&quot;, &quot;:&quot; for this machine, N tasks at once there (default: --jobs).</source>
+        <translation>Auf den Rechnern dieser Datei über SSH umwandeln, einer pro Zeile: „[N/][Benutzer@]Rechner“, „:“ für diesen Rechner, N Aufgaben gleichzeitig dort (Vorgabe: --jobs).</translation>
+    </message>
+    <message>
+        <source>file</source>
+        <translation>Datei</translation>
+    </message>
+    <message>
+        <source>With --hosts: the ssh configuration file to use (ssh -F).</source>
+        <translation>Mit --hosts: die zu verwendende SSH-Konfigurationsdatei (ssh -F).</translation>
+    </message>
+    <message>
+        <source>--ssh-config goes with --hosts</source>
+        <translation>--ssh-config gehört zu --hosts</translation>
+    </message>
 </context>
 <context>
     <name>BatchView</name>
@@ -532,6 +556,37 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     <message>
         <source>3. Click on the &quot;Start&quot; button.</source>
         <translation>3. Klicken Sie auf „Start“.</translation>
+    </message>
+</context>
+<context>
+    <name>HostPool</name>
+    <message>
+        <source>line %1 &quot;%2&quot; is not [N/][user@]host (N from 1 to 64)</source>
+        <translation>Zeile %1 „%2“ ist nicht [N/][Benutzer@]Rechner (N von 1 bis 64)</translation>
+    </message>
+    <message>
+        <source>it names no host</source>
+        <translation>sie nennt keinen Rechner</translation>
+    </message>
+    <message>
+        <source>%1 cannot be started: %2</source>
+        <translation>%1 kann nicht gestartet werden: %2</translation>
+    </message>
+    <message>
+        <source>the program does not start there (status %1)</source>
+        <translation>das Programm startet dort nicht (Status %1)</translation>
+    </message>
+    <message>
+        <source>leaving out %1: %2</source>
+        <translation>%1 wird ausgelassen: %2</translation>
+    </message>
+    <message>
+        <source>%1 failed a task (%2); it is checked again</source>
+        <translation>%1 hat eine Aufgabe nicht geschafft (%2); der Rechner wird erneut geprüft</translation>
+    </message>
+    <message>
+        <source>no host is left that can convert it</source>
+        <translation>es bleibt kein Rechner, der sie umwandeln kann</translation>
     </message>
 </context>
 <context>
@@ -1133,6 +1188,59 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     <message>
         <source>Cannot open file &quot;%1&quot;. %2</source>
         <translation>Die Datei „%1“ kann nicht geöffnet werden. %2</translation>
+    </message>
+</context>
+<context>
+    <name>RemoteEngine</name>
+    <message>
+        <source>the worker cannot be started: %1</source>
+        <translation>der Worker kann nicht gestartet werden: %1</translation>
+    </message>
+    <message>
+        <source>The input could not be read.</source>
+        <translation>Die Eingabe konnte nicht gelesen werden.</translation>
+    </message>
+    <message>
+        <source>its answer came damaged (%1)</source>
+        <translation>seine Antwort kam beschädigt an (%1)</translation>
+    </message>
+    <message>
+        <source>The input could not be read: %1
+</source>
+        <translation>Die Eingabe konnte nicht gelesen werden: %1
+</translation>
+    </message>
+    <message>
+        <source>The output cannot be written here: %1
+</source>
+        <translation>Die Ausgabe kann hier nicht geschrieben werden: %1
+</translation>
+    </message>
+    <message>
+        <source>its output came back damaged</source>
+        <translation>seine Ausgabe kam beschädigt zurück</translation>
+    </message>
+    <message>
+        <source>its output failed the check: %1</source>
+        <translation>seine Ausgabe hat die Prüfung nicht bestanden: %1</translation>
+    </message>
+    <message>
+        <source>its output of &quot;%1&quot; failed the check where %2&apos;s passed</source>
+        <translation>seine Ausgabe von „%1“ hat die Prüfung nicht bestanden, die von %2 schon</translation>
+    </message>
+    <message>
+        <source>the connection was lost</source>
+        <translation>die Verbindung ist abgerissen</translation>
+    </message>
+    <message>
+        <source>the worker ended with status %1</source>
+        <translation>der Worker endete mit Status %1</translation>
+    </message>
+    <message>
+        <source>%1: %2; the task goes to another host.
+</source>
+        <translation>%1: %2; die Aufgabe geht an einen anderen Rechner.
+</translation>
     </message>
 </context>
 <context>
@@ -1827,6 +1935,60 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     <message>
         <source>%1 is a link or a file, not a folder: no output is written through it.</source>
         <translation>%1 ist eine Verknüpfung oder eine Datei, kein Ordner: Darüber wird keine Ausgabe geschrieben.</translation>
+    </message>
+</context>
+<context>
+    <name>Worker</name>
+    <message>
+        <source>the engine does not start on this host: %1</source>
+        <translation>die Engine startet auf diesem Rechner nicht: %1</translation>
+    </message>
+    <message>
+        <source>the task came damaged: %1</source>
+        <translation>die Aufgabe kam beschädigt an: %1</translation>
+    </message>
+    <message>
+        <source>no work folder can be made in %1: %2</source>
+        <translation>in %1 kann kein Arbeitsordner angelegt werden: %2</translation>
+    </message>
+    <message>
+        <source>the input cannot be written here: %1</source>
+        <translation>die Eingabe kann hier nicht geschrieben werden: %1</translation>
+    </message>
+    <message>
+        <source>the input arrived damaged</source>
+        <translation>die Eingabe kam beschädigt an</translation>
+    </message>
+    <message>
+        <source>the engine reported &quot;%1&quot; on this host</source>
+        <translation>die Engine meldete „%1“ auf diesem Rechner</translation>
+    </message>
+    <message>
+        <source>the engine does not run: %1 %2</source>
+        <translation>die Engine läuft nicht: %1 %2</translation>
+    </message>
+    <message>
+        <source>nothing can be written in %1: %2</source>
+        <translation>in %1 kann nichts geschrieben werden: %2</translation>
+    </message>
+    <message>
+        <source>%1 has no room (%2 MiB free)</source>
+        <translation>%1 hat keinen Platz (%2 MiB frei)</translation>
+    </message>
+</context>
+<context>
+    <name>WorkerProtocol</name>
+    <message>
+        <source>no worker answered</source>
+        <translation>kein Worker hat geantwortet</translation>
+    </message>
+    <message>
+        <source>a frame without its head</source>
+        <translation>ein Rahmen ohne Kopf</translation>
+    </message>
+    <message>
+        <source>a damaged frame head &quot;%1&quot;</source>
+        <translation>ein beschädigter Rahmenkopf „%1“</translation>
     </message>
 </context>
 </TS>

@@ -68,7 +68,7 @@ HostList ParseHostList(const QString &text)
         const int slotCount = match.captured(1).toInt();
         if (!match.hasMatch() || (match.hasCaptured(1) && (slotCount < 1 || slotCount > 64))
             || match.captured(2).startsWith(QLatin1Char('-'))) {
-            list.error = QStringLiteral("line %1 \"%2\" is not [N/][user@]host (N from 1 to 64)").arg(number).arg(entry);
+            list.error = HostPool::tr("line %1 \"%2\" is not [N/][user@]host (N from 1 to 64)").arg(number).arg(entry);
             return list;
         }
         const HostLine host{match.captured(2), slotCount};
@@ -80,7 +80,7 @@ HostList ParseHostList(const QString &text)
             same->slotCount = host.slotCount == 0 ? 0 : std::max(same->slotCount, host.slotCount);
     }
     if (list.hosts.isEmpty())
-        list.error = QStringLiteral("it names no host");
+        list.error = HostPool::tr("it names no host");
     return list;
 }
 
@@ -241,8 +241,8 @@ void HostPool::onChecked(int host, bool sent)
     QString reason = word == QLatin1String("unfit") ? match.captured(2) : err.section(QLatin1Char('\n'), -1);
     if (reason.isEmpty())
         reason = process->error() == QProcess::FailedToStart
-                     ? QStringLiteral("%1 cannot be started: %2").arg(m_settings.ssh, process->errorString())
-                     : QStringLiteral("the program does not start there (status %1)").arg(process->exitCode());
+                     ? tr("%1 cannot be started: %2").arg(m_settings.ssh, process->errorString())
+                     : tr("the program does not start there (status %1)").arg(process->exitCode());
     setDown(host, reason);
 }
 

@@ -25,6 +25,12 @@ using namespace WorkerProtocol;
 
 namespace {
 
+// What a worker tells its controller, read by a person there.
+struct Texts
+{
+    Q_DECLARE_TR_FUNCTIONS(Worker)
+};
+
 // What the host lacks when an engine's words say so: such a failure is the
 // host's, not the task's.
 const char *const HostFailures[] = {"No space left on device", "Read-only file system", "Input/output error",
@@ -87,7 +93,7 @@ public:
         connect(&m_engine, &TaskEngine::started, this, [this] { send(Frame("started")); });
         connect(&m_engine, &TaskEngine::ended, this, [this](int code, bool crashed) { onEngineEnded(code, crashed); });
         connect(&m_engine, &TaskEngine::failedToStart, this, [this](const QString &error) {
-            finish(127, false, true, QStringLiteral("the engine does not start on this host: %1").arg(error));
+            finish(127, false, true, Texts::tr("the engine does not start on this host: %1").arg(error));
         });
         send(Greeting);
     }
@@ -122,7 +128,7 @@ private:
         while (const std::optional<Message> message = m_reader.next())
             onMessage(*message);
         if (m_reader.damaged())
-            finish(1, false, true, QStringLiteral("the task came damaged: %1").arg(m_reader.damage()));
+            finish(1, false, true, Texts::tr("the task came damaged: %1").arg(m_reader.damage()));
     }
 
     void onMessage(const Message &message)
@@ -169,7 +175,7 @@ private:
         m_folder = std::make_unique<QTemporaryDir>(runs.filePath(
             QStringLiteral("%1-%2-XXXXXX").arg(QSysInfo::machineHostName()).arg(QCoreApplication::applicationPid())));
         if (!m_folder->isValid() || !QDir(m_folder->path()).mkdir(QStringLiteral("out"))) {
-            finish(1, false, true, QStringLiteral("no work folder can be made in %1: %2")
+            finish(1, false, true, Texts::tr("no work folder can be made in %1: %2")
                                        .arg(runs.path(), m_folder->errorString()));
             return;
         }
@@ -188,7 +194,7 @@ private:
         m_ourInput = m_folder->filePath(QStringLiteral("in/") + here.fileName());
         m_copy.setFileName(m_ourInput);
         if (!m_copy.open(QIODevice::WriteOnly))
-            finish(1, false, true, QStringLiteral("the input cannot be written here: %1").arg(m_copy.errorString()));
+            finish(1, false, true, Texts::tr("the input cannot be written here: %1").arg(m_copy.errorString()));
     }
 
     void onData(const QByteArray &bytes)
@@ -197,7 +203,7 @@ private:
             return;
         m_copyHash.addData(bytes);
         if (m_copy.write(bytes) != bytes.size())
-            finish(1, false, true, QStringLiteral("the input cannot be written here: %1").arg(m_copy.errorString()));
+            finish(1, false, true, Texts::tr("the input cannot be written here: %1").arg(m_copy.errorString()));
     }
 
     void onDataEnd()
@@ -207,9 +213,9 @@ private:
         const bool flushed = m_copy.flush();
         m_copy.close();
         if (!flushed || m_copy.error() != QFileDevice::NoError)
-            finish(1, false, true, QStringLiteral("the input cannot be written here: %1").arg(m_copy.errorString()));
+            finish(1, false, true, Texts::tr("the input cannot be written here: %1").arg(m_copy.errorString()));
         else if (m_copyHash.result().toHex() != m_inputHash)
-            finish(1, false, true, QStringLiteral("the input arrived damaged"));
+            finish(1, false, true, Texts::tr("the input arrived damaged"));
         else
             launch();
     }
@@ -228,7 +234,7 @@ private:
     {
         for (const char *failure : HostFailures)
             if (text.contains(QLatin1String(failure)))
-                m_hostFailure = QStringLiteral("the engine reported \"%1\" on this host").arg(QLatin1String(failure));
+                m_hostFailure = Texts::tr("the engine reported \"%1\" on this host").arg(QLatin1String(failure));
         text.replace(m_ourOutput, m_theirOutput);
         if (m_ourInput != m_theirInput)
             text.replace(m_ourInput, m_theirInput);
@@ -295,7 +301,7 @@ int check()
     engine.setProcessChannelMode(QProcess::MergedChannels);
     engine.start(QCoreApplication::applicationDirPath() + QStringLiteral("/wmaspi.dll"), {QStringLiteral("-version")});
     if (!engine.waitForFinished(30000) || engine.exitStatus() != QProcess::NormalExit || engine.exitCode() != 0)
-        return unfit(QStringLiteral("the engine does not run: %1 %2")
+        return unfit(Texts::tr("the engine does not run: %1 %2")
                          .arg(engine.errorString(), QString::fromLocal8Bit(engine.readAll().left(200))));
     const QString runs = WorkerFolder() + QStringLiteral("/runs");
     QDir().mkpath(runs);
@@ -304,10 +310,10 @@ int check()
                           && probe.flush();
     probe.remove();
     if (!writable)
-        return unfit(QStringLiteral("nothing can be written in %1: %2").arg(runs, probe.errorString()));
+        return unfit(Texts::tr("nothing can be written in %1: %2").arg(runs, probe.errorString()));
     const QStorageInfo storage(runs);
     if (storage.isReadOnly() || storage.bytesAvailable() < 64 * 1024 * 1024)
-        return unfit(QStringLiteral("%1 has no room (%2 MiB free)").arg(runs).arg(storage.bytesAvailable() >> 20));
+        return unfit(Texts::tr("%1 has no room (%2 MiB free)").arg(runs).arg(storage.bytesAvailable() >> 20));
     std::printf("vantorix-ok %d\n", QThread::idealThreadCount());
     return WorkerDone;
 }

@@ -1,5 +1,6 @@
 #include "remote/workerprotocol.h"
 
+#include <QCoreApplication>
 #include <QJsonDocument>
 
 namespace WorkerProtocol {
@@ -28,7 +29,7 @@ std::optional<Message> Reader::next()
         if (at < 0) {
             // A login script may talk, but not for ever.
             if (m_buffer.size() > 64 * 1024)
-                m_damage = QStringLiteral("no worker answered");
+                m_damage = QCoreApplication::translate("WorkerProtocol", "no worker answered");
             return std::nullopt;
         }
         m_buffer.remove(0, at + qstrlen(Greeting));
@@ -37,7 +38,7 @@ std::optional<Message> Reader::next()
     const qsizetype end = m_buffer.indexOf('\n');
     if (end < 0) {
         if (m_buffer.size() > 64)
-            m_damage = QStringLiteral("a frame without its head");
+            m_damage = QCoreApplication::translate("WorkerProtocol", "a frame without its head");
         return std::nullopt;
     }
     const QByteArray head = m_buffer.left(end);
@@ -45,7 +46,7 @@ std::optional<Message> Reader::next()
     bool number = false;
     const qsizetype size = blank < 0 ? -1 : head.mid(blank + 1).toLongLong(&number);
     if (blank <= 0 || !number || size < 0 || size > MaxPayload) {
-        m_damage = QStringLiteral("a damaged frame head \"%1\"").arg(QString::fromLatin1(head.left(40)));
+        m_damage = QCoreApplication::translate("WorkerProtocol", "a damaged frame head \"%1\"").arg(QString::fromLatin1(head.left(40)));
         return std::nullopt;
     }
     if (m_buffer.size() < end + 1 + size)
