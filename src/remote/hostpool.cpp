@@ -39,16 +39,21 @@ void tidyControlFolders()
     }
 }
 
-// A process that ends with the program, however the program ends.
-void endsWithProgram(QProcess &process)
+// A process of its own group (a terminal's Ctrl+C reaches the program only).
+// An ssh client is killed with the program, however the program ends (its
+// worker then sees its input end); a worker on this machine sees its input
+// end by itself, and removes its work folder before it ends.
+void ownGroup(QProcess &process, bool diesWithProgram)
 {
     const pid_t program = ::getpid();
-    process.setChildProcessModifier([program] {
+    process.setChildProcessModifier([program, diesWithProgram] {
         ::setpgid(0, 0);
         ::signal(SIGPIPE, SIG_DFL);
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (::getppid() != program)
-            ::_exit(127);
+        if (diesWithProgram) {
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (::getppid() != program)
+                ::_exit(127);
+        }
     });
 }
 
@@ -169,7 +174,7 @@ QStringList HostPool::sshArguments(int host, int slot) const
 
 void HostPool::prepareWorker(QProcess &process, int host, int slot) const
 {
-    endsWithProgram(process);
+    ownGroup(process, !m_hosts.at(host).line.local());
     if (m_hosts.at(host).line.local()) {
         process.setProgram(m_settings.programFolder + QStringLiteral("/vantorix"));
         process.setArguments({QStringLiteral("--worker")});
@@ -187,7 +192,7 @@ void HostPool::check(int host, bool send)
         packProgram();
     auto *process = new QProcess(this);
     entry.setup = process;
-    endsWithProgram(*process);
+    ownGroup(*process, true);
     const QString command =
         send ? QStringLiteral("mkdir -p \"$c\" && t=\"$(mktemp -d \"$c/.unpack.XXXXXX\")\" && tar -xf - -C \"$t\" && "
                               "{ mv -T \"$t\" \"$p\" 2>/dev/null || rm -rf \"$t\"; }; exec \"$p/vantorix\" --worker --check")
