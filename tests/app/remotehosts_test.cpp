@@ -179,6 +179,32 @@ TEST_F(RemoteHostsTest, EveryTaskEndsCompleteOnAHostThatWorksAndAFailingHostIsNa
     }
 }
 
+TEST_F(RemoteHostsTest, OutputsInTheInputFolderNeverReplaceAnInputNorEachOther)
+{
+    // Two inputs with one stem, and an input that has the output's name.
+    QDir().mkpath(work("mixed"));
+    for (const char *name : {"mixed/clip.avi", "mixed/clip.mov", "mixed/orig.mp4"})
+        ASSERT_TRUE(WriteFakeMedia(work(QString::fromLatin1(name)), "00:00:03"));
+    const QByteArray original = contentOf(work("mixed/orig.mp4"));
+    QFile file(work("hosts"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("2/good\n");
+    file.close();
+    QProcessEnvironment env = withTemporaryFolder();
+    env.insert("PATH", work("bin") + ":" + env.value("PATH"));
+    env.insert("FAKE_SSH_ROOT", work("hosts.d"));
+    QProcess process;
+    start(process, {"--batch", "--hosts", "hosts", "-p", Mp4Profile, "-o", "mixed", "--overwrite", "mixed"}, env);
+    ASSERT_TRUE(process.waitForFinished(60000));
+    const QString out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    EXPECT_EQ(process.exitCode(), BatchCompleted) << qPrintable(out);
+    EXPECT_EQ(out.count("Complete  "), 3) << qPrintable(out);
+    EXPECT_EQ(contentOf(work("mixed/orig.mp4")), original);
+    // Three outputs of their own beside the three inputs.
+    EXPECT_EQ(QDir(work("mixed")).entryList({"*.mp4"}, QDir::Files).size(), 4)
+        << qPrintable(QDir(work("mixed")).entryList().join(' '));
+}
+
 TEST_F(RemoteHostsTest, AnInterruptedOrKilledControllerLeavesNoEngineAndNoWorkFolder)
 {
     for (const int signal : {SIGINT, SIGKILL}) {
