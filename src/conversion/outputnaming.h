@@ -5,7 +5,7 @@
 #include <QSet>
 #include <QString>
 
-class QStandardItemModel;
+class TaskListModel;
 
 // Where the outputs of a batch go: all into the output folder, into the output
 // folder keeping the folder tree each input was found in, or each beside its
@@ -47,7 +47,7 @@ public:
 
     // A new batch into `outputFolder` (as typed) with `outputExt`: the inputs of
     // `tasks` are reserved from the start, wherever an output may go.
-    void begin(const QString &outputFolder, const QString &outputExt, const QStandardItemModel &tasks,
+    void begin(const QString &outputFolder, const QString &outputExt, const TaskListModel &tasks,
                OutputPlace place = OutputPlace::Folder);
 
     // An input that joins the batch, or is about to: no output takes its path.

@@ -184,7 +184,7 @@ TEST(TaskRecord, AFailedTaskTellsWhyInItsStatusTip)
         output += QStringLiteral("line %1\n").arg(i);
     output += QStringLiteral("frame=1 time=00:00:01.00 \rframe=2 time=00:00:02.00 \r\n  \n\r\n"
                              "Conversion failed!\n\n");
-    model.item(0, 0)->setData(output, TaskListModel::EngineOutputRole);
+    model.setData(model.index(0, 0), output, TaskListModel::EngineOutputRole);
     EXPECT_EQ(statusCell.data(Qt::ToolTipRole).toString(),
               QStringLiteral("The engine ended with an error without saying why.\n"
                              "line 6\nline 7\nline 8\nline 9\nline 10\nline 11\nline 12\n"
@@ -207,15 +207,15 @@ TEST(TaskRecord, TheResultNotesComeFirstInTheStatusTip)
     ltvItemData task = sampleTask();
     task.StatusText = QStringLiteral("Failed");
     model.appendTask(task);
-    model.item(0, 0)->setData(QStringLiteral("one\ntwo\n"), TaskListModel::EngineOutputRole);
-    model.item(0, 0)->setData(QStringLiteral("The output file is missing or empty.\nRenamed to a_2.mp4: why"),
+    model.setData(model.index(0, 0), QStringLiteral("one\ntwo\n"), TaskListModel::EngineOutputRole);
+    model.setData(model.index(0, 0), QStringLiteral("The output file is missing or empty.\nRenamed to a_2.mp4: why"),
                               TaskListModel::ResultNotesRole);
     EXPECT_EQ(model.index(0, 3).data(Qt::ToolTipRole).toString(),
               QStringLiteral("The output file is missing or empty.\nRenamed to a_2.mp4: why\none\ntwo"));
     // A completed task tells its notes, never the engine's words.
     task.StatusText = QStringLiteral("Complete");
     WriteItemData(model, 0, 2, task);
-    model.item(0, 0)->setData(QStringLiteral("Renamed to a_2.mp4: why"), TaskListModel::ResultNotesRole);
+    model.setData(model.index(0, 0), QStringLiteral("Renamed to a_2.mp4: why"), TaskListModel::ResultNotesRole);
     EXPECT_EQ(model.statusTip(0), QStringLiteral("Renamed to a_2.mp4: why"));
 }
 
