@@ -51,7 +51,12 @@ public:
                OutputPlace place = OutputPlace::Folder);
 
     // An input that joins the batch, or is about to: no output takes its path.
-    void takeInput(const QString &input) { m_taken.insert(PathKey(input)); }
+    // (The key most often is the path itself: then it shares its characters.)
+    void takeInput(const QString &input)
+    {
+        const QString key = PathKey(input);
+        m_taken.insert(key == input ? input : key);
+    }
     // Where the output of a task of this batch goes (its folder may not exist yet).
     OutputSpot spotFor(const ltvItemData &task) const { return SpotFor(task, m_outputFolder, m_place); }
 
