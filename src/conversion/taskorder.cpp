@@ -113,6 +113,21 @@ QList<int> MoveTasksTo(TaskListModel &tasks, QList<int> rows, int before)
     return moved;
 }
 
+void RemoveTasks(TaskListModel &tasks, QList<int> rows)
+{
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    // From the bottom up, so that the rows above keep their numbers.
+    qsizetype last = rows.size() - 1;
+    while (last >= 0) {
+        qsizetype first = last;
+        while (first > 0 && rows[first - 1] == rows[first] - 1)
+            --first;
+        tasks.removeRows(rows[first], rows[last] - rows[first] + 1);
+        last = first - 1;
+    }
+}
+
 QList<int> RowsWithStatus(const TaskListModel &tasks, const QStringList &statuses)
 {
     QList<int> rows;

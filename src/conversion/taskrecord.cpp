@@ -152,7 +152,8 @@ bool TaskListModel::storeText(Row &row, int column, const QString &text)
         countInput(row.caption, -1);
         row.caption = text;
         countInput(row.caption, 1);
-        if (!row.caption.isEmpty() && row.texts[NewNameColumn - 1] == stemOf(row.caption)) {
+        if (!row.caption.isEmpty() && !row.texts[NewNameColumn - 1].isEmpty()
+            && row.texts[NewNameColumn - 1] == stemOf(row.caption)) {
             row.texts[NewNameColumn - 1] = QString();
             row.stemName = true;
         }

@@ -58,8 +58,8 @@ QString ShownStatus(const QString &stored);
 // The task list: one row per task, column 0 the caption, columns 1..10 the ten
 // sub-items. The view shows the first four columns.
 //
-// The rows are kept as plain structs, one per task (TaskListModel::Row), about
-// half a kilobyte each with the input's path: texts that rows or cells have in
+// The rows are kept as plain structs, one per task (TaskListModel::Row), some
+// 400 bytes each with the input's path: texts that rows or cells have in
 // common (a status, an extension, a frame size, "00:00:00.0", a row's length
 // repeated as its end) are kept once and shared, a new name that is the input's
 // own stem is not kept at all, and what only some rows have (engine output,

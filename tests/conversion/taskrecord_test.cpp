@@ -367,7 +367,7 @@ TEST(TaskRecord, RowsKeepEverythingThroughBlockAppendSortMoveAndRemove)
          {"/v/d.mkv", "/v/c", "/v/a.avi", "/v/e.avi", "/v/b.avi"}},
         {"two rows before the second", [&] { EXPECT_EQ(MoveTasksTo(model, {4, 2}, 1), (QList<int>{1, 2})); },
          {"/v/d.mkv", "/v/a.avi", "/v/b.avi", "/v/c", "/v/e.avi"}},
-        {"a row removed", [&] { model.removeRow(2); }, {"/v/d.mkv", "/v/a.avi", "/v/c", "/v/e.avi"}},
+        {"two rows removed", [&] { RemoveTasks(model, {3, 1, 3}); }, {"/v/d.mkv", "/v/b.avi", "/v/e.avi"}},
     };
     for (const auto &step : steps) {
         step.change();
