@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <iterator>
 #include <cmath>
 #include <limits>
 
@@ -213,11 +214,10 @@ int TaskListModel::appendTasks(const QList<ltvItemData> &records)
     for (const ltvItemData &record : records)
         rows.emplace_back(newRow(record));
     beginInsertRows(QModelIndex(), first, first + static_cast<int>(records.size()) - 1);
-    m_rows.reserve(m_rows.size() + rows.size());
-    for (auto &row : rows) {
+    for (const auto &row : rows)
         countInput(row->caption, 1);
-        m_rows.push_back(std::move(row));
-    }
+    // (Room grows by half again or more, never by one block at a time.)
+    m_rows.insert(m_rows.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
     endInsertRows();
     return first;
 }
