@@ -122,9 +122,15 @@ void HostPool::packProgram()
 
 HostPool::~HostPool()
 {
-    for (Host &host : m_hosts)
-        if (host.setup)
-            host.setup->kill(), host.setup->waitForFinished(1000);
+    for (Host &host : m_hosts) {
+        if (host.setup) {
+            host.setup->kill();
+            host.setup->waitForFinished(1000);
+        }
+    }
+    // Workers asked to end (their input closed) remove their folders first.
+    for (QProcess *worker : findChildren<QProcess *>(Qt::FindDirectChildrenOnly))
+        worker->waitForFinished(RemoteEngine::KillDelayMs);
     // The master connections end with the batch.
     for (const QFileInfo &socket : QDir(m_control.path()).entryInfoList(QDir::System | QDir::NoDotAndDotDot)) {
         QProcess exit;

@@ -76,7 +76,8 @@ TEST(WorkerStreamTest, FramesComeWholeAfterTheGreetingWhateverTheCutsAndDamageIs
 // A stand-in for ssh: runs the command on this machine as the host named
 // would, with a worker folder of its own per host. "dead…" cannot be
 // reached; "engineless…" loses its engine once checked; "damaging…" changes
-// the bytes of what it sends back.
+// the bytes of what it sends back; "slow…" takes two seconds to be checked
+// (so that a sick host is ready first and gets tasks).
 const char FakeSsh[] = R"(#!/bin/sh
 while [ $# -gt 0 ]; do
     case "$1" in
@@ -90,6 +91,7 @@ done
 host="$1"; shift
 export VANTORIX_FARM_CACHE="$FAKE_SSH_ROOT/$host"
 case "$host" in
+    slow*) case "$*" in *--check*) sleep 2 ;; esac ;;
     dead*) echo "ssh: connect to host $host port 22: Connection refused" >&2; exit 255 ;;
     engineless*) case "$*" in *--check*) ;; *) rm -f "$VANTORIX_FARM_CACHE"/program-*/wmaspi.dll ;; esac ;;
     damaging*) sh -c "$*" | perl -e '$| = 1; while (sysread(STDIN, $b, 65536)) { $b =~ s/FAKE-MEDIA/FAKE-MEDIB/g; syswrite(STDOUT, $b) }'; exit 0 ;;
@@ -158,8 +160,8 @@ TEST_F(RemoteHostsTest, EveryTaskEndsCompleteOnAHostThatWorksAndAFailingHostIsNa
         {"2/:\n", {}, {}},
         {"2/good\n", {"--tree"}, {}},
         {"dead\n2/good\n", {}, "leaving out dead: ssh: connect to host dead port 22: Connection refused"},
-        {"engineless\ngood\n", {}, "leaving out engineless: the engine does not run"},
-        {"damaging\ngood\n", {}, "leaving out damaging: its output came back damaged"},
+        {"engineless\nslowgood\n", {}, "leaving out engineless: the engine does not run"},
+        {"damaging\nslowgood\n", {}, "leaving out damaging: its output came back damaged"},
     };
     for (const Case &c : cases) {
         QDir(work("out")).removeRecursively();
