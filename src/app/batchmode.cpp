@@ -117,6 +117,7 @@ struct BatchRequest
     QList<Skipped> skippedFolders;      // folders a listing could not take
     QStringList missing;     // as named, printable
     QStringList unnamable;   // paths whose names are not valid UTF-8, printable
+    BatchOptions afterwards; // not smaller, dates, the original, done-commands
 };
 
 // --start and --end through the output settings' own checks; a task they do
@@ -183,6 +184,7 @@ public:
             m_skipped << Skipped{path, Texts::tr("the name is not valid UTF-8")};
         m_skipped << m_request.skippedFolders;
         m_view.setOutputPlace(m_request.place);
+        m_view.setAfterwards(m_request.afterwards);
     }
     Q_DISABLE_COPY_MOVE(BatchMode)
 
@@ -251,7 +253,7 @@ private:
     int summary()
     {
         const QStringList outputs = m_view.outputPaths();
-        int complete = 0, failed = 0, stopped = 0, notRun = 0;
+        int complete = 0, failed = 0, stopped = 0, notRun = 0, notSmaller = 0;
         QStringList lines;
         for (int row = 0; row < m_tasks.rowCount(); ++row) {
             ltvItemData task;
@@ -264,6 +266,8 @@ private:
                 ++failed;
             } else if (status == RowStatus::Stop) {
                 ++stopped;
+            } else if (status == RowStatus::NotSmaller) {
+                ++notSmaller; // done as asked: the original stays
             } else {
                 ++notRun;
                 lines << Texts::tr("  Not converted  %1").arg(PrintableName(task.InputFile));
@@ -280,6 +284,8 @@ private:
             lines << Texts::tr("  Not found  %1").arg(path);
 
         QString head = Texts::tr("Summary: %1 complete, %2 failed, %3 stopped").arg(complete).arg(failed).arg(stopped);
+        if (notSmaller > 0)
+            head += Texts::tr(", %1 not smaller (originals kept)").arg(notSmaller);
         if (!m_skipped.isEmpty())
             head += Texts::tr(", %1 skipped").arg(m_skipped.size());
         if (!m_request.missing.isEmpty())
@@ -294,7 +300,7 @@ private:
 
         if (m_interrupted)
             return BatchInterrupted;
-        const bool allDone = complete == m_tasks.rowCount() && m_skipped.isEmpty() && m_request.missing.isEmpty();
+        const bool allDone = complete + notSmaller == m_tasks.rowCount() && m_skipped.isEmpty() && m_request.missing.isEmpty();
         return allDone ? BatchCompleted : BatchFailed;
     }
 
@@ -379,6 +385,7 @@ private:
             view.setRun(&run);
             view.setJobs(batch.m_request.jobs);
             view.setOutputPlace(batch.m_request.place);
+            view.setAfterwards(batch.m_request.afterwards);
         }
 
         NoShell shell;
@@ -439,7 +446,7 @@ private:
         ltvItemData task;
         ReadItemData(m_round->tasks, row, WholeRowField, task);
         const QString status = task.StatusText;
-        int *count = status == RowStatus::Complete ? &m_complete
+        int *count = status == RowStatus::Complete || status == RowStatus::NotSmaller ? &m_complete
             : status == RowStatus::Failed          ? &m_failed
             : status == RowStatus::Stop            ? &m_stopped
                                                    : nullptr;
@@ -750,11 +757,33 @@ int RunBatch(int argc, char **argv)
                                     Texts::tr("With --watch: how long a file must stay unchanged, and closed "
                                                    "by its writer, before it is converted (default 10)."),
                                     Texts::tr("seconds"));
+    const QCommandLineOption copyFitting(QStringLiteral("copy-fitting"),
+                                         Texts::tr("Copy each stream that already has the profile's codec and fits "
+                                                   "its settings; convert the rest."));
+    const QCommandLineOption notBigger(QStringLiteral("not-bigger"),
+                                       Texts::tr("Keep the original when the output is not smaller: the output "
+                                                 "is discarded."));
+    const QCommandLineOption noDates(QStringLiteral("no-keep-dates"),
+                                     Texts::tr("Do not give the outputs their inputs' modification times and "
+                                               "tags."));
+    const QCommandLineOption original(QStringLiteral("original"),
+                                      Texts::tr("What becomes of an input once its output is checked and saved: "
+                                                "keep (default), trash, delete."),
+                                      QStringLiteral("keep|trash|delete"));
+    const QCommandLineOption whenDone(QStringLiteral("when-done"),
+                                      Texts::tr("Run this command for each file that ended, with VANTORIX_INPUT, "
+                                                "VANTORIX_OUTPUT, VANTORIX_STATUS and VANTORIX_ORIGINAL in its "
+                                                "environment (no shell)."),
+                                      Texts::tr("command"));
+    const QCommandLineOption whenBatchDone(QStringLiteral("when-batch-done"),
+                                           Texts::tr("Run this command once the batch has ended, with "
+                                                     "VANTORIX_STATUS and the counts in its environment."),
+                                           Texts::tr("command"));
     const QCommandLineOption listProfiles(QStringLiteral("list-profiles"), Texts::tr("List the profiles."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     parser.addOptions({batch, profile, output, overwrite, rename, set, start, end, jobs, recursive, tree, beside, watch,
-                       settle, listProfiles});
+                       settle, copyFitting, notBigger, noDates, original, whenDone, whenBatchDone, listProfiles});
     parser.addPositionalArgument(QStringLiteral("paths"), Texts::tr("Files and folders to convert."),
                                  Texts::tr("PATH..."));
 
@@ -786,6 +815,16 @@ int RunBatch(int argc, char **argv)
         return usageError(Texts::tr("--overwrite and --rename exclude each other"));
     request.rename = parser.isSet(rename) || (!parser.isSet(overwrite) && !stored.overwrite);
     request.jobs = stored.jobs;
+    request.afterwards.notBigger = parser.isSet(notBigger);
+    request.afterwards.keepDates = !parser.isSet(noDates);
+    if (parser.isSet(original)) {
+        const std::optional<OriginalAction> action = OriginalActionFromName(parser.value(original).trimmed());
+        if (!action)
+            return usageError(Texts::tr("--original \"%1\" is none of keep, trash, delete").arg(parser.value(original)));
+        request.afterwards.original = *action;
+    }
+    request.afterwards.doneCommand = parser.value(whenDone);
+    request.afterwards.batchDoneCommand = parser.value(whenBatchDone);
     if (parser.isSet(tree) && parser.isSet(beside))
         return usageError(Texts::tr("--tree and --beside cannot be used together"));
     request.recursive = parser.isSet(recursive);
@@ -915,6 +954,13 @@ int RunBatch(int argc, char **argv)
         if (LoadProfile(copy, grids, interactive, &outputExt) != ProfileStatus::Loaded)
             return BatchUsage; // reported
         request.settings = parser.values(set);
+        // As if its grid row were set first: a --set of the row itself decides.
+        if (parser.isSet(copyFitting)) {
+            if (grids.advanced.findRow(QStringLiteral("Streams already in the target format")) < 0)
+                return usageError(Texts::tr("--copy-fitting: the profile \"%1\" copies or converts no streams")
+                                      .arg(request.profileName));
+            request.settings.prepend(QStringLiteral("Streams already in the target format=Copy"));
+        }
         for (const QString &setting : std::as_const(request.settings)) {
             const QString reason = ApplyGridSetting(grids, setting);
             if (!reason.isEmpty())

@@ -82,7 +82,7 @@ BatchView::BatchView(QStandardItemModel &tasks, QString outputFolder, QString ou
 
 BatchOptions BatchView::batchOptions() const
 {
-    BatchOptions options;
+    BatchOptions options = m_afterwards;
     options.rename = m_rename;
     options.jobs = m_jobs;
     options.place = m_place;

@@ -7,7 +7,10 @@
 #include "conversion/workfolder.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
+
+#include <sys/stat.h>
 
 #include <optional>
 #include <utility>
@@ -31,6 +34,7 @@ QString ConversionJob::status() const
     case Failed: return RowStatus::Failed;
     case Stopped: return RowStatus::Stop;
     case Paused: return RowStatus::Paused;
+    case NotSmaller: return RowStatus::NotSmaller;
     default: return RowStatus::Converting;
     }
 }
@@ -62,7 +66,7 @@ void ConversionJob::start()
         return;
     }
 
-    if (KeepsAllStreams(m_order.params)) {
+    if (KeepsAllStreams(m_order.params) || CopiesFitting(m_order.params)) {
         m_streamProbe = new InProcessProbe(m_order.task.InputFile, nullptr, this);
         connect(m_streamProbe, &InProcessProbe::done, this, &ConversionJob::onStreamsRead);
         m_streamProbe->launch(MediaProbe::DefaultTimeoutMs);
@@ -77,14 +81,23 @@ void ConversionJob::onStreamsRead()
     if (m_streamProbe->outcome() == InProcessProbe::Outcome::Read)
         streams = m_streamProbe->report().streams;
     dropStreamProbe();
-    const StreamSelection selection = SelectStreams(streams, m_order.finalPath);
-    m_leftOut = selection.leftOut;
-    const QString params = WithStreams(m_order.params, selection);
-    if (!streams) {
-        m_leftOut << QCoreApplication::translate("ConversionJob",
-                                                 "The input's streams could not be read: its subtitles were left out.");
-        // The output is held to what it was given, not to streams nobody read.
-        m_checkParams = params;
+    const FittingCopies copies = WithFittingCopies(m_order.params, streams);
+    if (!copies.copied.isEmpty())
+        m_copied = QCoreApplication::translate("ConversionJob", "Copied as it was: %1.")
+                       .arg(copies.copied.join(QStringLiteral(", ")));
+    // The output is held to the streams asked for, and to the copies made.
+    m_checkParams = copies.params;
+    QString params = copies.params;
+    if (KeepsAllStreams(params)) {
+        const StreamSelection selection = SelectStreams(streams, m_order.finalPath);
+        m_leftOut = selection.leftOut;
+        params = WithStreams(params, selection);
+        if (!streams) {
+            m_leftOut << QCoreApplication::translate(
+                "ConversionJob", "The input's streams could not be read: its subtitles were left out.");
+            // The output is held to what it was given, not to streams nobody read.
+            m_checkParams = params;
+        }
     }
     launchEngine(params);
     if (m_pauseWanted)
@@ -103,7 +116,18 @@ void ConversionJob::launchEngine(const QString &params)
 {
     // The start and the length go to the engine only when the task narrows
     // its input.
-    const EngineCommand command = TaskCommand(m_order.task, params, m_workPath);
+    QString engineParams = params;
+    // The engine gives an output its input's tags unless told not to.
+    if (!m_order.keepDates)
+        engineParams += QStringLiteral(" -map_metadata -1");
+    if (m_order.notBigger) {
+        // The engine ends its output once it has reached the input's size:
+        // no time is spent on an output that would be discarded.
+        m_inputSize = QFileInfo(m_order.task.InputFile).size();
+        if (m_inputSize > 0)
+            engineParams += QStringLiteral(" -fs %1").arg(m_inputSize);
+    }
+    const EngineCommand command = TaskCommand(m_order.task, engineParams, m_workPath);
 
     m_engine = new EngineProcess(this);
     connect(m_engine, &EngineProcess::chunkRead, this, &ConversionJob::onChunk);
@@ -185,6 +209,15 @@ void ConversionJob::beginCheck()
     const QFileInfo written(m_workPath);
     if (m_reason.isEmpty() && (!written.isFile() || written.size() <= 0))
         m_reason = QCoreApplication::translate("ConversionJob", "The output file is missing or empty.");
+    if (m_reason.isEmpty() && m_inputSize > 0 && written.size() >= m_inputSize) {
+        // Also an output the engine ended at the size limit: it would not have been smaller.
+        end(NotSmaller, QCoreApplication::translate("ConversionJob", "The output (%1 bytes) was not smaller than "
+                                                                     "the input (%2 bytes).")
+                            .arg(written.size())
+                            .arg(m_inputSize),
+            false);
+        return;
+    }
     if (!m_reason.isEmpty()) {
         end(Failed, m_reason, true);
         return;
@@ -211,8 +244,13 @@ void ConversionJob::end(Phase phase, const QString &reason, bool keepOutput)
     discardWorkFile();
     m_reason = reason;
     // What a kept output lacks is said with it.
-    if (phase == Committed && !m_leftOut.isEmpty())
-        m_reason = m_leftOut.join(QLatin1Char('\n'));
+    if (phase == Committed) {
+        QStringList notes = m_leftOut;
+        if (!m_copied.isEmpty())
+            notes << m_copied;
+        if (!notes.isEmpty())
+            m_reason = notes.join(QLatin1Char('\n'));
+    }
     m_kept = keepOutput ? KeptOutput(m_output) : QString();
     m_output.clear();
     setPhase(phase);
@@ -293,7 +331,11 @@ QString ConversionJob::workPathFor(const QString &finalPath) const
 
 QString ConversionJob::commitWorkFile()
 {
-    const QString failure = m_order.workFolder->commit(m_workPath, m_order.finalPath);
+    std::optional<struct timespec> modified;
+    struct stat input{};
+    if (m_order.keepDates && ::stat(QFile::encodeName(m_order.task.InputFile).constData(), &input) == 0)
+        modified = input.st_mtim;
+    const QString failure = m_order.workFolder->commit(m_workPath, m_order.finalPath, modified);
     if (failure.isEmpty()) {
         m_workPath.clear();
         m_order.workFolder.reset();

@@ -19,6 +19,7 @@ class WorkFolder;
 //
 //   Waiting -> Starting -> Converting <-> Paused -> Checking -> Committed
 //                                   \-> Failed, Stopped (from any phase)
+//                                   \-> NotSmaller (an output not smaller than its input, when asked)
 //
 // Checking begins when the engine has ended with success; the check itself
 // waits until the job is allowed to check (allowCheck), so that a batch can
@@ -30,7 +31,7 @@ class ConversionJob final : public QObject
 {
     Q_OBJECT
 public:
-    enum Phase { Waiting, Starting, Converting, Paused, Checking, Committed, Failed, Stopped };
+    enum Phase { Waiting, Starting, Converting, Paused, Checking, Committed, Failed, Stopped, NotSmaller };
     Q_ENUM(Phase)
 
     // What a failed or stopped job keeps of its engine's output: its last
@@ -53,6 +54,11 @@ public:
         QString enginePath;
         std::shared_ptr<WorkFolder> workFolder;
         QString noWorkFolder;
+        // An output not smaller than its input is discarded (NotSmaller),
+        // and the engine stops once its output reaches the input's size.
+        bool notBigger = false;
+        // The output takes the input's container tags and modification time.
+        bool keepDates = true;
     };
 
     explicit ConversionJob(Order order, QObject *parent = nullptr);
@@ -66,7 +72,10 @@ public:
     // Where the engine writes until the output is checked; empty once it is gone.
     QString workPath() const { return m_workPath; }
     Phase phase() const { return m_phase; }
-    bool isOver() const { return m_phase == Committed || m_phase == Failed || m_phase == Stopped; }
+    bool isOver() const
+    {
+        return m_phase == Committed || m_phase == Failed || m_phase == Stopped || m_phase == NotSmaller;
+    }
     // The engine works (or is suspended).
     bool engineRunning() const { return m_engine != nullptr; }
     // The job still needs an engine slot of its batch: its check has not begun.
@@ -147,6 +156,8 @@ private:
     bool m_pauseWanted = false;              // a pause came while they were read
     QStringList m_leftOut;                   // what the output does not keep of its input
     QString m_checkParams;                   // what the check holds the output to, when not the order's
+    QString m_copied;                        // which streams were copied as they were
+    qint64 m_inputSize = -1;                 // when an output must be smaller
     EngineProcess *m_engine = nullptr; // a child while it works
     QString m_workPath;
     QString m_output; // the engine's output, its end only
