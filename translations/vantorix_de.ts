@@ -2,6 +2,53 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>AfterSuccess</name>
+    <message>
+        <source>its name no longer leads to the file that was converted.</source>
+        <translation>sein Name führt nicht mehr zu der Datei, die umgewandelt wurde.</translation>
+    </message>
+    <message>
+        <source>there is no trash of yours on its volume.</source>
+        <translation>auf seinem Laufwerk gibt es keinen Papierkorb von Ihnen.</translation>
+    </message>
+    <message>
+        <source>its trash record could not be written: %1.</source>
+        <translation>sein Eintrag im Papierkorb konnte nicht geschrieben werden: %1.</translation>
+    </message>
+    <message>
+        <source>it could not be moved to the trash: %1.</source>
+        <translation>es konnte nicht in den Papierkorb verschoben werden: %1.</translation>
+    </message>
+    <message>
+        <source>the trash has no free name for it.</source>
+        <translation>der Papierkorb hat keinen freien Namen dafür.</translation>
+    </message>
+    <message>
+        <source>it is the output itself.</source>
+        <translation>es ist die Ausgabe selbst.</translation>
+    </message>
+    <message>
+        <source>it could not be deleted: %1.</source>
+        <translation>es konnte nicht gelöscht werden: %1.</translation>
+    </message>
+    <message>
+        <source>The original was kept: %1</source>
+        <translation>Das Original wurde behalten: %1</translation>
+    </message>
+    <message>
+        <source>The original was moved to the trash.</source>
+        <translation>Das Original wurde in den Papierkorb verschoben.</translation>
+    </message>
+    <message>
+        <source>The original was deleted.</source>
+        <translation>Das Original wurde gelöscht.</translation>
+    </message>
+    <message>
+        <source>The command &quot;%1&quot; could not be started.</source>
+        <translation>Der Befehl „%1“ konnte nicht gestartet werden.</translation>
+    </message>
+</context>
+<context>
     <name>BatchController</name>
     <message>
         <source>Output path does not exist</source>
@@ -305,6 +352,46 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
         <source>The profile &quot;%1&quot; could not be read.</source>
         <translation>Das Profil „%1“ konnte nicht gelesen werden.</translation>
     </message>
+    <message>
+        <source>, %1 not smaller (originals kept)</source>
+        <translation>, %1 nicht kleiner (Originale behalten)</translation>
+    </message>
+    <message>
+        <source>Copy each stream that already has the profile&apos;s codec and fits its settings; convert the rest.</source>
+        <translation>Jeden Datenstrom kopieren, der schon den Codec des Profils hat und zu seinen Einstellungen passt; den Rest umwandeln.</translation>
+    </message>
+    <message>
+        <source>Keep the original when the output is not smaller: the output is discarded.</source>
+        <translation>Das Original behalten, wenn die Ausgabe nicht kleiner ist: die Ausgabe wird verworfen.</translation>
+    </message>
+    <message>
+        <source>Do not give the outputs their inputs&apos; modification times and tags.</source>
+        <translation>Den Ausgaben nicht die Änderungszeiten und Tags ihrer Eingaben geben.</translation>
+    </message>
+    <message>
+        <source>What becomes of an input once its output is checked and saved: keep (default), trash, delete.</source>
+        <translation>Was aus einer Eingabe wird, sobald ihre Ausgabe geprüft und gespeichert ist: keep (behalten, Standard), trash (Papierkorb), delete (löschen).</translation>
+    </message>
+    <message>
+        <source>Run this command for each file that ended, with VANTORIX_INPUT, VANTORIX_OUTPUT, VANTORIX_STATUS and VANTORIX_ORIGINAL in its environment (no shell).</source>
+        <translation>Diesen Befehl für jede beendete Datei ausführen, mit VANTORIX_INPUT, VANTORIX_OUTPUT, VANTORIX_STATUS und VANTORIX_ORIGINAL in seiner Umgebung (ohne Shell).</translation>
+    </message>
+    <message>
+        <source>command</source>
+        <translation>Befehl</translation>
+    </message>
+    <message>
+        <source>Run this command once the batch has ended, with VANTORIX_STATUS and the counts in its environment.</source>
+        <translation>Diesen Befehl ausführen, sobald der Stapel beendet ist, mit VANTORIX_STATUS und den Zählungen in seiner Umgebung.</translation>
+    </message>
+    <message>
+        <source>--original &quot;%1&quot; is none of keep, trash, delete</source>
+        <translation>--original „%1“ ist keines von keep, trash, delete</translation>
+    </message>
+    <message>
+        <source>--copy-fitting: the profile &quot;%1&quot; copies or converts no streams</source>
+        <translation>--copy-fitting: das Profil „%1“ kopiert oder wandelt keine Datenströme</translation>
+    </message>
 </context>
 <context>
     <name>BatchView</name>
@@ -343,6 +430,14 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
         <source>The input&apos;s streams could not be read: its subtitles were left out.</source>
         <translation>Die Ströme der Eingabe konnten nicht gelesen werden: Ihre Untertitel wurden weggelassen.</translation>
     </message>
+    <message>
+        <source>Copied as it was: %1.</source>
+        <translation>Unverändert kopiert: %1.</translation>
+    </message>
+    <message>
+        <source>The output (%1 bytes) was not smaller than the input (%2 bytes).</source>
+        <translation>Die Ausgabe (%1 Bytes) war nicht kleiner als die Eingabe (%2 Bytes).</translation>
+    </message>
 </context>
 <context>
     <name>ConversionRun</name>
@@ -353,6 +448,10 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     <message>
         <source>Converting videos</source>
         <translation>Videos werden umgewandelt</translation>
+    </message>
+    <message>
+        <source>The original was kept: it could not be read when its conversion began.</source>
+        <translation>Das Original wurde behalten: es konnte zu Beginn seiner Umwandlung nicht gelesen werden.</translation>
     </message>
 </context>
 <context>
@@ -387,6 +486,18 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     <message>
         <source>%1 files hold no subtitles drawn as pictures.</source>
         <translation>%1-Dateien enthalten keine als Bilder gezeichneten Untertitel.</translation>
+    </message>
+    <message>
+        <source>video (%1, %2x%3)</source>
+        <translation>Video (%1, %2x%3)</translation>
+    </message>
+    <message>
+        <source>audio 0:%1 (%2, %3 Hz)</source>
+        <translation>Audio 0:%1 (%2, %3 Hz)</translation>
+    </message>
+    <message>
+        <source>audio (%1)</source>
+        <translation>Audio (%1)</translation>
     </message>
 </context>
 <context>
@@ -787,6 +898,10 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
         <source>Width</source>
         <translation>Breite</translation>
     </message>
+    <message>
+        <source>Streams already in the target format</source>
+        <translation>Datenströme schon im Zielformat</translation>
+    </message>
 </context>
 <context>
     <name>PauseActions</name>
@@ -922,6 +1037,10 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     <message>
         <source>Paused</source>
         <translation>Pausiert</translation>
+    </message>
+    <message>
+        <source>Not smaller: kept the original</source>
+        <translation>Nicht kleiner: Original behalten</translation>
     </message>
 </context>
 <context>
@@ -1545,6 +1664,10 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     <message>
         <source>%1 is a link or a file, not a folder: no output is written through it.</source>
         <translation>%1 ist eine Verknüpfung oder eine Datei, kein Ordner: Darüber wird keine Ausgabe geschrieben.</translation>
+    </message>
+    <message>
+        <source>The output&apos;s date could not be set: %1.</source>
+        <translation>Das Datum der Ausgabe konnte nicht gesetzt werden: %1.</translation>
     </message>
 </context>
 </TS>
