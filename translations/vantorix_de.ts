@@ -62,6 +62,14 @@
         <source> — Ctrl+P pauses</source>
         <translation> — Strg+P pausiert</translation>
     </message>
+    <message>
+        <source>Paused</source>
+        <translation>Pausiert</translation>
+    </message>
+    <message>
+        <source> — paused, Ctrl+P resumes</source>
+        <translation> — pausiert, Strg+P setzt fort</translation>
+    </message>
 </context>
 <context>
     <name>BatchEnd</name>
@@ -353,6 +361,10 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
         <translation>Das Profil „%1“ konnte nicht gelesen werden.</translation>
     </message>
     <message>
+        <source>paths</source>
+        <translation>Pfade</translation>
+    </message>
+    <message>
         <source>, %1 not smaller (originals kept)</source>
         <translation>, %1 nicht kleiner (Originale behalten)</translation>
     </message>
@@ -387,10 +399,6 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     <message>
         <source>--original &quot;%1&quot; is none of keep, trash, delete</source>
         <translation>--original „%1“ ist keines von keep, trash, delete</translation>
-    </message>
-    <message>
-        <source>--copy-fitting: the profile &quot;%1&quot; copies or converts no streams</source>
-        <translation>--copy-fitting: das Profil „%1“ kopiert oder wandelt keine Datenströme</translation>
     </message>
 </context>
 <context>
@@ -429,6 +437,26 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     <message>
         <source>The input&apos;s streams could not be read: its subtitles were left out.</source>
         <translation>Die Ströme der Eingabe konnten nicht gelesen werden: Ihre Untertitel wurden weggelassen.</translation>
+    </message>
+    <message>
+        <source>The engine was stopped: its work made no progress for %1 s.</source>
+        <translation>Der Konverter wurde angehalten: Seine Arbeit kam %1 s lang nicht voran.</translation>
+    </message>
+    <message>
+        <source>The engine was stopped: its output had reached %1 s, far beyond the %2 s of its input, whose times may be damaged.</source>
+        <translation>Der Konverter wurde angehalten: Seine Ausgabe hatte %1 s erreicht, weit mehr als die %2 s ihrer Eingabe, deren Zeitangaben beschädigt sein können.</translation>
+    </message>
+    <message>
+        <source>The engine found that the input ends early: the output holds all it could read.</source>
+        <translation>Der Konverter hat festgestellt, dass die Eingabe vorzeitig endet: Die Ausgabe enthält alles, was er lesen konnte.</translation>
+    </message>
+    <message>
+        <source>Stopped while its output was checked: the output was found good and kept as &quot;%1&quot;.</source>
+        <translation>Während der Prüfung der Ausgabe angehalten: Die Ausgabe war in Ordnung und wurde als „%1“ behalten.</translation>
+    </message>
+    <message>
+        <source>Stopped while its output was checked: the output was found faulty and removed. %1</source>
+        <translation>Während der Prüfung der Ausgabe angehalten: Die Ausgabe war fehlerhaft und wurde entfernt. %1</translation>
     </message>
     <message>
         <source>Copied as it was: %1.</source>
@@ -577,6 +605,22 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
         <source>&quot;%1&quot; is damaged or is not a video or audio file the engine can read.</source>
         <translation>„%1“ ist beschädigt oder keine Video- oder Audiodatei, die der Konverter lesen kann.</translation>
     </message>
+    <message>
+        <source>The name &quot;%1&quot; is too long for its file system: choose a shorter output name or folder.</source>
+        <translation>Der Name „%1“ ist für sein Dateisystem zu lang: Wählen Sie einen kürzeren Ausgabenamen oder Ordner.</translation>
+    </message>
+    <message>
+        <source>The engine does not know the codec of the input&apos;s video or audio stream: it cannot be converted or copied.</source>
+        <translation>Der Konverter kennt den Codec des Video- oder Audiostroms der Eingabe nicht: Er kann weder umgewandelt noch kopiert werden.</translation>
+    </message>
+    <message>
+        <source>The engine reported: %1</source>
+        <translation>Der Konverter meldete: %1</translation>
+    </message>
+    <message>
+        <source>The engine ended with an error without saying why.</source>
+        <translation>Der Konverter endete mit einem Fehler, ohne den Grund zu nennen.</translation>
+    </message>
 </context>
 <context>
     <name>GettingStarted</name>
@@ -683,6 +727,22 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
         <source>The output could not be read.</source>
         <translation>Die Ausgabe konnte nicht gelesen werden.</translation>
     </message>
+    <message>
+        <source>The input ends early (its data stops at %1 s of %2 s): the output holds all there is.</source>
+        <translation>Die Eingabe endet vorzeitig (ihre Daten enden bei %1 s von %2 s): Die Ausgabe enthält alles, was vorhanden ist.</translation>
+    </message>
+    <message>
+        <source>The output has no picture: the engine does not know the codec of the input&apos;s video stream.</source>
+        <translation>Die Ausgabe hat kein Bild: Der Konverter kennt den Codec des Videostroms der Eingabe nicht.</translation>
+    </message>
+    <message>
+        <source>The output&apos;s picture cannot be decoded: its video codec is unknown.</source>
+        <translation>Das Bild der Ausgabe lässt sich nicht dekodieren: Ihr Videocodec ist unbekannt.</translation>
+    </message>
+    <message>
+        <source>The output lasts %1 s, far longer than the %2 s of its input.</source>
+        <translation>Die Ausgabe dauert %1 s, weit länger als die %2 s ihrer Eingabe.</translation>
+    </message>
 </context>
 <context>
     <name>OutputFile</name>
@@ -742,6 +802,29 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     <message>
         <source>Advanced</source>
         <translation>Erweitert</translation>
+    </message>
+    <message>
+        <source>%1 parameters</source>
+        <translation>Parameter: %1</translation>
+    </message>
+    <message>
+        <source>Unfold %1</source>
+        <translation>%1 aufklappen</translation>
+    </message>
+    <message>
+        <source>Fold %1</source>
+        <translation>%1 zuklappen</translation>
+    </message>
+</context>
+<context>
+    <name>ParameterGrid</name>
+    <message>
+        <source>Parameter</source>
+        <translation>Parameter</translation>
+    </message>
+    <message>
+        <source>Value</source>
+        <translation>Wert</translation>
     </message>
 </context>
 <context>
@@ -904,6 +987,153 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     </message>
 </context>
 <context>
+    <name>ParameterValue</name>
+    <message>
+        <source>Yes</source>
+        <translation>Ja</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>Nein</translation>
+    </message>
+    <message>
+        <source>On</source>
+        <translation>Ein</translation>
+    </message>
+    <message>
+        <source>Off</source>
+        <translation>Aus</translation>
+    </message>
+    <message>
+        <source>Auto</source>
+        <translation>Automatisch</translation>
+    </message>
+    <message>
+        <source>Copy</source>
+        <translation>Kopieren</translation>
+    </message>
+    <message>
+        <source>Original</source>
+        <translation>Original</translation>
+    </message>
+    <message>
+        <source>Original Size</source>
+        <translation>Original</translation>
+    </message>
+    <message>
+        <source>Custom Size</source>
+        <translation>Frei wählen</translation>
+    </message>
+    <message>
+        <source>Main video and audio</source>
+        <translation>Hauptspuren</translation>
+    </message>
+    <message>
+        <source>All streams</source>
+        <translation>Alle Ströme</translation>
+    </message>
+    <message>
+        <source>Mono</source>
+        <translation>Mono</translation>
+    </message>
+    <message>
+        <source>Stereo</source>
+        <translation>Stereo</translation>
+    </message>
+    <message>
+        <source>Once</source>
+        <translation>Einmal</translation>
+    </message>
+    <message>
+        <source>Forever</source>
+        <translation>Endlos</translation>
+    </message>
+    <message>
+        <source>Errors only</source>
+        <translation>Nur Fehler</translation>
+    </message>
+    <message>
+        <source>Music</source>
+        <translation>Musik</translation>
+    </message>
+    <message>
+        <source>Speech</source>
+        <translation>Sprache</translation>
+    </message>
+    <message>
+        <source>Realtime</source>
+        <translation>Echtzeit</translation>
+    </message>
+    <message>
+        <source>Low Delay</source>
+        <translation>Kurze Latenz</translation>
+    </message>
+    <message>
+        <source>Constant Quality</source>
+        <translation>Konstante Qualität</translation>
+    </message>
+    <message>
+        <source>Constrained</source>
+        <translation>Begrenzt</translation>
+    </message>
+    <message>
+        <source>Best</source>
+        <translation>Beste</translation>
+    </message>
+    <message>
+        <source>High</source>
+        <translation>Hoch</translation>
+    </message>
+    <message>
+        <source>Good</source>
+        <translation>Gut</translation>
+    </message>
+    <message>
+        <source>Medium</source>
+        <translation>Mittel</translation>
+    </message>
+    <message>
+        <source>Small</source>
+        <translation>Klein</translation>
+    </message>
+    <message>
+        <source>Smallest</source>
+        <translation>Kleinste</translation>
+    </message>
+    <message>
+        <source>Low</source>
+        <translation>Tief</translation>
+    </message>
+    <message>
+        <source>Slowest</source>
+        <translation>Min.</translation>
+    </message>
+    <message>
+        <source>Slow</source>
+        <translation>Langsam</translation>
+    </message>
+    <message>
+        <source>Fast</source>
+        <translation>Schnell</translation>
+    </message>
+    <message>
+        <source>Faster</source>
+        <translation>Rascher</translation>
+    </message>
+    <message>
+        <source>Fastest</source>
+        <translation>Max.</translation>
+    </message>
+    <message>
+        <source>Quality</source>
+        <translation>Qualität</translation>
+    </message>
+    <message>
+        <source>Xvid compatible</source>
+        <translation>Xvid-kompatibel</translation>
+    </message>
+</context>
+<context>
     <name>PauseActions</name>
     <message>
         <source>Pause</source>
@@ -948,6 +1178,10 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     <message>
         <source>Stop</source>
         <translation>Stopp</translation>
+    </message>
+    <message>
+        <source>Preview position</source>
+        <translation>Position der Vorschau</translation>
     </message>
 </context>
 <context>
@@ -1020,7 +1254,7 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     </message>
     <message>
         <source>Converting</source>
-        <translation>Wird umgewandelt</translation>
+        <translation>In Arbeit</translation>
     </message>
     <message>
         <source>Complete</source>
@@ -1268,20 +1502,64 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
         <translation>Starten</translation>
     </message>
     <message>
-        <source>Converts the files of the list.</source>
-        <translation>Wandelt die Dateien der Liste um.</translation>
-    </message>
-    <message>
         <source>Stop</source>
         <translation>Anhalten</translation>
     </message>
     <message>
-        <source>Stops the conversion.</source>
-        <translation>Hält die Umwandlung an.</translation>
-    </message>
-    <message>
         <source>Parameters</source>
         <translation>Parameter</translation>
+    </message>
+    <message>
+        <source>Files to convert</source>
+        <translation>Umzuwandelnde Dateien</translation>
+    </message>
+    <message>
+        <source>Input file, length, size and status of each file.</source>
+        <translation>Eingabedatei, Länge, Größe und Status jeder Datei.</translation>
+    </message>
+    <message>
+        <source>Profile</source>
+        <translation>Profil</translation>
+    </message>
+    <message>
+        <source>The kind of file the conversion makes.</source>
+        <translation>Die Art der Datei, die die Umwandlung erzeugt.</translation>
+    </message>
+    <message>
+        <source>Output Path</source>
+        <translation>Ausgabepfad</translation>
+    </message>
+    <message>
+        <source>The folder the converted files go to.</source>
+        <translation>Der Ordner, in den die umgewandelten Dateien kommen.</translation>
+    </message>
+    <message>
+        <source>Converts the files of the list (F5).</source>
+        <translation>Wandelt die Dateien der Liste um (F5).</translation>
+    </message>
+    <message>
+        <source>Stops the conversion (Esc).</source>
+        <translation>Hält die Umwandlung an (Esc).</translation>
+    </message>
+    <message>
+        <source>Start (F5)</source>
+        <translation>Starten (F5)</translation>
+    </message>
+    <message>
+        <source>Stop (Esc)</source>
+        <translation>Anhalten (Esc)</translation>
+    </message>
+    <message>
+        <source>Beside each input file</source>
+        <translation>Neben jeder Eingabedatei</translation>
+    </message>
+    <message>
+        <source>No program on this computer opens folders. The outputs are in %1</source>
+        <translation>Kein Programm auf diesem Computer öffnet Ordner. Die Ausgaben liegen in %1</translation>
+    </message>
+    <message>
+        <source>No web browser opens the manual. It is the file %1; any web browser shows it.</source>
+        <translation>Kein Webbrowser öffnet das Handbuch. Es ist die Datei %1; jeder Webbrowser zeigt sie an.</translation>
     </message>
 </context>
 <context>

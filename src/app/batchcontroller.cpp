@@ -3,13 +3,14 @@
 #include "app/pendingstart.h"
 #include "app/picturebutton.h"
 #include "app/tasklistcontroller.h"
+#include "conversion/conversionqueue.h"
 #include "conversion/conversionrun.h"
-#include "conversion/taskorder.h"
 #include "conversion/taskrecord.h"
 #include "platform/desktopnotifier.h"
 #include "platform/interactive.h"
 #include "preview/previewpanel.h"
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,6 +29,9 @@ BatchController::BatchController(ConversionRun &run, TaskListModel &tasks, TaskL
     , m_desktop(desktop)
     , m_parameters(std::move(parameters))
 {
+    m_queue = new ConversionQueue(tasks, run, this);
+    m_queue->setPrepare(
+        [this](ConversionQueue::Asker asker) { return prepare(asker == ConversionQueue::Asker::User); });
     m_pendingStart = new PendingStart(this);
     connect(m_pendingStart, &PendingStart::start, this, &BatchController::startNow);
     connect(m_pendingStart, &PendingStart::cancelled, this, &BatchController::showIdle);
@@ -49,20 +53,39 @@ void BatchController::startClicked()
 {
     if (m_tasks.rowCount() == 0 && !m_list.isAdding())
         return;
+    const QPointer<QWidget> focus = QApplication::focusWidget();
     m_widgets.start->hide();
     m_widgets.stop->show();
-    start();
+    startFrom(focus);
 }
 
 void BatchController::stopClicked()
 {
+    const bool focused = m_widgets.stop->hasFocus();
     m_widgets.stop->hide();
     m_widgets.start->show();
+    if (focused)
+        m_widgets.start->setFocus();
     stop();
+}
+
+// The focus stays where the user was; when that control is now locked or
+// hidden, the Stop picture takes it.
+void BatchController::keepFocus(QWidget *focus)
+{
+    if (!focus)
+        return;
+    if (focus->isEnabled() && focus->isVisible())
+        focus->setFocus();
+    else if (m_widgets.stop->isVisible())
+        m_widgets.stop->setFocus();
 }
 
 bool BatchController::outputFolderUsable()
 {
+    // A switched-off box: the outputs go beside their inputs.
+    if (!m_widgets.outputFolder->isEnabled())
+        return true;
     const QString folder = m_widgets.outputFolder->text();
     if (!folder.isEmpty() && QFileInfo(folder).isDir())
         return true;
@@ -74,17 +97,13 @@ bool BatchController::outputFolderUsable()
     return false;
 }
 
-void BatchController::startNewRows()
-{
-    if (m_run.RunState() != ConversionRun::Idle || m_pendingStart->isWaiting())
-        return;
-    m_onlyNewRows = true;
-    start();
-}
-
 void BatchController::start()
 {
-    m_widgets.focusAfterStart->setFocus();
+    startFrom(QApplication::focusWidget());
+}
+
+void BatchController::startFrom(const QPointer<QWidget> &focus)
+{
     if (!outputFolderUsable())
         return;
     if (m_run.RunState() != ConversionRun::Idle || m_pendingStart->isWaiting())
@@ -98,72 +117,68 @@ void BatchController::start()
         m_widgets.convertingFile->setText(PendingStart::waitingText());
         showProgressPanel(true);
         m_pendingStart->wait();
+        keepFocus(focus);
         return;
     }
     startNow();
+    keepFocus(focus);
 }
 
-// The batch begins: it takes the rows listed now.
+// The batch begins: every row listed now waits and runs.
 void BatchController::startNow()
 {
-    QList<int> rows;
-    for (int row = 0; row < m_tasks.rowCount(); ++row)
-        rows << row;
-    if (std::exchange(m_onlyNewRows, false)) {
-        const QList<int> converted =
-            RowsWithStatus(m_tasks, {RowStatus::Complete, RowStatus::Failed, RowStatus::Stop});
-        rows.removeIf([&](int row) { return std::binary_search(converted.cbegin(), converted.cend(), row); });
-    }
-    if (rows.isEmpty()) {
+    if (!m_queue->start())
         showIdle();
-        return;
-    }
-    runRows(rows);
 }
 
-// Locks the window and converts rows with the profile's parameters.
-void BatchController::runRows(const QList<int> &rows)
+void BatchController::arrive(int row)
 {
+    m_queue->arrive(row);
+}
+
+// Locks the window for a batch and gives the profile's parameters; an arrival
+// also needs an output folder, and is refused without a word when there is none.
+std::optional<QString> BatchController::prepare(bool byUser)
+{
+    if (!byUser) {
+        const QString folder = m_widgets.outputFolder->text();
+        if (folder.isEmpty() || !QFileInfo(folder).isDir())
+            return std::nullopt;
+        m_widgets.start->hide();
+        m_widgets.stop->show();
+    }
     lockControls();
-    const std::optional<QString> params = m_parameters();
+    std::optional<QString> params = m_parameters();
     if (!params) {
         // A malformed profile was reported; nothing starts.
         showIdle();
-        return;
     }
-    m_run.RunConversion(*params, rows);
+    return params;
 }
-
-namespace {
-
-QList<int> rowsToRetry(const TaskListModel &tasks)
-{
-    return RowsWithStatus(tasks, {RowStatus::Failed, RowStatus::Stop});
-}
-
-} // namespace
 
 bool BatchController::canRetryFailed() const
 {
-    return m_run.RunState() == ConversionRun::Idle && !m_pendingStart->isWaiting() && !rowsToRetry(m_tasks).isEmpty();
+    return m_run.RunState() == ConversionRun::Idle && !m_pendingStart->isWaiting()
+           && !m_queue->rowsToRetry().isEmpty();
 }
 
 void BatchController::retryFailed()
 {
     if (!canRetryFailed())
         return;
+    const QPointer<QWidget> focus = QApplication::focusWidget();
     m_widgets.start->hide();
     m_widgets.stop->show();
-    m_widgets.focusAfterStart->setFocus();
     if (!outputFolderUsable())
         return;
-    runRows(rowsToRetry(m_tasks));
+    m_queue->retryFailed();
+    keepFocus(focus);
 }
 
 void BatchController::stop()
 {
     m_pendingStart->cancel();
-    m_run.requestStop();
+    m_queue->stop();
 }
 
 void BatchController::cancelPending()
@@ -175,7 +190,6 @@ void BatchController::cancelPending()
 // could not start.
 void BatchController::showIdle()
 {
-    m_onlyNewRows = false;
     showProgressPanel(false);
     unlockControls();
 }
@@ -191,8 +205,11 @@ void BatchController::unlockControls()
 {
     for (QWidget *widget : m_widgets.locked)
         widget->setEnabled(true);
+    const bool focused = m_widgets.stop->hasFocus();
     m_widgets.stop->hide();
     m_widgets.start->show();
+    if (focused)
+        m_widgets.start->setFocus();
 }
 
 void BatchController::showProgressPanel(bool running)
@@ -203,8 +220,14 @@ void BatchController::showProgressPanel(bool running)
 
 void BatchController::setConvertingFile(const QString &text)
 {
-    const bool running = m_run.RunState() == ConversionRun::Running && !m_run.isPaused() && !text.isEmpty()
-                         && text != RowStatus::Paused;
+    // While paused the line keeps the file and tells how to go on.
+    if (text == RowStatus::Paused) {
+        m_widgets.convertingFile->setText(m_convertingFile.isEmpty() ? tr("Paused")
+                                                                     : m_convertingFile + tr(" \u2014 paused, Ctrl+P resumes"));
+        return;
+    }
+    m_convertingFile = text;
+    const bool running = m_run.RunState() == ConversionRun::Running && !m_run.isPaused() && !text.isEmpty();
     m_widgets.convertingFile->setText(running ? text + tr(" \u2014 Ctrl+P pauses") : text);
 }
 

@@ -2,11 +2,13 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <functional>
 #include <optional>
 
+class ConversionQueue;
 class ConversionRun;
 class IDesktopNotifier;
 class IInteractive;
@@ -29,15 +31,15 @@ struct BatchWidgets
     QWidget *progressPanel = nullptr; // panBottomLeft
     QLabel *convertingFile = nullptr;
     QLineEdit *outputFolder = nullptr;
-    QWidget *focusAfterStart = nullptr; // the task list
     PreviewPanel *preview = nullptr;
     QList<QWidget *> locked; // what a batch must not see changed, in order
     QTimer *timer = nullptr; // timerTime
 };
 
 // A batch of the main window: Start (at once, or once the files being added
-// are listed), Stop, the progress panel and the controls locked meanwhile,
-// and the end of the batch with the desktop's notice.
+// are listed), Retry Failed, a watched arrival, Stop, the progress panel and
+// the controls locked meanwhile, and the end of the batch with the desktop's
+// notice. What runs is the conversion queue's to decide (queue()).
 class BatchController final : public QObject
 {
     Q_OBJECT
@@ -57,9 +59,11 @@ public:
     void stopClicked();
     // Starts a batch of every row, once the files being added are listed.
     void start();
-    // As start(), but the batch takes only the rows never converted: rows
-    // that completed, failed or were stopped are left as they are.
-    void startNewRows();
+    // The row of a file that arrived by itself: it joins the running batch,
+    // or converts in a batch of its own that ends without a message. Without
+    // a usable output folder it waits, unconverted, for Start.
+    void arrive(int row);
+    ConversionQueue &queue() const { return *m_queue; }
     // Converts again, in a batch of their own, the rows that failed or were
     // stopped; the other rows are left as they are.
     void retryFailed();
@@ -85,8 +89,11 @@ public:
 
 private:
     void startNow();
-    void runRows(const QList<int> &rows);
+    std::optional<QString> prepare(bool byUser);
     void showIdle();
+    void startFrom(const QPointer<QWidget> &focus);
+    void keepFocus(QWidget *focus);
+    // An output folder that exists, or none needed (the box is switched off).
     bool outputFolderUsable();
 
     ConversionRun &m_run;
@@ -96,6 +103,7 @@ private:
     IDesktopNotifier *m_desktop = nullptr;
     std::function<std::optional<QString>()> m_parameters;
     PendingStart *m_pendingStart = nullptr;
-    bool m_onlyNewRows = false; // the batch being started takes only rows never converted
+    ConversionQueue *m_queue = nullptr;
     BatchWidgets m_widgets;
+    QString m_convertingFile; // the last file the Converting line named
 };

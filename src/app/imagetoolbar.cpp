@@ -165,6 +165,8 @@ StartStopPictures::StartStopPictures(PictureButton *start, PictureButton *stop, 
         picture->setMouseTracking(true);
         picture->installEventFilter(this);
     }
+    // Start lies on top: while it is there, Stop under it is out of reach.
+    stop->setCovered(!start->isHidden());
 }
 
 void StartStopPictures::setStrips(const QPixmap &start, const QPixmap &stop)
@@ -237,6 +239,8 @@ bool StartStopPictures::eventFilter(QObject *watched, QEvent *event)
         return QObject::eventFilter(watched, event);
     }
     const int index = indexOf(watched);
+    if (index == 0 && (type == QEvent::ShowToParent || type == QEvent::HideToParent))
+        m_pictures[1]->setCovered(!m_pictures[0]->isHidden());
     if (index < 0 || !m_pictures[index]->isEnabled())
         return QObject::eventFilter(watched, event);
     PictureButton *picture = m_pictures[index];

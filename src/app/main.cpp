@@ -1,11 +1,12 @@
 // Vantorix: starts the main window with the files named on the command line,
 // or, with --batch, converts them without a window.
-#include "app/batchmode.h"
+#include "batch/batchmode.h"
+#include "app/displaycheck.h"
 #include "app/layoutprobe.h"
 #include "app/mainform.h"
 #include "app/orangestyle.h"
 #include "app/startupwarning.h"
-#include "app/translations.h"
+#include "platform/translations.h"
 #include "platform/desktopnotifier.h"
 #include "platform/logging.h"
 #include "platform/powercontrol.h"
@@ -92,9 +93,11 @@ int main(int argc, char **argv)
     // batch is stopped with its row marked "Stop", the preferences are saved,
     // and the program ends. A message box up at that moment is closed first.
     SignalPipe signalPipe;
-    QObject::connect(&signalPipe, &SignalPipe::caught, &mainForm, [&mainForm, &startupWarning] {
-        // No start-up message comes up after the one being closed.
+    QObject::connect(&signalPipe, &SignalPipe::caught, &mainForm, [&] {
+        // No message comes up after the one being closed.
         startupWarning.discard();
+        for (WidgetInteractive *boxes : {&interactive, &settingInteractive, &sizeInteractive})
+            boxes->discard();
         // The other windows first (a message box up at that moment among
         // them), then the main window without the question a user's close
         // during a run gets: a signal is already the answer.
@@ -109,6 +112,6 @@ int main(int argc, char **argv)
     InstallLayoutProbe(mainForm);
     mainForm.show();
     qCInfo(lcStart) << "main window shown";
-    startupWarning.open(&mainForm);
+    startupWarning.open();
     return app.exec();
 }

@@ -7,10 +7,12 @@
 #include "app/batchcontroller.h"
 #include "app/profilecontroller.h"
 #include "app/tasklistcontroller.h"
+#include "app/tasklistview.h"
 #include "app/watchcontroller.h"
 #include "app/picturebutton.h"
 #include "conversion/conversionrun.h"
 #include "conversion/taskorder.h"
+#include "conversion/outputnaming.h"
 #include "conversion/taskrecord.h"
 #include "platform/desktopnotifier.h"
 #include "platform/interactive.h"
@@ -33,6 +35,8 @@
 #include "ui/valuelistgrid.h"
 #include "ui/widgetbuilding.h"
 
+#include <QAccessibleWidget>
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -47,6 +51,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -89,6 +94,14 @@ QPixmap stripImage(const QString &resource, int index, QSize size)
     return strip.copy(index * size.width(), 0, size.width(), size.height());
 }
 
+// The main window is a window to a screen reader, not a plain panel.
+QAccessibleInterface *mainWindowAccessible(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("TMainForm") && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Window);
+    return nullptr;
+}
+
 // The Status column shows its stored values in the user's language.
 class StatusDelegate final : public QStyledItemDelegate
 {
@@ -107,6 +120,8 @@ TMainForm::TMainForm(const MainFormServices &services, QWidget *parent)
     , m_services(services)
 {
     setObjectName(QStringLiteral("TMainForm"));
+    static const bool accessible = (QAccessible::installFactory(mainWindowAccessible), true);
+    Q_UNUSED(accessible)
     FormCreate();
 }
 
@@ -121,6 +136,9 @@ TMainForm::~TMainForm()
 void TMainForm::setSettingForm(TSettingForm *form)
 {
     m_settingForm = form;
+    if (form)
+        connect(form, &TSettingForm::outputPlaceChanged, this, &TMainForm::showOutputPlace);
+    showOutputPlace();
 }
 
 void TMainForm::setSizeForm(TSizeForm *form)
@@ -142,6 +160,19 @@ QString TMainForm::OutputExt() const
 void TMainForm::setGeneralSettings(const IGeneralSettings *settings)
 {
     m_generalSettings = settings;
+    showOutputPlace();
+}
+
+// Outputs that go beside their inputs need no output folder: the box says so
+// instead of showing a folder that is not used.
+void TMainForm::showOutputPlace()
+{
+    const bool beside = generalSettings().generalPreferences().outputPlace == static_cast<int>(OutputPlace::Beside);
+    labOutputBeside->setGeometry(edtOutputdir->rect().adjusted(1, 1, -1, -1));
+    labOutputBeside->setVisible(beside);
+    for (QWidget *control : {static_cast<QWidget *>(edtOutputdir), static_cast<QWidget *>(bbtnBrowser),
+                             static_cast<QWidget *>(bbtnOpen)})
+        control->setEnabled(!beside);
 }
 
 const IGeneralSettings &TMainForm::generalSettings() const
@@ -182,7 +213,7 @@ void TMainForm::FormCreate()
 
     buildWidgets();
     m_list->attach({this, ltvTask, panGettingStarted, m_editors, vleOutput, panPreview}, m_outputGrid);
-    m_batch->attach({imgStart, imgStop, panBottomCenter, panBottomLeft, labConvertingFile, edtOutputdir, ltvTask,
+    m_batch->attach({imgStart, imgStop, panBottomCenter, panBottomLeft, labConvertingFile, edtOutputdir,
                      panPreview, batchLockedControls(), timerTime});
     m_profile->attach(cmbProfile, m_editors, vleVideo);
     edtOutputdir->setText(DefaultOutputFolder(m_programFolder));
@@ -220,16 +251,26 @@ void TMainForm::FormCreate()
         *m_tasks, m_services.recoveryFolder.isEmpty() ? DefaultRecoveryFolder() : m_services.recoveryFolder,
         [this] { return m_restoredBatch.value_or(SavedBatch{cmbProfile->currentText(), edtOutputdir->text()}); },
         this);
-    m_restoredBatch = m_recovery->offerLeftLists(*m_services.interactive);
-    if (m_tasks->rowCount() > 0)
-        panGettingStarted->hide();
     connect(cmbProfile, &QComboBox::currentIndexChanged, m_recovery, &TaskListRecovery::batchChanged);
     connect(edtOutputdir, &QLineEdit::textChanged, m_recovery, &TaskListRecovery::batchChanged);
 
     // Folders on the command line and dropped ones follow the choice the Add
     // Directory box was last given.
     m_list->setIncludeSubfolders(ReadIncludeSubfolders(m_programFolder, *m_services.interactive).value_or(false));
-    AddCommandLineFiles();
+    // The command line's files follow the rows taken up again, once every
+    // list left behind was answered for.
+    m_recovery->offerLeftLists(*m_services.interactive,
+                               [self = QPointer<TMainForm>(this)](std::optional<SavedBatch> batch) {
+                                   if (!self)
+                                       return;
+                                   self->m_restoredBatch = std::move(batch);
+                                   if (self->m_tasks->rowCount() > 0)
+                                       self->panGettingStarted->hide();
+                                   self->AddCommandLineFiles();
+                                   // Shown already: the preferences were read.
+                                   if (self->m_shown)
+                                       self->restoreBatchSettings();
+                               });
     setAcceptDrops(true);
     // A file dropped on the output box is a task too, not text in the box.
     PassFileDropsOn(edtOutputdir);
@@ -249,8 +290,12 @@ void TMainForm::FormCreate()
     ibtnAbout->setToolTip(tr("About"));
     ibtnHelp->setToolTip(tr("Help (F1)"));
 
-    // What a screen reader says for each picture.
-    const std::pair<PictureButton *, std::pair<QString, QString>> spoken[] = {
+    // What a screen reader says for each control that has no text of its own
+    // (or whose text is its value).
+    const std::pair<QWidget *, std::pair<QString, QString>> spoken[] = {
+        {ltvTask, {tr("Files to convert"), tr("Input file, length, size and status of each file.")}},
+        {cmbProfile, {tr("Profile"), tr("The kind of file the conversion makes.")}},
+        {edtOutputdir, {tr("Output Path"), tr("The folder the converted files go to.")}},
         {ibtnAddFile, {tr("Add File"), tr("Adds video files to the list.")}},
         {ibtnAddDir, {tr("Add Directory"), tr("Adds the video files of a folder to the list.")}},
         {ibtnRemove, {tr("Remove"), tr("Removes the selected files from the list.")}},
@@ -258,13 +303,26 @@ void TMainForm::FormCreate()
         {ibtnSetting, {tr("Settings"), tr("Opens the settings.")}},
         {ibtnAbout, {tr("About"), tr("Shows the program's version and makers.")}},
         {ibtnHelp, {tr("Help"), tr("Opens the manual.")}},
-        {imgStart, {tr("Start"), tr("Converts the files of the list.")}},
-        {imgStop, {tr("Stop"), tr("Stops the conversion.")}},
+        {imgStart, {tr("Start"), tr("Converts the files of the list (F5).")}},
+        {imgStop, {tr("Stop"), tr("Stops the conversion (Esc).")}},
     };
-    for (const auto &[picture, texts] : spoken) {
-        picture->setAccessibleName(texts.first);
-        picture->setAccessibleDescription(texts.second);
+    for (const auto &[control, texts] : spoken) {
+        control->setAccessibleName(texts.first);
+        control->setAccessibleDescription(texts.second);
     }
+    imgStart->setToolTip(tr("Start (F5)"));
+    imgStop->setToolTip(tr("Stop (Esc)"));
+    // Start and Stop from anywhere in the window. Escape stops only a batch
+    // that runs; an open editor takes it first.
+    auto addKey = [this](const char *name, QKeySequence key, void (TMainForm::*handler)()) {
+        auto *action = new QAction(this);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setShortcut(key);
+        connect(action, &QAction::triggered, this, handler);
+        addAction(action);
+    };
+    addKey("actStart", QKeySequence(Qt::Key_F5), &TMainForm::startKeyPressed);
+    addKey("actStop", QKeySequence(Qt::Key_Escape), &TMainForm::stopKeyPressed);
 
     // Tab goes through the window in reading order: the list and its
     // toolbar, the preview and the parameters, then the bottom row.
@@ -279,6 +337,7 @@ void TMainForm::FormCreate()
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 
+    showOutputPlace();
     FormResize();
 }
 
@@ -319,18 +378,30 @@ void TMainForm::buildBottomStrip()
 
     panBottomCenter = named(new QWidget(panBottomRight), "panBottomCenter");
     // The labels fit before their boxes whatever the font.
-    FitLabel(makeLabel(tr("Profile:"), panBottomCenter, 8, 13), 75 - 3 - 8);
+    QLabel *profileLabel = makeLabel(tr("Profile:"), panBottomCenter, 8, 13);
+    FitLabel(profileLabel, 75 - 3 - 8);
     cmbProfile = named(new QComboBox(panBottomCenter), "cmbProfile");
+    // A screen reader names each box by its label.
+    profileLabel->setBuddy(cmbProfile);
     cmbProfile->setGeometry(75, 9, 407, 22);
     bbtnSetting = named(new QPushButton(tr("&Setting"), panBottomCenter), "bbtnSetting");
     bbtnSetting->setGeometry(490, 8, 75, 25);
     connect(bbtnSetting, &QPushButton::clicked, this, &TMainForm::bbtnSettingClick);
-    FitLabel(makeLabel(tr("Output Path:"), panBottomCenter, 8, 45), 75 - 3 - 8);
+    QLabel *outputLabel = makeLabel(tr("Output Path:"), panBottomCenter, 8, 45);
+    FitLabel(outputLabel, 75 - 3 - 8);
     edtOutputdir = named(new QLineEdit(panBottomCenter), "edtOutputdir");
+    outputLabel->setBuddy(edtOutputdir);
     edtOutputdir->setGeometry(75, 41, 322, 22);
     bbtnBrowser = named(new QPushButton(tr("&Browse"), panBottomCenter), "bbtnBrowser");
     bbtnBrowser->setGeometry(405, 40, 75, 25);
     connect(bbtnBrowser, &QPushButton::clicked, this, &TMainForm::bbtnBrowserClick);
+    // Shown over the box when the outputs go beside their inputs.
+    labOutputBeside = named(new QLabel(tr("Beside each input file"), edtOutputdir), "labOutputBeside");
+    labOutputBeside->setIndent(3);
+    labOutputBeside->setAutoFillBackground(true);
+    labOutputBeside->setBackgroundRole(QPalette::Base);
+    labOutputBeside->hide();
+    edtOutputdir->installEventFilter(this);
     bbtnOpen = named(new QPushButton(tr("&Open"), panBottomCenter), "bbtnOpen");
     bbtnOpen->setGeometry(490, 40, 75, 25);
     connect(bbtnOpen, &QPushButton::clicked, this, &TMainForm::bbtnOpenClick);
@@ -383,7 +454,8 @@ void TMainForm::buildBottomStrip()
 void TMainForm::buildTaskArea()
 {
     ltvTask = named(new QTreeView(panMain), "ltvTask");
-    ltvTask->setModel(m_tasks);
+    // The view, its header and a screen reader see the four shown columns.
+    ShowTasksIn(*ltvTask, *m_tasks);
     ltvTask->setRootIsDecorated(false);
     ltvTask->setUniformRowHeights(true);
     ltvTask->setItemsExpandable(false);
@@ -406,8 +478,6 @@ void TMainForm::buildTaskArea()
     // drops; files dropped on it go on to the window).
     ltvTask->setDragEnabled(true);
     ltvTask->viewport()->setAcceptDrops(true);
-    for (int column = TaskListModel::VisibleColumnCount; column < TaskListModel::ColumnCount; ++column)
-        ltvTask->setColumnHidden(column, true);
     ltvTask->installEventFilter(this);
     ltvTask->viewport()->installEventFilter(this);
     ltvTask->setItemDelegateForColumn(3, new StatusDelegate(ltvTask));
@@ -586,11 +656,26 @@ void TMainForm::FormShow()
 void TMainForm::closeEvent(QCloseEvent *event)
 {
     // A run is not given up without a word; the end of a batch and a signal
-    // close without asking.
-    if (!m_closeWithoutAsking && m_run->RunState() != ConversionRun::Idle
-        && !m_services.interactive->questionDefaultNo(QStringLiteral("Vantorix"),
-                                                      tr("A conversion is running. Stop it and exit?"))) {
+    // close without asking. The window stays while the question is up, and
+    // closes on Yes if nothing closed it meanwhile; closing it again meanwhile
+    // asks nothing more.
+    if (!m_closeWithoutAsking && m_run->RunState() != ConversionRun::Idle) {
         event->ignore();
+        if (std::exchange(m_closeAsked, true))
+            return;
+        m_services.interactive->ask(QStringLiteral("Vantorix"), tr("A conversion is running. Stop it and exit?"),
+                                    IInteractive::DefaultAnswer::No, [self = QPointer<TMainForm>(this)](bool yes) {
+                                        if (!self)
+                                            return;
+                                        self->m_closeAsked = false;
+                                        // From the event loop: an answer may come while the
+                                        // close that asked is still under way.
+                                        if (yes)
+                                            QTimer::singleShot(0, self, [form = self.data()] {
+                                                if (form->isVisible())
+                                                    form->closeWithoutAsking();
+                                            });
+                                    });
         return;
     }
     FormClose();
@@ -638,6 +723,8 @@ void TMainForm::restoreBatchSettings()
 
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == edtOutputdir && event->type() == QEvent::Resize)
+        labOutputBeside->setGeometry(edtOutputdir->rect().adjusted(1, 1, -1, -1));
     if (watched == ltvTask) {
         if (event->type() == QEvent::KeyPress) {
             const int key = static_cast<QKeyEvent *>(event)->key();
@@ -830,21 +917,32 @@ void TMainForm::cmbProfileChange()
 
 void TMainForm::bbtnBrowserClick()
 {
-    if (const std::optional<QString> folder =
-            m_services.dialogs->pickFolder(this, tr("Select the output directory.")))
-        edtOutputdir->setText(AddTrailingSeparator(*folder));
+    m_services.dialogs->pickFolder(this, tr("Select the output directory."),
+                                   [self = QPointer<TMainForm>(this)](const std::optional<QString> &folder) {
+                                       if (self && folder)
+                                           self->edtOutputdir->setText(AddTrailingSeparator(*folder));
+                                   });
 }
 
 void TMainForm::bbtnOpenClick()
 {
     const QString folder = edtOutputdir->text();
-    if (!folder.isEmpty() && QFileInfo(folder).isDir())
-        m_services.shell->openPath(QDir(folder).absolutePath());
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        return;
+    const QString path = QDir(folder).absolutePath();
+    if (!m_services.shell->openPath(path))
+        m_services.interactive->showMessage(IInteractive::MessageKind::Warning, tr("Open"),
+                                            tr("No program on this computer opens folders. The outputs are in %1")
+                                                .arg(QDir::toNativeSeparators(path)));
 }
 
 void TMainForm::tbtnHelpClick()
 {
-    m_services.shell->openPath(m_helpFile);
+    if (!m_services.shell->openPath(m_helpFile))
+        m_services.interactive->showMessage(
+            IInteractive::MessageKind::Warning, tr("Help"),
+            tr("No web browser opens the manual. It is the file %1; any web browser shows it.")
+                .arg(QDir::toNativeSeparators(m_helpFile)));
 }
 
 void TMainForm::tbtnSettingClick()
@@ -916,6 +1014,18 @@ void TMainForm::imgStartClick()
 void TMainForm::imgStopClick()
 {
     m_batch->stopClicked();
+}
+
+void TMainForm::startKeyPressed()
+{
+    if (m_run->RunState() == ConversionRun::Idle && !imgStart->isHidden())
+        imgStartClick();
+}
+
+void TMainForm::stopKeyPressed()
+{
+    if (!imgStop->isHidden() && imgStart->isHidden())
+        imgStopClick();
 }
 
 void TMainForm::tbtnStartClick()

@@ -122,6 +122,9 @@ public:
     void tbtnClearClick();
     void tbtnStartClick();
     void tbtnStopClick();
+    // F5 and Escape: the Start and Stop pictures, when the picture is there.
+    void startKeyPressed();
+    void stopKeyPressed();
     void tbtnHelpClick();
     void tbtnSettingClick();
     void tbtnAboutClick();
@@ -205,6 +208,7 @@ private:
     ValueListGrid *gridByNumber(int grid) const;
     const IGeneralSettings &generalSettings() const;
     void restoreBatchSettings();
+    void showOutputPlace();
 
     MainFormServices m_services;
     const IGeneralSettings *m_generalSettings = nullptr;
@@ -225,6 +229,7 @@ private:
     std::unique_ptr<MainLayout> m_layout;
     bool m_shown = false;
     bool m_closeWithoutAsking = false;
+    bool m_closeAsked = false; // the question before closing during a run is up
 
     TaskListModel *m_tasks = nullptr;
     ConversionRun *m_run = nullptr;
@@ -264,6 +269,7 @@ private:
     QComboBox *cmbProfile = nullptr;
     QPushButton *bbtnSetting = nullptr;
     QLineEdit *edtOutputdir = nullptr;
+    QLabel *labOutputBeside = nullptr;
     QPushButton *bbtnBrowser = nullptr;
     QPushButton *bbtnOpen = nullptr;
     QLabel *labConvertingFile = nullptr;

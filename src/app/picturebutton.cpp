@@ -18,6 +18,13 @@ public:
     {
         addControllingSignal(QStringLiteral("clicked()"));
     }
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        if (static_cast<PictureButton *>(widget())->isCovered())
+            state.invisible = true;
+        return state;
+    }
     QStringList actionNames() const override { return QAccessibleWidget::actionNames() << pressAction(); }
     void doAction(const QString &action) override
     {
@@ -58,6 +65,20 @@ void PictureButton::setPicture(const QPixmap &picture)
 void PictureButton::shareClicks(PictureButton *one, PictureButton *other)
 {
     other->m_lastClick = one->m_lastClick;
+}
+
+void PictureButton::setCovered(bool covered)
+{
+    if (covered == m_covered)
+        return;
+    m_covered = covered;
+    setFocusPolicy(covered ? Qt::NoFocus : Qt::TabFocus);
+    if (covered && hasFocus())
+        clearFocus();
+    QAccessible::State changed;
+    changed.invisible = true;
+    QAccessibleStateChangeEvent event(this, changed);
+    QAccessible::updateAccessibility(&event);
 }
 
 void PictureButton::paintEvent(QPaintEvent *)

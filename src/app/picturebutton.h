@@ -29,6 +29,11 @@ public:
     // double-click, so a double-click cannot run both commands.
     static void shareClicks(PictureButton *one, PictureButton *other);
 
+    // A picture that lies under another one is out of reach: it takes no
+    // focus and a screen reader does not show it.
+    void setCovered(bool covered);
+    bool isCovered() const { return m_covered; }
+
 signals:
     void clicked();
 
@@ -53,6 +58,7 @@ private:
 
     QSize m_size;
     QPixmap m_picture;
+    bool m_covered = false;
     bool m_pressed = false;
     quint64 m_pressTimestamp = 0;
     QPointF m_pressPosition;

@@ -2,97 +2,71 @@
 
 #include "platform/logging.h"
 
-#include <QGuiApplication>
-
-StartupWarning::StartupWarning(IInteractive &boxes, QObject *parent)
-    : QObject(parent)
-    , m_boxes(boxes)
+StartupWarning::StartupWarning(IInteractive &boxes)
+    : m_boxes(boxes)
 {
 }
 
-StartupWarning::~StartupWarning()
-{
-    delete m_box;
-}
-
-void StartupWarning::open(QWidget *owner)
+void StartupWarning::open()
 {
     m_holding = false;
-    m_owner = owner;
-    if (!m_held.isEmpty())
-        openNext();
+    if (!m_up)
+        handOnNext();
 }
 
 void StartupWarning::discard()
 {
-    // The box that is up is the first one; it goes when it is closed.
-    m_held.erase(m_held.begin() + (m_box ? 1 : 0), m_held.end());
+    m_held.erase(m_held.begin() + (m_up ? 1 : 0), m_held.end());
 }
 
-void StartupWarning::openNext()
+void StartupWarning::handOnNext()
 {
-    const Message &message = m_held.constFirst();
-    auto *box = new QMessageBox(message.icon, message.caption, message.text, QMessageBox::Ok, m_owner);
-    box->setObjectName(QStringLiteral("messageBox"));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    m_box = box;
-    connect(box, &QDialog::finished, this, [this] {
-        m_box = nullptr;
-        m_held.removeFirst();
-        if (!m_held.isEmpty())
-            openNext();
-    });
-    qCInfo(lcStart) << "message opened:" << message.caption;
-    box->open();
+    if (m_held.isEmpty())
+        return;
+    m_up = true;
+    // A copy: the boxes may answer before they return.
+    const Request request = m_held.constFirst();
+    qCInfo(lcStart) << "held message handed on:" << request.caption;
+    const auto next = [this](bool yes) {
+        m_up = false;
+        const Request answered = m_held.takeFirst();
+        if (answered.reply)
+            answered.reply(yes);
+        if (!m_up)
+            handOnNext();
+    };
+    if (request.question)
+        m_boxes.ask(request.caption, request.text, request.enter, next);
+    else
+        m_boxes.showMessage(request.kind, request.caption, request.text, [next] { next(true); });
 }
 
-void StartupWarning::show(const Message &message)
+void StartupWarning::hold(Request request)
 {
-    if (m_holding) {
-        m_held << message;
+    m_held << std::move(request);
+    if (!m_holding && !m_up)
+        handOnNext();
+}
+
+void StartupWarning::showMessage(MessageKind kind, const QString &caption, const QString &text,
+                                 std::function<void()> closed)
+{
+    if (!m_holding && m_held.isEmpty()) {
+        m_boxes.showMessage(kind, caption, text, std::move(closed));
         return;
     }
-    switch (message.icon) {
-    case QMessageBox::Information:
-        m_boxes.information(message.caption, message.text);
-        break;
-    case QMessageBox::Warning:
-        m_boxes.warning(message.caption, message.text);
-        break;
-    case QMessageBox::Critical:
-        m_boxes.error(message.text);
-        break;
-    default:
-        m_boxes.plainMessage(message.text);
+    Request request{false, kind, DefaultAnswer::Yes, caption, text, {}};
+    if (closed)
+        request.reply = [closed = std::move(closed)](bool) { closed(); };
+    hold(std::move(request));
+}
+
+void StartupWarning::ask(const QString &caption, const QString &text, DefaultAnswer enter,
+                         std::function<void(bool)> answered)
+{
+    if (!m_holding && m_held.isEmpty()) {
+        m_boxes.ask(caption, text, enter, std::move(answered));
+        return;
     }
-}
-
-void StartupWarning::information(const QString &caption, const QString &text)
-{
-    show({QMessageBox::Information, caption, text});
-}
-
-void StartupWarning::warning(const QString &caption, const QString &text)
-{
-    show({QMessageBox::Warning, caption, text});
-}
-
-void StartupWarning::plainMessage(const QString &text)
-{
-    show({QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), text});
-}
-
-bool StartupWarning::question(const QString &caption, const QString &text)
-{
-    return m_boxes.question(caption, text);
-}
-
-bool StartupWarning::questionDefaultNo(const QString &caption, const QString &text)
-{
-    return m_boxes.questionDefaultNo(caption, text);
-}
-
-void StartupWarning::error(const QString &text)
-{
-    show({QMessageBox::Critical, QGuiApplication::applicationDisplayName(), text});
+    hold({true, MessageKind::Information, enter, caption, text, std::move(answered)});
 }

@@ -126,11 +126,21 @@ void TaskListController::addFile(const QString &path)
     enqueue(path, QString());
 }
 
-void TaskListController::enqueue(const QString &path, const QString &foundUnder)
+void TaskListController::addArrival(const QString &path)
 {
-    // A running batch has taken its rows: a row added now would be listed
-    // and never converted.
-    if (m_run.RunState() != ConversionRun::Idle || !m_probes->enqueue(path, m_outputExt(), foundUnder))
+    m_widgets.gettingStarted->hide();
+    if (isListing()) {
+        m_pending.push_back({path, false, QString(), true});
+        return;
+    }
+    enqueue(path, QString(), true);
+}
+
+void TaskListController::enqueue(const QString &path, const QString &foundUnder, bool arrival)
+{
+    // The user adds to a list that is not converting; a file that arrives
+    // by itself joins a running batch.
+    if ((!arrival && m_run.RunState() != ConversionRun::Idle) || !m_probes->enqueue(path, m_outputExt(), foundUnder))
         return;
     m_addingAnnounced = true;
     if (!m_addingProgress && !m_addingDelay->isActive())
@@ -168,7 +178,7 @@ void TaskListController::addNext()
                 return;
             }
             m_pending.pop_front();
-            enqueue(next.path, next.foundUnder);
+            enqueue(next.path, next.foundUnder, next.arrival);
             ++queued;
             continue;
         }
@@ -237,7 +247,15 @@ void TaskListController::addCommandLine(const QStringList &arguments)
 
 void TaskListController::addFilesFromDialog(const QString &dialogFilter)
 {
-    const QStringList files = m_dialogs.openFiles(m_widgets.window, FilterEntries(dialogFilter));
+    m_dialogs.openFiles(m_widgets.window, FilterEntries(dialogFilter),
+                        [self = QPointer(this)](const QStringList &files) {
+                            if (self)
+                                self->addChosenFiles(files);
+                        });
+}
+
+void TaskListController::addChosenFiles(const QStringList &files)
+{
     // The first-listed file is added last.
     for (qsizetype i = 1; i < files.size(); ++i)
         addFile(files[i]);
@@ -255,8 +273,15 @@ void TaskListController::addFilesFromDialog(const QString &dialogFilter)
 
 void TaskListController::addFolderFromDialog()
 {
-    const std::optional<QString> folder =
-        m_dialogs.pickFolder(m_widgets.window, tr("Add a directory to the Task List"));
+    m_dialogs.pickFolder(m_widgets.window, tr("Add a directory to the Task List"),
+                         [self = QPointer(this)](const std::optional<QString> &folder) {
+                             if (self)
+                                 self->askIncludeSubfolders(folder);
+                         });
+}
+
+void TaskListController::askIncludeSubfolders(const std::optional<QString> &folder)
+{
     if (!folder) {
         m_widgets.list->setFocus();
         return;

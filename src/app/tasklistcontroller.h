@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class ConversionRun;
@@ -54,6 +55,7 @@ public:
     Q_DISABLE_COPY_MOVE(TaskListController)
 
     void setEnginePath(const QString &path);
+    TaskListModel &model() const { return m_tasks; }
     const QStringList &inputExts() const { return m_inputExts; }
     // Joins the window's widgets; outputGrid holds the Output grid's rows.
     void attach(const TaskListWidgets &widgets, ParameterGrid &outputGrid);
@@ -73,6 +75,9 @@ public:
     // Files and folders are added in the order given; a folder is listed off
     // the GUI thread, and its files follow the ones added before it.
     void addFile(const QString &path);
+    // A file that arrived by itself (a watched folder): added even while a
+    // batch runs, which it then joins.
+    void addArrival(const QString &path);
     void addFolder(const QString &folder);
     void addCommandLine(const QStringList &arguments);
     void addFilesFromDialog(const QString &dialogFilter);
@@ -117,6 +122,9 @@ signals:
     void includeSubfoldersChosen(bool include);
 
 private:
+    // What the open dialog and the folder chooser gave.
+    void addChosenFiles(const QStringList &files);
+    void askIncludeSubfolders(const std::optional<QString> &folder);
     struct Listing
     {
         QStringList files;
@@ -127,13 +135,14 @@ private:
         QString path;
         bool folder = false;
         QString foundUnder; // a file listed from a folder
+        bool arrival = false; // see addArrival()
     };
     // Files queued in one turn of the event loop: a listing of a large tree is
     // queued in steps, so the window keeps painting.
     static constexpr int FilesPerStep = 2000;
 
     void addNext();
-    void enqueue(const QString &path, const QString &foundUnder);
+    void enqueue(const QString &path, const QString &foundUnder, bool arrival = false);
     void onListed(const QString &folder, const Listing &listing);
     void finishIfIdle();
     bool isListing() const { return m_listing != nullptr || !m_pending.empty(); }

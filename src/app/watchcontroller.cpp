@@ -3,11 +3,15 @@
 #include "app/batchcontroller.h"
 #include "app/tasklistcontroller.h"
 #include "conversion/conversionrun.h"
+#include "conversion/taskrecord.h"
+#include "platform/logging.h"
 #include "ui/dialogs.h"
 
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
+#include <QStandardItem>
 #include <QTimer>
 
 WatchController::WatchController(TaskListController &list, BatchController &batch, ConversionRun &run,
@@ -25,12 +29,16 @@ WatchController::WatchController(TaskListController &list, BatchController &batc
     m_action->setObjectName(QStringLiteral("mniWatchFolder"));
     m_action->setCheckable(true);
     connect(m_action, &QAction::triggered, this, &WatchController::toggle);
-    // A batch that ends lets the files that settled meanwhile start; from the
-    // event loop, once the run has told everyone else.
-    connect(&m_run, &ConversionRun::stateChanged, this, [this] {
-        if (m_run.RunState() == ConversionRun::Idle && !m_waiting.isEmpty())
-            QTimer::singleShot(0, this, &WatchController::feed);
+    // The outputs of a batch that ended are no new files to convert.
+    connect(&m_run, &ConversionRun::finished, this, [this] {
+        if (!m_watch)
+            return;
+        for (const QString &output : m_run.outputPaths())
+            if (!output.isEmpty())
+                m_produced.insert(QFileInfo(output).absoluteFilePath());
     });
+    connect(&m_list.model(), &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex &, int first, int last) { onRowsInserted(first, last); });
 }
 
 WatchController::~WatchController() = default;
@@ -39,12 +47,20 @@ void WatchController::toggle()
 {
     if (m_watch) {
         delete std::exchange(m_watch, nullptr);
-        m_waiting.clear();
+        m_arriving.clear();
+        m_produced.clear();
         m_action->setChecked(false);
         return;
     }
-    const std::optional<QString> folder =
-        m_dialogs.pickFolder(m_window, tr("Watch a directory for new files"));
+    m_dialogs.pickFolder(m_window, tr("Watch a directory for new files"),
+                         [self = QPointer(this)](const std::optional<QString> &folder) {
+                             if (self)
+                                 self->startWatching(folder);
+                         });
+}
+
+void WatchController::startWatching(const std::optional<QString> &folder)
+{
     if (!folder) {
         m_action->setChecked(false);
         return;
@@ -56,33 +72,48 @@ void WatchController::toggle()
     m_action->setChecked(true);
 }
 
-void WatchController::onSettled(const WatchedFile &file)
+bool WatchController::isOutput(const QString &path) const
 {
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    if (m_produced.contains(absolute))
+        return true;
+    // An output of the batch running now, written beside its input.
+    for (const QString &output : m_run.outputPaths())
+        if (!output.isEmpty() && QFileInfo(output).absoluteFilePath() == absolute)
+            return true;
     const QString outputs = QFileInfo(m_outputFolder()).canonicalFilePath();
-    if (!outputs.isEmpty() && QFileInfo(QFileInfo(file.path).absolutePath()).canonicalFilePath() == outputs)
-        return;
-    m_waiting << file.path;
-    // From the event loop: starting a batch may ask something of the user.
-    QTimer::singleShot(0, this, &WatchController::feed);
+    return !outputs.isEmpty() && QFileInfo(QFileInfo(path).absolutePath()).canonicalFilePath() == outputs;
 }
 
-void WatchController::feed()
+void WatchController::onSettled(const WatchedFile &file)
 {
-    if (!m_watch || m_run.RunState() != ConversionRun::Idle || m_waiting.isEmpty())
+    if (isOutput(file.path))
         return;
-    // An output written beside its input lands in the watched folder: it is
-    // no new file to convert.
-    for (const QString &output : m_run.outputPaths())
-        if (!output.isEmpty())
-            m_produced.insert(QFileInfo(output).absoluteFilePath());
-    bool added = false;
-    for (const QString &path : std::exchange(m_waiting, {})) {
-        if (m_produced.contains(QFileInfo(path).absoluteFilePath()))
-            continue;
-        m_list.addFile(path);
-        added = true;
+    if (m_list.model().hasInput(file.path)) {
+        // Listed before: a file that went at its turn and came back, or was
+        // written again, converts once more unless it waits or runs now.
+        TaskListModel &tasks = m_list.model();
+        for (int row = 0; row < tasks.rowCount(); ++row) {
+            const QString status = tasks.index(row, 3).data().toString();
+            if (tasks.item(row, 0)->text() == file.path && !m_run.isQueued(row)
+                && !ConversionRun::IsRunningStatus(status))
+                m_batch.arrive(row);
+        }
+        return;
     }
-    // Rows converted earlier are left as they are: only the new ones start.
-    if (added)
-        m_batch.startNewRows();
+    qCInfo(lcWatch).noquote() << "settled" << file.path << "size" << file.size;
+    m_arriving.insert(file.path);
+    m_list.addArrival(file.path);
+}
+
+// The rows of arrived files convert each on its own as they are listed.
+void WatchController::onRowsInserted(int first, int last)
+{
+    if (m_arriving.isEmpty())
+        return;
+    for (int row = first; row <= last; ++row) {
+        const QStandardItem *caption = m_list.model().item(row, 0);
+        if (caption && m_arriving.remove(caption->text()))
+            m_batch.arrive(row);
+    }
 }

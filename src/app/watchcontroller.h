@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 class BatchController;
 class ConversionRun;
@@ -16,12 +17,12 @@ class QWidget;
 class TaskListController;
 
 // The task list's "Watch Folder..." item: asks for a folder and adds every
-// supported file that settles in it to the task list. When the list is not
-// converting, the files are converted at once; files that settle during a
-// batch wait for its end. A batch converts every row, so the rows already
-// converted leave the list before a watched file's batch starts. Files in
-// the output folder are never added (they would be converted again). The
-// item is checked while watching; choosing it again stops watching.
+// supported file that settles in it to the task list. Each such row converts
+// on its own through the conversion queue: it joins a running batch, or
+// begins a batch of its own that touches no other row and ends without a
+// message. Files in the output folder, and outputs of the batches run while
+// watching, are never added (they would be converted again). The item is
+// checked while watching; choosing it again stops watching.
 class WatchController final : public QObject
 {
     Q_OBJECT
@@ -42,8 +43,11 @@ public:
     void toggle();
 
 private:
+    // Watches the folder chosen; nothing without one.
+    void startWatching(const std::optional<QString> &folder);
     void onSettled(const WatchedFile &file);
-    void feed();
+    void onRowsInserted(int first, int last);
+    bool isOutput(const QString &path) const;
 
     TaskListController &m_list;
     BatchController &m_batch;
@@ -54,6 +58,6 @@ private:
     QAction *m_action;
     WatchFolder *m_watch = nullptr;
     int m_settleMs = WatchFolder::DefaultSettleMs;
-    QStringList m_waiting;
+    QSet<QString> m_arriving; // added, and their rows not there yet
     QSet<QString> m_produced; // outputs of the batches run while watching
 };

@@ -20,6 +20,10 @@ ConversionJob::ConversionJob(Order order, QObject *parent)
     , m_order(std::move(order))
     , m_workPath(workPathFor(m_order.finalPath))
 {
+    m_stallTimer.setSingleShot(true);
+    connect(&m_stallTimer, &QTimer::timeout, this, [this] {
+        watch(tr("The engine was stopped: its work made no progress for %1 s.").arg(m_order.stallMs / 1000.0));
+    });
 }
 
 ConversionJob::~ConversionJob()
@@ -66,7 +70,11 @@ void ConversionJob::start()
         return;
     }
 
-    if (KeepsAllStreams(m_order.params) || CopiesFitting(m_order.params)) {
+    // The input's streams decide the options of a profile that keeps all of
+    // them, of a copy into Matroska (its mov_text subtitles), and which
+    // streams already fit.
+    if (KeepsAllStreams(m_order.params) || CopiesFitting(m_order.params)
+        || CopiesIntoMatroska(m_order.params, m_order.finalPath)) {
         m_streamProbe = new InProcessProbe(m_order.task.InputFile, nullptr, this);
         connect(m_streamProbe, &InProcessProbe::done, this, &ConversionJob::onStreamsRead);
         m_streamProbe->launch(MediaProbe::DefaultTimeoutMs);
@@ -98,6 +106,9 @@ void ConversionJob::onStreamsRead()
             // The output is held to what it was given, not to streams nobody read.
             m_checkParams = params;
         }
+    } else if (streams) {
+        // (Keeping all streams, SelectStreams chose each subtitle's codec.)
+        params = WithMatroskaSubtitles(params, *streams, m_order.finalPath);
     }
     launchEngine(params);
     if (m_pauseWanted)
@@ -129,27 +140,65 @@ void ConversionJob::launchEngine(const QString &params)
     }
     const EngineCommand command = TaskCommand(m_order.task, engineParams, m_workPath);
 
+    // Launched without waiting: the job is Starting until the engine runs.
     m_engine = new EngineProcess(this);
     connect(m_engine, &EngineProcess::chunkRead, this, &ConversionJob::onChunk);
     connect(m_engine, &EngineProcess::ended, this, &ConversionJob::onEngineEnded);
-    if (!m_engine->start(m_order.enginePath, command)) {
-        m_output = m_engine->errorString();
-        delete std::exchange(m_engine, nullptr);
-        m_startFailed = true;
-        end(Failed, QString(), true);
+    m_engineOutputPath = m_workPath;
+    m_listedSecs = ListedOutputSecs(m_order.task, params);
+    connect(m_engine, &EngineProcess::started, this, [this, text = command.text] {
+        if (m_order.stallMs > 0)
+            m_stallTimer.start(m_order.stallMs);
+        setPhase(Converting);
+        emit engineStarted(withOutputPath(text));
+        if (m_stopRequested)
+            m_engine->TerminateEngine();
+        else if (m_pauseWanted)
+            pause();
+    });
+    // Queued: a start that fails at once must not end the job inside start().
+    connect(m_engine, &EngineProcess::failedToStart, this, &ConversionJob::onEngineFailedToStart,
+            Qt::QueuedConnection);
+    m_engine->launch(m_order.enginePath, command);
+}
+
+void ConversionJob::onEngineFailedToStart(const QString &error)
+{
+    if (!m_engine || m_phase != Starting)
         return;
-    }
-    setPhase(Converting);
-    emit engineStarted(command.text);
+    m_output = error;
+    std::exchange(m_engine, nullptr)->deleteLater();
+    m_startFailed = !m_stopRequested;
+    end(m_stopRequested ? Stopped : Failed, QString(), true);
+}
+
+void ConversionJob::watch(const QString &failure)
+{
+    if (!m_engine || m_stopRequested || !m_watchdogReason.isEmpty())
+        return;
+    qCInfo(lcRun) << "watchdog stops the engine for" << m_order.task.InputFile << ":" << failure;
+    m_watchdogReason = failure;
+    m_stallTimer.stop();
+    m_engine->resumeEngine();
+    m_engine->TerminateEngine();
+}
+
+QString ConversionJob::withOutputPath(QString text) const
+{
+    if (!m_engineOutputPath.isEmpty() && m_engineOutputPath != m_order.finalPath)
+        text.replace(m_engineOutputPath, m_order.finalPath);
+    return text;
 }
 
 void ConversionJob::onChunk(const QString &text)
 {
     m_writeFailure.feed(text);
+    if (text.contains(QLatin1String("File ended prematurely")))
+        m_inputEndedEarly = true;
     m_output += text;
     if (m_output.size() > 2 * KeptOutputChars)
         m_output.remove(0, m_output.size() - KeptOutputChars);
-    emit chunkRead(text);
+    emit chunkRead(withOutputPath(text));
     // The engine's first two reads are its banner: no progress in them.
     if (m_chunkCount++ < 2)
         return;
@@ -162,9 +211,18 @@ void ConversionJob::onChunk(const QString &text)
     const QString value = blank < 0 ? QString() : rest.left(blank);
     // Current engines write the time as h:m:s.f; older ones as seconds.
     double seconds = TimeTextToSeconds(value);
-    if ((seconds != -1 || ParseDecimal(value, seconds)) && seconds > m_currentSecs)
+    if ((seconds != -1 || ParseDecimal(value, seconds)) && seconds > m_currentSecs) {
         m_currentSecs = seconds;
+        if (m_stallTimer.isActive())
+            m_stallTimer.start(m_order.stallMs);
+    }
     emit progressed();
+    // A time beyond any the engine could reach (1e300) is no progress to judge.
+    if (m_listedSecs && m_currentSecs > OverrunFactor * *m_listedSecs + OverrunSecs && m_currentSecs < 1e9) {
+        watch(tr("The engine was stopped: its output had reached %1 s, far beyond the %2 s of its input, "
+                 "whose times may be damaged.")
+                  .arg(QString::number(m_currentSecs, 'f', 1), QString::number(*m_listedSecs, 'f', 1)));
+    }
 }
 
 void ConversionJob::onEngineEnded(int exitCode, bool crashed)
@@ -172,9 +230,14 @@ void ConversionJob::onEngineEnded(int exitCode, bool crashed)
     if (m_engine)
         m_engine->deleteLater();
     m_engine = nullptr;
+    m_stallTimer.stop();
     m_writeFailure.finish();
     if (m_stopRequested) {
         end(Stopped, QString(), true);
+        return;
+    }
+    if (!m_watchdogReason.isEmpty()) {
+        end(Failed, m_watchdogReason, true);
         return;
     }
     // A failed write comes first among the reasons: the engine's last lines
@@ -230,11 +293,31 @@ void ConversionJob::beginCheck()
 void ConversionJob::onChecked()
 {
     QString reason = checkResult();
+    QString note = m_check->note();
+    // The engine's word that the input ends early counts where the input's
+    // facts could not be read: they tell whether the task reached that end.
+    const bool engineNote = m_inputEndedEarly && !m_check->knewInput();
     std::exchange(m_check, nullptr)->deleteLater();
     if (!reason.isEmpty())
         qCInfo(lcRun) << "output check failed for" << m_order.task.InputFile << ":" << reason;
     if (reason.isEmpty())
         reason = commitWorkFile();
+    if (note.isEmpty() && engineNote)
+        note = tr("The engine found that the input ends early: the output holds all it could read.");
+    if (reason.isEmpty() && !note.isEmpty())
+        m_leftOut.prepend(note);
+    if (m_stoppedInCheck) {
+        // The row tells what the stop found: the batch was stopped, but the
+        // output had been made.
+        const QString kept = reason.isEmpty()
+                                 ? tr("Stopped while its output was checked: the output was found good and kept as \"%1\".")
+                                       .arg(m_order.finalPath)
+                                 : tr("Stopped while its output was checked: the output was found faulty and removed. %1")
+                                       .arg(reason);
+        m_leftOut.prepend(kept);
+        end(Stopped, QString(), !reason.isEmpty());
+        return;
+    }
     end(reason.isEmpty() ? Committed : Failed, reason, !reason.isEmpty());
 }
 
@@ -242,16 +325,17 @@ void ConversionJob::end(Phase phase, const QString &reason, bool keepOutput)
 {
     dropStreamProbe();
     discardWorkFile();
-    m_reason = reason;
+    m_stallTimer.stop();
+    m_reason = withOutputPath(reason);
     // What a kept output lacks is said with it.
-    if (phase == Committed) {
+    if (phase == Committed || (phase == Stopped && m_stoppedInCheck)) {
         QStringList notes = m_leftOut;
-        if (!m_copied.isEmpty())
+        if (phase == Committed && !m_copied.isEmpty())
             notes << m_copied;
         if (!notes.isEmpty())
             m_reason = notes.join(QLatin1Char('\n'));
     }
-    m_kept = keepOutput ? KeptOutput(m_output) : QString();
+    m_kept = keepOutput ? KeptOutput(withOutputPath(m_output)) : QString();
     m_output.clear();
     setPhase(phase);
     emit finished(status(), m_reason, m_kept);
@@ -259,34 +343,53 @@ void ConversionJob::end(Phase phase, const QString &reason, bool keepOutput)
 
 void ConversionJob::pause()
 {
-    if (m_phase == Starting && m_streamProbe)
+    // Paused once its engine runs. A launched engine is held at once: the
+    // program may stop itself before it hears that the engine runs.
+    if (m_phase == Starting) {
         m_pauseWanted = true;
+        if (m_engine)
+            m_engine->suspendEngine();
+    }
     if (m_phase != Converting || !m_engine)
         return;
     m_engine->suspendEngine();
+    m_stallTimer.stop();
     setPhase(Paused);
 }
 
 void ConversionJob::resume()
 {
     m_pauseWanted = false;
+    if (launching())
+        m_engine->resumeEngine();
     if (m_phase != Paused)
         return;
-    if (m_engine)
+    if (m_engine) {
         m_engine->resumeEngine();
+        if (m_order.stallMs > 0 && m_watchdogReason.isEmpty() && !m_stopRequested)
+            m_stallTimer.start(m_order.stallMs);
+    }
     setPhase(Converting);
 }
 
 void ConversionJob::stop()
 {
     switch (m_phase) {
-    case Waiting:
     case Starting:
+        if (m_engine) {
+            // Launched: stopped once it runs (or fails to).
+            m_stopRequested = true;
+            return;
+        }
+        end(Stopped, QString(), true);
+        return;
+    case Waiting:
         end(Stopped, QString(), true);
         return;
     case Paused:
     case Converting:
         m_stopRequested = true;
+        m_stallTimer.stop();
         if (m_engine) {
             // A suspended engine could not act on the request.
             m_engine->resumeEngine();
@@ -297,6 +400,8 @@ void ConversionJob::stop()
     case Checking:
         if (!m_checkStarted)
             end(Stopped, QString(), true);
+        else
+            m_stoppedInCheck = true;
         return;
     default:
         return;
@@ -311,13 +416,14 @@ void ConversionJob::abandon()
         m_engine->killAndWait();
         std::exchange(m_engine, nullptr)->deleteLater();
     }
+    m_stallTimer.stop();
     dropCheck();
     discardWorkFile();
     if (isOver())
         return;
     m_phase = Stopped;
     m_reason.clear();
-    m_kept = KeptOutput(m_output);
+    m_kept = KeptOutput(withOutputPath(m_output));
     m_output.clear();
 }
 

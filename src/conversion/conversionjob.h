@@ -6,8 +6,10 @@
 #include "conversion/taskrecord.h"
 
 #include <QObject>
+#include <QTimer>
 
 #include <memory>
+#include <optional>
 
 class InProcessProbe;
 class OutputCheck;
@@ -40,6 +42,13 @@ public:
     static constexpr qsizetype KeptOutputChars = 4096;
     // How long the probe of an output may take.
     static constexpr int CheckTimeoutMs = MediaProbe::DefaultTimeoutMs;
+    // The watchdog of a converting engine: it is stopped, and the job fails,
+    // when its output time has not moved on for this long (a pause does not
+    // count), or when that time passes the task's listed length by half
+    // again and a minute (ListedOutputSecs).
+    static constexpr int DefaultStallMs = 10 * 60 * 1000;
+    static constexpr double OverrunFactor = 1.5;
+    static constexpr double OverrunSecs = 60;
 
     // What the job converts: the task of `row` with the batch's parameter
     // string, to `finalPath`, with the engine at `enginePath`. The engine
@@ -59,6 +68,8 @@ public:
         bool notBigger = false;
         // The output takes the input's container tags and modification time.
         bool keepDates = true;
+        // The watchdog's limit for an engine whose output time stands still.
+        int stallMs = DefaultStallMs;
     };
 
     explicit ConversionJob(Order order, QObject *parent = nullptr);
@@ -78,6 +89,8 @@ public:
     }
     // The engine works (or is suspended).
     bool engineRunning() const { return m_engine != nullptr; }
+    // Its engine was launched and does not run yet.
+    bool launching() const { return m_phase == Starting && m_engine != nullptr; }
     // The job still needs an engine slot of its batch: its check has not begun.
     bool holdsEngineSlot() const { return !isOver() && !m_checkStarted; }
     // How far the engine got in its clip, in seconds.
@@ -92,8 +105,8 @@ public:
     QString reason() const { return m_reason; }
     QString keptOutput() const { return m_kept; }
 
-    // Starts the engine (Starting, then Converting). When it cannot be
-    // started the job is Failed and finished() has been emitted. A profile
+    // Starts the engine (Starting, then Converting once it runs). When it
+    // cannot be started the job is Failed and finished() follows. A profile
     // that keeps all streams has the input's streams read first (by the
     // media library, on a worker), and its engine starts once they are known.
     void start();
@@ -106,7 +119,8 @@ public:
     // Ends the job without an output: a working engine (continued first when
     // paused) is asked to end and killed when it does not; a job that waits
     // is Stopped at once. A check that has begun is let finish: an output
-    // found good is kept.
+    // found good is kept. Either way the job is Stopped, its reason telling
+    // what became of the output.
     void stop();
     // Ends the job at once, without a word: the engine is killed and reaped,
     // the check dropped, the work file removed; Stopped unless already over.
@@ -135,6 +149,10 @@ private:
     void dropStreamProbe();
     void onChunk(const QString &text);
     void onEngineEnded(int exitCode, bool crashed);
+    void onEngineFailedToStart(const QString &error);
+    void watch(const QString &failure);
+    // The engine's words with the work file named by the output's own path.
+    QString withOutputPath(QString text) const;
     void beginCheck();
     void onChecked();
     void end(Phase phase, const QString &reason, bool keepOutput);
@@ -165,6 +183,12 @@ private:
     int m_chunkCount = 0;
     double m_currentSecs = 0;
     bool m_stopRequested = false;
+    bool m_stoppedInCheck = false;
+    QTimer m_stallTimer;               // runs while the engine converts
+    std::optional<double> m_listedSecs; // how long the output should be (ListedOutputSecs)
+    QString m_watchdogReason;          // why the watchdog stopped the engine
+    QString m_engineOutputPath;        // the work file as the engine names it
+    bool m_inputEndedEarly = false;    // the engine said so
     bool m_checkAllowed = false;
     bool m_checkStarted = false;
     bool m_startFailed = false;

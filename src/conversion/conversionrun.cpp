@@ -35,6 +35,15 @@ int barPosition(double numerator, double denominator)
     return static_cast<int>(RoundHalfEven(value));
 }
 
+// An engine is launched and does not run yet. One engine is launched at a
+// time, so that one that cannot start ends the batch before the next one is
+// launched.
+template <typename Entries>
+bool AnyLaunching(const Entries &entries)
+{
+    return std::any_of(entries.begin(), entries.end(), [](const auto &entry) { return entry->job->launching(); });
+}
+
 } // namespace
 
 ConversionRun::ConversionRun(QStandardItemModel &tasks, ConversionView &view, IInteractive &interactive,
@@ -48,6 +57,24 @@ ConversionRun::ConversionRun(QStandardItemModel &tasks, ConversionView &view, II
     m_nextTask.setInterval(0);
     connect(&m_nextTask, &QTimer::timeout, this, &ConversionRun::startTask);
     connect(&m_end, &BatchEnd::done, this, &ConversionRun::onEnded);
+    // Rows that move or go: the first waiting row is looked for from the top.
+    const auto rescan = [this] { m_scanFrom = 0; };
+    connect(&m_tasks, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex &, int first, int last) {
+        if (first < m_scanFrom)
+            m_scanFrom = 0;
+        // A task listed during a batch may join it: no output takes its input's path.
+        if (m_state == Idle)
+            return;
+        for (int row = first; row <= last; ++row) {
+            ltvItemData task;
+            ReadItemData(m_tasks, row, CaptionField, task);
+            m_naming.takeInput(task.InputFile);
+        }
+    });
+    connect(&m_tasks, &QAbstractItemModel::rowsRemoved, this, rescan);
+    connect(&m_tasks, &QAbstractItemModel::rowsMoved, this, rescan);
+    connect(&m_tasks, &QAbstractItemModel::layoutChanged, this, rescan);
+    connect(&m_tasks, &QAbstractItemModel::modelReset, this, rescan);
 }
 
 ConversionRun::~ConversionRun()
@@ -98,18 +125,77 @@ void ConversionRun::RunConversion(const QString &params)
     RunConversion(params, rows);
 }
 
-void ConversionRun::RunConversion(const QString &params, const QList<int> &rows)
+bool ConversionRun::isQueued(int row) const
+{
+    const QStandardItem *caption = m_tasks.item(row, 0);
+    return caption && caption->data(TaskListModel::QueuedRole).toBool();
+}
+
+void ConversionRun::setQueued(int row, bool queued)
+{
+    if (queued && row < m_scanFrom)
+        m_scanFrom = row;
+    setCaptionData(row, TaskListModel::QueuedRole, queued ? QVariant(true) : QVariant());
+}
+
+int ConversionRun::nextQueued()
+{
+    const int rows = m_tasks.rowCount();
+    while (m_scanFrom < rows && !isQueued(m_scanFrom))
+        ++m_scanFrom;
+    return m_scanFrom < rows ? m_scanFrom : -1;
+}
+
+void ConversionRun::clearQueue()
+{
+    for (int row = nextQueued(); row >= 0; row = nextQueued())
+        setQueued(row, false);
+}
+
+bool ConversionRun::join(const QList<int> &rows)
+{
+    if (m_state != Running)
+        return false;
+    for (int row : rows) {
+        if (row < 0 || row >= m_tasks.rowCount() || isQueued(row))
+            continue;
+        setQueued(row, true);
+        m_batchRows << row;
+        ++m_rowCount;
+        ltvItemData task;
+        ReadItemData(m_tasks, row, WholeRowField, task);
+        m_totalSecs += task.ClipLengthSecs;
+    }
+    proceed();
+    return true;
+}
+
+void ConversionRun::holdOpen(bool open)
+{
+    m_heldOpen = open;
+    if (!open)
+        proceed();
+}
+
+void ConversionRun::RunConversion(const QString &params, const QList<int> &rows, bool quiet)
 {
     if (m_state != Idle)
         return;
+    // Only the rows asked for wait, in list order.
+    m_scanFrom = 0;
+    clearQueue();
     m_batchRows.clear();
-    QList<bool> taken(m_tasks.rowCount(), false);
     for (int row : rows)
-        if (row >= 0 && row < m_tasks.rowCount() && !std::exchange(taken[row], true))
+        if (row >= 0 && row < m_tasks.rowCount() && !isQueued(row)) {
+            setQueued(row, true);
             m_batchRows << row;
+        }
+    m_quiet = quiet;
     m_params = params;
     // Taken once: a change in the window during the batch applies to the next.
     m_naming.begin(m_view.outputFolder(), m_view.outputExt(), m_tasks, m_view.batchOptions().place);
+    for (const QString &input : std::as_const(m_reservedInputs))
+        m_naming.takeInput(input);
     m_jobLimit = std::max(1, m_view.batchOptions().jobs);
 
     m_view.setConvertingFile(QString());
@@ -136,16 +222,13 @@ void ConversionRun::RunConversion(const QString &params, const QList<int> &rows)
 
     m_rowCount = static_cast<int>(m_batchRows.size());
     m_rowOutputs = QStringList();
-    for (int row = 0; row < m_tasks.rowCount(); ++row)
-        m_rowOutputs << QString();
     for (int row : std::as_const(m_batchRows)) {
         ltvItemData task;
         ReadItemData(m_tasks, row, WholeRowField, task);
         m_totalSecs += task.ClipLengthSecs;
     }
 
-    m_nextRow = 0;
-    if (m_rowCount == 0) {
+    if (m_rowCount == 0 && !m_heldOpen) {
         // Nothing to convert: back to idle without a word.
         m_view.setTimerEnabled(false);
         endBatch();
@@ -156,8 +239,11 @@ void ConversionRun::RunConversion(const QString &params, const QList<int> &rows)
     // A private folder of the run's own in each folder its outputs go to:
     // the output folder's at once, others when their first task starts.
     m_workFolders.clear();
-    if (m_view.batchOptions().place == OutputPlace::Folder)
-        m_workFolders.folderFor(m_naming.outputFolder(), QString(), nullptr);
+    if (m_view.batchOptions().place == OutputPlace::Folder) {
+        const auto folder = m_workFolders.folderFor(m_naming.outputFolder(), QString(), nullptr);
+        qCInfo(lcWorkFolder).noquote() << "work folder for" << m_naming.outputFolder() << ":"
+                                       << (folder ? folder->path() : QStringLiteral("none"));
+    }
     takeSleep();
     emit stateChanged();
     // Let pending events through before the first task, as before every task.
@@ -168,7 +254,8 @@ void ConversionRun::startTask()
 {
     if (m_state != Running && m_state != StopRequested)
         return;
-    if (m_state == StopRequested || m_paused || m_nextRow >= m_rowCount || heldSlots() >= m_jobLimit) {
+    if (m_state == StopRequested || m_paused || nextQueued() < 0 || heldSlots() >= m_jobLimit
+        || AnyLaunching(m_entries)) {
         // Stop arrived between two tasks: start nothing more.
         proceed();
         return;
@@ -176,7 +263,8 @@ void ConversionRun::startTask()
 
     auto entry = std::make_unique<Entry>();
     ConversionJob::Order order;
-    order.row = m_batchRows[m_nextRow++];
+    order.row = nextQueued();
+    setQueued(order.row, false);
     ReadItemData(m_tasks, order.row, WholeRowField, order.task);
     order.params = m_params;
     order.finalPath = m_naming.reserve(order.task, order.row, m_view.batchOptions().rename, &entry->renameNote);
@@ -185,15 +273,20 @@ void ConversionRun::startTask()
     order.notBigger = options.notBigger;
     order.keepDates = options.keepDates;
     entry->original = OriginalFile::Read(order.task.InputFile);
+    order.stallMs = m_stallMs;
     const OutputSpot spot = m_naming.spotFor(order.task);
     order.workFolder = m_workFolders.folderFor(spot.base, spot.sub, &order.noWorkFolder);
     auto *job = new ConversionJob(order, this);
     entry->job = job;
     m_lastOutputPath = order.finalPath;
+    while (m_rowOutputs.size() <= order.row)
+        m_rowOutputs << QString();
     m_rowOutputs[order.row] = order.finalPath;
     // Where a crash would leave its unfinished output.
-    if (order.workFolder)
+    if (order.workFolder) {
+        qCDebug(lcWorkFolder).noquote() << "task" << order.row << "works in" << order.workFolder->path();
         setCaptionData(order.row, TaskListModel::TemporaryOutputRole, order.workFolder->path());
+    }
 
     connect(job, &ConversionJob::engineStarted, this, &ConversionRun::engineStarted);
     connect(job, &ConversionJob::chunkRead, this, [this](const QString &text) { m_view.setMemoText(text); });
@@ -220,8 +313,9 @@ void ConversionRun::onPhaseChanged(ConversionJob *job, ConversionJob::Phase phas
     // The engine is done: its clip counts as done, whatever the check finds.
     if (entry && !entry->counted && (phase == ConversionJob::Checking || phase == ConversionJob::Failed))
         countTaskProgress(*entry);
-    // The output is checked while the next task's engine already works.
-    if (phase == ConversionJob::Checking)
+    // The output is checked while the next task's engine already works; an
+    // engine that runs lets the next one launch.
+    if (phase == ConversionJob::Checking || phase == ConversionJob::Converting)
         proceed();
 }
 
@@ -287,6 +381,11 @@ void ConversionRun::advance()
 void ConversionRun::settle(const Entry &entry)
 {
     const ConversionJob &job = *entry.job;
+    // Every check's outcome, passed or not (a stopped or unstarted task has none).
+    if (job.status() == RowStatus::Complete)
+        qCInfo(lcCheck).noquote() << "passed:" << m_rowOutputs.value(job.row());
+    else if (job.status() == RowStatus::Failed)
+        qCInfo(lcCheck).noquote() << "failed:" << job.task().InputFile << "-" << job.reason();
     const QString after = afterTask(entry);
     QString reason = job.reason();
     if (!after.isEmpty())
@@ -351,13 +450,14 @@ void ConversionRun::proceed()
 {
     if (m_state != Running && m_state != StopRequested)
         return;
-    if (m_state == Running && m_nextRow < m_rowCount) {
-        if (!m_paused && heldSlots() < m_jobLimit)
+    if (m_state == Running && nextQueued() >= 0) {
+        if (!m_paused && heldSlots() < m_jobLimit && !AnyLaunching(m_entries))
             m_nextTask.start();
         return;
     }
-    // Nothing more starts: the batch ends once every job is over.
-    if (m_entries.empty())
+    // Nothing more starts: the batch ends once every job is over, unless
+    // more rows are about to join.
+    if (m_entries.empty() && !(m_state == Running && m_heldOpen))
         conclude();
 }
 
@@ -381,7 +481,11 @@ void ConversionRun::conclude()
     outcome.failed = m_failedCount;
     outcome.total = m_rowCount;
     outcome.outputFolder = m_naming.outputFolder();
-    m_end.begin(outcome);
+    // A quiet batch ends without a word, unless an engine could not start.
+    if (m_quiet && outcome.startFailure.isEmpty())
+        onEnded(false);
+    else
+        m_end.begin(outcome);
 }
 
 void ConversionRun::endBatch()
@@ -402,6 +506,8 @@ void ConversionRun::onEnded(bool closeWindow)
 void ConversionRun::stopJobs()
 {
     m_state = StopRequested;
+    // What waits is left waiting for the next Start.
+    clearQueue();
     const bool wasPaused = std::exchange(m_paused, false);
     std::vector<QPointer<ConversionJob>> jobs;
     for (const auto &entry : m_entries)
@@ -466,6 +572,7 @@ void ConversionRun::abandon()
     m_nextTask.stop();
     m_view.setTimerEnabled(false);
     m_end.abandon();
+    clearQueue();
     // The program is going away: no engine may outlive it, and no output
     // that is not known to be good takes its name.
     const std::vector<std::unique_ptr<Entry>> entries = std::exchange(m_entries, {});
@@ -541,7 +648,7 @@ void ConversionRun::countTaskProgress(Entry &entry)
                                        [](const auto &other) { return !other->counted; });
     if (othersRun)
         setCurrentPosition(leastPosition());
-    else if (m_nextRow < m_rowCount)
+    else if (m_state == Running && nextQueued() >= 0)
         setCurrentPosition(0);
     // A failed task's progress still counts towards the batch.
     if (m_totalSecs != 0) {

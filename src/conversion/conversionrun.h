@@ -18,12 +18,15 @@ class IPowerControl;
 class IShell;
 class ISleepInhibitor;
 
-// Converts the tasks of the task list (every one, or the rows asked for), one
-// ConversionJob per task, by default
-// one after another; with BatchOptions::jobs above 1, up to that many engines
-// work at once, the next row in list order starting as one ends. Runs on the
-// GUI thread and is driven by the jobs' signals: the window stays responsive,
-// Stop, Pause and the timer work at any moment, and nothing here waits.
+// Converts the tasks of the task list that wait in its queue, one
+// ConversionJob per task, by default one after another; with
+// BatchOptions::jobs above 1, up to that many engines work at once, the next
+// waiting row in list order starting as one ends. A row waits while its
+// caption item carries TaskListModel::QueuedRole: a batch begins with the rows
+// asked for, and rows can join it while it runs (join()); nothing else decides
+// what runs. Runs on the GUI thread and is driven by the jobs' signals: the
+// window stays responsive, Stop, Pause and the timer work at any moment, and
+// nothing here waits.
 //
 // The run starts jobs, sums their progress and time, and writes their rows;
 // each job converts, checks and commits its own output (see ConversionJob),
@@ -49,6 +52,9 @@ public:
 
     void setEnginePath(const QString &path) { m_enginePath = path; }
     QString enginePath() const { return m_enginePath; }
+    // How long an engine's work may stand still before it is stopped
+    // (ConversionJob::Order::stallMs).
+    void setStallMs(int ms) { m_stallMs = ms; }
 
     // Keeps the machine from suspending while a batch runs (may be null).
     void setSleepInhibitor(ISleepInhibitor *inhibitor) { m_inhibitor = inhibitor; }
@@ -58,10 +64,25 @@ public:
     // The output folder and the output extension are read here, once, and
     // serve the whole batch. Ignored unless idle.
     void RunConversion(const QString &params);
-    // The same for the rows `rows` only (row numbers, converted in the order
-    // given): the other rows keep what they show, and the bars, the end
-    // message and ConversionView::batchEnded() count only these.
-    void RunConversion(const QString &params, const QList<int> &rows);
+    // The same for the rows `rows` only (row numbers; they wait in list
+    // order): the other rows keep what they show, and the bars, the end
+    // message and ConversionView::batchEnded() count only the rows of the
+    // batch. A quiet batch ends without the end of a batch (no message, no
+    // end-of-batch choice): a batch nobody started by hand.
+    void RunConversion(const QString &params, const QList<int> &rows, bool quiet = false);
+    // Rows that join the running batch: they wait behind the rows waiting
+    // now and count in its bars and its end. False (nothing changes) unless
+    // running and not stopping.
+    bool join(const QList<int> &rows);
+    // While held open, a batch whose rows are all over does not end: more
+    // rows are about to join. Letting go ends it once nothing runs.
+    void holdOpen(bool open);
+    bool isHeldOpen() const { return m_heldOpen; }
+    // Inputs about to be listed: from the next batch on, no output takes
+    // their paths (rows that join a running batch are taken as they come).
+    void reserveInputs(const QStringList &inputs) { m_reservedInputs = inputs; }
+    // Whether the row waits in the queue.
+    bool isQueued(int row) const;
 
     // Stop: while running, every job is stopped (a paused engine is
     // continued first); the run then cancels. Nothing to stop once the batch
@@ -131,6 +152,11 @@ private:
     };
 
     void startTask();
+    // The first waiting row in list order, or -1.
+    int nextQueued();
+    void setQueued(int row, bool queued);
+    // No row waits any more: what waited is left for the next Start.
+    void clearQueue();
     Entry *entryOf(const ConversionJob *job);
     void onPhaseChanged(ConversionJob *job, ConversionJob::Phase phase);
     void onProgress(ConversionJob *job);
@@ -174,6 +200,7 @@ private:
     ISleepInhibitor *m_inhibitor = nullptr;
     bool m_inhibiting = false;
     QString m_enginePath;
+    int m_stallMs = ConversionJob::DefaultStallMs;
     OutputNaming m_naming;
     WorkFolders m_workFolders; // where the batch's engines write
     BatchEnd m_end;
@@ -187,9 +214,12 @@ private:
     QString m_startFailure; // the message of an engine that could not start
     int m_jobLimit = 1;
     QString m_params;
-    QList<int> m_batchRows; // the rows of the batch, in the order they convert
+    QList<int> m_batchRows; // the rows asked to run in this batch, as they were asked
     int m_rowCount = 0;     // how many of them
-    int m_nextRow = 0;      // the index in m_batchRows of the next to start
+    int m_scanFrom = 0;     // no row before this one waits
+    bool m_heldOpen = false;
+    QStringList m_reservedInputs;
+    bool m_quiet = false;
     int m_failedCount = 0;
     int m_completeCount = 0;
     int m_notSmallerCount = 0;

@@ -102,6 +102,12 @@ bool CopiesVideo(const QString &params)
 
 namespace {
 
+bool isMatroska(const QString &outputPath)
+{
+    const QString suffix = QFileInfo(outputPath).suffix().toLower();
+    return suffix == QLatin1String("mkv") || suffix == QLatin1String("mka") || suffix == QLatin1String("webm");
+}
+
 // Seconds as the engine reads them: a whole number as one, else to the
 // millisecond without trailing zeros.
 QString secondsText(double seconds)
@@ -117,6 +123,11 @@ QString secondsText(double seconds)
 
 } // namespace
 
+bool CopiesIntoMatroska(const QString &params, const QString &outputPath)
+{
+    return CopiesVideo(params) && isMatroska(outputPath);
+}
+
 EngineCommand TaskCommand(const ltvItemData &task, const QString &params, const QString &output)
 {
     std::optional<QString> start;
@@ -129,18 +140,24 @@ EngineCommand TaskCommand(const ltvItemData &task, const QString &params, const 
     const bool pastTheEnd = task.LengthSecs > 0 && task.StartSecs + task.ClipLengthSecs > task.LengthSecs + 0.0005;
     if (task.ClipLengthSecs != task.LengthSecs && !pastTheEnd)
         seconds = secondsText(task.ClipLengthSecs);
-    if (!start || !CopiesVideo(params))
+    // Options for the input: a copy into Matroska needs a time on every
+    // packet, which some inputs (MPEG-PS, VOB) lack on many.
+    QString before;
+    if (CopiesIntoMatroska(params, output))
+        before += QStringLiteral(" -fflags +genpts");
+    if (start && CopiesVideo(params))
+        before += QStringLiteral(" -ss ") + *start;
+    if (before.isEmpty())
         return ConversionCommand(task.InputFile, params, start, seconds, output);
 
-    // " -y -ss START -i "INPUT"PARAMS -t SECONDS "OUTPUT""
+    // " -y -fflags +genpts -ss START -i "INPUT"PARAMS -t SECONDS "OUTPUT""
     QString middle = params;
     if (seconds)
         middle += QStringLiteral(" -t ") + *seconds;
     EngineCommand command;
-    command.text = QStringLiteral(" -y -ss ") + *start + QStringLiteral(" -i ") + quoted(task.InputFile) + middle
+    command.text = QStringLiteral(" -y") + before + QStringLiteral(" -i ") + quoted(task.InputFile) + middle
                    + QLatin1Char(' ') + quoted(output);
-    command.arguments << QStringLiteral("-y") << SplitCommandLine(QStringLiteral("-ss ") + *start)
-                      << QStringLiteral("-i") << task.InputFile;
+    command.arguments << QStringLiteral("-y") << SplitCommandLine(before) << QStringLiteral("-i") << task.InputFile;
     command.arguments << SplitCommandLine(middle);
     command.arguments << output;
     return command;
@@ -496,6 +513,38 @@ FittingCopies WithFittingCopies(const QString &params, const std::optional<QList
         // The engine picks one of them: whichever it takes fits.
         result.params += QStringLiteral(" -c:a copy");
         result.copied << Texts::tr("audio (%1)").arg(audio.first().codec);
+    }
+    return result;
+}
+
+QString WithMatroskaSubtitles(const QString &params, const QList<MediaStream> &streams, const QString &outputPath)
+{
+    static const QRegularExpression subtitleCodec(QStringLiteral("^-(c|codec|scodec|c:s|codec:s)$"));
+    const QStringList arguments = SplitCommandLine(params);
+    bool copied = false;
+    bool everyStream = false;
+    for (qsizetype i = 0; i + 1 < arguments.size(); ++i) {
+        if (arguments[i + 1] == QLatin1String("copy") && subtitleCodec.match(arguments[i]).hasMatch())
+            copied = true;
+        if (arguments[i] == QLatin1String("-map") && arguments[i + 1] == QLatin1String("0"))
+            everyStream = true;
+    }
+    if (!copied || !isMatroska(outputPath))
+        return params;
+    // With "-map 0" the output has every subtitle stream in the input's
+    // order; else the engine picks one: the first that is text.
+    QList<MediaStream> subtitles;
+    for (const MediaStream &stream : streams) {
+        if (stream.kind == MediaStream::Kind::Subtitle && (everyStream || subtitles.isEmpty()) && (everyStream || !stream.picture))
+            subtitles << stream;
+    }
+    // WebM holds text as WebVTT only.
+    const QString text = QFileInfo(outputPath).suffix().toLower() == QLatin1String("webm") ? QStringLiteral("webvtt")
+                                                                                          : QStringLiteral("srt");
+    QString result = params;
+    for (qsizetype k = 0; k < subtitles.size(); ++k) {
+        if (subtitles[k].codec == QLatin1String("mov_text"))
+            result += QStringLiteral(" -c:s:%1 %2").arg(k).arg(text);
     }
     return result;
 }

@@ -46,8 +46,23 @@ bool CopiesVideo(const QString &params);
 // input's end has no "-t": the engine takes what the input has from Start
 // on. A profile that copies the video seeks on the input side ("-ss" before
 // "-i"), so the copy starts at the key frame at or before Start and has a
-// picture from its first frame.
+// picture from its first frame; a copy into Matroska has "-fflags +genpts"
+// there too (WithMatroskaSubtitles).
 EngineCommand TaskCommand(const ltvItemData &task, const QString &params, const QString &output);
+
+// Whether a parameter string copies the video into a Matroska file (".mkv",
+// ".mka", ".webm"). Such a copy reads its input with "-fflags +genpts"
+// (TaskCommand): a packet without a time cannot be written there.
+bool CopiesIntoMatroska(const QString &params, const QString &outputPath);
+
+
+// `params` of a profile that copies subtitles ("-scodec copy", "-c:s copy",
+// "-c copy") into a Matroska file at outputPath, with every mov_text
+// subtitle among `streams` (the input's) that the output takes turned into
+// SubRip (" -c:s:N srt"; WebVTT in WebM): Matroska cannot hold mov_text. The output takes
+// every subtitle stream with "-map 0", else the first text one. `params`
+// itself otherwise.
+QString WithMatroskaSubtitles(const QString &params, const QList<MediaStream> &streams, const QString &outputPath);
 
 // The engine value of a profile's "-map" choice that keeps every stream of the
 // input the output can hold ("Streams: All streams" of a converting profile).

@@ -57,7 +57,9 @@ EngineProcess::EngineProcess(QObject *parent)
         qCInfo(lcEngine) << "engine" << m_process.processId() << "still running after the grace time: killed";
         signalEngine(SignalKill);
     });
+    connect(&m_process, &QProcess::started, this, &EngineProcess::started);
     connect(&m_process, &QProcess::readyReadStandardOutput, this, &EngineProcess::readChunks);
+    connect(&m_process, &QProcess::started, this, [this] { m_pid = m_process.processId(); });
     connect(&m_process, &QProcess::finished, this, &EngineProcess::onFinished);
     connect(&m_process, &QProcess::errorOccurred, this, &EngineProcess::onError);
 }
@@ -68,16 +70,6 @@ EngineProcess::~EngineProcess()
     killAndWait();
 }
 
-bool EngineProcess::start(const QString &enginePath, const EngineCommand &command)
-{
-    if (isRunning())
-        return false;
-    m_decoder.resetState();
-    qCInfo(lcEngine).noquote() << "start" << ShellCommandLine(enginePath, command.arguments);
-    m_process.start(enginePath, command.arguments, QIODevice::ReadOnly);
-    return m_process.waitForStarted(-1);
-}
-
 void EngineProcess::launch(const QString &enginePath, const EngineCommand &command)
 {
     if (isRunning())
@@ -85,13 +77,6 @@ void EngineProcess::launch(const QString &enginePath, const EngineCommand &comma
     m_decoder.resetState();
     qCInfo(lcEngine).noquote() << "start" << ShellCommandLine(enginePath, command.arguments);
     m_process.start(enginePath, command.arguments, QIODevice::ReadOnly);
-}
-
-bool EngineProcess::waitForEnded(int ms)
-{
-    if (!isRunning())
-        return true;
-    return m_process.waitForFinished(ms);
 }
 
 void EngineProcess::kill()
@@ -171,11 +156,17 @@ void EngineProcess::onFinished(int exitCode, QProcess::ExitStatus status)
 {
     m_killTimer.stop();
     readChunks();
+    if (status == QProcess::CrashExit)
+        qCInfo(lcEngine) << "engine" << m_pid << "crashed";
+    else
+        qCInfo(lcEngine) << "engine" << m_pid << "exited with" << exitCode;
     emit ended(exitCode, status == QProcess::CrashExit);
 }
 
 void EngineProcess::onError(QProcess::ProcessError error)
 {
-    if (error == QProcess::FailedToStart)
+    if (error == QProcess::FailedToStart) {
+        qCWarning(lcEngine).noquote() << "engine could not start:" << m_process.errorString();
         emit failedToStart(m_process.errorString());
+    }
 }

@@ -30,18 +30,11 @@ public:
     ~EngineProcess() override;
     Q_DISABLE_COPY_MOVE(EngineProcess)
 
-    // Starts the engine; false when it could not be started (errorString() says
-    // why). Only one engine runs at a time: a running one is refused.
-    bool start(const QString &enginePath, const EngineCommand &command);
-
-    // Starts the engine without waiting for it: ended() follows, or
-    // failedToStart() when it could not be started. A running one is refused
+    // Starts the engine without waiting for it: started() and later ended()
+    // follow, or failedToStart() when it could not be started (perhaps before
+    // this returns). Only one engine runs at a time: a running one is refused
     // (nothing is emitted then).
     void launch(const QString &enginePath, const EngineCommand &command);
-
-    // Waits up to `ms` for the engine to end, delivering its chunks and ended()
-    // meanwhile; false when it is still running. For callers that must block.
-    bool waitForEnded(int ms);
 
     // Stops the engine started last: asks it to end, and kills it when it has
     // not ended after KillDelayMs. Nothing happens when none is running. Stop
@@ -59,13 +52,16 @@ public:
     void resumeEngine();
 
     // Kills the engine and waits until it is gone, without emitting anything
-    // more: for a caller that drops the engine's work.
+    // more: for a caller that drops the engine's work. The wait is a reap of a
+    // killed process (no event loop runs, nothing else is delivered).
     void killAndWait();
 
     bool isRunning() const;
     QString errorString() const { return m_process.errorString(); }
 
 signals:
+    // The engine launched runs.
+    void started();
     // One read of the engine's output.
     void chunkRead(const QString &text);
     // The output has ended and the engine has exited; crashed when it died
@@ -82,6 +78,7 @@ private:
     void onError(QProcess::ProcessError error);
 
     QProcess m_process;
+    qint64 m_pid = 0; // of the engine started last, for the log
     QStringDecoder m_decoder;
     QTimer m_killTimer;
 };

@@ -37,6 +37,8 @@ enum class Failure {
     EngineNotStarted,
     PermissionDenied,
     NoSuchFile,
+    NameTooLong,
+    UnknownDecoder,
     UnreadableInput,
 };
 
@@ -63,6 +65,9 @@ const QList<Pattern> &patterns()
         {Failure::EngineNotStarted, QRegularExpression(QStringLiteral(R"(^execv\w*: (.+)$)"))},
         {Failure::PermissionDenied, QRegularExpression(QStringLiteral(R"(^(.+): Permission denied$)"))},
         {Failure::NoSuchFile, QRegularExpression(QStringLiteral(R"(^(.+): No such file or directory$)"))},
+        {Failure::NameTooLong, QRegularExpression(QStringLiteral(R"(^(.+): File name too long$)"))},
+        {Failure::UnknownDecoder,
+         QRegularExpression(QStringLiteral(R"(^Decoder \(codec none\) not found for input stream #(\S+)$|codec none is not supported by this format$)"))},
         {Failure::UnreadableInput, QRegularExpression(QStringLiteral(R"(^(.+): Invalid data found when processing input$)"))},
     };
     return list;
@@ -178,6 +183,12 @@ QString sentenceFor(Failure failure, const QStringList &lines, qsizetype at, con
             .arg(m.captured(1));
     case Failure::NoSuchFile:
         return Texts::tr("\"%1\" does not exist: it may have been moved, renamed or deleted.").arg(m.captured(1));
+    case Failure::NameTooLong:
+        return Texts::tr("The name \"%1\" is too long for its file system: choose a shorter output name or folder.")
+            .arg(QFileInfo(m.captured(1)).fileName());
+    case Failure::UnknownDecoder:
+        return Texts::tr("The engine does not know the codec of the input's video or audio stream: it cannot be "
+                         "converted or copied.");
     case Failure::UnreadableInput:
         return Texts::tr("\"%1\" is damaged or is not a video or audio file the engine can read.").arg(m.captured(1));
     }
@@ -201,6 +212,28 @@ QString ExplainFailure(const QString &engineOutput, const QString &runNotes)
     }
     // A check of the output says in its own words what is wrong with it.
     return reason;
+}
+
+QString FailureHeadline(const QString &engineOutput, const QString &runNotes)
+{
+    const QString sentence = ExplainFailure(engineOutput, runNotes);
+    if (!sentence.isEmpty())
+        return sentence;
+    // Statistics, metadata and progress lines come after an error as often
+    // as before it: the last line that names one is taken.
+    static const QRegularExpression error(
+        QStringLiteral(R"(error|invalid|failed|cannot|can't|could not|not found|not supported|unsupported|too long|denied|corrupt)"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QStringList lines = outputLines(engineOutput);
+    for (qsizetype i = lines.size() - 1; i >= 0; --i) {
+        const bool summary = std::any_of(std::begin(FailureSummaries), std::end(FailureSummaries),
+                                         [&](QLatin1String words) { return lines[i].contains(words); });
+        if (summary || IsEngineBannerLine(lines[i]) || !error.match(lines[i]).hasMatch())
+            continue;
+        const QRegularExpressionMatch part = partLine().match(lines[i]);
+        return Texts::tr("The engine reported: %1").arg(part.hasMatch() ? part.captured(2).trimmed() : lines[i]);
+    }
+    return Texts::tr("The engine ended with an error without saying why.");
 }
 
 bool NamesFailure(QStringView line)

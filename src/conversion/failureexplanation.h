@@ -15,6 +15,11 @@
 // when neither the output nor the reason names one of these.
 QString ExplainFailure(const QString &engineOutput, const QString &runNotes);
 
+// The first line a failed task's tip shows: ExplainFailure's sentence, else
+// the engine's last line that names an error (its "[part @ 0x..]" prefix
+// left out), else a sentence saying the engine gave no reason. Never empty.
+QString FailureHeadline(const QString &engineOutput, const QString &runNotes);
+
 // Whether an engine line names a failure: one of the lines ExplainFailure
 // reads, or one of the engine's own summaries of a failure ("Conversion
 // failed!"). A window marks these lines.

@@ -3,6 +3,7 @@
 #include "platform/logging.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRunnable>
 #include <QThread>
 #include <QThreadPool>
@@ -237,6 +238,10 @@ namespace {
 
 using Input = std::unique_ptr<AVFormatContext, CloseInput>;
 
+// The length listed for an opened input (ListedLengthSecs; the pieces of a
+// timeline that leaps added up); none when unknown.
+std::optional<qint64> listedMicroseconds(const Library *api, AVFormatContext *context, const QString &path);
+
 // Opens `path` the way the engine opens an input and reads its stream
 // parameters; null when the library cannot, or `interrupt` stops it.
 Input openInput(const Library *api, const QString &path, Interrupt *interrupt)
@@ -276,8 +281,6 @@ std::optional<ProbeReport> ProbeInProcess(const QString &path, QDeadlineTimer de
 
     ProbeReport report;
     report.streams = streamsOf(api, *context);
-    report.length = EngineDurationText(context->duration == AV_NOPTS_VALUE ? std::nullopt
-                                                                          : std::optional<qint64>(context->duration));
     // The first stream the report calls "Video", a cover picture included.
     for (const unsigned index : reportOrder(*context)) {
         const AVCodecParameters &codec = *context->streams[index]->codecpar;
@@ -290,6 +293,9 @@ std::optional<ProbeReport> ProbeInProcess(const QString &path, QDeadlineTimer de
         report.size = QStringLiteral(" %1x%2").arg(codec.width).arg(codec.height);
         break;
     }
+    report.length = EngineDurationText(listedMicroseconds(api, context, path));
+    if (interrupted(&interrupt))
+        return std::nullopt;
     return report;
 }
 
@@ -309,6 +315,13 @@ struct Track
     double timeBase = 0;
     std::optional<double> next;    // where the packet after the last one begins
     std::optional<double> lastDts; // for leaps of the timeline
+    // The pieces between leaps: the length of those before the last leap,
+    // and where the one after it begins and ends.
+    double closedPieces = 0;
+    std::optional<double> pieceStart;
+    std::optional<double> pieceEnd;
+
+    double piecesSecs() const { return closedPieces + (pieceStart ? *pieceEnd - *pieceStart : 0); }
 };
 
 void take(Track &track, const AVPacket &packet, bool *jump)
@@ -317,8 +330,12 @@ void take(Track &track, const AVPacket &packet, bool *jump)
     ++facts.packets;
     if (packet.dts != AV_NOPTS_VALUE) {
         const double dts = static_cast<double>(packet.dts) * track.timeBase;
-        if (track.lastDts && (dts < *track.lastDts - 1 || dts > *track.lastDts + TimestampJumpSecs))
+        if (track.lastDts && (dts < *track.lastDts - 1 || dts > *track.lastDts + TimestampJumpSecs)) {
             *jump = true;
+            track.closedPieces = track.piecesSecs();
+            track.pieceStart.reset();
+            track.pieceEnd.reset();
+        }
         track.lastDts = dts;
     }
     // Packets that only prepare the decoder (before an edit list's start) are
@@ -331,11 +348,71 @@ void take(Track &track, const AVPacket &packet, bool *jump)
         const double time = static_cast<double>(stamp) * track.timeBase;
         facts.startSecs = facts.startSecs ? std::min(*facts.startSecs, time) : time;
         track.next = time + duration;
+        track.pieceStart = track.pieceStart ? std::min(*track.pieceStart, time) : time;
+        track.pieceEnd = track.pieceEnd ? std::max(*track.pieceEnd, *track.next) : *track.next;
     } else if (track.next) {
         *track.next += duration;
     }
     if (track.next)
         facts.endSecs = facts.endSecs ? std::max(*facts.endSecs, *track.next) : *track.next;
+}
+
+// Of a container whose times may leap (MPEG-TS, MPEG-PS), the packets read
+// for the pieces of its timeline: the first this many bytes of the file.
+constexpr qint64 PieceScanBytes = 64 * 1024 * 1024;
+
+std::optional<qint64> listedMicroseconds(const Library *api, AVFormatContext *context, const QString &path)
+{
+    if (context->duration == AV_NOPTS_VALUE)
+        return std::nullopt;
+    const double start = context->start_time != AV_NOPTS_VALUE ? double(context->start_time) / AV_TIME_BASE : 0;
+    const double told = double(context->duration) / AV_TIME_BASE;
+    double listed = ListedLengthSecs(QString::fromLatin1(context->iformat->name), start, told);
+    if (context->iformat->flags & AVFMT_TS_DISCONT) {
+        // The library measures such a file from its first time to its last,
+        // which spans the gap of every leap: the pieces are added up instead.
+        StreamFacts facts;
+        Track track;
+        for (const unsigned index : reportOrder(*context)) {
+            const AVStream &stream = *context->streams[index];
+            const AVMediaType type = stream.codecpar->codec_type;
+            if ((type == AVMEDIA_TYPE_VIDEO || type == AVMEDIA_TYPE_AUDIO)
+                && (track.index < 0 || (type == AVMEDIA_TYPE_VIDEO && context->streams[track.index]->codecpar->codec_type
+                                                                         != AVMEDIA_TYPE_VIDEO))) {
+                track.index = static_cast<int>(index);
+                track.timeBase = av_q2d(stream.time_base);
+            }
+        }
+        track.facts = &facts;
+        for (unsigned i = 0; i < context->nb_streams; ++i) {
+            if (static_cast<int>(i) != track.index)
+                context->streams[i]->discard = AVDISCARD_ALL;
+        }
+        AVPacket *packet = track.index >= 0 ? api->packetAlloc() : nullptr;
+        bool jump = false;
+        bool whole = true;
+        qint64 position = 0;
+        while (packet && api->readFrame(context, packet) >= 0) {
+            if (packet->stream_index == track.index)
+                take(track, *packet, &jump);
+            position = std::max<qint64>(position, packet->pos);
+            api->packetUnref(packet);
+            if (position > PieceScanBytes) {
+                whole = false;
+                break;
+            }
+        }
+        if (packet)
+            api->packetFree(&packet);
+        const double pieces = track.piecesSecs();
+        const qint64 size = QFileInfo(path).size();
+        // Past the bytes read, the rest is taken to run at the same rate.
+        const double scaled = whole || position <= 0 ? pieces : pieces * double(size) / double(position);
+        if (pieces > 0 && (jump || (!whole && (listed > 4 * scaled || 4 * listed < scaled))))
+            listed = scaled;
+    }
+    // The engine's own figure wherever it stands.
+    return listed == told ? context->duration : qRound64(listed * AV_TIME_BASE);
 }
 
 } // namespace

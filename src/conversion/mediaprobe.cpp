@@ -2,6 +2,9 @@
 
 #include "conversion/enginecommand.h"
 #include "conversion/engineprocess.h"
+#include "conversion/inprocessprobe.h"
+
+#include <QRegularExpression>
 
 #include <QFileInfo>
 
@@ -49,7 +52,30 @@ qsizetype findReportWord(const QString &text, QLatin1String word, QLatin1String 
     return -1;
 }
 
+// The report's duration as ListedLengthSecs lists it: the container is named
+// on the "Input #0, matroska,webm, from '...'" line of the path (at
+// `pathAt`), the first time after "start: " on the Duration line.
+QString listedLength(const QString &output, qsizetype pathAt, const QString &durationLine, const QString &duration)
+{
+    static const QRegularExpression input(QStringLiteral(R"(Input #\d+, (.+), from '$)"));
+    static const QRegularExpression start(QStringLiteral(R"(start: (-?[\d.]+))"));
+    const qsizetype line = lineStart(output, pathAt);
+    const QRegularExpressionMatch format = input.match(output.mid(line, pathAt - line));
+    const QRegularExpressionMatch first = start.match(durationLine);
+    const double secs = TimeTextToSeconds(duration);
+    if (!format.hasMatch() || !first.hasMatch() || secs < 0)
+        return duration;
+    const double listed = ListedLengthSecs(format.captured(1), first.captured(1).toDouble(), secs);
+    return listed == secs ? duration : EngineDurationText(qRound64(listed * 1e6));
+}
+
 } // namespace
+
+double ListedLengthSecs(const QString &format, double startSecs, double durationSecs)
+{
+    const bool toldFromZero = format.split(QLatin1Char(',')).contains(QLatin1String("matroska"));
+    return toldFromZero && startSecs > 0 && startSecs < durationSecs ? durationSecs - startSecs : durationSecs;
+}
 
 ProbeReport ExtractProbeReport(const QString &output, const QString &path)
 {
@@ -70,7 +96,7 @@ ProbeReport ExtractProbeReport(const QString &output, const QString &path)
         const qsizetype colon = line.indexOf(QLatin1Char(':'));
         const qsizetype comma = colon < 0 ? -1 : line.indexOf(QLatin1Char(','), colon);
         if (comma >= 0) {
-            report.length = line.mid(colon + 1, comma - colon - 1).trimmed();
+            report.length = listedLength(output, pathAt, line, line.mid(colon + 1, comma - colon - 1).trimmed());
             pos = duration + comma + 1;
         }
     }

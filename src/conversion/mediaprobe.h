@@ -18,6 +18,13 @@ struct ProbeReport
     QList<MediaStream> streams; // in file order; empty from the engine's report
 };
 
+// The length to list for an input whose container (`format`, as the library
+// names it: "matroska,webm", "mpegts") tells `durationSecs` and whose first
+// time is `startSecs`: from its first time to its end. A Matroska or FLV file
+// tells where it ends, measured from 0, so its first time comes off; other
+// containers tell the span itself.
+double ListedLengthSecs(const QString &format, double startSecs, double durationSecs);
+
 // Reads the duration and the frame size from the engine's report on `path`.
 // Both are searched only after the first occurrence of the path. The frame size
 // is the third field after "Video:", where commas inside parentheses or

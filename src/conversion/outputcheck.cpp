@@ -57,12 +57,9 @@ bool copiesFromKeyFrame(const ltvItemData &task, const QString &params)
     return taskBegin(task) > 0 && CopiesVideo(params);
 }
 
-// The input's container and streams tell the same length, and its times run
-// on without a leap.
-bool timelineTrusted(const MediaFacts &input)
+// Where the input's streams begin and end, on its own timeline.
+std::optional<std::pair<double, double>> streamSpan(const MediaFacts &input)
 {
-    if (!input.durationSecs || input.durationEstimated || input.timestampJump)
-        return false;
     std::optional<double> first;
     std::optional<double> last;
     for (const StreamFacts *stream : {&input.video, &input.audio}) {
@@ -71,7 +68,23 @@ bool timelineTrusted(const MediaFacts &input)
         first = first ? std::min(*first, *stream->startSecs) : *stream->startSecs;
         last = last ? std::max(*last, *stream->endSecs) : *stream->endSecs;
     }
-    return first && std::fabs(*last - *first - *input.durationSecs) <= tolerance(*input.durationSecs);
+    if (!first)
+        return std::nullopt;
+    return std::pair(*first, *last);
+}
+
+// The input's container and streams tell the same length, and its times run
+// on without a leap. An input whose data stops before the length its
+// container tells (InputEndsEarly) is held to the data it has.
+bool timelineTrusted(const MediaFacts &input)
+{
+    if (!input.durationSecs || input.durationEstimated || input.timestampJump)
+        return false;
+    const auto span = streamSpan(input);
+    if (!span)
+        return false;
+    const double listed = ListedLengthSecs(input.format, input.startSecs.value_or(span->first), *input.durationSecs);
+    return std::fabs(span->second - span->first - listed) <= tolerance(listed) || InputEndsEarly(input).has_value();
 }
 
 // Whether the part of the input the task covers holds some of `stream`.
@@ -124,6 +137,33 @@ QString missingStreams(const QString &params, const QString &outputPath, const M
     return QString();
 }
 
+// A stream whose codec the library knows: one it can decode.
+bool decodable(const StreamFacts &stream)
+{
+    return !stream.present || (!stream.codec.isEmpty() && stream.codec != QLatin1String("none"));
+}
+
+// How long the task's part of the input lasts by its listed length; 0 when
+// that is unknown.
+double taskSecs(const ltvItemData &task)
+{
+    if (task.LengthSecs <= 0)
+        return 0;
+    return std::max(0.0, std::min(taskEnd(task).value_or(task.LengthSecs), task.LengthSecs) - taskBegin(task));
+}
+
+// The longest output of an input whose timeline cannot be trusted: half as
+// long again as the task's listed part, and 5 s. None when the input's
+// length is only an estimate or unknown.
+std::optional<double> untrustedCeiling(const ltvItemData &task, const QString &params,
+                                       const std::optional<MediaFacts> &input)
+{
+    const std::optional<double> listed = ListedOutputSecs(task, params);
+    if (!listed || (input && (!input->durationSecs || input->durationEstimated)))
+        return std::nullopt;
+    return 1.5 * *listed + 5;
+}
+
 } // namespace
 
 bool WritesAudio(const QString &params, const QString &outputPath)
@@ -160,14 +200,49 @@ std::optional<double> ExpectedOutputSecs(const ltvItemData &task, const QString 
     return expected;
 }
 
+std::optional<double> ListedOutputSecs(const ltvItemData &task, const QString &params)
+{
+    const double secs = taskSecs(task);
+    if (secs <= 0)
+        return std::nullopt;
+    return secs + (copiesFromKeyFrame(task, params) ? taskBegin(task) : 0);
+}
+
+std::optional<EarlyEnd> InputEndsEarly(const MediaFacts &input)
+{
+    if (!input.durationSecs || input.durationEstimated || input.timestampJump)
+        return std::nullopt;
+    const auto span = streamSpan(input);
+    if (!span)
+        return std::nullopt;
+    const double origin = input.startSecs.value_or(span->first);
+    const double listed = ListedLengthSecs(input.format, origin, *input.durationSecs);
+    const double data = span->second - origin;
+    if (data >= listed - tolerance(listed))
+        return std::nullopt;
+    return EarlyEnd{std::max(data, 0.0), listed};
+}
+
+QString InputEndNote(const ltvItemData &task, const std::optional<MediaFacts> &input)
+{
+    const std::optional<EarlyEnd> early = input ? InputEndsEarly(*input) : std::nullopt;
+    if (!early || taskEnd(task).value_or(early->listedSecs) <= early->dataSecs)
+        return QString();
+    return Texts::tr("The input ends early (its data stops at %1 s of %2 s): the output holds all there is.")
+        .arg(QString::number(early->dataSecs, 'f', 1), QString::number(early->listedSecs, 'f', 1));
+}
+
 QString JudgeOutput(const ltvItemData &task, const QString &params, const QString &outputPath,
                     const std::optional<MediaFacts> &input, const MediaFacts &output)
 {
     const bool video = wantsVideo(task, params, outputPath, input);
     if (output.video.packets == 0 && output.audio.packets == 0)
         return Texts::tr("The output holds neither picture nor sound.");
-    if (video && output.video.packets == 0)
+    if (video && output.video.packets == 0) {
+        if (input && !decodable(input->video))
+            return Texts::tr("The output has no picture: the engine does not know the codec of the input's video stream.");
         return Texts::tr("The output has no video stream.");
+    }
     if (wantsAudio(task, params, outputPath, input) && output.audio.packets == 0)
         return Texts::tr("The output has no audio stream.");
     if (input && KeepsAllStreams(params)) {
@@ -176,10 +251,21 @@ QString JudgeOutput(const ltvItemData &task, const QString &params, const QStrin
             return missing;
     }
 
-    const std::optional<double> expected = ExpectedOutputSecs(task, params, outputPath, input);
-    if (!expected)
-        return QString();
+    if (video && !decodable(output.video))
+        return Texts::tr("The output's picture cannot be decoded: its video codec is unknown.");
+
     const StreamFacts &measured = video || output.audio.packets == 0 ? output.video : output.audio;
+    const std::optional<double> expected = ExpectedOutputSecs(task, params, outputPath, input);
+    if (!expected) {
+        // Times that cannot be trusted still bound the output: a damaged
+        // input must not give an output many times as long as the task.
+        const std::optional<double> actual = measured.lengthSecs();
+        const std::optional<double> ceiling = untrustedCeiling(task, params, input);
+        if (actual && ceiling && *actual > *ceiling)
+            return Texts::tr("The output lasts %1 s, far longer than the %2 s of its input.")
+                .arg(seconds(*actual), seconds(taskSecs(task)));
+        return QString();
+    }
     const std::optional<double> actual = measured.lengthSecs();
     if (!actual)
         return Texts::tr("The output's length could not be read (%1 s expected).").arg(seconds(*expected));
@@ -300,7 +386,10 @@ void OutputCheck::onRead(const std::optional<MediaFacts> &input, bool inputAnswe
         m_task.LengthSecs = 0;
     }
     if (output) {
-        finish(JudgeOutput(m_task, m_params, m_outputPath, m_input, *output));
+        const QString reason = JudgeOutput(m_task, m_params, m_outputPath, m_input, *output);
+        if (reason.isEmpty())
+            m_note = InputEndNote(m_task, m_input);
+        finish(reason);
         return;
     }
     if (stopped) {
@@ -321,6 +410,7 @@ void OutputCheck::onEngineDone()
         return;
     }
     const std::optional<double> expected = ExpectedOutputSecs(m_task, m_params, m_outputPath, m_input);
+    m_note = InputEndNote(m_task, m_input);
     finish(CheckOutputReport(report, expected.value_or(0), wantsVideo(m_task, m_params, m_outputPath, m_input)));
 }
 

@@ -27,10 +27,32 @@ bool WritesAudio(const QString &params, const QString &outputPath);
 std::optional<double> ExpectedOutputSecs(const ltvItemData &task, const QString &params, const QString &outputPath,
                                          const std::optional<MediaFacts> &input);
 
+// Where the data of an input stops when that is well before the length its
+// container tells (a file cut short, a download broken off): both from the
+// input's first time. None for an input that holds what it tells, and for
+// one whose length is only estimated or whose times leap.
+struct EarlyEnd
+{
+    double dataSecs = 0;
+    double listedSecs = 0;
+};
+std::optional<EarlyEnd> InputEndsEarly(const MediaFacts &input);
+
+// What a good output of `task` is told with: that the input ends early, when
+// the task's range reaches past the end of its data. Empty otherwise.
+QString InputEndNote(const ltvItemData &task, const std::optional<MediaFacts> &input);
+
+// How long an output of `task` lasts by the input's listed length: the part
+// of it the task covers, and as much as Start more for a copy that starts at
+// the key frame before it. None when the listed length is unknown.
+std::optional<double> ListedOutputSecs(const ltvItemData &task, const QString &params);
+
 // What is wrong with an output whose facts the library read; empty when
 // nothing is. It must hold a packet of the picture and of the sound the
 // profile writes from the input, and last as ExpectedOutputSecs says within
-// max(1 s, 2 %). A profile that keeps all streams must have kept as many audio
+// max(1 s, 2 %); where the input's timeline cannot be trusted, not more than
+// half as long again as the task's listed part and 5 s. A video output must
+// hold a codec the library knows. A profile that keeps all streams must have kept as many audio
 // and subtitle streams as SelectStreams tells for the input. A video copy that starts before Start (at a key frame) may
 // last longer by as much as Start; never shorter.
 QString JudgeOutput(const ltvItemData &task, const QString &params, const QString &outputPath,
@@ -64,6 +86,10 @@ public:
 
     bool isDone() const { return m_done; }
     QString reason() const { return m_reason; }
+    // What a good output is told with (InputEndNote); empty otherwise.
+    QString note() const { return m_note; }
+    // The input's facts were known to the verdict (so was whether it ends early).
+    bool knewInput() const { return m_input.has_value(); }
 
     struct Work;
 
@@ -90,4 +116,5 @@ private:
     bool m_started = false;
     bool m_done = false;
     QString m_reason;
+    QString m_note;
 };

@@ -102,7 +102,7 @@ void OutputNaming::begin(const QString &outputFolder, const QString &outputExt, 
     for (int row = 0; row < tasks.rowCount(); ++row) {
         ltvItemData task;
         ReadItemData(tasks, row, CaptionField, task);
-        m_taken.insert(PathKey(task.InputFile));
+        takeInput(task.InputFile);
     }
 }
 

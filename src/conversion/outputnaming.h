@@ -50,6 +50,8 @@ public:
     void begin(const QString &outputFolder, const QString &outputExt, const QStandardItemModel &tasks,
                OutputPlace place = OutputPlace::Folder);
 
+    // An input that joins the batch, or is about to: no output takes its path.
+    void takeInput(const QString &input) { m_taken.insert(PathKey(input)); }
     // Where the output of a task of this batch goes (its folder may not exist yet).
     OutputSpot spotFor(const ltvItemData &task) const { return SpotFor(task, m_outputFolder, m_place); }
 

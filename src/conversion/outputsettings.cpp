@@ -1,5 +1,7 @@
 #include "conversion/outputsettings.h"
 
+#include <algorithm>
+
 #include "profiles/parametergrid.h"
 
 #include <QCoreApplication>
@@ -84,6 +86,27 @@ ltvItemData ApplyOutputSettings(const ltvItemData &task, const OutputSettings &e
     result.EndSecs = end;
     result.ClipLengthSecs = end - start;
     return result;
+}
+
+bool IsRangeTime(const QString &text)
+{
+    if (TimeTextToSeconds(text) < 0)
+        return false;
+    const QStringList parts = text.split(QLatin1Char(':'));
+    return std::none_of(parts.begin(), parts.end(),
+                        [](const QString &part) { return part.trimmed().startsWith(QLatin1Char('-')); });
+}
+
+std::optional<ltvItemData> ApplyTimeRange(const ltvItemData &task, const std::optional<QString> &start,
+                                          const std::optional<QString> &end)
+{
+    const OutputSettings edited{task.NewName + task.NewExt, start.value_or(task.StartText), end.value_or(task.EndText)};
+    const ltvItemData stored = ApplyOutputSettings(task, edited);
+    const bool startFits = !start || stored.StartSecs == TimeTextToSeconds(*start);
+    const bool endFits = !end || stored.EndSecs == TimeTextToSeconds(*end);
+    if (!startFits || !endFits)
+        return std::nullopt;
+    return stored;
 }
 
 int FirstSelectedRow(const QItemSelectionModel &selection)

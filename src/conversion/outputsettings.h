@@ -6,6 +6,8 @@
 #include <QPersistentModelIndex>
 #include <QString>
 
+#include <optional>
+
 #include <functional>
 
 class ParameterGrid;
@@ -36,6 +38,17 @@ QString OutputNameProblem(const QString &newFilename);
 // is refused keeps the task's previous one. The clip length follows from the
 // stored times.
 ltvItemData ApplyOutputSettings(const ltvItemData &task, const OutputSettings &edited);
+
+// A time for a range given to every task at once (the batch mode's --start
+// and --end): a time text none of whose parts is negative ("-0:00:01" would
+// read as one second).
+bool IsRangeTime(const QString &text);
+
+// The task with the range start..end (either may be absent: the task's own)
+// stored as ApplyOutputSettings stores it, or nothing when the task cannot take
+// it as given (a time past its length).
+std::optional<ltvItemData> ApplyTimeRange(const ltvItemData &task, const std::optional<QString> &start,
+                                          const std::optional<QString> &end);
 
 // The selected row with the lowest number, or -1 when none is selected.
 int FirstSelectedRow(const QItemSelectionModel &selection);

@@ -56,7 +56,7 @@ void ProbeQueue::setTimeoutMs(int ms)
 
 bool ProbeQueue::enqueue(const QString &path, const QString &outputExt, const QString &foundUnder)
 {
-    if (m_queuedPaths.contains(path) || m_tasks.hasInput(path))
+    if (m_queuedPaths.contains(path) || (!m_allowListed && m_tasks.hasInput(path)))
         return false;
     if (m_countsEnded) {
         // The first file since idle() starts the counts anew.

@@ -45,6 +45,9 @@ public:
     // exactly (letter case counts). outputExt becomes the new row's NewExt (TaskFromProbe),
     // foundUnder the folder the row's input was found under.
     bool enqueue(const QString &path, const QString &outputExt, const QString &foundUnder = QString());
+    // A file a row already has may be queued again (another row for it): a
+    // watched file that came back, or was written again, converts once more.
+    void setAllowListed(bool allow) { m_allowListed = allow; }
     bool isBusy() const;                   // files queued or probing
     int total() const;                     // files queued since the queue was last idle
     int done() const;                      // of those, how many are handled (row added or dropped)
@@ -95,6 +98,7 @@ private:
     // always the first m_started ones.
     std::deque<std::unique_ptr<Entry>> m_entries;
     QSet<QString> m_queuedPaths;
+    bool m_allowListed = false;
     qsizetype m_started = 0;
     int m_running = 0;
     int m_total = 0;

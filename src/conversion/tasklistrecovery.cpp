@@ -13,6 +13,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLockFile>
+#include <QPointer>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QUuid>
@@ -304,55 +305,83 @@ QString TaskListRecovery::QuestionText(int count)
         .arg(count == 1 ? tr("file") : tr("files"));
 }
 
-std::optional<SavedBatch> TaskListRecovery::offerLeftLists(IInteractive &interactive)
+void TaskListRecovery::offerLeftLists(IInteractive &interactive, OfferDone done)
 {
-    std::optional<SavedBatch> restored;
-    if (m_folder.isEmpty())
-        return restored;
-    const QDir folder(m_folder);
-    // Newest first.
-    for (const QFileInfo &file : folder.entryInfoList({FilePattern}, QDir::Files, QDir::Time)) {
-        const QString path = file.absoluteFilePath();
-        if (path == QFileInfo(m_path).absoluteFilePath())
-            continue;
-        const std::unique_ptr<QLockFile> lock = makeLock(path);
+    Offer offer;
+    offer.interactive = &interactive;
+    offer.done = std::move(done);
+    if (!m_folder.isEmpty()) {
+        // Newest first.
+        for (const QFileInfo &file : QDir(m_folder).entryInfoList({FilePattern}, QDir::Files, QDir::Time))
+            if (file.absoluteFilePath() != QFileInfo(m_path).absoluteFilePath())
+                offer.paths << file.absoluteFilePath();
+    }
+    m_offer = std::move(offer);
+    offerNext();
+}
+
+void TaskListRecovery::offerNext()
+{
+    Offer &offer = *m_offer;
+    while (offer.next < offer.paths.size()) {
+        const QString path = offer.paths[offer.next++];
+        std::shared_ptr<QLockFile> lock = makeLock(path);
         if (!lock->tryLock(0))
             continue; // a running window's
         QFile input(path);
         if (!input.open(QIODevice::ReadOnly)) {
-            setAside(path, input.errorString(), interactive);
+            setAside(path, input.errorString(), *offer.interactive);
             continue;
         }
         QString error;
-        const std::optional<SavedTaskList> list = ParseTaskListText(input.readAll(), &error);
+        std::optional<SavedTaskList> list = ParseTaskListText(input.readAll(), &error);
         input.close();
         if (!list) {
-            setAside(path, error, interactive);
+            setAside(path, error, *offer.interactive);
             continue;
         }
         // What its engines were writing goes whatever the answer: restored
         // rows convert again from the start.
         RemoveUnfinishedOutputs(*list);
-        if (!list->tasks.isEmpty() && interactive.question(Caption, QuestionText(int(list->tasks.size())))) {
-            qCInfo(lcRecovery) << "restoring" << list->tasks.size() << "tasks from" << path;
-            RestoreTasks(m_tasks, *list);
-            if (!restored)
-                restored = list->batch;
+        const int count = int(list->tasks.size());
+        const auto answered = [self = QPointer<TaskListRecovery>(this), list = std::move(*list), path,
+                               lock](bool restore) {
+            if (!self || !self->m_offer)
+                return;
+            if (restore) {
+                qCInfo(lcRecovery) << "restoring" << list.tasks.size() << "tasks from" << path;
+                RestoreTasks(self->m_tasks, list);
+                if (!self->m_offer->restored)
+                    self->m_offer->restored = list.batch;
+            }
+            qCInfo(lcRecovery) << "removing the task list" << path;
+            QFile::remove(path);
+            lock->unlock();
+            self->offerNext();
+        };
+        if (count == 0) {
+            answered(false);
+            return;
         }
-        qCInfo(lcRecovery) << "removing the task list" << path;
-        QFile::remove(path);
+        offer.interactive->ask(Caption, QuestionText(count), IInteractive::DefaultAnswer::Yes, answered);
+        return;
     }
-    // Locks of windows that were lost before they wrote anything.
-    for (const QFileInfo &file : folder.entryInfoList({FilePattern + QStringLiteral(".lock")}, QDir::Files)) {
-        const QString path = file.absoluteFilePath().chopped(5);
-        if (!QFileInfo::exists(path))
-            makeLock(path)->tryLock(0); // taken from a gone owner, then let go: removed
+    const Offer finished = *std::exchange(m_offer, std::nullopt);
+    if (!m_folder.isEmpty()) {
+        // Locks of windows that were lost before they wrote anything.
+        for (const QFileInfo &file :
+             QDir(m_folder).entryInfoList({FilePattern + QStringLiteral(".lock")}, QDir::Files)) {
+            const QString path = file.absoluteFilePath().chopped(5);
+            if (!QFileInfo::exists(path))
+                makeLock(path)->tryLock(0); // taken from a gone owner, then let go: removed
+        }
+        // What was restored is written a second from now, with the window up.
+        m_sinceSave.start();
+        if (m_timer.isActive())
+            m_timer.start(MinSaveIntervalMs);
     }
-    // What was restored is written a second from now, with the window up.
-    m_sinceSave.start();
-    if (m_timer.isActive())
-        m_timer.start(MinSaveIntervalMs);
-    return restored;
+    if (finished.done)
+        finished.done(finished.restored);
 }
 
 void TaskListRecovery::setAside(const QString &path, const QString &reason, IInteractive &interactive)

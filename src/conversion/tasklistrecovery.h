@@ -109,9 +109,12 @@ public:
     ~TaskListRecovery() override;
     Q_DISABLE_COPY_MOVE(TaskListRecovery)
 
-    // Offers the lists left by sessions that did not close (see above). The
-    // batch settings of the first list restored, if any.
-    std::optional<SavedBatch> offerLeftLists(IInteractive &interactive);
+    // Offers the lists left by sessions that did not close (see above), one
+    // question at a time, each list's lock held while it is asked about.
+    // `done` follows once every one was answered (at once when none is left),
+    // with the batch settings of the first list restored, if any.
+    using OfferDone = std::function<void(std::optional<SavedBatch>)>;
+    void offerLeftLists(IInteractive &interactive, OfferDone done);
 
     // The batch settings changed: the file follows.
     void batchChanged();
@@ -134,6 +137,7 @@ private:
     bool writeWhole(const SavedBatch &batch);
     bool append(const SavedBatch &batch);
     void setAside(const QString &path, const QString &reason, IInteractive &interactive);
+    void offerNext();
 
     TaskListModel &m_tasks;
     QString m_folder;
@@ -143,6 +147,17 @@ private:
     QTimer m_timer;
     QElapsedTimer m_sinceSave;
     bool m_warned = false;
+
+    // The lists being offered.
+    struct Offer
+    {
+        IInteractive *interactive = nullptr;
+        QStringList paths; // newest first
+        qsizetype next = 0;
+        std::optional<SavedBatch> restored;
+        OfferDone done;
+    };
+    std::optional<Offer> m_offer;
 
     // What the file lacks since it was last written.
     bool m_wholeDue = true;  // it must be written whole

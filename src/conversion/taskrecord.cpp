@@ -193,10 +193,12 @@ QString TaskListModel::statusTip(int row) const
     if (QStandardItemModel::data(index(row, StatusColumn), Qt::DisplayRole).toString() != RowStatus::Failed)
         return notes;
     const QString output = QStandardItemModel::data(caption, EngineOutputRole).toString();
-    const QString sentence = ExplainFailure(output, notes);
+    // Nothing known of the failure (a row read back from a saved list): no tip.
+    if (output.trimmed().isEmpty() && notes.isEmpty())
+        return QString();
+    const QString sentence = FailureHeadline(output, notes);
     QStringList parts;
-    if (!sentence.isEmpty())
-        parts << sentence;
+    parts << sentence;
     for (const QString &note : notes.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
         if (note != sentence)
             parts << note;

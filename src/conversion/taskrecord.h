@@ -72,6 +72,9 @@ public:
     static constexpr int TemporaryOutputRole = Qt::UserRole + 3;
     // The folder a task's input was found under (ltvItemData::FoundUnder).
     static constexpr int FoundUnderRole = Qt::UserRole + 4;
+    // Set (true) while a task waits in the conversion queue for its turn: asked
+    // to run by Start, Retry or a watched arrival, and not begun yet.
+    static constexpr int QueuedRole = Qt::UserRole + 5;
     // How many lines of that output the Status cell of a failed task shows.
     static constexpr int FailureTipLines = 10;
 

@@ -7,43 +7,42 @@
 // Every message the program shows to the user goes through this interface, so
 // the logic below the windows never opens a dialog itself and tests can record
 // what would have been shown.
+//
+// Nothing here waits: a message or a question is opened and the call returns
+// at once; what depends on it follows in its callback, from the program's one
+// event loop. So whatever arrives while a box is up (a close, a Stop, a signal)
+// is handled as at any other moment, once.
 class IInteractive
 {
 public:
-    // The kinds of message showMessage() shows, as the calls below show them.
+    // The kinds of message showMessage() shows.
     enum class MessageKind { Information, Warning, Plain, Error };
+    // The answer that Enter gives to a question: No for a step that is hard
+    // to undo.
+    enum class DefaultAnswer { Yes, No };
 
     virtual ~IInteractive() = default;
 
-    // A message box with an information icon and an OK button.
-    virtual void information(const QString &caption, const QString &text) = 0;
-    // A message box with a warning icon and an OK button.
-    virtual void warning(const QString &caption, const QString &text) = 0;
-    // A plain message dialog with an OK button and no icon.
-    virtual void plainMessage(const QString &text) = 0;
-    // A question with Yes and No buttons; true for Yes.
-    virtual bool question(const QString &caption, const QString &text) = 0;
-    // The same question for a step that is hard to undo: No is the answer
-    // that Enter gives. Without a box of its own it is asked as question().
-    virtual bool questionDefaultNo(const QString &caption, const QString &text) { return question(caption, text); }
-    // An error that stops the routine that met it (file errors and the like).
-    virtual void error(const QString &text) = 0;
-
-    // A message that does not hold up its caller: it returns at once, and
-    // `closed` (if any) follows once the message is gone. `caption` is not
-    // used for Plain and Error. Without a way of its own to show a message
-    // and go on, the message is shown with the calls above, then `closed`
-    // follows.
+    // A message with an OK button: an information or a warning icon with
+    // `caption`; no icon (Plain) or an error icon with the program's name as
+    // caption. Returns at once; `closed` (if any) follows once the message is
+    // gone, never when its window went away first.
     virtual void showMessage(MessageKind kind, const QString &caption, const QString &text,
-                             std::function<void()> closed = {})
+                             std::function<void()> closed = {}) = 0;
+
+    // A question with Yes and No. Returns at once; `answered` follows with
+    // true for Yes, false for No or a closed box, never when its window went
+    // away first.
+    virtual void ask(const QString &caption, const QString &text, DefaultAnswer enter,
+                     std::function<void(bool)> answered) = 0;
+
+    // Messages nobody waits for.
+    void information(const QString &caption, const QString &text)
     {
-        switch (kind) {
-        case MessageKind::Information: information(caption, text); break;
-        case MessageKind::Warning: warning(caption, text); break;
-        case MessageKind::Plain: plainMessage(text); break;
-        case MessageKind::Error: error(text); break;
-        }
-        if (closed)
-            closed();
+        showMessage(MessageKind::Information, caption, text);
     }
+    void warning(const QString &caption, const QString &text) { showMessage(MessageKind::Warning, caption, text); }
+    void plainMessage(const QString &text) { showMessage(MessageKind::Plain, QString(), text); }
+    // An error that stops the routine that met it (file errors and the like).
+    void error(const QString &text) { showMessage(MessageKind::Error, QString(), text); }
 };

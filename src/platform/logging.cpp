@@ -10,6 +10,9 @@ Q_LOGGING_CATEGORY(lcRun, "vantorix.run", QtWarningMsg)
 Q_LOGGING_CATEGORY(lcRecovery, "vantorix.recovery", QtWarningMsg)
 Q_LOGGING_CATEGORY(lcDesktop, "vantorix.desktop", QtWarningMsg)
 Q_LOGGING_CATEGORY(lcStart, "vantorix.start", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcWatch, "vantorix.watch", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcCheck, "vantorix.check", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcWorkFolder, "vantorix.workfolder", QtWarningMsg)
 
 QString ShellCommandLine(const QString &program, const QStringList &arguments)
 {

@@ -33,6 +33,8 @@ QToolButton *makeButton(QWidget *parent, const char *name, int index, int x, con
     button->setIconSize(ButtonSize);
     button->setAutoRaise(true);
     button->setToolTip(hint);
+    // A picture has no text: a screen reader says the hint.
+    button->setAccessibleName(hint);
     button->setFocusPolicy(Qt::NoFocus);
     // The picture is the whole button; pressed it darkens.
     button->setStyleSheet(QStringLiteral("QToolButton { border: none; padding: 0px; background: transparent; }"
@@ -84,6 +86,7 @@ PreviewPanel::PreviewPanel(IInteractive &interactive, QWidget *parent)
 
     TrackBar = new SeekBar(panPreviewButton);
     TrackBar->setFixedHeight(21);
+    TrackBar->setAccessibleName(tr("Preview position"));
 
     sbtnPlay = makeButton(panPreviewButton, "sbtnPlay", 0, 4, tr("Play"));
     sbtnPause = makeButton(panPreviewButton, "sbtnPause", 1, 47, tr("Pause / Resume"));

@@ -1,5 +1,9 @@
 #include "profiles/parametergrid.h"
 
+#include "profiles/framesize.h"
+
+#include <QCoreApplication>
+
 ParameterGrid::ParameterGrid(QObject *parent)
     : QAbstractTableModel(parent)
 {
@@ -211,4 +215,69 @@ ParameterGrid *ParameterGrids::bySort(int sort)
 const ParameterGrid *ParameterGrids::bySort(int sort) const
 {
     return const_cast<ParameterGrids *>(this)->bySort(sort);
+}
+
+QVariant ParameterGrid::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && (section == NameColumn || section == ValueColumn))
+        return section == NameColumn ? tr("Parameter") : tr("Value");
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+namespace {
+
+const QString VideoSizeKey = QStringLiteral("Video Size");
+const QString CustomSize = QStringLiteral("Custom Size");
+
+bool isCustomSize(const QString &value)
+{
+    const QStringList parts = value.split(QLatin1Char('x'));
+    return parts.size() == 2 && IsFrameDimension(parts[0]) && IsFrameDimension(parts[1]);
+}
+
+} // namespace
+
+QString ApplyGridSetting(ParameterGrids &grids, const QString &setting)
+{
+    const qsizetype equals = setting.indexOf(QLatin1Char('='));
+    if (equals <= 0)
+        return QCoreApplication::translate("BatchMode", "--set \"%1\": expected \"Parameter=Value\"").arg(setting);
+    const QString name = setting.left(equals).trimmed();
+    const QString value = setting.mid(equals + 1).trimmed();
+    for (ParameterGrid *grid : {&grids.video, &grids.audio, &grids.advanced}) {
+        const int row = grid->findRow(name);
+        if (row < 0)
+            continue;
+        if (grid->isPickList(row)) {
+            const QStringList choices = grid->pickList(row);
+            for (const QString &choice : choices) {
+                if (choice.compare(value, Qt::CaseInsensitive) != 0)
+                    continue;
+                if (choice == CustomSize)
+                    return QCoreApplication::translate("BatchMode", "--set \"%1\": give the size itself, e.g. \"%2=640x480\"")
+                        .arg(setting, grid->nameAt(row));
+                grid->setValueAt(row, choice);
+                return QString();
+            }
+            if (grid->nameAt(row).compare(VideoSizeKey, Qt::CaseInsensitive) == 0 && isCustomSize(value)) {
+                const QStringList parts = value.split(QLatin1Char('x'));
+                grid->setValueAt(row, parts[0].trimmed() + QLatin1Char('x') + parts[1].trimmed());
+                return QString();
+            }
+            QStringList offered;
+            for (const QString &choice : choices)
+                if (choice != CustomSize)
+                    offered << choice;
+            QString reason = QCoreApplication::translate("BatchMode", "--set \"%1\": \"%2\" is not a choice of \"%3\" (%4)")
+                                 .arg(setting, value, grid->nameAt(row), offered.join(QStringLiteral(", ")));
+            if (grid->nameAt(row).compare(VideoSizeKey, Qt::CaseInsensitive) == 0)
+                reason += QCoreApplication::translate("BatchMode", " or a size WIDTHxHEIGHT");
+            return reason;
+        }
+        if (grid->isReadOnly(row))
+            return QCoreApplication::translate("BatchMode", "--set \"%1\": \"%2\" cannot be changed").arg(setting, grid->nameAt(row));
+        grid->setValueAt(row, value);
+        return QString();
+    }
+    return QCoreApplication::translate("BatchMode", "--set \"%1\": the profile has no parameter \"%2\"").arg(setting, name);
 }

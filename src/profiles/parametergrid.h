@@ -33,6 +33,8 @@ public:
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    // The columns' titles: the grids hide their header, a screen reader reads them.
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
@@ -96,3 +98,9 @@ public:
 QStringList LayoutVideoRows();
 QStringList LayoutAudioRows();
 QStringList LayoutAdvancedRows();
+
+// Sets one grid value from a "Parameter=Value" text as a person could in the
+// parameter grids: a list parameter takes one of its choices (letter case
+// ignored) and "Video Size" also a custom WIDTHxHEIGHT; a read-only parameter
+// takes nothing. Returns the reason when it cannot be set, else the empty text.
+QString ApplyGridSetting(ParameterGrids &grids, const QString &setting);

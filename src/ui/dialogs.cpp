@@ -1,7 +1,5 @@
 #include "ui/dialogs.h"
 
-#include "ui/shellhelpers.h"
-
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
@@ -54,57 +52,81 @@ void setFilterEntries(QFileDialog &dialog, const QStringList &filters)
 
 } // namespace
 
-std::optional<QString> WidgetDialogs::pickFolder(QWidget *owner, const QString &title)
+namespace {
+
+// Opens the dialog without waiting for it, modal to every window of the
+// program; `chosen` follows with its selected files in native form on OK, an
+// empty list otherwise. The dialog goes when it is closed.
+void OpenFileDialog(QFileDialog *dialog, std::function<void(QStringList)> chosen)
 {
-    return PickFolder(owner, title);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::ApplicationModal);
+    QObject::connect(dialog, &QDialog::finished, dialog, [dialog, chosen = std::move(chosen)](int result) {
+        QStringList files;
+        if (result == QDialog::Accepted)
+            files = dialog->selectedFiles();
+        files.removeAll(QString());
+        for (QString &file : files)
+            file = QDir::toNativeSeparators(file);
+        chosen(files);
+    });
+    dialog->show();
 }
 
-QStringList WidgetDialogs::openFiles(QWidget *owner, const QStringList &filters)
+} // namespace
+
+void WidgetDialogs::pickFolder(QWidget *owner, const QString &title,
+                               std::function<void(std::optional<QString>)> chosen)
 {
-    QFileDialog dialog(owner, QCoreApplication::translate("WidgetDialogs", "Open"));
-    dialog.setObjectName(QStringLiteral("openDialog"));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFiles);
-    dialog.setSizeGripEnabled(true);
+    auto *dialog = new QFileDialog(owner, title);
+    dialog->setObjectName(QStringLiteral("folderPicker"));
+    dialog->setFileMode(QFileDialog::Directory);
+    // The toolkit's own chooser everywhere, so it behaves the same on every
+    // desktop.
+    dialog->setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+    OpenFileDialog(dialog, [chosen = std::move(chosen)](const QStringList &folders) {
+        chosen(folders.isEmpty() ? std::nullopt : std::optional<QString>(folders.first()));
+    });
+}
+
+void WidgetDialogs::openFiles(QWidget *owner, const QStringList &filters, std::function<void(QStringList)> chosen)
+{
+    auto *dialog = new QFileDialog(owner, QCoreApplication::translate("WidgetDialogs", "Open"));
+    dialog->setObjectName(QStringLiteral("openDialog"));
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::ExistingFiles);
+    dialog->setSizeGripEnabled(true);
     if (!m_lastOpenFolder.isEmpty())
-        dialog.setDirectory(m_lastOpenFolder);
-
-    setFilterEntries(dialog, filters);
-
-    if (dialog.exec() != QDialog::Accepted)
-        return {};
-    m_lastOpenFolder = dialog.directory().absolutePath();
-    QStringList files = dialog.selectedFiles();
-    for (QString &file : files)
-        file = QDir::toNativeSeparators(file);
-    return files;
+        dialog->setDirectory(m_lastOpenFolder);
+    setFilterEntries(*dialog, filters);
+    OpenFileDialog(dialog, [this, dialog, chosen = std::move(chosen)](const QStringList &files) {
+        if (!files.isEmpty())
+            m_lastOpenFolder = dialog->directory().absolutePath();
+        chosen(files);
+    });
 }
 
-std::optional<QString> WidgetDialogs::saveFile(QWidget *owner, const QString &folder,
-                                               const QString &defaultExtension, const QStringList &filters)
+void WidgetDialogs::saveFile(QWidget *owner, const QString &folder, const QString &defaultExtension,
+                             const QStringList &filters, std::function<void(std::optional<QString>)> chosen)
 {
-    QFileDialog dialog(owner, QCoreApplication::translate("WidgetDialogs", "Save As"));
-    dialog.setObjectName(QStringLiteral("saveDialog"));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setSizeGripEnabled(true);
+    auto *dialog = new QFileDialog(owner, QCoreApplication::translate("WidgetDialogs", "Save As"));
+    dialog->setObjectName(QStringLiteral("saveDialog"));
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setSizeGripEnabled(true);
     QString suffix = defaultExtension;
     if (suffix.startsWith(QLatin1Char('.')))
         suffix.remove(0, 1);
-    dialog.setDefaultSuffix(suffix);
+    dialog->setDefaultSuffix(suffix);
     if (!folder.isEmpty())
-        dialog.setDirectory(folder);
-    setFilterEntries(dialog, filters);
-
-    if (dialog.exec() != QDialog::Accepted)
-        return std::nullopt;
-    const QStringList files = dialog.selectedFiles();
-    if (files.isEmpty())
-        return std::nullopt;
-    return QDir::toNativeSeparators(files.first());
+        dialog->setDirectory(folder);
+    setFilterEntries(*dialog, filters);
+    OpenFileDialog(dialog, [chosen = std::move(chosen)](const QStringList &files) {
+        chosen(files.isEmpty() ? std::nullopt : std::optional<QString>(files.first()));
+    });
 }
 
 void WidgetDialogs::countdown(QWidget *owner, const QString &caption, const QString &text, int seconds,

@@ -15,19 +15,24 @@ class IDialogs
 public:
     virtual ~IDialogs() = default;
 
+    // Each dialog below is opened without waiting for it: the call returns
+    // at once, and its callback follows when the dialog is closed, never
+    // when the owner went away first.
+
     // The folder chooser (PickFolder): the chosen folder, or nothing.
-    virtual std::optional<QString> pickFolder(QWidget *owner, const QString &title) = 0;
+    virtual void pickFolder(QWidget *owner, const QString &title,
+                            std::function<void(std::optional<QString>)> chosen) = 0;
     // The open dialog: several files, folder and files must exist, the filter
     // entries ("Text(patterns)", patterns separated by ';') with the first one
     // preselected, resizable. The chosen files in the order the dialog lists
     // them; empty on Cancel.
-    virtual QStringList openFiles(QWidget *owner, const QStringList &filters) = 0;
+    virtual void openFiles(QWidget *owner, const QStringList &filters, std::function<void(QStringList)> chosen) = 0;
     // The save dialog: one file name, starting in folder, the filter entries
     // as for openFiles, defaultExtension (".apf") added to a name typed
     // without an extension; an existing file is chosen without a question.
     // The chosen path, or nothing on Cancel.
-    virtual std::optional<QString> saveFile(QWidget *owner, const QString &folder, const QString &defaultExtension,
-                                            const QStringList &filters) = 0;
+    virtual void saveFile(QWidget *owner, const QString &folder, const QString &defaultExtension,
+                          const QStringList &filters, std::function<void(std::optional<QString>)> chosen) = 0;
     // A countdown box: text with %1 replaced by the seconds left, refreshed
     // every second, Cancel the default button. Opened without waiting for it:
     // `answered` follows with true when the time ran out, false on Cancel or
@@ -49,10 +54,11 @@ public:
     WidgetDialogs() = default;
     Q_DISABLE_COPY_MOVE(WidgetDialogs)
 
-    std::optional<QString> pickFolder(QWidget *owner, const QString &title) override;
-    QStringList openFiles(QWidget *owner, const QStringList &filters) override;
-    std::optional<QString> saveFile(QWidget *owner, const QString &folder, const QString &defaultExtension,
-                                    const QStringList &filters) override;
+    void pickFolder(QWidget *owner, const QString &title,
+                    std::function<void(std::optional<QString>)> chosen) override;
+    void openFiles(QWidget *owner, const QStringList &filters, std::function<void(QStringList)> chosen) override;
+    void saveFile(QWidget *owner, const QString &folder, const QString &defaultExtension, const QStringList &filters,
+                  std::function<void(std::optional<QString>)> chosen) override;
     void countdown(QWidget *owner, const QString &caption, const QString &text, int seconds,
                    std::function<void(bool)> answered) override;
     void askIncludeSubfolders(QWidget *owner, bool include,

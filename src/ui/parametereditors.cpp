@@ -19,6 +19,9 @@ const QString TitleIndent = QStringLiteral("      ");
 
 const QRect ToggleGeometry(5, 3, 12, 12);
 
+// The title of the section a fold button belongs to.
+constexpr char SectionProperty[] = "sectionTitle";
+
 } // namespace
 
 ParameterEditors::Layout ParameterEditors::MainWindowLayout()
@@ -89,6 +92,8 @@ ValueListGrid *ParameterEditors::addSection(const Layout &layout, const char *pa
 {
     auto *panel = new QLabel(TitleIndent + title, m_stack);
     panel->setObjectName(QString::fromLatin1(panelName));
+    // The blanks only make room for the button: a screen reader says the title.
+    panel->setAccessibleName(title);
     if (layout.fillWidth) {
         panel->setMinimumWidth(layout.panelWidth);
         panel->setFixedHeight(HeaderHeight);
@@ -108,6 +113,8 @@ ValueListGrid *ParameterEditors::addSection(const Layout &layout, const char *pa
     auto *toggle = new QToolButton(panel);
     toggle->setObjectName(QString::fromLatin1(buttonName));
     toggle->setText(OpenCaption);
+    toggle->setProperty(SectionProperty, title);
+    nameToggle(toggle);
     toggle->setGeometry(ToggleGeometry);
     toggle->setFocusPolicy(Qt::NoFocus);
     QFont large = toggle->font();
@@ -118,6 +125,7 @@ ValueListGrid *ParameterEditors::addSection(const Layout &layout, const char *pa
 
     auto *grid = new ValueListGrid(m_stack);
     grid->setObjectName(QString::fromLatin1(gridName));
+    grid->setAccessibleName(tr("%1 parameters").arg(title));
     grid->setGrid(model);
     grid->setColumnWidths(layout.keyWidth, layout.valueWidth);
     grid->setRowHeight(RowHeight);
@@ -164,6 +172,15 @@ void ParameterEditors::TogglePanel(QToolButton *button, ValueListGrid *grid)
         grid->setFixedHeight(1);
         button->setText(CollapsedCaption);
     }
+    nameToggle(button);
+}
+
+// "-" and "+" say nothing to a screen reader: the button is named by what it does.
+void ParameterEditors::nameToggle(QToolButton *button)
+{
+    const QString section = button->property(SectionProperty).toString();
+    button->setAccessibleName(button->text() == CollapsedCaption ? tr("Unfold %1").arg(section)
+                                                                 : tr("Fold %1").arg(section));
 }
 
 void ParameterEditors::refreshGrids()

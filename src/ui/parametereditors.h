@@ -68,6 +68,8 @@ public:
     // Button caption "+": the grid gets rows x row height + rows + 1 pixels and
     // the caption "-". Any other caption: the grid gets 1 pixel and "+".
     static void TogglePanel(QToolButton *button, ValueListGrid *grid);
+    // Names a fold button for a screen reader after what a press does now.
+    static void nameToggle(QToolButton *button);
 
     // Repaints every grid and its open editor, Output first, so that only the
     // grid that has the focus marks its current name.

@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -59,6 +60,12 @@ TSettingForm::TSettingForm(ISettingsOwner &owner, const QString &programFolder, 
     pgcSetting->addTab(profiles, tr("     Profiles     "));
     buildGeneralTab(general);
     buildProfilesTab(profiles);
+    // However the window was opened, the Profiles page shows a profile: the
+    // main window's, until another is chosen here.
+    connect(pgcSetting, &QTabWidget::currentChanged, this, [this](int page) {
+        if (page == ProfilesPage && cmbProfile->currentIndex() < 0 && m_owner.profileIndex() >= 0)
+            selectProfile(m_owner.profileIndex());
+    });
 
     btnDefault = named(new QPushButton(tr("&Load Default"), this), "btnDefault");
     btnDefault->setGeometry(16, 461, 89, 25);
@@ -136,6 +143,7 @@ void TSettingForm::buildGeneralTab(QWidget *page)
     QLabel *placeLabel = named(makeLabel(tr("Outputs go:"), page, 24, 395), "labOutputPlace");
     FitLabel(placeLabel, 170 - 6 - 24);
     placeLabel->setBuddy(cmbOutputPlace);
+    connect(cmbOutputPlace, &QComboBox::currentIndexChanged, this, &TSettingForm::outputPlaceChanged);
 }
 
 void TSettingForm::buildProfilesTab(QWidget *page)
@@ -147,6 +155,15 @@ void TSettingForm::buildProfilesTab(QWidget *page)
 
     btnSaveAs = named(new QPushButton(tr("&Save as..."), page), "btnSaveAs");
     btnSaveAs->setGeometry(298, 4, 75, 25);
+    // A longer caption in another language widens the button to the left;
+    // the profile box gives up the room.
+    const int wanted =
+        btnSaveAs->fontMetrics().horizontalAdvance(btnSaveAs->text().remove(QLatin1Char('&'))) + 14;
+    if (wanted > btnSaveAs->width()) {
+        const int grow = wanted - btnSaveAs->width();
+        btnSaveAs->setGeometry(298 - grow, 4, wanted, 25);
+        cmbProfile->resize(cmbProfile->width() - grow, cmbProfile->height());
+    }
     connect(btnSaveAs, &QPushButton::clicked, this, &TSettingForm::btnSaveAsClick);
 
     m_editors = named(new ParameterEditors(ParameterEditors::SettingsLayout(), m_grids, nullptr, page),
@@ -218,7 +235,12 @@ void TSettingForm::showGeneral()
 void TSettingForm::showProfiles(int index)
 {
     show();
+    selectProfile(index);
     pgcSetting->setCurrentIndex(ProfilesPage);
+}
+
+void TSettingForm::selectProfile(int index)
+{
     {
         const QSignalBlocker blocker(cmbProfile);
         cmbProfile->setCurrentIndex(index);
@@ -235,9 +257,11 @@ QString TSettingForm::currentProfilePath() const
 
 void TSettingForm::sbtnBrowseClick()
 {
-    if (const std::optional<QString> folder =
-            m_dialogs.pickFolder(this, tr("Select the output directory.")))
-        edtOutputDir->setText(AddTrailingSeparator(*folder));
+    m_dialogs.pickFolder(this, tr("Select the output directory."),
+                         [self = QPointer<TSettingForm>(this)](const std::optional<QString> &folder) {
+                             if (self && folder)
+                                 self->edtOutputDir->setText(AddTrailingSeparator(*folder));
+                         });
 }
 
 void TSettingForm::cmbProfileChange()
@@ -256,18 +280,22 @@ void TSettingForm::btnSaveAsClick()
     // writable, else one in the user's configuration folder, made on first use.
     const QString folder = UserProfilesFolder(m_programFolder);
     QDir().mkpath(folder);
-    const std::optional<QString> target =
-        m_dialogs.saveFile(this, folder, ProfileExtension,
-                           FilterEntries(tr("Profiles (*.apf)|*.apf")));
-    if (!target)
-        return;
+    m_dialogs.saveFile(this, folder, ProfileExtension, FilterEntries(tr("Profiles (*.apf)|*.apf")),
+                       [self = QPointer<TSettingForm>(this)](const std::optional<QString> &target) {
+                           if (self && target)
+                               self->saveProfileAs(*target);
+                       });
+}
+
+void TSettingForm::saveProfileAs(const QString &target)
+{
     const QString source = currentProfilePath();
     if (source.isEmpty() || !QFileInfo(source).isFile())
         return; // no profile chosen: nothing to copy
     // A failure is reported and leaves the target as it was.
-    if (!SaveProfileAs(source, *target, m_grids, m_interactive))
+    if (!SaveProfileAs(source, target, m_grids, m_interactive))
         return;
-    listSavedProfile(*target);
+    listSavedProfile(target);
 }
 
 void TSettingForm::listSavedProfile(const QString &path)
@@ -302,12 +330,15 @@ void TSettingForm::listSavedProfile(const QString &path)
 
 void TSettingForm::btnDefaultClick()
 {
-    if (!m_interactive.question(tr("Load Default"),
-                                tr("Are you sure to load the default preferences?")))
-        return;
-    // Nothing is written: OK makes the values permanent.
-    if (const std::optional<GeneralPreferences> defaults = LoadDefaultPreferences(m_programFolder, m_interactive))
-        setGeneralControls(*defaults);
+    m_interactive.ask(tr("Load Default"), tr("Are you sure to load the default preferences?"),
+                      IInteractive::DefaultAnswer::Yes, [self = QPointer<TSettingForm>(this)](bool yes) {
+                          if (!self || !yes)
+                              return;
+                          // Nothing is written: OK makes the values permanent.
+                          if (const std::optional<GeneralPreferences> defaults =
+                                  LoadDefaultPreferences(self->m_programFolder, self->m_interactive))
+                              self->setGeneralControls(*defaults);
+                      });
 }
 
 void TSettingForm::btnOKClick()

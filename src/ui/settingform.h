@@ -91,6 +91,10 @@ public:
     void btnOKClick();
     void btnCancelClick();
 
+signals:
+    // The user chose another place for the outputs (the batch uses it at once).
+    void outputPlaceChanged();
+
 protected:
     void FormShow() override;
 
@@ -100,7 +104,11 @@ private:
     void buildProfilesTab(QWidget *page);
     void setGeneralControls(const GeneralPreferences &preferences);
     QString currentProfilePath() const;
+    // Copies the chosen profile to `target` with the grids' values.
+    void saveProfileAs(const QString &target);
     void listSavedProfile(const QString &path);
+    // Selects profile number index of the list and loads it.
+    void selectProfile(int index);
 
     ISettingsOwner &m_owner;
     QString m_programFolder;

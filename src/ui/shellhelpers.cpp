@@ -2,9 +2,7 @@
 
 #include <QApplication>
 #include <QCursor>
-#include <QDir>
 #include <QEvent>
-#include <QFileDialog>
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
@@ -12,23 +10,6 @@
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
-
-std::optional<QString> PickFolder(QWidget *owner, const QString &title)
-{
-    QFileDialog dialog(owner, title);
-    dialog.setObjectName(QStringLiteral("folderPicker"));
-    dialog.setFileMode(QFileDialog::Directory);
-    // The toolkit's own chooser everywhere, so it behaves the same on every
-    // desktop and is modal to every window of the program.
-    dialog.setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
-    dialog.setWindowModality(Qt::ApplicationModal);
-    if (dialog.exec() != QDialog::Accepted)
-        return std::nullopt;
-    const QStringList chosen = dialog.selectedFiles();
-    if (chosen.isEmpty() || chosen.first().isEmpty())
-        return std::nullopt;
-    return QDir::toNativeSeparators(chosen.first());
-}
 
 namespace {
 

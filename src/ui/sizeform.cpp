@@ -1,6 +1,6 @@
 #include "ui/sizeform.h"
 
-#include "conversion/framesize.h"
+#include "profiles/framesize.h"
 #include "platform/interactive.h"
 #include "profiles/parametergrid.h"
 #include "ui/widgetbuilding.h"

@@ -63,6 +63,62 @@ QString ShownParameterName(const QString &name)
     return name;
 }
 
+// The words of the values the program's profiles offer, as a person reads
+// them; the profiles keep them in English, and so does the grid's model.
+const char *const ParameterValues[] = {
+    QT_TRANSLATE_NOOP("ParameterValue", "Yes"), QT_TRANSLATE_NOOP("ParameterValue", "No"),
+    QT_TRANSLATE_NOOP("ParameterValue", "On"), QT_TRANSLATE_NOOP("ParameterValue", "Off"),
+    QT_TRANSLATE_NOOP("ParameterValue", "Auto"), QT_TRANSLATE_NOOP("ParameterValue", "Copy"),
+    QT_TRANSLATE_NOOP("ParameterValue", "Original"), QT_TRANSLATE_NOOP("ParameterValue", "Original Size"),
+    QT_TRANSLATE_NOOP("ParameterValue", "Custom Size"), QT_TRANSLATE_NOOP("ParameterValue", "Main video and audio"),
+    QT_TRANSLATE_NOOP("ParameterValue", "All streams"), QT_TRANSLATE_NOOP("ParameterValue", "Mono"),
+    QT_TRANSLATE_NOOP("ParameterValue", "Stereo"), QT_TRANSLATE_NOOP("ParameterValue", "Once"),
+    QT_TRANSLATE_NOOP("ParameterValue", "Forever"), QT_TRANSLATE_NOOP("ParameterValue", "Errors only"),
+    QT_TRANSLATE_NOOP("ParameterValue", "Music"), QT_TRANSLATE_NOOP("ParameterValue", "Speech"),
+    QT_TRANSLATE_NOOP("ParameterValue", "Realtime"), QT_TRANSLATE_NOOP("ParameterValue", "Low Delay"),
+    QT_TRANSLATE_NOOP("ParameterValue", "Constant Quality"), QT_TRANSLATE_NOOP("ParameterValue", "Constrained"),
+    QT_TRANSLATE_NOOP("ParameterValue", "Best"), QT_TRANSLATE_NOOP("ParameterValue", "High"),
+    QT_TRANSLATE_NOOP("ParameterValue", "Good"), QT_TRANSLATE_NOOP("ParameterValue", "Medium"),
+    QT_TRANSLATE_NOOP("ParameterValue", "Small"), QT_TRANSLATE_NOOP("ParameterValue", "Smallest"),
+    QT_TRANSLATE_NOOP("ParameterValue", "Low"), QT_TRANSLATE_NOOP("ParameterValue", "Slowest"),
+    QT_TRANSLATE_NOOP("ParameterValue", "Slow"), QT_TRANSLATE_NOOP("ParameterValue", "Fast"),
+    QT_TRANSLATE_NOOP("ParameterValue", "Faster"), QT_TRANSLATE_NOOP("ParameterValue", "Fastest"),
+    QT_TRANSLATE_NOOP("ParameterValue", "Quality"), QT_TRANSLATE_NOOP("ParameterValue", "Xvid compatible"),
+};
+
+QString knownValue(const QString &text)
+{
+    // A profile's last choice may end with the file's carriage return.
+    const QString word = text.trimmed();
+    for (const char *known : ParameterValues)
+        if (word == QLatin1String(known))
+            return QCoreApplication::translate("ParameterValue", known);
+    return {};
+}
+
+} // namespace
+
+QString ShownParameterValue(const QString &value)
+{
+    if (const QString shown = knownValue(value); !shown.isEmpty())
+        return shown;
+    // "Best (CRF 15)", "~96 kbps (Quality 2)", "MPEG-4 (Xvid compatible)":
+    // the words before and inside the brackets are translated on their own.
+    const qsizetype open = value.indexOf(QStringLiteral(" ("));
+    if (open <= 0 || !value.endsWith(QLatin1Char(')')))
+        return value;
+    const QString head = value.left(open);
+    QString inside = value.mid(open + 2, value.size() - open - 3);
+    const QString shownHead = knownValue(head).isEmpty() ? head : knownValue(head);
+    if (const QString whole = knownValue(inside); !whole.isEmpty())
+        inside = whole;
+    else if (inside.startsWith(QStringLiteral("Quality ")))
+        inside = knownValue(QStringLiteral("Quality")) + inside.mid(7);
+    return shownHead + QStringLiteral(" (") + inside + QLatin1Char(')');
+}
+
+namespace {
+
 // The same mouse event at another place in the viewport.
 QMouseEvent movedTo(const QMouseEvent &event, const QPoint &pos)
 {
@@ -165,7 +221,9 @@ public:
             auto *combo = new PickListBox(parent);
             combo->setEditable(false);
             combo->setFrame(false);
-            combo->addItems(index.data(ParameterGrid::PickListRole).toStringList());
+            // Each choice is shown in the user's language and kept as stored.
+            for (const QString &choice : index.data(ParameterGrid::PickListRole).toStringList())
+                combo->addItem(ShownParameterValue(choice), choice);
             // A picked choice goes into the model at once, as the value of a
             // drop-down row changes with the pick, not when the cell is left.
             // Only a pick from the opened list activates the box (see
@@ -189,10 +247,10 @@ public:
     {
         const QString value = index.data(Qt::EditRole).toString();
         if (auto *combo = qobject_cast<QComboBox *>(editor)) {
-            const int choice = combo->findText(value);
+            const int choice = combo->findData(value, Qt::UserRole, Qt::MatchExactly | Qt::MatchCaseSensitive);
             combo->setCurrentIndex(choice);
             // A value outside the choices is shown, but not offered.
-            combo->setPlaceholderText(choice < 0 ? value : QString());
+            combo->setPlaceholderText(choice < 0 ? ShownParameterValue(value) : QString());
         } else if (auto *line = qobject_cast<QLineEdit *>(editor)) {
             if (line->text() != value)
                 line->setText(value);
@@ -204,7 +262,7 @@ public:
         if (auto *combo = qobject_cast<QComboBox *>(editor)) {
             if (!combo->property(EditedProperty).toBool() || combo->currentIndex() < 0)
                 return;
-            model->setData(index, combo->currentText());
+            model->setData(index, combo->currentData().toString());
         } else if (auto *line = qobject_cast<QLineEdit *>(editor)) {
             if (!line->isModified())
                 return;
@@ -246,6 +304,8 @@ protected:
         option->state &= ~(QStyle::State_Selected | QStyle::State_HasFocus | QStyle::State_MouseOver);
         if (index.column() == ParameterGrid::NameColumn)
             option->text = ShownParameterName(option->text);
+        else
+            option->text = ShownParameterValue(option->text);
 
         const bool silver = index.column() == ParameterGrid::ValueColumn
                             && index.data(ParameterGrid::ReadOnlyRole).toBool()

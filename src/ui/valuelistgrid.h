@@ -6,6 +6,10 @@
 class ParameterGrid;
 class ValueListDelegate;
 
+// A value of a profile's parameter as a person reads it: the words the
+// program's profiles use in the user's language; anything else as it is.
+QString ShownParameterValue(const QString &value);
+
 // The name/value grid of the program: the per-task output grid and the
 // parameter grids all use this widget. It shows a ParameterGrid and edits its
 // value column in place, like a value-list editor:

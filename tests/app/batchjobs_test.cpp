@@ -1,7 +1,7 @@
 // The batch mode with several conversions at once (-j), and paused from the
 // terminal with Ctrl+Z (SIGTSTP) and fg (SIGCONT).
-#include "app/batchmode.h"
-#include "app/batchview.h"
+#include "batch/batchmode.h"
+#include "batch/batchview.h"
 #include "batchfixture.h"
 #include "conversion/conversionrun.h"
 #include "profiles/preferences.h"

@@ -2,9 +2,11 @@
 // program folder, with the real engine or the scripted fake one, and no
 // display. Also the pieces it is built from (grid settings, the display check,
 // the progress lines).
-#include "app/batchmode.h"
+#include "app/displaycheck.h"
+#include "batch/batchmode.h"
+#include "batch/batchoptions.h"
 #include "conversion/outputfile.h"
-#include "app/batchview.h"
+#include "batch/batchview.h"
 #include "conversion/engineprocess.h"
 #include "fakes/processes.h"
 #include "profiles/parametergrid.h"
@@ -396,9 +398,14 @@ TEST_F(BatchTest, EachEngineCommandLineIsLoggedWhenAskedAsAShellReadsIt)
             start(process, {"--batch", "--overwrite", "-p", Mp4Profile, "-o", "out", clip}, env);
             ASSERT_TRUE(process.waitForFinished(60000)) << name;
             QStringList logged;
-            for (const QString &line : QString::fromUtf8(process.readAllStandardError()).split(QLatin1Char('\n')))
-                if (line.startsWith(QStringLiteral("vantorix.")))
+            int exits = 0; // each engine's end is logged too, with its status
+            for (const QString &line : QString::fromUtf8(process.readAllStandardError()).split(QLatin1Char('\n'))) {
+                if (line.contains(QStringLiteral(" exited with ")))
+                    ++exits;
+                else if (line.startsWith(QStringLiteral("vantorix.")))
                     logged << line;
+            }
+            EXPECT_EQ(exits, logged.size()) << name;
             // The probe and the conversion, then the check of the output,
             // which the fake engine counts apart.
             const int calls = folder.callCount() - before;
@@ -654,6 +661,81 @@ TEST_F(BatchTest, ListsProfilesAndTellsItsVersionAndOptions)
     for (const char *option : {"--profile", "--output", "--overwrite", "--rename", "--set", "--start", "--end",
                                "--list-profiles"})
         EXPECT_TRUE(help.out.contains(QLatin1String(option))) << option;
+}
+
+// The command line read alone: what each form of it asks for, or the usage
+// error it is, with the stored choices (rename, 3 at once, a folder) as defaults.
+TEST(BatchCommandLineTest, EachCommandLineGivesItsOptionsOrItsUsageError)
+{
+    StoredChoices stored;
+    stored.outputPath = QStringLiteral("/stored");
+    stored.overwrite = false;
+    stored.jobs = 3;
+    // What a parse shows: the options that differ from a plain "--batch in".
+    const auto shown = [](const BatchCommandLine &o) {
+        QStringList parts;
+        if (o.action != BatchCommandLine::Action::Convert)
+            parts << QStringLiteral("action=%1").arg(static_cast<int>(o.action));
+        if (!o.profile.isEmpty())
+            parts << QStringLiteral("profile=") + o.profile;
+        parts << QStringLiteral("output=%1%2").arg(o.output, o.outputGiven ? QStringLiteral("!") : QString());
+        parts << QStringLiteral("rename=%1 jobs=%2").arg(o.rename).arg(o.jobs);
+        if (o.start || o.end)
+            parts << QStringLiteral("range=%1..%2").arg(o.start.value_or(QString()), o.end.value_or(QString()));
+        if (o.recursive)
+            parts << QStringLiteral("recursive");
+        if (o.place != OutputPlace::Folder)
+            parts << QStringLiteral("place=%1").arg(static_cast<int>(o.place));
+        if (!o.settings.isEmpty())
+            parts << QStringLiteral("set=") + o.settings.join(QLatin1Char('|'));
+        if (!o.watch.isEmpty())
+            parts << QStringLiteral("watch=%1 settle=%2").arg(o.watch).arg(o.settleMs);
+        parts << QStringLiteral("paths=") + o.paths.join(QLatin1Char('|'));
+        return parts.join(QLatin1Char(' '));
+    };
+    const struct
+    {
+        QStringList arguments; // after "vantorix --batch"
+        QString options;       // shown(), or empty for a usage error
+        QString error;         // part of the usage error
+    } cases[] = {
+        {{"in"}, "output=/stored rename=1 jobs=3 paths=in", ""},
+        {{"-p", "MP4", "-o", "out", "--overwrite", "-j", "2", "a", "b"}, "profile=MP4 output=out! rename=0 jobs=2 paths=a|b", ""},
+        {{"--rename", "--start", " 0:00:01 ", "--end", "0:00:03.5", "-r", "--tree", "in"},
+         "output=/stored rename=1 jobs=3 range=0:00:01..0:00:03.5 recursive place=1 paths=in", ""},
+        {{"--beside", "--set", "Video Size=640x480", "--set", "Audio Bitrate=96k", "in"},
+         "output=/stored rename=1 jobs=3 place=2 set=Video Size=640x480|Audio Bitrate=96k paths=in", ""},
+        {{"--watch", "w", "--settle", "2.5", "-r"}, "output=/stored rename=1 jobs=3 recursive watch=w settle=2500 paths=", ""},
+        {{"--watch", "w"}, "output=/stored rename=1 jobs=3 watch=w settle=10000 paths=", ""},
+        {{"--help"}, "action=1 output= rename=0 jobs=1 paths=", ""},
+        {{"--list-profiles", "--frob-not-read"}, "", "frob-not-read"},
+        {{"--list-profiles"}, "action=3 output= rename=0 jobs=1 paths=", ""},
+        {{"--frob", "in"}, "", "frob"},
+        {{"--overwrite", "--rename", "in"}, "", "--overwrite and --rename"},
+        {{"--tree", "--beside", "in"}, "", "--tree and --beside"},
+        {{"-j", "0", "in"}, "", "--jobs \"0\""},
+        {{"-j", "two", "in"}, "", "--jobs \"two\""},
+        {{"--start", "-0:00:01", "in"}, "", "--start \"-0:00:01\""},
+        {{"--end", "soon", "in"}, "", "--end \"soon\""},
+        {{"--start", "0:00:05", "--end", "0:00:05", "in"}, "", "--end must come after --start"},
+        {{"--settle", "1", "in"}, "", "--settle goes with --watch"},
+        {{"--watch", "w", "--settle", "-1"}, "", "--settle \"-1\""},
+        {{"--watch", "w", "in"}, "", "no further paths"},
+        {{"--watch", "w", "--beside"}, "", "beside their inputs"},
+        {{"-o", "out"}, "", "no files or folders"},
+    };
+    for (const auto &c : cases) {
+        const ParsedCommandLine parsed =
+            ParseBatchCommandLine(QStringList{"/opt/vantorix/vantorix", "--batch"} + c.arguments, stored);
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        EXPECT_EQ(parsed.ok() ? shown(parsed.options) : QString(), c.options);
+        EXPECT_TRUE(parsed.usageError.contains(c.error) && parsed.ok() == c.error.isEmpty())
+            << qPrintable(parsed.usageError);
+    }
+    // The help names the command a person types.
+    const ParsedCommandLine help = ParseBatchCommandLine({"/opt/vantorix/vantorix", "--batch", "--help"}, stored);
+    EXPECT_TRUE(help.options.helpText.contains(QStringLiteral("vantorix --batch [options]")))
+        << qPrintable(help.options.helpText);
 }
 
 TEST(GridSettingTest, SetsChoicesCustomSizesAndFreeTextAsTheGridsWould)

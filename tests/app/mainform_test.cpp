@@ -8,7 +8,9 @@
 #include "ui/generalsettings.h"
 #include "ui/valuelistgrid.h"
 
+#include <QAccessible>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -92,8 +94,9 @@ TEST_F(MainFormTest, DesignLayoutPlacesTheRegionsAndControls)
     EXPECT_EQ(list->columnWidth(2), 80);
     EXPECT_EQ(list->columnWidth(3), 100);
     EXPECT_EQ(form.LastListWidth(), 570);
-    for (int column = 4; column < TaskListModel::ColumnCount; ++column)
-        EXPECT_TRUE(list->isColumnHidden(column)) << column;
+    // The list shows, and tells a screen reader of, four columns only.
+    EXPECT_EQ(list->model()->columnCount(), 4);
+    EXPECT_EQ(list->header()->count(), 4);
 
     // The toolbar: seven 54-pixel buttons with two 26-pixel gaps.
     const char *buttons[] = {"ibtnAddFile", "ibtnAddDir", "ibtnRemove", "ibtnClear",
@@ -570,7 +573,7 @@ TEST_F(MainFormTest, TypingInTheOutputGridIsStoredWhenTheUserMovesOn)
     ASSERT_TRUE(waitAdded());
     QTreeView *list = child<QTreeView>("ltvTask");
     // A click on the row shows its settings.
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, list->visualRect(form.tasks().index(0, 0)).center());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, list->visualRect(list->model()->index(0, 0)).center());
     ASSERT_TRUE(waitFor([&] { return !form.outputGrid().value(QStringLiteral("End Time")).isEmpty(); }));
     EXPECT_EQ(form.outputGrid().value(QStringLiteral("Start Time")), QStringLiteral("00:00:00.0"));
     EXPECT_EQ(form.outputGrid().value(QStringLiteral("End Time")), QStringLiteral("00:00:30.00"));
@@ -582,7 +585,7 @@ TEST_F(MainFormTest, TypingInTheOutputGridIsStoredWhenTheUserMovesOn)
     QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(editor, QStringLiteral("00:00:05"));
     // Leaving the grid for the list stores the edit.
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, list->visualRect(form.tasks().index(0, 0)).center());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, list->visualRect(list->model()->index(0, 0)).center());
     ASSERT_TRUE(waitFor([&] { return task(0).StartText == QLatin1String("00:00:05"); }));
     EXPECT_EQ(task(0).ClipLengthText, QStringLiteral("00:00:25"));
 }
@@ -600,6 +603,108 @@ TEST_F(MainFormTest, PressOnAnEmptyOutputGridGivesATipAndNoEditor)
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, valueCell.center());
     QCoreApplication::processEvents();
     EXPECT_NE(grid->currentEditor(), nullptr);
+}
+
+// Every control of the window a screen reader shows, below `accessible`, that
+// a person acts on and that has no name.
+QStringList unnamedControls(QAccessibleInterface *accessible)
+{
+    static const QList<QAccessible::Role> controls = {
+        QAccessible::Button, QAccessible::PushButton, QAccessible::ComboBox, QAccessible::EditableText,
+        QAccessible::Slider, QAccessible::Table, QAccessible::Tree, QAccessible::List, QAccessible::CheckBox,
+        QAccessible::RadioButton, QAccessible::SpinBox, QAccessible::PageTab};
+    QStringList unnamed;
+    for (int i = 0; i < accessible->childCount(); ++i) {
+        QAccessibleInterface *child = accessible->child(i);
+        if (!child || child->state().invisible)
+            continue;
+        const QString name = child->text(QAccessible::Name);
+        if (controls.contains(child->role()) && (name.trimmed().isEmpty() || name != name.trimmed() || name == "-"))
+            unnamed << (child->object() ? child->object()->objectName() : QString::number(child->role()));
+        if (child->role() != QAccessible::Tree) // the list's cells are its rows, named by their text
+            unnamed << unnamedControls(child);
+    }
+    return unnamed;
+}
+
+TEST_F(MainFormTest, AScreenReaderFindsEveryControlNamedAndOnlyTheColumnsAndPicturesShown)
+{
+    TMainForm &form = openAll();
+    QAccessibleInterface *root = QAccessible::queryAccessibleInterface(&form);
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(root->role(), QAccessible::Window);
+    EXPECT_EQ(unnamedControls(root), QStringList());
+
+    const struct
+    {
+        const char *control;
+        QAccessible::Role role;
+        const char *name;
+    } cases[] = {
+        {"ltvTask", QAccessible::Tree, "Files to convert"},
+        {"edtOutputdir", QAccessible::EditableText, "Output Path"},
+        {"vleOutput", QAccessible::Table, "Output parameters"},
+        {"vleVideo", QAccessible::Table, "Video parameters"},
+        {"vleAudio", QAccessible::Table, "Audio parameters"},
+        {"vleAdvanced", QAccessible::Table, "Advanced parameters"},
+        {"panVideo", QAccessible::StaticText, "Video"},
+        {"btnVideo", QAccessible::Button, "Fold Video"},
+        {"sbtnPlay", QAccessible::Button, "Play"},
+        {"sbtnPause", QAccessible::Button, "Pause / Resume"},
+        {"sbtnStop", QAccessible::Button, "Stop"},
+        {"imgStart", QAccessible::Button, "Start"},
+    };
+    for (const auto &c : cases) {
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(child<QWidget>(c.control));
+        ASSERT_NE(accessible, nullptr) << c.control;
+        EXPECT_EQ(accessible->role(), c.role) << c.control;
+        EXPECT_EQ(accessible->text(QAccessible::Name), QString::fromUtf8(c.name)) << c.control;
+    }
+    // A drop-down box tells its value as its name on Linux: its label names it.
+    QAccessibleInterface *profile = QAccessible::queryAccessibleInterface(child<QWidget>("cmbProfile"));
+    EXPECT_EQ(child<QWidget>("cmbProfile")->accessibleName(), QStringLiteral("Profile"));
+    const auto labels = profile->relations(QAccessible::Label);
+    ASSERT_EQ(labels.size(), 1);
+    EXPECT_EQ(labels.first().first->text(QAccessible::Name), QStringLiteral("Profile:"));
+    // A folded section's button says so.
+    child<QAbstractButton>("btnVideo")->click();
+    EXPECT_EQ(child<QWidget>("btnVideo")->accessibleName(), QStringLiteral("Unfold Video"));
+
+    // The idle Stop picture lies under Start: no focus, nothing to read.
+    QAccessibleInterface *stop = QAccessible::queryAccessibleInterface(child<QWidget>("imgStop"));
+    EXPECT_TRUE(stop->state().invisible);
+    EXPECT_EQ(child<QWidget>("imgStop")->focusPolicy(), Qt::NoFocus);
+    EXPECT_FALSE(QAccessible::queryAccessibleInterface(child<QWidget>("imgStart"))->state().invisible);
+
+    // The list tells of its four columns; a failed row says why.
+    const QString clip = folder.filePath(QStringLiteral("in/clip.avi"));
+    touchFile(clip);
+    form.AddTaskFile(clip);
+    ASSERT_TRUE(waitAdded());
+    ltvItemData failed = task(0);
+    failed.StatusText = RowStatus::Failed;
+    WriteItemData(form.tasks(), 0, 2, failed);
+    form.tasks().item(0, 0)->setData(QStringLiteral("The disk is full."), TaskListModel::ResultNotesRole);
+    QAccessibleInterface *list = QAccessible::queryAccessibleInterface(child<QWidget>("ltvTask"));
+    QAccessibleTableInterface *table = list->tableInterface();
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->columnCount(), 4);
+    auto headers = [](QAccessibleInterface *view) {
+        QStringList names;
+        for (int i = 0; i < view->childCount(); ++i)
+            if (view->child(i)->role() == QAccessible::ColumnHeader)
+                names << view->child(i)->text(QAccessible::Name);
+        return names;
+    };
+    EXPECT_EQ(headers(list), QStringList({"Input File", "Length", "Size", "Status"}));
+    EXPECT_EQ(headers(QAccessible::queryAccessibleInterface(child<QWidget>("vleVideo"))),
+              QStringList({"Parameter", "Value"}));
+    QAccessibleInterface *status = table->cellAt(0, 3);
+    ASSERT_NE(status, nullptr);
+    EXPECT_EQ(status->text(QAccessible::Name), QStringLiteral("Failed"));
+    EXPECT_TRUE(status->text(QAccessible::Description).contains(QStringLiteral("The disk is full.")))
+        << qPrintable(status->text(QAccessible::Description));
+    EXPECT_EQ(table->cellAt(0, 0)->text(QAccessible::Name), clip);
 }
 
 // ---------------------------------------------------------------------------
@@ -677,6 +782,69 @@ TEST_F(BatchControlTest, StartIsRefusedWithoutRowsOrWithoutAnOutputFolder)
     setOutputFolder(QString());
     QTest::mouseClick(start, Qt::LeftButton);
     EXPECT_EQ(interactive.messages.size(), 2);
+}
+
+TEST_F(BatchControlTest, TabSkipsTheHiddenPictureF5StartsEscapeStopsAndTheFocusStays)
+{
+    TMainForm &form = open();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    addRows(form, {QStringLiteral("a.avi")});
+    setOutputFolder(folder.path());
+    folder.setScript(QStringLiteral("sleep 30000\n"));
+    auto *start = child<QWidget>("imgStart");
+    auto *stop = child<QWidget>("imgStop");
+    EXPECT_EQ(start->toolTip(), QStringLiteral("Start (F5)"));
+    EXPECT_EQ(stop->toolTip(), QStringLiteral("Stop (Esc)"));
+    // Tab goes from the Open button to Start and on, never to Stop under it.
+    child<QWidget>("bbtnOpen")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), start);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_NE(QApplication::focusWidget(), stop);
+
+    // Where the focus was before F5 and where it is once the batch runs: a
+    // control the batch locks or hides hands it to Stop.
+    const struct
+    {
+        const char *before;
+        const char *running;
+        const char *after; // once Escape stopped the batch
+    } cases[] = {
+        {"ibtnHelp", "ibtnHelp", "ibtnHelp"},
+        {"ltvTask", "imgStop", "imgStart"},
+        {"imgStart", "imgStop", "imgStart"},
+    };
+    int runs = 0;
+    for (const auto &c : cases) {
+        child<QWidget>(c.before)->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5);
+        ASSERT_TRUE(waitFor([&] { return conversions().size() == runs + 1; })) << c.before;
+        ++runs;
+        EXPECT_EQ(form.RunState(), 1) << c.before;
+        ASSERT_NE(QApplication::focusWidget(), nullptr) << c.before;
+        EXPECT_EQ(QApplication::focusWidget()->objectName(), QString::fromLatin1(c.running)) << c.before;
+        // F5 again starts nothing more.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5);
+
+        // Paused, the line still names the file.
+        auto *converting = child<QLabel>("labConvertingFile");
+        EXPECT_TRUE(converting->text().startsWith(QStringLiteral("a.avi"))) << qPrintable(converting->text());
+        form.run().pause();
+        EXPECT_EQ(converting->text(), QStringLiteral("a.avi \u2014 paused, Ctrl+P resumes"));
+        form.run().resume();
+        EXPECT_TRUE(converting->text().startsWith(QStringLiteral("a.avi \u2014 Ctrl+P"))) << qPrintable(converting->text());
+
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        ASSERT_TRUE(waitFor([&] { return form.RunState() == 0; })) << c.before;
+        EXPECT_EQ(cell(0, 3), QStringLiteral("Stop"));
+        ASSERT_NE(QApplication::focusWidget(), nullptr) << c.before;
+        EXPECT_EQ(QApplication::focusWidget()->objectName(), QString::fromLatin1(c.after)) << c.before;
+    }
+    EXPECT_EQ(conversions().size(), 3);
+    // Idle, Escape stops nothing and starts nothing.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_EQ(form.RunState(), 0);
 }
 
 TEST_F(BatchControlTest, StopCancelsTheRunningTaskAndEnablesTheControls)
@@ -809,7 +977,8 @@ TEST_F(BatchControlTest, ClosingDuringARunStopsTheEngineAndSavesThePreferences)
     QDir().mkpath(out);
     ASSERT_TRUE(startHeldRun(form, out));
 
-    EXPECT_TRUE(form.close());
+    form.close();
+    ASSERT_TRUE(waitFor([&] { return !form.isVisible(); }));
     EXPECT_EQ(form.RunState(), 0);
     EXPECT_EQ(cell(0, 3), QStringLiteral("Stop"));
     EXPECT_EQ(sleep.releases, 1);
@@ -846,7 +1015,7 @@ TEST_F(BatchControlTest, PowerOffAsksFirstAndACancelKeepsTheProgramOpen)
     ASSERT_TRUE(waitFor([&] { return !form.isVisible(); }));
     EXPECT_EQ(form.RunState(), 0);
     // Closing for the power off asks nothing.
-    EXPECT_FALSE(interactive.messages.join(QLatin1Char('\n')).contains(QStringLiteral("question|")));
+    EXPECT_FALSE(interactive.messages.join(QLatin1Char('\n')).contains(QStringLiteral("question")));
 }
 
 TEST_F(BatchControlTest, CancelWhileAddingKeepsOnlyTheProbedFilesAndLeavesNoEngine)
@@ -1068,25 +1237,69 @@ TEST_F(PendingStartTest, AWaitingBatchStartsOnlyWithEveryRowThatIsListed)
 // ---------------------------------------------------------------------------
 // Closing the window during a run
 
-TEST_F(BatchControlTest, ClosingDuringARunAsksAndNoKeepsItRunning)
+// The question is up while the window goes on: closing again asks nothing
+// more; No keeps the run; Yes closes; a signal, or Stop, that comes while it
+// is up is handled once, and a late Yes then closes nothing twice.
+TEST_F(BatchControlTest, ClosingDuringARunAsksOnceAndTheAnswerDecides)
 {
-    TMainForm &form = open();
-    ASSERT_TRUE(startHeldRun(form, folder.path()));
+    const QString question = QStringLiteral("question-no|Vantorix|A conversion is running. Stop it and exit?");
+    enum Meanwhile { Nothing, Signal, Stop };
+    const struct
+    {
+        Meanwhile meanwhile;
+        bool yes;
+        bool closes;
+        QString status;
+    } cases[] = {
+        {Nothing, false, false, QStringLiteral("Converting")},
+        {Nothing, true, true, QStringLiteral("Stop")},
+        {Signal, true, true, QStringLiteral("Stop")},
+        {Stop, false, false, QStringLiteral("Stop")},
+        {Stop, true, true, QStringLiteral("Stop")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(int(c.meanwhile) * 10 + c.yes);
+        window.reset();
+        interactive.messages.clear();
+        folder.setScript(QString()); // the rows are read at once
+        TMainForm &form = open();
+        const qsizetype started = conversions().size();
+        addRows(form, {QStringLiteral("a.avi")});
+        setOutputFolder(folder.path());
+        folder.setScript(QStringLiteral("sleep 30000\n"));
+        form.tbtnStartClick();
+        ASSERT_TRUE(waitFor([&] { return conversions().size() > started; }));
+        interactive.holdQuestions = true;
+        EXPECT_FALSE(form.close());
+        EXPECT_FALSE(form.close());
+        EXPECT_EQ(interactive.messages, QStringList{question});
+        EXPECT_TRUE(form.isVisible());
+        EXPECT_EQ(form.RunState(), 1);
 
-    interactive.answer = false;
-    EXPECT_FALSE(form.close());
-    EXPECT_EQ(interactive.messages,
-              QStringList({QStringLiteral("question|Vantorix|A conversion is running. Stop it and exit?")}));
-    EXPECT_TRUE(form.isVisible());
-    EXPECT_EQ(form.RunState(), 1);
-    EXPECT_EQ(cell(0, 3), QStringLiteral("Converting"));
-
-    interactive.answer = true;
-    EXPECT_TRUE(form.close());
-    EXPECT_EQ(interactive.messages.size(), 2);
-    EXPECT_FALSE(form.isVisible());
-    EXPECT_EQ(form.RunState(), 0);
-    EXPECT_EQ(cell(0, 3), QStringLiteral("Stop"));
+        if (c.meanwhile == Signal) {
+            form.closeWithoutAsking();
+        } else if (c.meanwhile == Stop) {
+            form.tbtnStopClick();
+        }
+        if (c.meanwhile != Nothing) {
+            ASSERT_TRUE(waitFor([&] { return form.RunState() == 0; }));
+        }
+        const QStringList before = interactive.messages;
+        interactive.answerQuestions(c.yes);
+        if (c.closes) {
+            ASSERT_TRUE(waitFor([&] { return !form.isVisible(); }));
+        }
+        QCoreApplication::processEvents(); // a late close would come now
+        EXPECT_EQ(form.isVisible(), !c.closes);
+        EXPECT_EQ(form.RunState(), c.status == QStringLiteral("Converting") ? 1 : 0);
+        EXPECT_EQ(cell(0, 3), c.status);
+        // Nothing more is asked or said by the answer.
+        EXPECT_EQ(interactive.messages, before);
+        interactive.holdQuestions = false;
+        interactive.closeMessages();
+        if (form.RunState() != 0)
+            form.closeWithoutAsking();
+    }
 }
 
 TEST_F(BatchControlTest, ASignalCloseAndTheEndOfBatchDoNotAsk)
@@ -1132,6 +1345,17 @@ TEST_F(BatchControlTest, BrowseOpenAndHelp)
     child<QPushButton>("bbtnOpen")->click();
     form.tbtnHelpClick();
     EXPECT_EQ(shell.opened, QStringList({out, folder.filePath(QStringLiteral("Vantorix.html"))}));
+    EXPECT_TRUE(interactive.messages.isEmpty());
+
+    // Nothing on the computer opens them: the window says so.
+    shell.opens = false;
+    setOutputFolder(out);
+    child<QPushButton>("bbtnOpen")->click();
+    form.tbtnHelpClick();
+    EXPECT_EQ(interactive.messages,
+              QStringList({"warning|Open|No program on this computer opens folders. The outputs are in " + out,
+                           "warning|Help|No web browser opens the manual. It is the file "
+                               + folder.filePath(QStringLiteral("Vantorix.html")) + "; any web browser shows it."}));
 }
 
 } // namespace

@@ -45,7 +45,7 @@ protected:
     void clickRow(int row)
     {
         QTest::mouseClick(list()->viewport(), Qt::LeftButton, Qt::NoModifier,
-                          list()->visualRect(window->tasks().index(row, 0)).center());
+                          list()->visualRect(list()->model()->index(row, 0)).center());
     }
     void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {

@@ -88,7 +88,7 @@ TEST_F(PauseWindowTest, PauseAndResumeAreOfferedOnlyWhileABatchRunsOneAtATime)
     EXPECT_FALSE(pause->isEnabled());
     EXPECT_TRUE(resume->isEnabled());
     EXPECT_EQ(cell(0, 3), QStringLiteral("Paused"));
-    EXPECT_EQ(label("labConvertingFile"), QStringLiteral("Paused"));
+    EXPECT_EQ(label("labConvertingFile"), QStringLiteral("clip.avi \u2014 paused, Ctrl+P resumes"));
     EXPECT_FALSE(sleep.held);
 
     pressCtrlP();
@@ -216,7 +216,8 @@ TEST_F(RealPauseWindowTest, ClosingTheWindowWhilePausedLeavesNoEngine)
     ASSERT_GT(engine, 0);
     ASSERT_TRUE(waitFor([&] { return ProcessState(engine) == 'T'; }));
 
-    EXPECT_TRUE(form.close()); // the question before stopping a run is answered Yes
+    form.close(); // the question before stopping a run is answered Yes
+    ASSERT_TRUE(waitFor([&] { return !form.isVisible(); }));
     EXPECT_FALSE(ProcessAlive(engine));
     EXPECT_TRUE(engines().isEmpty());
     EXPECT_EQ(form.RunState(), ConversionRun::Idle);

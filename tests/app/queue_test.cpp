@@ -1,6 +1,7 @@
 // The task list as a queue: its order is the order of conversion and the user
 // changes it with keys, the pop-up menu, dragging and the column headers;
 // every row moves whole, with what it keeps besides its cells.
+#include "app/watchcontroller.h"
 #include "windowfixture.h"
 
 #include <QAction>
@@ -216,6 +217,137 @@ TEST_F(QueueTest, KeysAreNamedWhereTheUserLooks)
     EXPECT_EQ(dialogs.pickFolderTitles.size(), 1);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
     EXPECT_EQ(shell.opened, QStringList{form.HelpFile()});
+}
+
+// One queue for every way in: each step acts as a user or the watched folder
+// does, and names the inputs the engine converted because of it, the Status
+// column afterwards and the messages shown.
+struct QueueStep
+{
+    const char *what;
+    std::function<void(QueueTest &)> act;
+    QStringList converted; // the inputs converted during the step, in order
+    QString statuses;      // one letter per row: O(K) C(omplete) S(top) F(ailed)
+    QStringList messages;  // shown during the step
+};
+
+TEST_F(QueueTest, StartRetryStopAndWatchedArrivalsRunOnlyWhatTheyShould)
+{
+    TMainForm &form = open();
+    ASSERT_NO_FATAL_FAILURE(addRows(form));
+    const QString out = folder.filePath(QStringLiteral("out"));
+    QDir().mkpath(out);
+    QDir().mkpath(folder.filePath(QStringLiteral("w")));
+    auto *outputFolder = child<QLineEdit>("edtOutputdir");
+    outputFolder->setText(out);
+    auto *watching = form.findChild<WatchController *>();
+    ASSERT_NE(watching, nullptr);
+    watching->setSettleMs(100);
+    dialogs.folders << folder.filePath(QStringLiteral("w"));
+    child<QAction>("mniWatchFolder")->trigger();
+
+    const auto idle = [this]() { return waitFor([this] { return window->RunState() == 0; }); };
+    const auto running = [this]() { return waitFor([&] { return window->RunState() == 1; }); };
+    // A file lands in the watched folder; its row is listed.
+    const auto arrive = [this](const QString &name) {
+        const QString path = folder.filePath(QStringLiteral("w/") + name);
+        folder.setScriptFor(name, QStringLiteral("print 0 Input #0, avi, from '%1':\\n  Duration: 00:00:10.00, "
+                                                   "start: 0\\n  Stream #0:0: Video: mpeg4, 64x48, 25 fps\\n")
+                                        .arg(path));
+        touchFile(path);
+        ASSERT_TRUE(waitFor([&] { return captions().contains(path); }));
+    };
+    const auto click = [this](const char *picture) {
+        QTest::mouseClick(child<QWidget>(picture), Qt::LeftButton);
+    };
+    // a's engine waits for the file "go" before it converts.
+    const auto holdA = [this]() {
+        folder.setScriptFor(QStringLiteral("a.avi"),
+                            QStringLiteral("touch a-started\nwait-for go\nprint 0 Input #0, avi, from 'a.avi':\\n  Duration: 00:01:40.00, "
+                                           "start: 0\\n  Stream #0:0: Video: mpeg4, yuv420p, 320x240, 25 fps\\n\n"));
+    };
+    const auto releaseA = [this]() {
+        QFile::remove(folder.filePath(QStringLiteral("go")));
+        touchFile(folder.filePath(QStringLiteral("go")));
+    };
+    const QString done = QStringLiteral("information|Complete|The coversion is completed successfully.");
+
+    const QueueStep steps[] = {
+        {"Stop while a converts: a stops, b c d keep waiting",
+         [&](QueueTest &) {
+             holdA();
+             click("imgStart");
+             ASSERT_TRUE(waitFor([&] { return QFile::exists(folder.filePath(QStringLiteral("a-started"))); }));
+             click("imgStop");
+             ASSERT_TRUE(idle());
+         },
+         {"a"}, "SOOO", {"information|Cancel|The Coversion is canceled."}},
+        {"a watched arrival after Stop converts itself alone, without a message",
+         [&](QueueTest &) {
+             arrive(QStringLiteral("e.avi"));
+             ASSERT_TRUE(waitFor([&] { return cell(4, 3) == QStringLiteral("Complete") && window->RunState() == 0; }));
+         },
+         {"e"}, "SOOOC", {}},
+        {"an arrival refused for want of an output folder changes nothing",
+         [&](QueueTest &) {
+             outputFolder->setText(folder.filePath(QStringLiteral("missing")));
+             arrive(QStringLiteral("f.avi"));
+             QCoreApplication::processEvents();
+         },
+         {}, "SOOOCO", {}},
+        {"Start after it converts every row, and an arrival meanwhile joins the batch",
+         [&](QueueTest &) {
+             outputFolder->setText(out);
+             holdA();
+             click("imgStart");
+             ASSERT_TRUE(running());
+             arrive(QStringLiteral("g.avi"));
+             releaseA();
+             ASSERT_TRUE(idle());
+         },
+         {"a", "b", "c", "d", "e", "f", "g"}, "CCCCCCC", {done}},
+        {"Retry Failed takes the failed and stopped rows only",
+         [&](QueueTest &) {
+             for (int row : {1, 5}) {
+                 ltvItemData record = task(row);
+                 record.StatusText = row == 1 ? QStringLiteral("Failed") : QStringLiteral("Stop");
+                 WriteItemData(window->tasks(), row, 2, record);
+             }
+             menuItem("mniRetryFailed")->trigger();
+             ASSERT_TRUE(idle());
+         },
+         {"b", "f"}, "CCCCCCC", {done}},
+        {"a watched file moved out and back converts its row once more, alone",
+         [&](QueueTest &) {
+             const int calls = folder.callCount();
+             const QString watched = folder.filePath(QStringLiteral("w/e.avi"));
+             ASSERT_TRUE(QFile::rename(watched, folder.filePath(QStringLiteral("e.avi"))));
+             QCoreApplication::processEvents();
+             touchFile(folder.filePath(QStringLiteral("e.avi")), "written again");
+             ASSERT_TRUE(QFile::rename(folder.filePath(QStringLiteral("e.avi")), watched));
+             ASSERT_TRUE(waitFor([&] { return folder.callCount() > calls && window->RunState() == 0; }));
+         },
+         {"e"}, "CCCCCCC", {}},
+    };
+    for (const QueueStep &step : steps) {
+        SCOPED_TRACE(step.what);
+        const int calls = folder.callCount();
+        const qsizetype messages = interactive.messages.size();
+        ASSERT_NO_FATAL_FAILURE(step.act(*this));
+        QStringList converted;
+        for (int call = calls + 1; call <= folder.callCount(); ++call) {
+            const QStringList arguments = folder.arguments(call);
+            if (arguments.contains(QStringLiteral("-y")))
+                converted << QFileInfo(arguments.value(arguments.indexOf(QStringLiteral("-i")) + 1)).baseName();
+        }
+        EXPECT_EQ(converted, step.converted);
+        QString statuses;
+        for (int row = 0; row < form.tasks().rowCount(); ++row)
+            statuses += cell(row, 3).at(0);
+        EXPECT_EQ(statuses, step.statuses);
+        EXPECT_EQ(interactive.messages.mid(messages), step.messages);
+        EXPECT_TRUE(child<QWidget>("imgStart")->isVisible());
+    }
 }
 
 } // namespace

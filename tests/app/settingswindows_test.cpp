@@ -12,6 +12,7 @@
 #include "ui/valuelistgrid.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -353,6 +354,58 @@ TEST_F(SettingsWindowsTest, TheOutputPlaceChosenIsKeptAndEachPlaceReachesTheEngi
     QFile prefs(folder.filePath(QStringLiteral("Preferences.ini")));
     ASSERT_TRUE(prefs.open(QIODevice::ReadOnly));
     EXPECT_TRUE(prefs.readAll().contains("Output Place=2"));
+}
+
+TEST_F(SettingsWindowsTest, OutputsBesideTheirInputsNeedNoOutputFolderAndTheWindowSaysWhereTheyGo)
+{
+    TMainForm &form = openAll();
+    addRow(QStringLiteral("a.avi"));
+    const struct
+    {
+        const char *place;
+        bool beside;
+    } cases[] = {{"Beside each input", true}, {"Into the output folder", false}};
+    for (const auto &c : cases) {
+        QTest::mouseClick(child<QWidget>("ibtnSetting"), Qt::LeftButton);
+        auto *place = settingChild<QComboBox>("cmbOutputPlace");
+        place->setCurrentIndex(place->findText(QString::fromLatin1(c.place)));
+        settingChild<QPushButton>("btnOK")->click();
+        EXPECT_EQ(child<QLabel>("labOutputBeside")->isVisible(), c.beside) << c.place;
+        EXPECT_EQ(child<QLabel>("labOutputBeside")->text(), QStringLiteral("Beside each input file"));
+        for (const char *control : {"edtOutputdir", "bbtnBrowser", "bbtnOpen"})
+            EXPECT_EQ(child<QWidget>(control)->isEnabled(), !c.beside) << c.place << " " << control;
+
+        interactive.messages.clear();
+        const QList<QStringList> calls = runBatch(folder.filePath(QStringLiteral("no such folder")));
+        EXPECT_EQ(calls.size(), c.beside ? 1 : 0) << c.place;
+        EXPECT_EQ(interactive.messages.filter(QStringLiteral("The output path does not exist")).size(),
+                  c.beside ? 0 : 1)
+            << c.place;
+    }
+    EXPECT_TRUE(QFileInfo::exists(folder.filePath(QStringLiteral("in/a") + form.OutputExt())));
+}
+
+TEST_F(SettingsWindowsTest, TheProfilesPageShowsTheMainWindowsProfileHoweverTheWindowOpens)
+{
+    const struct
+    {
+        const char *opener;
+        bool thenProfilesTab; // the gear opens the General page
+    } cases[] = {{"ibtnSetting", true}, {"bbtnSetting", false}};
+    for (const auto &c : cases) {
+        openAll();
+        selectProfile(Mp4);
+        QTest::mouseClick(child<QWidget>(c.opener), Qt::LeftButton);
+        auto *pages = settingChild<QTabWidget>("pgcSetting");
+        EXPECT_EQ(pages->currentIndex(), c.thenProfilesTab ? 0 : 1) << c.opener;
+        if (c.thenProfilesTab)
+            pages->setCurrentIndex(1);
+        EXPECT_EQ(settingChild<QComboBox>("cmbProfile")->currentText(), Mp4) << c.opener;
+        EXPECT_EQ(settingForm->grids().video.value(VideoSize), window->grids().video.value(VideoSize)) << c.opener;
+        EXPECT_GT(settingChild<ValueListGrid>("vleVideo")->model()->rowCount(), 3) << c.opener;
+        settingChild<QPushButton>("btnCancel")->click();
+        TearDown();
+    }
 }
 
 TEST_F(SettingsWindowsTest, OkPassesTheOutputFolderToTheMainWindow)

@@ -1,77 +1,59 @@
-// Messages that come while the main window is made wait for it and then open
-// one at a time, without blocking; questions are asked at once.
+// Messages and questions that come while the main window is made wait for it
+// and are then handed on one at a time, each when the one before is closed.
 #include "app/startupwarning.h"
 
 #include "fakes/recorders.h"
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QGuiApplication>
-#include <QMessageBox>
-#include <QWidget>
 #include <gtest/gtest.h>
 
 namespace {
 
-// The start-up message boxes over owner that are up, as "<icon>|<caption>|<text>".
-QStringList shownBoxes(const QWidget &owner)
+TEST(StartupWarningTest, HeldRequestsGoOnOneByOneOnceOpenAndLaterOnesGoStraightThrough)
 {
-    QStringList shown;
-    for (const QMessageBox *box : owner.findChildren<QMessageBox *>())
-        if (box->isVisible())
-            shown << QStringLiteral("%1|%2|%3").arg(int(box->icon())).arg(box->windowTitle(), box->text());
-    return shown;
-}
-
-void clickOk(const QWidget &owner)
-{
-    for (QMessageBox *box : owner.findChildren<QMessageBox *>())
-        if (box->isVisible())
-            box->button(QMessageBox::Ok)->click();
-}
-
-TEST(StartupWarningTest, HeldMessagesOpenOneByOneOverTheWindowAndLaterOnesGoStraightThrough)
-{
-    const QString program = QGuiApplication::applicationDisplayName();
-    const QStringList held{QStringLiteral("%1|Profile|bad type").arg(int(QMessageBox::Warning)),
-                           QStringLiteral("%1|%2|cannot read").arg(int(QMessageBox::Critical)).arg(program),
-                           QStringLiteral("%1|Recovery|restored").arg(int(QMessageBox::Information)),
-                           QStringLiteral("%1|%2|note").arg(int(QMessageBox::NoIcon)).arg(program)};
+    const QStringList held{QStringLiteral("warning|Profile|bad type"), QStringLiteral("error||cannot read"),
+                           QStringLiteral("question|Restore Task List|restore?"),
+                           QStringLiteral("information|Recovery|restored"), QStringLiteral("plain||note")};
     // Closed by its OK, or by a signal to end while the first is up: then
     // the rest are dropped.
     for (const bool discarded : {false, true}) {
+        SCOPED_TRACE(discarded);
         RecordingInteractive boxes;
+        boxes.holdMessages = true;
+        boxes.holdQuestions = true;
         StartupWarning warning(boxes);
-        QWidget owner;
+        QList<bool> answers;
         warning.warning(QStringLiteral("Profile"), QStringLiteral("bad type"));
         warning.error(QStringLiteral("cannot read"));
-        EXPECT_TRUE(warning.question(QStringLiteral("Recovery"), QStringLiteral("restore?")));
+        warning.ask(QStringLiteral("Restore Task List"), QStringLiteral("restore?"), IInteractive::DefaultAnswer::Yes,
+                    [&answers](bool yes) { answers << yes; });
         warning.information(QStringLiteral("Recovery"), QStringLiteral("restored"));
         warning.plainMessage(QStringLiteral("note"));
-        // Only the question was asked, at once.
-        EXPECT_EQ(boxes.messages, QStringList{QStringLiteral("question|Recovery|restore?")});
-        EXPECT_EQ(warning.pending(), 4);
+        // Nothing is shown before the window is up.
+        EXPECT_TRUE(boxes.messages.isEmpty());
+        EXPECT_EQ(warning.pending(), 5);
 
-        owner.show();
-        warning.open(&owner);
+        warning.open();
         for (qsizetype i = 0; i < held.size(); ++i) {
-            ASSERT_EQ(shownBoxes(owner), QStringList{held[i]}) << discarded << " box " << i;
+            ASSERT_EQ(boxes.messages, held.mid(0, i + 1)) << " box " << i;
             if (discarded) {
                 warning.discard();
                 EXPECT_EQ(warning.pending(), 1);
             }
-            clickOk(owner);
-            QCoreApplication::processEvents(); // boxes closed are deleted
+            if (held[i].startsWith(QStringLiteral("question")))
+                boxes.answerQuestions(false);
+            else
+                boxes.closeMessages();
             if (discarded)
                 break;
         }
-        EXPECT_EQ(shownBoxes(owner), QStringList()) << discarded;
-        EXPECT_EQ(warning.pending(), 0) << discarded;
+        EXPECT_EQ(warning.pending(), 0);
+        EXPECT_EQ(answers, discarded ? QList<bool>() : QList<bool>{false});
 
-        // From now on every message is the boxes' own.
+        // From now on every request is the boxes' own, at once.
         warning.warning(QStringLiteral("Later"), QStringLiteral("at once"));
         EXPECT_EQ(boxes.messages.last(), QStringLiteral("warning|Later|at once"));
-        EXPECT_EQ(shownBoxes(owner), QStringList());
+        warning.ask(QStringLiteral("Vantorix"), QStringLiteral("stop?"), IInteractive::DefaultAnswer::No, {});
+        EXPECT_EQ(boxes.messages.last(), QStringLiteral("question-no|Vantorix|stop?"));
     }
 }
 

@@ -187,7 +187,12 @@ TEST_F(TaskListRecoveryTest, AListLeftByACrashIsRestoredBeforeTheCommandLinesFil
     // The preferences name another profile and folder; the list's win.
     const QString d = folder.filePath(QStringLiteral("in/d.avi"));
     touchFile(d);
+    // Answered once the window is up: the command line's files wait for it.
+    interactive.holdQuestions = true;
     TMainForm &again = open({d, a});
+    EXPECT_EQ(again.tasks().rowCount(), 0);
+    EXPECT_EQ(listFiles(QStringLiteral("*.lock")).size(), 2); // the list offered is held meanwhile
+    interactive.answerQuestions(true);
     ASSERT_TRUE(waitAdded());
     EXPECT_EQ(questions(), QStringList{Question + QStringLiteral("The last session ended without closing. "
                                                                  "Restore its 3 files to the task list?")});

@@ -1,7 +1,7 @@
 // A watched folder as a user runs it: the real program with the real engine
 // watching a folder while files are written, moved in and the watch is ended
 // and started again.
-#include "app/batchmode.h"
+#include "batch/batchmode.h"
 #include "batchfixture.h"
 #include "conversion/watchfolder.h"
 #include "otheruser.h"

@@ -72,7 +72,7 @@ TEST_F(WindowHabitsTest, OnlyALeftDoubleClickPreviews)
     ASSERT_TRUE(waitAdded());
     QTreeView *list = child<QTreeView>("ltvTask");
     list->selectionModel()->select(form.tasks().index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    const QPoint onRow = list->visualRect(form.tasks().index(0, 0)).center();
+    const QPoint onRow = list->visualRect(list->model()->index(0, 0)).center();
     auto *preview = child<PreviewPanel>("panPreview");
     const auto doubleClick = [&](Qt::MouseButton button) {
         QMouseEvent event(QEvent::MouseButtonDblClick, onRow, list->viewport()->mapToGlobal(onRow), button, button,

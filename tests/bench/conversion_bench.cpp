@@ -55,11 +55,16 @@ private:
 class Silent final : public IInteractive, public IShell, public IPowerControl
 {
 public:
-    void information(const QString &, const QString &) override {}
-    void warning(const QString &, const QString &) override {}
-    void plainMessage(const QString &) override {}
-    bool question(const QString &, const QString &) override { return false; }
-    void error(const QString &) override {}
+    void showMessage(MessageKind, const QString &, const QString &, std::function<void()> closed) override
+    {
+        if (closed)
+            closed();
+    }
+    void ask(const QString &, const QString &, DefaultAnswer, std::function<void(bool)> answered) override
+    {
+        if (answered)
+            answered(false);
+    }
     bool openPath(const QString &) override { return true; }
     bool openAddress(const QString &) override { return true; }
     bool canPowerOff() override { return false; }

@@ -36,13 +36,14 @@ TEST_F(ConversionRunTest, CommandLinesCarryStartAndLengthOnlyWhenChanged)
     runBatch(QStringLiteral(" -vcodec mpeg4 -b:v \"800 k\""));
 
     const QString out = view.folder + QLatin1Char('/');
+    // The texts shown name each output by its own path, not the work file's.
     ASSERT_EQ(texts.size(), 3);
     EXPECT_EQ(texts[0], QStringLiteral(" -y -i \"%1\" -vcodec mpeg4 -b:v \"800 k\" -ss 00:00:05 -t 15.5 \"%2\"")
-                            .arg(folder.filePath(QStringLiteral("first.avi")), folder.arguments(1).last()));
+                            .arg(folder.filePath(QStringLiteral("first.avi")), out + "first.mp4"));
     EXPECT_EQ(texts[1], QStringLiteral(" -y -i \"%1\" -vcodec mpeg4 -b:v \"800 k\" \"%2\"")
-                            .arg(folder.filePath(QStringLiteral("second.avi")), folder.arguments(2).last()));
+                            .arg(folder.filePath(QStringLiteral("second.avi")), out + "second.mp4"));
     EXPECT_EQ(texts[2], QStringLiteral(" -y -i \"%1\" -vcodec mpeg4 -b:v \"800 k\" -t 8 \"%2\"")
-                            .arg(folder.filePath(QStringLiteral("third.avi")), folder.arguments(3).last()));
+                            .arg(folder.filePath(QStringLiteral("third.avi")), out + "third.mp4"));
 
     ASSERT_EQ(folder.callCount(), 3);
     EXPECT_EQ(folder.arguments(1),
@@ -209,6 +210,44 @@ TEST_F(ConversionRunTest, ABatchOfSomeRowsConvertsAndCountsOnlyThose)
               QStringList({"warning|Complete|The conversion is finished, but 1 of 2 files failed."}));
     EXPECT_EQ(view.endedBatches, QList<QList<int>>({{0, 2}}));
     EXPECT_EQ(run.outputPathOf(1), QString());
+}
+
+// The queue under the run: rows join a batch while it runs, a batch held
+// open waits for them, and Stop leaves what waits for the next Start.
+TEST_F(ConversionRunTest, RowsJoinARunningBatchThatEndsOnlyOnceLetGoAndStopLeavesTheRestWaiting)
+{
+    addTask(QStringLiteral("a"), QStringLiteral("00:00:10"));
+    QSignalSpy finished(&run, &ConversionRun::finished);
+    run.holdOpen(true);
+    run.RunConversion(QString(), {}, true);
+    EXPECT_EQ(run.RunState(), ConversionRun::Running) << "held open, a batch of no rows waits";
+    EXPECT_TRUE(run.join({0}));
+    ASSERT_TRUE(waitFor([&] { return status(0) == QStringLiteral("Complete"); }));
+    addTask(QStringLiteral("b"), QStringLiteral("00:00:30"));
+    EXPECT_TRUE(run.join({1}));
+    ASSERT_TRUE(waitFor([&] { return status(1) == QStringLiteral("Complete"); }));
+    EXPECT_EQ(finished.size(), 0);
+    run.holdOpen(false);
+    ASSERT_TRUE(waitFor([&] { return finished.size() == 1; }));
+    EXPECT_EQ(view.endedBatches, QList<QList<int>>({{0, 1}}));
+    EXPECT_EQ(view.totalBar, 100);
+    EXPECT_EQ(interactive.messages, QStringList()) << "a quiet batch ends without a word";
+    EXPECT_FALSE(run.join({0})) << "idle";
+
+    // Stop while the first of three converts: the others wait for a Start,
+    // not for the next batch's rows.
+    addTask(QStringLiteral("c"), QStringLiteral("00:00:10"));
+    folder.setScriptFor(QStringLiteral("a.avi"), QStringLiteral("wait-for never\n"));
+    run.RunConversion(QString(), {0, 1, 2});
+    ASSERT_TRUE(waitFor([&] { return status(0) == QStringLiteral("Converting"); }));
+    EXPECT_TRUE(run.isQueued(1) && run.isQueued(2));
+    run.requestStop();
+    EXPECT_FALSE(run.isQueued(1) || run.isQueued(2));
+    ASSERT_TRUE(waitFor([&] { return finished.size() == 2; }));
+    run.RunConversion(QString(), {2});
+    ASSERT_TRUE(waitFor([&] { return finished.size() == 3; }));
+    EXPECT_EQ(QStringList({status(0), status(1), status(2)}), QStringList({"Stop", "Complete", "Complete"}));
+    EXPECT_EQ(view.endedBatches.constLast(), QList<int>({2}));
 }
 
 TEST_F(ConversionRunTest, EngineThatCannotStartEndsTheRun)
@@ -640,6 +679,22 @@ TEST_F(ConversionRunTest, ABadOutputFailsItsTaskWithTheReasonFirst)
          QStringLiteral("The output is damaged: the engine reported "
                         "\"av_interleaved_write_frame(): No space left on device\"."),
          diskFull},
+        // The reason comes first whatever the engine wrote after it, and
+        // names the output by its own path.
+        {"long",
+         QStringLiteral("print 0 Output #0, mp4, to '{output}':\\n  Metadata:\\n    encoder         : Lavf59\\n\n"
+                        "print 0 {output}: File name too long\\n\nexit 1\n"),
+         QStringLiteral("The name \"long.mp4\" is too long for its file system: choose a shorter output name or folder.")},
+        {"unknown codec",
+         QStringLiteral("print 0 Decoder (codec none) not found for input stream #0:0\\n[aac @ 0x55] Qavg: 105.9\\n"
+                        "  Metadata:\\n\nexit 1\n"),
+         QStringLiteral("The engine does not know the codec of the input's video or audio stream: it cannot be "
+                        "converted or copied.")},
+        {"unexplained", QStringLiteral("print 0 [mp4 @ 0x55] Invalid packet size 7\\n[libx264 @ 0x55] kb/s:92.02\\n"
+                                       "  Metadata:\\n\nexit 1\n"),
+         QStringLiteral("The engine reported: Invalid packet size 7")},
+        {"silent", QStringLiteral("print 0   Metadata:\\n\nexit 1\n"),
+         QStringLiteral("The engine ended with an error without saying why.")},
     };
     for (const auto &c : cases) {
         addTask(QLatin1String(c.name), QStringLiteral("00:00:08"));
@@ -657,15 +712,62 @@ TEST_F(ConversionRunTest, ABadOutputFailsItsTaskWithTheReasonFirst)
         EXPECT_EQ(lines.first(), c.first.isEmpty() ? c.reason : c.first);
         EXPECT_TRUE(lines.contains(c.reason)) << tip(row).toStdString();
         EXPECT_FALSE(QFileInfo::exists(view.folder + QLatin1Char('/') + QLatin1String(c.name) + ".mp4"));
+        EXPECT_FALSE(tip(row).contains(QLatin1String("/proc/")) || tip(row).contains(WorkFolder::NamePrefix))
+            << tip(row).toStdString();
         ++row;
     }
+    EXPECT_TRUE(tip(8).contains(view.folder + QStringLiteral("/long.mp4: File name too long"))) << tip(8).toStdString();
     // The engine's own lines follow the reason.
     EXPECT_TRUE(tip(0).endsWith(trailer)) << tip(0).toStdString();
     EXPECT_EQ(status(row), QStringLiteral("Complete"));
     EXPECT_TRUE(tip(row).isEmpty());
     EXPECT_EQ(EntriesIn(view.folder), QStringList{QStringLiteral("good.mp4")});
     EXPECT_EQ(interactive.messages,
-              QStringList({QStringLiteral("warning|Complete|The conversion is finished, but 8 of 9 files failed.")}));
+              QStringList({QStringLiteral("warning|Complete|The conversion is finished, but 12 of 13 files failed.")}));
+}
+
+// An engine whose output time runs far past its task's length, or stands
+// still, is stopped and its task fails with that reason; one that moves on
+// in time is let finish, and what it said of its input is told.
+TEST_F(ConversionRunTest, TheWatchdogStopsARunawayOrStalledEngine)
+{
+    const QString banner = QStringLiteral("print 0 banner\nprint 60 more banner\n");
+    const struct
+    {
+        const char *name;
+        QString script;
+        QString status;
+        QString reason; // the tip's first line
+    } cases[] = {
+        {"runaway",
+         banner + "print 60 frame=1 time=00:00:05.00 \\r\nprint 60 frame=9 time=00:01:15.50 \\r\nsleep 30000\nexit 0\n",
+         RowStatus::Failed,
+         "The engine was stopped: its output had reached 75.5 s, far beyond the 10.0 s of its input, whose times may "
+         "be damaged."},
+        {"stalled", banner + "print 60 frame=1 time=00:00:01.00 \\r\nsleep 30000\nexit 0\n", RowStatus::Failed,
+         "The engine was stopped: its work made no progress for 2 s."},
+        {"within", banner + "print 60 frame=1 time=00:00:09.00 \\r\nprint 60 frame=2 time=00:01:14.00 \\r\nexit 0\n",
+         RowStatus::Complete, ""},
+        // An input cut short is no plain success: the output is kept, and the
+        // row says what it holds.
+        {"cut short", banner + "print 60 [matroska,webm @ 0x55] File ended prematurely\\n\nexit 0\n",
+         RowStatus::Complete, "The engine found that the input ends early: the output holds all it could read."},
+    };
+    for (const auto &c : cases) {
+        addTask(QLatin1String(c.name));
+        folder.setScriptFor(QLatin1String(c.name) + QStringLiteral(".avi"), QString(c.script));
+    }
+    run.setStallMs(2000);
+    runBatch(QString(), 60000);
+
+    for (int row = 0; row < int(std::size(cases)); ++row) {
+        SCOPED_TRACE(cases[row].name);
+        EXPECT_EQ(status(row), cases[row].status);
+        EXPECT_EQ(tip(row).section(QLatin1Char('\n'), 0, 0), cases[row].reason);
+    }
+    EXPECT_EQ(EntriesIn(view.folder), QStringList({QStringLiteral("cut short.mp4"), QStringLiteral("within.mp4")}));
+    EXPECT_TRUE(waitFor([&] { return CountProcesses(folder.enginePath(), QStringLiteral("-y")) == 0; }))
+        << "an engine was left running";
 }
 
 // The output of one task is probed while the next task's engine works; the
@@ -704,8 +806,11 @@ TEST_F(ConversionRunTest, StopWhileTheLastOutputIsCheckedCancelsTheEndOfBatch)
     QObject::connect(&run, &ConversionRun::engineStarted, &run,
                      [&] { QTimer::singleShot(200, &run, &ConversionRun::requestStop); });
     runBatch();
-    // The output was good: it is kept, and the batch ends as cancelled.
-    EXPECT_EQ(status(0), QStringLiteral("Complete"));
+    // The output was good: it is kept, and the row tells so; like the batch,
+    // it ends as stopped.
+    EXPECT_EQ(status(0), QStringLiteral("Stop"));
+    EXPECT_EQ(tip(0), QStringLiteral("Stopped while its output was checked: the output was found good and kept as \"%1\".")
+                          .arg(view.folder + QStringLiteral("/a.mp4")));
     EXPECT_TRUE(QFileInfo::exists(view.folder + QStringLiteral("/a.mp4")));
     EXPECT_EQ(interactive.messages, QStringList({"information|Cancel|The Coversion is canceled."}));
     EXPECT_EQ(view.powerOffQuestions, 0);

@@ -55,7 +55,6 @@ TEST(EngineCommand, ConversionTextAndArguments)
 TEST(EngineCommand, TaskCommandCutsWhatTheTaskAsksFor)
 {
     const QString input = QStringLiteral("/v/in.mkv");
-    const QString output = QStringLiteral("/out/o.mp4");
     const QString encode = QStringLiteral(" -vcodec libx264");
     const QString copy = QStringLiteral(" -vcodec copy -acodec copy");
     const struct
@@ -63,6 +62,7 @@ TEST(EngineCommand, TaskCommandCutsWhatTheTaskAsksFor)
         QString params;
         double length, start, end; // the input's length and the task's range
         QString arguments;         // between "-y" and the output
+        QString output = QStringLiteral("/out/o.mp4");
     } cases[] = {
         {encode, 20, 0, 20, "-i /v/in.mkv -vcodec libx264"},
         {encode, 20, 5, 15, "-i /v/in.mkv -vcodec libx264 -ss 00:00:05 -t 10"},
@@ -78,6 +78,10 @@ TEST(EngineCommand, TaskCommandCutsWhatTheTaskAsksFor)
         {" -c copy", 20, 5, 20, "-ss 00:00:05 -i /v/in.mkv -c copy -t 15"},
         {" -c:v:0 copy -an", 20, 5, 20, "-ss 00:00:05 -i /v/in.mkv -c:v:0 copy -an -t 15"},
         {" -vcodec libx264 -acodec copy", 20, 5, 20, "-i /v/in.mkv -vcodec libx264 -acodec copy -ss 00:00:05 -t 15"},
+        // A copy into Matroska has times made for packets without one.
+        {copy, 20, 0, 20, "-fflags +genpts -i /v/in.mkv -vcodec copy -acodec copy", "/out/o.mkv"},
+        {copy, 20, 5, 12, "-fflags +genpts -ss 00:00:05 -i /v/in.mkv -vcodec copy -acodec copy -t 7", "/out/o.webm"},
+        {encode, 20, 5, 12, "-i /v/in.mkv -vcodec libx264 -ss 00:00:05 -t 7", "/out/o.mkv"},
     };
     for (const auto &c : cases) {
         ltvItemData task;
@@ -88,8 +92,8 @@ TEST(EngineCommand, TaskCommandCutsWhatTheTaskAsksFor)
         task.StartText = SecondsToTimeText(c.start);
         task.EndSecs = c.end;
         task.ClipLengthSecs = c.end - c.start;
-        const EngineCommand command = TaskCommand(task, c.params, output);
-        const QStringList expected = QStringList{"-y"} + c.arguments.split(' ') + QStringList{output};
+        const EngineCommand command = TaskCommand(task, c.params, c.output);
+        const QStringList expected = QStringList{"-y"} + c.arguments.split(' ') + QStringList{c.output};
         EXPECT_EQ(command.arguments, expected) << c.arguments.toStdString();
         EXPECT_EQ(SplitCommandLine(command.text), expected) << c.arguments.toStdString();
     }
@@ -160,6 +164,27 @@ TEST(EngineCommand, AllStreamsTakeWhatTheOutputCanHold)
         EXPECT_EQ(selection.subtitles, c.subtitles);
         EXPECT_EQ(selection.leftOut, c.leftOut);
     }
+    // A copy into Matroska turns the mov_text subtitles it takes into SubRip:
+    // every one with "-map 0", else the first text one.
+    const QList<MediaStream> texts = {stream(0, K::Video, "h264"), stream(1, K::Subtitle, "dvd_subtitle", true),
+                                      stream(2, K::Subtitle, "mov_text"), stream(3, K::Subtitle, "mov_text")};
+    const struct
+    {
+        const char *params;
+        const char *output;
+        const char *added;
+    } copies[] = {
+        {" -vcodec copy -scodec copy", "/o/a.mkv", " -c:s:0 srt"},
+        {" -vcodec copy -scodec copy -map 0", "/o/a.mkv", " -c:s:1 srt -c:s:2 srt"},
+        {" -c copy", "/o/a.webm", " -c:s:0 webvtt"},
+        {" -vcodec copy -scodec copy", "/o/a.mp4", ""},
+        {" -vcodec copy -scodec srt", "/o/a.mkv", ""},
+    };
+    for (const auto &c : copies) {
+        const QString params = QString::fromLatin1(c.params);
+        EXPECT_EQ(WithMatroskaSubtitles(params, texts, QString::fromLatin1(c.output)), params + c.added) << c.params;
+    }
+
     // Only the choice's own value is replaced; other maps are the profile's.
     EXPECT_TRUE(KeepsAllStreams(QStringLiteral("-map all -an")));
     for (const char *params : {" -map 0", " -map allx", " -metadata title=-map all", ""})

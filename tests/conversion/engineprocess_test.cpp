@@ -6,6 +6,8 @@
 #include "fakes/processes.h"
 #include "fakes/programfolder.h"
 
+#include <QFile>
+
 #include <csignal>
 #include <gtest/gtest.h>
 
@@ -19,15 +21,21 @@ struct FollowedEngine
     {
         QObject::connect(&engine, &EngineProcess::chunkRead, [this](const QString &text) { output += text; });
         QObject::connect(&engine, &EngineProcess::ended, [this](int, bool) { ended = true; });
+        QObject::connect(&engine, &EngineProcess::started, [this] { events << QStringLiteral("started"); });
+        QObject::connect(&engine, &EngineProcess::failedToStart,
+                         [this](const QString &) { events << QStringLiteral("failed"); });
     }
 
+    // Launched without waiting: true once it runs.
     bool start(const QString &script)
     {
         folder.setScript(script);
-        return engine.start(folder.enginePath(), ProbeCommand(QStringLiteral("/x.avi")));
+        engine.launch(folder.enginePath(), ProbeCommand(QStringLiteral("/x.avi")));
+        return waitFor([this] { return !events.isEmpty(); }) && events == QStringList{QStringLiteral("started")};
     }
 
     TestProgramFolder folder;
+    QStringList events; // "started", "failed"
     bool ended = false;
     QString output;
     EngineProcess engine; // last, so that it goes first
@@ -61,6 +69,18 @@ TEST(EngineProcessStop, TerminateAndKillReachEverythingTheEngineStarted)
         if (ProcessAlive(sleeper.pid))
             ::kill(sleeper.pid, SIGKILL);
     }
+}
+
+// An engine that is not there: the launch says it failed, and nothing ever
+// runs or ends.
+TEST(EngineProcessStart, AMissingEngineSaysItFailed)
+{
+    FollowedEngine run;
+    QFile::remove(run.folder.enginePath());
+    EXPECT_FALSE(run.start(QString()));
+    EXPECT_EQ(run.events, QStringList{QStringLiteral("failed")});
+    EXPECT_FALSE(run.engine.isRunning());
+    EXPECT_FALSE(run.ended);
 }
 
 } // namespace

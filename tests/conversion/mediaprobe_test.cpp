@@ -79,6 +79,13 @@ TEST(ExtractProbeReport, FindsDurationAndSizeAfterThePath)
         // A video line with too few fields.
         {QStringLiteral("'/videos/my clip.wmv':\n  Duration: 00:00:01.00, start: 0\n  Stream #0:0: Video: h264\n"),
          QStringLiteral("00:00:01.00"), QString()},
+        // Matroska tells where it ends: its first time comes off; not so elsewhere.
+        {QStringLiteral("Input #0, matroska,webm, from '/videos/my clip.wmv':\n  Duration: 00:00:33.00, start: "
+                        "29.989000, bitrate: 55 kb/s\n"),
+         QStringLiteral("00:00:03.01"), QString()},
+        {QStringLiteral("Input #0, mpegts, from '/videos/my clip.wmv':\n  Duration: 00:00:33.00, start: "
+                        "29.989000, bitrate: 55 kb/s\n"),
+         QStringLiteral("00:00:33.00"), QString()},
     };
     for (const auto &c : cases) {
         const ProbeReport report = ExtractProbeReport(c.output, Path);

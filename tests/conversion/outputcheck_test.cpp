@@ -1,6 +1,7 @@
 // Real conversions through the shipped profiles and the real engine, each
 // judged by OutputCheck: inputs whose timelines are odd, trims at the edges,
 // and outputs damaged on purpose. Prints the table of verdicts.
+#include "conversion/conversionrun.h"
 #include "conversion/enginecommand.h"
 #include "conversion/outputcheck.h"
 #include "conversion/outputfile.h"
@@ -10,6 +11,7 @@
 #include "fakes/clips.h"
 #include "fakes/programfolder.h"
 #include "fakes/recorders.h"
+#include "fakeview.h"
 #include "probetask.h"
 
 #include <QDir>
@@ -421,6 +423,12 @@ TEST_F(OutputCheckMatrix, DamagedOutputsAreReportedFailed)
              return runEngineFor(ConversionCommand(t.InputFile, p.params, std::nullopt, QStringLiteral("1"), out), out)
                  .isEmpty();
          }},
+        {"H.264 MP4 six times as long as its input, whose times leap", 1, "MP4 H.264 AAC", 0, 0,
+         [](const ltvItemData &t, const Profile &, const QString &out) {
+             return runEngine({"-stream_loop", "5", "-i", t.InputFile, "-c:v", "libx264", "-preset", "ultrafast", "-c:a",
+                               "aac"},
+                              out);
+         }},
         {"H.264 MP4 without its picture", 8, "MP4 H.264 AAC", 0, 0,
          [](const ltvItemData &t, const Profile &p, const QString &out) {
              return runEngineFor(ConversionCommand(t.InputFile, p.params + " -vn", std::nullopt, std::nullopt, out),
@@ -444,6 +452,144 @@ TEST_F(OutputCheckMatrix, DamagedOutputsAreReportedFailed)
         std::printf("%-55s %s\n", c.name, reason.isEmpty() ? "GOOD" : qPrintable(reason));
         EXPECT_FALSE(reason.isEmpty()) << c.name;
     }
+}
+
+// Damaged and odd inputs through whole batches (probe, engine, check), each
+// with what a user expects to see: the length the list shows, the row's
+// status and the first line of its tip.
+TEST_F(OutputCheckMatrix, DamagedAndOddInputsEndAsAUserExpects)
+{
+    const auto paramsOf = [](const char *name) {
+        for (const Profile &p : profiles()) {
+            if (QString::fromUtf8(p.name) == QLatin1String(name))
+                return p.params;
+        }
+        return QString();
+    };
+    const QString h264 = paramsOf("MP4 H.264 AAC");
+    const QString mkvCopy = paramsOf("MKV Copy Streams");
+    const QStringList vob = {"-c:v", "mpeg2video", "-c:a", "mp2", "-f", "vob"};
+    const QStringList ts = {"-t", "2", "-c:v", "mpeg2video", "-c:a", "mp2"};
+    const struct
+    {
+        const char *name;
+        const char *file;
+        QString params;
+        double start, end; // the task's range; end 0: the whole input
+        double listed;     // the length the list shows
+        QString status;
+        QString tip; // how the tip's first line begins; empty: no tip
+        std::function<bool(const QString &path, const QString &scratch)> make;
+    } cases[] = {
+        {"MKV cut in half (8 s told)", "cut.mkv", h264, 0, 0, 8.0, RowStatus::Complete,
+         "The input ends early (its data stops at 4.0 s of 8.0 s): the output holds all there is.",
+         [](const QString &p, const QString &s) {
+             return runEngine(Picture + Tone + QStringList{"-t", "8", "-c:v", "mpeg4", "-c:a", "mp2"}, s + "/8s.mkv")
+                    && concatenate({s + "/8s.mkv"}, p) && cut(p, 0.5);
+         }},
+        {"its first 3 s", "cut.mkv", h264, 0, 3, 8.0, RowStatus::Complete, "", nullptr},
+        {"TS whose times leap ahead, from 2.5 s", "ahead.ts", h264, 2.5, 4, 4.0, RowStatus::Complete, "",
+         [&](const QString &p, const QString &s) {
+             return runEngine(Picture + Tone + ts, s + "/a.ts")
+                    && runEngine(Picture + Tone + ts + QStringList{"-output_ts_offset", "1000"}, s + "/b.ts")
+                    && concatenate({s + "/a.ts", s + "/b.ts"}, p);
+         }},
+        {"TS whose times go back", "back.ts", h264, 0, 0, 4.0, RowStatus::Complete, "",
+         [&](const QString &p, const QString &s) {
+             return runEngine(Picture + Tone + ts + QStringList{"-output_ts_offset", "1000"}, s + "/c.ts")
+                    && runEngine(Picture + Tone + ts, s + "/d.ts") && concatenate({s + "/c.ts", s + "/d.ts"}, p);
+         }},
+        {"MKV starting at 30 s, 1-2 s", "offset30.mkv", h264, 1, 2, 3.0, RowStatus::Complete, "",
+         [](const QString &p, const QString &) {
+             return runEngine(Picture + Tone
+                                  + QStringList{"-t", "3", "-c:v", "mpeg4", "-c:a", "mp2", "-output_ts_offset", "30"},
+                              p);
+         }},
+        {"video codec unknown (tag QQQQ)", "unknown.avi", h264, 0, 0, 3.0, RowStatus::Failed,
+         "The engine does not know the codec of the input's video or audio stream",
+         [](const QString &p, const QString &s) {
+             QFile file(s + "/known.avi");
+             if (!runEngine(Picture + Tone + QStringList{"-t", "3", "-c:v", "mpeg4", "-c:a", "mp2"}, file.fileName())
+                 || !file.open(QIODevice::ReadOnly))
+                 return false;
+             QFile out(p);
+             return out.open(QIODevice::WriteOnly) && out.write(file.readAll().replace("FMP4", "QQQQ")) > 0;
+         }},
+        {"VOB spliced, times leap", "spliced.vob", h264, 0, 0, 3.0, RowStatus::Complete, "",
+         [&](const QString &p, const QString &s) {
+             return runEngine(Picture + Tone + QStringList{"-t", "1.5"} + vob, s + "/a.vob")
+                    && runEngine(Picture + Tone + QStringList{"-t", "1.5", "-output_ts_offset", "600"} + vob,
+                                 s + "/b.vob")
+                    && concatenate({s + "/a.vob", s + "/b.vob"}, p);
+         }},
+        {"mov_text in MP4, copied", "movtext.mp4", mkvCopy, 0, 0, 3.0, RowStatus::Complete, "",
+         [&](const QString &p, const QString &s) {
+             QFile srt(s + "/s.srt");
+             return srt.open(QIODevice::WriteOnly)
+                    && srt.write("1\n00:00:00,500 --> 00:00:02,000\nHello\n\n2\n00:00:02,100 --> 00:00:02,900\nWorld\n") > 0
+                    && (srt.close(), true)
+                    && runEngine(Picture + Tone
+                                     + QStringList{"-i", srt.fileName(), "-t", "3", "-map", "0", "-map", "1", "-map", "2",
+                                                   "-c:v", "mpeg4", "-c:a", "aac", "-c:s", "mov_text"},
+                                 p);
+         }},
+        {"the same, all streams", "movtext.mp4", mkvCopy + " -map 0", 0, 0, 3.0, RowStatus::Complete, "", nullptr},
+        {"the same, 1-2.5 s", "movtext.mp4", mkvCopy, 1, 2.5, 3.0, RowStatus::Complete, "", nullptr},
+        {"VOB copied", "clip.vob", mkvCopy, 0, 0, 3.0, RowStatus::Complete, "",
+         [&](const QString &p, const QString &) { return runEngine(Picture + Tone + QStringList{"-t", "3"} + vob, p); }},
+    };
+
+    const QString scratch = folder->filePath(QStringLiteral("scratch"));
+    FakeView view;
+    RecordingInteractive interactive;
+    RecordingShell shell;
+    RecordingPowerControl power;
+    std::printf("%-40s %-8s %-9s %s\n", "input", "listed", "status", "tip");
+    int n = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString input = folder->filePath(QStringLiteral("in/") + QString::fromUtf8(c.file));
+        ASSERT_TRUE(!c.make || c.make(input, scratch));
+        view.folder = folder->filePath(QStringLiteral("out/outcome%1").arg(++n));
+        QDir().mkpath(view.folder);
+        const QString ext = QString::fromUtf8(c.params == h264 ? ".mp4" : ".mkv");
+        view.ext = ext;
+        ltvItemData task = probeTask(folder->enginePath(), input, ext);
+        EXPECT_NEAR(task.LengthSecs, c.listed, 0.1);
+        if (c.end > 0) {
+            task.StartText = SecondsToTimeText(c.start);
+            task.EndText = SecondsToTimeText(c.end);
+            task.ClipLengthText = SecondsToTimeText(c.end - c.start);
+        }
+        TaskListModel tasks;
+        tasks.appendTask(task);
+        ConversionRun run(tasks, view, interactive, shell, power);
+        run.setEnginePath(folder->enginePath());
+        QSignalSpy finished(&run, &ConversionRun::finished);
+        run.RunConversion(c.params);
+        ASSERT_TRUE(finished.count() == 1 || finished.wait(120000));
+
+        const QString status = tasks.index(0, 3).data().toString();
+        const QString tip = tasks.statusTip(0);
+        std::printf("%-40s %-8.2f %-9s %s\n", c.name, task.LengthSecs, qPrintable(status),
+                    qPrintable(tip.section(QLatin1Char('\n'), 0, 0)));
+        EXPECT_EQ(status, c.status);
+        EXPECT_TRUE(c.tip.isEmpty() ? tip.isEmpty() : tip.startsWith(c.tip)) << tip.toStdString();
+        const QString output = view.folder + QLatin1Char('/') + QFileInfo(input).completeBaseName() + ext;
+        EXPECT_EQ(QFileInfo::exists(output), c.status == RowStatus::Complete);
+        if (c.params.startsWith(mkvCopy) && QFileInfo::exists(output) && QString::fromUtf8(c.file) == "movtext.mp4") {
+            EXPECT_EQ(ffprobeValues(output, QStringLiteral("stream=codec_name")), QStringLiteral("mpeg4\naac\nsubrip"));
+        }
+    }
+
+    // An output without the picture of an input whose video codec is unknown
+    // says why it has none.
+    const QString unknown = folder->filePath(QStringLiteral("in/unknown.avi"));
+    const QString soundOnly = folder->filePath(QStringLiteral("out/sound only.mp4"));
+    ASSERT_TRUE(runEngine({"-i", unknown, "-vn", "-c:a", "aac"}, soundOnly));
+    EXPECT_EQ(check(probeTask(folder->enginePath(), unknown, QStringLiteral(".mp4")), h264, soundOnly),
+              QStringLiteral("The output has no picture: the engine does not know the codec of the input's video "
+                             "stream."));
 }
 
 // How a check ends besides the library's verdict: the engine's report for an

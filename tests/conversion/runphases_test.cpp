@@ -13,7 +13,8 @@
 namespace {
 
 // Where the one task of the batch is when the action comes.
-enum class Phase { Converting, Paused, Checking, Message, Countdown };
+// Launching: the engine is launched and does not run yet.
+enum class Phase { Launching, Converting, Paused, Checking, Message, Countdown };
 enum class Action { Stop, Pause, Close };
 
 struct PhaseCase
@@ -30,14 +31,19 @@ const QString Done = QStringLiteral("information|Complete|The coversion is compl
 const QString Cancelled = QStringLiteral("information|Cancel|The Coversion is canceled.");
 
 const PhaseCase PhaseCases[] = {
+    // Acted on once it runs: stopped, or paused.
+    {"LaunchingStop", Phase::Launching, Action::Stop, RowStatus::Stop, {Cancelled}, 0},
+    {"LaunchingPause", Phase::Launching, Action::Pause, RowStatus::Complete, {Done}, 0},
+    {"LaunchingClose", Phase::Launching, Action::Close, RowStatus::Stop, {}, 0},
     {"ConvertingStop", Phase::Converting, Action::Stop, RowStatus::Stop, {Cancelled}, 0},
     {"ConvertingPause", Phase::Converting, Action::Pause, RowStatus::Complete, {Done}, 0},
     {"ConvertingClose", Phase::Converting, Action::Close, RowStatus::Stop, {}, 0},
     {"PausedStop", Phase::Paused, Action::Stop, RowStatus::Stop, {Cancelled}, 0},
     {"PausedPause", Phase::Paused, Action::Pause, RowStatus::Complete, {Done}, 0},
     {"PausedClose", Phase::Paused, Action::Close, RowStatus::Stop, {}, 0},
-    // A check that has begun finishes: a good output is kept.
-    {"CheckingStop", Phase::Checking, Action::Stop, RowStatus::Complete, {Cancelled}, 0},
+    // A check that has begun finishes: a good output is kept, and the row
+    // ends stopped like the batch.
+    {"CheckingStop", Phase::Checking, Action::Stop, RowStatus::Stop, {Cancelled}, 0},
     {"CheckingPause", Phase::Checking, Action::Pause, RowStatus::Complete, {Done}, 0},
     {"CheckingClose", Phase::Checking, Action::Close, RowStatus::Stop, {}, 0},
     // The batch is over: Stop and Pause have nothing left to act on.
@@ -63,15 +69,43 @@ TEST_P(RunPhaseTest, EachActionIsHandledOnceAndNothingIsLeftRunning)
     view.options.turnOff = c.phase == Phase::Countdown;
     view.holdPowerOff = true;
     interactive.holdMessages = true;
+    const auto act = [&] {
+        switch (c.action) {
+        case Action::Stop: run.requestStop(); break;
+        case Action::Pause: run.pause(); break;
+        case Action::Close: run.abandon(); break;
+        }
+    };
     QList<ConversionJob::Phase> phases;
-    QObject::connect(&run, &ConversionRun::jobPhaseChanged, &run,
-                     [&](int, ConversionJob::Phase phase) { phases << phase; });
+    bool acted = false;
+    QObject::connect(&run, &ConversionRun::jobPhaseChanged, &run, [&](int, ConversionJob::Phase phase) {
+        phases << phase;
+        // From the loop, once the start that launched the engine returned;
+        // before the loop hears that the engine runs.
+        if (c.phase == Phase::Launching && phase == ConversionJob::Starting)
+            QMetaObject::invokeMethod(&run, [&] {
+                EXPECT_EQ(phases.last(), ConversionJob::Starting);
+                act();
+                acted = true;
+            }, Qt::QueuedConnection);
+    });
     QSignalSpy finished(&run, &ConversionRun::finished);
     const auto release = [&](const char *name) { QFile(folder.filePath(QLatin1String(name))).open(QIODevice::WriteOnly); };
 
     run.RunConversion(QString());
     pid_t engine = 0;
-    ASSERT_TRUE(waitFor([&] { return (engine = ReadRecordedProcess(folder.filePath(QStringLiteral("a.pid"))).pid) > 0; }));
+    const auto engineRecorded = [&] {
+        return (engine = ReadRecordedProcess(folder.filePath(QStringLiteral("a.pid"))).pid) > 0;
+    };
+    if (c.phase == Phase::Launching) {
+        ASSERT_TRUE(waitFor([&] { return acted; }));
+        if (c.action == Action::Pause) {
+            // Held once it runs (perhaps before it wrote anything).
+            ASSERT_TRUE(waitFor([&] { return phases.contains(ConversionJob::Paused); }));
+        }
+    } else {
+        ASSERT_TRUE(waitFor(engineRecorded));
+    }
     if (c.phase == Phase::Paused) {
         run.pause();
         ASSERT_TRUE(waitFor([&] { return ProcessState(engine) == 'T'; }));
@@ -90,11 +124,8 @@ TEST_P(RunPhaseTest, EachActionIsHandledOnceAndNothingIsLeftRunning)
         EXPECT_EQ(EntriesIn(view.folder), QStringList{QStringLiteral("a.mp4")});
     }
 
-    switch (c.action) {
-    case Action::Stop: run.requestStop(); break;
-    case Action::Pause: run.pause(); break;
-    case Action::Close: run.abandon(); break;
-    }
+    if (!acted)
+        act();
     // Whatever still waits is let go; a message or countdown that is up is
     // answered (after a close it must do nothing).
     interactive.holdMessages = false;
@@ -112,7 +143,9 @@ TEST_P(RunPhaseTest, EachActionIsHandledOnceAndNothingIsLeftRunning)
 
     EXPECT_EQ(finished.count(), 1);
     EXPECT_EQ(run.RunState(), ConversionRun::Idle);
-    EXPECT_FALSE(ProcessAlive(engine));
+    if (engine > 0 || engineRecorded()) {
+        EXPECT_FALSE(ProcessAlive(engine));
+    }
     EXPECT_EQ(CountProcesses(folder.enginePath(), QStringLiteral("-y")), 0);
     EXPECT_EQ(status(0), c.status);
     EXPECT_EQ(interactive.messages, c.messages);
@@ -120,8 +153,9 @@ TEST_P(RunPhaseTest, EachActionIsHandledOnceAndNothingIsLeftRunning)
     EXPECT_EQ(view.closeRequests, c.powerOffs);
     EXPECT_EQ(shell.opened, c.messages == QStringList{Done} && c.action != Action::Close ? QStringList{view.folder}
                                                                                           : QStringList{});
-    EXPECT_EQ(EntriesIn(view.folder),
-              c.status == RowStatus::Complete ? QStringList{QStringLiteral("a.mp4")} : QStringList{});
+    // An output checked good is kept, also when the stop came during its check.
+    const bool kept = c.status == RowStatus::Complete || (c.phase == Phase::Checking && c.action == Action::Stop);
+    EXPECT_EQ(EntriesIn(view.folder), kept ? QStringList{QStringLiteral("a.mp4")} : QStringList{});
     EXPECT_FALSE(view.timerEnabled);
 }
 

@@ -186,7 +186,8 @@ TEST(TaskRecord, AFailedTaskTellsWhyInItsStatusTip)
                              "Conversion failed!\n\n");
     model.item(0, 0)->setData(output, TaskListModel::EngineOutputRole);
     EXPECT_EQ(statusCell.data(Qt::ToolTipRole).toString(),
-              QStringLiteral("line 6\nline 7\nline 8\nline 9\nline 10\nline 11\nline 12\n"
+              QStringLiteral("The engine ended with an error without saying why.\n"
+                             "line 6\nline 7\nline 8\nline 9\nline 10\nline 11\nline 12\n"
                              "frame=1 time=00:00:01.00 \nframe=2 time=00:00:02.00 \nConversion failed!"));
     // Only the Status cell, and only of a failed task.
     EXPECT_FALSE(model.index(0, 2).data(Qt::ToolTipRole).isValid());

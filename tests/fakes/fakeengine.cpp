@@ -8,7 +8,8 @@
 // after -i), <own folder>/fake-engine-N.txt and <own folder>/fake-engine.txt.
 // Script lines:
 //   print <delay ms> <text>   wait, then write the text in one write to stdout;
-//                             \r \n \t \\ and \xHH are decoded
+//                             \r \n \t \\ and \xHH are decoded, and {output}
+//                             becomes the output's path (a conversion's)
 //   stderr <delay ms> <text>  the same on stderr
 //   sleep <ms>                wait
 //   exit <code>               end with that status
@@ -252,7 +253,10 @@ int main(int argc, char **argv)
         if (verb == "print" || verb == "stderr") {
             const auto gap = rest.find(' ');
             pause(std::atoi(rest.substr(0, gap).c_str()));
-            writeAll(verb == "print" ? 1 : 2, gap == std::string::npos ? std::string() : decode(rest.substr(gap + 1)));
+            std::string text = gap == std::string::npos ? std::string() : decode(rest.substr(gap + 1));
+            for (auto at = text.find("{output}"); at != std::string::npos; at = text.find("{output}", at + output.size()))
+                text.replace(at, 8, output);
+            writeAll(verb == "print" ? 1 : 2, text);
         } else if (verb == "sleep") {
             pause(std::atoi(rest.c_str()));
         } else if (verb == "exit") {

@@ -11,22 +11,14 @@
 #include <functional>
 #include <utility>
 
-// Records every message instead of showing it. Each entry reads
-// "<kind>|<caption>|<text>".
+// Records every message and question instead of showing it. Each entry reads
+// "<kind>|<caption>|<text>"; a question's kind is "question", or
+// "question-no" when Enter answers No.
 class RecordingInteractive final : public IInteractive
 {
 public:
-    void information(const QString &caption, const QString &text) override { add(u"information", caption, text); }
-    void warning(const QString &caption, const QString &text) override { add(u"warning", caption, text); }
-    void plainMessage(const QString &text) override { add(u"plain", QString(), text); }
-    bool question(const QString &caption, const QString &text) override
-    {
-        add(u"question", caption, text);
-        return answer;
-    }
-    void error(const QString &text) override { add(u"error", QString(), text); }
-    // Recorded as the calls above; closed at once, or while holdMessages
-    // kept up until closeMessages().
+    // Recorded; closed at once, or while holdMessages kept up until
+    // closeMessages().
     void showMessage(MessageKind kind, const QString &caption, const QString &text,
                      std::function<void()> closed = {}) override
     {
@@ -47,12 +39,33 @@ public:
             closed();
     }
 
+    // Recorded; answered at once with `answer`, or while holdQuestions kept
+    // up until answerQuestions().
+    void ask(const QString &caption, const QString &text, DefaultAnswer enter,
+             std::function<void(bool)> answered) override
+    {
+        add(enter == DefaultAnswer::No ? u"question-no" : u"question", caption, text);
+        if (holdQuestions)
+            asked << std::move(answered);
+        else if (answered)
+            answered(answer);
+    }
+    void answerQuestions(bool yes)
+    {
+        const QList<std::function<void(bool)>> answering = std::exchange(asked, {});
+        for (const auto &answered : answering)
+            if (answered)
+                answered(yes);
+    }
+
     QStringList messages;
     bool answer = true;
     // What happens while a message is up (e.g. the window closes).
     std::function<void()> onMessage;
     bool holdMessages = false;
     QList<std::function<void()>> open; // what follows the messages that are up
+    bool holdQuestions = false;
+    QList<std::function<void(bool)>> asked; // the answers the questions that are up wait for
 
 private:
     void add(QStringView kind, const QString &caption, const QString &text)
@@ -69,14 +82,15 @@ public:
     bool openPath(const QString &path) override
     {
         opened << path;
-        return true;
+        return opens;
     }
     bool openAddress(const QString &address) override
     {
         opened << address;
-        return true;
+        return opens;
     }
     QStringList opened;
+    bool opens = true; // false: nothing on the computer opens what is asked
 };
 
 class RecordingPowerControl final : public IPowerControl

@@ -8,7 +8,8 @@
 #include <functional>
 #include <optional>
 
-// Answers every dialog from a script and records each call.
+// Answers every dialog from a script, at once through its callback, and
+// records each call.
 // - pickFolder takes the next entry of folders (nothing when the queue is
 //   empty or the entry is nullopt, as on Cancel);
 // - openFiles takes the next entry of fileLists (empty, as on Cancel, when
@@ -23,29 +24,30 @@
 class RecordingDialogs final : public IDialogs
 {
 public:
-    std::optional<QString> pickFolder(QWidget *owner, const QString &title) override
+    void pickFolder(QWidget *owner, const QString &title,
+                    std::function<void(std::optional<QString>)> chosen) override
     {
         owners << owner;
         pickFolderTitles << title;
         calls << QStringLiteral("pickFolder|") + title + QLatin1Char('|');
-        return folders.isEmpty() ? std::nullopt : folders.takeFirst();
+        chosen(folders.isEmpty() ? std::nullopt : folders.takeFirst());
     }
 
-    QStringList openFiles(QWidget *owner, const QStringList &filters) override
+    void openFiles(QWidget *owner, const QStringList &filters, std::function<void(QStringList)> chosen) override
     {
         owners << owner;
         openFilesCalls << filters;
         calls << QStringLiteral("openFiles||") + filters.join(QLatin1Char('|'));
-        return fileLists.isEmpty() ? QStringList() : fileLists.takeFirst();
+        chosen(fileLists.isEmpty() ? QStringList() : fileLists.takeFirst());
     }
 
-    std::optional<QString> saveFile(QWidget *owner, const QString &folder, const QString &defaultExtension,
-                                    const QStringList &filters) override
+    void saveFile(QWidget *owner, const QString &folder, const QString &defaultExtension, const QStringList &filters,
+                  std::function<void(std::optional<QString>)> chosen) override
     {
         owners << owner;
         saveFolders << folder;
         calls << QStringLiteral("saveFile|") + defaultExtension + QLatin1Char('|') + filters.join(QLatin1Char('|'));
-        return saveNames.isEmpty() ? std::nullopt : saveNames.takeFirst();
+        chosen(saveNames.isEmpty() ? std::nullopt : saveNames.takeFirst());
     }
 
     void countdown(QWidget *owner, const QString &caption, const QString &text, int seconds,

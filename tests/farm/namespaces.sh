@@ -4,6 +4,14 @@
 skip() { echo "SKIP: $*"; exit 77; }
 fail() { echo "FAIL: $*" >&2; cat "$work/run.log" >&2 2>/dev/null || true; exit 1; }
 
+# Kills every process in namespace NS. A process may end between the listing
+# and its kill; that is what was wanted, not a failure (under `set -e -o
+# pipefail` it would end the test, and its trap would remove the folder a
+# run in the background still writes to).
+kill_all_in() { # NS
+    ip netns pids "$1" 2>/dev/null | xargs -r kill -9 2>/dev/null || true
+}
+
 # Removes the namespaces (and what runs in them) and folders named PREFIX<PID>
 # whose test process is gone.
 clear_stale() { # PREFIX
@@ -11,7 +19,7 @@ clear_stale() { # PREFIX
     for name in $(ip netns list | awk '{ print $1 }' | grep -E "^$1[0-9]+(-[0-9]+)?\$"); do
         pid="${name#"$1"}"; pid="${pid%-*}"
         kill -0 "$pid" 2>/dev/null && continue
-        ip netns pids "$name" | xargs -r kill -9
+        kill_all_in "$name"
         ip netns del "$name"
     done
     for name in /tmp/vantorix-"$1"[0-9]*.*; do

@@ -21,7 +21,7 @@ clear_stale vs
 work="$(test_folder vs)"
 chmod 755 "$work"
 cleanup() {
-    ip netns pids "$ns" 2>/dev/null | xargs -r kill -9 2>/dev/null || true
+    kill_all_in "$ns"
     ip netns del "$ns" 2>/dev/null || true
     rm -rf "$work"
 }

@@ -26,7 +26,7 @@ export TMPDIR="$work" # a controller killed outright leaves its files here
 made_run_sshd=""
 cleanup() {
     for n in 1 2 3; do
-        ip netns pids "$tag-$n" 2>/dev/null | xargs -r kill -9 2>/dev/null || true
+        kill_all_in "$tag-$n"
         ip netns del "$tag-$n" 2>/dev/null || true
     done
     [ -z "$made_run_sshd" ] || rmdir /run/sshd 2>/dev/null || true
@@ -150,7 +150,7 @@ for _ in $(seq 600); do
     compgen -G "$work/w1/cache/runs/*/*/in/*" >/dev/null && break
     sleep 0.1
 done
-ip netns pids "$tag-1" | xargs -r kill -9
+kill_all_in "$tag-1"
 wait "$runner" || true
 grep -q "w1 stopped answering" "$work/run.log" || fail "the stopped worker was not reported"
 status="$(cat "$work/status")"

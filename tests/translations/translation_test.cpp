@@ -2,11 +2,14 @@
 // of the language from the environment.
 #include "app/mainform.h"
 #include "app/picturebutton.h"
-#include "app/translations.h"
+#include "platform/translations.h"
+#include "profiles/parametergrid.h"
+#include "ui/valuelistgrid.h"
 #include "../app/windowfixture.h"
 
 #include <QAccessible>
 #include <QApplication>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -105,13 +108,16 @@ TEST_F(GermanWindowTest, PicturesHaveAccessibleNamesAndTabReachesThemInReadingOr
     } cases[] = {
         {"ibtnAddFile", "Datei hinzufügen", "Fügt der Liste Videodateien hinzu."},
         {"ibtnHelp", "Hilfe", "Öffnet das Handbuch."},
-        {"imgStart", "Starten", "Wandelt die Dateien der Liste um."},
-        {"imgStop", "Anhalten", "Hält die Umwandlung an."},
+        {"imgStart", "Starten", "Wandelt die Dateien der Liste um (F5)."},
+        {"imgStop", "Anhalten", "Hält die Umwandlung an (Esc)."},
+        {"edtOutputdir", "Ausgabepfad", "Der Ordner, in den die umgewandelten Dateien kommen."},
     };
     for (const auto &c : cases) {
-        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(child<PictureButton>(c.picture));
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(child<QWidget>(c.picture));
         ASSERT_NE(accessible, nullptr) << c.picture;
-        EXPECT_EQ(accessible->role(), QAccessible::Button) << c.picture;
+        EXPECT_EQ(accessible->role(), qobject_cast<PictureButton *>(accessible->object()) ? QAccessible::Button
+                                                                                           : QAccessible::EditableText)
+            << c.picture;
         EXPECT_EQ(accessible->text(QAccessible::Name), c.name) << c.picture;
         EXPECT_EQ(accessible->text(QAccessible::Description), c.description) << c.picture;
     }
@@ -135,6 +141,67 @@ TEST_F(GermanWindowTest, PicturesHaveAccessibleNamesAndTabReachesThemInReadingOr
     }
 }
 
+TEST_F(GermanWindowTest, GridValuesAreGermanAndNothingIsCutAtTheDesignSizeOrLarger)
+{
+    TMainForm &form = openAll();
+    // Shown in German, kept as the profiles store them.
+    const struct
+    {
+        const char *stored;
+        const char *shown;
+    } values[] = {
+        {"No", "Nein"},
+        {"Yes\r", "Ja"},
+        {"Original Size", "Original"},
+        {"Main video and audio", "Hauptspuren"},
+        {"Best (CRF 15)", "Beste (CRF 15)"},
+        {"~96 kbps (Quality 2)", "~96 kbps (Qualität 2)"},
+        {"MPEG-4 (Xvid compatible)", "MPEG-4 (Xvid-kompatibel)"},
+        {"libx264", "libx264"},
+    };
+    for (const auto &v : values)
+        EXPECT_EQ(ShownParameterValue(QString::fromUtf8(v.stored)), QString::fromUtf8(v.shown)) << v.stored;
+
+    // Every choice of every shipped profile shows whole in the value column
+    // in German wherever it does in English.
+    auto *profiles = child<QComboBox>("cmbProfile");
+    auto *video = child<ValueListGrid>("vleVideo");
+    const int room = video->columnWidth(ParameterGrid::ValueColumn) - 6;
+    QStringList cut;
+    for (int profile = 0; profile < profiles->count(); ++profile) {
+        profiles->setCurrentIndex(profile);
+        for (const ParameterGrid *grid : {&form.grids().video, &form.grids().audio, &form.grids().advanced})
+            for (int row = 0; row < grid->rowCount(); ++row)
+                for (const QString &choice : grid->index(row, 1).data(ParameterGrid::PickListRole).toStringList())
+                    if (video->fontMetrics().horizontalAdvance(choice.trimmed()) <= room
+                        && video->fontMetrics().horizontalAdvance(ShownParameterValue(choice)) > room)
+                        cut << ShownParameterValue(choice);
+    }
+    cut.removeDuplicates();
+    EXPECT_EQ(cut, QStringList()) << room;
+
+    // Texts that must show whole, at the design size and at 1280 x 1024.
+    auto *list = child<QTreeView>("ltvTask");
+    auto *status = qobject_cast<QStyledItemDelegate *>(list->itemDelegateForColumn(3));
+    for (const QSize size : {QSize(790, 505), QSize(1280, 1024)}) {
+        form.resize(size);
+        for (const QString &stored : {RowStatus::Converting, RowStatus::Complete, RowStatus::Failed, RowStatus::Stop,
+                                      RowStatus::Paused}) {
+            const QString shown = status->displayText(stored, QLocale());
+            EXPECT_LE(list->fontMetrics().horizontalAdvance(shown) + 12, list->columnWidth(3))
+                << qPrintable(shown) << " at " << size.width();
+        }
+    }
+    settingForm->showProfiles(0);
+    auto *saveAs = settingForm->findChild<QPushButton *>(QStringLiteral("btnSaveAs"));
+    const QString caption = saveAs->text().remove(QLatin1Char('&'));
+    EXPECT_EQ(caption, QStringLiteral("Speichern unter..."));
+    EXPECT_LE(saveAs->fontMetrics().horizontalAdvance(caption) + 8, saveAs->width());
+    EXPECT_LE(saveAs->geometry().right(), saveAs->parentWidget()->width());
+    auto *profile = settingForm->findChild<QComboBox *>(QStringLiteral("cmbProfile"));
+    EXPECT_LT(profile->geometry().right(), saveAs->x());
+}
+
 TEST(GermanBatchModeTest, HelpIsGerman)
 {
     QProcess program;
@@ -147,8 +214,10 @@ TEST(GermanBatchModeTest, HelpIsGerman)
     EXPECT_EQ(program.exitCode(), 0);
     for (const QString &german : {QStringLiteral("Wandelt Videodateien ohne Fenster um"),
                                   QStringLiteral("Ohne Fenster umwandeln."), QStringLiteral("vantorix --batch [Optionen]"),
-                                  QStringLiteral("Zeigt Hilfe zu den Kommandozeilenoptionen an.")})
+                                  QStringLiteral("Zeigt Hilfe zu den Kommandozeilenoptionen an."),
+                                  QStringLiteral("Pfade")})
         EXPECT_TRUE(help.contains(german)) << qPrintable(german) << "\n" << qPrintable(help);
+    EXPECT_FALSE(help.contains(QStringLiteral("paths"))) << qPrintable(help);
 
     // A usage error and its hint in German, with the exit status of bad usage.
     program.start(QStringLiteral(VANTORIX_PROGRAM_FOLDER "/vantorix"),

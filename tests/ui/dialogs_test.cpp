@@ -8,7 +8,9 @@
 
 #include <QPushButton>
 #include <QCheckBox>
+#include <QApplication>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QDialogButtonBox>
 #include <QGuiApplication>
 #include <QDir>
@@ -132,98 +134,222 @@ TEST(OpenFiles, ShowsTheEntriesAsGivenMatchesTheirPatternsAndStartsWhereItWasLef
     const QStringList filters{QStringLiteral("All Support Files(*.avi;*.mpg;)"), QStringLiteral("All Files (*.*)")};
 
     WidgetDialogs dialogs;
+    QList<QStringList> chosen;
+    const auto answered = [&chosen](const QStringList &files) { chosen << files; };
+    dialogs.openFiles(nullptr, filters, answered);
+    // Up when the call returns; nothing chosen yet.
+    auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(chosen.isEmpty());
+    EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFiles);
     QStringList entries;
-    QStringList matching;
-    QString selectedEntry;
-    bool multiple = false;
-    WhenModalShows([&](QWidget *modal) {
-        auto *dialog = qobject_cast<QFileDialog *>(modal);
-        ASSERT_NE(dialog, nullptr);
-        multiple = dialog->fileMode() == QFileDialog::ExistingFiles;
-        auto *types = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
-        ASSERT_NE(types, nullptr);
-        for (int i = 0; i < types->count(); ++i)
-            entries << types->itemText(i);
-        selectedEntry = dialog->selectedNameFilter();
-        if (auto *files = dialog->findChild<QFileSystemModel *>())
-            matching = files->nameFilters();
-        dialog->setDirectory(folder.path());
-        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("\"b.mpg\" \"a.avi\""));
-        static_cast<QDialog *>(dialog)->accept();
-    });
-    const QStringList chosen = dialogs.openFiles(nullptr, filters);
-
-    EXPECT_TRUE(multiple);
+    auto *types = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+    ASSERT_NE(types, nullptr);
+    for (int i = 0; i < types->count(); ++i)
+        entries << types->itemText(i);
     EXPECT_EQ(entries, filters);
-    EXPECT_EQ(selectedEntry, filters.first());
-    EXPECT_EQ(matching, (QStringList{QStringLiteral("*.avi"), QStringLiteral("*.mpg")}));
-    EXPECT_EQ(chosen, (QStringList{QDir::toNativeSeparators(QDir(folder.path()).filePath(QStringLiteral("b.mpg"))),
-                                   QDir::toNativeSeparators(QDir(folder.path()).filePath(QStringLiteral("a.avi")))}));
+    EXPECT_EQ(dialog->selectedNameFilter(), filters.first());
+    auto *files = dialog->findChild<QFileSystemModel *>();
+    ASSERT_NE(files, nullptr);
+    EXPECT_EQ(files->nameFilters(), (QStringList{QStringLiteral("*.avi"), QStringLiteral("*.mpg")}));
+    dialog->setDirectory(folder.path());
+    dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("\"b.mpg\" \"a.avi\""));
+    static_cast<QDialog *>(dialog)->accept();
+    const QStringList both{QDir::toNativeSeparators(QDir(folder.path()).filePath(QStringLiteral("b.mpg"))),
+                           QDir::toNativeSeparators(QDir(folder.path()).filePath(QStringLiteral("a.avi")))};
+    EXPECT_EQ(chosen, QList<QStringList>{both});
 
-    QString startedIn;
-    WhenModalShows([&](QWidget *modal) {
-        auto *dialog = qobject_cast<QFileDialog *>(modal);
-        startedIn = dialog->directory().absolutePath();
-        dialog->reject();
-    });
-    EXPECT_TRUE(dialogs.openFiles(nullptr, filters).isEmpty());
-    EXPECT_EQ(QDir(startedIn), QDir(folder.path()));
+    // The next one starts where the last was left; Cancel gives nothing.
+    chosen.clear();
+    dialogs.openFiles(nullptr, filters, answered);
+    dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(QDir(dialog->directory().absolutePath()), QDir(folder.path()));
+    dialog->reject();
+    EXPECT_EQ(chosen, QList<QStringList>{QStringList()});
 }
 
+// The folder chooser and the save dialog open and return at once, modal to
+// every window of the program; OK gives the choice, Cancel nothing, and a
+// dialog whose owner went away answers never.
+TEST(FileDialogs, ChooseOrCancelWithoutWaiting)
+{
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    ASSERT_TRUE(QDir(root.path()).mkdir(QStringLiteral("Output")));
+    const QString output = QDir(root.path()).filePath(QStringLiteral("Output"));
+    const QString saved = QDir(root.path()).filePath(QStringLiteral("Mine.apf"));
+    WidgetDialogs dialogs;
+    auto owner = std::make_unique<QWidget>();
+    owner->show();
+    QList<std::optional<QString>> answers;
+    const auto answered = [&answers](const std::optional<QString> &path) { answers << path; };
+    const struct
+    {
+        bool save;
+        bool ok;
+        QString title;
+        std::optional<QString> answer;
+    } cases[] = {
+        {false, true, QStringLiteral("Select the output directory."), QDir::toNativeSeparators(output)},
+        {false, false, QStringLiteral("Add a directory to the Task List"), std::nullopt},
+        {true, true, QStringLiteral("Save As"), QDir::toNativeSeparators(saved)},
+        {true, false, QStringLiteral("Save As"), std::nullopt},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.title.toStdString() + (c.ok ? " OK" : " Cancel"));
+        answers.clear();
+        if (c.save)
+            dialogs.saveFile(owner.get(), root.path(), QStringLiteral(".apf"), {QStringLiteral("Profiles (*.apf)")},
+                             answered);
+        else
+            dialogs.pickFolder(owner.get(), c.title, answered);
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_TRUE(answers.isEmpty());
+        EXPECT_EQ(dialog->windowModality(), Qt::ApplicationModal);
+        EXPECT_EQ(dialog->windowTitle(), c.title);
+        EXPECT_EQ(dialog->parentWidget(), owner.get());
+        if (c.save)
+            dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("Mine"));
+        else
+            dialog->setDirectory(output);
+        if (c.ok)
+            static_cast<QDialog *>(dialog)->accept();
+        else
+            dialog->reject();
+        ASSERT_EQ(answers.size(), 1);
+        EXPECT_EQ(answers.first().has_value(), c.answer.has_value());
+        if (answers.first() && c.answer) {
+            EXPECT_EQ(QFileInfo(*answers.first()).absoluteFilePath(), QFileInfo(*c.answer).absoluteFilePath());
+        }
+    }
+    answers.clear();
+    dialogs.pickFolder(owner.get(), QStringLiteral("Watch a directory for new files"), answered);
+    owner.reset();
+    EXPECT_TRUE(answers.isEmpty());
+}
+
+// Every box opens over its owner and returns at once; a question's answer
+// follows from its button, Enter giving the default one.
 TEST(WidgetInteractive, BoxesCarryTheirIconButtonsAndOwner)
 {
     QWidget owner;
-    WidgetInteractive interactive(&owner);
-    struct Seen
-    {
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
-        QMessageBox::StandardButtons buttons;
-        QWidget *parent = nullptr;
-        QString caption;
-        QString text;
-    };
-    const auto answer = [](Seen &seen, QMessageBox::StandardButton button) {
-        WhenModalShows([&seen, button](QWidget *modal) {
-            auto *box = qobject_cast<QMessageBox *>(modal);
-            seen = {box->icon(), box->standardButtons(), box->parentWidget(), box->windowTitle(), box->text()};
-            box->button(button)->click();
-        });
-    };
-
-    Seen info;
-    answer(info, QMessageBox::Ok);
-    interactive.information(QStringLiteral("Complete"), QStringLiteral("The coversion is completed successfully."));
-    EXPECT_EQ(info.icon, QMessageBox::Information);
-    EXPECT_EQ(info.buttons, QMessageBox::Ok);
-    EXPECT_EQ(info.parent, &owner);
-    EXPECT_EQ(info.caption, QStringLiteral("Complete"));
-    EXPECT_EQ(info.text, QStringLiteral("The coversion is completed successfully."));
-
-    Seen plain;
-    answer(plain, QMessageBox::Ok);
-    interactive.plainMessage(QStringLiteral("Error on CreateProcess()"));
-    EXPECT_EQ(plain.icon, QMessageBox::NoIcon);
-    EXPECT_EQ(plain.buttons, QMessageBox::Ok);
-
-    Seen warning;
-    answer(warning, QMessageBox::Ok);
-    interactive.warning(QStringLiteral("Warning"), QStringLiteral("text"));
-    EXPECT_EQ(warning.icon, QMessageBox::Warning);
-
-    Seen error;
-    answer(error, QMessageBox::Ok);
-    interactive.error(QStringLiteral("Cannot write Preferences.ini"));
-    EXPECT_EQ(error.icon, QMessageBox::Critical);
-
     QWidget otherOwner;
-    interactive.setOwner(&otherOwner);
-    Seen question;
-    answer(question, QMessageBox::Yes);
-    EXPECT_TRUE(interactive.question(QStringLiteral("Load Default"), QStringLiteral("Sure?")));
-    EXPECT_EQ(question.buttons, QMessageBox::Yes | QMessageBox::No);
-    EXPECT_EQ(question.parent, &otherOwner);
-    answer(question, QMessageBox::No);
-    EXPECT_FALSE(interactive.question(QStringLiteral("Load Default"), QStringLiteral("Sure?")));
+    WidgetInteractive interactive(&owner);
+    using Kind = IInteractive::MessageKind;
+    using Default = IInteractive::DefaultAnswer;
+    const struct
+    {
+        std::optional<Kind> kind; // nothing: a question
+        Default enter;
+        QWidget *owner;
+        QMessageBox::Icon icon;
+        QMessageBox::StandardButtons buttons;
+        QMessageBox::StandardButton defaultButton;
+        QMessageBox::StandardButton click; // NoButton: Enter
+        QList<bool> answers;
+    } cases[] = {
+        {Kind::Information, Default::Yes, &owner, QMessageBox::Information, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Ok, {true}},
+        {Kind::Plain, Default::Yes, &owner, QMessageBox::NoIcon, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::NoButton, {true}},
+        {Kind::Warning, Default::Yes, &owner, QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Ok, {true}},
+        {Kind::Error, Default::Yes, &owner, QMessageBox::Critical, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Ok, {true}},
+        {std::nullopt, Default::Yes, &otherOwner, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, QMessageBox::Yes, {true}},
+        {std::nullopt, Default::Yes, &otherOwner, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, QMessageBox::No, {false}},
+        {std::nullopt, Default::Yes, &otherOwner, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, QMessageBox::NoButton, {true}},
+        {std::nullopt, Default::No, &otherOwner, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No, QMessageBox::NoButton, {false}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(int(c.icon) * 100 + int(c.enter) * 10 + (c.click == QMessageBox::NoButton));
+        interactive.setOwner(c.owner);
+        QList<bool> answers;
+        if (c.kind)
+            interactive.showMessage(*c.kind, QStringLiteral("Caption"), QStringLiteral("text"), [&answers] { answers << true; });
+        else
+            interactive.ask(QStringLiteral("Caption"), QStringLiteral("text"), c.enter, [&answers](bool yes) { answers << yes; });
+        QMessageBox *box = interactive.box();
+        ASSERT_NE(box, nullptr);
+        EXPECT_TRUE(answers.isEmpty());
+        EXPECT_EQ(box->icon(), c.icon);
+        EXPECT_EQ(box->standardButtons(), c.buttons);
+        EXPECT_EQ(box->standardButton(box->defaultButton()), c.defaultButton);
+        EXPECT_EQ(box->parentWidget(), c.owner);
+        EXPECT_EQ(box->text(), QStringLiteral("text"));
+        if (c.click == QMessageBox::NoButton)
+            QTest::keyClick(box, Qt::Key_Return);
+        else
+            box->button(c.click)->click();
+        EXPECT_EQ(answers, c.answers);
+        EXPECT_EQ(interactive.box(), nullptr);
+    }
+}
+
+// One box at a time: what is asked while a box is up waits for it, in order;
+// a request the same as one up or waiting shares its box and its answer (a
+// watched folder refused at every new file cannot pile boxes up); discard()
+// drops what waits; a box gone with its window answers nobody.
+TEST(WidgetInteractive, OneBoxAtATimeTheSameOnceAndNothingAfterItsWindowWent)
+{
+    auto owner = std::make_unique<QWidget>();
+    WidgetInteractive interactive(owner.get());
+    QStringList said;
+    const auto message = [&](const QString &text) {
+        interactive.showMessage(IInteractive::MessageKind::Information, QStringLiteral("Output path does not exist"),
+                                text, [&said, text] { said << text; });
+    };
+    const auto question = [&](const QString &text) {
+        interactive.ask(QStringLiteral("Vantorix"), text, IInteractive::DefaultAnswer::No,
+                        [&said, text](bool yes) { said << text + (yes ? QStringLiteral(":yes") : QStringLiteral(":no")); });
+    };
+    message(QStringLiteral("first"));
+    question(QStringLiteral("stop?"));
+    message(QStringLiteral("first"));
+    message(QStringLiteral("second"));
+    question(QStringLiteral("stop?"));
+    const auto visibleBoxes = [&] {
+        QStringList shown;
+        for (QMessageBox *box : owner->findChildren<QMessageBox *>())
+            if (box->isVisible())
+                shown << box->text();
+        return shown;
+    };
+    const struct
+    {
+        QString up;
+        qsizetype waiting;
+        QMessageBox::StandardButton click;
+        QStringList said;
+    } steps[] = {
+        {QStringLiteral("first"), 2, QMessageBox::Ok, {QStringLiteral("first"), QStringLiteral("first")}},
+        {QStringLiteral("stop?"), 1, QMessageBox::Yes, {QStringLiteral("stop?:yes"), QStringLiteral("stop?:yes")}},
+        {QStringLiteral("second"), 0, QMessageBox::Ok, {QStringLiteral("second")}},
+    };
+    for (const auto &step : steps) {
+        SCOPED_TRACE(step.up.toStdString());
+        said.clear();
+        EXPECT_EQ(visibleBoxes(), QStringList{step.up});
+        EXPECT_EQ(interactive.waiting(), step.waiting);
+        interactive.box()->button(step.click)->click();
+        EXPECT_EQ(said, step.said);
+    }
+    EXPECT_EQ(interactive.box(), nullptr);
+
+    said.clear();
+    question(QStringLiteral("stop?"));
+    message(QStringLiteral("dropped"));
+    interactive.discard();
+    EXPECT_EQ(interactive.waiting(), 0);
+    interactive.box()->close(); // closed, not answered: No
+    EXPECT_EQ(said, QStringList{QStringLiteral("stop?:no")});
+    EXPECT_EQ(interactive.box(), nullptr);
+
+    said.clear();
+    message(QStringLiteral("gone"));
+    message(QStringLiteral("gone too"));
+    owner.reset();
+    EXPECT_EQ(interactive.box(), nullptr);
+    EXPECT_EQ(interactive.waiting(), 0);
+    EXPECT_TRUE(said.isEmpty());
 }
 
 // A message that does not wait: the box is up when the call returns, and
@@ -283,21 +409,16 @@ TEST(WidgetInteractive, MalformedProfileWarningFitsOnTheScreen)
 
     QWidget owner;
     WidgetInteractive interactive(&owner);
-    QRect box;
-    QRect screen;
-    bool okShown = false;
-    WhenModalShows([&](QWidget *modal) {
-        auto *shown = qobject_cast<QMessageBox *>(modal);
-        ASSERT_NE(shown, nullptr);
-        box = shown->frameGeometry();
-        screen = shown->screen()->availableGeometry();
-        QAbstractButton *ok = shown->button(QMessageBox::Ok);
-        okShown = ok && ok->isVisible();
-        ok->click();
-    });
     ParameterGrids grids;
     EXPECT_EQ(LoadProfile(path, grids, interactive), ProfileStatus::Malformed);
-    EXPECT_TRUE(okShown);
+    QMessageBox *shown = interactive.box();
+    ASSERT_NE(shown, nullptr);
+    const QRect box = shown->frameGeometry();
+    const QRect screen = shown->screen()->availableGeometry();
+    QAbstractButton *ok = shown->button(QMessageBox::Ok);
+    ASSERT_NE(ok, nullptr);
+    EXPECT_TRUE(ok->isVisible());
+    ok->click();
     EXPECT_LE(box.height(), screen.height());
     EXPECT_LE(box.width(), screen.width());
 }

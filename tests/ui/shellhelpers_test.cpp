@@ -1,13 +1,10 @@
-// The folder picker and the balloon tip.
+// The balloon tip.
 #include "ui/shellhelpers.h"
 #include "uitesthelpers.h"
 
 #include <QCursor>
-#include <QDir>
-#include <QFileDialog>
 #include <QLabel>
 #include <QPointer>
-#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -16,42 +13,6 @@
 namespace {
 
 constexpr int PatienceMs = 10000;
-
-TEST(PickFolder, IsApplicationModalWithTheTitleAndGivesTheChosenFolder)
-{
-    QTemporaryDir root;
-    ASSERT_TRUE(root.isValid());
-    ASSERT_TRUE(QDir(root.path()).mkdir(QStringLiteral("Output")));
-    const QString chosen = QDir(root.path()).filePath(QStringLiteral("Output"));
-
-    QWidget owner;
-    owner.show();
-    Qt::WindowModality modality = Qt::NonModal;
-    QString caption;
-    QWidget *parent = nullptr;
-    WhenModalShows([&](QWidget *modal) {
-        modality = modal->windowModality();
-        caption = modal->windowTitle();
-        parent = modal->parentWidget();
-        auto *dialog = qobject_cast<QFileDialog *>(modal);
-        ASSERT_NE(dialog, nullptr);
-        dialog->setDirectory(chosen);
-        static_cast<QDialog *>(dialog)->accept();
-    });
-    const std::optional<QString> folder = PickFolder(&owner, QStringLiteral("Select the output directory."));
-
-    EXPECT_EQ(modality, Qt::ApplicationModal);
-    EXPECT_EQ(caption, QStringLiteral("Select the output directory."));
-    EXPECT_EQ(parent, &owner);
-    ASSERT_TRUE(folder.has_value());
-    EXPECT_EQ(QDir(*folder), QDir(chosen));
-}
-
-TEST(PickFolder, CancelGivesNothing)
-{
-    WhenModalShows([](QWidget *modal) { qobject_cast<QDialog *>(modal)->reject(); });
-    EXPECT_FALSE(PickFolder(nullptr, QStringLiteral("Add a directory to the Task List")).has_value());
-}
 
 class BalloonTipTest : public ::testing::Test
 {

@@ -1,6 +1,6 @@
 // The custom size dialog: its layout, the checks and their order, what it
 // writes into the "Video Size" row, and the owner blocked while it is open.
-#include "conversion/framesize.h"
+#include "profiles/framesize.h"
 #include "fakes/recorders.h"
 #include "profiles/parametergrid.h"
 #include "ui/sizeform.h"

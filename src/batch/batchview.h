@@ -26,11 +26,12 @@ public:
     // While quiet, the run's "Complete" and "Cancel" messages are not printed.
     void setQuiet(bool quiet) { m_quiet = quiet; }
 
-    void information(const QString &caption, const QString &text) override;
-    void warning(const QString &caption, const QString &text) override;
-    void plainMessage(const QString &text) override;
-    bool question(const QString &caption, const QString &text) override;
-    void error(const QString &text) override;
+    // Printed; `closed` follows at once.
+    void showMessage(MessageKind kind, const QString &caption, const QString &text,
+                     std::function<void()> closed = {}) override;
+    // Printed; nobody is there to answer: No, at once.
+    void ask(const QString &caption, const QString &text, DefaultAnswer enter,
+             std::function<void(bool)> answered) override;
 
 private:
     void print(const QString &caption, const QString &text);
@@ -88,6 +89,9 @@ public:
     void setRun(ConversionRun *run) { m_run = run; }
     // How many conversions run at once (what the run reads from batchOptions()).
     void setJobs(int jobs) { m_jobs = jobs; }
+    // How many tasks the batch will have once every file is read; the tasks
+    // are numbered against it (or against the rows there, when more).
+    void setExpectedTasks(int count) { m_expectedTasks = count; }
     // Where the outputs go (what the run reads from batchOptions()).
     void setOutputPlace(OutputPlace place) { m_place = place; }
     // What the batch does with its outputs and inputs besides converting them.
@@ -145,6 +149,7 @@ private:
     std::FILE *m_stream;
     ConversionRun *m_run = nullptr;
     int m_jobs = 1;
+    int m_expectedTasks = 0;
     QTimer m_timer;
     PausableClock m_batchClock; // from the first task on
     bool m_batchStarted = false;

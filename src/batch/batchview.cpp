@@ -1,4 +1,4 @@
-#include "app/batchview.h"
+#include "batch/batchview.h"
 
 #include "conversion/conversionrun.h"
 #include "conversion/outputnaming.h"
@@ -29,35 +29,25 @@ void BatchInteractive::print(const QString &caption, const QString &text)
     std::fflush(m_stream);
 }
 
-void BatchInteractive::information(const QString &caption, const QString &text)
+void BatchInteractive::showMessage(MessageKind kind, const QString &caption, const QString &text,
+                                   std::function<void()> closed)
 {
-    if (m_quiet && (caption == QLatin1String("Complete") || caption == QLatin1String("Cancel")))
-        return;
-    print(caption, text);
+    const bool captioned = kind == MessageKind::Information || kind == MessageKind::Warning;
+    const bool endOfRun = caption == QLatin1String("Complete")
+                          || (kind == MessageKind::Information && caption == QLatin1String("Cancel"));
+    if (!(m_quiet && captioned && endOfRun))
+        print(captioned ? caption : QString(), text);
+    if (closed)
+        closed();
 }
 
-void BatchInteractive::warning(const QString &caption, const QString &text)
-{
-    if (m_quiet && caption == QLatin1String("Complete"))
-        return;
-    print(caption, text);
-}
-
-void BatchInteractive::plainMessage(const QString &text)
-{
-    print(QString(), text);
-}
-
-bool BatchInteractive::question(const QString &caption, const QString &text)
+void BatchInteractive::ask(const QString &caption, const QString &text, DefaultAnswer,
+                           std::function<void(bool)> answered)
 {
     // Nobody is there to answer: the careful answer.
     print(caption, text);
-    return false;
-}
-
-void BatchInteractive::error(const QString &text)
-{
-    print(QString(), text);
+    if (answered)
+        answered(false);
 }
 
 BatchView::BatchView(QStandardItemModel &tasks, QString outputFolder, QString outputExt, bool rename,
@@ -133,7 +123,7 @@ QString BatchView::taskName(int row) const
 
 QString BatchView::number(int row) const
 {
-    return QStringLiteral("[%1/%2]").arg(row + 1).arg(m_tasks.rowCount());
+    return QStringLiteral("[%1/%2]").arg(row + 1).arg(std::max(m_expectedTasks, m_tasks.rowCount()));
 }
 
 QString BatchView::RemainingText(qint64 elapsedMs, int percent)

@@ -1,4 +1,4 @@
-#include "conversion/framesize.h"
+#include "profiles/framesize.h"
 
 bool IsFrameDimension(const QString &text)
 {

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "batch/batchview.h"
+#include "conversion/conversionqueue.h"
+#include "conversion/conversionrun.h"
+#include "conversion/outputnaming.h"
+#include "conversion/probequeue.h"
+#include "conversion/taskrecord.h"
+#include "conversion/watchfolder.h"
+
+#include <QHash>
+#include <QObject>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+
+class SignalPipe;
+
+// A path the batch leaves out, and why.
+struct Skipped
+{
+    QString path;
+    QString reason;
+};
+
+// A batch as checked against the files, folders and profiles: what to
+// convert, where to, and how.
+struct BatchRequest
+{
+    QString profileName;
+    QString outputFolder; // with a trailing separator
+    bool rename = false;
+    int jobs = 1;
+    std::optional<QString> start;
+    std::optional<QString> end;
+    OutputPlace place = OutputPlace::Folder;
+    QStringList files;
+    QHash<QString, QString> foundUnder; // a file listed from a folder -> that folder
+    QList<Skipped> skippedFolders;      // folders a listing could not take
+    QStringList missing;                // as named, printable
+    QStringList unnamable;              // paths whose names are not valid UTF-8, printable
+    QString watchFolder;                // empty: no watch
+    bool recursive = false;             // with a watch: its subfolders too
+    int settleMs = WatchFolder::DefaultSettleMs;
+    BatchOptions afterwards;            // not smaller, dates, the original, done-commands
+};
+
+// Runs a batch of the batch mode, plain or watched, on one task list and one
+// conversion queue. Each file is read (probed) and, as soon as its row is
+// there, converts, while the others are still being read. A plain batch ends
+// once every file it lists is over; a watched one converts what settles in
+// its folder, each file as it comes, until a signal ends it, and keeps a
+// journal of the files it is done with. Either way a first SIGINT or SIGTERM
+// stops the engines as Stop does and a second kills them; Ctrl+Z holds the
+// engines and the program. The summary is written the same way for both.
+class BatchDriver final : public QObject
+{
+    Q_OBJECT
+public:
+    BatchDriver(BatchRequest request, QString params, QString outputExt, const QString &enginePath,
+                BatchInteractive &interactive, SignalPipe &signalPipe);
+    ~BatchDriver() override;
+    Q_DISABLE_COPY_MOVE(BatchDriver)
+
+    // Runs the batch to its end; returns the exit status.
+    int run();
+
+private:
+    bool watching() const { return m_watch != nullptr; }
+    void onTaskAdded(int row);
+    void onListed();
+    void onSettled(const WatchedFile &file);
+    void onRowChanged(int row);
+    void onRunFinished();
+    void onSignal();
+    void onSuspend();
+    void record(const QString &input, const QString &status);
+    void finish();
+    int summary();
+
+    BatchRequest m_request;
+    QString m_params;
+    QString m_outputExt;
+    BatchInteractive &m_interactive;
+    SignalPipe &m_signalPipe;
+    NoShell m_shell;
+    NoPowerControl m_power;
+    TaskListModel m_tasks;
+    ProbeQueue m_probes;
+    BatchView m_view;
+    ConversionRun m_run;
+    ConversionQueue m_queue;
+    std::unique_ptr<WatchJournal> m_journal;
+    std::unique_ptr<WatchFolder> m_watch;
+    QHash<QString, WatchedFile> m_arrivals; // settled files by path, until their rows are over
+    QList<Skipped> m_skipped;
+    QList<bool> m_told; // by row: its end was printed (and journalled)
+    int m_expected = 0; // tasks the listing will bring
+    bool m_listed = false;
+    bool m_interrupted = false;
+    bool m_finished = false;
+};
