@@ -20,12 +20,6 @@ struct Texts
     Q_DECLARE_TR_FUNCTIONS(BatchMode)
 };
 
-void printTo(std::FILE *stream, const QString &line)
-{
-    std::fprintf(stream, "%s\n", line.toLocal8Bit().constData());
-    std::fflush(stream);
-}
-
 bool isEnded(const QString &status)
 {
     return status == RowStatus::Complete || status == RowStatus::Failed || status == RowStatus::Stop
@@ -93,15 +87,15 @@ BatchDriver::~BatchDriver() = default;
 int BatchDriver::run()
 {
     for (const QString &path : std::as_const(m_request.missing))
-        printTo(stderr, Texts::tr("Not found: %1").arg(path));
+        PrintLine(stderr, Texts::tr("Not found: %1").arg(path));
     for (const Skipped &skipped : std::as_const(m_skipped))
-        printTo(stderr, Texts::tr("Skipped %1: %2").arg(skipped.path, skipped.reason));
+        PrintLine(stderr, Texts::tr("Skipped %1: %2").arg(skipped.path, skipped.reason));
     if (watching()) {
         if (!m_journal->error().isEmpty()) {
-            printTo(stderr, m_journal->error());
+            PrintLine(stderr, m_journal->error());
             return BatchFailed;
         }
-        printTo(stderr, Texts::tr("Watching %1 (a file is converted once it has not changed for %2 s); "
+        PrintLine(stderr, Texts::tr("Watching %1 (a file is converted once it has not changed for %2 s); "
                                   "Ctrl+C ends.")
                             .arg(PrintableName(m_watch->folder()))
                             .arg(m_request.settleMs / 1000.0));
@@ -118,7 +112,7 @@ int BatchDriver::run()
     m_view.setExpectedTasks(m_expected);
     if (!m_probes.isBusy()) {
         if (m_request.files.isEmpty() && m_request.missing.isEmpty() && m_skipped.isEmpty())
-            printTo(stderr, Texts::tr("No files to convert."));
+            PrintLine(stderr, Texts::tr("No files to convert."));
         return summary();
     }
     return QCoreApplication::exec();
@@ -137,7 +131,7 @@ void BatchDriver::onTaskAdded(int row)
             const QString length = task.LengthText.isEmpty() ? QStringLiteral("unknown") : task.LengthText;
             const Skipped skipped{PrintableName(task.InputFile),
                                   Texts::tr("the time range does not fit its length %1").arg(length)};
-            printTo(stderr, Texts::tr("Skipped %1: %2").arg(skipped.path, skipped.reason));
+            PrintLine(stderr, Texts::tr("Skipped %1: %2").arg(skipped.path, skipped.reason));
             m_skipped << skipped;
             if (watching())
                 record(task.InputFile, QStringLiteral("skipped"));
@@ -187,7 +181,7 @@ void BatchDriver::onRowChanged(int row)
     m_told[row] = true;
     if (task.StatusText != RowStatus::Stop)
         record(task.InputFile, task.StatusText.toLower());
-    printTo(stdout, QStringLiteral("  %1  %2 -> %3")
+    PrintLine(stdout, QStringLiteral("  %1  %2 -> %3")
                         .arg(task.StatusText, PrintableName(task.InputFile), PrintableName(m_run.outputPathOf(row))));
 }
 
@@ -196,7 +190,7 @@ void BatchDriver::record(const QString &input, const QString &status)
     const WatchedFile file = m_arrivals.take(input);
     QString error;
     if (!m_watch->finish(file.path.isEmpty() ? WatchedFile{input, -1, 0} : file, status, &error))
-        printTo(stderr, Texts::tr("The journal could not be written: %1").arg(error));
+        PrintLine(stderr, Texts::tr("The journal could not be written: %1").arg(error));
 }
 
 // A plain batch ends with its run: every file was read and converted, or an
@@ -290,9 +284,9 @@ int BatchDriver::summary()
         head += Texts::tr(", %1 not converted").arg(notRun);
     if (m_interrupted)
         head += Texts::tr(" (interrupted)");
-    printTo(stdout, head);
+    PrintLine(stdout, head);
     for (const QString &line : std::as_const(lines))
-        printTo(stdout, line);
+        PrintLine(stdout, line);
 
     if (m_interrupted)
         return BatchInterrupted;

@@ -33,16 +33,10 @@ struct Texts
     Q_DECLARE_TR_FUNCTIONS(BatchMode)
 };
 
-void printTo(std::FILE *stream, const QString &line)
-{
-    std::fprintf(stream, "%s\n", line.toLocal8Bit().constData());
-    std::fflush(stream);
-}
-
 int usageError(const QString &message)
 {
-    printTo(stderr, Texts::tr("vantorix --batch: %1").arg(message));
-    printTo(stderr, Texts::tr("Try \"vantorix --batch --help\" for the options."));
+    PrintLine(stderr, Texts::tr("vantorix --batch: %1").arg(message));
+    PrintLine(stderr, Texts::tr("Try \"vantorix --batch --help\" for the options."));
     return BatchUsage;
 }
 
@@ -100,7 +94,7 @@ std::optional<QString> chooseProfile(const BatchCommandLine &options, const Stor
         return chosen.isEmpty() ? std::nullopt : std::optional<QString>(chosen);
     }
     if (profiles.isEmpty()) {
-        printTo(stderr, Texts::tr("There is no profile in %1.").arg(ProfilesFolder(programFolder)));
+        PrintLine(stderr, Texts::tr("There is no profile in %1.").arg(ProfilesFolder(programFolder)));
         *status = BatchUsage;
         return std::nullopt;
     }
@@ -127,7 +121,7 @@ std::optional<int> resolve(const BatchCommandLine &options, int argc, char **arg
     if (request.place != OutputPlace::Beside && (folder.isEmpty() || !QFileInfo(folder).isDir())) {
         if (options.outputGiven)
             return usageError(Texts::tr("--output: the folder \"%1\" does not exist").arg(folder));
-        printTo(stderr, Texts::tr("The output path does not exist. Please specify another one. "
+        PrintLine(stderr, Texts::tr("The output path does not exist. Please specify another one. "
                                   "(stored: \"%1\"; give one with --output)").arg(folder));
         return BatchUsage;
     }
@@ -188,7 +182,7 @@ std::optional<QString> buildParameters(const QString &programFolder, const QStri
     QTemporaryDir scratch;
     const QString copy = scratch.filePath(profileName + QStringLiteral(".apf"));
     if (!scratch.isValid() || !QFile::copy(ProfilePath(programFolder, profileName), copy)) {
-        printTo(stderr, Texts::tr("The profile \"%1\" could not be read.").arg(profileName));
+        PrintLine(stderr, Texts::tr("The profile \"%1\" could not be read.").arg(profileName));
         *status = BatchFailed;
         return std::nullopt;
     }
@@ -219,6 +213,12 @@ bool WantsBatch(int argc, char **argv)
     return false;
 }
 
+void PrintLine(std::FILE *stream, const QString &line)
+{
+    std::fprintf(stream, "%s\n", line.toLocal8Bit().constData());
+    std::fflush(stream);
+}
+
 int RunBatch(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
@@ -242,11 +242,11 @@ int RunBatch(int argc, char **argv)
         std::fputs(options.helpText.toLocal8Bit().constData(), stdout);
         return BatchCompleted;
     case BatchCommandLine::Action::Version:
-        printTo(stdout, QStringLiteral("Vantorix ") + stored.version);
+        PrintLine(stdout, QStringLiteral("Vantorix ") + stored.version);
         return BatchCompleted;
     case BatchCommandLine::Action::ListProfiles:
         for (const QString &name : ProfileList(programFolder))
-            printTo(stdout, name);
+            PrintLine(stdout, name);
         return BatchCompleted;
     case BatchCommandLine::Action::Convert:
         break;
