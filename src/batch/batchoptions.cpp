@@ -123,11 +123,16 @@ ParsedCommandLine ParseBatchCommandLine(const QStringList &arguments, const Stor
                                            Texts::tr("Run this command once the batch has ended, with "
                                                      "VANTORIX_STATUS and the counts in its environment."),
                                            Texts::tr("command"));
+    const QCommandLineOption targetSsim(QStringLiteral("target-ssim"),
+                                        Texts::tr("Pick the quality value (CRF) of an H.264, H.265 or AV1 profile "
+                                                  "that gives at least this SSIM, from a few samples; the profile's "
+                                                  "\"Quality: SSIM\" row."),
+                                        QStringLiteral("0.95..0.995"));
     const QCommandLineOption listProfiles(QStringLiteral("list-profiles"), Texts::tr("List the profiles."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     parser.addOptions({batch, profile, output, overwrite, rename, set, start, end, jobs, recursive, tree, beside, watch,
-                       settle, copyFitting, notBigger, noDates, original, whenDone, whenBatchDone, listProfiles});
+                       settle, copyFitting, targetSsim, notBigger, noDates, original, whenDone, whenBatchDone, listProfiles});
     parser.addPositionalArgument(Texts::tr("paths"), Texts::tr("Files and folders to convert."),
                                  Texts::tr("PATH..."));
 
@@ -201,6 +206,8 @@ ParsedCommandLine ParseBatchCommandLine(const QStringList &arguments, const Stor
     // As if its grid row were set first: a --set of the row itself decides.
     if (parser.isSet(copyFitting))
         request.settings.prepend(QStringLiteral("Streams already in the target format=Copy"));
+    if (parser.isSet(targetSsim))
+        request.settings.prepend(QStringLiteral("Quality: SSIM=") + parser.value(targetSsim).trimmed());
     request.paths = parser.positionalArguments();
     request.settleMs = WatchFolder::DefaultSettleMs;
     if (parser.isSet(settle)) {

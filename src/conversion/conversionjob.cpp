@@ -4,6 +4,7 @@
 #include "conversion/inprocessprobe.h"
 #include "conversion/outputcheck.h"
 #include "platform/logging.h"
+#include "conversion/qualitysearch.h"
 #include "conversion/workfolder.h"
 
 #include <QCoreApplication>
@@ -123,11 +124,60 @@ void ConversionJob::dropStreamProbe()
     std::exchange(m_streamProbe, nullptr)->deleteLater();
 }
 
+void ConversionJob::searchQuality(const QString &params, double target)
+{
+    // The samples come from the part of the input the task converts.
+    const ltvItemData &task = m_order.task;
+    QualitySearch::Request request;
+    request.enginePath = m_order.enginePath;
+    request.input = task.InputFile;
+    request.spans = SampleSpans(task.StartSecs, task.ClipLengthSecs > 0 ? task.ClipLengthSecs : task.LengthSecs);
+    request.params = params;
+    request.target = target;
+    m_search = new QualitySearch(std::move(request), this);
+    connect(m_search, &QualitySearch::finished, this, [this, params] {
+        QString chosen = WithoutTargetSsim(params);
+        if (m_search->failure().isEmpty()) {
+            m_quality = QCoreApplication::translate("ConversionJob", "Quality: CRF %1 chosen for SSIM %2 or more "
+                                                                     "(predicted %3, %n probe(s)).",
+                                                    nullptr, m_search->probes())
+                            .arg(QString::number(m_search->chosen(), 'g', 4))
+                            .arg(QString::number(*TargetSsim(params), 'g', 4))
+                            .arg(QString::number(m_search->predicted(), 'f', 4));
+            chosen = WithCrf(chosen, m_search->chosen());
+        } else {
+            m_quality = QCoreApplication::translate("ConversionJob", "The quality could not be picked (%1): the "
+                                                                     "profile's own settings were used.")
+                            .arg(m_search->failure());
+        }
+        dropSearch();
+        launchEngine(chosen);
+    });
+    m_search->start();
+}
+
+void ConversionJob::dropSearch()
+{
+    if (!m_search)
+        return;
+    m_search->abandon();
+    m_search->disconnect(this);
+    std::exchange(m_search, nullptr)->deleteLater();
+}
+
 void ConversionJob::launchEngine(const QString &params)
 {
+    // A quality asked for is sought first (without a video to encode, there
+    // is nothing to seek).
+    if (const std::optional<double> target = TargetSsim(params)) {
+        if (!CopiesVideo(params) && !SplitCommandLine(params).contains(QStringLiteral("-vn"))) {
+            searchQuality(params, *target);
+            return;
+        }
+    }
     // The start and the length go to the engine only when the task narrows
     // its input.
-    QString engineParams = params;
+    QString engineParams = WithoutTargetSsim(params);
     // The engine gives an output its input's tags unless told not to.
     if (!m_order.keepDates)
         engineParams += QStringLiteral(" -map_metadata -1");
@@ -324,6 +374,7 @@ void ConversionJob::onChecked()
 void ConversionJob::end(Phase phase, const QString &reason, bool keepOutput)
 {
     dropStreamProbe();
+    dropSearch();
     discardWorkFile();
     m_stallTimer.stop();
     m_reason = withOutputPath(reason);
@@ -332,6 +383,8 @@ void ConversionJob::end(Phase phase, const QString &reason, bool keepOutput)
         QStringList notes = m_leftOut;
         if (phase == Committed && !m_copied.isEmpty())
             notes << m_copied;
+        if (phase == Committed && !m_quality.isEmpty())
+            notes << m_quality;
         if (!notes.isEmpty())
             m_reason = notes.join(QLatin1Char('\n'));
     }
@@ -411,6 +464,7 @@ void ConversionJob::stop()
 void ConversionJob::abandon()
 {
     dropStreamProbe();
+    dropSearch();
     if (m_engine) {
         // Killed and reaped here; it emits nothing more.
         m_engine->killAndWait();

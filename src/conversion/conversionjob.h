@@ -12,6 +12,7 @@
 #include <optional>
 
 class InProcessProbe;
+class QualitySearch;
 class OutputCheck;
 class WorkFolder;
 
@@ -147,6 +148,10 @@ private:
     void onStreamsRead();
     void launchEngine(const QString &params);
     void dropStreamProbe();
+    // Seeks the CRF that gives the SSIM `params` asks for, then launches the
+    // engine with it.
+    void searchQuality(const QString &params, double target);
+    void dropSearch();
     void onChunk(const QString &text);
     void onEngineEnded(int exitCode, bool crashed);
     void onEngineFailedToStart(const QString &error);
@@ -171,6 +176,8 @@ private:
     Order m_order;
     Phase m_phase = Waiting;
     InProcessProbe *m_streamProbe = nullptr; // a child while the input's streams are read
+    QualitySearch *m_search = nullptr;       // a child while the quality asked for is sought
+    QString m_quality;                       // what the search chose, for the row's tip
     bool m_pauseWanted = false;              // a pause came while they were read
     QStringList m_leftOut;                   // what the output does not keep of its input
     QString m_checkParams;                   // what the check holds the output to, when not the order's
