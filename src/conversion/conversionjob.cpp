@@ -139,11 +139,11 @@ void ConversionJob::searchQuality(const QString &params, double target)
         QString chosen = WithoutTargetSsim(params);
         if (m_search->failure().isEmpty()) {
             m_quality = QCoreApplication::translate("ConversionJob", "Quality: CRF %1 chosen for SSIM %2 or more "
-                                                                     "(predicted %3, %n probe(s)).",
-                                                    nullptr, m_search->probes())
+                                                                     "(predicted %3; probes: %4).")
                             .arg(QString::number(m_search->chosen(), 'g', 4))
                             .arg(QString::number(*TargetSsim(params), 'g', 4))
-                            .arg(QString::number(m_search->predicted(), 'f', 4));
+                            .arg(QString::number(m_search->predicted(), 'f', 4))
+                            .arg(m_search->probes());
             chosen = WithCrf(chosen, m_search->chosen());
         } else {
             m_quality = QCoreApplication::translate("ConversionJob", "The quality could not be picked (%1): the "

@@ -5,6 +5,7 @@
 #include "conversion/conversionrun.h"
 #include "conversion/inprocessprobe.h"
 #include "conversion/outputcheck.h"
+#include "conversion/qualitysearch.h"
 #include "profiles/parametergrid.h"
 #include "profiles/profiles.h"
 
@@ -17,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QDateTime>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
@@ -435,4 +437,48 @@ TEST_F(AllStreamsTest, WhatFollowsAConversion)
     }
 }
 
+// "Quality: SSIM": the CRF is picked from samples of the input before the
+// conversion, and the whole output comes out near the SSIM asked for.
+TEST_F(AllStreamsTest, TheQualityAskedForPicksTheCrfFromSamples)
+{
+    const QString clip = folder->filePath(QStringLiteral("moving.mp4"));
+    ASSERT_TRUE(runEngine({"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25:duration=12", "-c:v", "libx264",
+                           "-crf", "12", "-pix_fmt", "yuv420p"},
+                          clip));
+    const struct
+    {
+        const char *profile;
+        const char *target;
+    } cases[] = {{"MP4 H.264 AAC", "0.98"}, {"MKV H.265 AAC", "0.99"}};
+    int n = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.profile);
+        QString ext;
+        const QString params = parameters(QString::fromUtf8(c.profile),
+                                          QList<QPair<QString, QString>>{{"Quality: SSIM", c.target}}, &ext);
+        EXPECT_TRUE(params.contains(QStringLiteral(" -target_ssim %1").arg(c.target))) << params.toStdString();
+        const Converted out = convert(clip, params, ext, QStringLiteral("quality%1").arg(n++));
+        ASSERT_EQ(out.status, RowStatus::Complete) << out.tip.toStdString();
+        const QRegularExpressionMatch tip =
+            QRegularExpression(QStringLiteral("^Quality: CRF ([0-9.]+) chosen for SSIM %1 or more \\(predicted "
+                                              "([0-9.]+); probes: [1-6]\\)\\.$")
+                                   .arg(QRegularExpression::escape(QString::fromLatin1(c.target))))
+                .match(out.tip);
+        ASSERT_TRUE(tip.hasMatch()) << out.tip.toStdString();
+        // The engine converted with the CRF the tip names, and never saw the row's option.
+        EXPECT_TRUE(out.command.contains(QStringLiteral(" -crf %1 ").arg(tip.captured(1)))) << out.command.toStdString();
+        EXPECT_FALSE(out.command.contains(QLatin1String(TargetSsimOption)));
+        const double target = QString::fromLatin1(c.target).toDouble();
+        EXPECT_GE(tip.captured(2).toDouble(), target);
+        QProcess measure;
+        measure.setProcessChannelMode(QProcess::MergedChannels);
+        measure.start(QStringLiteral(VANTORIX_FFMPEG), SsimArguments(out.output, clip));
+        ASSERT_TRUE(measure.waitForFinished(60000));
+        const std::optional<double> whole = SsimFromReport(QString::fromUtf8(measure.readAll()));
+        ASSERT_TRUE(whole.has_value());
+        EXPECT_NEAR(*whole, target, 0.004);
+    }
+}
+
 } // namespace
+
