@@ -400,6 +400,10 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
         <source>--original &quot;%1&quot; is none of keep, trash, delete</source>
         <translation>--original „%1“ ist keines von keep, trash, delete</translation>
     </message>
+    <message>
+        <source>Pick the quality value (CRF) of an H.264, H.265 or AV1 profile that gives at least this SSIM, from a few samples; the profile&apos;s &quot;Quality: SSIM&quot; row.</source>
+        <translation>Den Qualitätswert (CRF) eines H.264-, H.265- oder AV1-Profils wählen, der mindestens diese SSIM ergibt, anhand einiger Stichproben; die Zeile „Quality: SSIM“ des Profils.</translation>
+    </message>
 </context>
 <context>
     <name>BatchView</name>
@@ -465,6 +469,14 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     <message>
         <source>The output (%1 bytes) was not smaller than the input (%2 bytes).</source>
         <translation>Die Ausgabe (%1 Bytes) war nicht kleiner als die Eingabe (%2 Bytes).</translation>
+    </message>
+    <message>
+        <source>Quality: CRF %1 chosen for SSIM %2 or more (predicted %3; probes: %4).</source>
+        <translation>Qualität: CRF %1 gewählt für eine SSIM von mindestens %2 (erwartet %3; Proben: %4).</translation>
+    </message>
+    <message>
+        <source>The quality could not be picked (%1): the profile&apos;s own settings were used.</source>
+        <translation>Die Qualität konnte nicht gewählt werden (%1): Die Einstellungen des Profils wurden verwendet.</translation>
     </message>
 </context>
 <context>
@@ -985,6 +997,10 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
         <source>Streams already in the target format</source>
         <translation>Datenströme schon im Zielformat</translation>
     </message>
+    <message>
+        <source>Quality: SSIM</source>
+        <translation>Qualität: SSIM</translation>
+    </message>
 </context>
 <context>
     <name>ParameterValue</name>
@@ -1244,6 +1260,29 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     <message>
         <source>Cannot open file &quot;%1&quot;. %2</source>
         <translation>Die Datei „%1“ kann nicht geöffnet werden. %2</translation>
+    </message>
+</context>
+<context>
+    <name>QualitySearch</name>
+    <message>
+        <source>The profile&apos;s video encoder has no quality value to pick.</source>
+        <translation>Der Video-Encoder des Profils hat keinen Qualitätswert, der gewählt werden könnte.</translation>
+    </message>
+    <message>
+        <source>No samples of the input could be taken.</source>
+        <translation>Von der Eingabe konnten keine Stichproben genommen werden.</translation>
+    </message>
+    <message>
+        <source>The engine could not be started: %1</source>
+        <translation>Der Konverter konnte nicht gestartet werden: %1</translation>
+    </message>
+    <message>
+        <source>A sample could not be converted: %1</source>
+        <translation>Eine Stichprobe konnte nicht konvertiert werden: %1</translation>
+    </message>
+    <message>
+        <source>The engine gave no SSIM for a sample.</source>
+        <translation>Der Konverter hat für eine Stichprobe keine SSIM angegeben.</translation>
     </message>
 </context>
 <context>
@@ -1675,6 +1714,50 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     <message>
         <source>Are you sure to load the default preferences?</source>
         <translation>Möchten Sie wirklich die Standardeinstellungen laden?</translation>
+    </message>
+    <message>
+        <source>  After Conversion  </source>
+        <translation>  Nach der Konvertierung  </translation>
+    </message>
+    <message>
+        <source>Keep the original when the output is not smaller</source>
+        <translation>Original behalten, wenn die Ausgabe nicht kleiner ist</translation>
+    </message>
+    <message>
+        <source>Keep the source&apos;s dates and tags</source>
+        <translation>Datum und Tags der Quelle übernehmen</translation>
+    </message>
+    <message>
+        <source>When a file converted well:</source>
+        <translation>Wenn eine Datei erfolgreich konvertiert wurde:</translation>
+    </message>
+    <message>
+        <source>Keep the original</source>
+        <translation>Original behalten</translation>
+    </message>
+    <message>
+        <source>Move the original to the trash</source>
+        <translation>Original in den Papierkorb verschieben</translation>
+    </message>
+    <message>
+        <source>Delete the original</source>
+        <translation>Original löschen</translation>
+    </message>
+    <message>
+        <source>Run when done</source>
+        <translation>Danach ausführen</translation>
+    </message>
+    <message>
+        <source>For each file:</source>
+        <translation>Für jede Datei:</translation>
+    </message>
+    <message>
+        <source>For the batch:</source>
+        <translation>Für den Stapel:</translation>
+    </message>
+    <message>
+        <source>A program and its arguments, run without a shell. The file&apos;s paths and its status are in VANTORIX_INPUT, VANTORIX_OUTPUT, VANTORIX_STATUS and VANTORIX_ORIGINAL.</source>
+        <translation>Ein Programm mit seinen Argumenten, ohne Shell ausgeführt. Die Pfade der Datei und ihr Status stehen in VANTORIX_INPUT, VANTORIX_OUTPUT, VANTORIX_STATUS und VANTORIX_ORIGINAL.</translation>
     </message>
 </context>
 <context>

@@ -91,13 +91,13 @@ QString number(double value)
 std::optional<CrfScale> CrfScaleFor(const QString &encoder)
 {
     if (encoder == QLatin1String("libx264") || encoder == QLatin1String("libx264rgb"))
-        return CrfScale{0, 51, 23, 0.1, 6};
+        return CrfScale{0, 51, 23, 0.1, 6, 1};
     if (encoder == QLatin1String("libx265"))
-        return CrfScale{0, 51, 28, 0.1, 6};
+        return CrfScale{0, 51, 28, 0.1, 6, 1};
     if (encoder == QLatin1String("libsvtav1"))
-        return CrfScale{1, 63, 35, 1, 8};
+        return CrfScale{1, 63, 35, 1, 8, 2};
     if (encoder == QLatin1String("libaom-av1"))
-        return CrfScale{0, 63, 32, 1, 8};
+        return CrfScale{0, 63, 32, 1, 8, 2};
     return std::nullopt;
 }
 
@@ -173,6 +173,8 @@ std::optional<double> CrfSearch::plan() const
     if (below >= 0 && above >= 0) {
         const Point &a = m_points[below];
         const Point &b = m_points[above];
+        if (b.crf - a.crf <= m_scale.close)
+            return std::nullopt;
         const double qa = quality(a.ssim);
         const double qb = quality(b.ssim);
         crf = qa == qb ? (a.crf + b.crf) / 2 : a.crf + (qa - goal) / (qa - qb) * (b.crf - a.crf);

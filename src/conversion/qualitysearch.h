@@ -22,6 +22,7 @@ struct CrfScale
     double start = 23; // where the search begins when the profile names none
     double step = 0.1; // the finest value the encoder takes
     double jump = 6;   // the second probe's distance from the first
+    double close = 1;  // a bracket this narrow is interpolated without more probes
 };
 
 // The scale of an encoder (libx264, libx265, libsvtav1, libaom-av1); nothing
@@ -45,14 +46,14 @@ QString WithCrf(const QString &params, double crf);
 // the second a jump towards the target, then each where the measurements
 // around the target put it, interpolated on log(1 - SSIM), which is close to
 // linear in the CRF. Ends once a probe lands just above the target, the
-// bracket is one step wide, or after `maxProbes`. Plain logic: the caller
+// bracket is narrow (CrfScale::close), or after `maxProbes`. Plain logic: the caller
 // measures.
 class CrfSearch
 {
 public:
     static constexpr int MaxProbes = 6;
     // A probe this close above the target ends the search.
-    static constexpr double Tolerance = 0.0005;
+    static constexpr double Tolerance = 0.001;
 
     CrfSearch(double target, const CrfScale &scale, double start, int maxProbes = MaxProbes);
 
