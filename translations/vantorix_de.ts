@@ -1717,7 +1717,7 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     </message>
     <message>
         <source>  After Conversion  </source>
-        <translation>  Nach der Konvertierung  </translation>
+        <translation>  Nach Abschluss  </translation>
     </message>
     <message>
         <source>Keep the original when the output is not smaller</source>

@@ -402,6 +402,8 @@ void ConversionJob::pause()
         m_pauseWanted = true;
         if (m_engine)
             m_engine->suspendEngine();
+        if (m_search)
+            m_search->suspend();
     }
     if (m_phase != Converting || !m_engine)
         return;
@@ -415,6 +417,8 @@ void ConversionJob::resume()
     m_pauseWanted = false;
     if (launching())
         m_engine->resumeEngine();
+    if (m_search)
+        m_search->resume();
     if (m_phase != Paused)
         return;
     if (m_engine) {

@@ -309,6 +309,20 @@ void QualitySearch::abandon()
     std::exchange(m_engine, nullptr)->deleteLater();
 }
 
+void QualitySearch::suspend()
+{
+    m_suspended = true;
+    if (m_engine)
+        m_engine->suspendEngine();
+}
+
+void QualitySearch::resume()
+{
+    m_suspended = false;
+    if (m_engine)
+        m_engine->resumeEngine();
+}
+
 void QualitySearch::start()
 {
     const std::optional<CrfScale> scale = CrfScaleFor(optionValue(m_request.params, VideoCodecOptions));
@@ -324,11 +338,13 @@ void QualitySearch::start()
     const double start = optionValue(m_request.params, {QStringLiteral("-crf")}).toDouble(&own);
     m_search.emplace(m_request.target, *scale, own ? start : scale->start);
 
-    // The samples, one after another, in one lossless file.
+    // The samples, one after another, in one lossless file. Each begins at
+    // the key frame before its place: nothing is decoded only to be dropped.
     QStringList arguments = {QStringLiteral("-y"), QStringLiteral("-hide_banner"), QStringLiteral("-nostats")};
     QString inputs;
     for (int i = 0; i < m_request.spans.size(); ++i) {
-        arguments << QStringLiteral("-ss") << number(m_request.spans[i].first) << QStringLiteral("-t")
+        arguments << QStringLiteral("-noaccurate_seek") << QStringLiteral("-ss") << number(m_request.spans[i].first)
+                  << QStringLiteral("-t")
                   << number(m_request.spans[i].second) << QStringLiteral("-i") << m_request.input;
         inputs += QStringLiteral("[%1:v:0]").arg(i);
     }
@@ -356,6 +372,11 @@ void QualitySearch::launch(const QStringList &arguments)
     EngineCommand command;
     command.arguments = arguments;
     command.text = arguments.join(QLatin1Char(' '));
+    // A search paused meanwhile holds its next engine as soon as it runs.
+    connect(m_engine, &EngineProcess::started, this, [this] {
+        if (m_suspended)
+            m_engine->suspendEngine();
+    });
     m_engine->launch(m_request.enginePath, command);
 }
 

@@ -124,6 +124,9 @@ public:
     void start();
     // Kills a running engine at once and emits nothing more.
     void abandon();
+    // Holds the running engine, and each one after it until resumed.
+    void suspend();
+    void resume();
 
     // Once finished: empty when a CRF was chosen, else why not, as a sentence.
     QString failure() const { return m_failure; }
@@ -148,6 +151,7 @@ private:
     EngineProcess *m_engine = nullptr;
     Step m_step = Cutting;
     double m_crf = 0;
+    bool m_suspended = false;
     QString m_report;
     QString m_failure;
 };
