@@ -91,13 +91,13 @@ QString number(double value)
 std::optional<CrfScale> CrfScaleFor(const QString &encoder)
 {
     if (encoder == QLatin1String("libx264") || encoder == QLatin1String("libx264rgb"))
-        return CrfScale{0, 51, 23, 0.1, 6, 1};
+        return CrfScale{0, 51, 23, 0.1, 6, 1, 0.045};
     if (encoder == QLatin1String("libx265"))
-        return CrfScale{0, 51, 28, 0.1, 6, 1};
+        return CrfScale{0, 51, 28, 0.1, 6, 1, 0.045};
     if (encoder == QLatin1String("libsvtav1"))
-        return CrfScale{1, 63, 35, 1, 8, 2};
+        return CrfScale{1, 63, 35, 1, 8, 2, 0.03};
     if (encoder == QLatin1String("libaom-av1"))
-        return CrfScale{0, 63, 32, 1, 8, 2};
+        return CrfScale{0, 63, 32, 1, 8, 2, 0.03};
     return std::nullopt;
 }
 
@@ -182,19 +182,21 @@ std::optional<double> CrfSearch::plan() const
         most = b.crf - m_scale.step;
     } else {
         // Outside what was measured: towards the target along the slope of
-        // the two nearest probes, or a jump while that slope says nothing.
+        // the two nearest probes, or the encoder's typical slope while they
+        // say nothing, by two jumps at most.
         const bool upwards = below >= 0; // every probe reached the target
         const int near = upwards ? static_cast<int>(m_points.size()) - 1 : 0;
         const int next = upwards ? near - 1 : 1;
-        const double jump = upwards ? m_scale.jump : -m_scale.jump;
-        crf = m_points[near].crf + jump;
+        const Point &p = m_points[near];
+        double slope = -m_scale.slope;
         if (next >= 0 && next < m_points.size()) {
-            const Point &p = m_points[near];
             const Point &q = m_points[next];
-            const double slope = (quality(p.ssim) - quality(q.ssim)) / (p.crf - q.crf);
-            if (slope < -1e-4)
-                crf = p.crf + std::clamp((goal - quality(p.ssim)) / slope, -2 * m_scale.jump, 2 * m_scale.jump);
+            const double measured = (quality(p.ssim) - quality(q.ssim)) / (p.crf - q.crf);
+            if (measured < -1e-4)
+                slope = measured;
         }
+        const double move = std::clamp(std::abs((goal - quality(p.ssim)) / slope), m_scale.step, 2 * m_scale.jump);
+        crf = p.crf + (upwards ? move : -move);
     }
     least = std::max(least, m_scale.low);
     most = std::min(most, m_scale.high);
@@ -338,13 +340,11 @@ void QualitySearch::start()
     const double start = optionValue(m_request.params, {QStringLiteral("-crf")}).toDouble(&own);
     m_search.emplace(m_request.target, *scale, own ? start : scale->start);
 
-    // The samples, one after another, in one lossless file. Each begins at
-    // the key frame before its place: nothing is decoded only to be dropped.
+    // The samples, one after another, in one lossless file.
     QStringList arguments = {QStringLiteral("-y"), QStringLiteral("-hide_banner"), QStringLiteral("-nostats")};
     QString inputs;
     for (int i = 0; i < m_request.spans.size(); ++i) {
-        arguments << QStringLiteral("-noaccurate_seek") << QStringLiteral("-ss") << number(m_request.spans[i].first)
-                  << QStringLiteral("-t")
+        arguments << QStringLiteral("-ss") << number(m_request.spans[i].first) << QStringLiteral("-t")
                   << number(m_request.spans[i].second) << QStringLiteral("-i") << m_request.input;
         inputs += QStringLiteral("[%1:v:0]").arg(i);
     }

@@ -23,6 +23,7 @@ struct CrfScale
     double step = 0.1; // the finest value the encoder takes
     double jump = 6;   // the second probe's distance from the first
     double close = 1;  // a bracket this narrow is interpolated without more probes
+    double slope = 0.045; // how much -log10(1 - SSIM) falls per CRF, typically
 };
 
 // The scale of an encoder (libx264, libx265, libsvtav1, libaom-av1); nothing
@@ -43,11 +44,11 @@ QString WithCrf(const QString &params, double crf);
 
 // Picks the CRF whose SSIM against the source is at least a target, from
 // measurements at a few CRFs (each a probe): the first at the start value,
-// the second a jump towards the target, then each where the measurements
-// around the target put it, interpolated on log(1 - SSIM), which is close to
-// linear in the CRF. Ends once a probe lands just above the target, the
-// bracket is narrow (CrfScale::close), or after `maxProbes`. Plain logic: the caller
-// measures.
+// the second where the encoder's typical slope puts the target, then each
+// where the measurements around the target put it, interpolated on
+// log(1 - SSIM), which is close to linear in the CRF. Ends once a probe
+// lands just above the target, the bracket is narrow (CrfScale::close), or
+// after `maxProbes`. Plain logic: the caller measures.
 class CrfSearch
 {
 public:
