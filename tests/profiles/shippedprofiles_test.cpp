@@ -4,6 +4,7 @@
 // with every choice of every list picked at least once.
 #include "conversion/enginecommand.h"
 #include "conversion/inprocessprobe.h"
+#include "conversion/qualitysearch.h"
 #include "profiles/parametergrid.h"
 #include "profiles/profiles.h"
 
@@ -206,12 +207,14 @@ protected:
     {
         const QString output = folder.filePath(label + outputExt);
         // "All streams" names the clip's own, and the streams that fit are
-        // copied, as a task's command does.
+        // copied, as a task's command does; a quality asked for is the
+        // search's (a test of its own), so the profile's settings convert.
         const std::optional<ProbeReport> clipReport = ProbeInProcess(clip);
         EXPECT_TRUE(clipReport.has_value());
         const auto streams = clipReport ? std::optional(clipReport->streams) : std::nullopt;
         const QString params =
-            WithStreams(WithFittingCopies(parameterString(), streams).params, SelectStreams(streams, output));
+            WithStreams(WithFittingCopies(WithoutTargetSsim(parameterString()), streams).params,
+                        SelectStreams(streams, output));
         const EngineCommand command = ConversionCommand(clip, params, std::nullopt, seconds, output);
         const ToolRun r = run(folder.enginePath(), command.arguments);
         EXPECT_EQ(r.exitCode, 0) << GetParam().name << " " << label.toStdString() << ":"
