@@ -382,9 +382,7 @@ QList<int> TaskListController::selectedRows() const
 
 void TaskListController::removeSelected()
 {
-    QList<int> rows = selectedRows();
-    for (auto it = rows.rbegin(); it != rows.rend(); ++it)
-        m_tasks.removeRow(*it);
+    RemoveTasks(m_tasks, selectedRows());
     showSelected(false);
 }
 
@@ -396,9 +394,7 @@ void TaskListController::clear()
 
 void TaskListController::removeCompleted()
 {
-    const QList<int> rows = RowsWithStatus(m_tasks, {RowStatus::Complete});
-    for (auto it = rows.rbegin(); it != rows.rend(); ++it)
-        m_tasks.removeRow(*it);
+    RemoveTasks(m_tasks, RowsWithStatus(m_tasks, {RowStatus::Complete}));
     showSelected(false);
 }
 

@@ -47,7 +47,7 @@ QVariant ShownTaskColumns::data(const QModelIndex &index, int role) const
         return ShownStatus(QIdentityProxyModel::data(index, Qt::DisplayRole).toString());
     if (role == Qt::AccessibleDescriptionRole) {
         // Why a task failed, read with any of its cells.
-        const QString status = m_tasks.index(index.row(), StatusColumn).data().toString();
+        const QString status = m_tasks.text(index.row(), StatusColumn);
         if (status == RowStatus::Failed)
             return m_tasks.statusTip(index.row());
         return {};

@@ -11,7 +11,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPointer>
-#include <QStandardItem>
 #include <QTimer>
 
 WatchController::WatchController(TaskListController &list, BatchController &batch, ConversionRun &run,
@@ -95,7 +94,7 @@ void WatchController::onSettled(const WatchedFile &file)
         TaskListModel &tasks = m_list.model();
         for (int row = 0; row < tasks.rowCount(); ++row) {
             const QString status = tasks.index(row, 3).data().toString();
-            if (tasks.item(row, 0)->text() == file.path && !m_run.isQueued(row)
+            if (tasks.text(row, 0) == file.path && !m_run.isQueued(row)
                 && !ConversionRun::IsRunningStatus(status))
                 m_batch.arrive(row);
         }
@@ -112,8 +111,7 @@ void WatchController::onRowsInserted(int first, int last)
     if (m_arriving.isEmpty())
         return;
     for (int row = first; row <= last; ++row) {
-        const QStandardItem *caption = m_list.model().item(row, 0);
-        if (caption && m_arriving.remove(caption->text()))
+        if (m_arriving.remove(m_list.model().text(row, 0)))
             m_batch.arrive(row);
     }
 }

@@ -109,6 +109,7 @@ int BatchDriver::run()
     for (const QString &path : std::as_const(m_request.files))
         if (m_probes.enqueue(path, m_outputExt, m_request.foundUnder.value(path)))
             ++m_expected;
+    m_request.foundUnder = {}; // each queued file has its folder now
     m_view.setExpectedTasks(m_expected);
     if (!m_probes.isBusy()) {
         if (m_request.files.isEmpty() && m_request.missing.isEmpty() && m_skipped.isEmpty())

@@ -6,7 +6,6 @@
 #include "platform/filenames.h"
 
 #include <QFileInfo>
-#include <QStandardItemModel>
 
 #include <algorithm>
 
@@ -50,7 +49,7 @@ void BatchInteractive::ask(const QString &caption, const QString &text, DefaultA
         answered(false);
 }
 
-BatchView::BatchView(QStandardItemModel &tasks, QString outputFolder, QString outputExt, bool rename,
+BatchView::BatchView(TaskListModel &tasks, QString outputFolder, QString outputExt, bool rename,
                      bool terminal, std::FILE *stream, QObject *parent)
     : QObject(parent)
     , m_tasks(tasks)
@@ -62,7 +61,7 @@ BatchView::BatchView(QStandardItemModel &tasks, QString outputFolder, QString ou
 {
     m_timer.setInterval(1000);
     connect(&m_timer, &QTimer::timeout, this, &BatchView::tick);
-    connect(&m_tasks, &QStandardItemModel::dataChanged, this,
+    connect(&m_tasks, &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex &topLeft, const QModelIndex &bottomRight) {
                 if (topLeft.column() <= StatusColumn && bottomRight.column() >= StatusColumn)
                     for (int row = topLeft.row(); row <= bottomRight.row(); ++row)
@@ -116,9 +115,10 @@ void BatchView::setCurrentProgress(int position, const QString &)
 
 QString BatchView::taskName(int row) const
 {
-    const QStandardItem *caption = m_tasks.item(row, 0);
+    if (row < 0 || row >= m_tasks.rowCount())
+        return QString();
     // One line per task whatever the name holds.
-    return caption ? PrintableName(QFileInfo(caption->text()).fileName()) : QString();
+    return PrintableName(QFileInfo(m_tasks.text(row, 0)).fileName());
 }
 
 QString BatchView::number(int row) const
@@ -136,10 +136,9 @@ QString BatchView::RemainingText(qint64 elapsedMs, int percent)
 
 void BatchView::onStatusChanged(int row)
 {
-    const QStandardItem *item = m_tasks.item(row, StatusColumn);
-    if (!item)
+    if (row < 0 || row >= m_tasks.rowCount())
         return;
-    const QString status = item->text();
+    const QString status = m_tasks.text(row, StatusColumn);
     while (m_statuses.size() < m_tasks.rowCount())
         m_statuses << QString();
     while (m_outputPaths.size() < m_tasks.rowCount())

@@ -14,7 +14,7 @@
 #include <map>
 
 class ConversionRun;
-class QStandardItemModel;
+class TaskListModel;
 
 // Messages of the batch mode: one line each on standard error. The end-of-batch
 // messages of the run are left out (the summary says it all).
@@ -81,7 +81,7 @@ class BatchView final : public QObject, public ConversionView
 {
     Q_OBJECT
 public:
-    BatchView(QStandardItemModel &tasks, QString outputFolder, QString outputExt, bool rename,
+    BatchView(TaskListModel &tasks, QString outputFolder, QString outputExt, bool rename,
               bool terminal, std::FILE *stream = stderr, QObject *parent = nullptr);
     Q_DISABLE_COPY_MOVE(BatchView)
 
@@ -139,7 +139,7 @@ private:
     QString taskName(int row) const;
     QString number(int row) const;
 
-    QStandardItemModel &m_tasks;
+    TaskListModel &m_tasks;
     QString m_outputFolder;
     QString m_outputExt;
     bool m_rename;

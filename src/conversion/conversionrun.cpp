@@ -46,7 +46,7 @@ bool AnyLaunching(const Entries &entries)
 
 } // namespace
 
-ConversionRun::ConversionRun(QStandardItemModel &tasks, ConversionView &view, IInteractive &interactive,
+ConversionRun::ConversionRun(TaskListModel &tasks, ConversionView &view, IInteractive &interactive,
                              IShell &shell, IPowerControl &power, QObject *parent)
     : QObject(parent)
     , m_tasks(tasks)
@@ -127,8 +127,7 @@ void ConversionRun::RunConversion(const QString &params)
 
 bool ConversionRun::isQueued(int row) const
 {
-    const QStandardItem *caption = m_tasks.item(row, 0);
-    return caption && caption->data(TaskListModel::QueuedRole).toBool();
+    return m_tasks.index(row, 0).data(TaskListModel::QueuedRole).toBool();
 }
 
 void ConversionRun::setQueued(int row, bool queued)
@@ -727,10 +726,7 @@ void ConversionRun::settleRow(int row, const QString &status, const QString &rea
 
 void ConversionRun::setCaptionData(int row, int role, const QVariant &value)
 {
-    QStandardItem *caption = m_tasks.item(row, 0);
-    // An item stores a cleared role as an entry of its own: clear only what is there.
-    if (caption && (value.isValid() || caption->data(role).isValid()))
-        caption->setData(value, role);
+    m_tasks.setData(m_tasks.index(row, 0), value, role);
 }
 
 void ConversionRun::takeSleep()

@@ -45,7 +45,7 @@ public:
     static constexpr int KeptOutputLines = ConversionJob::KeptOutputLines;
     static constexpr qsizetype KeptOutputChars = ConversionJob::KeptOutputChars;
 
-    ConversionRun(QStandardItemModel &tasks, ConversionView &view, IInteractive &interactive,
+    ConversionRun(TaskListModel &tasks, ConversionView &view, IInteractive &interactive,
                   IShell &shell, IPowerControl &power, QObject *parent = nullptr);
     ~ConversionRun() override;
     Q_DISABLE_COPY_MOVE(ConversionRun)
@@ -195,7 +195,7 @@ private:
     void releaseSleep();
     void backToIdle();
 
-    QStandardItemModel &m_tasks;
+    TaskListModel &m_tasks;
     ConversionView &m_view;
     ISleepInhibitor *m_inhibitor = nullptr;
     bool m_inhibiting = false;

@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardItemModel>
 
 namespace {
 
@@ -89,7 +88,7 @@ QString OutputNaming::PathFor(const ltvItemData &task, int row, const QString &o
     return candidate;
 }
 
-void OutputNaming::begin(const QString &outputFolder, const QString &outputExt, const QStandardItemModel &tasks,
+void OutputNaming::begin(const QString &outputFolder, const QString &outputExt, const TaskListModel &tasks,
                          OutputPlace place)
 {
     m_outputFolder = outputFolder;

@@ -5,7 +5,7 @@
 #include <QSet>
 #include <QString>
 
-class QStandardItemModel;
+class TaskListModel;
 
 // Where the outputs of a batch go: all into the output folder, into the output
 // folder keeping the folder tree each input was found in, or each beside its
@@ -47,11 +47,16 @@ public:
 
     // A new batch into `outputFolder` (as typed) with `outputExt`: the inputs of
     // `tasks` are reserved from the start, wherever an output may go.
-    void begin(const QString &outputFolder, const QString &outputExt, const QStandardItemModel &tasks,
+    void begin(const QString &outputFolder, const QString &outputExt, const TaskListModel &tasks,
                OutputPlace place = OutputPlace::Folder);
 
     // An input that joins the batch, or is about to: no output takes its path.
-    void takeInput(const QString &input) { m_taken.insert(PathKey(input)); }
+    // (The key most often is the path itself: then it shares its characters.)
+    void takeInput(const QString &input)
+    {
+        const QString key = PathKey(input);
+        m_taken.insert(key == input ? input : key);
+    }
     // Where the output of a task of this batch goes (its folder may not exist yet).
     OutputSpot spotFor(const ltvItemData &task) const { return SpotFor(task, m_outputFolder, m_place); }
 

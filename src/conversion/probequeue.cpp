@@ -1,5 +1,6 @@
 #include "conversion/probequeue.h"
 
+#include <QPersistentModelIndex>
 #include <QThread>
 #include <QThreadPool>
 
@@ -155,22 +156,39 @@ void ProbeQueue::appendFinished()
     // A handler of taskAdded may queue more files or cancel: the queue is
     // looked at anew on every turn.
     while (!m_entries.empty() && m_entries.front()->finished) {
-        const std::unique_ptr<Entry> entry = std::move(m_entries.front());
-        m_entries.pop_front();
-        --m_started;
-        m_queuedPaths.remove(entry->path);
-        ++m_done;
-        appendRow(*entry);
+        // The finished files at the front go in as one block of rows.
+        std::vector<std::unique_ptr<Entry>> finished;
+        while (!m_entries.empty() && m_entries.front()->finished) {
+            finished.push_back(std::move(m_entries.front()));
+            m_entries.pop_front();
+            --m_started;
+            m_queuedPaths.remove(finished.back()->path);
+        }
+        appendRows(finished);
     }
 }
 
-void ProbeQueue::appendRow(const Entry &entry)
+void ProbeQueue::appendRows(const std::vector<std::unique_ptr<Entry>> &entries)
 {
-    ltvItemData task = TaskFromProbe(entry.path, entry.report, entry.outputExt);
-    task.FoundUnder = entry.foundUnder;
-    const int row = m_tasks.appendTask(task);
-    emit taskAdded(row);
-    emit progress(m_done, m_total);
+    QList<ltvItemData> tasks;
+    tasks.reserve(static_cast<qsizetype>(entries.size()));
+    for (const auto &entry : entries) {
+        tasks << TaskFromProbe(entry->path, entry->report, entry->outputExt);
+        tasks.last().FoundUnder = entry->foundUnder;
+    }
+    const int first = m_tasks.appendTasks(tasks);
+    // A handler of taskAdded may remove its row: the rows after it are told
+    // where they are then.
+    QList<QPersistentModelIndex> rows;
+    rows.reserve(tasks.size());
+    for (int row = first; row < first + static_cast<int>(tasks.size()); ++row)
+        rows << QPersistentModelIndex(m_tasks.index(row, 0));
+    for (const QPersistentModelIndex &row : rows) {
+        ++m_done;
+        if (row.isValid())
+            emit taskAdded(row.row());
+        emit progress(m_done, m_total);
+    }
 }
 
 void ProbeQueue::cancel()
@@ -187,15 +205,15 @@ void ProbeQueue::cancel()
     // Every engine is gone, and every worker told, before any row is added.
     for (const auto &entry : entries)
         stop(*entry);
+    std::vector<std::unique_ptr<Entry>> finished;
     int dropped = 0;
-    for (const auto &entry : entries) {
-        if (entry->finished) {
-            ++m_done;
-            appendRow(*entry);
-        } else {
+    for (auto &entry : entries) {
+        if (entry->finished)
+            finished.push_back(std::move(entry));
+        else
             ++dropped;
-        }
     }
+    appendRows(finished);
     m_done += dropped;
     emit progress(m_done, m_total);
     if (!isBusy())

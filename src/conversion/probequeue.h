@@ -13,6 +13,7 @@
 #include <atomic>
 #include <deque>
 #include <memory>
+#include <vector>
 
 class QThreadPool;
 
@@ -84,7 +85,8 @@ private:
     void appendNow();
     static void stop(Entry &entry);
     void appendFinished();
-    void appendRow(const Entry &entry);
+    // Appends the rows of finished entries as one block.
+    void appendRows(const std::vector<std::unique_ptr<Entry>> &entries);
     void scheduleIdle();
 
     TaskListModel &m_tasks;

@@ -57,7 +57,7 @@ bool isTemporaryOutputName(const QString &path)
     return name.startsWith(QLatin1Char('.')) && name.contains(QLatin1String(".vantorix-part."));
 }
 
-QString roleText(const QStandardItemModel &tasks, int row, int role)
+QString roleText(const TaskListModel &tasks, int row, int role)
 {
     return tasks.index(row, 0).data(role).toString();
 }
@@ -67,7 +67,7 @@ QString roleText(const QStandardItemModel &tasks, int row, int role)
 namespace {
 
 // One row as a JSON object.
-QJsonObject taskObject(const QStandardItemModel &tasks, int row)
+QJsonObject taskObject(const TaskListModel &tasks, int row)
 {
     ltvItemData record;
     ReadItemData(tasks, row, WholeRowField, record);
@@ -117,7 +117,7 @@ std::optional<SavedTask> parseTask(const QJsonObject &row)
 
 } // namespace
 
-QByteArray TaskListText(const QStandardItemModel &tasks, const SavedBatch &batch)
+QByteArray TaskListText(const TaskListModel &tasks, const SavedBatch &batch)
 {
     QJsonArray rows;
     for (int row = 0; row < tasks.rowCount(); ++row)
@@ -129,7 +129,7 @@ QByteArray TaskListText(const QStandardItemModel &tasks, const SavedBatch &batch
     return line(root);
 }
 
-QByteArray TaskListRowText(const QStandardItemModel &tasks, int row)
+QByteArray TaskListRowText(const TaskListModel &tasks, int row)
 {
     return line({{QStringLiteral("at"), row}, {QStringLiteral("row"), taskObject(tasks, row)}});
 }
@@ -205,22 +205,30 @@ std::optional<SavedTaskList> ParseTaskListText(const QByteArray &text, QString *
 
 int RestoreTasks(TaskListModel &tasks, const SavedTaskList &list)
 {
-    int added = 0;
-    for (SavedTask task : list.tasks) {
-        if (tasks.hasInput(task.record.InputFile))
+    // The rows go in as one block; a path the list names twice comes once.
+    QList<ltvItemData> records;
+    QList<const SavedTask *> restored;
+    QSet<QString> taken;
+    for (const SavedTask &task : list.tasks) {
+        if (tasks.hasInput(task.record.InputFile) || taken.contains(task.record.InputFile))
             continue;
+        taken.insert(task.record.InputFile);
+        records << task.record;
         // Its engine was cut off (converting, at a percent or paused): it waits
         // again, showing what a row waiting to be converted shows.
         if (ConversionRun::IsRunningStatus(task.record.StatusText) || task.record.StatusText.isEmpty())
-            task.record.StatusText = QStringLiteral("OK");
-        const int row = tasks.appendTask(task.record);
-        if (!task.notes.isEmpty())
-            tasks.item(row, 0)->setData(task.notes, TaskListModel::ResultNotesRole);
-        if (!task.engineOutput.isEmpty())
-            tasks.item(row, 0)->setData(task.engineOutput, TaskListModel::EngineOutputRole);
-        ++added;
+            records.last().StatusText = QStringLiteral("OK");
+        restored << &task;
     }
-    return added;
+    const int first = tasks.appendTasks(records);
+    for (qsizetype i = 0; i < restored.size(); ++i) {
+        const QModelIndex caption = tasks.index(first + static_cast<int>(i), 0);
+        if (!restored[i]->notes.isEmpty())
+            tasks.setData(caption, restored[i]->notes, TaskListModel::ResultNotesRole);
+        if (!restored[i]->engineOutput.isEmpty())
+            tasks.setData(caption, restored[i]->engineOutput, TaskListModel::EngineOutputRole);
+    }
+    return static_cast<int>(records.size());
 }
 
 int RemoveUnfinishedOutputs(const SavedTaskList &list)

@@ -41,11 +41,11 @@ struct SavedTaskList
 
 // The text of a task list file as written whole: the rows of `tasks` and the
 // batch, one line of JSON.
-QByteArray TaskListText(const QStandardItemModel &tasks, const SavedBatch &batch);
+QByteArray TaskListText(const TaskListModel &tasks, const SavedBatch &batch);
 
 // A line appended to a task list file for a change: row `row` as it is now
 // (it replaces the row at its place, or comes last), or the batch.
-QByteArray TaskListRowText(const QStandardItemModel &tasks, int row);
+QByteArray TaskListRowText(const TaskListModel &tasks, int row);
 QByteArray TaskListBatchText(const SavedBatch &batch);
 
 // Reads a task list file's text: the list written whole, then the changes

@@ -26,14 +26,13 @@ void SortTasks(TaskListModel &tasks, int column, Qt::SortOrder order)
     struct Row
     {
         ltvItemData task;
-        QList<QStandardItem *> items;
+        int row = 0;
     };
-    std::vector<Row> rows;
-    rows.reserve(static_cast<size_t>(tasks.rowCount()));
+    std::vector<Row> rows(static_cast<size_t>(tasks.rowCount()));
     for (int row = 0; row < tasks.rowCount(); ++row) {
-        Row entry;
-        ReadItemData(tasks, row, WholeRowField, entry.task);
-        rows.push_back(std::move(entry));
+        Row &entry = rows[static_cast<size_t>(row)];
+        entry.row = row;
+        ReadItemData(tasks, row, column >= 1 && column <= 3 ? column - 1 : CaptionField, entry.task);
     }
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
@@ -50,15 +49,17 @@ void SortTasks(TaskListModel &tasks, int column, Qt::SortOrder order)
             return collator.compare(a.task.InputFile, b.task.InputFile) < 0;
         }
     };
-    // Taken out whole, so that every role of every cell goes with its row.
-    for (Row &entry : rows)
-        entry.items = tasks.takeRow(0);
     if (order == Qt::AscendingOrder)
         std::stable_sort(rows.begin(), rows.end(), less);
     else
         std::stable_sort(rows.begin(), rows.end(), [&](const Row &a, const Row &b) { return less(b, a); });
-    for (Row &entry : rows)
-        tasks.appendRow(entry.items);
+    // Every field and role of a row goes with it, and so do the selection
+    // and the persistent indexes of its cells.
+    std::vector<int> from;
+    from.reserve(rows.size());
+    for (const Row &entry : rows)
+        from.push_back(entry.row);
+    tasks.reorder(from);
 }
 
 QList<int> MoveTasks(TaskListModel &tasks, QList<int> rows, int step)
@@ -70,12 +71,12 @@ QList<int> MoveTasks(TaskListModel &tasks, QList<int> rows, int step)
     // The row next to the block goes to its other side.
     if (step < 0) {
         for (int &row : rows) {
-            tasks.insertRow(row - 1, tasks.takeRow(row));
+            tasks.moveRow(QModelIndex(), row, QModelIndex(), row - 1);
             --row;
         }
     } else {
         for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
-            tasks.insertRow(*it + 1, tasks.takeRow(*it));
+            tasks.moveRow(QModelIndex(), *it, QModelIndex(), *it + 2);
             ++*it;
         }
     }
@@ -86,20 +87,45 @@ QList<int> MoveTasksTo(TaskListModel &tasks, QList<int> rows, int before)
 {
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    rows.removeIf([&](int row) { return row < 0 || row >= tasks.rowCount(); });
     if (before < 0 || before > tasks.rowCount())
         before = tasks.rowCount();
-    std::vector<QList<QStandardItem *>> taken;
-    for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
-        taken.insert(taken.begin(), tasks.takeRow(*it));
-        if (*it < before)
-            --before;
+    // The rows left, with the moved ones put in before `before`.
+    std::vector<int> from;
+    from.reserve(static_cast<size_t>(tasks.rowCount()));
+    int at = 0;
+    qsizetype next = 0;
+    for (int row = 0; row <= tasks.rowCount(); ++row) {
+        if (row == before)
+            at = static_cast<int>(from.size());
+        if (row == tasks.rowCount())
+            break;
+        if (next < rows.size() && rows[next] == row)
+            ++next;
+        else
+            from.push_back(row);
     }
+    from.insert(from.begin() + at, rows.begin(), rows.end());
+    tasks.reorder(from);
     QList<int> moved;
-    for (auto &items : taken) {
-        moved << before;
-        tasks.insertRow(before++, items);
-    }
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        moved << at + static_cast<int>(i);
     return moved;
+}
+
+void RemoveTasks(TaskListModel &tasks, QList<int> rows)
+{
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    // From the bottom up, so that the rows above keep their numbers.
+    qsizetype last = rows.size() - 1;
+    while (last >= 0) {
+        qsizetype first = last;
+        while (first > 0 && rows[first - 1] == rows[first] - 1)
+            --first;
+        tasks.removeRows(rows[first], rows[last] - rows[first] + 1);
+        last = first - 1;
+    }
 }
 
 QList<int> RowsWithStatus(const TaskListModel &tasks, const QStringList &statuses)

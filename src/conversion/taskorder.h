@@ -23,4 +23,8 @@ QList<int> MoveTasks(TaskListModel &tasks, QList<int> rows, int step);
 QList<int> MoveTasksTo(TaskListModel &tasks, QList<int> rows, int before);
 
 // The rows whose Status is one of `statuses`, in order.
+// Removes the rows (given in any order, each once or more): each run of
+// neighbouring rows goes in one removal.
+void RemoveTasks(TaskListModel &tasks, QList<int> rows);
+
 QList<int> RowsWithStatus(const TaskListModel &tasks, const QStringList &statuses);

@@ -1,10 +1,13 @@
 #include "conversion/taskrecord.h"
 
 #include "conversion/failureexplanation.h"
+#include "conversion/taskorder.h"
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 #include <cmath>
 #include <limits>
 
@@ -48,26 +51,21 @@ double *secondsField(ltvItemData &record, int subItem)
     }
 }
 
-QString cellText(const QStandardItemModel &model, int row, int column)
+// The file name of a path less its last extension (QFileInfo's complete base
+// name), as a view of the path.
+QStringView stemOf(const QString &path)
 {
-    return model.index(row, column).data(Qt::DisplayRole).toString();
+    QStringView name(path);
+    name = name.mid(name.lastIndexOf(QLatin1Char('/')) + 1);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? name : name.left(dot);
 }
 
-void setCellText(QStandardItemModel &model, int row, int column, const QString &text)
-{
-    if (QStandardItem *item = model.item(row, column))
-        item->setText(text);
-    else
-        model.setItem(row, column, new QStandardItem(text));
-}
-
-void readSubItem(const QStandardItemModel &model, int row, int subItem, ltvItemData &record)
-{
-    QString &text = *textField(record, subItem);
-    text = cellText(model, row, subItem + 1);
-    if (double *seconds = secondsField(record, subItem))
-        *seconds = TimeTextToSeconds(text);
-}
+constexpr int NewNameColumn = 4; // sub-item 3
+// Texts up to this length are looked up among the common values of a list;
+// the list keeps up to MaxCommonTexts of them.
+constexpr qsizetype CommonTextLength = 24;
+constexpr qsizetype MaxCommonTexts = 4096;
 
 // A whole number as a time part: leading blanks and a sign allowed, digits, and
 // nothing after them.
@@ -98,70 +96,360 @@ bool parseWholeNumber(const QString &text, qint64 &value)
 
 } // namespace
 
-TaskListModel::TaskListModel(QObject *parent)
-    : QStandardItemModel(0, ColumnCount, parent)
+struct TaskListModel::Rare
 {
-    setHorizontalHeaderLabels({tr("Input File"), tr("Length"),
-                               tr("Size"), tr("Status")});
-    // The caption index follows rows added and removed; a caption written in
-    // place, or a reset, leaves it to be built again when next asked.
-    connect(this, &QAbstractItemModel::rowsInserted, this,
-            [this](const QModelIndex &parent, int first, int last) {
-                if (!parent.isValid())
-                    countInputs(first, last, 1);
-            });
-    connect(this, &QAbstractItemModel::rowsAboutToBeRemoved, this,
-            [this](const QModelIndex &parent, int first, int last) {
-                if (!parent.isValid())
-                    countInputs(first, last, -1);
-            });
-    connect(this, &QAbstractItemModel::dataChanged, this,
-            [this](const QModelIndex &topLeft, const QModelIndex &, const QList<int> &roles) {
-                if (topLeft.column() == 0
-                    && (roles.isEmpty() || roles.contains(Qt::DisplayRole) || roles.contains(Qt::EditRole)))
-                    m_inputsValid = false;
-            });
-    connect(this, &QAbstractItemModel::modelReset, this, [this] { m_inputsValid = false; });
+    QString engineOutput;
+    QString resultNotes;
+    QString temporaryOutput;
+
+    bool isEmpty() const { return engineOutput.isNull() && resultNotes.isNull() && temporaryOutput.isNull(); }
+};
+
+struct TaskListModel::Row
+{
+    QString caption;
+    QString texts[SubItemCount]; // the new name (3) is null while stemName holds
+    QString foundUnder;
+    std::unique_ptr<Rare> rare; // only while one of its texts is set
+    bool stemName = false;      // the new name is the caption's stem
+    bool queued = false;
+};
+
+TaskListModel::TaskListModel(QObject *parent)
+    : QAbstractTableModel(parent)
+    , m_headers{tr("Input File"), tr("Length"), tr("Size"), tr("Status")}
+{
+}
+
+TaskListModel::~TaskListModel() = default;
+
+QString TaskListModel::shared(const Row &row, int column, const QString &text)
+{
+    if (text.isEmpty())
+        return text;
+    // A row's length is most often its end and its clip length too.
+    for (int subItem = 0; subItem < SubItemCount; ++subItem)
+        if (subItem + 1 != column && !row.texts[subItem].isNull() && row.texts[subItem] == text)
+            return row.texts[subItem];
+    if (text.size() > CommonTextLength)
+        return text;
+    const auto common = m_common.constFind(text);
+    if (common != m_common.cend())
+        return *common;
+    if (m_common.size() < MaxCommonTexts)
+        m_common.insert(text);
+    return text;
+}
+
+bool TaskListModel::storeText(Row &row, int column, const QString &text)
+{
+    if (column == 0) {
+        if (row.caption == text)
+            return false;
+        if (row.stemName) {
+            row.texts[NewNameColumn - 1] = stemOf(row.caption).toString();
+            row.stemName = false;
+        }
+        countInput(row.caption, -1);
+        row.caption = text;
+        countInput(row.caption, 1);
+        if (!row.caption.isEmpty() && !row.texts[NewNameColumn - 1].isEmpty()
+            && row.texts[NewNameColumn - 1] == stemOf(row.caption)) {
+            row.texts[NewNameColumn - 1] = QString();
+            row.stemName = true;
+        }
+        return true;
+    }
+    if (column == NewNameColumn) {
+        if (cellText(row, column) == text)
+            return false;
+        row.stemName = !row.caption.isEmpty() && !text.isEmpty() && text == stemOf(row.caption);
+        row.texts[column - 1] = row.stemName ? QString() : text;
+        return true;
+    }
+    QString &held = row.texts[column - 1];
+    if (held == text)
+        return false;
+    held = shared(row, column, text);
+    return true;
+}
+
+QString TaskListModel::cellText(const Row &row, int column) const
+{
+    if (column == 0)
+        return row.caption;
+    if (column == NewNameColumn && row.stemName)
+        return stemOf(row.caption).toString();
+    return row.texts[column - 1];
+}
+
+TaskListModel::Row *TaskListModel::newRow(const ltvItemData &record)
+{
+    auto row = std::make_unique<Row>();
+    row->caption = record.InputFile;
+    for (int subItem = 0; subItem < SubItemCount; ++subItem)
+        storeText(*row, subItem + 1, textField(record, subItem));
+    if (!record.FoundUnder.isEmpty()) {
+        const auto common = m_common.constFind(record.FoundUnder);
+        row->foundUnder = common != m_common.cend() ? *common : record.FoundUnder;
+        if (common == m_common.cend() && m_common.size() < MaxCommonTexts)
+            m_common.insert(record.FoundUnder);
+    }
+    return row.release();
 }
 
 int TaskListModel::appendTask(const ltvItemData &record)
 {
-    // The whole row at once: one insertion for the views, none of them told
-    // of eleven cells changing after it.
-    QList<QStandardItem *> items;
-    items.reserve(ColumnCount);
-    items << new QStandardItem(record.InputFile);
-    if (!record.FoundUnder.isEmpty())
-        items.first()->setData(record.FoundUnder, FoundUnderRole);
-    for (int subItem = 0; subItem < SubItemCount; ++subItem)
-        items << new QStandardItem(textField(record, subItem));
-    appendRow(items);
-    return rowCount() - 1;
+    return appendTasks({record});
+}
+
+int TaskListModel::appendTasks(const QList<ltvItemData> &records)
+{
+    const int first = rowCount();
+    if (records.isEmpty())
+        return first;
+    // Made before the views are told, so that they are told once.
+    std::vector<std::unique_ptr<Row>> rows;
+    rows.reserve(static_cast<size_t>(records.size()));
+    for (const ltvItemData &record : records)
+        rows.emplace_back(newRow(record));
+    beginInsertRows(QModelIndex(), first, first + static_cast<int>(records.size()) - 1);
+    for (const auto &row : rows)
+        countInput(row->caption, 1);
+    // (Room grows by half again or more, never by one block at a time.)
+    m_rows.insert(m_rows.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+    endInsertRows();
+    return first;
 }
 
 bool TaskListModel::hasInput(const QString &path) const
 {
     if (!m_inputsValid) {
         m_inputs.clear();
-        for (int row = 0; row < rowCount(); ++row)
-            ++m_inputs[cellText(*this, row, 0)];
+        for (const auto &row : m_rows)
+            ++m_inputs[row->caption];
         m_inputsValid = true;
     }
     return m_inputs.value(path) > 0;
 }
 
-void TaskListModel::countInputs(int first, int last, int step)
+void TaskListModel::countInput(const QString &caption, int step) const
 {
     if (!m_inputsValid)
         return;
-    for (int row = first; row <= last; ++row) {
-        const QString caption = cellText(*this, row, 0);
-        const int count = m_inputs.value(caption) + step;
-        if (count > 0)
-            m_inputs.insert(caption, count);
-        else
-            m_inputs.remove(caption);
+    const int count = m_inputs.value(caption) + step;
+    if (count > 0)
+        m_inputs.insert(caption, count);
+    else
+        m_inputs.remove(caption);
+}
+
+QString TaskListModel::text(int row, int column) const
+{
+    if (row < 0 || row >= rowCount() || column < 0 || column >= ColumnCount)
+        return QString();
+    return cellText(*m_rows[static_cast<size_t>(row)], column);
+}
+
+const QString *TaskListModel::rareText(const Row &row, int role) const
+{
+    if (!row.rare)
+        return nullptr;
+    switch (role) {
+    case EngineOutputRole: return &row.rare->engineOutput;
+    case ResultNotesRole: return &row.rare->resultNotes;
+    case TemporaryOutputRole: return &row.rare->temporaryOutput;
+    default: return nullptr;
     }
+}
+
+QString *TaskListModel::rareText(Row &row, int role, bool create)
+{
+    if (!row.rare && create)
+        row.rare = std::make_unique<Rare>();
+    return const_cast<QString *>(std::as_const(*this).rareText(row, role));
+}
+
+int TaskListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
+
+int TaskListModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant TaskListModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.model() != this || index.row() >= rowCount())
+        return QVariant();
+    const Row &row = *m_rows[static_cast<size_t>(index.row())];
+    const bool caption = index.column() == 0;
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        return cellText(row, index.column());
+    case Qt::ToolTipRole:
+        if (index.column() == StatusColumn) {
+            const QString tip = statusTip(index.row());
+            if (!tip.isEmpty())
+                return tip;
+        }
+        return QVariant();
+    case EngineOutputRole:
+    case ResultNotesRole:
+    case TemporaryOutputRole: {
+        const QString *text = caption ? rareText(row, role) : nullptr;
+        return text && !text->isNull() ? QVariant(*text) : QVariant();
+    }
+    case FoundUnderRole:
+        return caption && !row.foundUnder.isNull() ? QVariant(row.foundUnder) : QVariant();
+    case QueuedRole:
+        return caption && row.queued ? QVariant(true) : QVariant();
+    default:
+        return QVariant();
+    }
+}
+
+bool TaskListModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (!index.isValid() || index.model() != this || index.row() >= rowCount())
+        return false;
+    Row &row = *m_rows[static_cast<size_t>(index.row())];
+    const bool caption = index.column() == 0;
+    QList<int> roles{role};
+    bool changed = false;
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        roles = {Qt::DisplayRole, Qt::EditRole};
+        changed = storeText(row, index.column(), value.toString());
+        break;
+    case EngineOutputRole:
+    case ResultNotesRole:
+    case TemporaryOutputRole: {
+        if (!caption)
+            return false;
+        const QString text = value.isValid() ? value.toString() : QString();
+        QString *held = rareText(row, role, !text.isNull());
+        if (!held || (held->isNull() == text.isNull() && *held == text))
+            return true;
+        *held = text;
+        if (row.rare->isEmpty())
+            row.rare.reset();
+        changed = true;
+        break;
+    }
+    case FoundUnderRole: {
+        if (!caption)
+            return false;
+        const QString text = value.isValid() ? value.toString() : QString();
+        changed = row.foundUnder.isNull() != text.isNull() || row.foundUnder != text;
+        row.foundUnder = text;
+        break;
+    }
+    case QueuedRole:
+        if (!caption)
+            return false;
+        changed = row.queued != value.toBool();
+        row.queued = value.toBool();
+        break;
+    default:
+        return false;
+    }
+    if (changed)
+        emit dataChanged(index, index, roles);
+    return true;
+}
+
+QVariant TaskListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && (role == Qt::DisplayRole || role == Qt::EditRole) && section >= 0
+        && section < m_headers.size())
+        return m_headers[section];
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+Qt::ItemFlags TaskListModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::ItemIsDropEnabled;
+    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable | Qt::ItemIsDragEnabled
+           | Qt::ItemIsDropEnabled | Qt::ItemNeverHasChildren;
+}
+
+Qt::DropActions TaskListModel::supportedDropActions() const
+{
+    return Qt::CopyAction | Qt::MoveAction;
+}
+
+bool TaskListModel::removeRows(int row, int count, const QModelIndex &parent)
+{
+    if (parent.isValid() || row < 0 || count <= 0 || row + count > rowCount())
+        return false;
+    beginRemoveRows(QModelIndex(), row, row + count - 1);
+    const auto first = m_rows.begin() + row;
+    for (auto it = first; it != first + count; ++it)
+        countInput((*it)->caption, -1);
+    m_rows.erase(first, first + count);
+    endRemoveRows();
+    return true;
+}
+
+bool TaskListModel::moveRows(const QModelIndex &sourceParent, int sourceRow, int count,
+                             const QModelIndex &destinationParent, int destinationChild)
+{
+    if (sourceParent.isValid() || destinationParent.isValid() || sourceRow < 0 || count <= 0
+        || sourceRow + count > rowCount() || destinationChild < 0 || destinationChild > rowCount()
+        || (destinationChild >= sourceRow && destinationChild <= sourceRow + count))
+        return false;
+    if (!beginMoveRows(QModelIndex(), sourceRow, sourceRow + count - 1, QModelIndex(), destinationChild))
+        return false;
+    const auto begin = m_rows.begin();
+    if (destinationChild > sourceRow)
+        std::rotate(begin + sourceRow, begin + sourceRow + count, begin + destinationChild);
+    else
+        std::rotate(begin + destinationChild, begin + sourceRow, begin + sourceRow + count);
+    endMoveRows();
+    return true;
+}
+
+void TaskListModel::reorder(const std::vector<int> &from)
+{
+    if (from.size() != m_rows.size())
+        return;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<int> to(from.size());
+    std::vector<std::unique_ptr<Row>> rows(m_rows.size());
+    for (size_t row = 0; row < from.size(); ++row) {
+        const auto old = static_cast<size_t>(from[row]);
+        rows[row] = std::move(m_rows[old]);
+        to[old] = static_cast<int>(row);
+    }
+    m_rows.swap(rows);
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex &index : before)
+        after << this->index(to[static_cast<size_t>(index.row())], index.column());
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void TaskListModel::clear()
+{
+    beginResetModel();
+    m_rows.clear();
+    m_common.clear();
+    m_inputs.clear();
+    m_inputsValid = false;
+    endResetModel();
+}
+
+void TaskListModel::sort(int column, Qt::SortOrder order)
+{
+    SortTasks(*this, column, order);
 }
 
 QString ShownStatus(const QString &stored)
@@ -176,23 +464,17 @@ QString ShownStatus(const QString &stored)
     return stored;
 }
 
-QVariant TaskListModel::data(const QModelIndex &index, int role) const
-{
-    if (role == Qt::ToolTipRole && index.isValid() && index.column() == StatusColumn) {
-        const QString tip = statusTip(index.row());
-        if (!tip.isEmpty())
-            return tip;
-    }
-    return QStandardItemModel::data(index, role);
-}
-
 QString TaskListModel::statusTip(int row) const
 {
-    const QModelIndex caption = index(row, 0);
-    const QString notes = QStandardItemModel::data(caption, ResultNotesRole).toString();
-    if (QStandardItemModel::data(index(row, StatusColumn), Qt::DisplayRole).toString() != RowStatus::Failed)
+    if (row < 0 || row >= rowCount())
+        return QString();
+    const Row &task = *m_rows[static_cast<size_t>(row)];
+    const QString *notesText = rareText(task, ResultNotesRole);
+    const QString notes = notesText ? *notesText : QString();
+    if (task.texts[StatusColumn - 1] != RowStatus::Failed)
         return notes;
-    const QString output = QStandardItemModel::data(caption, EngineOutputRole).toString();
+    const QString *outputText = rareText(task, EngineOutputRole);
+    const QString output = outputText ? *outputText : QString();
     // Nothing known of the failure (a row read back from a saved list): no tip.
     if (output.trimmed().isEmpty() && notes.isEmpty())
         return QString();
@@ -227,31 +509,38 @@ QString TaskListModel::LastLines(const QString &output, int count)
     return lines.join(QLatin1Char('\n'));
 }
 
-void ReadItemData(const QStandardItemModel &model, int row, int field, ltvItemData &record)
+void ReadItemData(const TaskListModel &model, int row, int field, ltvItemData &record)
 {
+    const auto readSubItem = [&](int subItem) {
+        QString &text = *textField(record, subItem);
+        text = model.text(row, subItem + 1);
+        if (double *seconds = secondsField(record, subItem))
+            *seconds = TimeTextToSeconds(text);
+    };
     if (field >= 0 && field < TaskListModel::SubItemCount) {
-        readSubItem(model, row, field, record);
-    } else if (field == CaptionField) {
-        record.InputFile = cellText(model, row, 0);
+        readSubItem(field);
+    } else if (field == CaptionField || field == WholeRowField) {
+        record.InputFile = model.text(row, 0);
         record.FoundUnder = model.index(row, 0).data(TaskListModel::FoundUnderRole).toString();
-    } else if (field == WholeRowField) {
-        record.InputFile = cellText(model, row, 0);
-        record.FoundUnder = model.index(row, 0).data(TaskListModel::FoundUnderRole).toString();
-        for (int subItem = 0; subItem < TaskListModel::SubItemCount; ++subItem)
-            readSubItem(model, row, subItem, record);
+        if (field == WholeRowField)
+            for (int subItem = 0; subItem < TaskListModel::SubItemCount; ++subItem)
+                readSubItem(subItem);
     }
 }
 
-void WriteItemData(QStandardItemModel &model, int row, int field, const ltvItemData &record)
+void WriteItemData(TaskListModel &model, int row, int field, const ltvItemData &record)
 {
+    const auto write = [&](int column, const QString &text) {
+        model.setData(model.index(row, column), text, Qt::DisplayRole);
+    };
     if (field >= 0 && field < TaskListModel::SubItemCount) {
-        setCellText(model, row, field + 1, textField(record, field));
+        write(field + 1, textField(record, field));
     } else if (field == CaptionField) {
-        setCellText(model, row, 0, record.InputFile);
+        write(0, record.InputFile);
     } else if (field == WholeRowField) {
-        setCellText(model, row, 0, record.InputFile);
+        write(0, record.InputFile);
         for (int subItem = 0; subItem < TaskListModel::SubItemCount; ++subItem)
-            setCellText(model, row, subItem + 1, textField(record, subItem));
+            write(subItem + 1, textField(record, subItem));
     }
 }
 

@@ -1,8 +1,13 @@
 #pragma once
 
+#include <QAbstractTableModel>
 #include <QHash>
-#include <QStandardItemModel>
+#include <QSet>
 #include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
 
 // One task as held in its task-list row: the caption (the input path), ten
 // sub-item texts and six seconds values derived from the time texts. A record is
@@ -55,7 +60,14 @@ QString ShownStatus(const QString &stored);
 
 // The task list: one row per task, column 0 the caption, columns 1..10 the ten
 // sub-items. The view shows the first four columns.
-class TaskListModel final : public QStandardItemModel
+//
+// The rows are kept as plain structs, one per task (TaskListModel::Row), some
+// 400 bytes each with the input's path: texts that rows or cells have in
+// common (a status, an extension, a frame size, "00:00:00.0", a row's length
+// repeated as its end) are kept once and shared, a new name that is the input's
+// own stem is not kept at all, and what only some rows have (engine output,
+// result notes, a temporary output) hangs off the row only when set.
+class TaskListModel final : public QAbstractTableModel
 {
     Q_OBJECT
 public:
@@ -79,18 +91,48 @@ public:
     static constexpr int FailureTipLines = 10;
 
     explicit TaskListModel(QObject *parent = nullptr);
+    ~TaskListModel() override;
 
     // Appends a row with the record's caption, sub-items and the folder it was
-// found under; returns its index.
+    // found under; returns its index.
     int appendTask(const ltvItemData &record);
+    // Appends a row for each record, in order, as one insertion; returns the
+    // index of the first (the row count when there are none).
+    int appendTasks(const QList<ltvItemData> &records);
 
     // Whether a row's caption is `path` exactly (letter case counts). Answered
     // from an index of the captions, kept as rows come and go and built again
     // only after a caption changed.
     bool hasInput(const QString &path) const;
 
-    // As stored; in addition, the Status cell has statusTip() as its tool tip.
+    // The text of a cell (column 0 the caption); empty outside the list.
+    QString text(int row, int column) const;
+
+    // Puts the rows in a new order: row n becomes the row that was `from[n]`
+    // (`from` holds every row once). Views, selections and persistent indexes
+    // follow their rows (one layout change).
+    void reorder(const std::vector<int> &from);
+    // Removes every row.
+    void clear();
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    // A cell's text for the display and edit roles; the roles above on the
+    // caption cell (not set: nothing); the Status cell has statusTip() as its
+    // tool tip.
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    // A cell's text (display or edit role) or a role above on the caption cell.
+    // A value equal to the one held changes nothing and tells nothing.
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    Qt::DropActions supportedDropActions() const override;
+    bool removeRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
+    // Moves rows within the list (one move for the views).
+    bool moveRows(const QModelIndex &sourceParent, int sourceRow, int count, const QModelIndex &destinationParent,
+                  int destinationChild) override;
+    // SortTasks.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
     // What the Status cell of a row tells on hovering: its result notes. For a
     // "Failed" task, a plain sentence on why comes first (ExplainFailure), then
@@ -103,8 +145,23 @@ public:
     static QString LastLines(const QString &output, int count);
 
 private:
-    void countInputs(int first, int last, int step);
+    struct Row;
+    struct Rare;
 
+    Row *newRow(const ltvItemData &record);
+    QString cellText(const Row &row, int column) const;
+    // Stores `text` as the cell's text; false when it was that already.
+    bool storeText(Row &row, int column, const QString &text);
+    // A copy of `text` that shares its characters with an equal text already
+    // kept (in the row, or among the common values of the list).
+    QString shared(const Row &row, int column, const QString &text);
+    QString *rareText(Row &row, int role, bool create);
+    const QString *rareText(const Row &row, int role) const;
+    void countInput(const QString &caption, int step) const;
+
+    std::vector<std::unique_ptr<Row>> m_rows;
+    QSet<QString> m_common; // short texts that many rows have
+    QStringList m_headers;
     mutable QHash<QString, int> m_inputs; // caption -> how many rows have it
     mutable bool m_inputsValid = false;
 };
@@ -113,12 +170,12 @@ private:
 // for 0, 5, 6, 7, 8 and 9), the caption (-1) or everything (-2); the caption
 // comes with the folder the input was found under. Other fields of
 // the record keep what they held; any other field number does nothing.
-void ReadItemData(const QStandardItemModel &model, int row, int field, ltvItemData &record);
+void ReadItemData(const TaskListModel &model, int row, int field, ltvItemData &record);
 
 // Copies from `record` into row `row`: one sub-item (0..9), the caption (-1) or
 // the caption and all sub-items (-2). Seconds values are never written, nor is
 // the folder an input was found under: a row keeps the one it was added with.
-void WriteItemData(QStandardItemModel &model, int row, int field, const ltvItemData &record);
+void WriteItemData(TaskListModel &model, int row, int field, const ltvItemData &record);
 
 // Seconds of a time text "h:m:s[.f]"; -1 when the text is not one.
 double TimeTextToSeconds(const QString &text);

@@ -684,7 +684,7 @@ TEST_F(MainFormTest, AScreenReaderFindsEveryControlNamedAndOnlyTheColumnsAndPict
     ltvItemData failed = task(0);
     failed.StatusText = RowStatus::Failed;
     WriteItemData(form.tasks(), 0, 2, failed);
-    form.tasks().item(0, 0)->setData(QStringLiteral("The disk is full."), TaskListModel::ResultNotesRole);
+    form.tasks().setData(form.tasks().index(0, 0), QStringLiteral("The disk is full."), TaskListModel::ResultNotesRole);
     QAccessibleInterface *list = QAccessible::queryAccessibleInterface(child<QWidget>("ltvTask"));
     QAccessibleTableInterface *table = list->tableInterface();
     ASSERT_NE(table, nullptr);

@@ -41,7 +41,7 @@ public:
             ltvItemData record = task(row);
             record.StatusText = statuses[row];
             WriteItemData(form.tasks(), row, 2, record);
-            form.tasks().item(row, 0)->setData(QStringLiteral("output of ") + record.NewName,
+            form.tasks().setData(form.tasks().index(row, 0), QStringLiteral("output of ") + record.NewName,
                                                TaskListModel::EngineOutputRole);
         }
     }

@@ -172,11 +172,11 @@ TEST_F(TaskListRecoveryTest, AListLeftByACrashIsRestoredBeforeTheCommandLinesFil
     ltvItemData second = task(1);
     second.StatusText = QStringLiteral("Converting");
     WriteItemData(form.tasks(), 1, 2, second);
-    form.tasks().item(1, 0)->setData(partial, TaskListModel::TemporaryOutputRole);
+    form.tasks().setData(form.tasks().index(1, 0), partial, TaskListModel::TemporaryOutputRole);
     ltvItemData third = task(2);
     third.StatusText = QStringLiteral("Failed");
     WriteItemData(form.tasks(), 2, 2, third);
-    form.tasks().item(2, 0)->setData(QStringLiteral("Conversion failed!"), TaskListModel::EngineOutputRole);
+    form.tasks().setData(form.tasks().index(2, 0), QStringLiteral("Conversion failed!"), TaskListModel::EngineOutputRole);
     ASSERT_TRUE(waitKept([&](const SavedTaskList &list) {
         return list.tasks.size() == 3 && list.tasks[1].temporary == partial
                && list.tasks[2].engineOutput == QLatin1String("Conversion failed!")

@@ -31,32 +31,6 @@ constexpr int ClipSeconds = 20;
 const QString ClipSize = QStringLiteral("640x360");
 const QString ProfileName = QStringLiteral("MP4 H.264 AAC");
 
-QStringList commandLine(qint64 pid)
-{
-    QFile file(QStringLiteral("/proc/%1/cmdline").arg(pid));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QStringList command;
-    const QList<QByteArray> parts = file.readAll().split('\0');
-    for (qsizetype i = 0; i + 1 < parts.size(); ++i)
-        command << QString::fromLocal8Bit(parts[i]);
-    return command;
-}
-
-// A figure of /proc/PID/status in kB, such as "VmHWM" (the peak resident
-// memory) or "RssAnon" (the resident memory of its own, not pages of files
-// such as shared libraries, which other processes map too).
-qint64 statusKb(qint64 pid, const QByteArray &key)
-{
-    QFile file(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : file.readAll().split('\n'))
-        if (line.startsWith(key + ':'))
-            return line.mid(key.size() + 1).trimmed().split(' ').value(0).toLongLong();
-    return -1;
-}
-
 qint64 peakKb(qint64 pid)
 {
     return statusKb(pid, "VmHWM");
@@ -90,12 +64,8 @@ Observed runBatch(const QString &program, const QString &engine, const QStringLi
     while (!process.waitForFinished(pollMs)) {
         observed.peakKb = std::max(observed.peakKb, peakKb(pid));
         observed.peakAnonKb = std::max(observed.peakAnonKb, statusKb(pid, "RssAnon"));
-        QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(pid));
-        if (!children.open(QIODevice::ReadOnly))
-            continue;
-        for (const QByteArray &text : children.readAll().simplified().split(' ')) {
-            const qint64 child = text.toLongLong();
-            if (child <= 0 || seen.count(child))
+        for (const qint64 child : childProcesses(pid)) {
+            if (seen.count(child))
                 continue;
             const QStringList command = commandLine(child);
             // Until its exec the child still shows the batch's command line.
@@ -103,7 +73,7 @@ Observed runBatch(const QString &program, const QString &engine, const QStringLi
                 continue;
             seen.insert(child);
             observed.commands.push_back(command);
-            if (observed.firstConversionMs < 0 && command.contains(QStringLiteral("-y")))
+            if (observed.firstConversionMs < 0 && isConversion(command))
                 observed.firstConversionMs = clock.nsecsElapsed() / 1e6;
         }
         if (stopAtFirstConversion && observed.firstConversionMs >= 0) {

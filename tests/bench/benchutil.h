@@ -65,6 +65,70 @@ inline double runDirect(const QString &engine, const QStringList &arguments)
     return clock.nsecsElapsed() / 1e6;
 }
 
+// A figure of /proc/PID/status in kB, such as "VmRSS" (the resident memory),
+// "VmHWM" (its peak) or "RssAnon" (the resident memory of its own, not pages of
+// files such as shared libraries, which other processes map too); -1 when the
+// process is gone.
+inline qint64 statusKb(qint64 pid, const QByteArray &key)
+{
+    QFile file(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : file.readAll().split('\n'))
+        if (line.startsWith(key + ':'))
+            return line.mid(key.size() + 1).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
+// The command line of a process; empty when it is gone.
+inline QStringList commandLine(qint64 pid)
+{
+    QFile file(QStringLiteral("/proc/%1/cmdline").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList command;
+    const QList<QByteArray> parts = file.readAll().split('\0');
+    for (qsizetype i = 0; i + 1 < parts.size(); ++i)
+        command << QString::fromLocal8Bit(parts[i]);
+    return command;
+}
+
+// The processes a process has started and that still run.
+inline QList<qint64> childProcesses(qint64 pid)
+{
+    QList<qint64> children;
+    QFile file(QStringLiteral("/proc/%1/task/%1/children").arg(pid));
+    if (file.open(QIODevice::ReadOnly))
+        for (const QByteArray &text : file.readAll().simplified().split(' '))
+            if (text.toLongLong() > 0)
+                children << text.toLongLong();
+    return children;
+}
+
+// Whether a command is a conversion (an engine started with -y), of `engine`
+// when one is named. Until its exec a child still shows its parent's command.
+inline bool isConversion(const QStringList &command, const QString &engine = QString())
+{
+    return !command.isEmpty() && (engine.isEmpty() || command.first() == engine)
+           && command.contains(QStringLiteral("-y"));
+}
+
+// Whether a child of `pid` runs a conversion.
+inline bool conversionRuns(qint64 pid, const QString &engine = QString())
+{
+    const QList<qint64> children = childProcesses(pid);
+    return std::any_of(children.begin(), children.end(),
+                       [&](qint64 child) { return isConversion(commandLine(child), engine); });
+}
+
+// A second name for `file` at `link`: a hard link where the file system has
+// them, else a copy.
+inline bool linkOrCopy(const QString &file, const QString &link)
+{
+    return ::link(QFile::encodeName(file).constData(), QFile::encodeName(link).constData()) == 0
+           || QFile::copy(file, link);
+}
+
 // The batch mode as a machine without a display runs it: no display named,
 // its output discarded.
 inline void prepareHeadlessBatch(QProcess &process)

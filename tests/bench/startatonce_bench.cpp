@@ -24,31 +24,6 @@
 
 namespace {
 
-qint64 anonKb(qint64 pid)
-{
-    QFile file(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : file.readAll().split('\n'))
-        if (line.startsWith("RssAnon:"))
-            return line.mid(8).trimmed().split(' ').value(0).toLongLong();
-    return -1;
-}
-
-// Whether a child of pid runs a conversion (an engine started with -y).
-bool conversionRuns(qint64 pid)
-{
-    QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(pid));
-    if (!children.open(QIODevice::ReadOnly))
-        return false;
-    for (const QByteArray &text : children.readAll().simplified().split(' ')) {
-        QFile command(QStringLiteral("/proc/%1/cmdline").arg(QString::fromLatin1(text)));
-        if (!text.isEmpty() && command.open(QIODevice::ReadOnly) && command.readAll().split('\0').contains("-y"))
-            return true;
-    }
-    return false;
-}
-
 struct Observed
 {
     double firstConversionMs = -1;
@@ -76,7 +51,7 @@ Observed runBatch(const QString &program, const QStringList &arguments)
     still.start();
     while (process.state() == QProcess::Running && still.elapsed() < 2000 && clock.elapsed() < 600000) {
         process.waitForFinished(200);
-        const qint64 now = anonKb(pid);
+        const qint64 now = statusKb(pid, "RssAnon");
         if (now != last) {
             last = now;
             still.restart();
@@ -99,7 +74,7 @@ bool makeTree(const QString &clip, const QString &root, int files)
         const QString seed = QStringLiteral("%1.%2").arg(clip).arg(i / 50000);
         if (i % 50000 == 0 && !QFile::exists(seed) && !QFile::copy(clip, seed))
             return false;
-        if (::link(QFile::encodeName(seed).constData(), QFile::encodeName(path).constData()) != 0)
+        if (!linkOrCopy(seed, path))
             return false;
     }
     return true;

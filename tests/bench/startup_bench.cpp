@@ -195,18 +195,6 @@ private:
     xcb_atom_t m_deleteWindow = XCB_ATOM_NONE;
 };
 
-long residentKb(pid_t pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
-
 pid_t launch(const QString &executable, const QStringList &files, const QString &workFolder, const QString &log)
 {
     std::vector<std::string> strings{executable.toStdString()};
@@ -292,9 +280,9 @@ Launch measure(XDisplay &display, const QString &builtFolder, const QString &wor
     result.pictureMs = display.waitForPicture(window, start);
     if (readMemory) {
         std::this_thread::sleep_until(shown + std::chrono::seconds(1));
-        result.rssKb = residentKb(pid);
+        result.rssKb = statusKb(pid, "VmRSS");
         std::this_thread::sleep_until(shown + std::chrono::seconds(5));
-        result.lateRssKb = residentKb(pid);
+        result.lateRssKb = statusKb(pid, "VmRSS");
     }
     display.close(window);
     if (!reap(pid, 10000))

@@ -19,15 +19,6 @@ namespace {
 
 const QString ProfileName = QStringLiteral("MP4 H.264 AAC");
 
-bool isConversion(qint64 pid, const QString &engine)
-{
-    QFile file(QStringLiteral("/proc/%1/cmdline").arg(pid));
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QList<QByteArray> parts = file.readAll().split('\0');
-    return !parts.isEmpty() && QString::fromLocal8Bit(parts.first()) == engine && parts.contains("-y");
-}
-
 // Writes the clip into the watched folder and waits for the watch to start
 // converting it; milliseconds from the file's close, negative when the watch
 // ended or nothing started within the time.
@@ -40,13 +31,8 @@ double delayOf(QProcess &watch, const QString &engine, const QByteArray &clip, c
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < withinMs && watch.state() == QProcess::Running) {
-        QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(watch.processId()));
-        if (children.open(QIODevice::ReadOnly))
-            for (const QByteArray &text : children.readAll().simplified().split(' ')) {
-                const qint64 child = text.toLongLong();
-                if (child > 0 && isConversion(child, engine))
-                    return clock.nsecsElapsed() / 1e6;
-            }
+        if (conversionRuns(watch.processId(), engine))
+            return clock.nsecsElapsed() / 1e6;
         QThread::msleep(5);
     }
     return -1;
@@ -55,12 +41,8 @@ double delayOf(QProcess &watch, const QString &engine, const QByteArray &clip, c
 // Waits until the watch has no engine left (the conversion ended).
 void waitIdle(QProcess &watch)
 {
-    for (;;) {
-        QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(watch.processId()));
-        if (!children.open(QIODevice::ReadOnly) || children.readAll().trimmed().isEmpty())
-            return;
+    while (!childProcesses(watch.processId()).isEmpty())
         QThread::msleep(20);
-    }
 }
 
 } // namespace

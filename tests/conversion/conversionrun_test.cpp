@@ -119,11 +119,11 @@ TEST_F(ConversionRunTest, MemoShowsEachChunkAndTheTaskKeepsItsOutput)
     runBatch();
 
     EXPECT_EQ(view.memo, QStringLiteral("all well"));
-    EXPECT_EQ(tasks.item(0, 0)->data(TaskListModel::EngineOutputRole).toString(),
+    EXPECT_EQ(tasks.index(0, 0).data(TaskListModel::EngineOutputRole).toString(),
               QString::fromUtf8("caf\xC3\xA9 done"));
     // A task that completed has nothing to tell: its output is not kept.
     EXPECT_EQ(status(1), QStringLiteral("Complete"));
-    EXPECT_FALSE(tasks.item(1, 0)->data(TaskListModel::EngineOutputRole).isValid());
+    EXPECT_FALSE(tasks.index(1, 0).data(TaskListModel::EngineOutputRole).isValid());
 }
 
 // A failed task keeps the last characters its engine wrote, within the bound,
@@ -155,7 +155,7 @@ TEST_F(ConversionRunTest, KeptOutputIsBoundedAndKeepsTheEnd)
 
     for (int row = 0; row < tasks.rowCount(); ++row) {
         SCOPED_TRACE(cases[row].name);
-        const QString kept = tasks.item(row, 0)->data(TaskListModel::EngineOutputRole).toString();
+        const QString kept = tasks.index(row, 0).data(TaskListModel::EngineOutputRole).toString();
         EXPECT_EQ(status(row), RowStatus::Failed);
         EXPECT_LE(kept.size(), ConversionRun::KeptOutputChars);
         EXPECT_GT(kept.size(), ConversionRun::KeptOutputChars / 2);
@@ -177,7 +177,7 @@ TEST_F(ConversionRunTest, FailedEnginesMarkTheirRowAndTheBatchGoesOn)
     EXPECT_EQ(status(0), QStringLiteral("Failed"));
     EXPECT_EQ(status(1), QStringLiteral("Complete"));
     EXPECT_EQ(status(2), QStringLiteral("Failed"));
-    EXPECT_EQ(tasks.item(0, 0)->data(TaskListModel::EngineOutputRole).toString(),
+    EXPECT_EQ(tasks.index(0, 0).data(TaskListModel::EngineOutputRole).toString(),
               QStringLiteral("Invalid data found"));
     EXPECT_EQ(interactive.messages,
               QStringList({"warning|Complete|The conversion is finished, but 2 of 3 files failed."}));
@@ -189,7 +189,7 @@ TEST_F(ConversionRunTest, ABatchOfSomeRowsConvertsAndCountsOnlyThose)
     addTask(QStringLiteral("a"), QStringLiteral("00:00:10"));
     addTask(QStringLiteral("b"), QStringLiteral("00:00:20"));
     addTask(QStringLiteral("c"), QStringLiteral("00:00:30"));
-    tasks.item(1, 0)->setData(QStringLiteral("left alone"), TaskListModel::EngineOutputRole);
+    tasks.setData(tasks.index(1, 0), QStringLiteral("left alone"), TaskListModel::EngineOutputRole);
     folder.setScriptFor(QStringLiteral("c.avi"), QStringLiteral("print 0 Invalid data found\n\nexit 1\n"));
 
     QSignalSpy finished(&run, &ConversionRun::finished);
@@ -197,11 +197,11 @@ TEST_F(ConversionRunTest, ABatchOfSomeRowsConvertsAndCountsOnlyThose)
     ASSERT_TRUE(finished.wait(20000));
 
     ASSERT_EQ(folder.callCount(), 2);
-    EXPECT_TRUE(folder.arguments(1).contains(tasks.item(0, 0)->text()));
-    EXPECT_TRUE(folder.arguments(2).contains(tasks.item(2, 0)->text()));
+    EXPECT_TRUE(folder.arguments(1).contains(tasks.text(0, 0)));
+    EXPECT_TRUE(folder.arguments(2).contains(tasks.text(2, 0)));
     EXPECT_EQ(status(0), QStringLiteral("Complete"));
     EXPECT_EQ(status(1), QStringLiteral("OK"));
-    EXPECT_EQ(tasks.item(1, 0)->data(TaskListModel::EngineOutputRole).toString(), QStringLiteral("left alone"));
+    EXPECT_EQ(tasks.index(1, 0).data(TaskListModel::EngineOutputRole).toString(), QStringLiteral("left alone"));
     EXPECT_EQ(status(2), QStringLiteral("Failed"));
     // The first of the two is a quarter of the batch's 40 seconds.
     EXPECT_TRUE(view.totalHistory.contains(25)) << ::testing::PrintToString(view.totalHistory);
@@ -297,7 +297,7 @@ TEST_F(ConversionRunTest, StopBetweenTasksStartsNoFurtherEngine)
     // Stop as soon as the first task has its result. The second task's engine
     // may already work (it starts while the first output is checked): it is
     // ended, and nothing after it starts.
-    QObject::connect(&tasks, &QStandardItemModel::dataChanged, &run, [&](const QModelIndex &index) {
+    QObject::connect(&tasks, &QAbstractItemModel::dataChanged, &run, [&](const QModelIndex &index) {
         if (index.row() == 0 && index.column() == 3 && index.data().toString() == QStringLiteral("Complete"))
             run.requestStop();
     });
@@ -553,7 +553,7 @@ TEST_F(ConversionRunTest, AbandonBetweenTasksStartsNothingMore)
     addTask(QStringLiteral("b"));
     addTask(QStringLiteral("c"));
     QSignalSpy finished(&run, &ConversionRun::finished);
-    QObject::connect(&tasks, &QStandardItemModel::dataChanged, &run, [&](const QModelIndex &index) {
+    QObject::connect(&tasks, &QAbstractItemModel::dataChanged, &run, [&](const QModelIndex &index) {
         if (index.row() == 0 && index.column() == 3 && index.data().toString() == QStringLiteral("Complete"))
             run.abandon();
     });
@@ -638,7 +638,7 @@ TEST_F(ConversionRunTest, AnEngineThatCannotStartLeavesItsErrorWithTheRow)
     addTask(QStringLiteral("a"));
     QFile::remove(folder.enginePath());
     runBatch();
-    const QString kept = tasks.item(0, 0)->data(TaskListModel::EngineOutputRole).toString();
+    const QString kept = tasks.index(0, 0).data(TaskListModel::EngineOutputRole).toString();
     EXPECT_TRUE(kept.contains(QStringLiteral("No such file"))) << kept.toStdString();
     EXPECT_EQ(tip(0), QStringLiteral("The engine could not be started: No such file or directory.\n") + kept);
 }
@@ -780,7 +780,7 @@ TEST_F(ConversionRunTest, TheNextEngineWorksWhileAnOutputIsChecked)
     folder.setCheckDelay(400);
     QStringList changes;
     int enginesWhenFirstDone = 0;
-    QObject::connect(&tasks, &QStandardItemModel::dataChanged, &run, [&](const QModelIndex &index) {
+    QObject::connect(&tasks, &QAbstractItemModel::dataChanged, &run, [&](const QModelIndex &index) {
         if (index.column() != 3)
             return;
         changes << QStringLiteral("%1 %2").arg(index.row()).arg(index.data().toString());

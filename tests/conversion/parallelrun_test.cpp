@@ -41,7 +41,7 @@ protected:
             mostEngines = std::max(mostEngines, CountProcesses(folder.enginePath(), QStringLiteral("-y")));
         };
         QObject::connect(&run, &ConversionRun::engineStarted, &run, sample);
-        QObject::connect(&tasks, &QStandardItemModel::dataChanged, &run, [this, sample](const QModelIndex &index) {
+        QObject::connect(&tasks, &QAbstractItemModel::dataChanged, &run, [this, sample](const QModelIndex &index) {
             sample();
             if (index.column() == 3)
                 changes << QStringLiteral("%1 %2").arg(index.row()).arg(index.data().toString());
@@ -261,7 +261,7 @@ TEST_F(ConversionRunTest, PausedWhileTheNextEngineWorksHoldsItUntilResumed)
     addTask(QStringLiteral("b"));
     folder.setCheckDelay(400);
     folder.setScriptFor(QStringLiteral("b.avi"), QStringLiteral("pid b.pid\nwait-for go\nexit 0\n"));
-    QObject::connect(&tasks, &QStandardItemModel::dataChanged, &run, [&](const QModelIndex &index) {
+    QObject::connect(&tasks, &QAbstractItemModel::dataChanged, &run, [&](const QModelIndex &index) {
         if (index.row() == 0 && index.column() == 3 && index.data().toString() == QStringLiteral("Complete"))
             run.pause();
     });

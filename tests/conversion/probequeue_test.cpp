@@ -4,6 +4,7 @@
 #include "fakes/processes.h"
 #include "fakes/programfolder.h"
 
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -108,6 +109,36 @@ TEST_F(ProbeQueueTest, RowsKeepTheQueueOrderWhenLaterProbesFinishFirst)
     for (int running : runningSeen)
         EXPECT_LE(running, 3);
     EXPECT_EQ(folder.arguments(1).mid(0, 1), QStringList({"-i"}));
+}
+
+// Rows whose probes are done together arrive as one block; a handler that
+// removes its row (as the batch mode does with a file out of its time range)
+// has the rows after it told at their places then.
+TEST_F(ProbeQueueTest, ABlockOfRowsIsToldRowByRowWhileOneOfThemGoes)
+{
+    report(QStringLiteral("a.avi"), QStringLiteral("00:00:01.00"), QStringLiteral("320x240"),
+           QStringLiteral("wait-for c-ran\n"));
+    report(QStringLiteral("b.avi"), QStringLiteral("00:00:02.00"), QStringLiteral("640x480"));
+    report(QStringLiteral("c.avi"), QStringLiteral("00:00:03.00"), QStringLiteral("160x120"),
+           QStringLiteral("touch c-ran\n"));
+    queue.setMaxParallel(3);
+    QList<std::pair<int, int>> inserted;
+    QObject::connect(&tasks, &QAbstractItemModel::rowsInserted,
+                     [&](const QModelIndex &, int first, int last) { inserted << std::pair(first, last); });
+    QStringList told;
+    QObject::connect(&queue, &ProbeQueue::taskAdded, [&](int index) {
+        told << QFileInfo(tasks.text(index, 0)).fileName();
+        if (told.last() == QLatin1String("b.avi"))
+            tasks.removeRow(index);
+    });
+    for (const char *name : {"a.avi", "b.avi", "c.avi"})
+        ASSERT_TRUE(queue.enqueue(input(QString::fromLatin1(name)), QStringLiteral(".mp4")));
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_EQ(inserted, (QList<std::pair<int, int>>{{0, 2}}));
+    EXPECT_EQ(told, QStringList({"a.avi", "b.avi", "c.avi"}));
+    EXPECT_EQ(captions(), QStringList({input("a.avi"), input("c.avi")}));
+    EXPECT_EQ(row(1).LengthText, QStringLiteral("00:00:03.00"));
+    EXPECT_EQ(queue.done(), 3);
 }
 
 TEST_F(ProbeQueueTest, DuplicatesAreRefused)

@@ -137,7 +137,7 @@ TEST_F(RealEngineTest, AnEngineErrorIsReportedAsAFailure)
     convert(clip, QStringLiteral(" -vcodec no_such_codec"));
 
     EXPECT_EQ(tasks.index(0, 3).data().toString(), QStringLiteral("Failed"));
-    EXPECT_TRUE(tasks.item(0, 0)->data(TaskListModel::EngineOutputRole).toString().contains(
+    EXPECT_TRUE(tasks.index(0, 0).data(TaskListModel::EngineOutputRole).toString().contains(
         QStringLiteral("no_such_codec")));
     EXPECT_EQ(interactive.messages,
               QStringList({"warning|Complete|The conversion is finished, but 1 of 1 files failed."}));
@@ -335,7 +335,7 @@ TEST_F(RealEngineTest, AFailedRowsTipFirstSaysWhyInPlainWords)
         const QStringList tip = tasks.index(0, 3).data(Qt::ToolTipRole).toString().split(QLatin1Char('\n'));
         EXPECT_EQ(tip.first(), c.sentence);
         EXPECT_FALSE(tip.join('\n').contains(QStringLiteral("libavutil"))) << "the engine's banner is left out";
-        const QString kept = tasks.item(0, 0)->data(TaskListModel::EngineOutputRole).toString();
+        const QString kept = tasks.index(0, 0).data(TaskListModel::EngineOutputRole).toString();
         EXPECT_EQ(tip.last(), TaskListModel::LastLines(kept, 1)) << tip.join('\n').toStdString();
     }
 }
