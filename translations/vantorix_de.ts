@@ -2,6 +2,53 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>AfterSuccess</name>
+    <message>
+        <source>its name no longer leads to the file that was converted.</source>
+        <translation>sein Name führt nicht mehr zu der Datei, die umgewandelt wurde.</translation>
+    </message>
+    <message>
+        <source>there is no trash of yours on its volume.</source>
+        <translation>auf seinem Laufwerk gibt es keinen Papierkorb von Ihnen.</translation>
+    </message>
+    <message>
+        <source>its trash record could not be written: %1.</source>
+        <translation>sein Eintrag im Papierkorb konnte nicht geschrieben werden: %1.</translation>
+    </message>
+    <message>
+        <source>it could not be moved to the trash: %1.</source>
+        <translation>es konnte nicht in den Papierkorb verschoben werden: %1.</translation>
+    </message>
+    <message>
+        <source>the trash has no free name for it.</source>
+        <translation>der Papierkorb hat keinen freien Namen dafür.</translation>
+    </message>
+    <message>
+        <source>it is the output itself.</source>
+        <translation>es ist die Ausgabe selbst.</translation>
+    </message>
+    <message>
+        <source>it could not be deleted: %1.</source>
+        <translation>es konnte nicht gelöscht werden: %1.</translation>
+    </message>
+    <message>
+        <source>The original was kept: %1</source>
+        <translation>Das Original wurde behalten: %1</translation>
+    </message>
+    <message>
+        <source>The original was moved to the trash.</source>
+        <translation>Das Original wurde in den Papierkorb verschoben.</translation>
+    </message>
+    <message>
+        <source>The original was deleted.</source>
+        <translation>Das Original wurde gelöscht.</translation>
+    </message>
+    <message>
+        <source>The command &quot;%1&quot; could not be started.</source>
+        <translation>Der Befehl „%1“ konnte nicht gestartet werden.</translation>
+    </message>
+</context>
+<context>
     <name>BatchController</name>
     <message>
         <source>Output path does not exist</source>
@@ -338,6 +385,46 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
         <translation>Mit --hosts: die zu verwendende SSH-Konfigurationsdatei (ssh -F).</translation>
     </message>
     <message>
+        <source>, %1 not smaller (originals kept)</source>
+        <translation>, %1 nicht kleiner (Originale behalten)</translation>
+    </message>
+    <message>
+        <source>Copy each stream that already has the profile&apos;s codec and fits its settings; convert the rest.</source>
+        <translation>Jeden Datenstrom kopieren, der schon den Codec des Profils hat und zu seinen Einstellungen passt; den Rest umwandeln.</translation>
+    </message>
+    <message>
+        <source>Keep the original when the output is not smaller: the output is discarded.</source>
+        <translation>Das Original behalten, wenn die Ausgabe nicht kleiner ist: die Ausgabe wird verworfen.</translation>
+    </message>
+    <message>
+        <source>Do not give the outputs their inputs&apos; modification times and tags.</source>
+        <translation>Den Ausgaben nicht die Änderungszeiten und Tags ihrer Eingaben geben.</translation>
+    </message>
+    <message>
+        <source>What becomes of an input once its output is checked and saved: keep (default), trash, delete.</source>
+        <translation>Was aus einer Eingabe wird, sobald ihre Ausgabe geprüft und gespeichert ist: keep (behalten, Standard), trash (Papierkorb), delete (löschen).</translation>
+    </message>
+    <message>
+        <source>Run this command for each file that ended, with VANTORIX_INPUT, VANTORIX_OUTPUT, VANTORIX_STATUS and VANTORIX_ORIGINAL in its environment (no shell).</source>
+        <translation>Diesen Befehl für jede beendete Datei ausführen, mit VANTORIX_INPUT, VANTORIX_OUTPUT, VANTORIX_STATUS und VANTORIX_ORIGINAL in seiner Umgebung (ohne Shell).</translation>
+    </message>
+    <message>
+        <source>command</source>
+        <translation>Befehl</translation>
+    </message>
+    <message>
+        <source>Run this command once the batch has ended, with VANTORIX_STATUS and the counts in its environment.</source>
+        <translation>Diesen Befehl ausführen, sobald der Stapel beendet ist, mit VANTORIX_STATUS und den Zählungen in seiner Umgebung.</translation>
+    </message>
+    <message>
+        <source>--original &quot;%1&quot; is none of keep, trash, delete</source>
+        <translation>--original „%1“ ist keines von keep, trash, delete</translation>
+    </message>
+    <message>
+        <source>Pick the quality value (CRF) of an H.264, H.265 or AV1 profile that gives at least this SSIM, from a few samples; the profile&apos;s &quot;Quality: SSIM&quot; row.</source>
+        <translation>Den Qualitätswert (CRF) eines H.264-, H.265- oder AV1-Profils wählen, der mindestens diese SSIM ergibt, anhand einiger Stichproben; die Zeile „Quality: SSIM“ des Profils.</translation>
+    </message>
+    <message>
         <source>--ssh-config goes with --hosts</source>
         <translation>--ssh-config gehört zu --hosts</translation>
     </message>
@@ -399,6 +486,22 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
         <source>Stopped while its output was checked: the output was found faulty and removed. %1</source>
         <translation>Während der Prüfung der Ausgabe angehalten: Die Ausgabe war fehlerhaft und wurde entfernt. %1</translation>
     </message>
+    <message>
+        <source>Copied as it was: %1.</source>
+        <translation>Unverändert kopiert: %1.</translation>
+    </message>
+    <message>
+        <source>The output (%1 bytes) was not smaller than the input (%2 bytes).</source>
+        <translation>Die Ausgabe (%1 Bytes) war nicht kleiner als die Eingabe (%2 Bytes).</translation>
+    </message>
+    <message>
+        <source>Quality: CRF %1 chosen for SSIM %2 or more (predicted %3; probes: %4).</source>
+        <translation>Qualität: CRF %1 gewählt für eine SSIM von mindestens %2 (erwartet %3; Proben: %4).</translation>
+    </message>
+    <message>
+        <source>The quality could not be picked (%1): the profile&apos;s own settings were used.</source>
+        <translation>Die Qualität konnte nicht gewählt werden (%1): Die Einstellungen des Profils wurden verwendet.</translation>
+    </message>
 </context>
 <context>
     <name>ConversionRun</name>
@@ -409,6 +512,10 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     <message>
         <source>Converting videos</source>
         <translation>Videos werden umgewandelt</translation>
+    </message>
+    <message>
+        <source>The original was kept: it could not be read when its conversion began.</source>
+        <translation>Das Original wurde behalten: es konnte zu Beginn seiner Umwandlung nicht gelesen werden.</translation>
     </message>
 </context>
 <context>
@@ -443,6 +550,18 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     <message>
         <source>%1 files hold no subtitles drawn as pictures.</source>
         <translation>%1-Dateien enthalten keine als Bilder gezeichneten Untertitel.</translation>
+    </message>
+    <message>
+        <source>video (%1, %2x%3)</source>
+        <translation>Video (%1, %2x%3)</translation>
+    </message>
+    <message>
+        <source>audio 0:%1 (%2, %3 Hz)</source>
+        <translation>Audio 0:%1 (%2, %3 Hz)</translation>
+    </message>
+    <message>
+        <source>audio (%1)</source>
+        <translation>Audio (%1)</translation>
     </message>
 </context>
 <context>
@@ -929,6 +1048,14 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
         <source>Width</source>
         <translation>Breite</translation>
     </message>
+    <message>
+        <source>Streams already in the target format</source>
+        <translation>Datenströme schon im Zielformat</translation>
+    </message>
+    <message>
+        <source>Quality: SSIM</source>
+        <translation>Qualität: SSIM</translation>
+    </message>
 </context>
 <context>
     <name>ParameterValue</name>
@@ -1191,6 +1318,29 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     </message>
 </context>
 <context>
+    <name>QualitySearch</name>
+    <message>
+        <source>The profile&apos;s video encoder has no quality value to pick.</source>
+        <translation>Der Video-Encoder des Profils hat keinen Qualitätswert, der gewählt werden könnte.</translation>
+    </message>
+    <message>
+        <source>No samples of the input could be taken.</source>
+        <translation>Von der Eingabe konnten keine Stichproben genommen werden.</translation>
+    </message>
+    <message>
+        <source>The engine could not be started: %1</source>
+        <translation>Der Konverter konnte nicht gestartet werden: %1</translation>
+    </message>
+    <message>
+        <source>A sample could not be converted: %1</source>
+        <translation>Eine Stichprobe konnte nicht konvertiert werden: %1</translation>
+    </message>
+    <message>
+        <source>The engine gave no SSIM for a sample.</source>
+        <translation>Der Konverter hat für eine Stichprobe keine SSIM angegeben.</translation>
+    </message>
+</context>
+<context>
     <name>RemoteEngine</name>
     <message>
         <source>the worker cannot be started: %1</source>
@@ -1268,6 +1418,10 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     <message>
         <source>Paused</source>
         <translation>Pausiert</translation>
+    </message>
+    <message>
+        <source>Not smaller: kept the original</source>
+        <translation>Nicht kleiner: Original behalten</translation>
     </message>
 </context>
 <context>
@@ -1669,6 +1823,50 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
         <source>Are you sure to load the default preferences?</source>
         <translation>Möchten Sie wirklich die Standardeinstellungen laden?</translation>
     </message>
+    <message>
+        <source>  After Conversion  </source>
+        <translation>  Nach Abschluss  </translation>
+    </message>
+    <message>
+        <source>Keep the original when the output is not smaller</source>
+        <translation>Original behalten, wenn die Ausgabe nicht kleiner ist</translation>
+    </message>
+    <message>
+        <source>Keep the source&apos;s dates and tags</source>
+        <translation>Datum und Tags der Quelle übernehmen</translation>
+    </message>
+    <message>
+        <source>When a file converted well:</source>
+        <translation>Wenn eine Datei erfolgreich konvertiert wurde:</translation>
+    </message>
+    <message>
+        <source>Keep the original</source>
+        <translation>Original behalten</translation>
+    </message>
+    <message>
+        <source>Move the original to the trash</source>
+        <translation>Original in den Papierkorb verschieben</translation>
+    </message>
+    <message>
+        <source>Delete the original</source>
+        <translation>Original löschen</translation>
+    </message>
+    <message>
+        <source>Run when done</source>
+        <translation>Danach ausführen</translation>
+    </message>
+    <message>
+        <source>For each file:</source>
+        <translation>Für jede Datei:</translation>
+    </message>
+    <message>
+        <source>For the batch:</source>
+        <translation>Für den Stapel:</translation>
+    </message>
+    <message>
+        <source>A program and its arguments, run without a shell. The file&apos;s paths and its status are in VANTORIX_INPUT, VANTORIX_OUTPUT, VANTORIX_STATUS and VANTORIX_ORIGINAL.</source>
+        <translation>Ein Programm mit seinen Argumenten, ohne Shell ausgeführt. Die Pfade der Datei und ihr Status stehen in VANTORIX_INPUT, VANTORIX_OUTPUT, VANTORIX_STATUS und VANTORIX_ORIGINAL.</translation>
+    </message>
 </context>
 <context>
     <name>TSizeForm</name>
@@ -1935,6 +2133,10 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     <message>
         <source>%1 is a link or a file, not a folder: no output is written through it.</source>
         <translation>%1 ist eine Verknüpfung oder eine Datei, kein Ordner: Darüber wird keine Ausgabe geschrieben.</translation>
+    </message>
+    <message>
+        <source>The output&apos;s date could not be set: %1.</source>
+        <translation>Das Datum der Ausgabe konnte nicht gesetzt werden: %1.</translation>
     </message>
 </context>
 <context>

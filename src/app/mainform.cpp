@@ -1129,6 +1129,11 @@ BatchOptions TMainForm::batchOptions() const
     options.turnOff = general.turnOff;
     options.jobs = general.jobs;
     options.place = static_cast<OutputPlace>(general.outputPlace);
+    options.notBigger = general.notBigger;
+    options.keepDates = general.keepDates;
+    options.original = static_cast<OriginalAction>(general.original);
+    options.doneCommand = general.doneCommand;
+    options.batchDoneCommand = general.batchDoneCommand;
     return options;
 }
 

@@ -23,7 +23,8 @@ struct Texts
 
 bool isEnded(const QString &status)
 {
-    return status == RowStatus::Complete || status == RowStatus::Failed || status == RowStatus::Stop;
+    return status == RowStatus::Complete || status == RowStatus::Failed || status == RowStatus::Stop
+           || status == RowStatus::NotSmaller;
 }
 
 } // namespace
@@ -60,6 +61,7 @@ BatchDriver::BatchDriver(BatchRequest request, QString params, QString outputExt
     if (!m_request.hosts.isEmpty())
         useHosts(enginePath);
     m_view.setOutputPlace(m_request.place);
+    m_view.setAfterwards(m_request.afterwards);
     // Once the batch is ending nothing more begins.
     m_queue.setPrepare([this](ConversionQueue::Asker) {
         return m_interrupted || m_finished ? std::nullopt : std::optional<QString>(m_params);
@@ -258,7 +260,7 @@ void BatchDriver::finish()
 int BatchDriver::summary()
 {
     const QStringList outputs = m_view.outputPaths();
-    int complete = 0, failed = 0, stopped = 0, notRun = 0;
+    int complete = 0, failed = 0, stopped = 0, notRun = 0, notSmaller = 0;
     QStringList lines;
     for (int row = 0; row < m_tasks.rowCount(); ++row) {
         ltvItemData task;
@@ -270,6 +272,8 @@ int BatchDriver::summary()
             ++failed;
         } else if (status == RowStatus::Stop) {
             ++stopped;
+        } else if (status == RowStatus::NotSmaller) {
+            ++notSmaller; // done as asked: the original stays
         } else {
             ++notRun;
             lines << Texts::tr("  Not converted  %1").arg(PrintableName(task.InputFile));
@@ -289,6 +293,8 @@ int BatchDriver::summary()
     QString head = Texts::tr("Summary: %1 complete, %2 failed, %3 stopped").arg(complete).arg(failed).arg(stopped);
     if (!m_skipped.isEmpty())
         head += Texts::tr(", %1 skipped").arg(m_skipped.size());
+    if (notSmaller > 0)
+        head += Texts::tr(", %1 not smaller (originals kept)").arg(notSmaller);
     if (!m_request.missing.isEmpty())
         head += Texts::tr(", %1 not found").arg(m_request.missing.size());
     if (notRun > 0)
@@ -301,6 +307,6 @@ int BatchDriver::summary()
 
     if (m_interrupted)
         return BatchInterrupted;
-    const bool allDone = complete == m_tasks.rowCount() && m_skipped.isEmpty() && m_request.missing.isEmpty();
+    const bool allDone = complete + notSmaller == m_tasks.rowCount() && m_skipped.isEmpty() && m_request.missing.isEmpty();
     return allDone ? BatchCompleted : BatchFailed;
 }

@@ -46,6 +46,7 @@ struct BatchRequest
     int settleMs = WatchFolder::DefaultSettleMs;
     QList<HostLine> hosts;              // empty: the tasks run on this machine
     QString sshConfig;
+    BatchOptions afterwards;            // not smaller, dates, the original, done-commands
 };
 
 // Runs a batch of the batch mode, plain or watched, on one task list and one

@@ -114,6 +114,7 @@ std::optional<int> resolve(const BatchCommandLine &options, int argc, char **arg
     request.place = options.place;
     request.recursive = options.recursive;
     request.settleMs = options.settleMs;
+    request.afterwards = options.afterwards;
 
     const QString &folder = options.output;
     // Outputs beside their inputs need no output folder.

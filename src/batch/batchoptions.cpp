@@ -111,11 +111,38 @@ ParsedCommandLine ParseBatchCommandLine(const QStringList &arguments, const Stor
                                     Texts::tr("With --watch: how long a file must stay unchanged, and closed "
                                                    "by its writer, before it is converted (default 10)."),
                                     Texts::tr("seconds"));
+    const QCommandLineOption copyFitting(QStringLiteral("copy-fitting"),
+                                         Texts::tr("Copy each stream that already has the profile's codec and fits "
+                                                   "its settings; convert the rest."));
+    const QCommandLineOption notBigger(QStringLiteral("not-bigger"),
+                                       Texts::tr("Keep the original when the output is not smaller: the output "
+                                                 "is discarded."));
+    const QCommandLineOption noDates(QStringLiteral("no-keep-dates"),
+                                     Texts::tr("Do not give the outputs their inputs' modification times and "
+                                               "tags."));
+    const QCommandLineOption original(QStringLiteral("original"),
+                                      Texts::tr("What becomes of an input once its output is checked and saved: "
+                                                "keep (default), trash, delete."),
+                                      QStringLiteral("keep|trash|delete"));
+    const QCommandLineOption whenDone(QStringLiteral("when-done"),
+                                      Texts::tr("Run this command for each file that ended, with VANTORIX_INPUT, "
+                                                "VANTORIX_OUTPUT, VANTORIX_STATUS and VANTORIX_ORIGINAL in its "
+                                                "environment (no shell)."),
+                                      Texts::tr("command"));
+    const QCommandLineOption whenBatchDone(QStringLiteral("when-batch-done"),
+                                           Texts::tr("Run this command once the batch has ended, with "
+                                                     "VANTORIX_STATUS and the counts in its environment."),
+                                           Texts::tr("command"));
+    const QCommandLineOption targetSsim(QStringLiteral("target-ssim"),
+                                        Texts::tr("Pick the quality value (CRF) of an H.264, H.265 or AV1 profile "
+                                                  "that gives at least this SSIM, from a few samples; the profile's "
+                                                  "\"Quality: SSIM\" row."),
+                                        QStringLiteral("0.95..0.995"));
     const QCommandLineOption listProfiles(QStringLiteral("list-profiles"), Texts::tr("List the profiles."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     parser.addOptions({batch, profile, output, overwrite, rename, set, start, end, jobs, recursive, tree, beside, watch,
-                       settle, listProfiles});
+                       settle, copyFitting, targetSsim, notBigger, noDates, original, whenDone, whenBatchDone, listProfiles});
     parser.addOptions({hosts, sshConfig});
     parser.addPositionalArgument(Texts::tr("paths"), Texts::tr("Files and folders to convert."),
                                  Texts::tr("PATH..."));
@@ -148,6 +175,16 @@ ParsedCommandLine ParseBatchCommandLine(const QStringList &arguments, const Stor
         return usage(Texts::tr("--overwrite and --rename exclude each other"));
     request.rename = parser.isSet(rename) || (!parser.isSet(overwrite) && !stored.overwrite);
     request.jobs = stored.jobs;
+    request.afterwards.notBigger = parser.isSet(notBigger);
+    request.afterwards.keepDates = !parser.isSet(noDates);
+    if (parser.isSet(original)) {
+        const std::optional<OriginalAction> action = OriginalActionFromName(parser.value(original).trimmed());
+        if (!action)
+            return usage(Texts::tr("--original \"%1\" is none of keep, trash, delete").arg(parser.value(original)));
+        request.afterwards.original = *action;
+    }
+    request.afterwards.doneCommand = parser.value(whenDone);
+    request.afterwards.batchDoneCommand = parser.value(whenBatchDone);
     if (parser.isSet(tree) && parser.isSet(beside))
         return usage(Texts::tr("--tree and --beside cannot be used together"));
     request.recursive = parser.isSet(recursive);
@@ -179,6 +216,11 @@ ParsedCommandLine ParseBatchCommandLine(const QStringList &arguments, const Stor
     request.outputGiven = parser.isSet(output);
     request.output = request.outputGiven ? parser.value(output) : stored.outputPath;
     request.settings = parser.values(set);
+    // As if its grid row were set first: a --set of the row itself decides.
+    if (parser.isSet(copyFitting))
+        request.settings.prepend(QStringLiteral("Streams already in the target format=Copy"));
+    if (parser.isSet(targetSsim))
+        request.settings.prepend(QStringLiteral("Quality: SSIM=") + parser.value(targetSsim).trimmed());
     request.paths = parser.positionalArguments();
     request.hostsFile = parser.value(hosts);
     request.sshConfig = parser.value(sshConfig);

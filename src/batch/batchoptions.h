@@ -1,5 +1,6 @@
 #pragma once
 
+#include "conversion/conversionview.h"
 #include "conversion/outputnaming.h"
 
 #include <QString>
@@ -44,6 +45,7 @@ struct BatchCommandLine
     // Where the tasks run: on the hosts of this file over SSH (--hosts).
     QString hostsFile;
     QString sshConfig;         // --ssh-config, for ssh -F
+    BatchOptions afterwards;   // --not-bigger, --no-keep-dates, --original, --when-done, --when-batch-done
 };
 
 // The options, or the reason they are bad usage (the message to print).

@@ -71,7 +71,7 @@ BatchView::BatchView(TaskListModel &tasks, QString outputFolder, QString outputE
 
 BatchOptions BatchView::batchOptions() const
 {
-    BatchOptions options;
+    BatchOptions options = m_afterwards;
     options.rename = m_rename;
     options.jobs = m_jobs;
     options.place = m_place;

@@ -94,6 +94,8 @@ public:
     void setExpectedTasks(int count) { m_expectedTasks = count; }
     // Where the outputs go (what the run reads from batchOptions()).
     void setOutputPlace(OutputPlace place) { m_place = place; }
+    // What the batch does with its outputs and inputs besides converting them.
+    void setAfterwards(const BatchOptions &options) { m_afterwards = options; }
 
     // Where each task's output went (or was going), by row; empty for a task
     // that never started.
@@ -142,6 +144,7 @@ private:
     QString m_outputExt;
     bool m_rename;
     OutputPlace m_place = OutputPlace::Folder;
+    BatchOptions m_afterwards;
     bool m_terminal;
     std::FILE *m_stream;
     ConversionRun *m_run = nullptr;

@@ -4,10 +4,14 @@
 #include "conversion/inprocessprobe.h"
 #include "conversion/outputcheck.h"
 #include "platform/logging.h"
+#include "conversion/qualitysearch.h"
 #include "conversion/workfolder.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
+
+#include <sys/stat.h>
 
 #include <optional>
 #include <utility>
@@ -35,6 +39,7 @@ QString ConversionJob::status() const
     case Failed: return RowStatus::Failed;
     case Stopped: return RowStatus::Stop;
     case Paused: return RowStatus::Paused;
+    case NotSmaller: return RowStatus::NotSmaller;
     default: return RowStatus::Converting;
     }
 }
@@ -67,8 +72,10 @@ void ConversionJob::start()
     }
 
     // The input's streams decide the options of a profile that keeps all of
-    // them, and of a copy into Matroska (its mov_text subtitles).
-    if (KeepsAllStreams(m_order.params) || CopiesIntoMatroska(m_order.params, m_order.finalPath)) {
+    // them, of a copy into Matroska (its mov_text subtitles), and which
+    // streams already fit.
+    if (KeepsAllStreams(m_order.params) || CopiesFitting(m_order.params)
+        || CopiesIntoMatroska(m_order.params, m_order.finalPath)) {
         m_streamProbe = new InProcessProbe(m_order.task.InputFile, nullptr, this);
         connect(m_streamProbe, &InProcessProbe::done, this, &ConversionJob::onStreamsRead);
         m_streamProbe->launch(MediaProbe::DefaultTimeoutMs);
@@ -83,7 +90,13 @@ void ConversionJob::onStreamsRead()
     if (m_streamProbe->outcome() == InProcessProbe::Outcome::Read)
         streams = m_streamProbe->report().streams;
     dropStreamProbe();
-    QString params = m_order.params;
+    const FittingCopies copies = WithFittingCopies(m_order.params, streams);
+    if (!copies.copied.isEmpty())
+        m_copied = QCoreApplication::translate("ConversionJob", "Copied as it was: %1.")
+                       .arg(copies.copied.join(QStringLiteral(", ")));
+    // The output is held to the streams asked for, and to the copies made.
+    m_checkParams = copies.params;
+    QString params = copies.params;
     if (KeepsAllStreams(params)) {
         const StreamSelection selection = SelectStreams(streams, m_order.finalPath);
         m_leftOut = selection.leftOut;
@@ -111,11 +124,71 @@ void ConversionJob::dropStreamProbe()
     std::exchange(m_streamProbe, nullptr)->deleteLater();
 }
 
+void ConversionJob::searchQuality(const QString &params, double target)
+{
+    // The samples come from the part of the input the task converts.
+    const ltvItemData &task = m_order.task;
+    QualitySearch::Request request;
+    request.enginePath = m_order.enginePath;
+    request.input = task.InputFile;
+    request.spans = SampleSpans(task.StartSecs, task.ClipLengthSecs > 0 ? task.ClipLengthSecs : task.LengthSecs);
+    request.params = params;
+    request.target = target;
+    m_search = new QualitySearch(std::move(request), this);
+    connect(m_search, &QualitySearch::finished, this, [this, params] {
+        QString chosen = WithoutTargetSsim(params);
+        if (m_search->failure().isEmpty()) {
+            m_quality = QCoreApplication::translate("ConversionJob", "Quality: CRF %1 chosen for SSIM %2 or more "
+                                                                     "(predicted %3; probes: %4).")
+                            .arg(QString::number(m_search->chosen(), 'g', 4))
+                            .arg(QString::number(*TargetSsim(params), 'g', 4))
+                            .arg(QString::number(m_search->predicted(), 'f', 4))
+                            .arg(m_search->probes());
+            chosen = WithCrf(chosen, m_search->chosen());
+        } else {
+            m_quality = QCoreApplication::translate("ConversionJob", "The quality could not be picked (%1): the "
+                                                                     "profile's own settings were used.")
+                            .arg(m_search->failure());
+        }
+        dropSearch();
+        launchEngine(chosen);
+    });
+    m_search->start();
+}
+
+void ConversionJob::dropSearch()
+{
+    if (!m_search)
+        return;
+    m_search->abandon();
+    m_search->disconnect(this);
+    std::exchange(m_search, nullptr)->deleteLater();
+}
+
 void ConversionJob::launchEngine(const QString &params)
 {
+    // A quality asked for is sought first (without a video to encode, there
+    // is nothing to seek).
+    if (const std::optional<double> target = TargetSsim(params)) {
+        if (!CopiesVideo(params) && !SplitCommandLine(params).contains(QStringLiteral("-vn"))) {
+            searchQuality(params, *target);
+            return;
+        }
+    }
     // The start and the length go to the engine only when the task narrows
     // its input.
-    const EngineCommand command = TaskCommand(m_order.task, params, m_workPath);
+    QString engineParams = WithoutTargetSsim(params);
+    // The engine gives an output its input's tags unless told not to.
+    if (!m_order.keepDates)
+        engineParams += QStringLiteral(" -map_metadata -1");
+    if (m_order.notBigger) {
+        // The engine ends its output once it has reached the input's size:
+        // no time is spent on an output that would be discarded.
+        m_inputSize = QFileInfo(m_order.task.InputFile).size();
+        if (m_inputSize > 0)
+            engineParams += QStringLiteral(" -fs %1").arg(m_inputSize);
+    }
+    const EngineCommand command = TaskCommand(m_order.task, engineParams, m_workPath);
 
     // Launched without waiting: the job is Starting until the engine runs.
     m_engine = m_order.makeEngine ? m_order.makeEngine(m_order.task, params, this) : new EngineProcess(this);
@@ -249,6 +322,15 @@ void ConversionJob::beginCheck()
     const QFileInfo written(m_workPath);
     if (m_reason.isEmpty() && (!written.isFile() || written.size() <= 0))
         m_reason = QCoreApplication::translate("ConversionJob", "The output file is missing or empty.");
+    if (m_reason.isEmpty() && m_inputSize > 0 && written.size() >= m_inputSize) {
+        // Also an output the engine ended at the size limit: it would not have been smaller.
+        end(NotSmaller, QCoreApplication::translate("ConversionJob", "The output (%1 bytes) was not smaller than "
+                                                                     "the input (%2 bytes).")
+                            .arg(written.size())
+                            .arg(m_inputSize),
+            false);
+        return;
+    }
     if (!m_reason.isEmpty()) {
         end(Failed, m_reason, true);
         return;
@@ -292,12 +374,20 @@ void ConversionJob::onChecked()
 void ConversionJob::end(Phase phase, const QString &reason, bool keepOutput)
 {
     dropStreamProbe();
+    dropSearch();
     discardWorkFile();
     m_stallTimer.stop();
     m_reason = withOutputPath(reason);
     // What a kept output lacks is said with it.
-    if ((phase == Committed || (phase == Stopped && m_stoppedInCheck)) && !m_leftOut.isEmpty())
-        m_reason = m_leftOut.join(QLatin1Char('\n'));
+    if (phase == Committed || (phase == Stopped && m_stoppedInCheck)) {
+        QStringList notes = m_leftOut;
+        if (phase == Committed && !m_copied.isEmpty())
+            notes << m_copied;
+        if (phase == Committed && !m_quality.isEmpty())
+            notes << m_quality;
+        if (!notes.isEmpty())
+            m_reason = notes.join(QLatin1Char('\n'));
+    }
     m_kept = keepOutput ? KeptOutput(withOutputPath(m_output)) : QString();
     m_output.clear();
     setPhase(phase);
@@ -312,6 +402,8 @@ void ConversionJob::pause()
         m_pauseWanted = true;
         if (m_engine)
             m_engine->suspendEngine();
+        if (m_search)
+            m_search->suspend();
     }
     if (m_phase != Converting || !m_engine)
         return;
@@ -325,6 +417,8 @@ void ConversionJob::resume()
     m_pauseWanted = false;
     if (launching())
         m_engine->resumeEngine();
+    if (m_search)
+        m_search->resume();
     if (m_phase != Paused)
         return;
     if (m_engine) {
@@ -374,6 +468,7 @@ void ConversionJob::stop()
 void ConversionJob::abandon()
 {
     dropStreamProbe();
+    dropSearch();
     if (m_engine) {
         // Killed and reaped here; it emits nothing more.
         m_engine->killAndWait();
@@ -400,7 +495,11 @@ QString ConversionJob::workPathFor(const QString &finalPath) const
 
 QString ConversionJob::commitWorkFile()
 {
-    const QString failure = m_order.workFolder->commit(m_workPath, m_order.finalPath);
+    std::optional<struct timespec> modified;
+    struct stat input{};
+    if (m_order.keepDates && ::stat(QFile::encodeName(m_order.task.InputFile).constData(), &input) == 0)
+        modified = input.st_mtim;
+    const QString failure = m_order.workFolder->commit(m_workPath, m_order.finalPath, modified);
     if (failure.isEmpty()) {
         m_workPath.clear();
         m_order.workFolder.reset();

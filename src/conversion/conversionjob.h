@@ -12,6 +12,7 @@
 #include <optional>
 
 class InProcessProbe;
+class QualitySearch;
 class OutputCheck;
 class WorkFolder;
 
@@ -21,6 +22,7 @@ class WorkFolder;
 //
 //   Waiting -> Starting -> Converting <-> Paused -> Checking -> Committed
 //                                   \-> Failed, Stopped (from any phase)
+//                                   \-> NotSmaller (an output not smaller than its input, when asked)
 //
 // Checking begins when the engine has ended with success; the check itself
 // waits until the job is allowed to check (allowCheck), so that a batch can
@@ -32,7 +34,7 @@ class ConversionJob final : public QObject
 {
     Q_OBJECT
 public:
-    enum Phase { Waiting, Starting, Converting, Paused, Checking, Committed, Failed, Stopped };
+    enum Phase { Waiting, Starting, Converting, Paused, Checking, Committed, Failed, Stopped, NotSmaller };
     Q_ENUM(Phase)
 
     // What a failed or stopped job keeps of its engine's output: its last
@@ -62,6 +64,11 @@ public:
         QString enginePath;
         std::shared_ptr<WorkFolder> workFolder;
         QString noWorkFolder;
+        // An output not smaller than its input is discarded (NotSmaller),
+        // and the engine stops once its output reaches the input's size.
+        bool notBigger = false;
+        // The output takes the input's container tags and modification time.
+        bool keepDates = true;
         // The watchdog's limit for an engine whose output time stands still.
         int stallMs = DefaultStallMs;
         // Makes the task's engine; none: the engine runs on this machine.
@@ -79,7 +86,10 @@ public:
     // Where the engine writes until the output is checked; empty once it is gone.
     QString workPath() const { return m_workPath; }
     Phase phase() const { return m_phase; }
-    bool isOver() const { return m_phase == Committed || m_phase == Failed || m_phase == Stopped; }
+    bool isOver() const
+    {
+        return m_phase == Committed || m_phase == Failed || m_phase == Stopped || m_phase == NotSmaller;
+    }
     // The engine works (or is suspended).
     bool engineRunning() const { return m_engine != nullptr; }
     // Its engine was launched and does not run yet.
@@ -140,6 +150,10 @@ private:
     void onStreamsRead();
     void launchEngine(const QString &params);
     void dropStreamProbe();
+    // Seeks the CRF that gives the SSIM `params` asks for, then launches the
+    // engine with it.
+    void searchQuality(const QString &params, double target);
+    void dropSearch();
     void onChunk(const QString &text);
     void onEngineEnded(int exitCode, bool crashed);
     void onEngineFailedToStart(const QString &error);
@@ -164,9 +178,13 @@ private:
     Order m_order;
     Phase m_phase = Waiting;
     InProcessProbe *m_streamProbe = nullptr; // a child while the input's streams are read
+    QualitySearch *m_search = nullptr;       // a child while the quality asked for is sought
+    QString m_quality;                       // what the search chose, for the row's tip
     bool m_pauseWanted = false;              // a pause came while they were read
     QStringList m_leftOut;                   // what the output does not keep of its input
     QString m_checkParams;                   // what the check holds the output to, when not the order's
+    QString m_copied;                        // which streams were copied as they were
+    qint64 m_inputSize = -1;                 // when an output must be smaller
     TaskEngine *m_engine = nullptr; // a child while it works
     QString m_workPath;
     QString m_output; // the engine's output, its end only

@@ -214,6 +214,8 @@ void ConversionRun::RunConversion(const QString &params, const QList<int> &rows,
     m_elapsedSecs = 0;
     m_remainingSecs = 0;
     m_failedCount = 0;
+    m_completeCount = 0;
+    m_notSmallerCount = 0;
     m_runningLabel.clear();
     m_view.setTimerEnabled(true);
 
@@ -266,6 +268,10 @@ void ConversionRun::startTask()
     order.params = m_params;
     order.finalPath = m_naming.reserve(order.task, order.row, m_view.batchOptions().rename, &entry->renameNote);
     order.enginePath = m_enginePath;
+    const BatchOptions options = m_view.batchOptions();
+    order.notBigger = options.notBigger;
+    order.keepDates = options.keepDates;
+    entry->original = OriginalFile::Read(order.task.InputFile);
     order.stallMs = m_stallMs;
     order.makeEngine = m_engineFactory;
     const OutputSpot spot = m_naming.spotFor(order.task);
@@ -380,12 +386,64 @@ void ConversionRun::settle(const Entry &entry)
         qCInfo(lcCheck).noquote() << "passed:" << m_rowOutputs.value(job.row());
     else if (job.status() == RowStatus::Failed)
         qCInfo(lcCheck).noquote() << "failed:" << job.task().InputFile << "-" << job.reason();
-    settleRow(job.row(), job.status(), job.reason(), entry.renameNote, job.keptOutput());
+    const QString after = afterTask(entry);
+    QString reason = job.reason();
+    if (!after.isEmpty())
+        reason += (reason.isEmpty() ? QString() : QStringLiteral("\n")) + after;
+    settleRow(job.row(), job.status(), reason, entry.renameNote, job.keptOutput());
     if (job.startFailed() && m_state != Idle) {
         // The remaining rows are not converted; jobs that work are stopped.
         m_startFailure = QStringLiteral("Error on CreateProcess()");
         stopJobs();
     }
+}
+
+QString ConversionRun::afterTask(const Entry &entry)
+{
+    const ConversionJob &job = *entry.job;
+    const BatchOptions options = m_view.batchOptions();
+    QStringList notes;
+    QString original = QStringLiteral("kept");
+    // Only an output that was checked and took its name lets the original go.
+    if (job.phase() == ConversionJob::Committed && options.original != OriginalAction::Keep) {
+        const QString kept = entry.original
+            ? DisposeOriginal(options.original, *entry.original, job.finalPath(), options.homeTrash)
+            : QCoreApplication::translate("ConversionRun", "The original was kept: it could not be read when its "
+                                                           "conversion began.");
+        if (kept.isEmpty()) {
+            notes << DisposedNote(options.original);
+            original = options.original == OriginalAction::Trash ? QStringLiteral("trashed") : QStringLiteral("deleted");
+        } else {
+            notes << kept;
+        }
+    }
+    if (!options.doneCommand.isEmpty()) {
+        const QString failure = RunDoneCommand(
+            options.doneCommand, TaskDoneEnvironment(job.task().InputFile, job.finalPath(), job.status(), original));
+        if (!failure.isEmpty())
+            notes << failure;
+    }
+    return notes.join(QLatin1Char('\n'));
+}
+
+void ConversionRun::runBatchDoneCommand(bool stopped)
+{
+    const QString command = m_view.batchOptions().batchDoneCommand;
+    if (command.isEmpty())
+        return;
+    QProcessEnvironment environment;
+    const QString status = stopped ? QStringLiteral("stopped")
+        : m_failedCount > 0 || !m_startFailure.isEmpty() ? QStringLiteral("failed")
+                                                         : QStringLiteral("complete");
+    environment.insert(QStringLiteral("VANTORIX_STATUS"), status);
+    environment.insert(QStringLiteral("VANTORIX_OUTPUT_FOLDER"), m_naming.outputFolder());
+    environment.insert(QStringLiteral("VANTORIX_TOTAL"), QString::number(m_rowCount));
+    environment.insert(QStringLiteral("VANTORIX_COMPLETE"), QString::number(m_completeCount));
+    environment.insert(QStringLiteral("VANTORIX_FAILED"), QString::number(m_failedCount));
+    environment.insert(QStringLiteral("VANTORIX_NOT_SMALLER"), QString::number(m_notSmallerCount));
+    const QString failure = RunDoneCommand(command, environment);
+    if (!failure.isEmpty())
+        qCWarning(lcRun) << failure;
 }
 
 void ConversionRun::proceed()
@@ -415,6 +473,7 @@ void ConversionRun::conclude()
     releaseSleep();
     // Before the message that says how it ended.
     endBatch();
+    runBatchDoneCommand(stopped);
     emit stateChanged();
     BatchOutcome outcome;
     outcome.startFailure = m_startFailure;
@@ -648,6 +707,10 @@ void ConversionRun::settleRow(int row, const QString &status, const QString &rea
 {
     if (status == RowStatus::Failed)
         ++m_failedCount;
+    else if (status == RowStatus::Complete)
+        ++m_completeCount;
+    else if (status == RowStatus::NotSmaller)
+        ++m_notSmallerCount;
     QStringList notes;
     if (!reason.isEmpty())
         notes << reason;

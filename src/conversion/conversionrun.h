@@ -150,6 +150,7 @@ private:
         bool shown = false;           // its row shows it running
         bool percentShown = false;    // its row has shown its percent
         bool counted = false;         // its clip counts as done in the total
+        std::optional<OriginalFile> original; // its input as it was when it began
     };
 
     void startTask();
@@ -179,6 +180,11 @@ private:
     void countTaskProgress(Entry &entry);
     void settleRow(int row, const QString &status, const QString &reason, const QString &renameNote,
                    const QString &engineLines);
+    // What follows a task's end: its original kept, moved to the trash or
+    // deleted (after a committed output only), then its done-command. A note
+    // for the row's tip when there is one.
+    QString afterTask(const Entry &entry);
+    void runBatchDoneCommand(bool stopped);
     int leastPosition() const;
     double runningSecs() const;
     void setCurrentPosition(int position);
@@ -218,6 +224,8 @@ private:
     QStringList m_reservedInputs;
     bool m_quiet = false;
     int m_failedCount = 0;
+    int m_completeCount = 0;
+    int m_notSmallerCount = 0;
     double m_totalSecs = 0;
     double m_doneSecs = 0;
     int m_elapsedSecs = 0;

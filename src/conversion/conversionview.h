@@ -1,5 +1,7 @@
 #pragma once
 
+#include "conversion/aftersuccess.h"
+
 #include "conversion/outputnaming.h"
 
 #include <QList>
@@ -17,6 +19,13 @@ struct BatchOptions
     bool turnOff = false;     // chkTurnoff: power the computer off at the end
     int jobs = 1;             // how many engines convert at once (read when a batch begins)
     OutputPlace place = OutputPlace::Folder; // where the outputs go (read when a batch begins)
+    // Read when each task begins (the first two) or ends (the rest):
+    bool notBigger = false;   // an output not smaller than its input is discarded
+    bool keepDates = true;    // an output takes its input's modification time and tags
+    OriginalAction original = OriginalAction::Keep; // what becomes of an input once its output is committed
+    QString doneCommand{};    // run for each task that ended (a command line; empty: none)
+    QString batchDoneCommand{}; // run once the batch has ended
+    QString homeTrash{};      // the trash of the user's own volume; empty: $XDG_DATA_HOME/Trash
 };
 
 // What the conversion run shows and reads in the main window.

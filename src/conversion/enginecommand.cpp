@@ -336,6 +336,187 @@ QString WithStreams(const QString &params, const StreamSelection &selection)
     return result.replace(allStreamsPattern(), selection.options);
 }
 
+// ---------------------------------------------------------------------------
+// Copies of the streams that already fit
+
+namespace {
+
+const QRegularExpression &fittingPattern()
+{
+    static const QRegularExpression pattern(QStringLiteral("(?:^|[ \\t])") + QLatin1String(FittingOption)
+                                            + QStringLiteral("[ \\t]+(\\S+)(?=[ \\t]|$)"));
+    return pattern;
+}
+
+// The options of a parameter string, the last value of each; flags map to "".
+QHash<QString, QString> optionValues(const QString &params)
+{
+    static const QStringList flags = {"-vn", "-an", "-sn", "-dn", "-bitexact", "-y", "-n"};
+    QHash<QString, QString> values;
+    const QStringList arguments = SplitCommandLine(params);
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &name = arguments[i];
+        if (!name.startsWith(QLatin1Char('-')))
+            continue;
+        if (flags.contains(name) || i + 1 >= arguments.size()) {
+            values.insert(name, QString());
+            continue;
+        }
+        values.insert(name, arguments[++i]);
+    }
+    return values;
+}
+
+QString firstOf(const QHash<QString, QString> &values, const QStringList &names)
+{
+    // The engine takes the last one given; the grid gives each once.
+    for (const QString &name : names) {
+        if (values.contains(name))
+            return values.value(name);
+    }
+    return QString();
+}
+
+// The codec an encoder of the engine writes, as the media library names it.
+QString codecOfEncoder(const QString &encoder)
+{
+    static const QHash<QString, QString> names = {
+        {"libx264", "h264"},          {"libx264rgb", "h264"},   {"h264_vaapi", "h264"},  {"libx265", "hevc"},
+        {"hevc_vaapi", "hevc"},       {"libaom-av1", "av1"},    {"libsvtav1", "av1"},    {"librav1e", "av1"},
+        {"libvpx", "vp8"},            {"libvpx-vp9", "vp9"},    {"libxvid", "mpeg4"},    {"flv", "flv1"},
+        {"libmp3lame", "mp3"},        {"libshine", "mp3"},      {"libopus", "opus"},     {"libvorbis", "vorbis"},
+        {"libfdk_aac", "aac"},        {"libopencore_amrnb", "amr_nb"}, {"libtheora", "theora"},
+    };
+    return names.value(encoder, encoder);
+}
+
+// "1500k", "2M", "128000" in bits per second; 0 when it is none of these.
+qint64 bitsPerSecond(const QString &text)
+{
+    static const QRegularExpression pattern(QStringLiteral("^(\\d+(?:\\.\\d+)?)([kKmM]?)$"));
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch())
+        return 0;
+    double value = match.captured(1).toDouble();
+    const QString unit = match.captured(2).toLower();
+    value *= unit == QLatin1String("k") ? 1e3 : unit == QLatin1String("m") ? 1e6 : 1;
+    return static_cast<qint64>(value);
+}
+
+// "25", "30000/1001", "29.97" in frames per second; 0 when none of these.
+double framesPerSecond(const QString &text)
+{
+    const qsizetype slash = text.indexOf(QLatin1Char('/'));
+    bool ok = false;
+    if (slash < 0) {
+        const double rate = text.toDouble(&ok);
+        return ok ? rate : 0;
+    }
+    const double num = text.left(slash).toDouble(&ok);
+    bool denOk = false;
+    const double den = text.mid(slash + 1).toDouble(&denOk);
+    return ok && denOk && den > 0 ? num / den : 0;
+}
+
+// Whether a bit rate fits under a limit the profile sets (none: any fits).
+bool bitRateFits(qint64 streamRate, const QString &limit)
+{
+    if (limit.isEmpty())
+        return true;
+    const qint64 most = bitsPerSecond(limit);
+    return most > 0 && streamRate > 0 && streamRate <= most;
+}
+
+bool videoFits(const MediaStream &stream, const QHash<QString, QString> &values)
+{
+    const QString codec = firstOf(values, {"-c:v", "-codec:v", "-vcodec"});
+    if (codec.isEmpty() || codec == QLatin1String("copy") || codecOfEncoder(codec) != stream.codec)
+        return false;
+    if (values.contains(QStringLiteral("-vf")) || values.contains(QStringLiteral("-filter:v"))
+        || values.contains(QStringLiteral("-aspect")))
+        return false;
+    const QString size = values.value(QStringLiteral("-s"));
+    if (!size.isEmpty() && size != QStringLiteral("%1x%2").arg(stream.width).arg(stream.height))
+        return false;
+    const QString rate = values.value(QStringLiteral("-r"));
+    if (!rate.isEmpty() && (stream.frameRate <= 0 || qAbs(framesPerSecond(rate) - stream.frameRate) > 0.005))
+        return false;
+    const QString format = values.value(QStringLiteral("-pix_fmt"));
+    if (!format.isEmpty() && format != stream.pixelFormat)
+        return false;
+    return bitRateFits(stream.bitRate, firstOf(values, {"-b:v", "-vb"}));
+}
+
+bool audioFits(const MediaStream &stream, const QHash<QString, QString> &values)
+{
+    const QString codec = firstOf(values, {"-c:a", "-codec:a", "-acodec"});
+    if (codec.isEmpty() || codec == QLatin1String("copy") || codecOfEncoder(codec) != stream.codec)
+        return false;
+    if (values.contains(QStringLiteral("-af")) || values.contains(QStringLiteral("-filter:a")))
+        return false;
+    const QString rate = values.value(QStringLiteral("-ar"));
+    if (!rate.isEmpty() && rate != QString::number(stream.sampleRate))
+        return false;
+    const QString channels = values.value(QStringLiteral("-ac"));
+    if (!channels.isEmpty() && channels != QString::number(stream.channels))
+        return false;
+    return bitRateFits(stream.bitRate, firstOf(values, {"-b:a", "-ab"}));
+}
+
+} // namespace
+
+bool CopiesFitting(const QString &params)
+{
+    const QRegularExpressionMatch match = fittingPattern().match(params);
+    return match.hasMatch() && match.captured(1) == QLatin1String("copy");
+}
+
+FittingCopies WithFittingCopies(const QString &params, const std::optional<QList<MediaStream>> &streams)
+{
+    FittingCopies result;
+    const bool wanted = CopiesFitting(params);
+    result.params = params;
+    result.params.remove(fittingPattern());
+    if (!wanted || !streams)
+        return result;
+
+    const QHash<QString, QString> values = optionValues(result.params);
+    const auto video = std::find_if(streams->cbegin(), streams->cend(), [](const MediaStream &s) {
+        return s.kind == MediaStream::Kind::Video && !s.picture;
+    });
+    if (!values.contains(QStringLiteral("-vn")) && video != streams->cend() && videoFits(*video, values)) {
+        result.params += QStringLiteral(" -c:v copy");
+        result.copied << Texts::tr("video (%1, %2x%3)").arg(video->codec).arg(video->width).arg(video->height);
+    }
+    if (values.contains(QStringLiteral("-an")))
+        return result;
+    QList<MediaStream> audio;
+    for (const MediaStream &s : *streams) {
+        if (s.kind == MediaStream::Kind::Audio)
+            audio << s;
+    }
+    if (audio.isEmpty())
+        return result;
+    const auto fits = [&values](const MediaStream &s) { return audioFits(s, values); };
+    const auto described = [](const MediaStream &s) {
+        return Texts::tr("audio 0:%1 (%2, %3 Hz)").arg(s.index).arg(s.codec).arg(s.sampleRate);
+    };
+    if (KeepsAllStreams(result.params)) {
+        // Every audio stream is kept, in file order: each is copied or converted on its own.
+        for (qsizetype n = 0; n < audio.size(); ++n) {
+            if (!fits(audio[n]))
+                continue;
+            result.params += QStringLiteral(" -c:a:%1 copy").arg(n);
+            result.copied << described(audio[n]);
+        }
+    } else if (std::all_of(audio.cbegin(), audio.cend(), fits)) {
+        // The engine picks one of them: whichever it takes fits.
+        result.params += QStringLiteral(" -c:a copy");
+        result.copied << Texts::tr("audio (%1)").arg(audio.first().codec);
+    }
+    return result;
+}
+
 QString WithMatroskaSubtitles(const QString &params, const QList<MediaStream> &streams, const QString &outputPath)
 {
     static const QRegularExpression subtitleCodec(QStringLiteral("^-(c|codec|scodec|c:s|codec:s)$"));

@@ -97,3 +97,28 @@ StreamSelection SelectStreams(const std::optional<QList<MediaStream>> &streams, 
 // `params` with its "-map all" replaced by the options of `selection`;
 // `params` itself when it holds none.
 QString WithStreams(const QString &params, const StreamSelection &selection);
+
+// The engine value of a converting profile's "Streams already in the target
+// format: Copy" choice (" -fitting copy"). The engine never sees the option:
+// a task's command has a copy of each stream that fits in its place
+// (WithFittingCopies).
+inline constexpr char FittingOption[] = "-fitting";
+
+// Whether a parameter string asks to copy the streams that already fit.
+bool CopiesFitting(const QString &params);
+
+// A parameter string with the streams that fit copied.
+struct FittingCopies
+{
+    QString params;     // without the "-fitting" option, with "-c:v copy", "-c:a:N copy"...
+    QStringList copied; // what was copied, as a person reads it: "video (h264, 640x360)"
+};
+
+// `params` without its "-fitting" option; when it asks for copies, a copy of
+// each input stream that already has the codec the profile writes and fits
+// what the profile sets (frame size, frame rate, pixel format, sample rate,
+// channels, bit rate not above the profile's, no filter, no change of
+// aspect). The main video is copied when it fits; the audio when every audio
+// stream the output takes fits, or with "-map all" each audio stream that
+// fits. Without `streams` nothing is copied.
+FittingCopies WithFittingCopies(const QString &params, const std::optional<QList<MediaStream>> &streams);

@@ -20,6 +20,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/log.h>
 #include <libavutil/macros.h>
+#include <libavutil/pixdesc.h>
 }
 
 namespace {
@@ -59,12 +60,13 @@ struct Library
     decltype(&avcodec_get_name) codecName = nullptr;
     decltype(&avcodec_descriptor_get) codecDescriptor = nullptr;
     decltype(&av_dict_get) dictGet = nullptr;
+    decltype(&av_get_pix_fmt_name) pixelFormatName = nullptr;
 
     bool isComplete() const
     {
         return allocContext && openInput && findStreamInfo && closeInput && dictSet && dictFree && logSetLevel
                && readFrame && seekFile && packetAlloc && packetFree && packetUnref && codecName
-               && codecDescriptor && dictGet;
+               && codecDescriptor && dictGet && pixelFormatName;
     }
 };
 
@@ -98,6 +100,7 @@ const Library *library()
         resolve(format, "avcodec_get_name", api.codecName);
         resolve(format, "avcodec_descriptor_get", api.codecDescriptor);
         resolve(util, "av_dict_get", api.dictGet);
+        resolve(util, "av_get_pix_fmt_name", api.pixelFormatName);
         if (!api.isComplete())
             qCInfo(lcProbe) << "media library not usable, the engine probes every file:" << ::dlerror();
         // The library writes its warnings to the terminal unless told otherwise.
@@ -172,12 +175,22 @@ QList<MediaStream> streamsOf(const Library *api, const AVFormatContext &context)
         s.index = static_cast<int>(i);
         s.codec = QString::fromLatin1(api->codecName(codec.codec_id));
         switch (codec.codec_type) {
-        case AVMEDIA_TYPE_VIDEO:
+        case AVMEDIA_TYPE_VIDEO: {
             s.kind = MediaStream::Kind::Video;
             s.picture = (stream.disposition & AV_DISPOSITION_ATTACHED_PIC) != 0;
+            s.width = codec.width;
+            s.height = codec.height;
+            const AVRational rate = stream.avg_frame_rate.num > 0 ? stream.avg_frame_rate : stream.r_frame_rate;
+            if (rate.num > 0 && rate.den > 0)
+                s.frameRate = static_cast<double>(rate.num) / rate.den;
+            if (const char *format = api->pixelFormatName(static_cast<AVPixelFormat>(codec.format)))
+                s.pixelFormat = QString::fromLatin1(format);
             break;
+        }
         case AVMEDIA_TYPE_AUDIO:
             s.kind = MediaStream::Kind::Audio;
+            s.sampleRate = codec.sample_rate;
+            s.channels = codec.ch_layout.nb_channels;
             break;
         case AVMEDIA_TYPE_SUBTITLE: {
             s.kind = MediaStream::Kind::Subtitle;
@@ -189,6 +202,7 @@ QList<MediaStream> streamsOf(const Library *api, const AVFormatContext &context)
         default:
             break;
         }
+        s.bitRate = codec.bit_rate;
         s.language = tag(api, stream.metadata, "language");
         s.title = tag(api, stream.metadata, "title");
         // The QuickTime family names a track in its handler; the names

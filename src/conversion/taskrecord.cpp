@@ -456,7 +456,8 @@ QString ShownStatus(const QString &stored)
 {
     static const char *const Shown[] = {QT_TRANSLATE_NOOP("RowStatus", "OK"), QT_TRANSLATE_NOOP("RowStatus", "Converting"),
                                         QT_TRANSLATE_NOOP("RowStatus", "Complete"), QT_TRANSLATE_NOOP("RowStatus", "Failed"),
-                                        QT_TRANSLATE_NOOP("RowStatus", "Stop"), QT_TRANSLATE_NOOP("RowStatus", "Paused")};
+                                        QT_TRANSLATE_NOOP("RowStatus", "Stop"), QT_TRANSLATE_NOOP("RowStatus", "Paused"),
+                                        QT_TRANSLATE_NOOP("RowStatus", "Not smaller: kept the original")};
     for (const char *text : Shown)
         if (stored == QLatin1String(text))
             return QCoreApplication::translate("RowStatus", text);

@@ -49,6 +49,9 @@ inline const QString Complete = QStringLiteral("Complete");
 inline const QString Failed = QStringLiteral("Failed");
 inline const QString Stop = QStringLiteral("Stop");
 inline const QString Paused = QStringLiteral("Paused");
+// The output was not smaller than its input and was discarded: a skipped
+// task, not a failed one.
+inline const QString NotSmaller = QStringLiteral("Not smaller: kept the original");
 } // namespace RowStatus
 
 // A Status value as a person reads it, in the user's language; the stored

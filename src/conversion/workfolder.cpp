@@ -11,6 +11,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -385,7 +386,8 @@ DirHandle WorkFolder::slotFolder(const Slot &slot) const
     return m_folder.folder(slot.subdir.isEmpty() ? QByteArray(".") : nativeName(slot.subdir));
 }
 
-QString WorkFolder::commit(const QString &workPath, const QString &finalPath)
+QString WorkFolder::commit(const QString &workPath, const QString &finalPath,
+                           const std::optional<struct timespec> &modified)
 {
     const auto found = m_slots.constFind(workPath);
     if (found == m_slots.cend())
@@ -417,6 +419,9 @@ QString WorkFolder::commit(const QString &workPath, const QString &finalPath)
         reason = Texts::tr("The output cannot be read: %1.").arg(errorText(errno));
     else if (info.st_size == 0)
         reason = Texts::tr("The output is empty.");
+    // The input's date: the file is ours, so its times are ours to set.
+    else if (modified && ::futimens(file.get(), std::array<struct timespec, 2>{{{0, UTIME_OMIT}, *modified}}.data()) != 0)
+        reason = Texts::tr("The output's date could not be set: %1.").arg(errorText(errno));
     // rename(2) swaps the directory entry in one step: whatever stood under
     // the final name (a file, a hard or symbolic link) is replaced, and its
     // data, or a link's target, is left alone.

@@ -8,6 +8,9 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
+
+#include <time.h>
 
 // A run's private folder for work in progress, inside an output folder.
 //
@@ -76,8 +79,10 @@ public:
 
     // Checks the work file (a regular file of ours, one link, not empty) and
     // renames it to `finalPath`. Empty on success, else why not, as a
-    // sentence; the work file stays for discard() then.
-    QString commit(const QString &workPath, const QString &finalPath);
+    // sentence; the work file stays for discard() then. With `modified`,
+    // the file takes that modification time before it takes its name.
+    QString commit(const QString &workPath, const QString &finalPath,
+                   const std::optional<struct timespec> &modified = std::nullopt);
 
     // Removes a work file (never following a link) and frees its name.
     void discard(const QString &workPath);

@@ -25,6 +25,11 @@ const QString OverwriteKey = QStringLiteral("Overwrite");
 const QString VersionKey = QStringLiteral("Version");
 const QString JobsKey = QStringLiteral("Jobs");
 const QString OutputPlaceKey = QStringLiteral("Output Place");
+const QString NotBiggerKey = QStringLiteral("Not Bigger");
+const QString KeepDatesKey = QStringLiteral("Keep Dates");
+const QString OriginalKey = QStringLiteral("Original");
+const QString WhenDoneKey = QStringLiteral("When Done");
+const QString WhenBatchDoneKey = QStringLiteral("When Batch Done");
 const QString IncludeSubfoldersKey = QStringLiteral("Include Subfolders");
 
 // A key added since the file's first form is written only once it holds
@@ -46,6 +51,11 @@ GeneralPreferences readGeneral(const TNewInifile &ini, const QString &section, c
     g.overwrite = ini.ReadBool(section, OverwriteKey, true);
     g.jobs = JobsInRange(ini.ReadInteger(section, JobsKey, 1));
     g.outputPlace = std::clamp(ini.ReadInteger(section, OutputPlaceKey, 0), 0, 2);
+    g.notBigger = ini.ReadBool(section, NotBiggerKey, false);
+    g.keepDates = ini.ReadBool(section, KeepDatesKey, true);
+    g.original = std::clamp(ini.ReadInteger(section, OriginalKey, 0), 0, 2);
+    g.doneCommand = ini.ReadString(section, WhenDoneKey, QString());
+    g.batchDoneCommand = ini.ReadString(section, WhenBatchDoneKey, QString());
     return g;
 }
 
@@ -116,6 +126,16 @@ void writeBatchOptions(TNewInifile &ini, const GeneralPreferences &g)
         ini.WriteInteger(MainSection, JobsKey, JobsInRange(g.jobs));
     if (keepsKey(ini, OutputPlaceKey, g.outputPlace == 0))
         ini.WriteInteger(MainSection, OutputPlaceKey, g.outputPlace);
+    if (keepsKey(ini, NotBiggerKey, !g.notBigger))
+        ini.WriteBool(MainSection, NotBiggerKey, g.notBigger);
+    if (keepsKey(ini, KeepDatesKey, g.keepDates))
+        ini.WriteBool(MainSection, KeepDatesKey, g.keepDates);
+    if (keepsKey(ini, OriginalKey, g.original == 0))
+        ini.WriteInteger(MainSection, OriginalKey, g.original);
+    if (keepsKey(ini, WhenDoneKey, g.doneCommand.isEmpty()))
+        ini.WriteString(MainSection, WhenDoneKey, g.doneCommand);
+    if (keepsKey(ini, WhenBatchDoneKey, g.batchDoneCommand.isEmpty()))
+        ini.WriteString(MainSection, WhenBatchDoneKey, g.batchDoneCommand);
 }
 
 } // namespace

@@ -30,6 +30,12 @@ struct GeneralPreferences
     bool overwrite = true;    // false: rename to <name>_<index> instead
     int jobs = 1;             // conversions at once, 1 to MaxJobs()
     int outputPlace = 0;      // 0 into the output folder, 1 keeping the folder tree, 2 beside each input
+    // The After Conversion tab.
+    bool notBigger = false;   // discard an output not smaller than its input
+    bool keepDates = true;    // an output takes its input's modification time and tags
+    int original = 0;         // once an output is checked: 0 keep the input, 1 trash it, 2 delete it
+    QString doneCommand;      // run for each file that ended; empty: none
+    QString batchDoneCommand; // run when the batch has ended; empty: none
 };
 
 // The most conversions that may run at once: the number of processor cores.
@@ -69,7 +75,9 @@ std::optional<GeneralPreferences> LoadGeneralPreferences(const QString &programF
 
 // At the Settings window's OK: "Output Path", "Syn Mode", "Auto Open Dir",
 // "Auto Exit", "Auto Turn Off", "Overwrite", in this order, and "Jobs" as above,
-// then "Output Place" likewise (written when not 0 or present).
+// then "Output Place" likewise (written when not 0 or present), and so the
+// After Conversion values: "Not Bigger", "Keep Dates", "Original", "When Done",
+// "When Batch Done".
 bool SaveGeneralPreferences(const QString &programFolder, const GeneralPreferences &general,
                             IInteractive &interactive);
 

@@ -58,8 +58,11 @@ TSettingForm::TSettingForm(ISettingsOwner &owner, const QString &programFolder, 
     auto *profiles = named(new QWidget, "tbsProfiles");
     pgcSetting->addTab(general, tr("     General     "));
     pgcSetting->addTab(profiles, tr("     Profiles     "));
+    auto *after = named(new QWidget, "tbsAfter");
+    pgcSetting->addTab(after, tr("  After Conversion  "));
     buildGeneralTab(general);
     buildProfilesTab(profiles);
+    buildAfterTab(after);
     // However the window was opened, the Profiles page shows a profile: the
     // main window's, until another is chosen here.
     connect(pgcSetting, &QTabWidget::currentChanged, this, [this](int page) {
@@ -146,6 +149,47 @@ void TSettingForm::buildGeneralTab(QWidget *page)
     connect(cmbOutputPlace, &QComboBox::currentIndexChanged, this, &TSettingForm::outputPlaceChanged);
 }
 
+// What follows each conversion: the output kept or not, the input's dates,
+// the original, the commands run when done.
+void TSettingForm::buildAfterTab(QWidget *page)
+{
+    chkNotBigger = named(new QCheckBox(tr("Keep the original when the output is not smaller"), page),
+                         "chkNotBigger");
+    chkNotBigger->setGeometry(24, 24, 345, 17);
+    chkKeepDates = named(new QCheckBox(tr("Keep the source's dates and tags"), page), "chkKeepDates");
+    chkKeepDates->setGeometry(24, 56, 345, 17);
+    chkKeepDates->setChecked(true);
+
+    QLabel *originalLabel = named(makeLabel(tr("When a file converted well:"), page, 24, 91), "labOriginal");
+    FitLabel(originalLabel, 345);
+    // In the order of the numbers kept for them.
+    cmbOriginal = named(new QComboBox(page), "cmbOriginal");
+    cmbOriginal->setGeometry(24, 112, 345, 21);
+    cmbOriginal->addItems({tr("Keep the original"), tr("Move the original to the trash"), tr("Delete the original")});
+    originalLabel->setBuddy(cmbOriginal);
+
+    auto *commands = named(new QGroupBox(tr("Run when done"), page), "gpbWhenDone");
+    commands->setGeometry(16, 156, 353, 209);
+    const auto commandRow = [commands](const QString &caption, const char *label, const char *edit, int y) {
+        QLabel *text = named(makeLabel(caption, commands, 16, y), label);
+        FitLabel(text, 321);
+        auto *line = named(new QLineEdit(commands), edit);
+        line->setGeometry(16, y + 19, 321, 21);
+        text->setBuddy(line);
+        return line;
+    };
+    edtWhenDone = commandRow(tr("For each file:"), "labWhenDone", "edtWhenDone", 28);
+    edtWhenBatchDone = commandRow(tr("For the batch:"), "labWhenBatchDone", "edtWhenBatchDone", 76);
+    QLabel *hint = named(new QLabel(tr("A program and its arguments, run without a shell. The file's paths and "
+                                       "its status are in VANTORIX_INPUT, VANTORIX_OUTPUT, VANTORIX_STATUS "
+                                       "and VANTORIX_ORIGINAL."),
+                                    commands),
+                         "labWhenDoneHint");
+    hint->setWordWrap(true);
+    hint->setGeometry(16, 124, 321, 72);
+    hint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+}
+
 void TSettingForm::buildProfilesTab(QWidget *page)
 {
     cmbProfile = named(new QComboBox(page), "cmbProfile");
@@ -206,6 +250,11 @@ GeneralPreferences TSettingForm::generalPreferences() const
     preferences.overwrite = rdbOverWrite->isChecked();
     preferences.jobs = spnJobs->value();
     preferences.outputPlace = std::max(0, cmbOutputPlace->currentIndex());
+    preferences.notBigger = chkNotBigger->isChecked();
+    preferences.keepDates = chkKeepDates->isChecked();
+    preferences.original = std::max(0, cmbOriginal->currentIndex());
+    preferences.doneCommand = edtWhenDone->text().trimmed();
+    preferences.batchDoneCommand = edtWhenBatchDone->text().trimmed();
     return preferences;
 }
 
@@ -224,6 +273,11 @@ void TSettingForm::setGeneralControls(const GeneralPreferences &preferences)
         rdbRename->setChecked(true);
     spnJobs->setValue(JobsInRange(preferences.jobs));
     cmbOutputPlace->setCurrentIndex(std::clamp(preferences.outputPlace, 0, cmbOutputPlace->count() - 1));
+    chkNotBigger->setChecked(preferences.notBigger);
+    chkKeepDates->setChecked(preferences.keepDates);
+    cmbOriginal->setCurrentIndex(std::clamp(preferences.original, 0, cmbOriginal->count() - 1));
+    edtWhenDone->setText(preferences.doneCommand);
+    edtWhenBatchDone->setText(preferences.batchDoneCommand);
 }
 
 void TSettingForm::showGeneral()

@@ -63,6 +63,7 @@ public:
     static constexpr int ClientHeight = 498;
     static constexpr int GeneralPage = 0;
     static constexpr int ProfilesPage = 1;
+    static constexpr int AfterPage = 2;
 
     // Runs FormCreate: copies the owner's profile list (nothing selected) and
     // loads the General preferences of programFolder. Messages go through
@@ -102,6 +103,7 @@ private:
     void FormCreate();
     void buildGeneralTab(QWidget *page);
     void buildProfilesTab(QWidget *page);
+    void buildAfterTab(QWidget *page);
     void setGeneralControls(const GeneralPreferences &preferences);
     QString currentProfilePath() const;
     // Copies the chosen profile to `target` with the grids' values.
@@ -129,6 +131,12 @@ private:
     QRadioButton *rdbRename = nullptr;
     QSpinBox *spnJobs = nullptr;
     QComboBox *cmbOutputPlace = nullptr; // where the outputs go
+    // After Conversion
+    QCheckBox *chkNotBigger = nullptr;
+    QCheckBox *chkKeepDates = nullptr;
+    QComboBox *cmbOriginal = nullptr;    // keep, trash, delete
+    QLineEdit *edtWhenDone = nullptr;
+    QLineEdit *edtWhenBatchDone = nullptr;
     // Profiles
     QComboBox *cmbProfile = nullptr;
     QPushButton *btnSaveAs = nullptr;

@@ -47,6 +47,8 @@ const char *const ParameterNames[] = {
     QT_TRANSLATE_NOOP("ParameterName", "Output Format"), QT_TRANSLATE_NOOP("ParameterName", "Pixel Format"),
     QT_TRANSLATE_NOOP("ParameterName", "Quality"), QT_TRANSLATE_NOOP("ParameterName", "Row Multithreading"),
     QT_TRANSLATE_NOOP("ParameterName", "Sample Rate"), QT_TRANSLATE_NOOP("ParameterName", "Streams"),
+    QT_TRANSLATE_NOOP("ParameterName", "Streams already in the target format"),
+    QT_TRANSLATE_NOOP("ParameterName", "Quality: SSIM"),
     QT_TRANSLATE_NOOP("ParameterName", "Subtitle Codec"), QT_TRANSLATE_NOOP("ParameterName", "Variable Bit Rate"),
     QT_TRANSLATE_NOOP("ParameterName", "Video Codec"), QT_TRANSLATE_NOOP("ParameterName", "Video Size"),
     QT_TRANSLATE_NOOP("ParameterName", "Volumn"), QT_TRANSLATE_NOOP("ParameterName", "Width"),

@@ -690,6 +690,15 @@ TEST(BatchCommandLineTest, EachCommandLineGivesItsOptionsOrItsUsageError)
             parts << QStringLiteral("set=") + o.settings.join(QLatin1Char('|'));
         if (!o.watch.isEmpty())
             parts << QStringLiteral("watch=%1 settle=%2").arg(o.watch).arg(o.settleMs);
+        const BatchOptions &after = o.afterwards;
+        if (after.notBigger)
+            parts << QStringLiteral("not-bigger");
+        if (!after.keepDates)
+            parts << QStringLiteral("no-dates");
+        if (after.original != OriginalAction::Keep)
+            parts << QStringLiteral("original=") + OriginalActionName(after.original);
+        if (!after.doneCommand.isEmpty() || !after.batchDoneCommand.isEmpty())
+            parts << QStringLiteral("done=%1 batch-done=%2").arg(after.doneCommand, after.batchDoneCommand);
         parts << QStringLiteral("paths=") + o.paths.join(QLatin1Char('|'));
         return parts.join(QLatin1Char(' '));
     };
@@ -723,6 +732,13 @@ TEST(BatchCommandLineTest, EachCommandLineGivesItsOptionsOrItsUsageError)
         {{"--watch", "w", "in"}, "", "no further paths"},
         {{"--watch", "w", "--beside"}, "", "beside their inputs"},
         {{"-o", "out"}, "", "no files or folders"},
+        {{"--copy-fitting", "--target-ssim", " 0.985", "--not-bigger", "--no-keep-dates", "--original", "trash",
+          "--when-done", "notify 'a b'", "--when-batch-done", "end", "in"},
+         "output=/stored rename=1 jobs=3 set=Quality: SSIM=0.985|Streams already in the target format=Copy not-bigger "
+         "no-dates original=trash done=notify 'a b' batch-done=end paths=in",
+         ""},
+        {{"--original", "delete", "in"}, "output=/stored rename=1 jobs=3 original=delete paths=in", ""},
+        {{"--original", "shred", "in"}, "", "--original \"shred\""},
     };
     for (const auto &c : cases) {
         const ParsedCommandLine parsed =

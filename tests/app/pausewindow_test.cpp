@@ -7,6 +7,7 @@
 #include "windowfixture.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -127,6 +128,54 @@ TEST_F(PauseWindowTest, SimultaneousConversionsComeFromTheSettingsWindow)
     EXPECT_EQ(form.batchOptions().jobs, 2);
     settingForm->btnOKClick();
     EXPECT_EQ(LoadGeneralPreferences(folder.path(), interactive)->jobs, 2);
+}
+
+// The After Conversion page is what the next batch does after each file,
+// and what Preferences.ini keeps.
+TEST_F(PauseWindowTest, TheAfterConversionPageIsWhatTheNextBatchDoes)
+{
+    TMainForm &form = openAll();
+    const auto find = [this](const char *name) {
+        QWidget *widget = settingForm->findChild<QWidget *>(QString::fromLatin1(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    };
+    auto *notBigger = qobject_cast<QCheckBox *>(find("chkNotBigger"));
+    auto *keepDates = qobject_cast<QCheckBox *>(find("chkKeepDates"));
+    auto *original = qobject_cast<QComboBox *>(find("cmbOriginal"));
+    auto *whenDone = qobject_cast<QLineEdit *>(find("edtWhenDone"));
+    auto *whenBatchDone = qobject_cast<QLineEdit *>(find("edtWhenBatchDone"));
+    ASSERT_TRUE(notBigger && keepDates && original && whenDone && whenBatchDone);
+    // The defaults: nothing but the conversion, the dates kept.
+    BatchOptions options = form.batchOptions();
+    EXPECT_FALSE(options.notBigger);
+    EXPECT_TRUE(options.keepDates);
+    EXPECT_EQ(options.original, OriginalAction::Keep);
+    EXPECT_TRUE(options.doneCommand.isEmpty() && options.batchDoneCommand.isEmpty());
+    EXPECT_EQ(original->currentText(), QStringLiteral("Keep the original"));
+
+    notBigger->setChecked(true);
+    keepDates->setChecked(false);
+    original->setCurrentIndex(1);
+    whenDone->setText(QStringLiteral(" notify-send done "));
+    whenBatchDone->setText(QStringLiteral("/usr/bin/true --all"));
+    options = form.batchOptions();
+    EXPECT_TRUE(options.notBigger);
+    EXPECT_FALSE(options.keepDates);
+    EXPECT_EQ(options.original, OriginalAction::Trash);
+    EXPECT_EQ(options.doneCommand, QStringLiteral("notify-send done"));
+    EXPECT_EQ(options.batchDoneCommand, QStringLiteral("/usr/bin/true --all"));
+    original->setCurrentIndex(2);
+    EXPECT_EQ(form.batchOptions().original, OriginalAction::Delete);
+
+    settingForm->btnOKClick();
+    const std::optional<GeneralPreferences> stored = LoadGeneralPreferences(folder.path(), interactive);
+    ASSERT_TRUE(stored.has_value());
+    EXPECT_TRUE(stored->notBigger);
+    EXPECT_FALSE(stored->keepDates);
+    EXPECT_EQ(stored->original, 2);
+    EXPECT_EQ(stored->doneCommand, QStringLiteral("notify-send done"));
+    EXPECT_EQ(stored->batchDoneCommand, QStringLiteral("/usr/bin/true --all"));
 }
 
 class RealPauseWindowTest : public PauseWindowTest

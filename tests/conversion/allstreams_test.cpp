@@ -5,6 +5,7 @@
 #include "conversion/conversionrun.h"
 #include "conversion/inprocessprobe.h"
 #include "conversion/outputcheck.h"
+#include "conversion/qualitysearch.h"
 #include "profiles/parametergrid.h"
 #include "profiles/profiles.h"
 
@@ -16,7 +17,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QDateTime>
+#include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTest>
+#include <QUrl>
 #include <QtEndian>
 #include <gtest/gtest.h>
 
@@ -116,16 +121,67 @@ protected:
     // `streams`, as the program builds it (from a working copy).
     static QString parameters(const QString &profile, const QString &streams, QString *ext)
     {
+        return parameters(profile, {{QStringLiteral("Streams"), streams}}, ext);
+    }
+
+    // The same with each row named in `choices` at its choice, whichever grid has it.
+    static QString parameters(const QString &profile, const QList<QPair<QString, QString>> &choices, QString *ext)
+    {
         const QString path = ProfilesFolder(folder->path()) + profile + QStringLiteral(".apf");
         QFile::remove(path);
         QFile::copy(ProfilesFolder(QStringLiteral(VANTORIX_PROGRAM_FOLDER)) + profile + QStringLiteral(".apf"), path);
         ParameterGrids grids;
         RecordingInteractive interactive;
         EXPECT_EQ(LoadProfile(path, grids, interactive, ext), ProfileStatus::Loaded);
-        EXPECT_TRUE(grids.advanced.pickList(grids.advanced.findRow(QStringLiteral("Streams"))).contains(streams))
-            << profile.toStdString();
-        grids.advanced.setValue(QStringLiteral("Streams"), streams);
+        for (const auto &[name, choice] : choices) {
+            ParameterGrid *grid = nullptr;
+            for (ParameterGrid *g : {&grids.video, &grids.audio, &grids.advanced})
+                grid = grid ? grid : (g->findRow(name) >= 0 ? g : nullptr);
+            EXPECT_TRUE(grid && grid->pickList(grid->findRow(name)).contains(choice))
+                << profile.toStdString() << ": " << name.toStdString();
+            if (grid)
+                grid->setValue(name, choice);
+        }
         return BuildParameterString(path, grids, interactive).value_or(QString());
+    }
+
+    // Converts `file` with `params` as a batch does; the row's status and tip
+    // and the engine's argument text.
+    struct Converted
+    {
+        QString status;
+        QString tip;
+        QString command;
+        QString output;
+    };
+    static Converted convert(const QString &file, const QString &params, const QString &ext, const QString &outName,
+                             const BatchOptions &options = {}, bool stop = false)
+    {
+        TaskListModel tasks;
+        tasks.appendTask(TaskFromProbe(file, probeAndWait(folder->enginePath(), file), ext));
+        FakeView view;
+        view.folder = folder->filePath(QStringLiteral("out/") + outName);
+        view.ext = ext;
+        view.options = options;
+        QDir().mkpath(view.folder);
+        RecordingInteractive interactive;
+        RecordingShell shell;
+        RecordingPowerControl power;
+        ConversionRun run(tasks, view, interactive, shell, power);
+        run.setEnginePath(folder->enginePath());
+        Converted result;
+        QObject::connect(&run, &ConversionRun::engineStarted, [&](const QString &text) {
+            result.command = text;
+            if (stop)
+                run.requestStop();
+        });
+        QSignalSpy finished(&run, &ConversionRun::finished);
+        run.RunConversion(params);
+        EXPECT_TRUE(finished.wait(120000));
+        result.status = tasks.index(0, 3).data().toString();
+        result.tip = tasks.statusTip(0);
+        result.output = view.folder + QLatin1Char('/') + QFileInfo(file).completeBaseName() + ext;
+        return result;
     }
 
     static TestProgramFolder *folder;
@@ -215,4 +271,214 @@ TEST_F(AllStreamsTest, KeepsEveryAudioAndEverySubtitleTheContainerHolds)
     }
 }
 
+// "Streams already in the target format: Copy": each stream that already has
+// the profile's codec and fits its settings is copied, the rest converted,
+// and the row's tip says what was copied.
+TEST_F(AllStreamsTest, CopiesTheStreamsThatAlreadyFit)
+{
+    const QString h264 = folder->filePath(QStringLiteral("h264 aac.mp4"));
+    ASSERT_TRUE(runEngine({"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=2", "-f", "lavfi", "-i",
+                           "sine=frequency=440:duration=2", "-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a", "aac",
+                           "-b:a", "96k", "-ar", "44100"},
+                          h264));
+    const QString copy = QStringLiteral("Streams already in the target format");
+    const QString video = QStringLiteral("video (h264, 160x120)");
+    const QString audio = QStringLiteral("audio (aac)");
+    struct Case
+    {
+        QString input;
+        const char *profile;
+        QList<QPair<QString, QString>> choices;
+        QStringList copied;   // the copy options the engine gets
+        QString tip;
+        QStringList kept;
+    } cases[] = {
+        // A remux: both streams fit.
+        {h264, "MP4 H.264 AAC", {{copy, "Copy"}}, {"-c:v copy", "-c:a copy"},
+         QStringLiteral("Copied as it was: %1, %2.").arg(video, audio), {"video h264", "audio aac und"}},
+        // The default converts what fits too.
+        {h264, "MP4 H.264 AAC", {}, {}, QString(), {"video h264", "audio aac und"}},
+        // Limits the stream does not meet: its frame size, a lower bit rate.
+        {h264, "MP4 H.264 AAC", {{copy, "Copy"}, {"Video Size", "320x240"}, {"Audio Bitrate", "64 kbps"}}, {},
+         QString(), {"video h264", "audio aac und"}},
+        {h264, "MP4 H.264 AAC", {{copy, "Copy"}, {"Frame Rate", "30"}}, {"-c:a copy"},
+         QStringLiteral("Copied as it was: %1.").arg(audio), {"video h264", "audio aac und"}},
+        // Another video codec: only the audio is copied.
+        {h264, "MKV H.265 AAC", {{copy, "Copy"}}, {"-c:a copy"}, QStringLiteral("Copied as it was: %1.").arg(audio),
+         {"video hevc", "audio aac"}},
+        // The same codec at a bit rate the input's container does not tell:
+        // it might be above the profile's, so it is converted.
+        {input, "AVI MPEG-4 MP3", {{copy, "Copy"}, {"Streams", "All streams"}}, {},
+         QStringLiteral("Subtitle stream 0:3 (subrip, eng) was left out: AVI files hold no subtitles.\n"
+                        "Subtitle stream 0:4 (dvd_subtitle, fra) was left out: AVI files hold no subtitles."),
+         {"video mpeg4", "audio mp3 English", "audio mp3 Deutsch"}},
+        // "All streams" with the video copied, the rest as the container takes it.
+        {input, "MKV H.264", {{copy, "Copy"}, {"Streams", "All streams"}, {"Video Codec", "MPEG-4"}}, {"-c:v copy"},
+         QStringLiteral("Copied as it was: video (mpeg4, 160x120)."),
+         {"video mpeg4", "audio aac eng English", "audio aac deu Deutsch", "subtitle subrip eng Full",
+          "subtitle dvd_subtitle fra Bilder"}},
+    };
+    int n = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.profile) + " / case " + std::to_string(n));
+        QString ext;
+        const QString params = parameters(QString::fromUtf8(c.profile), c.choices, &ext);
+        const Converted out = convert(c.input, params, ext, QStringLiteral("fit%1").arg(n++));
+        EXPECT_EQ(out.status, RowStatus::Complete) << out.tip.toStdString();
+        EXPECT_EQ(out.tip, c.tip);
+        EXPECT_FALSE(out.command.contains(QLatin1String(FittingOption))) << out.command.toStdString();
+        QStringList copies;
+        for (const QString &option : {QStringLiteral("-c:v copy"), QStringLiteral("-c:a copy")})
+            if (out.command.contains(option))
+                copies << option;
+        EXPECT_EQ(copies, c.copied) << out.command.toStdString();
+        const std::optional<MediaFacts> facts = ReadMediaFacts(out.output, 0);
+        ASSERT_TRUE(facts.has_value());
+        EXPECT_EQ(described(facts->streams), c.kept);
+    }
+}
+
+// What follows a conversion: an output not smaller than its input discarded,
+// the original kept, trashed or deleted after a committed output only, the
+// done-command told the paths and the status, the input's date and tags kept.
+TEST_F(AllStreamsTest, WhatFollowsAConversion)
+{
+    QString mp3;
+    const QString mp3Params = parameters(QStringLiteral("MP3 Audio"), QList<QPair<QString, QString>>{}, &mp3);
+    QString wav;
+    const QString wavParams = parameters(QStringLiteral("WAV Audio"), QList<QPair<QString, QString>>{}, &wav);
+    const QString home = folder->filePath(QStringLiteral("data/Trash"));
+    const QString envFile = folder->filePath(QStringLiteral("done.env"));
+    // The names reach the command in its environment only: a shell that read
+    // them would run what this name holds.
+    const QString awkward = QStringLiteral("it's \"odd\" $(touch pwned) ; ü.wav");
+    const QString doneCommand =
+        QStringLiteral("/bin/sh -c \"env > \\\"$0.part\\\" && mv \\\"$0.part\\\" \\\"$0\\\"\" \"%1\"").arg(envFile);
+    struct Case
+    {
+        const char *what;
+        QString name;
+        bool toWav;                 // else to MP3, which is smaller
+        BatchOptions options;
+        bool stop;
+        QString status;
+        bool outputKept;
+        QString original;           // "kept", "trashed", "deleted"
+        QString tip;
+    } cases[] = {
+        {"smaller, kept", "a.wav", false, {}, false, RowStatus::Complete, true, "kept", {}},
+        {"not smaller", "b.mp3", true, {.notBigger = true, .original = OriginalAction::Delete}, false,
+         RowStatus::NotSmaller, false, "kept", "The output ("},
+        {"trashed", awkward, false, {.original = OriginalAction::Trash, .doneCommand = doneCommand, .homeTrash = home},
+         false, RowStatus::Complete, true, "trashed", "The original was moved to the trash."},
+        {"deleted", "c.wav", false, {.original = OriginalAction::Delete}, false, RowStatus::Complete, true, "deleted",
+         "The original was deleted."},
+        {"failed", "d.wav", false, {.original = OriginalAction::Delete}, false, RowStatus::Failed, false, "kept", {}},
+        {"stopped", "e.wav", false, {.original = OriginalAction::Trash, .homeTrash = home}, true, RowStatus::Stop,
+         false, "kept", {}},
+    };
+    const QDateTime past = QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6), Qt::UTC);
+    for (Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString input = folder->filePath(QStringLiteral("after/") + c.name);
+        QDir().mkpath(QFileInfo(input).absolutePath());
+        ASSERT_TRUE(runEngine({"-f", "lavfi", "-i", "sine=frequency=440:duration=2", "-ac", "1", "-metadata",
+                               "title=A title", "-metadata", "artist=Someone"},
+                              input));
+        {
+            QFile file(input);
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+            ASSERT_TRUE(file.setFileTime(past, QFileDevice::FileModificationTime));
+        }
+        // A failure: an encoder the engine lacks.
+        const QString params = (c.toWav ? wavParams : mp3Params)
+                               + (c.status == RowStatus::Failed ? QStringLiteral(" -acodec none_such") : QString());
+        const QString ext = c.toWav ? wav : mp3;
+        QFile::remove(envFile);
+        const Converted out = convert(input, params, ext, QStringLiteral("after"), c.options, c.stop);
+        EXPECT_EQ(out.status, c.status) << out.tip.toStdString();
+        EXPECT_TRUE(out.tip.contains(c.tip)) << out.tip.toStdString();
+        EXPECT_EQ(QFileInfo::exists(out.output), c.outputKept);
+        EXPECT_EQ(QFileInfo::exists(input), c.original == QLatin1String("kept"));
+        const QString trashed = home + QStringLiteral("/files/") + c.name;
+        EXPECT_EQ(QFileInfo::exists(trashed), c.original == QLatin1String("trashed"));
+        if (c.original == QLatin1String("trashed")) {
+            QFile info(home + QStringLiteral("/info/") + c.name + QStringLiteral(".trashinfo"));
+            ASSERT_TRUE(info.open(QIODevice::ReadOnly));
+            const QString text = QString::fromUtf8(info.readAll());
+            EXPECT_TRUE(text.startsWith(QStringLiteral("[Trash Info]\nPath=")
+                                        + QString::fromLatin1(QUrl::toPercentEncoding(input, "/"))
+                                        + QStringLiteral("\nDeletionDate=")))
+                << text.toStdString();
+        }
+        if (c.status == RowStatus::NotSmaller) {
+            EXPECT_TRUE(out.command.contains(QStringLiteral(" -fs %1").arg(QFileInfo(input).size())));
+        }
+        if (c.outputKept) {
+            // The input's date and tags.
+            EXPECT_EQ(QFileInfo(out.output).lastModified().toUTC(), past);
+            QStringList tags = ffprobeValues(out.output, QStringLiteral("format_tags=title,artist"))
+                                   .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            tags.sort();
+            EXPECT_EQ(tags, QStringList({"A title", "Someone"}));
+        }
+        if (!c.options.doneCommand.isEmpty()) {
+            for (int waited = 0; waited < 100 && !QFileInfo::exists(envFile); ++waited)
+                QTest::qWait(100);
+            QFile env(envFile);
+            ASSERT_TRUE(env.open(QIODevice::ReadOnly));
+            const QStringList lines = QString::fromUtf8(env.readAll()).split(QLatin1Char('\n'));
+            EXPECT_TRUE(lines.contains(QStringLiteral("VANTORIX_INPUT=") + input));
+            EXPECT_TRUE(lines.contains(QStringLiteral("VANTORIX_OUTPUT=") + out.output));
+            EXPECT_TRUE(lines.contains(QStringLiteral("VANTORIX_STATUS=complete")));
+            EXPECT_TRUE(lines.contains(QStringLiteral("VANTORIX_ORIGINAL=trashed")));
+            EXPECT_FALSE(QFileInfo::exists(QStringLiteral("pwned")));
+        }
+    }
+}
+
+// "Quality: SSIM": the CRF is picked from samples of the input before the
+// conversion, and the whole output comes out near the SSIM asked for.
+TEST_F(AllStreamsTest, TheQualityAskedForPicksTheCrfFromSamples)
+{
+    const QString clip = folder->filePath(QStringLiteral("moving.mp4"));
+    ASSERT_TRUE(runEngine({"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25:duration=12", "-c:v", "libx264",
+                           "-crf", "12", "-pix_fmt", "yuv420p"},
+                          clip));
+    const struct
+    {
+        const char *profile;
+        const char *target;
+    } cases[] = {{"MP4 H.264 AAC", "0.98"}, {"MKV H.265 AAC", "0.99"}};
+    int n = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.profile);
+        QString ext;
+        const QString params = parameters(QString::fromUtf8(c.profile),
+                                          QList<QPair<QString, QString>>{{"Quality: SSIM", c.target}}, &ext);
+        EXPECT_TRUE(params.contains(QStringLiteral(" -target_ssim %1").arg(c.target))) << params.toStdString();
+        const Converted out = convert(clip, params, ext, QStringLiteral("quality%1").arg(n++));
+        ASSERT_EQ(out.status, RowStatus::Complete) << out.tip.toStdString();
+        const QRegularExpressionMatch tip =
+            QRegularExpression(QStringLiteral("^Quality: CRF ([0-9.]+) chosen for SSIM %1 or more \\(predicted "
+                                              "([0-9.]+); probes: [1-6]\\)\\.$")
+                                   .arg(QRegularExpression::escape(QString::fromLatin1(c.target))))
+                .match(out.tip);
+        ASSERT_TRUE(tip.hasMatch()) << out.tip.toStdString();
+        // The engine converted with the CRF the tip names, and never saw the row's option.
+        EXPECT_TRUE(out.command.contains(QStringLiteral(" -crf %1 ").arg(tip.captured(1)))) << out.command.toStdString();
+        EXPECT_FALSE(out.command.contains(QLatin1String(TargetSsimOption)));
+        const double target = QString::fromLatin1(c.target).toDouble();
+        EXPECT_GE(tip.captured(2).toDouble(), target);
+        QProcess measure;
+        measure.setProcessChannelMode(QProcess::MergedChannels);
+        measure.start(QStringLiteral(VANTORIX_FFMPEG), SsimArguments(out.output, clip));
+        ASSERT_TRUE(measure.waitForFinished(60000));
+        const std::optional<double> whole = SsimFromReport(QString::fromUtf8(measure.readAll()));
+        ASSERT_TRUE(whole.has_value());
+        EXPECT_NEAR(*whole, target, 0.004);
+    }
+}
+
 } // namespace
+

@@ -1138,3 +1138,55 @@ TEST(OutputPath, RenameRuleNeverOverwritesWhenToldNotTo)
 }
 
 } // namespace
+
+namespace {
+
+// "Quality: SSIM": the search's engines (the samples cut, each probe encoded
+// and measured) run before the conversion, one after another; a stop ends a
+// running one, and a search that learns nothing leaves the profile's settings.
+TEST_F(ConversionRunTest, TheQualitySearchRunsItsEnginesBeforeTheConversionAndAStopEndsThem)
+{
+    const QString params = QStringLiteral(" -vcodec libx264 -b:v 800k -target_ssim 0.98 -acodec aac");
+    addTask(QStringLiteral("a"), QStringLiteral("00:01:40"));
+    // Stopped while the samples are cut.
+    folder.setScript(QStringLiteral("pid cutter\nwait-for never\n"), 1);
+    QSignalSpy finished(&run, &ConversionRun::finished);
+    run.RunConversion(params);
+    ASSERT_TRUE(waitFor([&] { return ReadRecordedProcess(folder.filePath(QStringLiteral("cutter"))).pid > 0; }));
+    const pid_t cutter = ReadRecordedProcess(folder.filePath(QStringLiteral("cutter"))).pid;
+    EXPECT_EQ(status(0), QStringLiteral("Converting"));
+    // A pause holds the search's engine too.
+    run.pause();
+    EXPECT_TRUE(waitFor([&] { return ProcessState(cutter) == 'T'; })) << ProcessState(cutter);
+    run.resume();
+    EXPECT_TRUE(waitFor([&] { return ProcessState(cutter) != 'T'; })) << ProcessState(cutter);
+    run.requestStop();
+    ASSERT_TRUE(finished.count() == 1 || finished.wait(20000));
+    EXPECT_EQ(status(0), QStringLiteral("Stop"));
+    EXPECT_TRUE(waitFor([&] { return !ProcessAlive(cutter); })) << "the search's engine outlived the stop";
+    EXPECT_EQ(folder.callCount(), 1);
+    // Four samples spread over the 100 seconds, in one lossless file.
+    const QStringList cut = folder.arguments(1);
+    EXPECT_EQ(cut.count(QStringLiteral("-ss")), 4);
+    EXPECT_EQ(cut.mid(cut.indexOf(QStringLiteral("-ss")), 4), QStringList({"-ss", "11.900", "-t", "1.200"}));
+    EXPECT_TRUE(cut.contains(QStringLiteral("ffv1"))
+                && cut.contains(QStringLiteral("[0:v:0][1:v:0][2:v:0][3:v:0]concat=n=4:v=1:a=0[v]")));
+
+    // The fake engine cannot measure: after one probe the file is converted
+    // as the profile says, and the tip tells why.
+    folder.setScript(QString(), 1);
+    runBatch(params);
+    EXPECT_EQ(status(0), QStringLiteral("Complete"));
+    EXPECT_TRUE(tip(0).startsWith(QStringLiteral("The quality could not be picked (A sample could not be converted: "))
+                && tip(0).contains(QStringLiteral("): the profile's own settings were used.")))
+        << tip(0).toStdString();
+    ASSERT_EQ(folder.callCount(), 4);
+    const QStringList probe = folder.arguments(3);
+    EXPECT_EQ(probe.mid(probe.indexOf(QStringLiteral("-vcodec"))),
+              QStringList({"-vcodec", "libx264", "-crf", "23", "-an", "-f", "matroska", probe.constLast()}));
+    const QStringList conversion = folder.arguments(4);
+    EXPECT_TRUE(conversion.contains(QStringLiteral("800k")));
+    EXPECT_FALSE(conversion.contains(QStringLiteral("-target_ssim")) || conversion.contains(QStringLiteral("-crf")));
+}
+
+} // namespace

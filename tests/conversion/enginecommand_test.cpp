@@ -1,4 +1,8 @@
 #include "conversion/enginecommand.h"
+#include "conversion/qualitysearch.h"
+
+#include <cmath>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -190,3 +194,80 @@ TEST(EngineCommand, AllStreamsTakeWhatTheOutputCanHold)
     for (const char *params : {" -map 0", " -map allx", " -metadata title=-map all", ""})
         EXPECT_FALSE(KeepsAllStreams(QString::fromLatin1(params))) << params;
 }
+
+namespace {
+
+// The quality search against measurements of known curves: the CRF it
+// picks, the SSIM it predicts there, how many probes it took.
+TEST(EngineCommand, TheQualitySearchPicksTheCrfOfTheTargetInAFewProbes)
+{
+    const CrfScale x264 = *CrfScaleFor(QStringLiteral("libx264"));
+    const CrfScale av1 = *CrfScaleFor(QStringLiteral("libsvtav1"));
+    // SSIM falling with the CRF as encoders' do: log(1 - SSIM) about linear.
+    const auto curve = [](double at, double slope) {
+        return [=](double crf) { return 1 - 0.004 * std::exp(slope * (crf - at)); };
+    };
+    const struct Case
+    {
+        const char *what;
+        CrfScale scale;
+        double start;
+        std::function<double(double)> ssim;
+        double target;
+        double expected; // the highest CRF that reaches the target; -1: not known
+        int mostProbes;
+    } cases[] = {
+        {"x264, far from the start", x264, 23, curve(23, 0.11), 0.985, 23 + std::log(0.015 / 0.004) / 0.11, 4},
+        {"x264, near the start", x264, 23, curve(23, 0.11), 0.995, 23 + std::log(0.005 / 0.004) / 0.11, 3},
+        {"x264, a steep curve", x264, 23, curve(30, 0.3), 0.99, 30 + std::log(0.01 / 0.004) / 0.3, 5},
+        // Not exactly the model: a wobble on the curve still ends in time.
+        {"x264, a wobbly curve", x264, 23,
+         [](double c) { return 1 - 0.003 * std::exp(0.12 * (c - 23)) + 0.0004 * std::sin(3 * c); }, 0.98, -1, 6},
+        {"AV1 from the profile's value, whole steps", av1, 30, curve(35, 0.08), 0.98,
+         std::floor(35 + std::log(0.02 / 0.004) / 0.08), 5},
+        // Out of reach: the best probed, or the lowest quality that still reaches it.
+        {"better than the encoder can", x264, 23, curve(23, 0.11), 0.99995, 0, 6},
+        {"worse than the encoder's worst", x264, 23, curve(23, 0.11), 0.5, 51, 6},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        CrfSearch search(c.target, c.scale, c.start);
+        EXPECT_EQ(search.next(), c.start);
+        while (const std::optional<double> crf = search.next()) {
+            EXPECT_GE(*crf, c.scale.low);
+            EXPECT_LE(*crf, c.scale.high);
+            search.measured(*crf, c.ssim(*crf));
+        }
+        EXPECT_LE(search.probes(), c.mostProbes);
+        EXPECT_LE(search.probes(), CrfSearch::MaxProbes);
+        const double chosen = search.chosen();
+        EXPECT_NEAR(std::round(chosen / c.scale.step) * c.scale.step, chosen, 1e-9) << chosen;
+        if (c.expected >= 0) {
+            EXPECT_NEAR(chosen, c.expected, c.scale.step * 2.5) << chosen;
+        }
+        if (c.target < c.ssim(c.scale.low) && c.target > c.ssim(c.scale.high)) {
+            // Reachable: the SSIM at the pick is the target's or a little better, as predicted.
+            EXPECT_GE(c.ssim(chosen), c.target - 0.001) << chosen;
+            EXPECT_LE(c.ssim(chosen), c.target + 0.002) << chosen;
+            EXPECT_GE(search.predicted(), c.target);
+            EXPECT_NEAR(search.predicted(), c.ssim(chosen), 0.001);
+        }
+    }
+
+    // The row's option, and the CRF in its place in the command.
+    const QString params = QStringLiteral(" -vcodec libx264 -b:v 800k -crf 30 -target_ssim 0.985 -acodec aac");
+    EXPECT_EQ(TargetSsim(params), 0.985);
+    EXPECT_EQ(TargetSsim(QStringLiteral(" -target_ssim 1.5")), std::nullopt);
+    EXPECT_EQ(TargetSsim(QStringLiteral(" -vcodec libx264")), std::nullopt);
+    EXPECT_EQ(WithCrf(WithoutTargetSsim(params), 27.3), QStringLiteral(" -vcodec libx264 -acodec aac -crf 27.3"));
+    EXPECT_EQ(CrfScaleFor(QStringLiteral("libvpx-vp9")), std::nullopt);
+    // Samples spread over the range, a short range whole.
+    using Spans = QList<std::pair<double, double>>;
+    EXPECT_EQ(SampleSpans(10, 100), Spans({{21.9, 1.2}, {46.9, 1.2}, {71.9, 1.2}, {96.9, 1.2}}));
+    EXPECT_EQ(SampleSpans(0, 3), Spans({{0, 3}}));
+    EXPECT_EQ(SsimFromReport(QStringLiteral("[Parsed_ssim_1 @ 0x1] SSIM Y:0.982 (17.5) U:0.990 (20.0) "
+                                            "V:0.994 (22.2) All:0.985531 (18.39)\n")),
+              0.985531);
+}
+
+} // namespace

@@ -4,6 +4,7 @@
 // with every choice of every list picked at least once.
 #include "conversion/enginecommand.h"
 #include "conversion/inprocessprobe.h"
+#include "conversion/qualitysearch.h"
 #include "profiles/parametergrid.h"
 #include "profiles/profiles.h"
 
@@ -205,12 +206,15 @@ protected:
     Probe convert(const QString &label, const std::optional<QString> &seconds = std::nullopt)
     {
         const QString output = folder.filePath(label + outputExt);
-        // "All streams" names the clip's own, as a task's command does.
+        // "All streams" names the clip's own, and the streams that fit are
+        // copied, as a task's command does; a quality asked for is the
+        // search's (a test of its own), so the profile's settings convert.
         const std::optional<ProbeReport> clipReport = ProbeInProcess(clip);
         EXPECT_TRUE(clipReport.has_value());
-        const QString params = WithStreams(
-            parameterString(),
-            SelectStreams(clipReport ? std::optional(clipReport->streams) : std::nullopt, output));
+        const auto streams = clipReport ? std::optional(clipReport->streams) : std::nullopt;
+        const QString params =
+            WithStreams(WithFittingCopies(WithoutTargetSsim(parameterString()), streams).params,
+                        SelectStreams(streams, output));
         const EngineCommand command = ConversionCommand(clip, params, std::nullopt, seconds, output);
         const ToolRun r = run(folder.enginePath(), command.arguments);
         EXPECT_EQ(r.exitCode, 0) << GetParam().name << " " << label.toStdString() << ":"

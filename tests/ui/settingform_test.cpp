@@ -167,9 +167,20 @@ TEST_F(SettingFormTest, LayoutAtTheDesignSize)
 
     auto *pages = child<QTabWidget>("pgcSetting");
     EXPECT_EQ(pages->geometry(), QRect(0, 5, 391, 442));
-    ASSERT_EQ(pages->count(), 2);
+    ASSERT_EQ(pages->count(), 3);
     EXPECT_EQ(pages->tabText(0), QStringLiteral("     General     "));
     EXPECT_EQ(pages->tabText(1), QStringLiteral("     Profiles     "));
+    EXPECT_EQ(pages->tabText(2), QStringLiteral("  After Conversion  "));
+    // The After Conversion page's controls stand inside it, one under another.
+    int below = 0;
+    for (const char *name : {"chkNotBigger", "chkKeepDates", "cmbOriginal", "gpbWhenDone"}) {
+        const QRect box = child<QWidget>(name)->geometry();
+        EXPECT_EQ(child<QWidget>(name)->parentWidget(), child<QWidget>("tbsAfter")) << name;
+        EXPECT_GT(box.top(), below) << name;
+        EXPECT_LE(box.right(), 391 - 16) << name;
+        below = box.bottom();
+    }
+    EXPECT_LT(below, 442 - 30);
 
     EXPECT_EQ(child<QWidget>("edtOutputDir")->geometry(), QRect(112, 16, 225, 21));
     const QRect label = child<QLabel>("labOutputDir")->geometry();
