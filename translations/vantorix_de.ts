@@ -810,6 +810,10 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
         <source>The output lasts %1 s, far longer than the %2 s of its input.</source>
         <translation>Die Ausgabe dauert %1 s, weit länger als die %2 s ihrer Eingabe.</translation>
     </message>
+    <message>
+        <source>The output is cut short: its data stops at %1 s of the %2 s it lists.</source>
+        <translation>Die Ausgabe ist abgeschnitten: ihre Daten enden bei %1 s der %2 s, die sie angibt.</translation>
+    </message>
 </context>
 <context>
     <name>OutputFile</name>

@@ -254,6 +254,13 @@ QString JudgeOutput(const ltvItemData &task, const QString &params, const QStrin
     if (video && !decodable(output.video))
         return Texts::tr("The output's picture cannot be decoded: its video codec is unknown.");
 
+    // The engine writes an output's header from what it wrote: data that
+    // stops well before the length the output itself lists was cut off after
+    // the engine (a full disk, a copy broken off), whatever the input is.
+    if (const std::optional<EarlyEnd> cut = InputEndsEarly(output))
+        return Texts::tr("The output is cut short: its data stops at %1 s of the %2 s it lists.")
+            .arg(seconds(cut->dataSecs), seconds(cut->listedSecs));
+
     const StreamFacts &measured = video || output.audio.packets == 0 ? output.video : output.audio;
     const std::optional<double> expected = ExpectedOutputSecs(task, params, outputPath, input);
     if (!expected) {

@@ -429,6 +429,13 @@ TEST_F(OutputCheckMatrix, DamagedOutputsAreReportedFailed)
                                "aac"},
                               out);
          }},
+        {"H.264 MP4, index first, cut to 40 %, its input's times leap", 1, "MP4 H.264 AAC", 0, 0,
+         [](const ltvItemData &t, const Profile &, const QString &out) {
+             return runEngine({"-i", t.InputFile, "-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac", "-movflags",
+                               "+faststart"},
+                              out)
+                 && cut(out, 0.4);
+         }},
         {"H.264 MP4 without its picture", 8, "MP4 H.264 AAC", 0, 0,
          [](const ltvItemData &t, const Profile &p, const QString &out) {
              return runEngineFor(ConversionCommand(t.InputFile, p.params + " -vn", std::nullopt, std::nullopt, out),
