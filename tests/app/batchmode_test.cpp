@@ -271,9 +271,15 @@ TEST_F(BatchTest, ATaskTheTimeRangeDoesNotFitIsSkippedAndTheOthersRun)
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_TRUE(result.out.contains(QStringLiteral("Skipped  ") + shortClip)) << qPrintable(result.out);
     EXPECT_TRUE(result.out.contains(QStringLiteral("Complete  ") + longClip)) << qPrintable(result.out);
-    // Probes of both, one conversion, of the range asked for.
+    // Probes of both, one conversion, of the range asked for. The long clip
+    // converts as soon as it is read, so the conversion may come before the
+    // short clip's probe.
     ASSERT_EQ(folder.callCount(), 3);
-    const QStringList arguments = folder.arguments(3);
+    QStringList arguments;
+    for (int call = 1; call <= 3; ++call) {
+        if (folder.arguments(call).contains(QStringLiteral("-y")))
+            arguments = folder.arguments(call);
+    }
     EXPECT_EQ(arguments.value(arguments.indexOf(QStringLiteral("-ss")) + 1), QStringLiteral("00:00:04"));
     EXPECT_EQ(arguments.value(arguments.indexOf(QStringLiteral("-t")) + 1), QStringLiteral("2"));
 }
