@@ -23,8 +23,8 @@ struct OriginalFile
     static std::optional<OriginalFile> Read(const QString &path);
 };
 
-// Moves `original` to the trash as the freedesktop.org Trash specification
-// describes: the home trash ($XDG_DATA_HOME/Trash) when the file is on its
+// Moves `original` to the desktop's trash, as file managers share it: the
+// home trash ($XDG_DATA_HOME/Trash) when the file is on its
 // volume, else the volume's own ($topdir/.Trash/UID when an administrator made
 // a sticky .Trash there, else $topdir/.Trash-UID). The .trashinfo file is made
 // first (never over another), then the file is renamed into files/: a file
