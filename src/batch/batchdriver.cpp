@@ -42,6 +42,23 @@ void BatchDriver::useHosts(const QString &enginePath)
     m_view.setJobs(m_hosts->totalSlots());
 }
 
+void BatchDriver::useSlurm(const QString &enginePath)
+{
+    SlurmPool::Settings settings;
+    settings.program = QFileInfo(enginePath).absolutePath() + QStringLiteral("/vantorix");
+    settings.stateFolder = m_request.outputFolder + QStringLiteral(".vantorix-slurm");
+    settings.sbatchOptions = m_request.sbatchOptions;
+    settings.cap = m_request.jobs;
+    m_slurm = std::make_unique<SlurmPool>(settings);
+    connect(m_slurm.get(), &SlurmPool::notice, this,
+            [](const QString &line) { PrintLine(stderr, Texts::tr("vantorix --batch: %1").arg(line)); });
+    m_run.setEngineFactory(m_slurm->engineFactory());
+    // Every task goes to the cluster at once; its queue decides when each runs
+    // (so a task waiting there is no stalled engine: its time limit is Slurm's).
+    m_view.setJobs(SlurmPool::Slots);
+    m_run.setStallMs(0);
+}
+
 BatchDriver::BatchDriver(BatchRequest request, QString params, QString outputExt, const QString &enginePath,
                          BatchInteractive &interactive, SignalPipe &signalPipe)
     : m_request(std::move(request))
@@ -60,6 +77,8 @@ BatchDriver::BatchDriver(BatchRequest request, QString params, QString outputExt
     m_view.setJobs(m_request.jobs);
     if (!m_request.hosts.isEmpty())
         useHosts(enginePath);
+    if (m_request.slurm)
+        useSlurm(enginePath);
     m_view.setOutputPlace(m_request.place);
     m_view.setAfterwards(m_request.afterwards);
     // Once the batch is ending nothing more begins.
@@ -254,7 +273,12 @@ void BatchDriver::finish()
         return;
     if (m_probes.isBusy())
         m_probes.cancel();
-    QCoreApplication::exit(summary());
+    const int status = summary();
+    // The cluster's folders go once Slurm says their arrays are over.
+    if (m_slurm)
+        m_slurm->whenSettled([status] { QCoreApplication::exit(status); });
+    else
+        QCoreApplication::exit(status);
 }
 
 int BatchDriver::summary()

@@ -8,6 +8,7 @@
 #include "conversion/taskrecord.h"
 #include "conversion/watchfolder.h"
 #include "remote/hostpool.h"
+#include "remote/slurmpool.h"
 
 #include <QHash>
 #include <QObject>
@@ -46,6 +47,8 @@ struct BatchRequest
     int settleMs = WatchFolder::DefaultSettleMs;
     QList<HostLine> hosts;              // empty: the tasks run on this machine
     QString sshConfig;
+    bool slurm = false;                 // the tasks run as Slurm job arrays
+    QStringList sbatchOptions;
     BatchOptions afterwards;            // not smaller, dates, the original, done-commands
 };
 
@@ -72,6 +75,8 @@ public:
 private:
     // The tasks run on the request's hosts.
     void useHosts(const QString &enginePath);
+    // The tasks run as elements of Slurm job arrays.
+    void useSlurm(const QString &enginePath);
     bool watching() const { return m_watch != nullptr; }
     void onTaskAdded(int row);
     void onListed();
@@ -95,6 +100,7 @@ private:
     ProbeQueue m_probes;
     BatchView m_view;
     std::unique_ptr<HostPool> m_hosts; // outlives the run's engines
+    std::unique_ptr<SlurmPool> m_slurm; // so does this
     ConversionRun m_run;
     ConversionQueue m_queue;
     std::unique_ptr<WatchJournal> m_journal;

@@ -203,6 +203,11 @@ std::optional<QString> buildParameters(const QString &programFolder, const QStri
 // The hosts of --hosts, when given.
 std::optional<int> readHosts(const BatchCommandLine &options, BatchRequest &request)
 {
+    request.slurm = options.slurm;
+    request.sbatchOptions = options.sbatchOptions;
+    // A Slurm batch keeps its state in the output folder, on the shared file system.
+    if (options.slurm && !QFileInfo(request.outputFolder).isDir())
+        return usageError(Texts::tr("--slurm: the output folder \"%1\" does not exist").arg(request.outputFolder));
     if (options.hostsFile.isEmpty())
         return std::nullopt;
     QFile file(options.hostsFile);

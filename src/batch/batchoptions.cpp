@@ -21,6 +21,8 @@ struct Texts
 const QString MainSection = QStringLiteral("Main");
 // The most files at once on one host of --hosts.
 constexpr int HostMaxJobs = 64;
+// The most elements of a Slurm job array at once (its %N).
+constexpr int SlurmMaxJobs = 1000;
 
 } // namespace
 
@@ -58,6 +60,11 @@ ParsedCommandLine ParseBatchCommandLine(const QStringList &arguments, const Stor
     const QCommandLineOption sshConfig(QStringLiteral("ssh-config"),
                                        Texts::tr("With --hosts: the ssh configuration file to use (ssh -F)."),
                                        Texts::tr("file"));
+    const QCommandLineOption slurm(QStringLiteral("slurm"),
+                                   Texts::tr("Convert as one Slurm job array on a cluster whose nodes see the files, "
+                                             "the output folder and this program at the same paths; what follows "
+                                             "\"--\" goes to sbatch (e.g. -- --partition=video --time=1:00:00), "
+                                             "--jobs caps the elements running at once."));
     parser.setApplicationDescription(Texts::tr(
         "Converts video files without a window, one after another or several at once (--jobs), with a "
         "profile of the program folder.\n"
@@ -143,12 +150,19 @@ ParsedCommandLine ParseBatchCommandLine(const QStringList &arguments, const Stor
     const QCommandLineOption version = parser.addVersionOption();
     parser.addOptions({batch, profile, output, overwrite, rename, set, start, end, jobs, recursive, tree, beside, watch,
                        settle, copyFitting, targetSsim, notBigger, noDates, original, whenDone, whenBatchDone, listProfiles});
-    parser.addOptions({hosts, sshConfig});
+    parser.addOptions({hosts, sshConfig, slurm});
     parser.addPositionalArgument(Texts::tr("paths"), Texts::tr("Files and folders to convert."),
                                  Texts::tr("PATH..."));
 
 
-    if (!parser.parse(arguments))
+    // With --slurm, what follows "--" is sbatch's.
+    QStringList ours = arguments;
+    const qsizetype dashes = arguments.indexOf(QStringLiteral("--"));
+    if (dashes > 0 && arguments.mid(0, dashes).contains(QStringLiteral("--slurm"))) {
+        request.sbatchOptions = arguments.mid(dashes + 1);
+        ours = arguments.mid(0, dashes);
+    }
+    if (!parser.parse(ours))
         return usage(parser.errorText());
     if (parser.isSet(help)) {
         QString text = parser.helpText();
@@ -194,7 +208,7 @@ ParsedCommandLine ParseBatchCommandLine(const QStringList &arguments, const Stor
         const QString text = parser.value(jobs).trimmed();
         request.jobs = text.toInt(&number);
         // With --hosts, files at once on each host, whatever this machine has.
-        const int most = parser.isSet(hosts) ? HostMaxJobs : MaxJobs();
+        const int most = parser.isSet(hosts) ? HostMaxJobs : parser.isSet(slurm) ? SlurmMaxJobs : MaxJobs();
         if (!number || request.jobs < 1 || request.jobs > most)
             return usage(Texts::tr("--jobs \"%1\" is not a number of files at once from 1 to %2")
                              .arg(text)
@@ -226,6 +240,12 @@ ParsedCommandLine ParseBatchCommandLine(const QStringList &arguments, const Stor
     request.sshConfig = parser.value(sshConfig);
     if (request.hostsFile.isEmpty() && !request.sshConfig.isEmpty())
         return usage(Texts::tr("--ssh-config goes with --hosts"));
+    request.slurm = parser.isSet(slurm);
+    if (request.slurm && !request.hostsFile.isEmpty())
+        return usage(Texts::tr("--slurm and --hosts exclude each other"));
+    // Without --jobs an array runs as many elements at once as the cluster gives.
+    if (request.slurm && !parser.isSet(jobs))
+        request.jobs = 0;
     request.settleMs = WatchFolder::DefaultSettleMs;
     if (parser.isSet(settle)) {
         bool number = false;

@@ -45,6 +45,9 @@ struct BatchCommandLine
     // Where the tasks run: on the hosts of this file over SSH (--hosts).
     QString hostsFile;
     QString sshConfig;         // --ssh-config, for ssh -F
+    // Or as a Slurm job array (--slurm), with what follows "--" for sbatch.
+    bool slurm = false;
+    QStringList sbatchOptions;
     BatchOptions afterwards;   // --not-bigger, --no-keep-dates, --original, --when-done, --when-batch-done
 };
 

@@ -1,6 +1,7 @@
 #include "remote/worker.h"
 
 #include "conversion/engineprocess.h"
+#include "remote/slurmtask.h"
 #include "remote/workerprotocol.h"
 
 #include <QCoreApplication>
@@ -343,6 +344,8 @@ int RunWorker(int argc, char **argv)
     QCoreApplication app(argc, argv);
     if (argc >= 3 && qstrcmp(argv[2], "--check") == 0)
         return check();
+    if (argc >= 4 && qstrcmp(argv[2], "--slurm-task") == 0)
+        return RunSlurmTask(QFile::decodeName(argv[3]));
     Worker worker;
     return QCoreApplication::exec();
 }
