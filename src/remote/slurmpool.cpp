@@ -220,6 +220,8 @@ void SlurmPool::onSubmitted(Submission *submission, int exitCode, const QString 
             if (element.engine)
                 element.engine->onRefused(reason);
         removeFolder(submission, QStringLiteral("refused"));
+        std::erase_if(m_submissions, [submission](const auto &owned) { return owned.get() == submission; });
+        checkSettled();
         return;
     }
     submission->jobId = id.captured(1);
@@ -359,7 +361,7 @@ void SlurmPool::onQueue(int exitCode, const QByteArray &out, const QByteArray &e
         if (!m_unreachable)
             emit notice(tr("Slurm gives no answer (squeue: %1); waiting for it, nothing is removed.")
                             .arg(why.isEmpty() ? tr("status %1").arg(exitCode) : why));
-        qCWarning(lcEngine).noquote() << "slurm: squeue status" << exitCode << why;
+        qCInfo(lcEngine).noquote() << "slurm: squeue status" << exitCode << why;
         m_unreachable = true;
         return;
     }
