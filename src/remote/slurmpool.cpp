@@ -336,6 +336,8 @@ void SlurmPool::askQueue()
         process->deleteLater();
         onQueue(-1, QByteArray(), process->errorString().toLocal8Bit());
     });
+    // A squeue that hangs is no answer either.
+    QTimer::singleShot(SqueueMostMs, m_squeue, [process = m_squeue] { process->kill(); });
     m_squeue->start(QStringLiteral("squeue"), {QStringLiteral("--noheader"), QStringLiteral("--array"),
                                                QStringLiteral("--me"), QStringLiteral("--format=%F %K %T %N")});
 }

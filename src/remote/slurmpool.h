@@ -45,6 +45,7 @@ public:
     static constexpr int GatherMostMs = 5000;
     static constexpr int PollMs = 1000;
     static constexpr int SqueueMs = 5000;
+    static constexpr int SqueueMostMs = 60000;
     // An element squeue no longer lists may still have a result on its way
     // through the shared file system: it fails without one after so long.
     static constexpr int GoneGraceMs = 15000;

@@ -1,17 +1,22 @@
 #!/usr/bin/env bash
-# scripts/slurm-batch on a one-node Slurm cluster that the test brings up in a
-# network namespace of its own (munged, slurmctld and slurmd with their files
-# in a temporary folder) and stops after: an array submitted held, one task
-# cancelled, the rest converted and checked under a cap of two at once; then
-# --resume submits only the cancelled file and waits for it. Needs root and
-# Debian's slurm-wlm and munge; skipped (77) otherwise.
-# Usage: slurm_test.sh SCRIPT PROGRAM_FOLDER
+# vantorix --batch --slurm on a one-node Slurm cluster that the test brings up
+# in a network namespace of its own (munged, slurmctld and slurmd with their
+# files in a temporary folder) and stops after. The faults are one table,
+# each a run over the same clips (awkward names, two inputs with one stem, an
+# input with the output's name beside its outputs):
+#   plain       every clip Complete, checked, 160x120, one array, no folder left
+#   ctld-down   slurmctld stopped while the array runs: nothing is removed and
+#               the batch waits; once it is back every clip arrives
+#   cancelled   one element cancelled with scancel: its clip Failed with
+#               Slurm's words, the others Complete
+# Prints the time of the plain run against a local --batch on the same clips.
+# Needs root and Debian's slurm-wlm and munge; skipped (77) otherwise.
+# Usage: slurm_test.sh PROGRAM_FOLDER
 set -euo pipefail
-script="$1"
-program="$2"
+program="$1"
 source "$(dirname "${BASH_SOURCE[0]}")/namespaces.sh"
 [ "$(id -u)" -eq 0 ] || skip "needs root to start Slurm's daemons"
-for tool in ip nsenter munged mungekey slurmctld slurmd sbatch squeue scancel scontrol ffmpeg ffprobe; do
+for tool in ip nsenter munged mungekey slurmctld slurmd sbatch squeue scancel scontrol sinfo ffmpeg ffprobe; do
     command -v "$tool" >/dev/null || skip "$tool is missing (scripts/install-deps installs it)"
 done
 unshare -n true 2>/dev/null || skip "cannot create a network namespace here"
@@ -20,6 +25,7 @@ ns="vs$$"
 clear_stale vs
 work="$(test_folder vs)"
 chmod 755 "$work"
+unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 cleanup() {
     kill_all_in "$ns"
     ip netns del "$ns" 2>/dev/null || true
@@ -67,7 +73,8 @@ PartitionName=main Nodes=node1 Default=YES MaxTime=INFINITE State=UP
 EOF
 in_ns munged -F -f --socket="$work/munge/sock" --key-file="$work/munge/munge.key" --pid-file="$work/munge/pid" \
     --log-file="$work/log/munged.log" --seed-file="$work/munge/seed" >/dev/null 2>&1 &
-in_ns slurmctld -D -f "$SLURM_CONF" >/dev/null 2>&1 &
+start_ctld() { in_ns slurmctld -D -f "$SLURM_CONF" >/dev/null 2>&1 & }
+start_ctld
 in_ns slurmd -D -f "$SLURM_CONF" -N node1 >/dev/null 2>&1 &
 for _ in $(seq 300); do
     in_ns sinfo -h -N -o %T 2>/dev/null | grep -qx idle && break
@@ -75,52 +82,119 @@ for _ in $(seq 300); do
 done
 in_ns sinfo -h -N -o %T 2>/dev/null | grep -qx idle || fail "the Slurm node did not come up"
 
-# --- the batch -------------------------------------------------------------------
-names=("plain" "two words" "it's" '$(touch HACKED)' 'back\slash' '-dash' 'Ünï cödé' ';&')
+# --- the clips -----------------------------------------------------------------
+names=("plain" "two words" "it's" '$(touch HACKED)' 'back\slash' '-dash' 'Ünï cödé' ';&' "clip")
 i=0
 for name in "${names[@]}"; do
     i=$((i + 1))
-    ffmpeg -loglevel error -f lavfi -i "testsrc=duration=$((1 + i % 3)):size=320x240:rate=25" \
-        -f lavfi -i "sine=duration=$((1 + i % 3))" -shortest -c:v mpeg4 -c:a mp2 -y "$work/data/in/$name.avi"
+    ffmpeg -loglevel error -f lavfi -i "testsrc=duration=$((2 + i % 3)):size=320x240:rate=25" \
+        -f lavfi -i "sine=duration=$((2 + i % 3))" -shortest -c:v mpeg4 -c:a mp2 -y "$work/data/in/$name.avi"
 done
-cp "$work/data/in/plain.avi" "$work/data/in/new"$'\n'"line.avi"
-batch() { in_ns "$script" -p "MP4 H.264 AAC" -o "$work/data/out" --program "$program" \
-              --set "Video Size=160x120" "$@" > "$work/run.log" 2>&1; }
+cp "$work/data/in/clip.avi" "$work/data/in/clip.mov"          # two inputs, one stem
+ffmpeg -loglevel error -i "$work/data/in/plain.avi" -c copy -y "$work/data/in/orig.mp4" # the output's name
+ffmpeg -loglevel error -f lavfi -i "testsrc=duration=120:size=320x240:rate=25" -c:v mpeg4 -y "$work/data/long.avi"
+count=$(( ${#names[@]} + 2 ))
+orig_sum="$(md5sum < "$work/data/in/orig.mp4")"
 
-# Held at submission, so that the third task is cancelled before it runs.
-status=0
-batch --max-running 2 "$work/data/in" -- --hold || status=$?
-[ "$status" -eq 1 ] || fail "a skipped name should give 1 at submission, got $status"
-jobid="$(sed -n 's/^Submitted job array \([0-9]*\): 8 files.*/\1/p' "$work/run.log")"
-[ -n "$jobid" ] || fail "no job array of 8 files was submitted"
-grep -qF 'Skipped  '"$work"'/data/in/new\nline.avi: a newline in the name' "$work/run.log" \
-    || fail "the name with a newline was not reported as skipped"
-info="$(in_ns scontrol show job "${jobid}_1")"
-grep -q "ArrayTaskThrottle=2" <<<"$info" || fail "the array is not capped at 2 tasks at once"
-grep -q "Requeue=1" <<<"$info" || fail "the array's tasks are not requeued when a node fails"
-third="$(sort -f <<<"$(printf '%s\n' "${names[@]}")" | sed -n 3p)"
-in_ns scancel "${jobid}_3"
-in_ns scontrol release "$jobid"
-for _ in $(seq 1800); do
-    [ -z "$(in_ns squeue -h -j "$jobid" 2>/dev/null)" ] && break
-    sleep 0.1
-done
-[ -z "$(in_ns squeue -h -j "$jobid")" ] || fail "the array did not end"
-for name in "${names[@]}"; do
-    out="$work/data/out/$name.mp4"
-    if [ "$name" = "$third" ]; then [ ! -e "$out" ] || fail "the cancelled task wrote $out"; continue; fi
-    [ "$(ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=p=0 -- "file:$out")" = "160,120" ] \
-        || fail "$out is missing or not 160x120"
-done
-[ -z "$(find "$work" -name HACKED)" ] || fail "a name was run as a command"
+# Runs a batch into the input folder itself (so the output names must avoid
+# the inputs), in the background: its pid in $batch.
+start_batch() { # OPTION...
+    in_ns "$program/vantorix" --batch --slurm -p "MP4 H.264 AAC" -o "$work/data/in" --set "Video Size=160x120" \
+        "$@" > "$work/run.log" 2>&1 &
+    batch=$!
+}
+clear_outputs() {
+    find "$work/data/in" -name '*.mp4' ! -name orig.mp4 -delete
+    rm -rf "$work/data/in/.vantorix-slurm"
+}
+state_left() { [ -e "$work/data/in/.vantorix-slurm" ]; }
+wait_for() { # SECONDS COMMAND...
+    local n="$1"; shift
+    for _ in $(seq $((n * 10))); do "$@" && return 0; sleep 0.1; done
+    return 1
+}
+submitted() { grep -q "Slurm job array [0-9]*:" "$work/run.log"; }
+# The outputs are all there and 160x120, the input with the output's name untouched.
+check_outputs() { # EXPECTED_COUNT
+    local outs
+    outs="$(find "$work/data/in" -maxdepth 1 -name '*.mp4' ! -name orig.mp4 | wc -l)"
+    [ "$outs" -eq "$1" ] || fail "$outs outputs, not $1"
+    while IFS= read -r -d '' out; do
+        [ "$(ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=p=0 -- "file:$out")" = "160,120" ] \
+            || fail "$out is not 160x120"
+    done < <(find "$work/data/in" -maxdepth 1 -name '*.mp4' ! -name orig.mp4 -print0)
+    [ "$(md5sum < "$work/data/in/orig.mp4")" = "$orig_sum" ] || fail "an input was replaced by an output"
+    [ -z "$(find "$work" -name HACKED)" ] || fail "a name was run as a command"
+}
 
-# Resume: only the cancelled file is submitted, and waited for.
-status=0
-batch --resume --wait "$work/data/in" || status=$?
-[ "$status" -eq 1 ] || fail "the resumed batch should give 1 (the skipped name), got $status"
-grep -q "^Job array [0-9]* ended: 1 file$" "$work/run.log" || fail "the resumed batch did not submit exactly one file"
-grep -qF "Complete  $work/data/in/$third.avi -> $work/data/out/$third.mp4" "$work/run.log" \
-    || fail "the cancelled file was not converted by the resumed batch"
-[ "$(find "$work/data/out" -name '*.mp4' | wc -l)" -eq 8 ] || fail "the output folder should hold 8 outputs"
-[ ! -e "$work/data/out/.vantorix-slurm" ] || fail "the batch left its folder in the output folder"
+run_plain() {
+    start_batch "$work/data/in"
+    status=0; wait "$batch" || status=$?
+    [ "$status" -eq 0 ] || fail "the plain run ended with $status"
+    [ "$(grep -c "^  Complete  " "$work/run.log")" -eq "$count" ] || fail "not every clip is Complete"
+    [ "$(grep -c "Slurm job array [0-9]*:" "$work/run.log")" -eq 1 ] || fail "the clips did not go as one array"
+    check_outputs "$count"
+    [ "$(find "$work/data/in" -maxdepth 1 -name 'clip*.mp4' | wc -l)" -eq 2 ] || fail "two inputs with one stem, not two outputs"
+    ! state_left || fail "the run left its folder"
+}
+
+run_ctld_down() {
+    # At most one element at once: the others wait in the queue while slurmctld is away.
+    start_batch -j 1 "$work/data/in"
+    wait_for 60 submitted || fail "no array was submitted"
+    sleep 1
+    ctld="$(cat "$work/slurmctld.pid")"
+    kill "$ctld"
+    wait_for 30 eval '! kill -0 "$ctld" 2>/dev/null' || fail "slurmctld did not stop"
+    stopped=$(date +%s.%N)
+    # (squeue tries for a while before it gives up.)
+    wait_for 150 grep -q "Slurm gives no answer" "$work/run.log" || fail "the batch did not say that Slurm gives no answer"
+    sleep 6 # another round of squeue
+    state_left || fail "the state folder was removed while slurmctld was away"
+    kill -0 "$batch" 2>/dev/null || fail "the batch ended while slurmctld was away"
+    noticed="$(echo "$(date +%s.%N) - $stopped" | bc)"
+    start_ctld
+    status=0; wait "$batch" || status=$?
+    [ "$status" -eq 0 ] || fail "the run with slurmctld away ended with $status"
+    check_outputs "$count"
+    grep -q "Slurm answers again" "$work/run.log" || fail "the batch did not say that Slurm answers again"
+    ! state_left || fail "the run left its folder once Slurm answered"
+}
+
+run_cancelled() {
+    cp "$work/data/long.avi" "$work/data/in/long.avi"
+    start_batch "$work/data/in"
+    wait_for 60 submitted || fail "no array was submitted"
+    job="$(sed -n 's/.*Slurm job array \([0-9]*\):.*/\1/p' "$work/run.log")"
+    element="$(grep -l 'long\.avi' "$work/data/in/.vantorix-slurm"/*/*.task | sed 's|.*/||; s|\.task$||')"
+    wait_for 60 eval 'in_ns squeue -h -r -j "$job" -o "%K %T" | grep -qx "$element RUNNING"' || fail "the long clip's element did not run"
+    in_ns scancel "${job}_$element"
+    status=0; wait "$batch" || status=$?
+    rm -f "$work/data/in/long.avi"
+    [ "$status" -eq 1 ] || fail "a cancelled element should give 1, got $status"
+    grep -A3 "^  Failed  $work/data/in/long.avi" "$work/run.log" | grep -q "CANCELLED" \
+        || fail "the cancelled clip's failure does not say Slurm cancelled it"
+    [ "$(grep -c "^  Complete  " "$work/run.log")" -eq "$count" ] || fail "not every other clip is Complete"
+    [ ! -e "$work/data/in/long.mp4" ] || fail "the cancelled clip has an output"
+    check_outputs "$count"
+    ! state_left || fail "the run left its folder"
+}
+
+for fault in plain ctld-down cancelled; do
+    clear_outputs
+    started=$(date +%s.%N)
+    "run_${fault//-/_}"
+    took="$(echo "$(date +%s.%N) - $started" | bc)"
+    printf 'slurm %-10s OK (%.1f s)\n' "$fault" "$took"
+    if [ "$fault" = ctld-down ]; then printf 'slurm: slurmctld away was told after %.1f s\n' "$noticed"; fi
+    if [ "$fault" = plain ]; then plain_time="$took"; fi
+done
+
+# The cost of Slurm: the same clips as a local batch.
+clear_outputs
+started=$(date +%s.%N)
+"$program/vantorix" --batch -p "MP4 H.264 AAC" -o "$work/data/in" --set "Video Size=160x120" -j 2 "$work/data/in" \
+    > "$work/run.log" 2>&1 || fail "the local batch failed"
+local_time="$(echo "$(date +%s.%N) - $started" | bc)"
+printf 'slurm: %d clips: --slurm %.1f s, local --batch -j 2 %.1f s\n' "$count" "$plain_time" "$local_time"
 echo "slurm: OK"
