@@ -428,6 +428,18 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
         <source>--ssh-config goes with --hosts</source>
         <translation>--ssh-config gehört zu --hosts</translation>
     </message>
+    <message>
+        <source>--slurm: the output folder &quot;%1&quot; does not exist</source>
+        <translation>--slurm: Der Ausgabeordner &quot;%1&quot; existiert nicht</translation>
+    </message>
+    <message>
+        <source>Convert as one Slurm job array on a cluster whose nodes see the files, the output folder and this program at the same paths; what follows &quot;--&quot; goes to sbatch (e.g. -- --partition=video --time=1:00:00), --jobs caps the elements running at once.</source>
+        <translation>Als ein Slurm-Job-Array auf einem Cluster konvertieren, dessen Knoten die Dateien, den Ausgabeordner und dieses Programm unter denselben Pfaden sehen; was nach &quot;--&quot; folgt, geht an sbatch (z. B. -- --partition=video --time=1:00:00), --jobs begrenzt die gleichzeitig laufenden Elemente.</translation>
+    </message>
+    <message>
+        <source>--slurm and --hosts exclude each other</source>
+        <translation>--slurm und --hosts schließen einander aus</translation>
+    </message>
 </context>
 <context>
     <name>BatchView</name>
@@ -1433,6 +1445,99 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     <message>
         <source>the login manager sent no descriptor</source>
         <translation>die Sitzungsverwaltung hat keinen Deskriptor gesendet</translation>
+    </message>
+</context>
+<context>
+    <name>SlurmEngine</name>
+    <message>
+        <source>Slurm job %1 left a damaged result.</source>
+        <translation>Der Slurm-Job %1 hat ein beschädigtes Ergebnis hinterlassen.</translation>
+    </message>
+    <message>
+        <source>Slurm job %1 on %2: %3</source>
+        <translation>Slurm-Job %1 auf %2: %3</translation>
+    </message>
+    <message>
+        <source>The input changed while Slurm job %1 converted it.</source>
+        <translation>Die Eingabe hat sich geändert, während der Slurm-Job %1 sie konvertierte.</translation>
+    </message>
+    <message>
+        <source>Slurm job %1 on %2 ended without an output.</source>
+        <translation>Der Slurm-Job %1 auf %2 endete ohne Ausgabe.</translation>
+    </message>
+    <message>
+        <source>The output of Slurm job %1 cannot be taken: %2</source>
+        <translation>Die Ausgabe des Slurm-Jobs %1 kann nicht übernommen werden: %2</translation>
+    </message>
+    <message>
+        <source>Slurm job %1 ended without a result.</source>
+        <translation>Der Slurm-Job %1 endete ohne Ergebnis.</translation>
+    </message>
+    <message>
+        <source>Slurm job %1 ended without a result: %2</source>
+        <translation>Der Slurm-Job %1 endete ohne Ergebnis: %2</translation>
+    </message>
+</context>
+<context>
+    <name>SlurmPool</name>
+    <message>
+        <source>%1 is left: Slurm did not say in time that job %2 is over; a later run removes it.</source>
+        <translation>%1 bleibt erhalten: Slurm hat nicht rechtzeitig gemeldet, dass Job %2 beendet ist; ein späterer Lauf entfernt ihn.</translation>
+    </message>
+    <message>
+        <source>The tasks cannot be written in %1: %2</source>
+        <translation>Die Aufgaben können nicht in %1 geschrieben werden: %2</translation>
+    </message>
+    <message>
+        <source>a write failed</source>
+        <translation>ein Schreibvorgang ist fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>sbatch cannot be run: %1</source>
+        <translation>sbatch kann nicht ausgeführt werden: %1</translation>
+    </message>
+    <message>
+        <source>sbatch refused the job array: %1</source>
+        <translation>sbatch hat das Job-Array abgelehnt: %1</translation>
+    </message>
+    <message>
+        <source>Slurm job array %1: tasks 0-%2, files in %3</source>
+        <translation>Slurm-Job-Array %1: Aufgaben 0-%2, Dateien in %3</translation>
+    </message>
+    <message>
+        <source>scancel %1 failed: %2</source>
+        <translation>scancel %1 ist fehlgeschlagen: %2</translation>
+    </message>
+    <message>
+        <source>Slurm gives no answer (squeue: %1); waiting for it, nothing is removed.</source>
+        <translation>Slurm antwortet nicht (squeue: %1); es wird gewartet, nichts wird entfernt.</translation>
+    </message>
+    <message>
+        <source>status %1</source>
+        <translation>Status %1</translation>
+    </message>
+    <message>
+        <source>Slurm answers again.</source>
+        <translation>Slurm antwortet wieder.</translation>
+    </message>
+</context>
+<context>
+    <name>SlurmTask</name>
+    <message>
+        <source>the engine does not start on %1: %2</source>
+        <translation>die Engine startet auf %1 nicht: %2</translation>
+    </message>
+    <message>
+        <source>%1 cannot be written on %2: %3</source>
+        <translation>%1 kann auf %2 nicht geschrieben werden: %3</translation>
+    </message>
+    <message>
+        <source>%1 cannot be made on %2</source>
+        <translation>%1 kann auf %2 nicht angelegt werden</translation>
+    </message>
+    <message>
+        <source>%1 on %2 is not the controller&apos;s file (%3 bytes here, %4 there, or other bytes): the file system is not shared</source>
+        <translation>%1 auf %2 ist nicht die Datei des steuernden Rechners (%3 Bytes hier, %4 dort, oder andere Bytes): das Dateisystem wird nicht geteilt</translation>
     </message>
 </context>
 <context>

@@ -226,8 +226,10 @@ void SlurmPool::onSubmitted(Submission *submission, int exitCode, const QString 
     }
     submission->jobId = id.captured(1);
     writeFile(submission->folder + QStringLiteral("/jobid"), submission->jobId.toLatin1() + '\n');
-    emit notice(tr("Slurm job array %1: %n task(s), files in %2", nullptr, int(submission->elements.size()))
-                    .arg(submission->jobId, submission->folder));
+    emit notice(tr("Slurm job array %1: tasks 0-%2, files in %3")
+                    .arg(submission->jobId)
+                    .arg(submission->elements.size() - 1)
+                    .arg(submission->folder));
     QStringList cancelled;
     for (int id = 0; id < submission->elements.size(); ++id) {
         Element &element = submission->elements[id];
