@@ -433,12 +433,12 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
         <translation>--slurm: Der Ausgabeordner &quot;%1&quot; existiert nicht</translation>
     </message>
     <message>
-        <source>Convert as one Slurm job array on a cluster whose nodes see the files, the output folder and this program at the same paths; what follows &quot;--&quot; goes to sbatch (e.g. -- --partition=video --time=1:00:00), --jobs caps the elements running at once.</source>
-        <translation>Als ein Slurm-Job-Array auf einem Cluster konvertieren, dessen Knoten die Dateien, den Ausgabeordner und dieses Programm unter denselben Pfaden sehen; was nach &quot;--&quot; folgt, geht an sbatch (z. B. -- --partition=video --time=1:00:00), --jobs begrenzt die gleichzeitig laufenden Elemente.</translation>
-    </message>
-    <message>
         <source>--slurm and --hosts exclude each other</source>
         <translation>--slurm und --hosts schließen einander aus</translation>
+    </message>
+    <message>
+        <source>Convert as one Slurm job array on a cluster whose nodes see the files, the output folder and this program at the same paths; what follows &quot;--&quot; goes to sbatch as it is (partition, time limit, memory), --jobs caps the elements running at once.</source>
+        <translation>Als ein Slurm-Job-Array auf einem Cluster konvertieren, dessen Knoten die Dateien, den Ausgabeordner und dieses Programm unter denselben Pfaden sehen; was nach &quot;--&quot; folgt, geht unverändert an sbatch (Partition, Zeitlimit, Speicher), --jobs begrenzt die gleichzeitig laufenden Elemente.</translation>
     </message>
 </context>
 <context>

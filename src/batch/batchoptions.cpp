@@ -63,7 +63,7 @@ ParsedCommandLine ParseBatchCommandLine(const QStringList &arguments, const Stor
     const QCommandLineOption slurm(QStringLiteral("slurm"),
                                    Texts::tr("Convert as one Slurm job array on a cluster whose nodes see the files, "
                                              "the output folder and this program at the same paths; what follows "
-                                             "\"--\" goes to sbatch (e.g. -- --partition=video --time=1:00:00), "
+                                             "\"--\" goes to sbatch as it is (partition, time limit, memory), "
                                              "--jobs caps the elements running at once."));
     parser.setApplicationDescription(Texts::tr(
         "Converts video files without a window, one after another or several at once (--jobs), with a "

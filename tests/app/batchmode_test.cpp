@@ -705,6 +705,8 @@ TEST(BatchCommandLineTest, EachCommandLineGivesItsOptionsOrItsUsageError)
             parts << QStringLiteral("original=") + OriginalActionName(after.original);
         if (!after.doneCommand.isEmpty() || !after.batchDoneCommand.isEmpty())
             parts << QStringLiteral("done=%1 batch-done=%2").arg(after.doneCommand, after.batchDoneCommand);
+        if (o.slurm)
+            parts << QStringLiteral("slurm=") + o.sbatchOptions.join(QLatin1Char('|'));
         parts << QStringLiteral("paths=") + o.paths.join(QLatin1Char('|'));
         return parts.join(QLatin1Char(' '));
     };
@@ -745,6 +747,13 @@ TEST(BatchCommandLineTest, EachCommandLineGivesItsOptionsOrItsUsageError)
          ""},
         {{"--original", "delete", "in"}, "output=/stored rename=1 jobs=3 original=delete paths=in", ""},
         {{"--original", "shred", "in"}, "", "--original \"shred\""},
+        // With --slurm what follows "--" is sbatch's, and without --jobs the array has no cap.
+        {{"--slurm", "-r", "in", "--", "--partition=video", "-t", "5", "--"},
+         "output=/stored rename=1 jobs=0 recursive slurm=--partition=video|-t|5|-- paths=in", ""},
+        {{"--slurm", "-j", "200", "in"}, "output=/stored rename=1 jobs=200 slurm= paths=in", ""},
+        {{"in", "--", "--slurm"}, "output=/stored rename=1 jobs=3 paths=in|--slurm", ""},
+        {{"--slurm", "-j", "1001", "in"}, "", "--jobs \"1001\""},
+        {{"--slurm", "--hosts", "h", "in"}, "", "--slurm and --hosts"},
     };
     for (const auto &c : cases) {
         const ParsedCommandLine parsed =
