@@ -123,7 +123,9 @@ void SlurmPool::tidyLeftovers()
             continue;
         }
         qCInfo(lcEngine).noquote() << "slurm: folder" << folder << "of job" << submission->jobId << "was left behind";
-        scancel({submission->jobId}, false);
+        // Whatever of it still runs works for nobody (an array long over
+        // makes scancel complain, which nobody needs to read).
+        scancel({submission->jobId}, true);
         m_submissions.push_back(std::move(submission));
     }
     QFile::remove(now);
@@ -279,7 +281,12 @@ void SlurmPool::scancel(const QStringList &ids, bool detached)
 {
     qCInfo(lcEngine).noquote() << "slurm: scancel" << ids.join(QLatin1Char(' '));
     if (detached) {
-        QProcess::startDetached(QStringLiteral("scancel"), ids);
+        QProcess process;
+        process.setProgram(QStringLiteral("scancel"));
+        process.setArguments(ids);
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.setStandardErrorFile(QProcess::nullDevice());
+        process.startDetached();
         return;
     }
     auto *process = new QProcess(this);

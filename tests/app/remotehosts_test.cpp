@@ -528,7 +528,8 @@ TEST_F(SlurmBatchTest, AStoppedBatchCancelsItsElementsAndAKilledOnesFolderGoesWi
         startSlurm(next, {"-o", "out", "in/b.avi"});
         const Result result = finish(next);
         EXPECT_EQ(result.exitCode, BatchCompleted) << qPrintable(result.out + result.err);
-        EXPECT_EQ(state("scancel.args"), element.section('_', 0, 0) + "\n");
+        EXPECT_TRUE(waitFor([&] { return state("scancel.args") == element.section('_', 0, 0) + "\n"; }))
+            << qPrintable(state("scancel.args"));
         EXPECT_TRUE(waitFor([&] { return !ProcessAlive(engine.pid); }));
         EXPECT_FALSE(stateFolderLeft()) << qPrintable(result.out + result.err);
     }
