@@ -518,6 +518,10 @@ void SlurmEngine::poll()
 {
     if (m_over || m_folder.isEmpty())
         return;
+    // The result first: the element writes it after the last of its log,
+    // which is then read whole.
+    QFile result(SlurmFiles::result(m_folder, m_id));
+    const bool ended = result.open(QIODevice::ReadOnly);
     QFile log(SlurmFiles::log(m_folder, m_id));
     if (log.open(QIODevice::ReadOnly) && log.size() > m_logRead && log.seek(m_logRead)) {
         const QByteArray bytes = log.readAll();
@@ -526,8 +530,7 @@ void SlurmEngine::poll()
         if (!text.isEmpty())
             emit chunkRead(text.replace(staged(), m_output));
     }
-    QFile result(SlurmFiles::result(m_folder, m_id));
-    if (!result.open(QIODevice::ReadOnly))
+    if (!ended || m_over)
         return;
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(result.readAll(), &error);

@@ -405,9 +405,12 @@ TEST_F(SlurmBatchTest, TheTasksGoToOneArrayWithTheGivenOptionsAndEndCheckedAndCo
     };
     for (const Case &c : cases) {
         QFile::remove(work("slurm/sbatch.args"));
+        const int checks = folder.checkCount();
         QProcess process;
         startSlurm(process, c.arguments);
         const Result result = finish(process);
+        // Each output was read back here before it got its name.
+        EXPECT_GE(folder.checkCount() - checks, 3);
         const QString what = c.arguments.join(' ') + "\n" + result.out + result.err;
         EXPECT_EQ(result.exitCode, BatchCompleted) << qPrintable(what);
         EXPECT_EQ(result.out.count("Complete  "), 3) << qPrintable(what);
