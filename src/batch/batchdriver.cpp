@@ -42,10 +42,10 @@ void BatchDriver::useHosts(const QString &enginePath)
     m_view.setJobs(m_hosts->totalSlots());
 }
 
-void BatchDriver::useSlurm(const QString &enginePath)
+void BatchDriver::useSlurm()
 {
     SlurmPool::Settings settings;
-    settings.program = QFileInfo(enginePath).absolutePath() + QStringLiteral("/vantorix");
+    settings.program = QCoreApplication::applicationFilePath();
     settings.stateFolder = m_request.outputFolder + QStringLiteral(".vantorix-slurm");
     settings.sbatchOptions = m_request.sbatchOptions;
     settings.cap = m_request.jobs;
@@ -78,7 +78,7 @@ BatchDriver::BatchDriver(BatchRequest request, QString params, QString outputExt
     if (!m_request.hosts.isEmpty())
         useHosts(enginePath);
     if (m_request.slurm)
-        useSlurm(enginePath);
+        useSlurm();
     m_view.setOutputPlace(m_request.place);
     m_view.setAfterwards(m_request.afterwards);
     // Once the batch is ending nothing more begins.

@@ -76,7 +76,7 @@ private:
     // The tasks run on the request's hosts.
     void useHosts(const QString &enginePath);
     // The tasks run as elements of Slurm job arrays.
-    void useSlurm(const QString &enginePath);
+    void useSlurm();
     bool watching() const { return m_watch != nullptr; }
     void onTaskAdded(int row);
     void onListed();
