@@ -2,6 +2,8 @@
 // dialog, against the scripted fake engine: what each opens, what OK and
 // Cancel leave behind, and what the next batch then passes to the engine.
 #include "windowfixture.h"
+#include "fakessh.h"
+#include "fakes/processes.h"
 #include "app/tasklistcontroller.h"
 #include "conversion/conversionrun.h"
 #include "conversion/outputfile.h"
@@ -15,6 +17,7 @@
 #include <QLabel>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -451,3 +454,160 @@ TEST_F(SettingsWindowsTest, SaveAsIntoTheProfilesFolderListsTheProfileInTheMainW
 }
 
 } // namespace
+
+// The window converting on hosts (Settings, Convert On): the program folder
+// holds the built program, and ssh is the stand-in that plays hosts on this
+// machine.
+class HostsWindowTest : public SettingsWindowsTest
+{
+protected:
+    void SetUp() override
+    {
+        SettingsWindowsTest::SetUp();
+        ASSERT_TRUE(QFile::copy(QStringLiteral(VANTORIX_PROGRAM_FOLDER "/vantorix"), folder.filePath("vantorix")));
+        ASSERT_TRUE(WriteFakeSsh(folder.filePath("bin")));
+        m_path = qgetenv("PATH");
+        qputenv("PATH", folder.filePath("bin").toLocal8Bit() + ':' + m_path);
+        qputenv("FAKE_SSH_ROOT", folder.filePath("hosts.d").toLocal8Bit());
+    }
+    void TearDown() override
+    {
+        SettingsWindowsTest::TearDown();
+        qputenv("PATH", m_path);
+        qunsetenv("FAKE_SSH_ROOT");
+    }
+
+    // Chooses "these hosts:" with the hosts file picked through its browse button.
+    void chooseHosts(const QString &hostsFile)
+    {
+        QTest::mouseClick(child<QWidget>("ibtnSetting"), Qt::LeftButton);
+        settingChild<QRadioButton>("rdbHosts")->click();
+        dialogs.fileLists << QStringList{hostsFile};
+        settingChild<QToolButton>("sbtnHostsFile")->click();
+        settingChild<QPushButton>("btnOK")->click();
+    }
+
+    QByteArray m_path;
+};
+
+TEST_F(HostsWindowTest, TheChosenHostsConvertTheListAndABadHostsFileStartsNothing)
+{
+    TMainForm &form = openAll();
+    for (const char *name : {"a.avi", "b.avi"})
+        ASSERT_TRUE(WriteFakeMedia(folder.filePath(QStringLiteral("in/") + name), "00:00:04"));
+    for (const char *name : {"a.avi", "b.avi"})
+        form.AddTaskFile(folder.filePath(QStringLiteral("in/") + name));
+    ASSERT_TRUE(waitAdded());
+    // The engine of this computer's worker (":") tells its progress.
+    folder.setScript(QStringLiteral("print 0 Duration: 00:00:04.00, start: 0\\n\n"
+                                    "print 200 frame=  50 time=00:00:02.00 speed=1x\\r\n"
+                                    "print 200 frame= 100 time=00:00:04.00 speed=1x\\r\n"));
+    QStringList statuses[2];
+    int totalMost = 0;
+    connect(&form.tasks(), &QAbstractItemModel::dataChanged, &form, [&](const QModelIndex &from, const QModelIndex &to) {
+        for (int row = from.row(); row <= to.row() && row < 2; ++row)
+            statuses[row] << cell(row, 3);
+    });
+    connect(child<QProgressBar>("pgbTotal"), &QProgressBar::valueChanged, &form,
+            [&](int value) { totalMost = std::max(totalMost, value); });
+
+    const struct
+    {
+        const char *name;
+        const char *hosts; // nullptr: no such file
+        QString status;    // of both rows; empty: nothing starts
+        const char *said;  // in the engine output (converted) or the message (not started)
+    } cases[] = {
+        {"two slots on a host", "2/w1\n", RowStatus::Complete, ""},
+        {"this computer's worker", "2/:\n", RowStatus::Complete, "time=00:00:02.00"},
+        {"no host can be reached", "dead1\n", RowStatus::Failed, "no host is left"},
+        {"no such file", nullptr, QString(), "cannot be read"},
+        {"a line that is no host", "w1\n0/w2\n", QString(), "line 2 \"0/w2\""},
+    };
+    const QString out = folder.filePath(QStringLiteral("out/"));
+    const QString ext = form.OutputExt();
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        const QString hostsFile = folder.filePath(QStringLiteral("hosts-%1").arg(&c - cases));
+        if (c.hosts)
+            touchFile(hostsFile, c.hosts);
+        chooseHosts(hostsFile);
+        EXPECT_EQ(settingChild<QLineEdit>("edtHostsFile")->text(), hostsFile);
+        for (QStringList &seen : statuses)
+            seen.clear();
+        totalMost = 0;
+        interactive.messages.clear();
+        const int calls = folder.callCount();
+        runBatch(out);
+        if (c.status.isEmpty()) {
+            // Told why; nothing ran and the rows are as they were.
+            ASSERT_EQ(interactive.messages.size(), 1);
+            EXPECT_TRUE(interactive.messages[0].contains(QString::fromUtf8(c.said))) << interactive.messages[0];
+            EXPECT_TRUE(interactive.messages[0].contains(hostsFile));
+            EXPECT_EQ(folder.callCount(), calls);
+            EXPECT_TRUE(statuses[0].isEmpty() && statuses[1].isEmpty());
+            EXPECT_TRUE(child<QWidget>("imgStart")->isVisible());
+            EXPECT_TRUE(child<QWidget>("cmbProfile")->isEnabled());
+            continue;
+        }
+        for (int row = 0; row < 2; ++row) {
+            EXPECT_EQ(cell(row, 3), c.status) << row;
+            const QString output = out + QStringLiteral("ab").mid(row, 1) + ext;
+            EXPECT_EQ(QFileInfo::exists(output), c.status == RowStatus::Complete) << output;
+            const QString said = window->tasks().index(row, 0).data(TaskListModel::EngineOutputRole).toString();
+            EXPECT_TRUE(said.contains(QString::fromUtf8(c.said))) << said;
+        }
+        if (c.status == RowStatus::Complete)
+            EXPECT_EQ(totalMost, 100);
+        if (QByteArray(c.name) == "this computer's worker") {
+            // Each row showed its engine's progress, as a local task's does.
+            EXPECT_TRUE(statuses[0].contains("50%") && statuses[1].contains("50%")) << statuses[0].join(' ');
+        }
+        if (QByteArray(c.hosts) == "2/w1\n") // the program went to the host
+            EXPECT_FALSE(EntriesIn(folder.filePath("hosts.d/w1")).isEmpty());
+        // A host left out is told once the batch is over.
+        EXPECT_EQ(interactive.messages.filter("leaving out dead1").size(), c.status == RowStatus::Failed ? 1 : 0)
+            << interactive.messages.join('\n');
+    }
+}
+
+TEST_F(HostsWindowTest, TheChoiceIsKeptInThePreferencesAndClosingTheWindowEndsTheWorkers)
+{
+    TMainForm &form = openAll();
+    ASSERT_TRUE(WriteFakeMedia(folder.filePath("in/a.avi"), "00:00:04"));
+    form.AddTaskFile(folder.filePath("in/a.avi"));
+    ASSERT_TRUE(waitAdded());
+    const QString hostsFile = folder.filePath("hosts");
+    touchFile(hostsFile, ":\n");
+    chooseHosts(hostsFile);
+    QTest::mouseClick(child<QWidget>("ibtnSetting"), Qt::LeftButton);
+    settingChild<QLineEdit>("edtSshConfig")->setText(folder.filePath("ssh_config"));
+    settingChild<QPushButton>("btnOK")->click();
+
+    // The engine on the worker takes its time: the window is closed meanwhile.
+    folder.setScript(QStringLiteral("print 0 Duration: 00:00:04.00, start: 0\\n\ntouch engine-started\nsleep 60000\n"));
+    const QString out = folder.filePath(QStringLiteral("out/"));
+    QDir().mkpath(out);
+    child<QLineEdit>("edtOutputdir")->setText(out);
+    window->tbtnStartClick();
+    ASSERT_TRUE(waitFor([this] { return QFileInfo::exists(folder.filePath("engine-started")); }));
+    EXPECT_TRUE(ProcessRunsWith(folder.enginePath()));
+    form.closeWithoutAsking();
+    EXPECT_FALSE(ProcessRunsWith(folder.enginePath()));
+    EXPECT_FALSE(ProcessRunsWith(folder.filePath("vantorix")));
+    EXPECT_FALSE(QFileInfo::exists(out + "a" + form.OutputExt()));
+
+    QFile prefs(folder.filePath(QStringLiteral("Preferences.ini")));
+    ASSERT_TRUE(prefs.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(prefs.readAll());
+    EXPECT_TRUE(text.contains("Convert On Hosts=1")) << text;
+    EXPECT_TRUE(text.contains("Hosts File=" + hostsFile)) << text;
+    // Read back by the next Settings window.
+    TSettingForm again(form, form.ProgramFolder(), interactive, dialogs);
+    EXPECT_TRUE(again.findChild<QRadioButton *>("rdbHosts")->isChecked());
+    EXPECT_EQ(again.findChild<QLineEdit *>("edtHostsFile")->text(), hostsFile);
+    EXPECT_EQ(again.findChild<QLineEdit *>("edtSshConfig")->text(), folder.filePath("ssh_config"));
+    EXPECT_TRUE(again.generalPreferences().onHosts);
+}
