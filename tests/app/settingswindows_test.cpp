@@ -466,6 +466,7 @@ protected:
         SettingsWindowsTest::SetUp();
         ASSERT_TRUE(QFile::copy(QStringLiteral(VANTORIX_PROGRAM_FOLDER "/vantorix"), folder.filePath("vantorix")));
         ASSERT_TRUE(WriteFakeSsh(folder.filePath("bin")));
+        QDir().mkpath(folder.filePath("in"));
         m_path = qgetenv("PATH");
         qputenv("PATH", folder.filePath("bin").toLocal8Bit() + ':' + m_path);
         qputenv("FAKE_SSH_ROOT", folder.filePath("hosts.d").toLocal8Bit());
@@ -498,31 +499,34 @@ TEST_F(HostsWindowTest, TheChosenHostsConvertTheListAndABadHostsFileStartsNothin
     for (const char *name : {"a.avi", "b.avi"})
         form.AddTaskFile(folder.filePath(QStringLiteral("in/") + name));
     ASSERT_TRUE(waitAdded());
-    // The engine of this computer's worker (":") tells its progress.
-    folder.setScript(QStringLiteral("print 0 Duration: 00:00:04.00, start: 0\\n\n"
-                                    "print 200 frame=  50 time=00:00:02.00 speed=1x\\r\n"
-                                    "print 200 frame= 100 time=00:00:04.00 speed=1x\\r\n"));
+    // The engine of this computer's worker (":") tells its progress; b.avi then fails.
+    const QString progress = QStringLiteral("print 0 banner\\n\nprint 100 Duration: 00:00:04.00, start: 0\\n\n"
+                                            "print 200 frame=  50 time=00:00:02.00 speed=1x\\r\n");
+    folder.setScriptFor("a.avi", progress + "print 200 frame= 100 time=00:00:04.00 speed=1x\\r\n");
+    folder.setScriptFor("b.avi", progress + "print 100 Conversion failed: fake trouble\\n\nexit 1\n");
     QStringList statuses[2];
     int totalMost = 0;
-    connect(&form.tasks(), &QAbstractItemModel::dataChanged, &form, [&](const QModelIndex &from, const QModelIndex &to) {
-        for (int row = from.row(); row <= to.row() && row < 2; ++row)
-            statuses[row] << cell(row, 3);
-    });
-    connect(child<QProgressBar>("pgbTotal"), &QProgressBar::valueChanged, &form,
-            [&](int value) { totalMost = std::max(totalMost, value); });
+    QObject::connect(&form.tasks(), &QAbstractItemModel::dataChanged, &form,
+                     [&](const QModelIndex &from, const QModelIndex &to) {
+                         for (int row = from.row(); row <= to.row() && row < 2; ++row)
+                             statuses[row] << cell(row, 3);
+                     });
+    QObject::connect(child<QProgressBar>("pgbTotal"), &QProgressBar::valueChanged, &form,
+                     [&](int value) { totalMost = std::max(totalMost, value); });
 
     const struct
     {
         const char *name;
-        const char *hosts; // nullptr: no such file
-        QString status;    // of both rows; empty: nothing starts
-        const char *said;  // in the engine output (converted) or the message (not started)
+        const char *hosts;   // nullptr: no such file
+        QString status[2];   // of the rows; empty: nothing starts
+        const char *said[2]; // in the rows' kept engine output (converted) or the message (not started)
     } cases[] = {
-        {"two slots on a host", "2/w1\n", RowStatus::Complete, ""},
-        {"this computer's worker", "2/:\n", RowStatus::Complete, "time=00:00:02.00"},
-        {"no host can be reached", "dead1\n", RowStatus::Failed, "no host is left"},
-        {"no such file", nullptr, QString(), "cannot be read"},
-        {"a line that is no host", "w1\n0/w2\n", QString(), "line 2 \"0/w2\""},
+        {"two slots on a host", "2/w1\n", {RowStatus::Complete, RowStatus::Complete}, {"", ""}},
+        {"this computer's worker", "2/:\n", {RowStatus::Complete, RowStatus::Failed}, {"", "fake trouble"}},
+        {"no host can be reached", "dead1\n", {RowStatus::Failed, RowStatus::Failed},
+         {"no host is left", "no host is left"}},
+        {"no such file", nullptr, {}, {"cannot be read"}},
+        {"a line that is no host", "w1\n0/w2\n", {}, {"line 2 \"0/w2\""}},
     };
     const QString out = folder.filePath(QStringLiteral("out/"));
     const QString ext = form.OutputExt();
@@ -541,10 +545,11 @@ TEST_F(HostsWindowTest, TheChosenHostsConvertTheListAndABadHostsFileStartsNothin
         interactive.messages.clear();
         const int calls = folder.callCount();
         runBatch(out);
-        if (c.status.isEmpty()) {
+        if (c.status[0].isEmpty()) {
             // Told why; nothing ran and the rows are as they were.
             ASSERT_EQ(interactive.messages.size(), 1);
-            EXPECT_TRUE(interactive.messages[0].contains(QString::fromUtf8(c.said))) << interactive.messages[0];
+            EXPECT_TRUE(interactive.messages[0].contains(QString::fromUtf8(c.said[0])))
+                << qPrintable(interactive.messages[0]);
             EXPECT_TRUE(interactive.messages[0].contains(hostsFile));
             EXPECT_EQ(folder.callCount(), calls);
             EXPECT_TRUE(statuses[0].isEmpty() && statuses[1].isEmpty());
@@ -553,23 +558,29 @@ TEST_F(HostsWindowTest, TheChosenHostsConvertTheListAndABadHostsFileStartsNothin
             continue;
         }
         for (int row = 0; row < 2; ++row) {
-            EXPECT_EQ(cell(row, 3), c.status) << row;
+            EXPECT_EQ(cell(row, 3), c.status[row]) << row;
             const QString output = out + QStringLiteral("ab").mid(row, 1) + ext;
-            EXPECT_EQ(QFileInfo::exists(output), c.status == RowStatus::Complete) << output;
+            EXPECT_EQ(QFileInfo::exists(output), c.status[row] == RowStatus::Complete) << qPrintable(output);
+            // A failed task keeps its engine's output and tells why, as a local one does.
             const QString said = window->tasks().index(row, 0).data(TaskListModel::EngineOutputRole).toString();
-            EXPECT_TRUE(said.contains(QString::fromUtf8(c.said))) << said;
+            EXPECT_TRUE(said.contains(QString::fromUtf8(c.said[row]))) << qPrintable(said);
+            if (c.status[row] == RowStatus::Failed) {
+                EXPECT_TRUE(window->tasks().statusTip(row).contains(QString::fromUtf8(c.said[row])));
+            }
         }
-        if (c.status == RowStatus::Complete)
+        if (c.status[0] == RowStatus::Complete) {
             EXPECT_EQ(totalMost, 100);
-        if (QByteArray(c.name) == "this computer's worker") {
-            // Each row showed its engine's progress, as a local task's does.
-            EXPECT_TRUE(statuses[0].contains("50%") && statuses[1].contains("50%")) << statuses[0].join(' ');
         }
-        if (QByteArray(c.hosts) == "2/w1\n") // the program went to the host
+        if (QByteArray(c.hosts) == "2/:\n") {
+            // Each row showed its engine's progress, as a local task's does.
+            EXPECT_TRUE(statuses[0].contains("50%") && statuses[1].contains("50%")) << qPrintable(statuses[0].join(' '));
+        }
+        if (QByteArray(c.hosts) == "2/w1\n") { // the program went to the host
             EXPECT_FALSE(EntriesIn(folder.filePath("hosts.d/w1")).isEmpty());
+        }
         // A host left out is told once the batch is over.
-        EXPECT_EQ(interactive.messages.filter("leaving out dead1").size(), c.status == RowStatus::Failed ? 1 : 0)
-            << interactive.messages.join('\n');
+        EXPECT_EQ(interactive.messages.filter("leaving out dead1").size(), QByteArray(c.hosts) == "dead1\n" ? 1 : 0)
+            << qPrintable(interactive.messages.join('\n'));
     }
 }
 
@@ -602,8 +613,8 @@ TEST_F(HostsWindowTest, TheChoiceIsKeptInThePreferencesAndClosingTheWindowEndsTh
     QFile prefs(folder.filePath(QStringLiteral("Preferences.ini")));
     ASSERT_TRUE(prefs.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(prefs.readAll());
-    EXPECT_TRUE(text.contains("Convert On Hosts=1")) << text;
-    EXPECT_TRUE(text.contains("Hosts File=" + hostsFile)) << text;
+    EXPECT_TRUE(text.contains("Convert On Hosts=1")) << qPrintable(text);
+    EXPECT_TRUE(text.contains("Hosts File=" + hostsFile)) << qPrintable(text);
     // Read back by the next Settings window.
     TSettingForm again(form, form.ProgramFolder(), interactive, dialogs);
     EXPECT_TRUE(again.findChild<QRadioButton *>("rdbHosts")->isChecked());
