@@ -64,7 +64,7 @@ TSettingForm::TSettingForm(ISettingsOwner &owner, const QString &programFolder, 
     buildProfilesTab(profiles);
     buildAfterTab(after);
     auto *hosts = named(new QWidget, "tbsHosts");
-    pgcSetting->addTab(hosts, tr("  Convert On  "));
+    pgcSetting->addTab(hosts, tr("Hosts"));
     buildHostsTab(hosts);
     // However the window was opened, the Profiles page shows a profile: the
     // main window's, until another is chosen here.
