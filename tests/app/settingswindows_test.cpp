@@ -584,7 +584,7 @@ TEST_F(HostsWindowTest, TheChosenHostsConvertTheListAndABadHostsFileStartsNothin
     }
 }
 
-TEST_F(HostsWindowTest, TheChoiceIsKeptInThePreferencesAndClosingTheWindowEndsTheWorkers)
+TEST_F(HostsWindowTest, TheChoiceIsKeptAndPauseStopAndClosingTheWindowReachTheWorkers)
 {
     TMainForm &form = openAll();
     ASSERT_TRUE(WriteFakeMedia(folder.filePath("in/a.avi"), "00:00:04"));
@@ -597,16 +597,34 @@ TEST_F(HostsWindowTest, TheChoiceIsKeptInThePreferencesAndClosingTheWindowEndsTh
     settingChild<QLineEdit>("edtSshConfig")->setText(folder.filePath("ssh_config"));
     settingChild<QPushButton>("btnOK")->click();
 
-    // The engine on the worker takes its time: the window is closed meanwhile.
-    folder.setScript(QStringLiteral("print 0 Duration: 00:00:04.00, start: 0\\n\ntouch engine-started\nsleep 60000\n"));
+    // The engine on the worker takes its time: it is paused, resumed and
+    // stopped as a local one is; the next batch's is running when the window closes.
+    folder.setScript(QStringLiteral("print 0 Duration: 00:00:04.00, start: 0\\n\npid engine.pid\nsleep 60000\n"));
     const QString out = folder.filePath(QStringLiteral("out/"));
     QDir().mkpath(out);
     child<QLineEdit>("edtOutputdir")->setText(out);
-    window->tbtnStartClick();
-    ASSERT_TRUE(waitFor([this] { return QFileInfo::exists(folder.filePath("engine-started")); }));
-    EXPECT_TRUE(ProcessRunsWith(folder.enginePath()));
+    const auto startEngine = [&] {
+        QFile::remove(folder.filePath("engine.pid"));
+        window->tbtnStartClick();
+        RecordedProcess engine;
+        EXPECT_TRUE(waitFor([&] { return (engine = ReadRecordedProcess(folder.filePath("engine.pid"))).pid > 0; }));
+        return engine.pid;
+    };
+    pid_t engine = startEngine();
+    ASSERT_GT(engine, 0);
+    form.run().pause();
+    EXPECT_TRUE(waitFor([&] { return ProcessState(engine) == 'T'; })) << ProcessState(engine);
+    form.run().resume();
+    EXPECT_TRUE(waitFor([&] { return ProcessState(engine) != 'T'; }));
+    form.tbtnStopClick();
+    ASSERT_TRUE(waitFor([&] { return form.RunState() == 0; }));
+    EXPECT_EQ(cell(0, 3), RowStatus::Stop);
+    EXPECT_TRUE(waitFor([&] { return !ProcessAlive(engine); }));
+
+    engine = startEngine();
+    ASSERT_GT(engine, 0);
     form.closeWithoutAsking();
-    EXPECT_FALSE(ProcessRunsWith(folder.enginePath()));
+    EXPECT_TRUE(waitFor([&] { return !ProcessAlive(engine); }));
     EXPECT_FALSE(ProcessRunsWith(folder.filePath("vantorix")));
     EXPECT_FALSE(QFileInfo::exists(out + "a" + form.OutputExt()));
 
