@@ -20,6 +20,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 
@@ -594,6 +595,9 @@ TEST_F(HostsWindowTest, TheChoiceIsKeptAndPauseStopAndClosingTheWindowReachTheWo
     touchFile(hostsFile, ":\n");
     chooseHosts(hostsFile);
     QTest::mouseClick(child<QWidget>("ibtnSetting"), Qt::LeftButton);
+    // In the window's font every tab shows at once: none is scrolled out of sight.
+    const QTabBar *tabs = settingChild<QTabWidget>("pgcSetting")->tabBar();
+    EXPECT_LE(tabs->tabRect(tabs->count() - 1).right(), TSettingForm::ClientWidth);
     settingChild<QLineEdit>("edtSshConfig")->setText(folder.filePath("ssh_config"));
     settingChild<QPushButton>("btnOK")->click();
 
