@@ -81,10 +81,10 @@
     <message>
         <source>The hosts file &quot;%1&quot; cannot be used: %2.
 
-Choose another one in Settings, Convert On.</source>
+Choose another one on the Hosts page of Settings.</source>
         <translation>Die Rechnerdatei &quot;%1&quot; kann nicht verwendet werden: %2.
 
-Wählen Sie unter Einstellungen, Umwandeln auf, eine andere.</translation>
+Wählen Sie auf der Seite Rechner der Einstellungen eine andere.</translation>
     </message>
     <message>
         <source>While converting on the hosts:

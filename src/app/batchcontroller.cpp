@@ -167,7 +167,9 @@ bool BatchController::chooseEngines()
     m_onHosts = false;
     m_hostNotices.clear();
     if (!general.onHosts) {
-        m_run.setEngineFactory({});
+        // (A factory someone else gave the run stays.)
+        if (std::exchange(m_hostFactorySet, false))
+            m_run.setEngineFactory({});
         return true;
     }
     HostList list;
@@ -178,7 +180,7 @@ bool BatchController::chooseEngines()
         list = ParseHostList(QString::fromUtf8(file.readAll()));
     if (!list.error.isEmpty()) {
         m_interactive.warning(tr("Convert on hosts"), tr("The hosts file \"%1\" cannot be used: %2.\n\nChoose "
-                                                         "another one in Settings, Convert On.")
+                                                         "another one on the Hosts page of Settings.")
                                                           .arg(general.hostsFile, list.error));
         return false;
     }
@@ -195,6 +197,7 @@ bool BatchController::chooseEngines()
             m_hostNotices << line;
     });
     m_run.setEngineFactory(m_hosts->engineFactory());
+    m_hostFactorySet = true;
     m_onHosts = true;
     return true;
 }

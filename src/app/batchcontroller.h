@@ -55,7 +55,7 @@ public:
     Q_DISABLE_COPY_MOVE(BatchController)
 
     void attach(const BatchWidgets &widgets);
-    // Where a batch converts (Settings' Convert On): read as each batch begins.
+    // Where a batch converts (the Hosts tab of Settings): read as each batch begins.
     void setGeneral(std::function<GeneralPreferences()> general) { m_general = std::move(general); }
     // The files converting at once on the hosts of the running batch; nothing
     // when it converts on this computer.
@@ -121,6 +121,7 @@ private:
     QString m_convertingFile; // the last file the Converting line named
     std::function<GeneralPreferences()> m_general;
     HostPool *m_hosts = nullptr; // the last batch's hosts, kept until the next batch begins
-    bool m_onHosts = false;
+    bool m_onHosts = false;        // the running batch converts on m_hosts
+    bool m_hostFactorySet = false; // the run's engines come from m_hosts
     QStringList m_hostNotices;
 };

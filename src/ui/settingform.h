@@ -143,7 +143,7 @@ private:
     QComboBox *cmbOriginal = nullptr;    // keep, trash, delete
     QLineEdit *edtWhenDone = nullptr;
     QLineEdit *edtWhenBatchDone = nullptr;
-    // Convert On
+    // Hosts
     QRadioButton *rdbThisComputer = nullptr;
     QRadioButton *rdbHosts = nullptr;
     QLineEdit *edtHostsFile = nullptr;
