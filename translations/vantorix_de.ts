@@ -462,6 +462,10 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
         <source>Leave out a file whose output is in its place already and passes the output check; convert the others.</source>
         <translation>Eine Datei auslassen, deren Ausgabe schon an ihrem Platz liegt und die Prüfung der Ausgabe besteht; die anderen umwandeln.</translation>
     </message>
+    <message>
+        <source>--skip-existing does not go with --watch</source>
+        <translation>--skip-existing passt nicht zu --watch</translation>
+    </message>
 </context>
 <context>
     <name>BatchView</name>

@@ -163,7 +163,7 @@ void BatchDriver::onTaskAdded(int row)
             WriteItemData(m_tasks, row, field, *ranged);
         task = *ranged;
     }
-    if (m_request.skipExisting && !watching())
+    if (m_request.skipExisting)
         checkExisting(row, task);
     else
         m_queue.arrive(row);

@@ -248,6 +248,9 @@ ParsedCommandLine ParseBatchCommandLine(const QStringList &arguments, const Stor
         // folder and be converted in turn.
         if (request.place == OutputPlace::Beside)
             return usage(Texts::tr("--watch cannot write its outputs beside their inputs"));
+        // Its journal keeps it from converting a file twice.
+        if (request.skipExisting)
+            return usage(Texts::tr("--skip-existing does not go with --watch"));
     } else if (parser.isSet(settle)) {
         return usage(Texts::tr("--settle goes with --watch"));
     } else if (request.paths.isEmpty()) {

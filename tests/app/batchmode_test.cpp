@@ -196,6 +196,7 @@ TEST_F(BatchTest, BadUsageGivesStatusTwoAndNamesTheOption)
         {{"--watch", "in", "--settle", "-1"}, "--settle"},
         {{"--settle", "1", "in"}, "--settle"},
         {{"--watch", "in", "--beside"}, "beside their inputs"},
+        {{"--watch", "in", "--skip-existing"}, "--skip-existing"},
     };
     for (const auto &c : cases) {
         const Result result = run(QStringList{"--batch", "-o", "out"} + c.arguments);
