@@ -48,6 +48,7 @@ struct BatchCommandLine
     // Or as a Slurm job array (--slurm), with what follows "--" for sbatch.
     bool slurm = false;
     QStringList sbatchOptions;
+    bool skipExisting = false; // --skip-existing: an output already there and checked is kept
     BatchOptions afterwards;   // --not-bigger, --no-keep-dates, --original, --when-done, --when-batch-done
 };
 
