@@ -190,12 +190,14 @@ void BatchDriver::onTaskAdded(int row)
 
 void BatchDriver::checkExisting(int row, const ltvItemData &task)
 {
-    const QString output = QDir(OutputNaming::SpotFor(task, m_request.outputFolder, m_request.place).folder())
-                               .filePath(task.NewName + m_outputExt);
+    const QString output = earlierOutputOf(task, row);
     if (!QFileInfo(output).isFile() || QFileInfo(output) == QFileInfo(task.InputFile)) {
         m_queue.arrive(row);
         return;
     }
+    // No other task may write there while it is checked: it is this task's.
+    m_claimed.insert(OutputNaming::PathKey(output));
+    m_run.keepFile(output);
     ++m_checking;
     auto *check = new OutputCheck(m_run.enginePath(), task, m_params, output, this);
     connect(check, &OutputCheck::done, this,
@@ -208,6 +210,7 @@ void BatchDriver::checkExisting(int row, const ltvItemData &task)
                 }
                 if (!reason.isEmpty()) {
                     qCInfo(lcRun).noquote() << "converted again:" << output << reason;
+                    m_run.letGoOfFile(output);
                     m_queue.arrive(index.row());
                     return;
                 }
@@ -216,6 +219,21 @@ void BatchDriver::checkExisting(int row, const ltvItemData &task)
                 finishWhenDone();
             });
     check->start();
+}
+
+// The name an earlier run gave this task's output: its own name, unless a
+// task before it in this batch has claimed that one already (two inputs with
+// one stem); then the indexed names that run went on to, as OutputNaming
+// gives them, up to the first one not claimed.
+QString BatchDriver::earlierOutputOf(const ltvItemData &task, int row) const
+{
+    const QDir folder(OutputNaming::SpotFor(task, m_request.outputFolder, m_request.place).folder());
+    const QString ext = task.NewExt.isEmpty() ? m_outputExt : task.NewExt;
+    const QString indexed = task.NewName + QLatin1Char('_') + QString::number(row + 1);
+    QString candidate = folder.filePath(task.NewName + m_outputExt);
+    for (int n = 1; m_claimed.contains(OutputNaming::PathKey(candidate)); ++n)
+        candidate = folder.filePath(n == 1 ? indexed + ext : indexed + QLatin1Char('_') + QString::number(n) + ext);
+    return candidate;
 }
 
 void BatchDriver::finishWhenDone()

@@ -12,6 +12,7 @@
 
 #include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QStringList>
 
 #include <memory>
@@ -83,6 +84,7 @@ private:
     // --skip-existing: the task's output in its place is checked; a good one
     // stays and the task is left out, else the task converts.
     void checkExisting(int row, const ltvItemData &task);
+    QString earlierOutputOf(const ltvItemData &task, int row) const;
     // A plain batch ends once its files are read, its checks done and its run over.
     void finishWhenDone();
     void onListed();
@@ -114,6 +116,7 @@ private:
     QHash<QString, WatchedFile> m_arrivals; // settled files by path, until their rows are over
     QList<Skipped> m_skipped;
     QHash<QPersistentModelIndex, QString> m_present; // rows left out: their outputs were there and good
+    QSet<QString> m_claimed;                        // outputs of --skip-existing claimed by a task (PathKey)
     int m_checking = 0;                             // outputs of --skip-existing being checked
     QList<bool> m_told; // by row: its end was printed (and journalled)
     int m_expected = 0; // tasks the listing will bring

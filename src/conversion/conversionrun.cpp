@@ -195,6 +195,8 @@ void ConversionRun::RunConversion(const QString &params, const QList<int> &rows,
     m_naming.begin(m_view.outputFolder(), m_view.outputExt(), m_tasks, m_view.batchOptions().place);
     for (const QString &input : std::as_const(m_reservedInputs))
         m_naming.takeInput(input);
+    for (const QString &file : std::as_const(m_keptFiles))
+        m_naming.keep(file);
     m_jobLimit = std::max(1, m_view.batchOptions().jobs);
 
     m_view.setConvertingFile(QString());

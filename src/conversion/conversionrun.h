@@ -83,6 +83,18 @@ public:
     // Inputs about to be listed: from the next batch on, no output takes
     // their paths (rows that join a running batch are taken as they come).
     void reserveInputs(const QStringList &inputs) { m_reservedInputs = inputs; }
+    // A file no output of this batch may replace (an output kept from an
+    // earlier run), until it is let go again.
+    void keepFile(const QString &path)
+    {
+        m_keptFiles << path;
+        m_naming.keep(path);
+    }
+    void letGoOfFile(const QString &path)
+    {
+        m_keptFiles.removeOne(path);
+        m_naming.letGo(path);
+    }
     // Whether the row waits in the queue.
     bool isQueued(int row) const;
 
@@ -222,6 +234,7 @@ private:
     int m_scanFrom = 0;     // no row before this one waits
     bool m_heldOpen = false;
     QStringList m_reservedInputs;
+    QStringList m_keptFiles;
     bool m_quiet = false;
     int m_failedCount = 0;
     int m_completeCount = 0;

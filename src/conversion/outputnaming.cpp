@@ -96,6 +96,7 @@ void OutputNaming::begin(const QString &outputFolder, const QString &outputExt, 
     m_place = place;
     m_taken.clear();
     m_outputs.clear();
+    m_kept.clear();
     // No task writes over the input of another: every input is taken, in the
     // form any output path that leads to it has.
     for (int row = 0; row < tasks.rowCount(); ++row) {

@@ -57,6 +57,21 @@ public:
         const QString key = PathKey(input);
         m_taken.insert(key == input ? input : key);
     }
+    // A file no output takes until it is let go (unless it is taken anyway).
+    void keep(const QString &path)
+    {
+        const QString key = PathKey(path);
+        if (!m_taken.contains(key)) {
+            m_taken.insert(key);
+            m_kept.insert(key);
+        }
+    }
+    void letGo(const QString &path)
+    {
+        const QString key = PathKey(path);
+        if (m_kept.remove(key))
+            m_taken.remove(key);
+    }
     // Where the output of a task of this batch goes (its folder may not exist yet).
     OutputSpot spotFor(const ltvItemData &task) const { return SpotFor(task, m_outputFolder, m_place); }
 
@@ -74,4 +89,5 @@ private:
     OutputPlace m_place = OutputPlace::Folder;
     QSet<QString> m_taken;   // the batch's inputs in its output folder, and the outputs so far
     QSet<QString> m_outputs; // the outputs so far
+    QSet<QString> m_kept;    // files kept from being written over, in m_taken while kept
 };

@@ -334,6 +334,28 @@ TEST_F(BatchTest, SkipExistingLeavesOutTheFilesWhoseCheckedOutputIsThereWherever
         for (const QString &output : c.outputs)
             QFile::remove(work(output));
     }
+
+    // Two inputs with one stem have two outputs; a run again finds each one's
+    // own: the one whose output is gone converts, the other is left as it was.
+    ASSERT_TRUE(WriteFakeMedia(work("in/a.mov"), "00:00:06"));
+    QDir().mkpath(work("twins"));
+    const QStringList options{"--batch", "-p", Mp4Profile, "-o", "twins", "-r", "--skip-existing", "in"};
+    Result result = run(options);
+    ASSERT_EQ(result.out.count("Complete  "), 4) << qPrintable(result.out);
+    const QStringList indexed = QDir(work("twins")).entryList({"a_*.mp4"});
+    ASSERT_EQ(indexed.size(), 1) << qPrintable(result.out);
+    const QByteArray first = contentOf(work("twins/a.mp4"));
+    ASSERT_TRUE(QFile::remove(work("twins/" + indexed[0])));
+    const int calls = folder.callCount();
+    result = run(options);
+    EXPECT_EQ(result.exitCode, BatchCompleted) << qPrintable(result.out);
+    int conversions = 0;
+    for (int call = calls + 1; call <= folder.callCount(); ++call)
+        conversions += folder.arguments(call).contains("-y");
+    EXPECT_EQ(conversions, 1) << qPrintable(result.out);
+    EXPECT_TRUE(result.out.contains("3 converted before")) << qPrintable(result.out);
+    EXPECT_TRUE(QFileInfo::exists(work("twins/" + indexed[0]))) << qPrintable(result.out);
+    EXPECT_EQ(contentOf(work("twins/a.mp4")), first);
 }
 
 // A conversion that goes on until it is stopped: the probe's report, then an
