@@ -9,6 +9,7 @@
 #include "conversion/workfolder.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -194,8 +195,8 @@ void ConversionJob::launchEngine(const QString &params)
     // Launched without waiting: the job is Starting until the engine runs.
     if (m_order.workFolder
         && ConvertsInSegments(m_order.task, engineParams, m_order.finalPath, m_order.segmentSecs)) {
-        m_segmentFolder = m_order.workFolder->outputFolder() + QLatin1Char('/')
-                          + SegmentFolderName(m_order.task.InputFile, m_order.finalPath);
+        m_segmentFolder = QDir(m_order.workFolder->outputFolder())
+                              .filePath(SegmentFolderName(m_order.task.InputFile, m_order.finalPath));
         m_engine = new SegmentedEngine({m_order.task, engineParams, m_segmentFolder, m_order.segmentSecs,
                                         m_order.segmentSlots, m_order.makeEngine},
                                        this);
