@@ -36,7 +36,11 @@ struct GeneralPreferences
     int original = 0;         // once an output is checked: 0 keep the input, 1 trash it, 2 delete it
     QString doneCommand;      // run for each file that ended; empty: none
     QString batchDoneCommand; // run when the batch has ended; empty: none
+    int splitMinutes = 0;     // inputs longer than this convert in segments of it; 0: never
 };
+
+// The longest segment the Settings window offers, in minutes (a day).
+inline constexpr int MaxSplitMinutes = 24 * 60;
 
 // The most conversions that may run at once: the number of processor cores.
 int MaxJobs();

@@ -20,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
@@ -173,7 +174,7 @@ TEST_F(SettingFormTest, LayoutAtTheDesignSize)
     EXPECT_EQ(pages->tabText(2), QStringLiteral("  After Conversion  "));
     // The After Conversion page's controls stand inside it, one under another.
     int below = 0;
-    for (const char *name : {"chkNotBigger", "chkKeepDates", "cmbOriginal", "gpbWhenDone"}) {
+    for (const char *name : {"chkNotBigger", "chkKeepDates", "cmbOriginal", "gpbWhenDone", "spnSplitMinutes"}) {
         const QRect box = child<QWidget>(name)->geometry();
         EXPECT_EQ(child<QWidget>(name)->parentWidget(), child<QWidget>("tbsAfter")) << name;
         EXPECT_GT(box.top(), below) << name;
@@ -181,6 +182,9 @@ TEST_F(SettingFormTest, LayoutAtTheDesignSize)
         below = box.bottom();
     }
     EXPECT_LT(below, 442 - 30);
+    // Off unless chosen.
+    EXPECT_EQ(child<QSpinBox>("spnSplitMinutes")->value(), 0);
+    EXPECT_EQ(child<QSpinBox>("spnSplitMinutes")->text(), QStringLiteral("Off"));
 
     EXPECT_EQ(child<QWidget>("edtOutputDir")->geometry(), QRect(112, 16, 225, 21));
     const QRect label = child<QLabel>("labOutputDir")->geometry();
