@@ -34,11 +34,6 @@ constexpr int AudioStep = -1;
 constexpr int CutStep = -2;
 constexpr int JoinStep = -3;
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("SegmentedEngine", text);
-}
-
 // "hh:mm:ss.cc", as the engine writes its time.
 QString engineTime(double secs)
 {
@@ -94,13 +89,13 @@ void syncFile(const QString &path)
 QString judgeSegment(const std::optional<MediaFacts> &facts, const SegmentPiece &piece)
 {
     if (!facts || !facts->video.present)
-        return tr("its file holds no picture");
+        return SegmentedEngine::tr("its file holds no picture");
     if (facts->video.packets != piece.frames)
-        return tr("it holds %1 frames, its piece %2").arg(facts->video.packets).arg(piece.frames);
+        return SegmentedEngine::tr("it holds %1 frames, its piece %2").arg(facts->video.packets).arg(piece.frames);
     const double frame = piece.frames > 0 ? piece.secs / double(piece.frames) : 0;
     const double length = facts->video.lengthSecs().value_or(-1);
     if (std::abs(length - piece.secs) > frame + 0.002)
-        return tr("it lasts %1 s, its piece %2 s").arg(length, 0, 'f', 3).arg(piece.secs, 0, 'f', 3);
+        return SegmentedEngine::tr("it lasts %1 s, its piece %2 s").arg(length, 0, 'f', 3).arg(piece.secs, 0, 'f', 3);
     return QString();
 }
 

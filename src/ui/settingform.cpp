@@ -194,7 +194,7 @@ void TSettingForm::buildAfterTab(QWidget *page)
     spnSplitMinutes->setRange(0, MaxSplitMinutes);
     spnSplitMinutes->setSpecialValueText(tr("Off"));
     spnSplitMinutes->setGeometry(300, 376, 69, 21);
-    QLabel *splitLabel = named(makeLabel(tr("Split files longer than N minutes:"), page, 24, 379), "labSplitMinutes");
+    QLabel *splitLabel = named(makeLabel(tr("Split files longer than N minutes"), page, 24, 379), "labSplitMinutes");
     FitLabel(splitLabel, 300 - 6 - 24);
     splitLabel->setBuddy(spnSplitMinutes);
 }
