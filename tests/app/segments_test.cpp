@@ -52,9 +52,9 @@ protected:
         std::set<int> converted;  // the pieces whose engine started
     };
 
-    // Runs the batch (one engine at once); kills it outright once `killWhen`
-    // holds.
-    Outcome convert(const QStringList &extra, const std::function<bool()> &killWhen = {}) const
+    // Runs the batch (one engine at once); sends it `signal` (kill -9, or
+    // Ctrl+C: its tasks are stopped) once `killWhen` holds.
+    Outcome convert(const QStringList &extra, const std::function<bool()> &killWhen = {}, int signal = SIGKILL) const
     {
         QProcessEnvironment env = headless();
         env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("vantorix.engine.info=true"));
@@ -66,7 +66,7 @@ protected:
         if (killWhen) {
             waitFor([&] { return killWhen() || process.state() == QProcess::NotRunning; }, 120000);
             outcome.killed = process.state() == QProcess::Running;
-            ::kill(pid_t(process.processId()), SIGKILL);
+            ::kill(pid_t(process.processId()), signal);
         }
         process.waitForFinished(120000);
         outcome.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
@@ -130,6 +130,7 @@ TEST_F(SegmentTest, ResumesAfterAKillWithTheSegmentsNotDoneAndJoinsTheInputsFram
         std::function<bool()> killWhen;
         QStringList changed;       // options of the second run
         bool removeFirstSegment;   // the file of segment 0 is gone before it
+        int signal = SIGKILL;
     };
     const Case cases[] = {
         {"killed between segments", doneAtLeast(1), {}, false},
@@ -146,10 +147,12 @@ TEST_F(SegmentTest, ResumesAfterAKillWithTheSegmentsNotDoneAndJoinsTheInputsFram
          false},
         {"a setting changed", doneAtLeast(2), {"--set", "Video Size=320x240"}, false},
         {"a segment file missing", doneAtLeast(2), {}, true},
+        {"stopped by Ctrl+C", doneAtLeast(1), {}, false, SIGINT},
     };
     for (const Case &c : cases) {
-        const Outcome killed = convert({}, c.killWhen);
+        const Outcome killed = convert({}, c.killWhen, c.signal);
         ASSERT_TRUE(killed.killed) << c.name;
+        EXPECT_FALSE(QFileInfo::exists(output())) << c.name;
         const auto [pieces, done] = recorded();
         ASSERT_FALSE(done.empty()) << c.name;
         if (c.removeFirstSegment) {
