@@ -647,6 +647,12 @@ void SegmentedEngine::saveRecord()
     if (!file.open(QIODevice::WriteOnly) || file.write(m_record.toJson()) < 0 || !file.flush()
         || ::fsync(file.handle()) != 0 || !file.commit())
         qCWarning(lcRun).noquote() << "the record of" << m_setup.folder << "could not be written";
+    // The record's new name outlasts a power cut too.
+    const int folder = ::open(QFile::encodeName(m_setup.folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
 }
 
 void SegmentedEngine::progress()

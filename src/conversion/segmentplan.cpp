@@ -251,7 +251,7 @@ QString SegmentFolderName(const QString &input, const QString &finalPath)
 QStringList CutArguments(const QString &input, double segmentSecs, const QString &folder)
 {
     return {QStringLiteral("-hide_banner"), QStringLiteral("-y"), QStringLiteral("-i"), input,
-            QStringLiteral("-map"), QStringLiteral("0:v:0"), QStringLiteral("-c"), QStringLiteral("copy"),
+            QStringLiteral("-map"), QStringLiteral("0:V:0"), QStringLiteral("-c"), QStringLiteral("copy"),
             QStringLiteral("-f"), QStringLiteral("segment"), QStringLiteral("-segment_time"),
             QString::number(segmentSecs, 'f', 3), QStringLiteral("-reset_timestamps"), QStringLiteral("1"),
             QStringLiteral("-segment_format"), QStringLiteral("nut"), QStringLiteral("-segment_list"),

@@ -93,7 +93,7 @@ QString SegmentFolderName(const QString &input, const QString &finalPath);
 inline const QString SegmentFolderPrefix = QStringLiteral(".vantorix-segments-");
 
 // The engine's options for each step. `params` are the task's.
-// Cuts the input's main video at key frames, about every `segmentSecs`,
+// Cuts the input's main video (not a cover picture) at key frames, about every `segmentSecs`,
 // into pieces "piece%05d.nut" listed in "pieces.csv" of `folder`.
 QStringList CutArguments(const QString &input, double segmentSecs, const QString &folder);
 // Converts the video of one piece into `segmentPath`, frame for frame.
