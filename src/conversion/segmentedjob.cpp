@@ -250,18 +250,22 @@ void SegmentedEngine::onPrepared(const SegmentRecord &record, const QString &fai
 void SegmentedEngine::cut()
 {
     const QStringList arguments = CutArguments(m_setup.task.InputFile, m_setup.segmentSecs, m_setup.folder);
-    auto *engine = new EngineProcess(this);
-    auto *step = new Running{engine, CutStep};
+    run(new EngineProcess(this), CutStep, EngineCommand{arguments.join(QLatin1Char(' ')), arguments},
+        [this](const QString &text) { emitChunk(text); });
+}
+
+void SegmentedEngine::run(TaskEngine *engine, int index, const EngineCommand &command,
+                          const std::function<void(const QString &)> &onChunk)
+{
+    auto *step = new Running{engine, index};
     m_running << step;
-    connect(engine, &TaskEngine::chunkRead, this, [this](const QString &text) { emitChunk(text); });
-    connect(engine, &TaskEngine::ended, this, [this, step](int code, bool crashed) {
-        onStepEnded(step, code, crashed);
-    });
+    connect(engine, &TaskEngine::chunkRead, this, onChunk);
+    connect(engine, &TaskEngine::ended, this, [this, step](int code, bool crashed) { onStepEnded(step, code, crashed); });
     connect(engine, &TaskEngine::failedToStart, this, [this, step](const QString &error) {
         onStepEnded(step, -1, false);
         fail(error);
     }, Qt::QueuedConnection);
-    engine->launch(m_enginePath, EngineCommand{arguments.join(QLatin1Char(' ')), arguments});
+    engine->launch(m_enginePath, command);
     if (m_paused)
         engine->suspendEngine();
 }
@@ -336,25 +340,17 @@ void SegmentedEngine::launchSegment(int index)
     const EngineCommand command =
         ConversionCommand(input, SegmentParams(m_setup.params), std::nullopt, std::nullopt, output);
     TaskEngine *engine = makeEngine(false, input, piece.secs);
-    auto *step = new Running{engine, index};
-    m_running << step;
     m_pieceSecs[index] = 0;
     const QString tag = QStringLiteral("[%1/%2] ").arg(index + 1).arg(m_record.pieces.size());
     connect(engine, &TaskEngine::started, this, [this, tag, text = command.text] {
         emitChunk(tag + tr("Segment started:") + text + QLatin1Char('\n'));
     });
-    connect(engine, &TaskEngine::chunkRead, this, [this, index, tag](const QString &text) {
+    run(engine, index, command, [this, index, tag](const QString &text) {
         const double secs = timeIn(text);
         if (secs >= 0 && index < m_pieceSecs.size())
             m_pieceSecs[index] = std::min(secs, m_record.pieces[index].secs);
         emitChunk(tag + text);
     });
-    connect(engine, &TaskEngine::ended, this, [this, step](int code, bool crashed) { onStepEnded(step, code, crashed); });
-    connect(engine, &TaskEngine::failedToStart, this, [this, step](const QString &error) {
-        onStepEnded(step, -1, false);
-        fail(error);
-    }, Qt::QueuedConnection);
-    engine->launch(m_enginePath, command);
 }
 
 void SegmentedEngine::launchAudio()
@@ -362,19 +358,10 @@ void SegmentedEngine::launchAudio()
     const QString output = m_setup.folder + QStringLiteral("/audio.") + m_ext;
     const EngineCommand command =
         ConversionCommand(m_setup.task.InputFile, AudioParams(m_setup.params), std::nullopt, std::nullopt, output);
-    TaskEngine *engine = makeEngine(true, QString(), 0);
-    auto *step = new Running{engine, AudioStep};
-    m_running << step;
     m_audioRunning = true;
-    connect(engine, &TaskEngine::chunkRead, this, [this](const QString &text) {
+    run(makeEngine(true, QString(), 0), AudioStep, command, [this](const QString &text) {
         emitChunk(QStringLiteral("[") + tr("sound") + QStringLiteral("] ") + text);
     });
-    connect(engine, &TaskEngine::ended, this, [this, step](int code, bool crashed) { onStepEnded(step, code, crashed); });
-    connect(engine, &TaskEngine::failedToStart, this, [this, step](const QString &error) {
-        onStepEnded(step, -1, false);
-        fail(error);
-    }, Qt::QueuedConnection);
-    engine->launch(m_enginePath, command);
 }
 
 void SegmentedEngine::onStepEnded(Running *step, int exitCode, bool crashed)
@@ -397,120 +384,17 @@ void SegmentedEngine::onStepEnded(Running *step, int exitCode, bool crashed)
     if (exitCode == -1)
         return; // failed to start: fail() follows
     if (index == CutStep) {
-        if (!good) {
+        if (good)
+            readPieces();
+        else
             fail(tr("The input could not be cut at its key frames."));
-            return;
-        }
-        struct Cut
-        {
-            SegmentRecord record;
-            QString failure;
-        };
-        SegmentRecord fresh = m_record;
-        const QString folder = m_setup.folder;
-        const QString input = m_setup.task.InputFile;
-        const bool audioWanted = !SplitCommandLine(m_setup.params).contains(QStringLiteral("-an"));
-        const auto abort = m_abort;
-        onWorker<Cut>(
-            [fresh, folder, input, audioWanted, abort] {
-                Cut cut{fresh, QString()};
-                SegmentRecord &record = cut.record;
-                QFile list(folder + QLatin1Char('/') + PieceList);
-                std::optional<QList<SegmentPiece>> pieces;
-                if (isPlainFile(list.fileName()) && list.open(QIODevice::ReadOnly))
-                    pieces = ParseSegmentList(list.read(1 << 24));
-                const std::optional<MediaFacts> whole = ReadMediaFacts(input, AllPackets, QDeadlineTimer::Forever, abort.get());
-                if (!pieces || !whole || !whole->video.present) {
-                    cut.failure = tr("The input could not be cut at its key frames.");
-                    return cut;
-                }
-                qint64 frames = 0;
-                for (SegmentPiece &piece : *pieces) {
-                    const std::optional<MediaFacts> facts =
-                        ReadMediaFacts(folder + QLatin1Char('/') + piece.file, AllPackets, QDeadlineTimer::Forever, abort.get());
-                    piece.frames = facts ? facts->video.packets : -1;
-                    piece.secs = facts ? facts->video.lengthSecs().value_or(0) : 0;
-                    frames += std::max<qint64>(piece.frames, 0);
-                }
-                if (frames != whole->video.packets) {
-                    cut.failure = tr("The input could not be cut at its key frames: its pieces hold %1 frames of %2.")
-                                      .arg(frames)
-                                      .arg(whole->video.packets);
-                    return cut;
-                }
-                // Segments done from an earlier cut count when the cut is the same.
-                bool same = pieces->size() == record.pieces.size();
-                for (int i = 0; same && i < pieces->size(); ++i)
-                    same = (*pieces)[i].frames == record.pieces[i].frames
-                           && std::abs((*pieces)[i].startSecs - record.pieces[i].startSecs) < 0.001;
-                for (int i = 0; same && i < pieces->size(); ++i) {
-                    (*pieces)[i].done = record.pieces[i].done;
-                    (*pieces)[i].doneSize = record.pieces[i].doneSize;
-                }
-                record.pieces = *pieces;
-                record.inputFrames = whole->video.packets;
-                record.inputSecs = whole->video.lengthSecs().value_or(0);
-                record.inputAudio = audioWanted && whole->audio.present;
-                if (record.inputAudio && whole->audio.startSecs && whole->video.startSecs && whole->audio.endSecs
-                    && whole->video.endSecs) {
-                    record.audioLead = *whole->audio.startSecs - *whole->video.startSecs;
-                    record.audioTail = *whole->audio.endSecs - *whole->video.endSecs;
-                }
-                record.cut = true;
-                return cut;
-            },
-            [this](const Cut &cut) {
-                if (!cut.failure.isEmpty()) {
-                    fail(cut.failure);
-                    return;
-                }
-                m_record = cut.record;
-                saveRecord();
-                onCut();
-            });
         return;
     }
     if (index == JoinStep) {
-        if (!good) {
+        if (good)
+            checkJoined();
+        else
             fail(tr("The segments could not be joined."));
-            return;
-        }
-        const SegmentRecord record = m_record;
-        const QString output = m_output;
-        const auto abort = m_abort;
-        onWorker<QString>(
-            [record, output, abort] {
-                const std::optional<MediaFacts> facts = ReadMediaFacts(output, AllPackets, QDeadlineTimer::Forever, abort.get());
-                if (!facts || !facts->video.present)
-                    return tr("The joined output holds no picture.");
-                if (facts->video.packets != record.inputFrames)
-                    return tr("The joined output holds %1 frames, its input %2.")
-                        .arg(facts->video.packets)
-                        .arg(record.inputFrames);
-                const double frame = record.inputFrames > 0 ? record.inputSecs / double(record.inputFrames) : 0;
-                const double length = facts->video.lengthSecs().value_or(-1);
-                if (std::abs(length - record.inputSecs) > frame + 0.002)
-                    return tr("The joined output lasts %1 s, its input %2 s.")
-                        .arg(length, 0, 'f', 3)
-                        .arg(record.inputSecs, 0, 'f', 3);
-                if (record.inputAudio) {
-                    if (!facts->audio.present || !facts->audio.startSecs || !facts->video.startSecs
-                        || !facts->audio.endSecs || !facts->video.endSecs)
-                        return tr("The joined output has lost its sound.");
-                    const double lead = *facts->audio.startSecs - *facts->video.startSecs;
-                    const double tail = *facts->audio.endSecs - *facts->video.endSecs;
-                    constexpr double Step = 0.1; // an audio frame or two, whatever the codec
-                    if (std::abs(lead - record.audioLead) > Step || std::abs(tail - record.audioTail) > Step)
-                        return tr("The sound of the joined output is out of step with its picture "
-                                  "(it begins %1 s and ends %2 s from it, in the input %3 s and %4 s).")
-                            .arg(lead, 0, 'f', 3)
-                            .arg(tail, 0, 'f', 3)
-                            .arg(record.audioLead, 0, 'f', 3)
-                            .arg(record.audioTail, 0, 'f', 3);
-                }
-                return QString();
-            },
-            [this](const QString &failure) { onJoined(failure); });
         return;
     }
     if (index == AudioStep) {
@@ -530,7 +414,124 @@ void SegmentedEngine::onStepEnded(Running *step, int exitCode, bool crashed)
         fail(tr("Segment %1 of %2 could not be converted.").arg(index + 1).arg(m_record.pieces.size()));
         return;
     }
-    // A segment counts once checked.
+    checkSegment(index);
+}
+
+// The pieces as cut: their frames and lengths, and the input's, read on a worker.
+void SegmentedEngine::readPieces()
+{
+    struct Cut
+    {
+        SegmentRecord record;
+        QString failure;
+    };
+    SegmentRecord fresh = m_record;
+    const QString folder = m_setup.folder;
+    const QString input = m_setup.task.InputFile;
+    const bool audioWanted = !SplitCommandLine(m_setup.params).contains(QStringLiteral("-an"));
+    const auto abort = m_abort;
+    onWorker<Cut>(
+        [fresh, folder, input, audioWanted, abort] {
+            Cut cut{fresh, QString()};
+            SegmentRecord &record = cut.record;
+            QFile list(folder + QLatin1Char('/') + PieceList);
+            std::optional<QList<SegmentPiece>> pieces;
+            if (isPlainFile(list.fileName()) && list.open(QIODevice::ReadOnly))
+                pieces = ParseSegmentList(list.read(1 << 24));
+            const std::optional<MediaFacts> whole = ReadMediaFacts(input, AllPackets, QDeadlineTimer::Forever, abort.get());
+            if (!pieces || !whole || !whole->video.present) {
+                cut.failure = tr("The input could not be cut at its key frames.");
+                return cut;
+            }
+            qint64 frames = 0;
+            for (SegmentPiece &piece : *pieces) {
+                const std::optional<MediaFacts> facts =
+                    ReadMediaFacts(folder + QLatin1Char('/') + piece.file, AllPackets, QDeadlineTimer::Forever, abort.get());
+                piece.frames = facts ? facts->video.packets : -1;
+                piece.secs = facts ? facts->video.lengthSecs().value_or(0) : 0;
+                frames += std::max<qint64>(piece.frames, 0);
+            }
+            if (frames != whole->video.packets) {
+                cut.failure = tr("The input could not be cut at its key frames: its pieces hold %1 frames of %2.")
+                                  .arg(frames)
+                                  .arg(whole->video.packets);
+                return cut;
+            }
+            // Segments done from an earlier cut count when the cut is the same.
+            bool same = pieces->size() == record.pieces.size();
+            for (int i = 0; same && i < pieces->size(); ++i)
+                same = (*pieces)[i].frames == record.pieces[i].frames
+                       && std::abs((*pieces)[i].startSecs - record.pieces[i].startSecs) < 0.001;
+            for (int i = 0; same && i < pieces->size(); ++i) {
+                (*pieces)[i].done = record.pieces[i].done;
+                (*pieces)[i].doneSize = record.pieces[i].doneSize;
+            }
+            record.pieces = *pieces;
+            record.inputFrames = whole->video.packets;
+            record.inputSecs = whole->video.lengthSecs().value_or(0);
+            record.inputAudio = audioWanted && whole->audio.present;
+            if (record.inputAudio && whole->audio.startSecs && whole->video.startSecs && whole->audio.endSecs
+                && whole->video.endSecs) {
+                record.audioLead = *whole->audio.startSecs - *whole->video.startSecs;
+                record.audioTail = *whole->audio.endSecs - *whole->video.endSecs;
+            }
+            record.cut = true;
+            return cut;
+        },
+        [this](const Cut &cut) {
+            if (!cut.failure.isEmpty()) {
+                fail(cut.failure);
+                return;
+            }
+            m_record = cut.record;
+            saveRecord();
+            onCut();
+        });
+}
+
+void SegmentedEngine::checkJoined()
+{
+    const SegmentRecord record = m_record;
+    const QString output = m_output;
+    const auto abort = m_abort;
+    onWorker<QString>(
+        [record, output, abort] {
+            const std::optional<MediaFacts> facts = ReadMediaFacts(output, AllPackets, QDeadlineTimer::Forever, abort.get());
+            if (!facts || !facts->video.present)
+                return tr("The joined output holds no picture.");
+            if (facts->video.packets != record.inputFrames)
+                return tr("The joined output holds %1 frames, its input %2.")
+                    .arg(facts->video.packets)
+                    .arg(record.inputFrames);
+            const double frame = record.inputFrames > 0 ? record.inputSecs / double(record.inputFrames) : 0;
+            const double length = facts->video.lengthSecs().value_or(-1);
+            if (std::abs(length - record.inputSecs) > frame + 0.002)
+                return tr("The joined output lasts %1 s, its input %2 s.")
+                    .arg(length, 0, 'f', 3)
+                    .arg(record.inputSecs, 0, 'f', 3);
+            if (record.inputAudio) {
+                if (!facts->audio.present || !facts->audio.startSecs || !facts->video.startSecs
+                    || !facts->audio.endSecs || !facts->video.endSecs)
+                    return tr("The joined output has lost its sound.");
+                const double lead = *facts->audio.startSecs - *facts->video.startSecs;
+                const double tail = *facts->audio.endSecs - *facts->video.endSecs;
+                constexpr double Step = 0.1; // an audio frame or two, whatever the codec
+                if (std::abs(lead - record.audioLead) > Step || std::abs(tail - record.audioTail) > Step)
+                    return tr("The sound of the joined output is out of step with its picture "
+                              "(it begins %1 s and ends %2 s from it, in the input %3 s and %4 s).")
+                        .arg(lead, 0, 'f', 3)
+                        .arg(tail, 0, 'f', 3)
+                        .arg(record.audioLead, 0, 'f', 3)
+                        .arg(record.audioTail, 0, 'f', 3);
+            }
+            return QString();
+        },
+        [this](const QString &failure) { onJoined(failure); });
+}
+
+// A segment counts once checked.
+void SegmentedEngine::checkSegment(int index)
+{
     ++m_checking;
     m_pieceSecs[index] = -1; // checking: not launched again
     const SegmentPiece piece = m_record.pieces[index];
@@ -588,17 +589,9 @@ void SegmentedEngine::join()
     }
     const QString audio = m_record.inputAudio ? m_setup.folder + QStringLiteral("/audio.") + m_ext : QString();
     const QStringList arguments = JoinArguments(listPath, audio, m_setup.params, m_output);
-    auto *engine = new EngineProcess(this);
-    auto *step = new Running{engine, JoinStep};
-    m_running << step;
     emitChunk(tr("Joining the segments:") + QLatin1Char(' ') + arguments.join(QLatin1Char(' ')) + QLatin1Char('\n'));
-    connect(engine, &TaskEngine::chunkRead, this, [this](const QString &text) { emitChunk(text); });
-    connect(engine, &TaskEngine::ended, this, [this, step](int code, bool crashed) { onStepEnded(step, code, crashed); });
-    connect(engine, &TaskEngine::failedToStart, this, [this, step](const QString &error) {
-        onStepEnded(step, -1, false);
-        fail(error);
-    }, Qt::QueuedConnection);
-    engine->launch(m_enginePath, EngineCommand{arguments.join(QLatin1Char(' ')), arguments});
+    run(new EngineProcess(this), JoinStep, EngineCommand{arguments.join(QLatin1Char(' ')), arguments},
+        [this](const QString &text) { emitChunk(text); });
 }
 
 void SegmentedEngine::onJoined(const QString &failure)

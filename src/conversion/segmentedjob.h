@@ -73,7 +73,12 @@ private:
     void schedule();
     void launchSegment(int index);
     void launchAudio();
+    void run(TaskEngine *engine, int index, const EngineCommand &command,
+             const std::function<void(const QString &)> &onChunk);
     void onStepEnded(Running *step, int exitCode, bool crashed);
+    void readPieces();
+    void checkJoined();
+    void checkSegment(int index);
     void onSegmentChecked(int index, const QString &failure);
     void join();
     void onJoined(const QString &failure);
