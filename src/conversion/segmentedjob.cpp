@@ -260,6 +260,11 @@ void SegmentedEngine::run(TaskEngine *engine, int index, const EngineCommand &co
     auto *step = new Running{engine, index};
     m_running << step;
     connect(engine, &TaskEngine::chunkRead, this, onChunk);
+    // A pause that came while it was starting holds it once it runs.
+    connect(engine, &TaskEngine::started, this, [this, engine] {
+        if (m_paused)
+            engine->suspendEngine();
+    });
     connect(engine, &TaskEngine::ended, this, [this, step](int code, bool crashed) { onStepEnded(step, code, crashed); });
     connect(engine, &TaskEngine::failedToStart, this, [this, step](const QString &error) {
         onStepEnded(step, -1, false);
