@@ -106,6 +106,8 @@ private:
     bool m_busy = false;       // preparing, cutting or joining
     QString m_failure;
     QString m_note;
-    QString m_progressPrefix; // the converted share as the engine's time, ahead of each read
+    // The converted share as the engine's time, ahead of each read: the time
+    // of a step's own engine (the cut's reaches the end at once) never counts.
+    QString m_progressPrefix = QStringLiteral("[time=00:00:00.00 ] ");
     std::shared_ptr<std::atomic_bool> m_abort = std::make_shared<std::atomic_bool>(false);
 };

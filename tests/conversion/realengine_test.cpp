@@ -360,6 +360,7 @@ TEST_F(RealEngineTest, ALongClipGoesInSegmentsThroughTheRunsEngineFactory)
     // and no other starts until it goes on.
     QString pausedStates;
     qsizetype madeWhenPaused = -1;
+    QList<int> barsBeforeSegments;
     convert(clip, QStringLiteral(" -vcodec libx264 -preset ultrafast -acodec aac"), [&](ConversionRun &run) {
         run.setEngineFactory([&](const ltvItemData &task, const QString &, QObject *parent) -> TaskEngine * {
             made << QFileInfo(task.InputFile).fileName();
@@ -368,6 +369,8 @@ TEST_F(RealEngineTest, ALongClipGoesInSegmentsThroughTheRunsEngineFactory)
                 mostAtOnce = std::max(mostAtOnce, ++running);
                 if (madeWhenPaused >= 0)
                     return;
+                // Nothing converted yet: the cut's own times moved no bar.
+                barsBeforeSegments = view.currentHistory;
                 madeWhenPaused = made.size();
                 run.pause();
                 QTimer::singleShot(300, &run, [&] {
@@ -384,6 +387,8 @@ TEST_F(RealEngineTest, ALongClipGoesInSegmentsThroughTheRunsEngineFactory)
     EXPECT_FALSE(pausedStates.isEmpty());
     EXPECT_EQ(pausedStates, QString(pausedStates.size(), QLatin1Char('T')));
     EXPECT_EQ(madeWhenPaused, 0);
+    EXPECT_FALSE(barsBeforeSegments.isEmpty());
+    EXPECT_EQ(*std::max_element(barsBeforeSegments.begin(), barsBeforeSegments.end()), 0);
 
     EXPECT_EQ(tasks.rowCount(), 1);
     EXPECT_EQ(tasks.index(0, 3).data().toString(), QStringLiteral("Complete"));
