@@ -1,4 +1,4 @@
-# Shared by scripts/parallel-batch and scripts/slurm-batch: quoting, the
+# Used by scripts/slurm-batch: quoting, the
 # profile's output type, the list of inputs and the check of an output.
 # The caller defines die() and sets program, profile and passed (the --set,
 # --start and --end arguments), start and end.

@@ -70,6 +70,28 @@
         <source> — paused, Ctrl+P resumes</source>
         <translation> — pausiert, Strg+P setzt fort</translation>
     </message>
+    <message>
+        <source>the file cannot be read</source>
+        <translation>die Datei kann nicht gelesen werden</translation>
+    </message>
+    <message>
+        <source>Convert on hosts</source>
+        <translation>Umwandeln auf Rechnern</translation>
+    </message>
+    <message>
+        <source>The hosts file &quot;%1&quot; cannot be used: %2.
+
+Choose another one on the Hosts page of Settings.</source>
+        <translation>Die Rechnerdatei &quot;%1&quot; kann nicht verwendet werden: %2.
+
+Wählen Sie auf der Seite Rechner der Einstellungen eine andere.</translation>
+    </message>
+    <message>
+        <source>While converting on the hosts:
+%1</source>
+        <translation>Beim Umwandeln auf den Rechnern:
+%1</translation>
+    </message>
 </context>
 <context>
     <name>BatchEnd</name>
@@ -427,6 +449,22 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     <message>
         <source>--ssh-config goes with --hosts</source>
         <translation>--ssh-config gehört zu --hosts</translation>
+    </message>
+    <message>
+        <source>  Skipped  %1 -&gt; %2 (converted before)</source>
+        <translation>  Übersprungen  %1 -&gt; %2 (schon umgewandelt)</translation>
+    </message>
+    <message>
+        <source>, %1 converted before</source>
+        <translation>, %1 schon umgewandelt</translation>
+    </message>
+    <message>
+        <source>Leave out a file whose output is in its place already and passes the output check; convert the others.</source>
+        <translation>Eine Datei auslassen, deren Ausgabe schon an ihrem Platz liegt und die Prüfung der Ausgabe besteht; die anderen umwandeln.</translation>
+    </message>
+    <message>
+        <source>--skip-existing does not go with --watch</source>
+        <translation>--skip-existing passt nicht zu --watch</translation>
     </message>
     <message>
         <source>Convert a file longer than this in segments of about this length, several at once, and resume from the segments done when the same command is run again (MP4, MOV, MKV, WebM and TS outputs).</source>
@@ -1491,12 +1529,20 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
         <translation>Die Eingabe konnte nicht an ihren Schlüsselbildern geschnitten werden.</translation>
     </message>
     <message>
-        <source>The input could not be cut at its key frames: its pieces hold %1 frames of %2.</source>
-        <translation>Die Eingabe konnte nicht an ihren Schlüsselbildern geschnitten werden: ihre Stücke enthalten %1 von %2 Bildern.</translation>
-    </message>
-    <message>
         <source>The segments could not be joined.</source>
         <translation>Die Segmente konnten nicht zusammengefügt werden.</translation>
+    </message>
+    <message>
+        <source>The sound could not be converted.</source>
+        <translation>Der Ton konnte nicht umgewandelt werden.</translation>
+    </message>
+    <message>
+        <source>Segment %1 of %2 could not be converted.</source>
+        <translation>Segment %1 von %2 konnte nicht umgewandelt werden.</translation>
+    </message>
+    <message>
+        <source>The input could not be cut at its key frames: its pieces hold %1 frames of %2.</source>
+        <translation>Die Eingabe konnte nicht an ihren Schlüsselbildern geschnitten werden: ihre Stücke enthalten %1 von %2 Bildern.</translation>
     </message>
     <message>
         <source>The joined output holds no picture.</source>
@@ -1517,14 +1563,6 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     <message>
         <source>The sound of the joined output is out of step with its picture (it begins %1 s and ends %2 s from it, in the input %3 s and %4 s).</source>
         <translation>Der Ton der zusammengefügten Ausgabe ist nicht synchron zum Bild (er beginnt %1 s und endet %2 s davon entfernt, in der Eingabe %3 s und %4 s).</translation>
-    </message>
-    <message>
-        <source>The sound could not be converted.</source>
-        <translation>Der Ton konnte nicht umgewandelt werden.</translation>
-    </message>
-    <message>
-        <source>Segment %1 of %2 could not be converted.</source>
-        <translation>Segment %1 von %2 konnte nicht umgewandelt werden.</translation>
     </message>
     <message>
         <source>Segment %1 of %2 failed its check: %3.</source>
@@ -1848,11 +1886,11 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     </message>
     <message>
         <source>     General     </source>
-        <translation>     Allgemein     </translation>
+        <translation>  Allgemein  </translation>
     </message>
     <message>
         <source>     Profiles     </source>
-        <translation>     Profile     </translation>
+        <translation>   Profile   </translation>
     </message>
     <message>
         <source>&amp;Load Default</source>
@@ -1981,6 +2019,34 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     <message>
         <source>A program and its arguments, run without a shell. The file&apos;s paths and its status are in VANTORIX_INPUT, VANTORIX_OUTPUT, VANTORIX_STATUS and VANTORIX_ORIGINAL.</source>
         <translation>Ein Programm mit seinen Argumenten, ohne Shell ausgeführt. Die Pfade der Datei und ihr Status stehen in VANTORIX_INPUT, VANTORIX_OUTPUT, VANTORIX_STATUS und VANTORIX_ORIGINAL.</translation>
+    </message>
+    <message>
+        <source>Hosts</source>
+        <translation>Rechner</translation>
+    </message>
+    <message>
+        <source>Convert on:</source>
+        <translation>Umwandeln auf:</translation>
+    </message>
+    <message>
+        <source>this computer</source>
+        <translation>diesem Computer</translation>
+    </message>
+    <message>
+        <source>these hosts:</source>
+        <translation>diesen Rechnern:</translation>
+    </message>
+    <message>
+        <source>All files (*)|*</source>
+        <translation>Alle Dateien (*)|*</translation>
+    </message>
+    <message>
+        <source>SSH configuration file (may stay empty):</source>
+        <translation>SSH-Konfigurationsdatei (darf leer bleiben):</translation>
+    </message>
+    <message>
+        <source>The hosts file names a host a line: [N/][user@]host, where N is how many files convert at once there (else as many as &quot;Simultaneous conversions&quot;), and &quot;:&quot; is this computer. Each host is reached with ssh without a password; the program is sent to it. The outputs come back to the output folder.</source>
+        <translation>Die Rechnerdatei nennt einen Rechner je Zeile: [N/][benutzer@]rechner, wobei N angibt, wie viele Dateien dort gleichzeitig umgewandelt werden (sonst so viele wie bei &quot;Gleichzeitige Umwandlungen&quot;); &quot;:&quot; ist dieser Computer. Jeder Rechner wird mit ssh ohne Passwort erreicht; das Programm wird ihm geschickt. Die Ausgaben kommen in den Ausgabeordner zurück.</translation>
     </message>
     <message>
         <source>Off</source>

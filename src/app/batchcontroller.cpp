@@ -9,8 +9,11 @@
 #include "platform/desktopnotifier.h"
 #include "platform/interactive.h"
 #include "preview/previewpanel.h"
+#include "profiles/preferences.h"
+#include "remote/hostpool.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -42,6 +45,7 @@ BatchController::BatchController(ConversionRun &run, TaskListModel &tasks, TaskL
     });
     connect(&m_list, &TaskListController::addingCancelled, m_pendingStart, &PendingStart::cancel);
     connect(&m_run, &ConversionRun::finished, this, &BatchController::unlockControls);
+    connect(&m_run, &ConversionRun::finished, this, &BatchController::tellHostNotices);
 }
 
 void BatchController::attach(const BatchWidgets &widgets)
@@ -149,11 +153,68 @@ std::optional<QString> BatchController::prepare(bool byUser)
     }
     lockControls();
     std::optional<QString> params = m_parameters();
-    if (!params) {
-        // A malformed profile was reported; nothing starts.
+    // A malformed profile or an unusable hosts file was reported; nothing starts.
+    if (!params || !chooseEngines()) {
         showIdle();
+        return std::nullopt;
     }
     return params;
+}
+
+bool BatchController::chooseEngines()
+{
+    const GeneralPreferences general = m_general ? m_general() : GeneralPreferences{};
+    m_onHosts = false;
+    m_hostNotices.clear();
+    if (!general.onHosts) {
+        // (A factory someone else gave the run stays.)
+        if (std::exchange(m_hostFactorySet, false))
+            m_run.setEngineFactory({});
+        return true;
+    }
+    HostList list;
+    QFile file(general.hostsFile);
+    if (general.hostsFile.isEmpty() || !QFileInfo(file).isFile() || !file.open(QIODevice::ReadOnly))
+        list.error = tr("the file cannot be read");
+    else
+        list = ParseHostList(QString::fromUtf8(file.readAll()));
+    if (!list.error.isEmpty()) {
+        m_interactive.warning(tr("Convert on hosts"), tr("The hosts file \"%1\" cannot be used: %2.\n\nChoose "
+                                                         "another one on the Hosts page of Settings.")
+                                                          .arg(general.hostsFile, list.error));
+        return false;
+    }
+    HostPool::Settings settings;
+    settings.programFolder = QFileInfo(m_run.enginePath()).absolutePath();
+    settings.sshConfig = general.sshConfig;
+    settings.defaultSlots = JobsInRange(general.jobs);
+    // The last batch's engines are gone; its pool goes once they are deleted.
+    if (m_hosts)
+        std::exchange(m_hosts, nullptr)->deleteLater();
+    m_hosts = new HostPool(list.hosts, settings, this);
+    connect(m_hosts, &HostPool::notice, this, [this](const QString &line) {
+        if (!m_hostNotices.contains(line))
+            m_hostNotices << line;
+    });
+    m_run.setEngineFactory(m_hosts->engineFactory());
+    m_hostFactorySet = true;
+    m_onHosts = true;
+    return true;
+}
+
+std::optional<int> BatchController::hostSlots() const
+{
+    return m_onHosts && m_hosts ? std::optional<int>(m_hosts->totalSlots()) : std::nullopt;
+}
+
+// What became of the hosts is told once the batch is over: the tasks a host
+// failed say so in their own engine output.
+void BatchController::tellHostNotices()
+{
+    if (m_hostNotices.isEmpty())
+        return;
+    m_interactive.warning(tr("Convert on hosts"),
+                          tr("While converting on the hosts:\n%1").arg(std::exchange(m_hostNotices, {}).join(u'\n')));
 }
 
 bool BatchController::canRetryFailed() const

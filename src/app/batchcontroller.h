@@ -4,11 +4,14 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
 
 class ConversionQueue;
+class HostPool;
+struct GeneralPreferences;
 class ConversionRun;
 class IDesktopNotifier;
 class IInteractive;
@@ -52,6 +55,11 @@ public:
     Q_DISABLE_COPY_MOVE(BatchController)
 
     void attach(const BatchWidgets &widgets);
+    // Where a batch converts (the Hosts tab of Settings): read as each batch begins.
+    void setGeneral(std::function<GeneralPreferences()> general) { m_general = std::move(general); }
+    // The files converting at once on the hosts of the running batch; nothing
+    // when it converts on this computer.
+    std::optional<int> hostSlots() const;
 
     // The Start picture: nothing without rows or files being added.
     void startClicked();
@@ -89,6 +97,11 @@ public:
 
 private:
     void startNow();
+    // The run's engines: this computer's, or those of a pool of the chosen
+    // hosts. False, the user told why, when the hosts file cannot be used.
+    bool chooseEngines();
+    // Tells what the pool noticed about its hosts during the batch.
+    void tellHostNotices();
     std::optional<QString> prepare(bool byUser);
     void showIdle();
     void startFrom(const QPointer<QWidget> &focus);
@@ -106,4 +119,9 @@ private:
     ConversionQueue *m_queue = nullptr;
     BatchWidgets m_widgets;
     QString m_convertingFile; // the last file the Converting line named
+    std::function<GeneralPreferences()> m_general;
+    HostPool *m_hosts = nullptr; // the last batch's hosts, kept until the next batch begins
+    bool m_onHosts = false;        // the running batch converts on m_hosts
+    bool m_hostFactorySet = false; // the run's engines come from m_hosts
+    QStringList m_hostNotices;
 };

@@ -210,6 +210,7 @@ void TMainForm::FormCreate()
             [this](bool include) { SaveIncludeSubfolders(m_programFolder, include, *m_services.interactive); });
     m_batch = new BatchController(*m_run, *m_tasks, *m_list, *m_services.interactive, m_services.desktop,
                                   [this] { return m_profile->parameters(); }, this);
+    m_batch->setGeneral([this] { return generalSettings().generalPreferences(); });
 
     buildWidgets();
     m_list->attach({this, ltvTask, panGettingStarted, m_editors, vleOutput, panPreview}, m_outputGrid);
@@ -1127,7 +1128,8 @@ BatchOptions TMainForm::batchOptions() const
     options.openDir = general.openDir;
     options.exitProgram = general.exitProgram;
     options.turnOff = general.turnOff;
-    options.jobs = general.jobs;
+    // On hosts: as many at once as they have slots.
+    options.jobs = m_batch->hostSlots().value_or(general.jobs);
     options.place = static_cast<OutputPlace>(general.outputPlace);
     options.notBigger = general.notBigger;
     options.keepDates = general.keepDates;

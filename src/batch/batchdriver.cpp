@@ -1,6 +1,7 @@
 #include "batch/batchdriver.h"
 
 #include "batch/batchmode.h"
+#include "conversion/outputcheck.h"
 #include "conversion/outputsettings.h"
 #include "conversion/tasklistops.h"
 #include "platform/filenames.h"
@@ -8,6 +9,7 @@
 #include "platform/signalpipe.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -159,8 +161,48 @@ void BatchDriver::onTaskAdded(int row)
         }
         for (int field : {3, 4, 7, 8, 9})
             WriteItemData(m_tasks, row, field, *ranged);
+        task = *ranged;
     }
-    m_queue.arrive(row);
+    if (m_request.skipExisting)
+        checkExisting(row, task);
+    else
+        m_queue.arrive(row);
+}
+
+void BatchDriver::checkExisting(int row, const ltvItemData &task)
+{
+    const QString output = QDir(OutputNaming::SpotFor(task, m_request.outputFolder, m_request.place).folder())
+                               .filePath(task.NewName + m_outputExt);
+    if (!QFileInfo(output).isFile() || QFileInfo(output) == QFileInfo(task.InputFile)) {
+        m_queue.arrive(row);
+        return;
+    }
+    ++m_checking;
+    auto *check = new OutputCheck(m_run.enginePath(), task, m_params, output, this);
+    connect(check, &OutputCheck::done, this,
+            [this, check, output, index = QPersistentModelIndex(m_tasks.index(row, 0))](const QString &reason) {
+                check->deleteLater();
+                --m_checking;
+                if (!index.isValid() || m_interrupted || m_finished) {
+                    finishWhenDone();
+                    return;
+                }
+                if (!reason.isEmpty()) {
+                    qCInfo(lcRun).noquote() << "converted again:" << output << reason;
+                    m_queue.arrive(index.row());
+                    return;
+                }
+                m_present.insert(index, output);
+                m_view.setExpectedTasks(--m_expected);
+                finishWhenDone();
+            });
+    check->start();
+}
+
+void BatchDriver::finishWhenDone()
+{
+    if (m_run.RunState() == ConversionRun::Idle && (m_interrupted || (m_checking == 0 && (m_listed || m_runOver))))
+        finish();
 }
 
 void BatchDriver::onListed()
@@ -170,8 +212,7 @@ void BatchDriver::onListed()
     m_listed = true;
     // Every file is read: the batch ends once its last task is over.
     m_run.holdOpen(false);
-    if (m_run.RunState() == ConversionRun::Idle)
-        finish();
+    finishWhenDone();
 }
 
 void BatchDriver::onSettled(const WatchedFile &file)
@@ -214,8 +255,12 @@ void BatchDriver::record(const QString &input, const QString &status)
 // engine could not start and the rest is not converted. A watch goes on.
 void BatchDriver::onRunFinished()
 {
-    if (m_run.RunState() == ConversionRun::Idle && (m_interrupted || !watching()))
+    if (!watching()) {
+        m_runOver = true;
+        finishWhenDone();
+    } else if (m_run.RunState() == ConversionRun::Idle && m_interrupted) {
         finish();
+    }
 }
 
 void BatchDriver::onSignal()
@@ -260,12 +305,18 @@ void BatchDriver::finish()
 int BatchDriver::summary()
 {
     const QStringList outputs = m_view.outputPaths();
-    int complete = 0, failed = 0, stopped = 0, notRun = 0, notSmaller = 0;
+    int complete = 0, failed = 0, stopped = 0, notRun = 0, notSmaller = 0, present = 0;
     QStringList lines;
     for (int row = 0; row < m_tasks.rowCount(); ++row) {
         ltvItemData task;
         ReadItemData(m_tasks, row, WholeRowField, task);
         const QString status = task.StatusText;
+        if (const auto kept = m_present.constFind(m_tasks.index(row, 0)); kept != m_present.cend()) {
+            ++present;
+            lines << Texts::tr("  Skipped  %1 -> %2 (converted before)")
+                         .arg(PrintableName(task.InputFile), PrintableName(*kept));
+            continue;
+        }
         if (status == RowStatus::Complete) {
             ++complete;
         } else if (status == RowStatus::Failed) {
@@ -293,6 +344,8 @@ int BatchDriver::summary()
     QString head = Texts::tr("Summary: %1 complete, %2 failed, %3 stopped").arg(complete).arg(failed).arg(stopped);
     if (!m_skipped.isEmpty())
         head += Texts::tr(", %1 skipped").arg(m_skipped.size());
+    if (present > 0)
+        head += Texts::tr(", %1 converted before").arg(present);
     if (notSmaller > 0)
         head += Texts::tr(", %1 not smaller (originals kept)").arg(notSmaller);
     if (!m_request.missing.isEmpty())
@@ -307,6 +360,6 @@ int BatchDriver::summary()
 
     if (m_interrupted)
         return BatchInterrupted;
-    const bool allDone = complete + notSmaller == m_tasks.rowCount() && m_skipped.isEmpty() && m_request.missing.isEmpty();
+    const bool allDone = complete + notSmaller + present == m_tasks.rowCount() && m_skipped.isEmpty() && m_request.missing.isEmpty();
     return allDone ? BatchCompleted : BatchFailed;
 }

@@ -46,6 +46,7 @@ struct BatchRequest
     int settleMs = WatchFolder::DefaultSettleMs;
     QList<HostLine> hosts;              // empty: the tasks run on this machine
     QString sshConfig;
+    bool skipExisting = false;          // a task whose checked output is there already is not converted
     BatchOptions afterwards;            // not smaller, dates, the original, done-commands
 };
 
@@ -74,6 +75,11 @@ private:
     void useHosts(const QString &enginePath);
     bool watching() const { return m_watch != nullptr; }
     void onTaskAdded(int row);
+    // --skip-existing: the task's output in its place is checked; a good one
+    // stays and the task is left out, else the task converts.
+    void checkExisting(int row, const ltvItemData &task);
+    // A plain batch ends once its files are read, its checks done and its run over.
+    void finishWhenDone();
     void onListed();
     void onSettled(const WatchedFile &file);
     void onRowChanged(int row);
@@ -101,9 +107,12 @@ private:
     std::unique_ptr<WatchFolder> m_watch;
     QHash<QString, WatchedFile> m_arrivals; // settled files by path, until their rows are over
     QList<Skipped> m_skipped;
+    QHash<QPersistentModelIndex, QString> m_present; // rows left out: their outputs were there and good
+    int m_checking = 0;                             // outputs of --skip-existing being checked
     QList<bool> m_told; // by row: its end was printed (and journalled)
     int m_expected = 0; // tasks the listing will bring
     bool m_listed = false;
+    bool m_runOver = false; // the run ended (a plain batch ends with it)
     bool m_interrupted = false;
     bool m_finished = false;
 };

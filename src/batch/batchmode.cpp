@@ -115,6 +115,7 @@ std::optional<int> resolve(const BatchCommandLine &options, int argc, char **arg
     request.recursive = options.recursive;
     request.settleMs = options.settleMs;
     request.afterwards = options.afterwards;
+    request.skipExisting = options.skipExisting;
 
     const QString &folder = options.output;
     // Outputs beside their inputs need no output folder.

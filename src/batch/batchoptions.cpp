@@ -149,6 +149,10 @@ ParsedCommandLine ParseBatchCommandLine(const QStringList &arguments, const Stor
     parser.addOptions({batch, profile, output, overwrite, rename, set, start, end, jobs, recursive, tree, beside, watch,
                        settle, copyFitting, targetSsim, notBigger, noDates, original, whenDone, whenBatchDone, listProfiles});
     parser.addOptions({hosts, sshConfig});
+    const QCommandLineOption skipExisting(QStringLiteral("skip-existing"),
+                                          Texts::tr("Leave out a file whose output is in its place already and "
+                                                    "passes the output check; convert the others."));
+    parser.addOption(skipExisting);
     parser.addOption(segment);
     parser.addPositionalArgument(Texts::tr("paths"), Texts::tr("Files and folders to convert."),
                                  Texts::tr("PATH..."));
@@ -236,6 +240,7 @@ ParsedCommandLine ParseBatchCommandLine(const QStringList &arguments, const Stor
     request.paths = parser.positionalArguments();
     request.hostsFile = parser.value(hosts);
     request.sshConfig = parser.value(sshConfig);
+    request.skipExisting = parser.isSet(skipExisting);
     if (request.hostsFile.isEmpty() && !request.sshConfig.isEmpty())
         return usage(Texts::tr("--ssh-config goes with --hosts"));
     request.settleMs = WatchFolder::DefaultSettleMs;
@@ -255,6 +260,9 @@ ParsedCommandLine ParseBatchCommandLine(const QStringList &arguments, const Stor
         // folder and be converted in turn.
         if (request.place == OutputPlace::Beside)
             return usage(Texts::tr("--watch cannot write its outputs beside their inputs"));
+        // Its journal keeps it from converting a file twice.
+        if (request.skipExisting)
+            return usage(Texts::tr("--skip-existing does not go with --watch"));
     } else if (parser.isSet(settle)) {
         return usage(Texts::tr("--settle goes with --watch"));
     } else if (request.paths.isEmpty()) {

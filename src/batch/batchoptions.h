@@ -45,6 +45,7 @@ struct BatchCommandLine
     // Where the tasks run: on the hosts of this file over SSH (--hosts).
     QString hostsFile;
     QString sshConfig;         // --ssh-config, for ssh -F
+    bool skipExisting = false; // --skip-existing: an output already there and checked is kept
     BatchOptions afterwards;   // --not-bigger, --no-keep-dates, --original, --when-done, --when-batch-done
 };
 

@@ -31,6 +31,9 @@ const QString SplitMinutesKey = QStringLiteral("Split Minutes");
 const QString OriginalKey = QStringLiteral("Original");
 const QString WhenDoneKey = QStringLiteral("When Done");
 const QString WhenBatchDoneKey = QStringLiteral("When Batch Done");
+const QString OnHostsKey = QStringLiteral("Convert On Hosts");
+const QString HostsFileKey = QStringLiteral("Hosts File");
+const QString SshConfigKey = QStringLiteral("SSH Config");
 const QString IncludeSubfoldersKey = QStringLiteral("Include Subfolders");
 
 // A key added since the file's first form is written only once it holds
@@ -58,6 +61,9 @@ GeneralPreferences readGeneral(const TNewInifile &ini, const QString &section, c
     g.original = std::clamp(ini.ReadInteger(section, OriginalKey, 0), 0, 2);
     g.doneCommand = ini.ReadString(section, WhenDoneKey, QString());
     g.batchDoneCommand = ini.ReadString(section, WhenBatchDoneKey, QString());
+    g.onHosts = ini.ReadBool(section, OnHostsKey, false);
+    g.hostsFile = ini.ReadString(section, HostsFileKey, QString());
+    g.sshConfig = ini.ReadString(section, SshConfigKey, QString());
     return g;
 }
 
@@ -140,6 +146,12 @@ void writeBatchOptions(TNewInifile &ini, const GeneralPreferences &g)
         ini.WriteString(MainSection, WhenDoneKey, g.doneCommand);
     if (keepsKey(ini, WhenBatchDoneKey, g.batchDoneCommand.isEmpty()))
         ini.WriteString(MainSection, WhenBatchDoneKey, g.batchDoneCommand);
+    if (keepsKey(ini, OnHostsKey, !g.onHosts))
+        ini.WriteBool(MainSection, OnHostsKey, g.onHosts);
+    if (keepsKey(ini, HostsFileKey, g.hostsFile.isEmpty()))
+        ini.WriteString(MainSection, HostsFileKey, g.hostsFile);
+    if (keepsKey(ini, SshConfigKey, g.sshConfig.isEmpty()))
+        ini.WriteString(MainSection, SshConfigKey, g.sshConfig);
 }
 
 } // namespace

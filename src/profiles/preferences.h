@@ -36,6 +36,11 @@ struct GeneralPreferences
     int original = 0;         // once an output is checked: 0 keep the input, 1 trash it, 2 delete it
     QString doneCommand;      // run for each file that ended; empty: none
     QString batchDoneCommand; // run when the batch has ended; empty: none
+    // The Hosts tab (Convert on): the tasks run on this computer, or on the hosts of a
+    // hosts file over SSH (with an ssh configuration file, when given).
+    bool onHosts = false;
+    QString hostsFile;
+    QString sshConfig;
     int splitMinutes = 0;     // inputs longer than this convert in segments of it; 0: never
 };
 

@@ -63,6 +63,9 @@ TSettingForm::TSettingForm(ISettingsOwner &owner, const QString &programFolder, 
     buildGeneralTab(general);
     buildProfilesTab(profiles);
     buildAfterTab(after);
+    auto *hosts = named(new QWidget, "tbsHosts");
+    pgcSetting->addTab(hosts, tr("Hosts"));
+    buildHostsTab(hosts);
     // However the window was opened, the Profiles page shows a profile: the
     // main window's, until another is chosen here.
     connect(pgcSetting, &QTabWidget::currentChanged, this, [this](int page) {
@@ -199,6 +202,65 @@ void TSettingForm::buildAfterTab(QWidget *page)
     splitLabel->setBuddy(spnSplitMinutes);
 }
 
+// Where the tasks convert: here, or on the hosts a hosts file names (the
+// batch mode's --hosts and --ssh-config).
+void TSettingForm::buildHostsTab(QWidget *page)
+{
+    FitLabel(named(makeLabel(tr("Convert on:"), page, 24, 24), "labConvertOn"), 345);
+    rdbThisComputer = named(new QRadioButton(tr("this computer"), page), "rdbThisComputer");
+    rdbThisComputer->setGeometry(24, 48, 345, 17);
+    rdbThisComputer->setChecked(true);
+    rdbHosts = named(new QRadioButton(tr("these hosts:"), page), "rdbHosts");
+    rdbHosts->setGeometry(24, 76, 345, 17);
+    connect(rdbHosts, &QRadioButton::toggled, this, &TSettingForm::enableHostFields);
+
+    const auto fileRow = [this, page](const char *edit, const char *button, int y, const QString &filter) {
+        auto *line = named(new QLineEdit(page), edit);
+        line->setGeometry(44, y, 293, 21);
+        auto *browse = named(new QToolButton(page), button);
+        browse->setGeometry(344, y, 23, 22);
+        browse->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
+        browse->setAutoRaise(true);
+        connect(browse, &QToolButton::clicked, this, [this, line, filter] { pickFileInto(line, filter); });
+        return std::pair{line, browse};
+    };
+    std::tie(edtHostsFile, sbtnHostsFile) = fileRow("edtHostsFile", "sbtnHostsFile", 100, tr("All files (*)|*"));
+    QLabel *sshLabel = named(makeLabel(tr("SSH configuration file (may stay empty):"), page, 44, 136),
+                             "labSshConfig");
+    FitLabel(sshLabel, 325);
+    std::tie(edtSshConfig, sbtnSshConfig) = fileRow("edtSshConfig", "sbtnSshConfig", 155, tr("All files (*)|*"));
+    sshLabel->setBuddy(edtSshConfig);
+
+    QLabel *hint = named(new QLabel(tr("The hosts file names a host a line: [N/][user@]host, where N is how many "
+                                       "files convert at once there (else as many as \"Simultaneous "
+                                       "conversions\"), and \":\" is this computer. Each host is reached with "
+                                       "ssh without a password; the program is sent to it. The outputs come "
+                                       "back to the output folder."),
+                                    page),
+                         "labHostsHint");
+    hint->setWordWrap(true);
+    hint->setGeometry(24, 196, 345, 120);
+    hint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    enableHostFields();
+}
+
+void TSettingForm::enableHostFields()
+{
+    const bool hosts = rdbHosts->isChecked();
+    for (QWidget *field : {static_cast<QWidget *>(edtHostsFile), static_cast<QWidget *>(sbtnHostsFile),
+                           static_cast<QWidget *>(edtSshConfig), static_cast<QWidget *>(sbtnSshConfig)})
+        field->setEnabled(hosts);
+}
+
+void TSettingForm::pickFileInto(QLineEdit *field, const QString &filter)
+{
+    m_dialogs.openFiles(this, FilterEntries(filter),
+                        [self = QPointer<TSettingForm>(this), field](const QStringList &files) {
+                            if (self && !files.isEmpty())
+                                field->setText(files.first());
+                        });
+}
+
 void TSettingForm::buildProfilesTab(QWidget *page)
 {
     cmbProfile = named(new QComboBox(page), "cmbProfile");
@@ -265,6 +327,9 @@ GeneralPreferences TSettingForm::generalPreferences() const
     preferences.original = std::max(0, cmbOriginal->currentIndex());
     preferences.doneCommand = edtWhenDone->text().trimmed();
     preferences.batchDoneCommand = edtWhenBatchDone->text().trimmed();
+    preferences.onHosts = rdbHosts->isChecked();
+    preferences.hostsFile = edtHostsFile->text().trimmed();
+    preferences.sshConfig = edtSshConfig->text().trimmed();
     return preferences;
 }
 
@@ -289,6 +354,12 @@ void TSettingForm::setGeneralControls(const GeneralPreferences &preferences)
     cmbOriginal->setCurrentIndex(std::clamp(preferences.original, 0, cmbOriginal->count() - 1));
     edtWhenDone->setText(preferences.doneCommand);
     edtWhenBatchDone->setText(preferences.batchDoneCommand);
+    if (preferences.onHosts)
+        rdbHosts->setChecked(true);
+    else
+        rdbThisComputer->setChecked(true);
+    edtHostsFile->setText(preferences.hostsFile);
+    edtSshConfig->setText(preferences.sshConfig);
 }
 
 void TSettingForm::showGeneral()

@@ -64,6 +64,7 @@ public:
     static constexpr int GeneralPage = 0;
     static constexpr int ProfilesPage = 1;
     static constexpr int AfterPage = 2;
+    static constexpr int HostsPage = 3;
 
     // Runs FormCreate: copies the owner's profile list (nothing selected) and
     // loads the General preferences of programFolder. Messages go through
@@ -104,6 +105,11 @@ private:
     void buildGeneralTab(QWidget *page);
     void buildProfilesTab(QWidget *page);
     void buildAfterTab(QWidget *page);
+    void buildHostsTab(QWidget *page);
+    // The file fields follow the choice of where to convert.
+    void enableHostFields();
+    // Puts the file the user picks into `field`.
+    void pickFileInto(QLineEdit *field, const QString &filter);
     void setGeneralControls(const GeneralPreferences &preferences);
     QString currentProfilePath() const;
     // Copies the chosen profile to `target` with the grids' values.
@@ -138,6 +144,13 @@ private:
     QComboBox *cmbOriginal = nullptr;    // keep, trash, delete
     QLineEdit *edtWhenDone = nullptr;
     QLineEdit *edtWhenBatchDone = nullptr;
+    // Hosts
+    QRadioButton *rdbThisComputer = nullptr;
+    QRadioButton *rdbHosts = nullptr;
+    QLineEdit *edtHostsFile = nullptr;
+    QToolButton *sbtnHostsFile = nullptr;
+    QLineEdit *edtSshConfig = nullptr;
+    QToolButton *sbtnSshConfig = nullptr;
     // Profiles
     QComboBox *cmbProfile = nullptr;
     QPushButton *btnSaveAs = nullptr;

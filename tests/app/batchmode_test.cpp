@@ -196,6 +196,7 @@ TEST_F(BatchTest, BadUsageGivesStatusTwoAndNamesTheOption)
         {{"--watch", "in", "--settle", "-1"}, "--settle"},
         {{"--settle", "1", "in"}, "--settle"},
         {{"--watch", "in", "--beside"}, "beside their inputs"},
+        {{"--watch", "in", "--skip-existing"}, "--skip-existing"},
     };
     for (const auto &c : cases) {
         const Result result = run(QStringList{"--batch", "-o", "out"} + c.arguments);
@@ -282,6 +283,57 @@ TEST_F(BatchTest, ATaskTheTimeRangeDoesNotFitIsSkippedAndTheOthersRun)
     }
     EXPECT_EQ(arguments.value(arguments.indexOf(QStringLiteral("-ss")) + 1), QStringLiteral("00:00:04"));
     EXPECT_EQ(arguments.value(arguments.indexOf(QStringLiteral("-t")) + 1), QStringLiteral("2"));
+}
+
+TEST_F(BatchTest, SkipExistingLeavesOutTheFilesWhoseCheckedOutputIsThereWhereverOutputsGo)
+{
+    QDir().mkpath(work("in/sub"));
+    for (const char *name : {"in/a.avi", "in/b.avi", "in/sub/c.avi"})
+        ASSERT_TRUE(WriteFakeMedia(work(QString::fromLatin1(name)), "00:00:04"));
+    const struct
+    {
+        const char *place;
+        QStringList outputs; // of a, b and c
+    } cases[] = {
+        {"", {"out/a.mp4", "out/b.mp4", "out/c.mp4"}},
+        {"--tree", {"out/a.mp4", "out/b.mp4", "out/sub/c.mp4"}},
+        {"--beside", {"in/a.mp4", "in/b.mp4", "in/sub/c.mp4"}},
+    };
+    for (const auto &c : cases) {
+        QStringList options{"--batch", "-p", Mp4Profile, "-o", "out", "-r", "--skip-existing"};
+        if (*c.place)
+            options << c.place;
+        // (Outputs beside their inputs would be listed with the folder.)
+        if (QByteArray(c.place) == "--beside")
+            options << "in/a.avi" << "in/b.avi" << "in/sub/c.avi";
+        else
+            options << "in";
+        Result result = run(options);
+        ASSERT_EQ(result.exitCode, BatchCompleted) << c.place << qPrintable(result.out);
+        // a's output is damaged, c's gone: those two convert again, b's stays.
+        const int calls = folder.callCount();
+        QFile damaged(work(c.outputs[0]));
+        ASSERT_TRUE(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        damaged.write("not media");
+        damaged.close();
+        ASSERT_TRUE(QFile::remove(work(c.outputs[2])));
+        const QByteArray kept = contentOf(work(c.outputs[1]));
+        result = run(options);
+        EXPECT_EQ(result.exitCode, BatchCompleted) << c.place << qPrintable(result.out);
+        int conversions = 0;
+        for (int call = calls + 1; call <= folder.callCount(); ++call)
+            conversions += folder.arguments(call).contains("-y");
+        EXPECT_EQ(conversions, 2) << c.place;
+        EXPECT_EQ(result.out.count("Complete  "), 2) << c.place << qPrintable(result.out);
+        EXPECT_TRUE(result.out.contains("1 converted before")) << qPrintable(result.out);
+        EXPECT_TRUE(result.out.contains("Skipped  " + work("in/b.avi") + " -> " + work(c.outputs[1])))
+            << qPrintable(result.out);
+        for (const QString &output : c.outputs)
+            EXPECT_TRUE(contentOf(work(output)).startsWith("VANTORIX-FAKE-MEDIA")) << qPrintable(output);
+        EXPECT_EQ(contentOf(work(c.outputs[1])), kept);
+        for (const QString &output : c.outputs)
+            QFile::remove(work(output));
+    }
 }
 
 // A conversion that goes on until it is stopped: the probe's report, then an

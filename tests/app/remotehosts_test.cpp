@@ -3,6 +3,7 @@
 // through a stand-in for ssh that plays hosts with faults.
 #include "batch/batchmode.h"
 #include "batchfixture.h"
+#include "fakessh.h"
 #include "remote/hostpool.h"
 #include "remote/workerprotocol.h"
 
@@ -73,44 +74,13 @@ TEST(WorkerStreamTest, FramesComeWholeAfterTheGreetingWhateverTheCutsAndDamageIs
     EXPECT_TRUE(silent.damaged());
 }
 
-// A stand-in for ssh: runs the command on this machine as the host named
-// would, with a worker folder of its own per host. "dead…" cannot be
-// reached; "engineless…" loses its engine once checked; "damaging…" changes
-// the bytes of what it sends back; "slow…" takes two seconds to be checked
-// (so that a sick host is ready first and gets tasks).
-const char FakeSsh[] = R"(#!/bin/sh
-while [ $# -gt 0 ]; do
-    case "$1" in
-        -O) exit 0 ;;
-        -F|-o) shift 2 ;;
-        -T) shift ;;
-        --) shift; break ;;
-        *) break ;;
-    esac
-done
-host="$1"; shift
-export VANTORIX_FARM_CACHE="$FAKE_SSH_ROOT/$host"
-case "$host" in
-    slow*) case "$*" in *--check*) sleep 2 ;; esac ;;
-    dead*) echo "ssh: connect to host $host port 22: Connection refused" >&2; exit 255 ;;
-    engineless*) case "$*" in *--check*) ;; *) rm -f "$VANTORIX_FARM_CACHE"/program-*/wmaspi.dll ;; esac ;;
-    damaging*) sh -c "$*" | perl -e '$| = 1; while (sysread(STDIN, $b, 65536)) { $b =~ s/FAKE-MEDIA/FAKE-MEDIB/g; syswrite(STDOUT, $b) }'; exit 0 ;;
-esac
-exec sh -c "$*"
-)";
-
 class RemoteHostsTest : public BatchTest
 {
 protected:
     void SetUp() override
     {
         BatchTest::SetUp();
-        QDir().mkpath(work("bin"));
-        QFile ssh(work("bin/ssh"));
-        ASSERT_TRUE(ssh.open(QIODevice::WriteOnly));
-        ssh.write(FakeSsh);
-        ssh.close();
-        ssh.setPermissions(ssh.permissions() | QFileDevice::ExeOwner);
+        ASSERT_TRUE(WriteFakeSsh(work("bin")));
         QDir().mkpath(work("in/sub"));
         for (const char *name : {"in/a.avi", "in/b.avi", "in/sub/c.avi"})
             ASSERT_TRUE(WriteFakeMedia(work(QString::fromLatin1(name)), "00:00:04"));

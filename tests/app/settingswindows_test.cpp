@@ -2,6 +2,8 @@
 // dialog, against the scripted fake engine: what each opens, what OK and
 // Cancel leave behind, and what the next batch then passes to the engine.
 #include "windowfixture.h"
+#include "fakessh.h"
+#include "fakes/processes.h"
 #include "app/tasklistcontroller.h"
 #include "conversion/conversionrun.h"
 #include "conversion/outputfile.h"
@@ -15,8 +17,10 @@
 #include <QLabel>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 
@@ -451,3 +455,192 @@ TEST_F(SettingsWindowsTest, SaveAsIntoTheProfilesFolderListsTheProfileInTheMainW
 }
 
 } // namespace
+
+// The window converting on hosts (Settings, Convert On): the program folder
+// holds the built program, and ssh is the stand-in that plays hosts on this
+// machine.
+class HostsWindowTest : public SettingsWindowsTest
+{
+protected:
+    void SetUp() override
+    {
+        SettingsWindowsTest::SetUp();
+        ASSERT_TRUE(QFile::copy(QStringLiteral(VANTORIX_PROGRAM_FOLDER "/vantorix"), folder.filePath("vantorix")));
+        ASSERT_TRUE(WriteFakeSsh(folder.filePath("bin")));
+        QDir().mkpath(folder.filePath("in"));
+        m_path = qgetenv("PATH");
+        qputenv("PATH", folder.filePath("bin").toLocal8Bit() + ':' + m_path);
+        qputenv("FAKE_SSH_ROOT", folder.filePath("hosts.d").toLocal8Bit());
+    }
+    void TearDown() override
+    {
+        SettingsWindowsTest::TearDown();
+        qputenv("PATH", m_path);
+        qunsetenv("FAKE_SSH_ROOT");
+    }
+
+    // Chooses "these hosts:" with the hosts file picked through its browse button.
+    void chooseHosts(const QString &hostsFile)
+    {
+        QTest::mouseClick(child<QWidget>("ibtnSetting"), Qt::LeftButton);
+        settingChild<QRadioButton>("rdbHosts")->click();
+        dialogs.fileLists << QStringList{hostsFile};
+        settingChild<QToolButton>("sbtnHostsFile")->click();
+        settingChild<QPushButton>("btnOK")->click();
+    }
+
+    QByteArray m_path;
+};
+
+TEST_F(HostsWindowTest, TheChosenHostsConvertTheListAndABadHostsFileStartsNothing)
+{
+    TMainForm &form = openAll();
+    for (const char *name : {"a.avi", "b.avi"})
+        ASSERT_TRUE(WriteFakeMedia(folder.filePath(QStringLiteral("in/") + name), "00:00:04"));
+    for (const char *name : {"a.avi", "b.avi"})
+        form.AddTaskFile(folder.filePath(QStringLiteral("in/") + name));
+    ASSERT_TRUE(waitAdded());
+    // The engine of this computer's worker (":") tells its progress; b.avi then fails.
+    const QString progress = QStringLiteral("print 0 banner\\n\nprint 100 Duration: 00:00:04.00, start: 0\\n\n"
+                                            "print 200 frame=  50 time=00:00:02.00 speed=1x\\r\n");
+    folder.setScriptFor("a.avi", progress + "print 200 frame= 100 time=00:00:04.00 speed=1x\\r\n");
+    folder.setScriptFor("b.avi", progress + "print 100 Conversion failed: fake trouble\\n\nexit 1\n");
+    QStringList statuses[2];
+    int totalMost = 0;
+    QObject::connect(&form.tasks(), &QAbstractItemModel::dataChanged, &form,
+                     [&](const QModelIndex &from, const QModelIndex &to) {
+                         for (int row = from.row(); row <= to.row() && row < 2; ++row)
+                             statuses[row] << cell(row, 3);
+                     });
+    QObject::connect(child<QProgressBar>("pgbTotal"), &QProgressBar::valueChanged, &form,
+                     [&](int value) { totalMost = std::max(totalMost, value); });
+
+    const struct
+    {
+        const char *name;
+        const char *hosts;   // nullptr: no such file
+        QString status[2];   // of the rows; empty: nothing starts
+        const char *said[2]; // in the rows' kept engine output (converted) or the message (not started)
+    } cases[] = {
+        {"two slots on a host", "2/w1\n", {RowStatus::Complete, RowStatus::Complete}, {"", ""}},
+        {"this computer's worker", "2/:\n", {RowStatus::Complete, RowStatus::Failed}, {"", "fake trouble"}},
+        {"no host can be reached", "dead1\n", {RowStatus::Failed, RowStatus::Failed},
+         {"no host is left", "no host is left"}},
+        {"no such file", nullptr, {}, {"cannot be read"}},
+        {"a line that is no host", "w1\n0/w2\n", {}, {"line 2 \"0/w2\""}},
+    };
+    const QString out = folder.filePath(QStringLiteral("out/"));
+    const QString ext = form.OutputExt();
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        const QString hostsFile = folder.filePath(QStringLiteral("hosts-%1").arg(&c - cases));
+        if (c.hosts)
+            touchFile(hostsFile, c.hosts);
+        chooseHosts(hostsFile);
+        EXPECT_EQ(settingChild<QLineEdit>("edtHostsFile")->text(), hostsFile);
+        for (QStringList &seen : statuses)
+            seen.clear();
+        totalMost = 0;
+        interactive.messages.clear();
+        const int calls = folder.callCount();
+        runBatch(out);
+        if (c.status[0].isEmpty()) {
+            // Told why; nothing ran and the rows are as they were.
+            ASSERT_EQ(interactive.messages.size(), 1);
+            EXPECT_TRUE(interactive.messages[0].contains(QString::fromUtf8(c.said[0])))
+                << qPrintable(interactive.messages[0]);
+            EXPECT_TRUE(interactive.messages[0].contains(hostsFile));
+            EXPECT_EQ(folder.callCount(), calls);
+            EXPECT_TRUE(statuses[0].isEmpty() && statuses[1].isEmpty());
+            EXPECT_TRUE(child<QWidget>("imgStart")->isVisible());
+            EXPECT_TRUE(child<QWidget>("cmbProfile")->isEnabled());
+            continue;
+        }
+        for (int row = 0; row < 2; ++row) {
+            EXPECT_EQ(cell(row, 3), c.status[row]) << row;
+            const QString output = out + QStringLiteral("ab").mid(row, 1) + ext;
+            EXPECT_EQ(QFileInfo::exists(output), c.status[row] == RowStatus::Complete) << qPrintable(output);
+            // A failed task keeps its engine's output and tells why, as a local one does.
+            const QString said = window->tasks().index(row, 0).data(TaskListModel::EngineOutputRole).toString();
+            EXPECT_TRUE(said.contains(QString::fromUtf8(c.said[row]))) << qPrintable(said);
+            if (c.status[row] == RowStatus::Failed) {
+                EXPECT_TRUE(window->tasks().statusTip(row).contains(QString::fromUtf8(c.said[row])));
+            }
+        }
+        if (c.status[0] == RowStatus::Complete) {
+            EXPECT_EQ(totalMost, 100);
+        }
+        if (QByteArray(c.hosts) == "2/:\n") {
+            // Each row showed its engine's progress, as a local task's does.
+            EXPECT_TRUE(statuses[0].contains("50%") && statuses[1].contains("50%")) << qPrintable(statuses[0].join(' '));
+        }
+        if (QByteArray(c.hosts) == "2/w1\n") { // the program went to the host
+            EXPECT_FALSE(EntriesIn(folder.filePath("hosts.d/w1")).isEmpty());
+        }
+        // A host left out is told once the batch is over.
+        EXPECT_EQ(interactive.messages.filter("leaving out dead1").size(), QByteArray(c.hosts) == "dead1\n" ? 1 : 0)
+            << qPrintable(interactive.messages.join('\n'));
+    }
+}
+
+TEST_F(HostsWindowTest, TheChoiceIsKeptAndPauseStopAndClosingTheWindowReachTheWorkers)
+{
+    TMainForm &form = openAll();
+    ASSERT_TRUE(WriteFakeMedia(folder.filePath("in/a.avi"), "00:00:04"));
+    form.AddTaskFile(folder.filePath("in/a.avi"));
+    ASSERT_TRUE(waitAdded());
+    const QString hostsFile = folder.filePath("hosts");
+    touchFile(hostsFile, ":\n");
+    chooseHosts(hostsFile);
+    QTest::mouseClick(child<QWidget>("ibtnSetting"), Qt::LeftButton);
+    // In the window's font every tab shows at once: none is scrolled out of sight.
+    const QTabBar *tabs = settingChild<QTabWidget>("pgcSetting")->tabBar();
+    EXPECT_LE(tabs->tabRect(tabs->count() - 1).right(), TSettingForm::ClientWidth);
+    settingChild<QLineEdit>("edtSshConfig")->setText(folder.filePath("ssh_config"));
+    settingChild<QPushButton>("btnOK")->click();
+
+    // The engine on the worker takes its time: it is paused, resumed and
+    // stopped as a local one is; the next batch's is running when the window closes.
+    folder.setScript(QStringLiteral("print 0 Duration: 00:00:04.00, start: 0\\n\npid engine.pid\nsleep 60000\n"));
+    const QString out = folder.filePath(QStringLiteral("out/"));
+    QDir().mkpath(out);
+    child<QLineEdit>("edtOutputdir")->setText(out);
+    const auto startEngine = [&] {
+        QFile::remove(folder.filePath("engine.pid"));
+        window->tbtnStartClick();
+        RecordedProcess engine;
+        EXPECT_TRUE(waitFor([&] { return (engine = ReadRecordedProcess(folder.filePath("engine.pid"))).pid > 0; }));
+        return engine.pid;
+    };
+    pid_t engine = startEngine();
+    ASSERT_GT(engine, 0);
+    form.run().pause();
+    EXPECT_TRUE(waitFor([&] { return ProcessState(engine) == 'T'; })) << ProcessState(engine);
+    form.run().resume();
+    EXPECT_TRUE(waitFor([&] { return ProcessState(engine) != 'T'; }));
+    form.tbtnStopClick();
+    ASSERT_TRUE(waitFor([&] { return form.RunState() == 0; }));
+    EXPECT_EQ(cell(0, 3), RowStatus::Stop);
+    EXPECT_TRUE(waitFor([&] { return !ProcessAlive(engine); }));
+
+    engine = startEngine();
+    ASSERT_GT(engine, 0);
+    form.closeWithoutAsking();
+    EXPECT_TRUE(waitFor([&] { return !ProcessAlive(engine); }));
+    EXPECT_FALSE(ProcessRunsWith(folder.filePath("vantorix")));
+    EXPECT_FALSE(QFileInfo::exists(out + "a" + form.OutputExt()));
+
+    QFile prefs(folder.filePath(QStringLiteral("Preferences.ini")));
+    ASSERT_TRUE(prefs.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(prefs.readAll());
+    EXPECT_TRUE(text.contains("Convert On Hosts=1")) << qPrintable(text);
+    EXPECT_TRUE(text.contains("Hosts File=" + hostsFile)) << qPrintable(text);
+    // Read back by the next Settings window.
+    TSettingForm again(form, form.ProgramFolder(), interactive, dialogs);
+    EXPECT_TRUE(again.findChild<QRadioButton *>("rdbHosts")->isChecked());
+    EXPECT_EQ(again.findChild<QLineEdit *>("edtHostsFile")->text(), hostsFile);
+    EXPECT_EQ(again.findChild<QLineEdit *>("edtSshConfig")->text(), folder.filePath("ssh_config"));
+    EXPECT_TRUE(again.generalPreferences().onHosts);
+}

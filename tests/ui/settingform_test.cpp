@@ -168,20 +168,32 @@ TEST_F(SettingFormTest, LayoutAtTheDesignSize)
 
     auto *pages = child<QTabWidget>("pgcSetting");
     EXPECT_EQ(pages->geometry(), QRect(0, 5, 391, 442));
-    ASSERT_EQ(pages->count(), 3);
+    ASSERT_EQ(pages->count(), 4);
     EXPECT_EQ(pages->tabText(0), QStringLiteral("     General     "));
     EXPECT_EQ(pages->tabText(1), QStringLiteral("     Profiles     "));
     EXPECT_EQ(pages->tabText(2), QStringLiteral("  After Conversion  "));
-    // The After Conversion page's controls stand inside it, one under another.
-    int below = 0;
-    for (const char *name : {"chkNotBigger", "chkKeepDates", "cmbOriginal", "gpbWhenDone", "spnSplitMinutes"}) {
-        const QRect box = child<QWidget>(name)->geometry();
-        EXPECT_EQ(child<QWidget>(name)->parentWidget(), child<QWidget>("tbsAfter")) << name;
-        EXPECT_GT(box.top(), below) << name;
-        EXPECT_LE(box.right(), 391 - 16) << name;
-        below = box.bottom();
+    EXPECT_EQ(pages->tabText(3), QStringLiteral("Hosts"));
+    // The After Conversion and Hosts pages' controls stand inside them, one under another.
+    const struct
+    {
+        const char *page;
+        QList<const char *> controls;
+    } pageControls[] = {
+        {"tbsAfter", {"chkNotBigger", "chkKeepDates", "cmbOriginal", "gpbWhenDone", "spnSplitMinutes"}},
+        {"tbsHosts", {"labConvertOn", "rdbThisComputer", "rdbHosts", "edtHostsFile", "labSshConfig", "edtSshConfig",
+                      "labHostsHint"}},
+    };
+    for (const auto &page : pageControls) {
+        int below = 0;
+        for (const char *name : page.controls) {
+            const QRect box = child<QWidget>(name)->geometry();
+            EXPECT_EQ(child<QWidget>(name)->parentWidget(), child<QWidget>(page.page)) << name;
+            EXPECT_GT(box.top(), below) << name;
+            EXPECT_LE(box.right(), 391 - 16) << name;
+            below = box.bottom();
+        }
+        EXPECT_LT(below, 442 - 30) << page.page;
     }
-    EXPECT_LT(below, 442 - 30);
     // Off unless chosen.
     EXPECT_EQ(child<QSpinBox>("spnSplitMinutes")->value(), 0);
     EXPECT_EQ(child<QSpinBox>("spnSplitMinutes")->text(), QStringLiteral("Off"));
