@@ -4,6 +4,7 @@
 #include "batchfixture.h"
 
 #include "fakes/clips.h"
+#include "fakessh.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -50,13 +51,15 @@ protected:
         QString out;
         bool cut = false;         // the input was cut into pieces
         std::set<int> converted;  // the pieces whose engine started
+        std::set<QString> hosts;  // where pieces went over SSH
     };
 
     // Runs the batch (one engine at once); sends it `signal` (kill -9, or
     // Ctrl+C: its tasks are stopped) once `killWhen` holds.
-    Outcome convert(const QStringList &extra, const std::function<bool()> &killWhen = {}, int signal = SIGKILL) const
+    Outcome convert(const QStringList &extra, const std::function<bool()> &killWhen = {}, int signal = SIGKILL,
+                    const QProcessEnvironment &environment = headless()) const
     {
-        QProcessEnvironment env = headless();
+        QProcessEnvironment env = environment;
         env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("vantorix.engine.info=true"));
         QProcess process;
         start(process, QStringList{"--batch", "-p", Mp4Profile, "-o", "out", "--overwrite", "--segment", "0.05", "-j", "1"}
@@ -71,9 +74,12 @@ protected:
         process.waitForFinished(120000);
         outcome.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
         outcome.out = QString::fromUtf8(process.readAllStandardOutput());
-        static const QRegularExpression piece(QStringLiteral("piece(\\d{5})\\.nut -"));
+        static const QRegularExpression piece(QStringLiteral("piece(\\d{5})\\.nut( -| goes to )"));
         for (const QString &line : QString::fromUtf8(process.readAllStandardError()).split(QLatin1Char('\n'))) {
-            if (!line.contains(QStringLiteral("vantorix.engine: start")))
+            // A piece sent to a host over SSH: "task ...piece00002.nut goes to hostb".
+            if (line.contains(QStringLiteral(" goes to ")))
+                outcome.hosts.insert(line.section(QStringLiteral(" goes to "), 1).trimmed());
+            if (!line.contains(QStringLiteral("vantorix.engine: start")) && !line.contains(QStringLiteral(" goes to ")))
                 continue;
             outcome.cut = outcome.cut || line.contains(QStringLiteral(" -f segment "));
             const QRegularExpressionMatch match = piece.match(line);
@@ -184,6 +190,23 @@ TEST_F(SegmentTest, ResumesAfterAKillWithTheSegmentsNotDoneAndJoinsTheInputsFram
         EXPECT_EQ(segmentFolder(), QString()) << c.name;
         ASSERT_TRUE(QFile::remove(output())) << c.name;
     }
+
+    // On two hosts over SSH (a stand-in that runs here): the pieces spread
+    // over both, the sound and the join stay here.
+    ASSERT_TRUE(WriteFakeSsh(work(QStringLiteral("bin"))));
+    QFile hosts(work(QStringLiteral("hosts")));
+    ASSERT_TRUE(hosts.open(QIODevice::WriteOnly));
+    hosts.write("2/hosta\n2/hostb\n");
+    hosts.close();
+    QProcessEnvironment env = headless();
+    env.insert(QStringLiteral("PATH"), work(QStringLiteral("bin")) + QLatin1Char(':') + env.value(QStringLiteral("PATH")));
+    env.insert(QStringLiteral("FAKE_SSH_ROOT"), work(QStringLiteral("hosts.d")));
+    const Outcome spread = convert({"--hosts", "hosts", "-j", "2"}, {}, SIGKILL, env);
+    ASSERT_EQ(spread.exitCode, 0) << qPrintable(spread.out);
+    EXPECT_EQ(spread.converted, whole.converted);
+    EXPECT_EQ(spread.hosts, (std::set<QString>{QStringLiteral("hosta"), QStringLiteral("hostb")}));
+    EXPECT_EQ(video(output()), sourceFrames);
+    EXPECT_EQ(segmentFolder(), QString());
 }
 
 } // namespace
