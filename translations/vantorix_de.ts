@@ -478,6 +478,18 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
         <source>--skip-existing does not go with --watch</source>
         <translation>--skip-existing passt nicht zu --watch</translation>
     </message>
+    <message>
+        <source>Convert a file longer than this in segments of about this length, several at once, and resume from the segments done when the same command is run again (MP4, MOV, MKV, WebM and TS outputs).</source>
+        <translation>Eine Datei, die länger ist, in Segmenten etwa dieser Länge umwandeln, mehrere zugleich, und beim erneuten Aufruf desselben Befehls mit den fertigen Segmenten fortfahren (Ausgaben MP4, MOV, MKV, WebM und TS).</translation>
+    </message>
+    <message>
+        <source>minutes</source>
+        <translation>Minuten</translation>
+    </message>
+    <message>
+        <source>--segment &quot;%1&quot; is not a number of minutes above 0</source>
+        <translation>--segment &quot;%1&quot; ist keine Zahl von Minuten über 0</translation>
+    </message>
 </context>
 <context>
     <name>BatchView</name>
@@ -1479,6 +1491,105 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     </message>
 </context>
 <context>
+    <name>SegmentedEngine</name>
+    <message>
+        <source>its file holds no picture</source>
+        <translation>seine Datei enthält kein Bild</translation>
+    </message>
+    <message>
+        <source>it holds %1 frames, its piece %2</source>
+        <translation>es enthält %1 Bilder, sein Stück %2</translation>
+    </message>
+    <message>
+        <source>it lasts %1 s, its piece %2 s</source>
+        <translation>es dauert %1 s, sein Stück %2 s</translation>
+    </message>
+    <message>
+        <source>The folder for its segments, &quot;%1&quot;, could not be made.</source>
+        <translation>Der Ordner für seine Segmente, &quot;%1&quot;, konnte nicht angelegt werden.</translation>
+    </message>
+    <message>
+        <source>Converting in segments of about %1 s; the work is kept in &quot;%2&quot;.
+</source>
+        <translation>Umwandlung in Segmenten von etwa %1 s; die Arbeit wird in &quot;%2&quot; aufbewahrt.
+</translation>
+    </message>
+    <message>
+        <source>Cutting the input at its key frames.
+</source>
+        <translation>Die Eingabe wird an ihren Schlüsselbildern geschnitten.
+</translation>
+    </message>
+    <message>
+        <source>Resumed at %1 %: %2 of %3 segments had been converted before.</source>
+        <translation>Fortgesetzt bei %1 %: %2 von %3 Segmenten waren schon umgewandelt.</translation>
+    </message>
+    <message>
+        <source>%1 segments to convert.</source>
+        <translation>%1 Segmente umzuwandeln.</translation>
+    </message>
+    <message>
+        <source>Segment started:</source>
+        <translation>Segment gestartet:</translation>
+    </message>
+    <message>
+        <source>sound</source>
+        <translation>Ton</translation>
+    </message>
+    <message>
+        <source>The input could not be cut at its key frames.</source>
+        <translation>Die Eingabe konnte nicht an ihren Schlüsselbildern geschnitten werden.</translation>
+    </message>
+    <message>
+        <source>The segments could not be joined.</source>
+        <translation>Die Segmente konnten nicht zusammengefügt werden.</translation>
+    </message>
+    <message>
+        <source>The sound could not be converted.</source>
+        <translation>Der Ton konnte nicht umgewandelt werden.</translation>
+    </message>
+    <message>
+        <source>Segment %1 of %2 could not be converted.</source>
+        <translation>Segment %1 von %2 konnte nicht umgewandelt werden.</translation>
+    </message>
+    <message>
+        <source>The input could not be cut at its key frames: its pieces hold %1 frames of %2.</source>
+        <translation>Die Eingabe konnte nicht an ihren Schlüsselbildern geschnitten werden: ihre Stücke enthalten %1 von %2 Bildern.</translation>
+    </message>
+    <message>
+        <source>The joined output holds no picture.</source>
+        <translation>Die zusammengefügte Ausgabe enthält kein Bild.</translation>
+    </message>
+    <message>
+        <source>The joined output holds %1 frames, its input %2.</source>
+        <translation>Die zusammengefügte Ausgabe enthält %1 Bilder, ihre Eingabe %2.</translation>
+    </message>
+    <message>
+        <source>The joined output lasts %1 s, its input %2 s.</source>
+        <translation>Die zusammengefügte Ausgabe dauert %1 s, ihre Eingabe %2 s.</translation>
+    </message>
+    <message>
+        <source>The joined output has lost its sound.</source>
+        <translation>Die zusammengefügte Ausgabe hat ihren Ton verloren.</translation>
+    </message>
+    <message>
+        <source>The sound of the joined output is out of step with its picture (it begins %1 s and ends %2 s from it, in the input %3 s and %4 s).</source>
+        <translation>Der Ton der zusammengefügten Ausgabe ist nicht synchron zum Bild (er beginnt %1 s und endet %2 s davon entfernt, in der Eingabe %3 s und %4 s).</translation>
+    </message>
+    <message>
+        <source>Segment %1 of %2 failed its check: %3.</source>
+        <translation>Segment %1 von %2 hat die Prüfung nicht bestanden: %3.</translation>
+    </message>
+    <message>
+        <source>The list of segments could not be written in &quot;%1&quot;.</source>
+        <translation>Die Liste der Segmente konnte nicht in &quot;%1&quot; geschrieben werden.</translation>
+    </message>
+    <message>
+        <source>Joining the segments:</source>
+        <translation>Segmente werden zusammengefügt:</translation>
+    </message>
+</context>
+<context>
     <name>SleepInhibitor</name>
     <message>
         <source>the login manager sent no descriptor</source>
@@ -2041,6 +2152,14 @@ Rückgabewert: 0 jede Aufgabe fertig, 1 eine Aufgabe fehlgeschlagen oder übersp
     <message>
         <source>The hosts file names a host a line: [N/][user@]host, where N is how many files convert at once there (else as many as &quot;Simultaneous conversions&quot;), and &quot;:&quot; is this computer. Each host is reached with ssh without a password; the program is sent to it. The outputs come back to the output folder.</source>
         <translation>Die Rechnerdatei nennt einen Rechner je Zeile: [N/][benutzer@]rechner, wobei N angibt, wie viele Dateien dort gleichzeitig umgewandelt werden (sonst so viele wie bei &quot;Gleichzeitige Umwandlungen&quot;); &quot;:&quot; ist dieser Computer. Jeder Rechner wird mit ssh ohne Passwort erreicht; das Programm wird ihm geschickt. Die Ausgaben kommen in den Ausgabeordner zurück.</translation>
+    </message>
+    <message>
+        <source>Off</source>
+        <translation>Aus</translation>
+    </message>
+    <message>
+        <source>Split files longer than N minutes</source>
+        <translation>Dateien länger als N Minuten aufteilen</translation>
     </message>
 </context>
 <context>

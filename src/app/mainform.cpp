@@ -1133,6 +1133,7 @@ BatchOptions TMainForm::batchOptions() const
     options.place = static_cast<OutputPlace>(general.outputPlace);
     options.notBigger = general.notBigger;
     options.keepDates = general.keepDates;
+    options.segmentMinutes = general.splitMinutes;
     options.original = static_cast<OriginalAction>(general.original);
     options.doneCommand = general.doneCommand;
     options.batchDoneCommand = general.batchDoneCommand;

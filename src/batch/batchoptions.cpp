@@ -145,6 +145,11 @@ ParsedCommandLine ParseBatchCommandLine(const QStringList &arguments, const Stor
                                                   "that gives at least this SSIM, from a few samples; the profile's "
                                                   "\"Quality: SSIM\" row."),
                                         QStringLiteral("0.95..0.995"));
+    const QCommandLineOption segment(QStringLiteral("segment"),
+                                     Texts::tr("Convert a file longer than this in segments of about this length, "
+                                               "several at once, and resume from the segments done when the same "
+                                               "command is run again (MP4, MOV, MKV, WebM and TS outputs)."),
+                                     Texts::tr("minutes"));
     const QCommandLineOption listProfiles(QStringLiteral("list-profiles"), Texts::tr("List the profiles."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
@@ -155,6 +160,7 @@ ParsedCommandLine ParseBatchCommandLine(const QStringList &arguments, const Stor
                                           Texts::tr("Leave out a file whose output is in its place already and "
                                                     "passes the output check; convert the others."));
     parser.addOption(skipExisting);
+    parser.addOption(segment);
     parser.addPositionalArgument(Texts::tr("paths"), Texts::tr("Files and folders to convert."),
                                  Texts::tr("PATH..."));
 
@@ -195,6 +201,12 @@ ParsedCommandLine ParseBatchCommandLine(const QStringList &arguments, const Stor
     request.jobs = stored.jobs;
     request.afterwards.notBigger = parser.isSet(notBigger);
     request.afterwards.keepDates = !parser.isSet(noDates);
+    if (parser.isSet(segment)) {
+        double minutes = 0;
+        if (!ParseDecimal(parser.value(segment).trimmed(), minutes) || !(minutes > 0) || minutes > 1e6)
+            return usage(Texts::tr("--segment \"%1\" is not a number of minutes above 0").arg(parser.value(segment)));
+        request.afterwards.segmentMinutes = minutes;
+    }
     if (parser.isSet(original)) {
         const std::optional<OriginalAction> action = OriginalActionFromName(parser.value(original).trimmed());
         if (!action)

@@ -5,9 +5,11 @@
 #include "conversion/outputcheck.h"
 #include "platform/logging.h"
 #include "conversion/qualitysearch.h"
+#include "conversion/segmentedjob.h"
 #include "conversion/workfolder.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -191,7 +193,16 @@ void ConversionJob::launchEngine(const QString &params)
     const EngineCommand command = TaskCommand(m_order.task, engineParams, m_workPath);
 
     // Launched without waiting: the job is Starting until the engine runs.
-    m_engine = m_order.makeEngine ? m_order.makeEngine(m_order.task, params, this) : new EngineProcess(this);
+    if (m_order.workFolder
+        && ConvertsInSegments(m_order.task, engineParams, m_order.finalPath, m_order.segmentSecs)) {
+        m_segmentFolder = QDir(m_order.workFolder->outputFolder())
+                              .filePath(SegmentFolderName(m_order.task.InputFile, m_order.finalPath));
+        m_engine = new SegmentedEngine({m_order.task, engineParams, m_segmentFolder, m_order.segmentSecs,
+                                        m_order.segmentSlots, m_order.makeEngine},
+                                       this);
+    } else {
+        m_engine = m_order.makeEngine ? m_order.makeEngine(m_order.task, params, this) : new EngineProcess(this);
+    }
     connect(m_engine, &TaskEngine::chunkRead, this, &ConversionJob::onChunk);
     connect(m_engine, &TaskEngine::ended, this, &ConversionJob::onEngineEnded);
     m_engineOutputPath = m_workPath;
@@ -277,8 +288,13 @@ void ConversionJob::onChunk(const QString &text)
 
 void ConversionJob::onEngineEnded(int exitCode, bool crashed)
 {
-    if (m_engine)
+    QString engineReason;
+    if (m_engine) {
+        engineReason = m_engine->failureReason();
+        if (!m_engine->note().isEmpty())
+            m_leftOut << m_engine->note();
         m_engine->deleteLater();
+    }
     m_engine = nullptr;
     m_stallTimer.stop();
     m_writeFailure.finish();
@@ -295,6 +311,8 @@ void ConversionJob::onEngineEnded(int exitCode, bool crashed)
     if (!m_writeFailure.failureLine().isEmpty())
         m_reason = QCoreApplication::translate("ConversionJob", "The output is damaged: the engine reported \"%1\".")
                        .arg(m_writeFailure.failureLine());
+    if (m_reason.isEmpty())
+        m_reason = engineReason;
     if (crashed || exitCode != 0) {
         end(Failed, m_reason, true);
         return;
@@ -352,6 +370,9 @@ void ConversionJob::onChecked()
         qCInfo(lcRun) << "output check failed for" << m_order.task.InputFile << ":" << reason;
     if (reason.isEmpty())
         reason = commitWorkFile();
+    // The segments are no longer needed once the output has its name.
+    if (reason.isEmpty() && !m_segmentFolder.isEmpty())
+        SegmentedEngine::RemoveFolder(m_segmentFolder);
     if (note.isEmpty() && engineNote)
         note = tr("The engine found that the input ends early: the output holds all it could read.");
     if (reason.isEmpty() && !note.isEmpty())

@@ -73,6 +73,11 @@ public:
         int stallMs = DefaultStallMs;
         // Makes the task's engine; none: the engine runs on this machine.
         TaskEngineFactory makeEngine;
+        // An input longer than this is converted in segments of about this
+        // length, up to segmentSlots at once, when its format allows
+        // (ConvertsInSegments); 0: never.
+        double segmentSecs = 0;
+        int segmentSlots = 1;
     };
 
     explicit ConversionJob(Order order, QObject *parent = nullptr);
@@ -187,6 +192,7 @@ private:
     qint64 m_inputSize = -1;                 // when an output must be smaller
     TaskEngine *m_engine = nullptr; // a child while it works
     QString m_workPath;
+    QString m_segmentFolder; // where segments are kept until the output is committed
     QString m_output; // the engine's output, its end only
     WriteFailureScanner m_writeFailure;
     int m_chunkCount = 0;

@@ -276,6 +276,8 @@ void ConversionRun::startTask()
     entry->original = OriginalFile::Read(order.task.InputFile);
     order.stallMs = m_stallMs;
     order.makeEngine = m_engineFactory;
+    order.segmentSecs = options.segmentMinutes * 60;
+    order.segmentSlots = m_jobLimit;
     const OutputSpot spot = m_naming.spotFor(order.task);
     order.workFolder = m_workFolders.folderFor(spot.base, spot.sub, &order.noWorkFolder);
     auto *job = new ConversionJob(order, this);

@@ -22,6 +22,7 @@ struct BatchOptions
     // Read when each task begins (the first two) or ends (the rest):
     bool notBigger = false;   // an output not smaller than its input is discarded
     bool keepDates = true;    // an output takes its input's modification time and tags
+    double segmentMinutes = 0; // inputs longer than this are converted in segments of it; 0: never
     OriginalAction original = OriginalAction::Keep; // what becomes of an input once its output is committed
     QString doneCommand{};    // run for each task that ended (a command line; empty: none)
     QString batchDoneCommand{}; // run once the batch has ended

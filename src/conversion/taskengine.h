@@ -27,6 +27,10 @@ public:
     // Kills the engine and waits until it is gone, emitting nothing more.
     virtual void killAndWait() = 0;
     virtual bool isRunning() const = 0;
+    // Why an engine that ended with a failure failed, as a sentence, when
+    // it can tell; and what a good output is told with. Empty by default.
+    virtual QString failureReason() const { return QString(); }
+    virtual QString note() const { return QString(); }
 
 signals:
     void started();

@@ -27,6 +27,7 @@ const QString JobsKey = QStringLiteral("Jobs");
 const QString OutputPlaceKey = QStringLiteral("Output Place");
 const QString NotBiggerKey = QStringLiteral("Not Bigger");
 const QString KeepDatesKey = QStringLiteral("Keep Dates");
+const QString SplitMinutesKey = QStringLiteral("Split Minutes");
 const QString OriginalKey = QStringLiteral("Original");
 const QString WhenDoneKey = QStringLiteral("When Done");
 const QString WhenBatchDoneKey = QStringLiteral("When Batch Done");
@@ -56,6 +57,7 @@ GeneralPreferences readGeneral(const TNewInifile &ini, const QString &section, c
     g.outputPlace = std::clamp(ini.ReadInteger(section, OutputPlaceKey, 0), 0, 2);
     g.notBigger = ini.ReadBool(section, NotBiggerKey, false);
     g.keepDates = ini.ReadBool(section, KeepDatesKey, true);
+    g.splitMinutes = std::clamp(ini.ReadInteger(section, SplitMinutesKey, 0), 0, MaxSplitMinutes);
     g.original = std::clamp(ini.ReadInteger(section, OriginalKey, 0), 0, 2);
     g.doneCommand = ini.ReadString(section, WhenDoneKey, QString());
     g.batchDoneCommand = ini.ReadString(section, WhenBatchDoneKey, QString());
@@ -136,6 +138,8 @@ void writeBatchOptions(TNewInifile &ini, const GeneralPreferences &g)
         ini.WriteBool(MainSection, NotBiggerKey, g.notBigger);
     if (keepsKey(ini, KeepDatesKey, g.keepDates))
         ini.WriteBool(MainSection, KeepDatesKey, g.keepDates);
+    if (keepsKey(ini, SplitMinutesKey, g.splitMinutes == 0))
+        ini.WriteInteger(MainSection, SplitMinutesKey, std::clamp(g.splitMinutes, 0, MaxSplitMinutes));
     if (keepsKey(ini, OriginalKey, g.original == 0))
         ini.WriteInteger(MainSection, OriginalKey, g.original);
     if (keepsKey(ini, WhenDoneKey, g.doneCommand.isEmpty()))

@@ -41,7 +41,11 @@ struct GeneralPreferences
     bool onHosts = false;
     QString hostsFile;
     QString sshConfig;
+    int splitMinutes = 0;     // inputs longer than this convert in segments of it; 0: never
 };
+
+// The longest segment the Settings window offers, in minutes (a day).
+inline constexpr int MaxSplitMinutes = 24 * 60;
 
 // The most conversions that may run at once: the number of processor cores.
 int MaxJobs();

@@ -191,6 +191,15 @@ void TSettingForm::buildAfterTab(QWidget *page)
     hint->setWordWrap(true);
     hint->setGeometry(16, 124, 321, 72);
     hint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    // Long files in segments, resumed from those done (0: off).
+    spnSplitMinutes = named(new QSpinBox(page), "spnSplitMinutes");
+    spnSplitMinutes->setRange(0, MaxSplitMinutes);
+    spnSplitMinutes->setSpecialValueText(tr("Off"));
+    spnSplitMinutes->setGeometry(300, 376, 69, 21);
+    QLabel *splitLabel = named(makeLabel(tr("Split files longer than N minutes"), page, 24, 379), "labSplitMinutes");
+    FitLabel(splitLabel, 300 - 6 - 24);
+    splitLabel->setBuddy(spnSplitMinutes);
 }
 
 // Where the tasks convert: here, or on the hosts a hosts file names (the
@@ -314,6 +323,7 @@ GeneralPreferences TSettingForm::generalPreferences() const
     preferences.outputPlace = std::max(0, cmbOutputPlace->currentIndex());
     preferences.notBigger = chkNotBigger->isChecked();
     preferences.keepDates = chkKeepDates->isChecked();
+    preferences.splitMinutes = spnSplitMinutes->value();
     preferences.original = std::max(0, cmbOriginal->currentIndex());
     preferences.doneCommand = edtWhenDone->text().trimmed();
     preferences.batchDoneCommand = edtWhenBatchDone->text().trimmed();
@@ -340,6 +350,7 @@ void TSettingForm::setGeneralControls(const GeneralPreferences &preferences)
     cmbOutputPlace->setCurrentIndex(std::clamp(preferences.outputPlace, 0, cmbOutputPlace->count() - 1));
     chkNotBigger->setChecked(preferences.notBigger);
     chkKeepDates->setChecked(preferences.keepDates);
+    spnSplitMinutes->setValue(preferences.splitMinutes);
     cmbOriginal->setCurrentIndex(std::clamp(preferences.original, 0, cmbOriginal->count() - 1));
     edtWhenDone->setText(preferences.doneCommand);
     edtWhenBatchDone->setText(preferences.batchDoneCommand);

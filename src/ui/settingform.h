@@ -140,6 +140,7 @@ private:
     // After Conversion
     QCheckBox *chkNotBigger = nullptr;
     QCheckBox *chkKeepDates = nullptr;
+    QSpinBox *spnSplitMinutes = nullptr;
     QComboBox *cmbOriginal = nullptr;    // keep, trash, delete
     QLineEdit *edtWhenDone = nullptr;
     QLineEdit *edtWhenBatchDone = nullptr;

@@ -27,7 +27,11 @@ public:
         totalHistory << position;
     }
     void showProgressPanel(bool running) override { progressPanelShown = running; }
-    void setMemoText(const QString &text) override { memo = text; }
+    void setMemoText(const QString &text) override
+    {
+        memo = text;
+        memoLog += text;
+    }
     void setTimerEnabled(bool enabled) override { timerEnabled = enabled; }
     void batchEnded(const QList<int> &rows) override
     {
@@ -63,6 +67,7 @@ public:
     }
 
     QString convertingFile, elapsed, remaining, currentLabel, totalLabel, memo;
+    QString memoLog; // every text the memo was given, in order
     int currentBar = -1;
     int totalBar = -1;
     QList<int> currentHistory, totalHistory;

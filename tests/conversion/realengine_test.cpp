@@ -1,6 +1,7 @@
 // Conversions and probes through the real engine (ffmpeg) on clips that the
 // test makes with the engine itself.
 #include "conversion/conversionrun.h"
+#include "conversion/engineprocess.h"
 #include "conversion/mediaprobe.h"
 #include "conversion/probequeue.h"
 
@@ -341,3 +342,70 @@ TEST_F(RealEngineTest, AFailedRowsTipFirstSaysWhyInPlainWords)
 }
 
 } // namespace
+
+// A clip longer than the segments set in the batch options: its pieces go
+// through the run's engine factory (as they would to other hosts), up to
+// two at once, held all by a pause, the Engine Output shows each one's log, and the row is one Complete
+// row whose output holds every frame of the clip.
+TEST_F(RealEngineTest, ALongClipGoesInSegmentsThroughTheRunsEngineFactory)
+{
+    const QString clip = clipFolder + QStringLiteral("/long.avi");
+    ASSERT_TRUE(makeClip(clip, 12));
+    view.options.segmentMinutes = 0.05;
+    view.options.jobs = 2;
+    QStringList made;
+    int mostAtOnce = 0;
+    int running = 0;
+    // Paused once the first segment runs: every engine of the task is held
+    // and no other starts until it goes on.
+    QString pausedStates;
+    qsizetype madeWhenPaused = -1;
+    QList<int> barsBeforeSegments;
+    convert(clip, QStringLiteral(" -vcodec libx264 -preset ultrafast -acodec aac"), [&](ConversionRun &run) {
+        run.setEngineFactory([&](const ltvItemData &task, const QString &, QObject *parent) -> TaskEngine * {
+            made << QFileInfo(task.InputFile).fileName();
+            auto *engine = new EngineProcess(parent);
+            QObject::connect(engine, &TaskEngine::started, [&] {
+                mostAtOnce = std::max(mostAtOnce, ++running);
+                if (madeWhenPaused >= 0)
+                    return;
+                // Nothing converted yet: the cut's own times moved no bar.
+                barsBeforeSegments = view.currentHistory;
+                madeWhenPaused = made.size();
+                run.pause();
+                QTimer::singleShot(300, &run, [&] {
+                    for (const pid_t pid : FindProcesses(folder.enginePath(), QStringLiteral("-y")))
+                        pausedStates += QLatin1Char(ProcessState(pid));
+                    madeWhenPaused = made.size() - madeWhenPaused;
+                    run.resume();
+                });
+            });
+            QObject::connect(engine, &TaskEngine::ended, [&] { --running; });
+            return engine;
+        });
+    });
+    EXPECT_FALSE(pausedStates.isEmpty());
+    EXPECT_EQ(pausedStates, QString(pausedStates.size(), QLatin1Char('T')));
+    EXPECT_EQ(madeWhenPaused, 0);
+    EXPECT_FALSE(barsBeforeSegments.isEmpty());
+    EXPECT_EQ(*std::max_element(barsBeforeSegments.begin(), barsBeforeSegments.end()), 0);
+
+    EXPECT_EQ(tasks.rowCount(), 1);
+    EXPECT_EQ(tasks.index(0, 3).data().toString(), QStringLiteral("Complete"));
+    ASSERT_GE(made.size(), 4);
+    for (int i = 0; i < made.size(); ++i) {
+        EXPECT_EQ(made[i], QStringLiteral("piece%1.nut").arg(i, 5, 10, QLatin1Char('0')));
+        EXPECT_TRUE(view.memoLog.contains(QStringLiteral("[%1/%2] ").arg(i + 1).arg(made.size()))) << i;
+    }
+    // Never more at once than the batch's jobs (the sound takes one of them too).
+    EXPECT_GE(mostAtOnce, 1);
+    EXPECT_LE(mostAtOnce, 2);
+    const QString output = view.folder + QStringLiteral("/long.mp4");
+    EXPECT_EQ(runTool(QStringLiteral(VANTORIX_FFPROBE), {"-v", "error", "-count_packets", "-select_streams", "v:0",
+                                                        "-show_entries", "stream=nb_read_packets", "-of", "csv=p=0", output})
+                  .trimmed(),
+              QStringLiteral("300"));
+    EXPECT_EQ(QDir(view.folder).entryList({QStringLiteral(".vantorix-segments-*")}, QDir::Dirs | QDir::Hidden),
+              QStringList());
+    EXPECT_EQ(view.totalBar, 100);
+}

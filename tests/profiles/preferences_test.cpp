@@ -331,3 +331,34 @@ TEST_F(PreferencesTest, SimultaneousConversionsFallBackIntoRangeAndAreKeptOnceCh
 }
 
 } // namespace
+
+namespace {
+
+// "Split Minutes": the length past which a file converts in segments, 0 (off)
+// unless chosen, held within 0 to a day, and written only once chosen.
+TEST_F(PreferencesTest, SplitMinutesAreOffUnlessChosenAndKeptOnceChosen)
+{
+    const struct
+    {
+        const char *stored;
+        int read;
+    } cases[] = {{"Split Minutes=30", 30}, {"Split Minutes=-1", 0}, {"Split Minutes=x", 0},
+                 {"Split Minutes=99999", MaxSplitMinutes}, {"Overwrite=1", 0}};
+    for (const auto &c : cases) {
+        setFile({"[Main]", QLatin1String(c.stored)});
+        EXPECT_EQ(LoadGeneralPreferences(programFolder, interactive)->splitMinutes, c.read) << c.stored;
+    }
+    setFile({"[Main]", "Overwrite=1"});
+    GeneralPreferences general;
+    ASSERT_TRUE(SaveGeneralPreferences(programFolder, general, interactive));
+    EXPECT_FALSE(fileContent().contains("Split"));
+    general.splitMinutes = 45;
+    ASSERT_TRUE(SaveGeneralPreferences(programFolder, general, interactive));
+    EXPECT_TRUE(fileContent().contains("\r\nSplit Minutes=45\r\n"));
+    general.splitMinutes = 0;
+    ASSERT_TRUE(SaveGeneralPreferences(programFolder, general, interactive));
+    EXPECT_TRUE(fileContent().contains("\r\nSplit Minutes=0\r\n"));
+    EXPECT_TRUE(interactive.messages.isEmpty());
+}
+
+} // namespace

@@ -20,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
@@ -178,7 +179,7 @@ TEST_F(SettingFormTest, LayoutAtTheDesignSize)
         const char *page;
         QList<const char *> controls;
     } pageControls[] = {
-        {"tbsAfter", {"chkNotBigger", "chkKeepDates", "cmbOriginal", "gpbWhenDone"}},
+        {"tbsAfter", {"chkNotBigger", "chkKeepDates", "cmbOriginal", "gpbWhenDone", "spnSplitMinutes"}},
         {"tbsHosts", {"labConvertOn", "rdbThisComputer", "rdbHosts", "edtHostsFile", "labSshConfig", "edtSshConfig",
                       "labHostsHint"}},
     };
@@ -193,6 +194,9 @@ TEST_F(SettingFormTest, LayoutAtTheDesignSize)
         }
         EXPECT_LT(below, 442 - 30) << page.page;
     }
+    // Off unless chosen.
+    EXPECT_EQ(child<QSpinBox>("spnSplitMinutes")->value(), 0);
+    EXPECT_EQ(child<QSpinBox>("spnSplitMinutes")->text(), QStringLiteral("Off"));
 
     EXPECT_EQ(child<QWidget>("edtOutputDir")->geometry(), QRect(112, 16, 225, 21));
     const QRect label = child<QLabel>("labOutputDir")->geometry();
