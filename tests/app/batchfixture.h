@@ -156,8 +156,15 @@ protected:
     {
         QProcess process;
         start(process, arguments);
+        return finish(process, timeoutMs);
+    }
+
+    // What a started program gave once it ends (killed when it takes too long).
+    Result finish(QProcess &process, int timeoutMs = 120000) const
+    {
         Result result;
         if (!process.waitForFinished(timeoutMs)) {
+            ADD_FAILURE() << "the program did not end in time";
             process.kill();
             process.waitForFinished();
         }

@@ -98,12 +98,7 @@ protected:
         QProcess process;
         start(process, QStringList{"--batch", "--hosts", "hosts", "-p", Mp4Profile, "-o", "out", "-r"} + options
                            + QStringList{"in"}, env);
-        Result result;
-        EXPECT_TRUE(process.waitForFinished(120000));
-        result.exitCode = process.exitCode();
-        result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-        result.err = QString::fromLocal8Bit(process.readAllStandardError());
-        return result;
+        return finish(process);
     }
 
     // What the hosts' worker folders hold besides their copies of the program.
@@ -315,16 +310,6 @@ protected:
         env.insert("PATH", work("bin") + ":" + env.value("PATH"));
         env.insert("FAKE_SLURM", work("slurm"));
         start(process, QStringList{"--batch", "--slurm", "-p", Mp4Profile} + arguments, env);
-    }
-
-    Result finish(QProcess &process)
-    {
-        Result result;
-        EXPECT_TRUE(process.waitForFinished(120000));
-        result.exitCode = process.exitCode();
-        result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-        result.err = QString::fromLocal8Bit(process.readAllStandardError());
-        return result;
     }
 
     QString state(const QString &name) const { return contentOf(work("slurm/") + name); }
